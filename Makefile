@@ -1,0 +1,34 @@
+# The two everyday commands: `make run` and `make test`. Both install what is
+# missing, configure and build in build/, then start the program or run every test.
+BUILD ?= build
+GENERATOR ?= Ninja
+CMAKE_FLAGS ?=
+PREFIX ?= /usr/local
+JOBS ?= $(shell nproc)
+
+.PHONY: all setup configure build run test install clean
+
+all: build
+
+setup:
+	@scripts/setup.sh
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) -G $(GENERATOR) -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_FLAGS)
+
+configure: setup $(BUILD)/CMakeCache.txt
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/bin/quillnook
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Quillnook
+# need, and nothing when they are all present. The one list of packages.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake ninja-build ccache pkg-config
+  qt6-base-dev libssl-dev
+  # tests
+  libgtest-dev libgmock-dev
+  fonts-liberation fonts-dejavu-core xvfb xauth poppler-utils
+  # independent readers of the table files
+  python3 python3-dbfread python3-dbf libdbd-xbase-perl
+  # word list of the main dictionary
+  wamerican
+  # benchmarks and the programs they compare against
+  libbenchmark-dev libsqlite3-dev hunspell hunspell-en-us unrtf pandoc
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing: ${missing[*]}"
+run_root() {
+  if [[ $(id -u) -eq 0 ]]; then "$@"; else sudo "$@"; fi
+}
+export DEBIAN_FRONTEND=noninteractive
+run_root apt-get update
+run_root apt-get install -y --no-install-recommends "${missing[@]}"

@@ -1,0 +1,29 @@
+// Entry point of the tests that need widgets: one QApplication for the whole
+// binary, on the offscreen platform unless the caller chose another, with a
+// private runtime folder so that single-instance locks never meet a real one.
+#include <QApplication>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+int main(int argc, char **argv)
+{
+    const char *platform = std::getenv("QT_QPA_PLATFORM");
+    if (!platform || !*platform)
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    std::string runtime = (std::filesystem::temp_directory_path() /
+                           ("qn-runtime-" + std::to_string(getpid()))).string();
+    mkdir(runtime.c_str(), 0700);
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+
+    testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    int result = RUN_ALL_TESTS();
+    std::error_code ignored;
+    std::filesystem::remove_all(runtime, ignored);
+    return result;
+}
