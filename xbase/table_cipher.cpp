@@ -1,0 +1,153 @@
+#include "xbase/table_cipher.h"
+
+#include "xbase/xbase_error.h"
+
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+#include <openssl/hmac.h>
+#include <openssl/rand.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace qn::xbase {
+
+namespace {
+
+// XTS limits a data unit to 2^20 cipher blocks; long memos are cut into
+// pieces of this size, each with its own tweak.
+constexpr size_t PieceSize = 4096;
+constexpr size_t CipherBlock = 16;
+
+uint32_t newKeyIterations = TableCipher::DefaultIterations;
+
+struct CtxDeleter {
+    void operator()(EVP_CIPHER_CTX *ctx) const { EVP_CIPHER_CTX_free(ctx); }
+};
+using CtxPtr = std::unique_ptr<EVP_CIPHER_CTX, CtxDeleter>;
+
+[[noreturn]] void cryptoFailure(const char *what)
+{
+    throw XbaseError(std::string("Encryption failure: ") + what);
+}
+
+std::array<uint8_t, 16> tweakFor(TableCipher::Domain domain, uint64_t unit, uint64_t piece)
+{
+    std::array<uint8_t, 16> tweak{};
+    for (int i = 0; i < 8; ++i)
+        tweak[i] = static_cast<uint8_t>(unit >> (8 * i));
+    tweak[8] = static_cast<uint8_t>(domain);
+    for (int i = 0; i < 7; ++i)
+        tweak[9 + i] = static_cast<uint8_t>(piece >> (8 * i));
+    return tweak;
+}
+
+} // namespace
+
+struct TableCipher::Contexts {
+    CtxPtr xtsEncrypt{EVP_CIPHER_CTX_new()};
+    CtxPtr xtsDecrypt{EVP_CIPHER_CTX_new()};
+    CtxPtr ecb{EVP_CIPHER_CTX_new()}; // keystream for units shorter than one block
+};
+
+TableCipher::TableCipher(std::string_view password, const Salt &salt, uint32_t iterations)
+    : contexts_(std::make_unique<Contexts>()), salt_(salt), iterations_(iterations)
+{
+    if (iterations == 0)
+        throw XbaseError("Encryption failure: no key derivation iterations");
+    // 64 bytes of XTS key (two AES-256 keys), 32 bytes for short units, 32 for the check.
+    uint8_t material[128];
+    if (PKCS5_PBKDF2_HMAC(password.data(), static_cast<int>(password.size()), salt.data(),
+                          static_cast<int>(salt.size()), static_cast<int>(iterations),
+                          EVP_sha256(), sizeof material, material) != 1)
+        cryptoFailure("key derivation");
+    const uint8_t *xtsKey = material;
+    const uint8_t *shortKey = material + 64;
+    const uint8_t *checkKey = material + 96;
+
+    if (!contexts_->xtsEncrypt || !contexts_->xtsDecrypt || !contexts_->ecb)
+        cryptoFailure("out of memory");
+    if (EVP_EncryptInit_ex(contexts_->xtsEncrypt.get(), EVP_aes_256_xts(), nullptr, xtsKey,
+                           nullptr) != 1 ||
+        EVP_DecryptInit_ex(contexts_->xtsDecrypt.get(), EVP_aes_256_xts(), nullptr, xtsKey,
+                           nullptr) != 1 ||
+        EVP_EncryptInit_ex(contexts_->ecb.get(), EVP_aes_256_ecb(), nullptr, shortKey,
+                           nullptr) != 1)
+        cryptoFailure("cipher set-up");
+    EVP_CIPHER_CTX_set_padding(contexts_->ecb.get(), 0);
+
+    static const char label[] = "key check";
+    unsigned int checkLength = 0;
+    uint8_t mac[EVP_MAX_MD_SIZE];
+    if (!HMAC(EVP_sha256(), checkKey, 32, reinterpret_cast<const uint8_t *>(label),
+              sizeof label - 1, mac, &checkLength))
+        cryptoFailure("key check");
+    std::memcpy(check_.data(), mac, check_.size());
+    OPENSSL_cleanse(material, sizeof material);
+}
+
+TableCipher::~TableCipher() = default;
+
+TableCipher::Salt TableCipher::newSalt()
+{
+    Salt salt{};
+    if (RAND_bytes(salt.data(), static_cast<int>(salt.size())) != 1)
+        cryptoFailure("no random numbers");
+    return salt;
+}
+
+bool TableCipher::matches(const KeyCheck &stored) const
+{
+    return CRYPTO_memcmp(stored.data(), check_.data(), check_.size()) == 0;
+}
+
+uint32_t TableCipher::iterationsForNewKeys() { return newKeyIterations; }
+void TableCipher::setIterationsForNewKeys(uint32_t iterations) { newKeyIterations = iterations; }
+
+void TableCipher::encrypt(Domain domain, uint64_t unit, uint8_t *data, size_t size) const
+{
+    apply(true, domain, unit, data, size);
+}
+
+void TableCipher::decrypt(Domain domain, uint64_t unit, uint8_t *data, size_t size) const
+{
+    apply(false, domain, unit, data, size);
+}
+
+void TableCipher::apply(bool encrypting, Domain domain, uint64_t unit, uint8_t *data,
+                        size_t size) const
+{
+    if (size == 0)
+        return;
+    if (size < CipherBlock) {
+        // Too short for XTS: XOR with a keystream block made from the tweak.
+        // Such units are only ever tiny fields; the position still varies it.
+        auto tweak = tweakFor(domain, unit, ~uint64_t{0});
+        uint8_t stream[CipherBlock];
+        int outLength = 0;
+        if (EVP_EncryptUpdate(contexts_->ecb.get(), stream, &outLength, tweak.data(),
+                              CipherBlock) != 1)
+            cryptoFailure("keystream");
+        for (size_t i = 0; i < size; ++i)
+            data[i] ^= stream[i];
+        return;
+    }
+    EVP_CIPHER_CTX *ctx = encrypting ? contexts_->xtsEncrypt.get() : contexts_->xtsDecrypt.get();
+    size_t offset = 0;
+    for (uint64_t piece = 0; offset < size; ++piece) {
+        size_t length = std::min(PieceSize, size - offset);
+        // A remainder shorter than one cipher block joins the piece before it.
+        if (size - offset - length < CipherBlock)
+            length = size - offset;
+        auto tweak = tweakFor(domain, unit, piece);
+        int outLength = 0;
+        if (EVP_CipherInit_ex(ctx, nullptr, nullptr, nullptr, tweak.data(), encrypting ? 1 : 0) !=
+                1 ||
+            EVP_CipherUpdate(ctx, data + offset, &outLength, data + offset,
+                             static_cast<int>(length)) != 1)
+            cryptoFailure(encrypting ? "encrypting" : "decrypting");
+        offset += length;
+    }
+}
+
+} // namespace qn::xbase
