@@ -13,7 +13,13 @@ int64_t RoundHalfEven(double x);
 
 // Integer division and remainder that truncate toward zero, whatever the
 // signs (C++ already does this; the names make the intent visible).
-constexpr int32_t PascalDiv(int32_t a, int32_t b) { return a / b; }
-constexpr int32_t PascalMod(int32_t a, int32_t b) { return a % b; }
+constexpr int32_t PascalDiv(int32_t a, int32_t b)
+{
+    return a / b;
+}
+constexpr int32_t PascalMod(int32_t a, int32_t b)
+{
+    return a % b;
+}
 
 } // namespace qn

@@ -1,6 +1,7 @@
 // Entry point of the tests that need widgets: one QApplication for the whole
 // binary, on the offscreen platform unless the caller chose another, with a
-// private runtime folder so that single-instance locks never meet a real one.
+// private runtime folder so that single-instance locks never meet a real one,
+// and a private diary folder so that no test touches the user's own diary.
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -19,11 +20,16 @@ int main(int argc, char **argv)
                            ("qn-runtime-" + std::to_string(getpid()))).string();
     mkdir(runtime.c_str(), 0700);
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    std::string home = (std::filesystem::temp_directory_path() /
+                        ("qn-home-" + std::to_string(getpid()))).string();
+    mkdir(home.c_str(), 0700);
+    setenv("QUILLNOOK_HOME", home.c_str(), 1);
 
     testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
     int result = RUN_ALL_TESTS();
     std::error_code ignored;
     std::filesystem::remove_all(runtime, ignored);
+    std::filesystem::remove_all(home, ignored);
     return result;
 }

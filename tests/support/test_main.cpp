@@ -1,7 +1,23 @@
+// Entry point of the tests without widgets. The diary folder is a private
+// temporary one, so that no test ever touches the user's own diary.
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 int main(int argc, char **argv)
 {
+    std::string home = (std::filesystem::temp_directory_path() /
+                        ("qn-home-" + std::to_string(getpid()))).string();
+    mkdir(home.c_str(), 0700);
+    setenv("QUILLNOOK_HOME", home.c_str(), 1);
+
     testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    int result = RUN_ALL_TESTS();
+    std::error_code ignored;
+    std::filesystem::remove_all(home, ignored);
+    return result;
 }
