@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "platform/winmath.h"
-#include "richtext/model/ansi_case.h"
+#include "platform/ansi.h"
 
 namespace qn {
 
@@ -48,7 +48,7 @@ TQnObject *TQnRTFText::FindObjectByFileName(std::string_view fileName) const
     if (fileName.empty())
         return nullptr;
     for (const auto &o : Objects)
-        if (AnsiEqualNoCase(o->FileName, fileName))
+        if (AnsiSameText(o->FileName, fileName))
             return o.get();
     return nullptr;
 }
@@ -122,7 +122,7 @@ TQnFootnote *TQnRTFText::FindFootnote(int id) const
 // Paragraph styles
 
 namespace {
-std::string styleName(std::string_view name) { return AnsiUpperString(name.substr(0, 8)); }
+std::string styleName(std::string_view name) { return AnsiUpperCase(name.substr(0, 8)); }
 } // namespace
 
 uint8_t TQnRTFText::AddStyle(const TParProps &props, std::string_view name)
@@ -193,7 +193,7 @@ std::string TQnRTFText::NumberText(int kind, int value)
             text += 'x';
         text += units[r];
         if (kind == 4)
-            text = AnsiUpperString(text);
+            text = AnsiUpperCase(text);
         text.push_back('.');
         return text;
     }

@@ -3,7 +3,7 @@
 #include "richtext/model/rtf_text.h"
 
 #include "platform/winmath.h"
-#include "richtext/model/ansi_case.h"
+#include "platform/ansi.h"
 
 namespace qn {
 
@@ -127,7 +127,7 @@ int TQnRTFText::FindOrAddFont(std::string_view name)
             h.FontCharset[i] = 0;
             return i;
         }
-        if (AnsiEqualNoCase(h.FontNames[i], name))
+        if (AnsiSameText(h.FontNames[i], name))
             return i;
     }
     return kFontSlots;
