@@ -1,0 +1,241 @@
+#include "spell/qnspell.h"
+
+#include "spell/dictionary_section.h"
+#include "spell/first_letters.h"
+#include "spell/phonetic_key.h"
+#include "spell/ranked_suggestions.h"
+#include "spell/similarity.h"
+#include "spell/spell_letters.h"
+#include "spell/trie_image.h"
+#include "spell/trie_walk.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace qn {
+
+using namespace spell;
+
+TQnSpell::TQnSpell() = default;
+TQnSpell::~TQnSpell() = default;
+
+void TQnSpell::SetMaxSuggestions(int value)
+{
+    maxSuggestions_ = static_cast<uint8_t>(std::clamp(value, 0, kMaxSuggestionsLimit));
+}
+
+bool TQnSpell::OpenDictionary(const std::string &path)
+{
+    if (mainOpen_)
+        return false;
+    auto file = DictionaryFile::Open(path, DictionaryFile::Mode::ReadOnly);
+    if (!file)
+        return false;
+    auto sections = DictionarySection::ReadSections(file, false);
+    if (sections.empty())
+        return false;
+    for (auto &s : sections)
+        chain_.push_back(std::move(s));
+    mainOpen_ = true;
+    dictionaryName_ = path;
+    return true;
+}
+
+int TQnSpell::appendUserDictionary(const std::string &path)
+{
+    auto file = DictionaryFile::Open(path, DictionaryFile::Mode::ReadWrite);
+    if (!file)
+        return -1;
+    auto sections = DictionarySection::ReadSections(file, true);
+    if (sections.empty())
+        return -1;
+    if (sections.front()->Header().UserFlag != 0)
+        return 0;
+    sections.front()->SetHandle(nextHandle_++);
+    chain_.push_back(std::move(sections.front()));
+    return chain_.back()->Handle();
+}
+
+int TQnSpell::OpenUserDictionary(const std::string &path) { return appendUserDictionary(path); }
+
+int TQnSpell::CreateUserDictionary(const std::string &path, const std::vector<std::string> &words)
+{
+    {
+        auto file = DictionaryFile::Open(path, DictionaryFile::Mode::CreateNew);
+        if (!file)
+            return -1;
+        const std::string bytes = NewUserDictionaryBytes();
+        if (!file->WriteAt(0, bytes.data(), bytes.size()) || !file->Flush()) {
+            std::remove(path.c_str());
+            return -1;
+        }
+    }
+    const int handle = appendUserDictionary(path);
+    if (handle > 0)
+        for (const std::string &w : words)
+            AddWord(w, handle);
+    return handle;
+}
+
+void TQnSpell::openMainOnDemand()
+{
+    if (!mainOpen_)
+        OpenDictionary(dictionaryName_);
+}
+
+void TQnSpell::refreshUserHeaders()
+{
+    for (auto &s : chain_)
+        if (s->SectionKind() == DictionarySection::Kind::User)
+            s->RefreshHeader();
+}
+
+bool TQnSpell::lookup(std::string_view upperWord)
+{
+    for (;;) {
+        if (upperWord.size() <= 1)
+            return true;
+        for (auto &s : chain_)
+            if (FindWord(*s, upperWord))
+                return true;
+        if (upperWord.size() < 2 || !upperWord.ends_with("'S"))
+            return false;
+        upperWord.remove_suffix(2);
+    }
+}
+
+bool TQnSpell::IsCorrect(std::string_view word)
+{
+    openMainOnDemand();
+    refreshUserHeaders();
+    return lookup(SpellUpperCase(word));
+}
+
+std::vector<std::string> TQnSpell::Suggest(std::string_view word)
+{
+    openMainOnDemand();
+    refreshUserHeaders();
+    suggestions_.clear();
+    const std::string_view typed = word.substr(0, kMaxWordLength);
+    const std::string upper = SpellUpperCase(typed);
+    if (upper.empty())
+        return suggestions_;
+
+    RankedSuggestions table(maxSuggestions_);
+    auto offer = [&](const std::string &candidate) {
+        table.Offer(candidate, SimilarityScore(candidate, upper));
+    };
+
+    const PhoneticKey target = TargetKey(upper);
+    for (char alternative : FirstLetterAlternatives(static_cast<uint8_t>(upper[0]))) {
+        PhoneticKey key = target;
+        key[0] = static_cast<uint8_t>(alternative);
+        for (auto &s : chain_)
+            WalkCandidates(*s, key, offer);
+    }
+
+    // Two words run together: every split whose halves are both words.
+    const int length = static_cast<int>(upper.size());
+    const auto opensOrClosesAlone = [](char c) { return c == 'A' || c == 'I'; };
+    const int firstSplit = opensOrClosesAlone(upper.front()) ? 1 : 2;
+    const int lastSplit = opensOrClosesAlone(upper.back()) ? length - 1 : length - 2;
+    for (int d = firstSplit; d <= lastSplit; ++d) {
+        const std::string_view left = std::string_view(upper).substr(0, d);
+        const std::string_view right = std::string_view(upper).substr(d);
+        if (lookup(left) && lookup(right))
+            offer(std::string(left) + ' ' + std::string(right));
+    }
+
+    for (const auto &entry : table.Entries())
+        suggestions_.push_back(ApplyCasePattern(entry.Text, typed));
+    return suggestions_;
+}
+
+DictionarySection *TQnSpell::userSection(int handle)
+{
+    if (handle < 0)
+        return nullptr;
+    for (auto &s : chain_)
+        if (s->SectionKind() == DictionarySection::Kind::User && s->Handle() == handle)
+            return s.get();
+    return nullptr;
+}
+
+bool TQnSpell::AddWord(std::string_view word, int handle)
+{
+    DictionarySection *section = userSection(handle);
+    if (!section || word.empty() || word.size() > kMaxWordLength)
+        return false;
+    section->RefreshHeader();
+    const SectionHeader old = section->Header();
+    const std::string codes = WordCodes(word);
+    const int32_t length = static_cast<int32_t>(codes.size());
+    if (old.NodeCount < 0 || old.NodeCount > old.NodeSlots || old.NodeSlots > 0xFFFF ||
+        old.NodeCount + length > kNodeLimit)
+        return false;
+
+    // The section is small (at most 64000 nodes); work on it in memory and
+    // write back only what changed.
+    DictionaryFile &file = section->File();
+    const size_t oldBytes = static_cast<size_t>(old.NodeCount) * kNodeSize;
+    std::string before(oldBytes, '\0');
+    if (file.ReadAt(section->AreaOffset(), before.data(), oldBytes) != oldBytes)
+        return false;
+    TrieImage image = TrieImage::FromBytes(reinterpret_cast<const uint8_t *>(before.data()),
+                                           old.NodeCount, old.WordCount);
+    if (!image.IsSound())
+        return false;
+    switch (image.Add(codes)) {
+    case TrieImage::AddResult::Refused: return false;
+    case TrieImage::AddResult::Present: return true;
+    case TrieImage::AddResult::Added: break;
+    }
+
+    SectionHeader header = old;
+    header.NodeCount = image.NodeCount();
+    while (header.NodeSlots < header.NodeCount)
+        header.NodeSlots += kUserSlotsStep;
+    header.WordCount = image.WordCount();
+    header.HeaderPos = static_cast<int32_t>(section->HeaderOffset());
+    std::string after;
+    image.AppendArea(after, header.NodeSlots);
+
+    // Nodes in blocks of up to 2048: unchanged blocks are not rewritten; new
+    // nodes and newly made free slots always are.
+    constexpr size_t kBlock = 2048 * kNodeSize;
+    const size_t writeEnd = header.NodeSlots > old.NodeSlots
+                                ? after.size()
+                                : static_cast<size_t>(header.NodeCount) * kNodeSize;
+    bool ok = true;
+    for (size_t at = 0; ok && at < writeEnd; at += kBlock) {
+        const size_t size = std::min(kBlock, writeEnd - at);
+        if (at + size <= before.size() && before.compare(at, size, after, at, size) == 0)
+            continue;
+        ok = file.WriteAt(section->AreaOffset() + static_cast<int64_t>(at), after.data() + at, size);
+    }
+    uint8_t bytes[kSectionHeaderSize];
+    EncodeSectionHeader(header, bytes);
+    ok = ok && file.WriteAt(section->HeaderOffset(), bytes, sizeof bytes) && file.Flush();
+    if (!ok) {
+        section->RefreshHeader();
+        return false;
+    }
+    section->Replace(header);
+    return true;
+}
+
+void TQnSpell::CloseDictionaries()
+{
+    chain_.clear();
+    suggestions_.clear();
+    mainOpen_ = false;
+    nextHandle_ = 2;
+}
+
+void TQnSpell::ForEachWord(const std::function<void(const std::string &)> &word)
+{
+    for (auto &s : chain_)
+        spell::ForEachWord(*s, word);
+}
+
+} // namespace qn
