@@ -1,0 +1,183 @@
+#include "xbase/cdx_store.h"
+
+#include "xbase/xbase_error.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace qn::xbase::cdx {
+
+namespace {
+
+// Clean decoded nodes kept between operations (about 2 MB of pages).
+constexpr size_t kCacheLimit = 4096;
+
+std::string hex(uint32_t v)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%X", v);
+    return buf;
+}
+
+} // namespace
+
+PageStore::PageStore(BinaryFile file, bool writable)
+    : file_(std::move(file)), writable_(writable), name_(file_.path().filename().string())
+{
+    uint64_t size = file_.size();
+    end_ = (size + kPageSize - 1) / kPageSize * kPageSize;
+    if (end_ > 0xFFFFFE00u)
+        throw XbaseError("Index " + name_ + " is too large to be a compound index");
+}
+
+void PageStore::checkPageOffset(uint32_t offset, const char *what) const
+{
+    if (offset % kPageSize != 0 || offset < 2 * kPageSize || uint64_t(offset) + kPageSize > end_)
+        throw XbaseError("Index " + name_ + " is damaged: " + what + " points to " + hex(offset) +
+                         ", which is not a page of the file");
+}
+
+std::shared_ptr<Node> PageStore::node(uint32_t offset, uint16_t keyLength, char pad)
+{
+    auto found = cache_.find(offset);
+    if (found != cache_.end()) {
+        Node &cached = *found->second;
+        if (cached.keyLength == keyLength && (cached.pad == pad || dirty_.count(offset)))
+            return found->second;
+        if (cached.keyLength != keyLength)
+            throw XbaseError("Index " + name_ + " is damaged: the page at " + hex(offset) +
+                             " belongs to two tags");
+    }
+    checkPageOffset(offset, "a node link");
+    uint8_t page[kPageSize];
+    readPage(offset, page);
+    auto node = std::make_shared<Node>();
+    node->offset = offset;
+    node->keyLength = keyLength;
+    node->pad = pad;
+    decodeNode(page, *node, "Index " + name_ + ": the node at " + hex(offset));
+    cache_[offset] = node;
+    return node;
+}
+
+std::shared_ptr<Node> PageStore::newNode(uint16_t keyLength, char pad, bool leaf)
+{
+    uint32_t offset;
+    if (!free_.empty()) {
+        offset = *free_.begin();
+        free_.erase(free_.begin());
+    } else {
+        offset = uint32_t(end_);
+        end_ += kPageSize;
+    }
+    auto node = std::make_shared<Node>();
+    node->offset = offset;
+    node->keyLength = keyLength;
+    node->pad = pad;
+    node->leaf = leaf;
+    cache_[offset] = node;
+    dirty_.insert(offset);
+    return node;
+}
+
+void PageStore::release(uint32_t offset)
+{
+    cache_.erase(offset);
+    dirty_.erase(offset);
+    pendingFree_.push_back(offset);
+}
+
+uint32_t PageStore::allocateHeader()
+{
+    uint32_t offset = uint32_t(end_);
+    end_ += 2 * kPageSize;
+    return offset;
+}
+
+void PageStore::readPage(uint32_t offset, uint8_t *page) const
+{
+    size_t got = file_.readSomeAt(offset, page, kPageSize);
+    if (got < kPageSize) {
+        // The last page of a file whose size is not a multiple of 512, or a
+        // page allocated but never written: the missing bytes read as zeros.
+        if (uint64_t(offset) + kPageSize > end_)
+            throw XbaseError("Index " + name_ + " is damaged: it ends inside the page at " +
+                             hex(offset));
+        std::memset(page + got, 0, kPageSize - got);
+    }
+}
+
+void PageStore::readRaw(uint32_t offset, uint8_t *buffer, size_t n) const
+{
+    if (uint64_t(offset) + n > end_)
+        throw XbaseError("Index " + name_ + " is damaged: it ends before offset " +
+                         hex(uint32_t(offset + n)));
+    size_t got = file_.readSomeAt(offset, buffer, n);
+    std::memset(buffer + got, 0, n - got);
+    for (const auto &[at, bytes] : staged_) {
+        uint64_t from = std::max<uint64_t>(at, offset);
+        uint64_t to = std::min<uint64_t>(uint64_t(at) + bytes.size(), uint64_t(offset) + n);
+        if (from < to)
+            std::memcpy(buffer + (from - offset), bytes.data() + (from - at), to - from);
+    }
+}
+
+void PageStore::writeRaw(uint32_t offset, const void *data, size_t n)
+{
+    staged_.emplace_back(offset, std::string(static_cast<const char *>(data), n));
+}
+
+void PageStore::trimCache()
+{
+    if (cache_.size() <= kCacheLimit)
+        return;
+    for (auto it = cache_.begin(); it != cache_.end();) {
+        if (!dirty_.count(it->first))
+            it = cache_.erase(it);
+        else
+            ++it;
+    }
+}
+
+void PageStore::flush()
+{
+    if (!writable_ || !hasChanges())
+        return;
+    // Nodes first, in file order, runs of adjacent pages in one write; the
+    // headers that point to them last.
+    std::string run;
+    uint32_t runStart = 0;
+    auto writeRun = [&] {
+        if (!run.empty())
+            file_.writeAt(runStart, run.data(), run.size());
+        run.clear();
+    };
+    uint8_t page[kPageSize];
+    for (uint32_t offset : dirty_) {
+        auto found = cache_.find(offset);
+        if (found == cache_.end())
+            continue;
+        encodeNode(*found->second, page);
+        if (!run.empty() && runStart + run.size() != offset)
+            writeRun();
+        if (run.empty())
+            runStart = offset;
+        run.append(reinterpret_cast<const char *>(page), kPageSize);
+        if (run.size() >= 256 * kPageSize)
+            writeRun();
+    }
+    writeRun();
+    for (const auto &[offset, bytes] : staged_)
+        file_.writeAt(offset, bytes.data(), bytes.size());
+    // Pages allocated but never written (released again before this flush)
+    // would leave the file short of its last page.
+    if (file_.size() < end_)
+        file_.truncate(end_);
+    file_.sync();
+    dirty_.clear();
+    staged_.clear();
+    free_.insert(pendingFree_.begin(), pendingFree_.end());
+    pendingFree_.clear();
+}
+
+} // namespace qn::xbase::cdx

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "xbase/cdx_node.h"
+#include "xbase/file_io.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+// The pages of one .CDX file: a cache of decoded nodes, page allocation and
+// the ordered write-back on flush. Internal to the CDX module.
+namespace qn::xbase::cdx {
+
+class PageStore {
+public:
+    PageStore(BinaryFile file, bool writable);
+
+    const std::string &name() const { return name_; }
+    bool writable() const { return writable_; }
+    uint64_t end() const { return end_; } // one past the last page, pages not yet written included
+    uint64_t pageCount() const { return end_ / kPageSize; }
+
+    // The node at `offset`, decoded for a tree of the given key length. Bad
+    // offsets and damaged bytes are XbaseErrors naming the file and offset.
+    std::shared_ptr<Node> node(uint32_t offset, uint16_t keyLength, char pad);
+    // A fresh empty node on a page taken from the free pages or the end.
+    std::shared_ptr<Node> newNode(uint16_t keyLength, char pad, bool leaf);
+    void markDirty(const Node &node) { dirty_.insert(node.offset); }
+    // The page no longer belongs to any tree. It is reused only after the next
+    // flush, so that a crash before then leaves the old tree readable.
+    void release(uint32_t offset);
+    // Two adjacent pages at the end of the file, for an index header.
+    uint32_t allocateHeader();
+
+    // Raw bytes (index headers); writes are staged and reach the file on
+    // flush, after the nodes, in the order given.
+    void readRaw(uint32_t offset, uint8_t *buffer, size_t n) const;
+    void writeRaw(uint32_t offset, const void *data, size_t n);
+    void readPage(uint32_t offset, uint8_t *page) const; // raw page, staged writes ignored
+
+    void checkPageOffset(uint32_t offset, const char *what) const;
+    bool hasChanges() const { return !dirty_.empty() || !staged_.empty(); }
+    void trimCache();
+    void flush();
+
+private:
+    BinaryFile file_;
+    bool writable_;
+    std::string name_;
+    uint64_t end_ = 0;
+    std::unordered_map<uint32_t, std::shared_ptr<Node>> cache_;
+    std::set<uint32_t> dirty_;
+    std::set<uint32_t> free_;
+    std::vector<uint32_t> pendingFree_;
+    std::vector<std::pair<uint32_t, std::string>> staged_;
+};
+
+} // namespace qn::xbase::cdx
