@@ -122,8 +122,12 @@ std::vector<std::string> TQnSpell::Suggest(std::string_view word)
         return suggestions_;
 
     RankedSuggestions table(maxSuggestions_);
+    // A candidate that scores 0 has nothing in common with the word (every
+    // single-letter word does, and the walk meets those once per first-letter
+    // alternative): listing it would only pad the list with the same junk.
     auto offer = [&](const std::string &candidate) {
-        table.Offer(candidate, SimilarityScore(candidate, upper));
+        if (const int score = SimilarityScore(candidate, upper); score > 0)
+            table.Offer(candidate, score);
     };
 
     const PhoneticKey target = TargetKey(upper);

@@ -152,6 +152,15 @@ TEST_F(SpellTest, BetterCandidatesRankFirstAndFirstLettersMayChange)
     EXPECT_FALSE(contains(s, "spel"));
 }
 
+TEST_F(SpellTest, CandidatesWithNothingInCommonAreNotListed)
+{
+    // Every user dictionary holds the word A, met once per alternative of G.
+    const int handle = spell.CreateUserDictionary((dir / "user.dct").string(), {"gnu", "x"});
+    ASSERT_EQ(handle, 2);
+    EXPECT_EQ(spell.Suggest("gnuu"), std::vector<std::string>{"gnu"});
+    EXPECT_TRUE(spell.Suggest("qq").empty());
+}
+
 TEST_F(SpellTest, LongWordsAreCutBeforeTheSearch)
 {
     openMain({"internationalization"});
