@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "richtext/model/model_error.h"
+#include "richtext/model/persistent.h"
 #include "richtext/model/records.h"
 #include "richtext/model/side_records.h"
 #include "richtext/model/text_header.h"
@@ -45,7 +46,7 @@ enum : uint8_t {
     kProtectParagraph = 0x20,   // paragraphs with ParFlags 0x10
 };
 
-class TQnRTFText {
+class TQnRTFText : public TPersistent {
 public:
     TQnRTFText();
     virtual ~TQnRTFText();
@@ -96,6 +97,9 @@ public:
     // keeping the contents; a capacity below Length cuts Length to
     // capacity - 1. Throws EQnRTFText "Line longer then\t10000 character!".
     void GrowLine(TLine *line, int capacity);
+    // Appends text to a line (growing it when needed), each character with
+    // attr and the plain metrics; the line stays NUL-terminated.
+    void AppendToLine(TLine *line, std::string_view text, const TCharAttr &attr);
     // Frees an unlinked chain of paragraphs (e.g. a failed read).
     static void FreeParagraphChain(TParagraph *first);
 

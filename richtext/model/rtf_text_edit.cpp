@@ -72,6 +72,14 @@ void TQnRTFText::StoreChars(TLine *line, std::string_view text, const TCharAttr 
     line->LineFlags |= kLineChanged;
 }
 
+void TQnRTFText::AppendToLine(TLine *line, std::string_view text, const TCharAttr &attr)
+{
+    if (!line || text.empty())
+        return;
+    EnsureRoom(line, static_cast<int>(text.size()), 10);
+    StoreChars(line, text, attr);
+}
+
 TLine *TQnRTFText::MakeTextLines(std::string_view text, const TCharAttr &attr, int extra,
                                  TLine **last)
 {

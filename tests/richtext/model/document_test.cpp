@@ -318,3 +318,21 @@ TEST(Document, ParagraphsByIndex)
     EXPECT_EQ(doc.ParagraphText(2), big);
     EXPECT_TRUE(ChainsConsistent(doc));
 }
+
+TEST(Document, AppendToLineGrowsAndRefusesBeyondTheLimit)
+{
+    TQnRTFText doc;
+    TLine *line = doc.FirstParagraph->Lines;
+    TCharAttr attr;
+    attr.Style = kStyleItalic;
+    doc.AppendToLine(line, std::string(50, 'm'), attr);
+    EXPECT_EQ(line->Length, 50);
+    EXPECT_GE(line->Capacity, 51);
+    EXPECT_EQ(line->Attrs[49].Style, kStyleItalic);
+    EXPECT_EQ(line->Attrs[49].Width, 16);
+    EXPECT_THROW(doc.AppendToLine(line, std::string(9950, 'm'), attr), EQnRTFText);
+    EXPECT_EQ(line->Length, 50);
+    doc.AppendToLine(line, std::string(9949, 'm'), attr);
+    EXPECT_EQ(line->Length, 9999);
+    EXPECT_TRUE(ChainsConsistent(doc));
+}
