@@ -1,12 +1,22 @@
+// Start-up: printer list correction and single instance, then the main
+// window, whose closing ends the program.
+#include "app/main_screen.h"
+#include "app/start_up.h"
+#include "platform/qt/messages.h"
+
 #include <QApplication>
-#include <QLabel>
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    QLabel label("Quillnook");
-    label.setWindowTitle("Quillnook");
-    label.resize(610, 460);
-    label.show();
-    return app.exec();
+    QApplication::setApplicationName(QStringLiteral("Quillnook"));
+    QApplication::setDesktopFileName(QStringLiteral("quillnook"));
+
+    if (!qn::PrepareStart())
+        return 0;
+
+    qn::ProcessPendingMessages();
+    qn::TMainScreen mainScreen;
+    mainScreen.show();
+    return QApplication::exec();
 }

@@ -1,0 +1,533 @@
+#include "app/main_screen.h"
+
+#include "app/help_viewer.h"
+#include "app/ring_area.h"
+#include "app/splash_form.h"
+#include "platform/modal_result.h"
+#include "platform/program_dir.h"
+#include "platform/qt/key_translation.h"
+#include "platform/qt/messages.h"
+#include "platform/qt/qt_text.h"
+#include "platform/winmath.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include <algorithm>
+
+static void initAppResources()
+{
+    Q_INIT_RESOURCE(app);
+}
+
+namespace qn {
+
+namespace {
+
+QFont arialPixels(int pixels)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(pixels);
+    return font;
+}
+
+// A widget that only fills its place until the real control arrives.
+QWidget *placeholder(const QString &name, QWidget *parent)
+{
+    auto *widget = new QWidget(parent);
+    widget->setObjectName(name);
+    return widget;
+}
+
+QFrame *horizontalLine(QWidget *parent)
+{
+    auto *line = new QFrame(parent);
+    line->setFrameStyle(QFrame::NoFrame);
+    line->setAutoFillBackground(true);
+    QPalette palette = line->palette();
+    palette.setColor(QPalette::Window, QColor(128, 128, 128));
+    line->setPalette(palette);
+    return line;
+}
+
+QFrame *verticalSeparator(QWidget *parent)
+{
+    auto *line = new QFrame(parent);
+    line->setFrameStyle(QFrame::VLine | QFrame::Sunken);
+    return line;
+}
+
+} // namespace
+
+QRect FitMaximizedRect(const QRect &frame, const QRect &fullScreen)
+{
+    QRect fitted = frame;
+    if (fullScreen.height() < frame.height()) {
+        fitted.setHeight(fullScreen.height());
+        fitted.moveTop(fullScreen.top());
+    } else if (fullScreen.width() < frame.width()) {
+        fitted.setWidth(fullScreen.width());
+        fitted.moveLeft(fullScreen.left());
+    }
+    return fitted;
+}
+
+QPoint CenteredPosition(const QRect &main, const QSize &form)
+{
+    return {main.left() + PascalDiv(main.width() - form.width(), 2),
+            main.top() + PascalDiv(main.height() - form.height(), 2)};
+}
+
+TMainScreen::TMainScreen(QWidget *parent) : QMainWindow(parent)
+{
+    initAppResources();
+    setWindowTitle(QStringLiteral("Quillnook"));
+    setWindowIcon(QIcon(QStringLiteral(":/quillnook/quillnook.png")));
+    setFont(arialPixels(11));
+    move(144, 99);
+    resize(610, 460);
+
+    createMenus();
+    createClientArea();
+
+    // The form sees every key before the control that has the focus.
+    qApp->installEventFilter(this);
+
+    FormCreate();
+}
+
+TMainScreen::~TMainScreen() = default;
+
+void TMainScreen::createMenus()
+{
+    QMenuBar *bar = menuBar();
+    // Menus use the desktop's menu font, not the window's.
+    bar->setFont(QApplication::font(bar));
+
+    mnuFile = bar->addMenu(QStringLiteral("&File"));
+    mnuSecurity = mnuFile->addAction(QStringLiteral("Select or Change Password"));
+    N2 = mnuFile->addSeparator();
+    RebuildIndexes1 = mnuFile->addAction(QStringLiteral("Rebuild Indexes (do this often!)"));
+    N1 = mnuFile->addSeparator();
+    PrintSetup1 = mnuFile->addAction(QStringLiteral("Print Setup"));
+    PrintNow = mnuFile->addAction(QStringLiteral("Print"));
+    PrintNow->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    N6 = mnuFile->addSeparator();
+    exit1 = mnuFile->addAction(QStringLiteral("E&xit"));
+
+    mnuEdit = bar->addMenu(QStringLiteral("&Edit"));
+    mnuFind = mnuEdit->addAction(QStringLiteral("&Find"));
+    mnuFind->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    Replace1 = mnuEdit->addAction(QStringLiteral("&Replace"));
+    Replace1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    N3 = mnuEdit->addSeparator();
+    SpellCheck1 = mnuEdit->addAction(QStringLiteral("&Spell Check"));
+    SpellCheck1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    EnterDate1 = mnuEdit->addAction(QStringLiteral("Insert Today's &Date "));
+    EnterDate1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    N4 = mnuEdit->addSeparator();
+    mnuWrapTexttofitScreen = mnuEdit->addAction(QStringLiteral("&Wrap Text to fit Screen"));
+    mnuWrapTexttofitScreen->setCheckable(true);
+    mnuWrapTexttofitScreen->setChecked(true);
+    N7 = mnuEdit->addSeparator();
+    mnuDefaultFont = mnuEdit->addAction(QStringLiteral("Default Font"));
+
+    mnuUtilities = bar->addMenu(QStringLiteral("&Utilities"));
+    mnuFindentrycontaining = mnuUtilities->addAction(QStringLiteral("Find entry containing..."));
+    mnuFindentrycontaining->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F4));
+    mnuFindNextBig = mnuUtilities->addAction(QStringLiteral("Find Next Entry"));
+    mnuFindNextBig->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F5));
+    mnuFindNextBig->setEnabled(false);
+
+    Help1 = bar->addMenu(QStringLiteral("&Help"));
+    Contents1 = Help1->addAction(QStringLiteral("Contents"));
+    N5 = Help1->addSeparator();
+    About1 = Help1->addAction(QStringLiteral("About"));
+
+    connect(exit1, &QAction::triggered, this, &TMainScreen::exit1Click);
+    connect(Contents1, &QAction::triggered, this, &TMainScreen::Contents1Click);
+    connect(About1, &QAction::triggered, this, &TMainScreen::About1Click);
+}
+
+void TMainScreen::createClientArea()
+{
+    auto *client = new QWidget(this);
+    auto *layout = new QVBoxLayout(client);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    QnToolBar2 = placeholder(QStringLiteral("QnToolBar2"), client);
+    QnToolBar2->setFixedHeight(28);
+    QnRuler1 = placeholder(QStringLiteral("QnRuler1"), client);
+    QnRuler1->setFixedHeight(15);
+    createRingArea();
+    RingPanel1->setParent(client);
+    createActionBar();
+    ActionPanel->setParent(client);
+
+    layout->addWidget(QnToolBar2);
+    layout->addWidget(QnRuler1);
+    layout->addWidget(RingPanel1, 1);
+    layout->addWidget(ActionPanel);
+    setCentralWidget(client);
+}
+
+void TMainScreen::createRingArea()
+{
+    RingPanel1 = new TRingArea;
+    RingPanel1->setObjectName(QStringLiteral("RingPanel1"));
+    RingPanel1->SetLeftEdge(31);
+    RingPanel1->SetRightEdge(15);
+
+    DateLabel = new QLabel(RingPanel1);
+    QFont dateFont = arialPixels(16);
+    dateFont.setBold(true);
+    dateFont.setItalic(true);
+    DateLabel->setFont(dateFont);
+    QPalette palette = DateLabel->palette();
+    palette.setColor(QPalette::WindowText, QColor(128, 0, 128)); // purple
+    DateLabel->setPalette(palette);
+    DateLabel->setAutoFillBackground(false); // transparent
+
+    TopLine = horizontalLine(RingPanel1);
+    Bottomline = horizontalLine(RingPanel1);
+
+    // The editor's place: white, no border, Arial 11 pixels.
+    QnRichText1 = placeholder(QStringLiteral("QnRichText1"), RingPanel1);
+    QnRichText1->setAutoFillBackground(true);
+    QPalette white = QnRichText1->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    QnRichText1->setPalette(white);
+    QnRichText1->setFont(arialPixels(11));
+
+    createPrivacyPanel();
+    RingPanel1->OnResize = [this] { placeRingChildren(); };
+}
+
+void TMainScreen::createPrivacyPanel()
+{
+    PrivacyPanel = new QFrame(RingPanel1);
+    PrivacyPanel->setObjectName(QStringLiteral("PrivacyPanel"));
+    PrivacyPanel->setAutoFillBackground(true);
+    PrivacyPanel->setVisible(false);
+
+    PrivacyLabel = new QLabel(
+        QStringLiteral("This diary requires a password. Please enter your password and press OK"),
+        PrivacyPanel);
+    QFont bold = arialPixels(16);
+    bold.setBold(true);
+    PrivacyLabel->setFont(bold);
+    PrivacyLabel->setWordWrap(true);
+    PrivacyLabel->setAlignment(Qt::AlignCenter);
+
+    Pass = new QLineEdit(PrivacyPanel);
+    Pass->setEchoMode(QLineEdit::Password);
+    Pass->setMaxLength(8);
+    Pass->setFixedWidth(160);
+
+    BitBtn1 = new QPushButton(QStringLiteral("OK"), PrivacyPanel);
+    BitBtn1->setDefault(true);
+    BitBtn2 = new QPushButton(QStringLiteral("Close"), PrivacyPanel);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(BitBtn1);
+    buttons->addWidget(BitBtn2);
+    buttons->addStretch();
+    auto *layout = new QVBoxLayout(PrivacyPanel);
+    layout->addStretch();
+    layout->addWidget(PrivacyLabel);
+    layout->addSpacing(12);
+    layout->addWidget(Pass, 0, Qt::AlignHCenter);
+    layout->addSpacing(12);
+    layout->addLayout(buttons);
+    layout->addStretch();
+
+    connect(BitBtn1, &QPushButton::clicked, this, &TMainScreen::BitBtn1Click);
+    connect(BitBtn2, &QPushButton::clicked, this, &TMainScreen::BitBtn2Click);
+    connect(Pass, &QLineEdit::returnPressed, this, &TMainScreen::BitBtn1Click);
+}
+
+void TMainScreen::createActionBar()
+{
+    ActionPanel = new QFrame;
+    ActionPanel->setObjectName(QStringLiteral("ActionPanel"));
+    ActionPanel->setFixedHeight(39);
+    auto *layout = new QHBoxLayout(ActionPanel);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setSpacing(2);
+
+    auto button = [this, layout](const QString &caption, const QString &name) {
+        auto *b = new QPushButton(caption, ActionPanel);
+        b->setObjectName(name);
+        b->setFocusPolicy(Qt::NoFocus); // flat buttons never take the focus
+        b->setFixedHeight(31);
+        b->setMinimumWidth(60);
+        layout->addWidget(b);
+        return b;
+    };
+    SaveButton = button(QStringLiteral("&Save"), QStringLiteral("SaveButton"));
+    CancelButton = button(QStringLiteral("&Cancel"), QStringLiteral("CancelButton"));
+    ActionSeparator1 = verticalSeparator(ActionPanel);
+    layout->addWidget(ActionSeparator1);
+    FirstButton = button(QStringLiteral("Fi&rst"), QStringLiteral("FirstButton"));
+    PriorButton = button(QStringLiteral("&Prev"), QStringLiteral("PriorButton"));
+    CalendarButton = button(QStringLiteral("&Date"), QStringLiteral("CalendarButton"));
+    Nextbutton = button(QStringLiteral("&Next"), QStringLiteral("Nextbutton"));
+    LastButton = button(QStringLiteral("&Last"), QStringLiteral("LastButton"));
+    ActionSeparator2 = verticalSeparator(ActionPanel);
+    layout->addWidget(ActionSeparator2);
+    Hidebutton = button(QStringLiteral("H&ide"), QStringLiteral("Hidebutton"));
+    FlatButton1 = button(QStringLiteral("E&xit"), QStringLiteral("FlatButton1"));
+    layout->addStretch();
+
+    SaveButton->setVisible(false);
+    CancelButton->setVisible(false);
+
+    connect(PriorButton, &QPushButton::clicked, this, &TMainScreen::PriorButtonClick);
+    connect(Nextbutton, &QPushButton::clicked, this, &TMainScreen::NextButtonClick);
+    connect(Hidebutton, &QPushButton::clicked, this, &TMainScreen::HideButtonClick);
+    connect(FlatButton1, &QPushButton::clicked, this, &TMainScreen::exit1Click);
+}
+
+void TMainScreen::FormCreate()
+{
+    // Dates shown without an explicit format use the American short form.
+    SetShortDateFormat("mm/dd/yyyy");
+    HideAllThings(!DiaryPassword.empty());
+    CurrentDate = Date();
+    RecordFound = false;
+    GoToCurrentDate();
+    HelpFile = FindResourceFile("QUILLNK.HLP")
+                   .value_or(std::filesystem::path(ProgramDir()) / "QUILLNK.HLP");
+}
+
+void TMainScreen::FormActivate()
+{
+    setVisible(true);
+    if (PrivacyPanel->isVisible())
+        Pass->setFocus();
+}
+
+void TMainScreen::FitMaximizedWindow()
+{
+    if (!isMaximized())
+        return;
+    QScreen *screen = this->screen();
+    if (!screen)
+        return;
+    QRect frame = frameGeometry();
+    QRect fitted = FitMaximizedRect(frame, screen->availableGeometry());
+    if (fitted == frame)
+        return;
+    // The frame's corrections, applied to the client area inside it.
+    QMargins margins(geometry().left() - frame.left(), geometry().top() - frame.top(),
+                     frame.right() - geometry().right(), frame.bottom() - geometry().bottom());
+    setGeometry(fitted.marginsRemoved(margins));
+}
+
+void TMainScreen::FormResize()
+{
+    FitMaximizedWindow();
+    placeRingChildren();
+}
+
+void TMainScreen::placeRingChildren()
+{
+    const int panelWidth = RingPanel1->width();
+    const int panelHeight = RingPanel1->height();
+    const int left = RingPanel1->LeftEdge() + 15;
+    const int width =
+        std::max(0, panelWidth - RingPanel1->LeftEdge() - RingPanel1->RightEdge() - 20);
+    const int editorTop = 35;
+
+    DateLabel->setGeometry(left, 8, width, DateLabel->sizeHint().height());
+    TopLine->setGeometry(left, 28, width, 1);
+    Bottomline->setGeometry(left, panelHeight - 20, width, 1);
+    QnRichText1->setGeometry(left, editorTop, width, std::max(0, panelHeight - editorTop - 22));
+    if (PrivacyPanel->isVisible())
+        PrivacyPanel->setGeometry(RingPanel1->contentsRect());
+    // The editor control puts its caret at the start of the text here.
+    QnRichText1->update();
+}
+
+bool TMainScreen::FormCloseQuery()
+{
+    SaveButtonClick();
+    ProcessPendingMessages();
+    return true;
+}
+
+void TMainScreen::FormKeyDown(TKey &Key, TShiftState Shift)
+{
+    if (Shift.Keys() != TShiftState(ssCtrl))
+        return;
+    if (Key == VK_NEXT) {
+        Key = 0;
+        NextButtonClick();
+    } else if (Key == VK_PRIOR) {
+        Key = 0;
+        PriorButtonClick();
+    }
+}
+
+void TMainScreen::HideAllThings(bool hide)
+{
+    PrivacyPanel->setGeometry(RingPanel1->contentsRect());
+    PrivacyPanel->setVisible(hide);
+    if (hide)
+        PrivacyPanel->raise();
+    ActionPanel->setVisible(!hide);
+    QnToolBar2->setVisible(!hide);
+    for (QMenu *menu : {mnuFile, mnuEdit, mnuUtilities}) {
+        menu->setEnabled(!hide);
+        menu->menuAction()->setEnabled(!hide);
+    }
+    FormResize();
+}
+
+void TMainScreen::SetDateCaption()
+{
+    DateLabel->setText(AnsiToQString(FormatDateTime("dddd, mmmm d, yyyy", CurrentDate)));
+}
+
+void TMainScreen::GoToCurrentDate()
+{
+    // Positioning the diary table on the date and loading its entry come
+    // with the diary store; until then the date line follows the date.
+    SetDateCaption();
+}
+
+void TMainScreen::SaveButtonClick()
+{
+    // Stores the entry only when it is modified (Save shown). Without the
+    // diary store there is nothing to store yet.
+    if (!SaveButton->isVisible())
+        return;
+    SaveButton->setVisible(false);
+    CancelButton->setVisible(false);
+}
+
+void TMainScreen::PriorButtonClick()
+{
+    SaveButtonClick();
+    CurrentDate -= 1;
+    GoToCurrentDate();
+}
+
+void TMainScreen::NextButtonClick()
+{
+    SaveButtonClick();
+    CurrentDate += 1;
+    GoToCurrentDate();
+}
+
+void TMainScreen::HideButtonClick()
+{
+    showMinimized();
+}
+
+void TMainScreen::exit1Click()
+{
+    SaveButtonClick();
+    close();
+}
+
+void TMainScreen::Contents1Click()
+{
+    if (!std::filesystem::is_regular_file(HelpFile)) {
+        ShowInformation(QStringLiteral("The help file QUILLNK.HLP cannot be found."));
+        return;
+    }
+    if (!helpViewer_)
+        helpViewer_ = new THelpViewer(this);
+    std::string error;
+    if (!helpViewer_->LoadFile(HelpFile, error)) {
+        ShowInformation(QString::fromStdString(error));
+        return;
+    }
+    helpViewer_->ShowContext(kHelpContentsContext);
+}
+
+void TMainScreen::About1Click()
+{
+    TSplashform splash(this);
+    CenterOnMainScreen(&splash);
+    splash.Okbutton->setVisible(true);
+    splash.exec();
+}
+
+void TMainScreen::BitBtn1Click()
+{
+    // Text the code page cannot hold can never be the password.
+    std::optional<std::string> typed = QStringToAnsi(Pass->text());
+    if (!typed || *typed != DiaryPassword) {
+        ShowInformation(QStringLiteral("Sorry, that is the wrong password"));
+        return;
+    }
+    HideAllThings(false);
+    if (QnRichText1->isVisible())
+        QnRichText1->setFocus();
+}
+
+void TMainScreen::BitBtn2Click()
+{
+    close();
+}
+
+void TMainScreen::CenterOnMainScreen(QWidget *form) const
+{
+    form->move(CenteredPosition(frameGeometry(), form->frameGeometry().size()));
+}
+
+bool TMainScreen::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate)
+        FormActivate();
+    return QMainWindow::event(event);
+}
+
+bool TMainScreen::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+        return QMainWindow::eventFilter(watched, event);
+    // Once per key: when it reaches the widget with the focus (or the window
+    // itself when nothing has it), and only for keys of this window.
+    auto *widget = static_cast<QWidget *>(watched);
+    QWidget *focus = QApplication::focusWidget();
+    bool first = focus ? widget == focus : widget == this;
+    if (!first || widget->window() != this)
+        return QMainWindow::eventFilter(watched, event);
+    TKeyDown down = TranslateKeyEvent(*static_cast<QKeyEvent *>(event));
+    if (down.Key == 0)
+        return QMainWindow::eventFilter(watched, event);
+    FormKeyDown(down.Key, down.Shift);
+    return down.Key == 0;
+}
+
+void TMainScreen::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    FormResize();
+}
+
+void TMainScreen::closeEvent(QCloseEvent *event)
+{
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    if (helpViewer_)
+        helpViewer_->close();
+    event->accept();
+}
+
+} // namespace qn

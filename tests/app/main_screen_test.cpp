@@ -1,0 +1,412 @@
+#include "app/help_viewer.h"
+#include "app/main_screen.h"
+#include "app/ring_area.h"
+#include "app/splash_form.h"
+#include "platform/qt/messages.h"
+
+#include "tests/support/temp_dir.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace qn;
+
+namespace {
+
+// A main window, shown and active, as the user sees it after start.
+class MainScreenTest : public testing::Test {
+protected:
+    std::unique_ptr<TMainScreen> w;
+
+    void SetUp() override
+    {
+        w = std::make_unique<TMainScreen>();
+        w->show();
+        QApplication::setActiveWindow(w.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    }
+    void TearDown() override
+    {
+        w.reset();
+        ResetFormatSettings();
+    }
+
+    void settle() { QApplication::processEvents(); }
+};
+
+struct MenuRow {
+    const char *caption; // nullptr: separator
+    const char *shortcut;
+};
+
+void expectMenu(QMenu *menu, const char *caption, std::vector<MenuRow> rows)
+{
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->title(), caption);
+    QList<QAction *> actions = menu->actions();
+    ASSERT_EQ(actions.size(), static_cast<qsizetype>(rows.size())) << caption;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        QAction *action = actions[static_cast<qsizetype>(i)];
+        if (!rows[i].caption) {
+            EXPECT_TRUE(action->isSeparator()) << caption << " row " << i;
+            continue;
+        }
+        EXPECT_EQ(action->text(), rows[i].caption);
+        EXPECT_EQ(action->shortcut(), QKeySequence(QString::fromLatin1(rows[i].shortcut)))
+            << rows[i].caption;
+    }
+}
+
+} // namespace
+
+TEST_F(MainScreenTest, CaptionBoundsAndFont)
+{
+    EXPECT_EQ(w->windowTitle(), "Quillnook");
+    EXPECT_EQ(w->pos(), QPoint(144, 99));
+    EXPECT_EQ(w->size(), QSize(610, 460));
+    EXPECT_EQ(w->font().family(), "Arial");
+    EXPECT_EQ(w->font().pixelSize(), 11);
+    QFont date = w->DateLabel->font();
+    EXPECT_EQ(date.pixelSize(), 16);
+    EXPECT_TRUE(date.bold());
+    EXPECT_TRUE(date.italic());
+    EXPECT_EQ(w->DateLabel->palette().color(QPalette::WindowText), QColor(128, 0, 128));
+    EXPECT_EQ(w->RingPanel1->LeftEdge(), 31);
+    EXPECT_EQ(w->RingPanel1->RightEdge(), 15);
+    EXPECT_EQ(w->ActionPanel->height(), 39);
+    EXPECT_EQ(w->QnToolBar2->height(), 28);
+    EXPECT_EQ(w->QnRuler1->height(), 15);
+}
+
+TEST_F(MainScreenTest, MenusAsTheUserSeesThem)
+{
+    QList<QAction *> bar = w->menuBar()->actions();
+    ASSERT_EQ(bar.size(), 4);
+    expectMenu(bar[0]->menu(), "&File",
+               {{"Select or Change Password", ""},
+                {nullptr, ""},
+                {"Rebuild Indexes (do this often!)", ""},
+                {nullptr, ""},
+                {"Print Setup", ""},
+                {"Print", "Ctrl+P"},
+                {nullptr, ""},
+                {"E&xit", ""}});
+    expectMenu(bar[1]->menu(), "&Edit",
+               {{"&Find", "Ctrl+F"},
+                {"&Replace", "Ctrl+R"},
+                {nullptr, ""},
+                {"&Spell Check", "Ctrl+S"},
+                {"Insert Today's &Date ", "Ctrl+D"},
+                {nullptr, ""},
+                {"&Wrap Text to fit Screen", ""},
+                {nullptr, ""},
+                {"Default Font", ""}});
+    expectMenu(bar[2]->menu(), "&Utilities",
+               {{"Find entry containing...", "Ctrl+F4"}, {"Find Next Entry", "Ctrl+F5"}});
+    expectMenu(bar[3]->menu(), "&Help", {{"Contents", ""}, {nullptr, ""}, {"About", ""}});
+
+    EXPECT_TRUE(w->mnuWrapTexttofitScreen->isCheckable());
+    EXPECT_TRUE(w->mnuWrapTexttofitScreen->isChecked());
+    EXPECT_FALSE(w->mnuFindNextBig->isEnabled());
+    for (QMenu *menu : {w->mnuFile, w->mnuEdit, w->mnuUtilities, w->Help1})
+        EXPECT_TRUE(menu->menuAction()->isEnabled());
+}
+
+TEST_F(MainScreenTest, ShortcutsReachTheirCommandsUnlessDisabled)
+{
+    QSignalSpy print(w->PrintNow, &QAction::triggered);
+    QSignalSpy spell(w->SpellCheck1, &QAction::triggered);
+    QSignalSpy findAll(w->mnuFindentrycontaining, &QAction::triggered);
+    QSignalSpy findNext(w->mnuFindNextBig, &QAction::triggered);
+    QTest::keyClick(w.get(), Qt::Key_P, Qt::ControlModifier);
+    QTest::keyClick(w.get(), Qt::Key_S, Qt::ControlModifier);
+    QTest::keyClick(w.get(), Qt::Key_F4, Qt::ControlModifier);
+    QTest::keyClick(w.get(), Qt::Key_F5, Qt::ControlModifier);
+    EXPECT_EQ(print.count(), 1);
+    EXPECT_EQ(spell.count(), 1);
+    EXPECT_EQ(findAll.count(), 1);
+    EXPECT_EQ(findNext.count(), 0) << "Find Next Entry is disabled at start";
+}
+
+TEST_F(MainScreenTest, ActionBarButtonsInOrderWithSeparators)
+{
+    QLayout *layout = w->ActionPanel->layout();
+    std::vector<QString> order;
+    for (int i = 0; i < layout->count(); ++i) {
+        QWidget *item = layout->itemAt(i)->widget();
+        if (!item)
+            continue;
+        if (auto *button = qobject_cast<QPushButton *>(item))
+            order.push_back(button->text());
+        else if (qobject_cast<QFrame *>(item))
+            order.push_back("|");
+    }
+    std::vector<QString> expected = {"&Save", "&Cancel", "|", "Fi&rst", "&Prev", "&Date",
+                                     "&Next", "&Last",   "|", "H&ide",  "E&xit"};
+    EXPECT_EQ(order, expected);
+    EXPECT_FALSE(w->SaveButton->isVisible());
+    EXPECT_FALSE(w->CancelButton->isVisible());
+    for (QPushButton *b : {w->FirstButton, w->PriorButton, w->CalendarButton, w->Nextbutton,
+                           w->LastButton, w->Hidebutton, w->FlatButton1})
+        EXPECT_TRUE(b->isVisible()) << b->text().toStdString();
+}
+
+TEST_F(MainScreenTest, OpensOnTodayWithTheLongDateLine)
+{
+    EXPECT_EQ(w->CurrentDate, Date());
+    EXPECT_FALSE(w->RecordFound);
+    EXPECT_EQ(w->DateLabel->text().toStdString(), FormatDateTime("dddd, mmmm d, yyyy", Date()));
+    EXPECT_EQ(FormatSettings().ShortDateFormat, "mm/dd/yyyy");
+
+    w->CurrentDate = EncodeDate(2026, 12, 7);
+    w->SetDateCaption();
+    EXPECT_EQ(w->DateLabel->text(), "Monday, December 7, 2026");
+}
+
+TEST_F(MainScreenTest, CtrlPageKeysMoveOneDayOnlyWithoutOtherModifiers)
+{
+    // A focused control below the form: the form sees the key first and
+    // consumes it, so the control never gets it.
+    auto *edit = new QLineEdit(w->RingPanel1);
+    edit->show();
+    edit->setFocus();
+    settle();
+    int keysSeenByEdit = 0;
+    struct Counter : QObject {
+        int *count;
+        explicit Counter(int *c) : count(c) {}
+        bool eventFilter(QObject *, QEvent *e) override
+        {
+            // QTest also presses the modifier keys themselves; count the others.
+            if (e->type() == QEvent::KeyPress) {
+                int key = static_cast<QKeyEvent *>(e)->key();
+                if (key != Qt::Key_Control && key != Qt::Key_Shift && key != Qt::Key_Alt)
+                    ++*count;
+            }
+            return false;
+        }
+    } counter(&keysSeenByEdit);
+    edit->installEventFilter(&counter);
+
+    const TDateTime start = EncodeDate(2024, 2, 28);
+    w->CurrentDate = start;
+    QTest::keyClick(edit, Qt::Key_PageDown, Qt::ControlModifier);
+    EXPECT_EQ(w->CurrentDate, start + 1);
+    EXPECT_EQ(w->DateLabel->text(), "Thursday, February 29, 2024");
+    QTest::keyClick(edit, Qt::Key_PageDown, Qt::ControlModifier);
+    EXPECT_EQ(w->DateLabel->text(), "Friday, March 1, 2024");
+    QTest::keyClick(edit, Qt::Key_PageUp, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_PageUp, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_PageUp, Qt::ControlModifier);
+    EXPECT_EQ(w->CurrentDate, start - 1);
+    EXPECT_EQ(keysSeenByEdit, 0);
+
+    // With Shift or Alt held too, or without Ctrl, the keys pass on.
+    QTest::keyClick(edit, Qt::Key_PageDown, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(edit, Qt::Key_PageUp, Qt::ControlModifier | Qt::AltModifier);
+    QTest::keyClick(edit, Qt::Key_PageDown);
+    QTest::keyClick(edit, Qt::Key_A);
+    EXPECT_EQ(w->CurrentDate, start - 1);
+    EXPECT_EQ(keysSeenByEdit, 4);
+    edit->removeEventFilter(&counter);
+
+    // Without any focused control the window itself gets the key.
+    edit->hide();
+    w->setFocus();
+    QTest::keyClick(w.get(), Qt::Key_PageDown, Qt::ControlModifier);
+    EXPECT_EQ(w->CurrentDate, start);
+}
+
+TEST_F(MainScreenTest, PrevAndNextButtonsMoveTheDate)
+{
+    w->CurrentDate = EncodeDate(2023, 12, 31);
+    QTest::mouseClick(w->Nextbutton, Qt::LeftButton);
+    EXPECT_EQ(w->DateLabel->text(), "Monday, January 1, 2024");
+    QTest::mouseClick(w->PriorButton, Qt::LeftButton);
+    QTest::mouseClick(w->PriorButton, Qt::LeftButton);
+    EXPECT_EQ(w->DateLabel->text(), "Saturday, December 30, 2023");
+}
+
+TEST_F(MainScreenTest, FormResizePlacesTheDateLineLinesAndEditor)
+{
+    for (QSize size : {QSize(610, 460), QSize(900, 700), QSize(300, 200)}) {
+        w->resize(size);
+        settle();
+        const int ringWidth = w->RingPanel1->width();
+        const int ringHeight = w->RingPanel1->height();
+        EXPECT_EQ(ringHeight, w->height() - w->menuBar()->height() - 28 - 15 - 39);
+        const int left = 31 + 15;
+        const int width = ringWidth - 31 - 15 - 20;
+        EXPECT_EQ(w->DateLabel->x(), left);
+        EXPECT_EQ(w->DateLabel->y(), 8);
+        EXPECT_EQ(w->DateLabel->width(), width);
+        EXPECT_EQ(w->TopLine->geometry(), QRect(left, 28, width, 1));
+        EXPECT_EQ(w->Bottomline->geometry(), QRect(left, ringHeight - 20, width, 1));
+        EXPECT_EQ(w->QnRichText1->geometry(), QRect(left, 35, width, ringHeight - 35 - 22));
+    }
+}
+
+TEST_F(MainScreenTest, LockingCoversTheEntryAndLeavesOnlyHelp)
+{
+    w->DiaryPassword = "Secret 1";
+    w->HideAllThings(true);
+    settle();
+    EXPECT_TRUE(w->PrivacyPanel->isVisible());
+    EXPECT_EQ(w->PrivacyPanel->geometry(), w->RingPanel1->contentsRect());
+    EXPECT_FALSE(w->ActionPanel->isVisible());
+    EXPECT_FALSE(w->QnToolBar2->isVisible());
+    EXPECT_TRUE(w->QnRuler1->isVisible());
+    EXPECT_FALSE(w->mnuFile->menuAction()->isEnabled());
+    EXPECT_FALSE(w->mnuEdit->menuAction()->isEnabled());
+    EXPECT_FALSE(w->mnuUtilities->menuAction()->isEnabled());
+    EXPECT_TRUE(w->Help1->menuAction()->isEnabled());
+    // The layout still follows the area, which grew by the tool bar.
+    EXPECT_EQ(w->Bottomline->y(), w->RingPanel1->height() - 20);
+
+    TMessageCapture capture;
+    w->Pass->setText("secret 1");
+    QTest::mouseClick(w->BitBtn1, Qt::LeftButton);
+    ASSERT_EQ(capture.Informations.size(), 1u);
+    EXPECT_EQ(capture.Informations[0], "Sorry, that is the wrong password");
+    EXPECT_TRUE(w->PrivacyPanel->isVisible());
+
+    w->Pass->setText("Secret 1");
+    QTest::mouseClick(w->BitBtn1, Qt::LeftButton);
+    EXPECT_EQ(capture.Informations.size(), 1u);
+    EXPECT_FALSE(w->PrivacyPanel->isVisible());
+    EXPECT_TRUE(w->ActionPanel->isVisible());
+    EXPECT_TRUE(w->mnuFile->menuAction()->isEnabled());
+}
+
+TEST_F(MainScreenTest, ExitAndCloseEndTheWindow)
+{
+    QTest::mouseClick(w->FlatButton1, Qt::LeftButton);
+    EXPECT_FALSE(w->isVisible());
+    w->show();
+    w->exit1->trigger();
+    EXPECT_FALSE(w->isVisible());
+    w->show();
+    w->DiaryPassword = "x";
+    w->HideAllThings(true);
+    QTest::mouseClick(w->BitBtn2, Qt::LeftButton);
+    EXPECT_FALSE(w->isVisible());
+}
+
+TEST_F(MainScreenTest, HideMinimises)
+{
+    QTest::mouseClick(w->Hidebutton, Qt::LeftButton);
+    settle();
+    EXPECT_TRUE(w->isMinimized());
+}
+
+TEST_F(MainScreenTest, AboutShowsTheSplashCentredWithItsOkButton)
+{
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            auto *splash = qobject_cast<TSplashform *>(top);
+            if (!splash || !splash->isVisible())
+                continue;
+            seen = true;
+            EXPECT_EQ(splash->size(), QSize(334, 221));
+            EXPECT_TRUE(splash->windowFlags() & Qt::FramelessWindowHint);
+            EXPECT_TRUE(splash->windowFlags() & Qt::WindowStaysOnTopHint);
+            EXPECT_EQ(splash->TitleLabel->text(), "Quillnook!");
+            EXPECT_EQ(splash->TitleLabel->font().family(), "Times New Roman");
+            EXPECT_EQ(splash->TitleLabel->font().pixelSize(), 24);
+            EXPECT_EQ(splash->VersionLabel->text(), "Version 2.1a");
+            EXPECT_TRUE(splash->PlatformLabel->isVisible());
+            EXPECT_EQ(splash->PlatformLabel->text(), "32-bit version for Windows 95");
+            EXPECT_TRUE(splash->Okbutton->isVisible());
+            EXPECT_EQ(splash->pos(), CenteredPosition(w->frameGeometry(), QSize(334, 221)));
+            std::filesystem::create_directories(qn::test::binaryDir() / "screenshots");
+            splash->grab().toImage().save(QString::fromStdString(
+                (qn::test::binaryDir() / "screenshots" / "about_box.png").string()));
+            QTest::mouseClick(splash->Okbutton, Qt::LeftButton);
+        }
+    });
+    w->About1Click();
+    EXPECT_TRUE(seen);
+}
+
+TEST_F(MainScreenTest, ContentsOpensTheHelpAtItsContentsTopic)
+{
+    w->HelpFile = qn::test::sourceDir() / "resources" / "help" / "QUILLNK.HLP";
+    w->Contents1->trigger();
+    ASSERT_NE(w->HelpViewer(), nullptr);
+    EXPECT_TRUE(w->HelpViewer()->isVisible());
+    EXPECT_EQ(w->HelpViewer()->CurrentContext(), 1009);
+    EXPECT_EQ(w->HelpViewer()->CurrentTitle(), "Contents");
+    // Following a link shows its topic.
+    emit w->HelpViewer()->TopicText->anchorClicked(QUrl("topic:1017"));
+    EXPECT_EQ(w->HelpViewer()->CurrentTitle(), "Your password");
+    // Closing the main window closes the help too.
+    w->close();
+    EXPECT_FALSE(w->HelpViewer()->isVisible());
+}
+
+TEST_F(MainScreenTest, AMissingHelpFileIsReported)
+{
+    qn::test::TempDir dir;
+    w->HelpFile = dir / "QUILLNK.HLP";
+    TMessageCapture capture;
+    w->Contents1Click();
+    ASSERT_EQ(capture.Informations.size(), 1u);
+    EXPECT_EQ(capture.Informations[0], "The help file QUILLNK.HLP cannot be found.");
+
+    qn::test::writeFile(w->HelpFile, "not a help file\n");
+    w->Contents1Click();
+    ASSERT_EQ(capture.Informations.size(), 2u);
+    EXPECT_TRUE(capture.Informations[1].contains("Line 1"))
+        << capture.Informations[1].toStdString();
+}
+
+TEST_F(MainScreenTest, Screenshot)
+{
+    w->CurrentDate = EncodeDate(2026, 12, 7);
+    w->SetDateCaption();
+    settle();
+    std::filesystem::create_directories(qn::test::binaryDir() / "screenshots");
+    QImage picture = w->grab().toImage();
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_TRUE(picture.save(QString::fromStdString(
+        (qn::test::binaryDir() / "screenshots" / "main_screen.png").string())));
+}
+
+TEST(MainScreenGeometry, MaximizedWindowsAreCutToTheFullScreenArea)
+{
+    const QRect screen(0, 0, 1024, 738);
+    // Taller: the height is cut and the window moves to the top.
+    EXPECT_EQ(FitMaximizedRect(QRect(-4, -4, 1032, 776), screen), QRect(-4, 0, 1032, 738));
+    // Taller and wider: only the height is corrected in one call.
+    EXPECT_EQ(FitMaximizedRect(QRect(-4, -4, 1032, 776), screen).width(), 1032);
+    // Only wider: the width is cut and the window moves to the left edge.
+    EXPECT_EQ(FitMaximizedRect(QRect(-4, 0, 1032, 700), screen), QRect(0, 0, 1024, 700));
+    // Fits: unchanged.
+    EXPECT_EQ(FitMaximizedRect(QRect(0, 0, 1024, 738), screen), QRect(0, 0, 1024, 738));
+    // The area need not start at the origin (a panel at the top).
+    EXPECT_EQ(FitMaximizedRect(QRect(0, 0, 800, 700), QRect(0, 30, 1024, 600)),
+              QRect(0, 30, 800, 600));
+}
+
+TEST(MainScreenGeometry, CentringHalvesTowardZero)
+{
+    EXPECT_EQ(CenteredPosition(QRect(144, 99, 610, 460), QSize(334, 221)), QPoint(282, 218));
+    EXPECT_EQ(CenteredPosition(QRect(0, 0, 101, 101), QSize(50, 50)), QPoint(25, 25));
+    // A dialog larger than the window: -51 div 2 is -25, not -26.
+    EXPECT_EQ(CenteredPosition(QRect(10, 10, 100, 100), QSize(151, 151)), QPoint(-15, -15));
+}
