@@ -86,3 +86,20 @@ TEST(ProgramDir, TheBuildTreeIsNeverTakenForAPortableDiary)
     EXPECT_FALSE(IsPortableDir(ProgramFileDir()));
     EXPECT_FALSE(IsPortableDir(qn::test::binaryDir() / "bin"));
 }
+
+TEST(ProgramDir, ResourcesAreFoundInTheDiaryFolderThenBesideTheProgramThenInShare)
+{
+    std::vector<fs::path> dirs = ResourceDirs();
+    ASSERT_EQ(dirs.size(), 3u);
+    EXPECT_EQ(dirs[0], fs::path(ProgramDir()));
+    EXPECT_EQ(dirs[1], ProgramFileDir());
+    EXPECT_EQ(dirs[2], (ProgramFileDir() / ".." / "share" / "quillnook").lexically_normal());
+
+    EXPECT_FALSE(FindResourceFile("qn-no-such-resource").has_value());
+    fs::path own = fs::path(ProgramDir()) / "Qn-Test-Resource.txt";
+    writeFile(own, "x");
+    auto found = FindResourceFile("QN-TEST-RESOURCE.TXT");
+    fs::remove(own);
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(*found, own);
+}
