@@ -15,7 +15,7 @@ packages=(
   # word list of the main dictionary
   wamerican
   # benchmarks and the programs they compare against
-  libbenchmark-dev libsqlite3-dev hunspell hunspell-en-us unrtf pandoc
+  libbenchmark-dev libsqlite3-dev hunspell hunspell-en-us libhunspell-dev unrtf pandoc
 )
 
 missing=()
