@@ -294,6 +294,9 @@ void TQnRTFText::SetMemoryFormat(TQnMemoryFormat format)
         try {
             for (TParagraph *p = FirstParagraph; p; p = p->Next)
                 for (TLine *l = p->Lines; l; l = l->Next) {
+                    // Arrays kept by a suspended switch are rebuilt too.
+                    delete[] l->Attrs;
+                    l->Attrs = nullptr;
                     l->Attrs = new TCharAttr[l->Capacity];
                     for (int i = 0; i <= l->Length && i < l->Capacity; ++i) {
                         l->Attrs[i] = CurrentAttr;

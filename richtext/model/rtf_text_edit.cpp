@@ -402,8 +402,7 @@ int TQnRTFText::ReplaceRange(TParagraph *paragraph, TLine *line, const TCharAttr
     oldLength = std::clamp(oldLength, 0, line->Length - position);
     const int diff = newLength - oldLength;
     if (diff > 0) {
-        if (line->Capacity < line->Length + diff + 1)
-            GrowLine(line, line->Length + diff + 6);
+        EnsureRoom(line, diff, 6);
         shiftTail(line, position + oldLength, diff);
     } else if (diff < 0) {
         if (position + oldLength >= line->Length)
@@ -413,7 +412,8 @@ int TQnRTFText::ReplaceRange(TParagraph *paragraph, TLine *line, const TCharAttr
     }
     line->Length = static_cast<uint16_t>(line->Length + diff);
     line->Text[line->Length] = 0;
-    std::memcpy(line->Text + position, newText, newLength);
+    if (newLength > 0)
+        std::memcpy(line->Text + position, newText, newLength);
     if (line->Attrs)
         for (int i = 0; i < newLength; ++i) {
             const TCharAttr *a = attrSource ? attrSource + (perCharAttrs ? i : 0) : &CurrentAttr;

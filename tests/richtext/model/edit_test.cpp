@@ -235,6 +235,16 @@ TEST(TextByOffset, InsertDeleteAndReplace)
     EXPECT_EQ(doc.ParagraphText(0), "012AE567A");
     EXPECT_EQ(doc.ReplaceText(p, line, "xyz", 7), 1);
     EXPECT_EQ(doc.ParagraphText(0), "012AE56xyz");
+
+    // Growing near the limit uses the last places rather than failing early.
+    doc.SetParagraphText(0, "", nullptr);
+    line = p->Lines;
+    doc.AppendToLine(line, std::string(9990, 'a'), red);
+    const uint8_t nine[] = "123456789";
+    EXPECT_EQ(doc.ReplaceRange(p, line, nullptr, 9, nine, 0, 0), 9);
+    EXPECT_EQ(line->Length, 9999);
+    EXPECT_THROW(doc.ReplaceRange(p, line, nullptr, 2, longer, 1, 0), EQnRTFText);
+    EXPECT_EQ(line->Length, 9999);
     EXPECT_TRUE(ChainsConsistent(doc));
 }
 

@@ -113,7 +113,14 @@ TEST(MemoryFormat, SuspendOnlyFlipsTheFlags)
     EXPECT_NE(doc.FirstParagraph->Lines->Attrs, nullptr); // nothing converted
     doc.SetMemoryFormat(fmRichText);
     EXPECT_EQ(doc.PlainMode, 0);
+    EXPECT_TRUE(ChainsConsistent(doc));
+
+    // Back to rich after a suspended switch to plain: the kept arrays are rebuilt.
+    doc.SetMemoryFormat(fmPlainText);
     doc.Suspend = 0;
+    doc.FirstParagraph->Lines->Attrs[0].Style = kStyleBold;
+    doc.SetMemoryFormat(fmRichText);
+    EXPECT_EQ(doc.FirstParagraph->Lines->Attrs[0].Style, doc.CurrentAttr.Style);
     EXPECT_TRUE(ChainsConsistent(doc));
 }
 
