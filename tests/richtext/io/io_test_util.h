@@ -1,0 +1,70 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "richtext/io/rtf_writer.h"
+#include "richtext/io/stream.h"
+#include "richtext/model/rtf_text.h"
+
+namespace qn::test {
+
+inline TCharAttr makeAttr(uint16_t style = 0, uint8_t size = 10, uint8_t colors = 0,
+                          uint8_t font = 0, int16_t tag = 0)
+{
+    TCharAttr a;
+    a.Style = style;
+    a.Size = size;
+    a.Colors = colors;
+    a.FontIndex = font;
+    a.Tag = tag;
+    return a;
+}
+
+// The RTF of a whole document.
+inline std::string writeRtf(TQnRTFText &doc, const std::function<void(TQnRTFWriter &)> &setup = {})
+{
+    TQnMemoryStream out;
+    TQnRTFWriter writer(doc);
+    if (setup)
+        setup(writer);
+    EXPECT_EQ(writer.Write(out), 0);
+    return out.Bytes();
+}
+
+// What the writer puts before the body of a new document.
+inline std::string defaultHeader()
+{
+    return "{\\rtf1\\ansi\\deff0\\deftab720{\\fonttbl{\\f0\\fnil\\charset0 Arial;}}"
+           "{\\colortbl\\red0\\green0\\blue0;\\red255\\green0\\blue0;\\red0\\green128\\blue0;"
+           "\\red0\\green0\\blue255;\\red255\\green255\\blue0;\\red255\\green0\\blue255;"
+           "\\red128\\green0\\blue128;\\red128\\green0\\blue0;\\red0\\green255\\blue0;"
+           "\\red0\\green255\\blue255;\\red0\\green128\\blue128;\\red0\\green0\\blue128;"
+           "\\red255\\green255\\blue255;\\red192\\green192\\blue192;"
+           "\\red128\\green128\\blue128;\\red0\\green0\\blue0;}"
+           "\\paperw12240\\paperh15840\\margl1880\\margr1880\\margt1440\\margb1440";
+}
+
+// The body of a whole document: what lies between the header and the footer.
+inline std::string bodyOf(const std::string &rtf)
+{
+    const std::string head = defaultHeader();
+    EXPECT_EQ(rtf.substr(0, head.size()), head);
+    EXPECT_GE(rtf.size(), head.size() + 3);
+    EXPECT_EQ(rtf.substr(rtf.size() - 3), "\r\n}");
+    return rtf.substr(head.size(), rtf.size() - head.size() - 3);
+}
+
+// Text of paragraph i with a default run attribute.
+inline void setText(TQnRTFText &doc, int index, std::string_view text, uint16_t style = 0)
+{
+    const TCharAttr a = makeAttr(style);
+    if (index < doc.ParagraphCount())
+        doc.SetParagraphText(index, text, &a);
+    else
+        doc.AddParagraphWithText(index, text, &a);
+}
+
+} // namespace qn::test
