@@ -86,26 +86,58 @@ void entryCounts(const Node &node, size_t first, size_t i, size_t &dup, size_t &
 
 } // namespace
 
+namespace {
+
+// Stored key bytes of entry i of a leaf whose run starts at entry `first`.
+size_t storedAt(const Node &node, size_t i, size_t first)
+{
+    size_t dup, trail;
+    entryCounts(node, first, i, dup, trail);
+    return node.keyLength - dup - trail;
+}
+
+} // namespace
+
 void Node::insert(size_t i, std::string_view key, uint32_t recno, uint32_t child)
 {
+    bool track = leaf && sizeKnown;
+    size_t oldNext = track && i < count() ? storedAt(*this, i, 0) : 0;
     keys.insert(i * keyLength, key.data(), keyLength);
     recnos.insert(recnos.begin() + i, recno);
     if (!leaf)
         children.insert(children.begin() + i, child);
+    if (track) {
+        storedSum += storedAt(*this, i, 0);
+        if (i + 1 < count())
+            storedSum = storedSum - oldNext + storedAt(*this, i + 1, 0);
+        maxRecno = std::max(maxRecno, recno);
+    }
 }
 
 void Node::erase(size_t i)
 {
+    bool track = leaf && sizeKnown;
+    size_t removed = track ? storedAt(*this, i, 0) : 0;
+    size_t oldNext = track && i + 1 < count() ? storedAt(*this, i + 1, 0) : 0;
+    uint32_t recno = recnos[i];
     keys.erase(i * keyLength, keyLength);
     recnos.erase(recnos.begin() + i);
     if (!leaf)
         children.erase(children.begin() + i);
+    if (track) {
+        storedSum -= removed;
+        if (i < count())
+            storedSum = storedSum - oldNext + storedAt(*this, i, 0);
+        if (recno == maxRecno)
+            maxRecno = recnos.empty() ? 0 : *std::max_element(recnos.begin(), recnos.end());
+    }
 }
 
 void Node::setEntry(size_t i, std::string_view key, uint32_t recno)
 {
     keys.replace(i * keyLength, keyLength, key.data(), keyLength);
     recnos[i] = recno;
+    sizeKnown = false;
 }
 
 void Node::moveTail(size_t from, Node &to)
@@ -115,6 +147,7 @@ void Node::moveTail(size_t from, Node &to)
     recnos.resize(from);
     if (!leaf)
         children.resize(from);
+    sizeKnown = false;
 }
 
 void Node::append(const Node &other, size_t from, size_t to)
@@ -124,6 +157,7 @@ void Node::append(const Node &other, size_t from, size_t to)
     if (!leaf)
         children.insert(children.end(), other.children.begin() + from,
                         other.children.begin() + to);
+    sizeKnown = false;
 }
 
 size_t storedKeyBytes(std::string_view previous, std::string_view key, char pad)
@@ -142,6 +176,9 @@ size_t interiorCapacity(uint16_t keyLength) { return kInteriorSpace / (keyLength
 
 size_t leafBytes(const Node &node, size_t from, size_t to)
 {
+    bool whole = from == 0 && to == node.count();
+    if (whole && node.sizeKnown)
+        return node.storedSum + node.count() * leafWidths(node.keyLength, node.maxRecno).bytes;
     uint32_t maxRecno = 0;
     size_t stored = 0;
     for (size_t i = from; i < to; ++i) {
@@ -149,6 +186,11 @@ size_t leafBytes(const Node &node, size_t from, size_t to)
         entryCounts(node, from, i, dup, trail);
         stored += node.keyLength - dup - trail;
         maxRecno = std::max(maxRecno, node.recnos[i]);
+    }
+    if (whole) {
+        node.sizeKnown = true;
+        node.storedSum = stored;
+        node.maxRecno = maxRecno;
     }
     return stored + (to - from) * leafWidths(node.keyLength, maxRecno).bytes;
 }
@@ -184,6 +226,7 @@ void decodeNode(const uint8_t *page, Node &node, const std::string &where)
     node.keys.clear();
     node.recnos.clear();
     node.children.clear();
+    node.sizeKnown = false;
     const uint16_t keyLength = node.keyLength;
 
     if (!node.leaf) {
@@ -241,6 +284,8 @@ void encodeNode(const Node &node, uint8_t *page)
     put32(page + 4, node.left);
     put32(page + 8, node.right);
     const uint16_t keyLength = node.keyLength;
+    if (!fits(node))
+        throw XbaseError("Internal error: an index node no longer fits its page");
     if (!node.leaf) {
         for (size_t i = 0; i < node.count(); ++i) {
             uint8_t *entry = page + 12 + i * (keyLength + 8u);
@@ -267,8 +312,6 @@ void encodeNode(const Node &node, uint8_t *page)
             page[24 + i * w.bytes + b] = uint8_t(v >> (8 * b));
     }
     size_t used = (kPageSize - pos) + node.count() * w.bytes;
-    if (used > kLeafSpace)
-        throw XbaseError("internal error: an index leaf overflows its page");
     put16(page + 12, uint32_t(kLeafSpace - used));
     put32(page + 14, w.recBits >= 32 ? 0xFFFFFFFFu : (1u << w.recBits) - 1);
     page[18] = uint8_t((1u << w.dupBits) - 1);

@@ -29,6 +29,12 @@ struct Node {
     std::vector<uint32_t> recnos;   // record number of each entry
     std::vector<uint32_t> children; // interior only: child page of each entry
 
+    // Packed size of a leaf, kept up to date by insert and erase so that the
+    // check after each change does not re-pack the whole leaf.
+    mutable bool sizeKnown = false;
+    mutable size_t storedSum = 0;   // key bytes stored
+    mutable uint32_t maxRecno = 0;
+
     size_t count() const { return recnos.size(); }
     std::string_view key(size_t i) const
     {

@@ -96,15 +96,11 @@ uint32_t PageStore::allocateHeader()
 
 void PageStore::readPage(uint32_t offset, uint8_t *page) const
 {
-    size_t got = file_.readSomeAt(offset, page, kPageSize);
-    if (got < kPageSize) {
-        // The last page of a file whose size is not a multiple of 512, or a
-        // page allocated but never written: the missing bytes read as zeros.
-        if (uint64_t(offset) + kPageSize > end_)
-            throw XbaseError("Index " + name_ + " is damaged: it ends inside the page at " +
-                             hex(offset));
-        std::memset(page + got, 0, kPageSize - got);
-    }
+    // Pages not yet written are always in the cache, so a short read means a
+    // truncated file.
+    if (file_.readSomeAt(offset, page, kPageSize) < kPageSize)
+        throw XbaseError("Index " + name_ + " is damaged: it ends inside the page at " +
+                         hex(offset));
 }
 
 void PageStore::readRaw(uint32_t offset, uint8_t *buffer, size_t n) const
@@ -114,6 +110,12 @@ void PageStore::readRaw(uint32_t offset, uint8_t *buffer, size_t n) const
                          hex(uint32_t(offset + n)));
     size_t got = file_.readSomeAt(offset, buffer, n);
     std::memset(buffer + got, 0, n - got);
+    bool staged = false;
+    for (const auto &entry : staged_)
+        staged = staged || (entry.first <= offset && entry.first + entry.second.size() >= offset + n);
+    if (got < n && !staged)
+        throw XbaseError("Index " + name_ + " is damaged: it ends inside the header at " +
+                         hex(offset));
     for (const auto &[at, bytes] : staged_) {
         uint64_t from = std::max<uint64_t>(at, offset);
         uint64_t to = std::min<uint64_t>(uint64_t(at) + bytes.size(), uint64_t(offset) + n);

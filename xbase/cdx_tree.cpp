@@ -386,6 +386,7 @@ void Tree::collapseRoot()
             return;
         if (root->count() == 0) { // the last entry went: an empty tree is one empty leaf
             root->leaf = true;
+            root->sizeKnown = false;
             root->left = root->right = kNoPage;
             store_.markDirty(*root);
             leafDepth_ = -1;
