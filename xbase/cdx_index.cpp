@@ -175,16 +175,14 @@ std::optional<CdxEntry> CdxTag::next(const CdxEntry &from)
 {
     owner_.housekeeping();
     std::string key = normalized(from.key);
-    return info_.descending ? tree_->lastBefore(Probe{Probe::AtLeast, key, from.recno})
-                            : tree_->firstWhere(Probe{Probe::Greater, key, from.recno});
+    return info_.descending ? tree_->before(key, from.recno) : tree_->after(key, from.recno);
 }
 
 std::optional<CdxEntry> CdxTag::prev(const CdxEntry &from)
 {
     owner_.housekeeping();
     std::string key = normalized(from.key);
-    return info_.descending ? tree_->firstWhere(Probe{Probe::Greater, key, from.recno})
-                            : tree_->lastBefore(Probe{Probe::AtLeast, key, from.recno});
+    return info_.descending ? tree_->after(key, from.recno) : tree_->before(key, from.recno);
 }
 
 void CdxTag::insert(const CdxEntry &entry)

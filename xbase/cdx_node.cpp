@@ -260,7 +260,8 @@ void decodeNode(const uint8_t *page, Node &node, const std::string &where)
             v |= uint64_t(page[24 + i * bytes + b]) << (8 * b);
         uint32_t recno = uint32_t(v) & recMask;
         size_t dup = (v >> recBits) & dupMask;
-        size_t trail = (v >> (recBits + dupBits)) & trailMask;
+        unsigned trailShift = recBits + dupBits; // at most 64 by the check above
+        size_t trail = trailShift >= 64 ? 0 : (v >> trailShift) & trailMask;
         if (dup + trail > keyLength || (i == 0 && dup > 0))
             damaged("bad key compression in a leaf");
         size_t stored = keyLength - dup - trail;

@@ -70,6 +70,7 @@ Tree::Tree(PageStore &store, uint32_t root, uint16_t keyLength, char pad, std::s
 void Tree::setPad(char pad)
 {
     pad_ = pad;
+    changed();
 }
 
 std::shared_ptr<Node> Tree::load(uint32_t offset)
@@ -188,12 +189,52 @@ bool Tree::findFirst(const Probe &probe, Path &path)
     return true;
 }
 
+void Tree::remember(const Step &step)
+{
+    hint_.leaf = step.node;
+    hint_.index = step.index;
+    hint_.generation = generation_;
+}
+
 std::optional<CdxEntry> Tree::firstWhere(const Probe &probe)
 {
     Path path;
     if (!findFirst(probe, path))
         return std::nullopt;
+    remember(path.back());
     return entryAt(path.back());
+}
+
+std::optional<CdxEntry> Tree::after(std::string_view key, uint32_t recno)
+{
+    // The neighbour in the leaf is taken only when it is really greater, so a
+    // damaged leaf out of order can never make a walk go round in circles.
+    Probe greater(Probe::Greater, key, recno);
+    if (hint_.generation == generation_ && hint_.leaf) {
+        const Node &leaf = *hint_.leaf;
+        size_t i = hint_.index;
+        if (i + 1 < leaf.count() && sameEntry(leaf, i, key, recno) &&
+            greater.test(leaf.key(i + 1), leaf.recnos[i + 1])) {
+            ++hint_.index;
+            return entryAt(Step{hint_.leaf, i + 1});
+        }
+    }
+    return firstWhere(greater);
+}
+
+std::optional<CdxEntry> Tree::before(std::string_view key, uint32_t recno)
+{
+    Probe atLeast(Probe::AtLeast, key, recno);
+    if (hint_.generation == generation_ && hint_.leaf) {
+        const Node &leaf = *hint_.leaf;
+        size_t i = hint_.index;
+        if (i > 0 && i < leaf.count() && sameEntry(leaf, i, key, recno) &&
+            !atLeast.test(leaf.key(i - 1), leaf.recnos[i - 1])) {
+            --hint_.index;
+            return entryAt(Step{hint_.leaf, i - 1});
+        }
+    }
+    return lastBefore(atLeast);
 }
 
 std::optional<CdxEntry> Tree::lastBefore(const Probe &probe)
@@ -207,6 +248,7 @@ std::optional<CdxEntry> Tree::lastBefore(const Probe &probe)
     }
     Step step = path.back();
     --step.index;
+    remember(step);
     return entryAt(step);
 }
 
@@ -222,6 +264,7 @@ bool Tree::insert(std::string_view key, uint32_t recno, bool unique)
     size_t i = path.back().index;
     if (i < leaf.count() && sameEntry(leaf, i, key, recno))
         return false;
+    changed();
     leaf.insert(i, key, recno);
     store_.markDirty(leaf);
     rebalance(path, i + 1 == leaf.count());
@@ -235,10 +278,17 @@ bool Tree::remove(std::string_view key, uint32_t recno)
     Path path;
     if (!findFirst(Probe{Probe::AtLeast, key, recno}, path))
         return false;
+    // A path found by walking on may pass one node twice in a damaged tree;
+    // changing it then would corrupt memory, not just the file.
+    for (size_t a = 0; a < path.size(); ++a)
+        for (size_t b = a + 1; b < path.size(); ++b)
+            if (path[a].node == path[b].node)
+                damaged("a node is linked twice");
     Node &leaf = *path.back().node;
     size_t i = path.back().index;
     if (!sameEntry(leaf, i, key, recno))
         return false;
+    changed();
     leaf.erase(i);
     store_.markDirty(leaf);
     rebalance(path, false);
@@ -271,6 +321,8 @@ void Tree::rebalance(Path &path, bool appendHint)
             }
             Node &parent = *path[level - 1].node;
             size_t index = path[level - 1].index;
+            if (index >= parent.count())
+                damaged("a node is linked twice");
             setParentEntry(parent, index, *pieces[0]);
             for (size_t k = 1; k < pieces.size(); ++k) {
                 const Node &piece = *pieces[k];
@@ -286,6 +338,8 @@ void Tree::rebalance(Path &path, bool appendHint)
         }
         Node &parent = *path[level - 1].node;
         size_t index = path[level - 1].index;
+        if (index >= parent.count() || parent.children[index] != node->offset)
+            damaged("a node is linked twice");
         if (node->count() == 0) {
             unlink(*node);
             store_.release(node->offset);
@@ -413,6 +467,11 @@ bool Tree::mergeWithSibling(Path &path, size_t level)
                         size_t leftIndex) {
         if (left->leaf != right->leaf)
             damaged("siblings lie at different levels");
+        for (const Step &step : path)
+            if ((step.node == left && left != node) || (step.node == right && right != node))
+                damaged("a node is linked twice");
+        if (left == right)
+            damaged("a node is linked twice");
         Node combined = *left;
         combined.append(*right, 0, right->count());
         if (!fits(combined))
@@ -420,8 +479,8 @@ bool Tree::mergeWithSibling(Path &path, size_t level)
         std::shared_ptr<Node> after;
         if (right->right != kNoPage) {
             after = load(right->right);
-            if (after->leaf != right->leaf)
-                damaged("a sibling link leads to another level");
+            if (after->leaf != right->leaf || after == left || after == right)
+                damaged("a sibling link leads to the wrong node");
         }
         left->append(*right, 0, right->count());
         left->right = right->right;
@@ -575,6 +634,7 @@ void Tree::releaseAll()
     for (uint32_t page : pages)
         store_.release(page);
     count_.reset();
+    changed();
 }
 
 bool Tree::looksBinary()

@@ -49,6 +49,10 @@ public:
     // First entry for which the probe holds; the last entry before that.
     std::optional<CdxEntry> firstWhere(const Probe &probe);
     std::optional<CdxEntry> lastBefore(const Probe &probe);
+    // The entries just after and just before (key, recno). A walk in order
+    // steps inside the leaf of the previous answer instead of searching anew.
+    std::optional<CdxEntry> after(std::string_view key, uint32_t recno);
+    std::optional<CdxEntry> before(std::string_view key, uint32_t recno);
 
     // False when the exact entry is already there (or, for `unique`, the key).
     bool insert(std::string_view key, uint32_t recno, bool unique);
@@ -86,6 +90,18 @@ private:
     void unlink(Node &node);
     void setParentEntry(Node &parent, size_t index, const Node &child);
     std::vector<uint32_t> collectPages();
+
+    void remember(const Step &step);
+    void changed() { ++generation_; }
+
+    // Where the last answer was found, valid while the tree is unchanged.
+    struct Hint {
+        std::shared_ptr<Node> leaf;
+        size_t index = 0;
+        uint64_t generation = 0;
+    };
+    Hint hint_;
+    uint64_t generation_ = 1;
 
     PageStore &store_;
     uint32_t root_;
