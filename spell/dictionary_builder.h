@@ -19,8 +19,8 @@ public:
     Verdict Add(std::string_view word);
 
     struct Result {
-        std::string Bytes;    // the complete file
-        int32_t Stored = 0;   // distinct words stored
+        std::string Bytes;  // the complete file
+        int32_t Stored = 0; // distinct words stored
         int32_t Duplicates = 0;
         int32_t Sections = 0;
         int32_t Nodes = 0;

@@ -13,9 +13,15 @@ std::shared_ptr<DictionaryFile> DictionaryFile::Open(const std::string &path, Mo
 {
     int flags = O_CLOEXEC;
     switch (mode) {
-    case Mode::ReadOnly: flags |= O_RDONLY; break;
-    case Mode::ReadWrite: flags |= O_RDWR; break;
-    case Mode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+    case Mode::ReadOnly:
+        flags |= O_RDONLY;
+        break;
+    case Mode::ReadWrite:
+        flags |= O_RDWR;
+        break;
+    case Mode::CreateNew:
+        flags |= O_RDWR | O_CREAT | O_EXCL;
+        break;
     }
     int fd;
     do
@@ -23,7 +29,7 @@ std::shared_ptr<DictionaryFile> DictionaryFile::Open(const std::string &path, Mo
     while (fd < 0 && errno == EINTR);
     if (fd < 0)
         return nullptr;
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return nullptr;
@@ -31,7 +37,10 @@ std::shared_ptr<DictionaryFile> DictionaryFile::Open(const std::string &path, Mo
     return std::shared_ptr<DictionaryFile>(new DictionaryFile(fd, mode != Mode::ReadOnly, path));
 }
 
-DictionaryFile::~DictionaryFile() { ::close(fd_); }
+DictionaryFile::~DictionaryFile()
+{
+    ::close(fd_);
+}
 
 size_t DictionaryFile::ReadAt(int64_t offset, void *buffer, size_t size) const
 {
@@ -40,7 +49,8 @@ size_t DictionaryFile::ReadAt(int64_t offset, void *buffer, size_t size) const
     size_t done = 0;
     auto *out = static_cast<char *>(buffer);
     while (done < size) {
-        const ssize_t n = ::pread(fd_, out + done, size - done, offset + static_cast<int64_t>(done));
+        const ssize_t n =
+            ::pread(fd_, out + done, size - done, offset + static_cast<int64_t>(done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -57,7 +67,8 @@ bool DictionaryFile::WriteAt(int64_t offset, const void *buffer, size_t size)
     size_t done = 0;
     const auto *in = static_cast<const char *>(buffer);
     while (done < size) {
-        const ssize_t n = ::pwrite(fd_, in + done, size - done, offset + static_cast<int64_t>(done));
+        const ssize_t n =
+            ::pwrite(fd_, in + done, size - done, offset + static_cast<int64_t>(done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -67,11 +78,14 @@ bool DictionaryFile::WriteAt(int64_t offset, const void *buffer, size_t size)
     return true;
 }
 
-bool DictionaryFile::Flush() { return ::fdatasync(fd_) == 0; }
+bool DictionaryFile::Flush()
+{
+    return ::fdatasync(fd_) == 0;
+}
 
 int64_t DictionaryFile::Size() const
 {
-    struct stat st{};
+    struct stat st {};
     return ::fstat(fd_, &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
 }
 

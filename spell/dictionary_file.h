@@ -32,7 +32,9 @@ public:
 
 private:
     DictionaryFile(int fd, bool writable, std::string path)
-        : fd_(fd), writable_(writable), path_(std::move(path)) {}
+        : fd_(fd), writable_(writable), path_(std::move(path))
+    {
+    }
 
     int fd_;
     bool writable_;

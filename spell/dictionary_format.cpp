@@ -44,7 +44,8 @@ void EncodeSectionHeader(const SectionHeader &header, uint8_t *bytes)
 
 std::string UserDictionaryText()
 {
-    return "USER DICTIONARY\r\nQuillnook user word list, trie format 1; edit only with Quillnook.\r\n" +
+    return "USER DICTIONARY\r\nQuillnook user word list, trie format 1; edit only with "
+           "Quillnook.\r\n" +
            std::string(1, static_cast<char>(kHeaderTextEnd));
 }
 

@@ -39,7 +39,9 @@ DictionarySection::ReadSections(const std::shared_ptr<DictionaryFile> &file, boo
     const int64_t size = file->Size();
     SectionHeader header;
     while (sections.size() < kMaxSections && readHeader(*file, offset, header)) {
-        const Kind kind = user ? Kind::User : sections.empty() ? Kind::MainFirst : Kind::MainFurther;
+        const Kind kind = user               ? Kind::User
+                          : sections.empty() ? Kind::MainFirst
+                                             : Kind::MainFurther;
         sections.push_back(std::make_unique<DictionarySection>(file, offset, header, kind, -1));
         if (user || header.NodeSlots < 0)
             break;
@@ -75,7 +77,8 @@ bool DictionarySection::ReadNode(int32_t n, TrieNode &node)
         cache_.resize(kCacheSlots);
     const int32_t block = (n - 1) / kBlockNodes;
     const int64_t first = int64_t{block} * kBlockNodes + 1;
-    CacheSlot &slot = cache_[static_cast<size_t>(((first * kNodeSize + AreaOffset()) / 8) % kCacheSlots)];
+    CacheSlot &slot =
+        cache_[static_cast<size_t>(((first * kNodeSize + AreaOffset()) / 8) % kCacheSlots)];
     if (slot.Block != block) {
         slot.Bytes.fill(0);
         file_->ReadAt(AreaOffset() + (first - 1) * kNodeSize, slot.Bytes.data(), slot.Bytes.size());

@@ -8,33 +8,60 @@ namespace {
 const char *plainAlternatives(uint8_t letter)
 {
     switch (letter) {
-    case 'A': return "EDA\xC0\xC1\xC2\xC3\xC4\xC5\xC6";
-    case 'B': return "PVNB\xDF";
-    case 'C': return "SXVC\xC7\x8C";
-    case 'D': return "FD\xD0";
-    case 'E': return "IWRE\xC8\xC9\xCA\xCB\xCC\xCD\xCE\xCF";
-    case 'F': return "DGF";
-    case 'G': return "JG";
-    case 'H': return "JGH";
-    case 'I': return "EOUI\xC8\xC9\xCA\xCB\xCC\xCD\xCE\xCF";
-    case 'J': return "GJ";
-    case 'K': return "CLJK";
-    case 'L': return "KL";
-    case 'M': return "NM\xD1";
-    case 'N': return "MBN\xD1";
-    case 'O': return "PIO\xD2\xD3\xD4\xD5\xD6\xCC\xCD\xCE\xCF";
-    case 'P': return "BOP\xDE";
-    case 'Q': return "WQ";
-    case 'R': return "ETR";
-    case 'S': return "ACDS\x8A\x8C";
-    case 'T': return "YRT";
-    case 'U': return "YIU\xD9\xDA\xDB\xDC";
-    case 'V': return "BCV\xC7\x8C";
-    case 'W': return "QEW";
-    case 'X': return "CZX";
-    case 'Y': return "TUY\x9F\xDD";
-    case 'Z': return "XZ";
-    default: return nullptr;
+    case 'A':
+        return "EDA\xC0\xC1\xC2\xC3\xC4\xC5\xC6";
+    case 'B':
+        return "PVNB\xDF";
+    case 'C':
+        return "SXVC\xC7\x8C";
+    case 'D':
+        return "FD\xD0";
+    case 'E':
+        return "IWRE\xC8\xC9\xCA\xCB\xCC\xCD\xCE\xCF";
+    case 'F':
+        return "DGF";
+    case 'G':
+        return "JG";
+    case 'H':
+        return "JGH";
+    case 'I':
+        return "EOUI\xC8\xC9\xCA\xCB\xCC\xCD\xCE\xCF";
+    case 'J':
+        return "GJ";
+    case 'K':
+        return "CLJK";
+    case 'L':
+        return "KL";
+    case 'M':
+        return "NM\xD1";
+    case 'N':
+        return "MBN\xD1";
+    case 'O':
+        return "PIO\xD2\xD3\xD4\xD5\xD6\xCC\xCD\xCE\xCF";
+    case 'P':
+        return "BOP\xDE";
+    case 'Q':
+        return "WQ";
+    case 'R':
+        return "ETR";
+    case 'S':
+        return "ACDS\x8A\x8C";
+    case 'T':
+        return "YRT";
+    case 'U':
+        return "YIU\xD9\xDA\xDB\xDC";
+    case 'V':
+        return "BCV\xC7\x8C";
+    case 'W':
+        return "QEW";
+    case 'X':
+        return "CZX";
+    case 'Y':
+        return "TUY\x9F\xDD";
+    case 'Z':
+        return "XZ";
+    default:
+        return nullptr;
     }
 }
 
@@ -52,13 +79,22 @@ uint8_t plainLetter(uint8_t letter)
     if (letter >= 0xD9 && letter <= 0xDC)
         return 'U';
     switch (letter) {
-    case 0xC7: case 0x8C: return 'C';
-    case 0xD0: return 'D';
-    case 0xD1: return 'N';
-    case 0xDE: return 'P';
-    case 0xDF: return 'B';
-    case 0x9F: case 0xDD: return 'Y';
-    default: return letter;
+    case 0xC7:
+    case 0x8C:
+        return 'C';
+    case 0xD0:
+        return 'D';
+    case 0xD1:
+        return 'N';
+    case 0xDE:
+        return 'P';
+    case 0xDF:
+        return 'B';
+    case 0x9F:
+    case 0xDD:
+        return 'Y';
+    default:
+        return letter;
     }
 }
 

@@ -7,8 +7,16 @@ namespace {
 bool isSilent(uint8_t c)
 {
     switch (c) {
-    case 'A': case 'E': case 'H': case 'I': case 'O': case 'U': case 'W': case 'Y':
-    case 0x9F: case 0xF0:
+    case 'A':
+    case 'E':
+    case 'H':
+    case 'I':
+    case 'O':
+    case 'U':
+    case 'W':
+    case 'Y':
+    case 0x9F:
+    case 0xF0:
         return true;
     default:
         return (c >= 0xC0 && c <= 0xC6) || (c >= 0xC8 && c <= 0xCF) || (c >= 0xD2 && c <= 0xD6) ||
@@ -19,24 +27,52 @@ bool isSilent(uint8_t c)
 uint8_t soundClass(uint8_t c)
 {
     switch (c) {
-    case 'B': case 'F': case 'P': case 'V': case 0xDE: case 0xDF: case '6': case '8':
+    case 'B':
+    case 'F':
+    case 'P':
+    case 'V':
+    case 0xDE:
+    case 0xDF:
+    case '6':
+    case '8':
         return '1';
-    case 'C': case 'G': case 'J': case 'K': case 'Q': case 'S': case 'X': case 'Z':
-    case 0x8A: case 0x8C: case 0xC7: case '3': case '4': case '5': case '9':
+    case 'C':
+    case 'G':
+    case 'J':
+    case 'K':
+    case 'Q':
+    case 'S':
+    case 'X':
+    case 'Z':
+    case 0x8A:
+    case 0x8C:
+    case 0xC7:
+    case '3':
+    case '4':
+    case '5':
+    case '9':
         return '2';
-    case 'D': case 'T': case 0xD0:
+    case 'D':
+    case 'T':
+    case 0xD0:
         return '3';
-    case 'L': case '2':
+    case 'L':
+    case '2':
         return '4';
-    case 'M': case 'N': case 0xD1:
+    case 'M':
+    case 'N':
+    case 0xD1:
         return '5';
     case 'R':
         return '6';
-    case '\'': case '-': case '`':
+    case '\'':
+    case '-':
+    case '`':
         return '7';
     case '0':
         return 'O';
-    case '1': case '7':
+    case '1':
+    case '7':
         return 'I';
     default:
         return c;

@@ -56,7 +56,10 @@ int TQnSpell::appendUserDictionary(const std::string &path)
     return chain_.back()->Handle();
 }
 
-int TQnSpell::OpenUserDictionary(const std::string &path) { return appendUserDictionary(path); }
+int TQnSpell::OpenUserDictionary(const std::string &path)
+{
+    return appendUserDictionary(path);
+}
 
 int TQnSpell::CreateUserDictionary(const std::string &path, const std::vector<std::string> &words)
 {
@@ -190,9 +193,12 @@ bool TQnSpell::AddWord(std::string_view word, int handle)
     if (!image.IsSound())
         return false;
     switch (image.Add(codes)) {
-    case TrieImage::AddResult::Refused: return false;
-    case TrieImage::AddResult::Present: return true;
-    case TrieImage::AddResult::Added: break;
+    case TrieImage::AddResult::Refused:
+        return false;
+    case TrieImage::AddResult::Present:
+        return true;
+    case TrieImage::AddResult::Added:
+        break;
     }
 
     SectionHeader header = old;
@@ -215,7 +221,8 @@ bool TQnSpell::AddWord(std::string_view word, int handle)
         const size_t size = std::min(kBlock, writeEnd - at);
         if (at + size <= before.size() && before.compare(at, size, after, at, size) == 0)
             continue;
-        ok = file.WriteAt(section->AreaOffset() + static_cast<int64_t>(at), after.data() + at, size);
+        ok =
+            file.WriteAt(section->AreaOffset() + static_cast<int64_t>(at), after.data() + at, size);
     }
     uint8_t bytes[kSectionHeaderSize];
     EncodeSectionHeader(header, bytes);

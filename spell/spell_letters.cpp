@@ -57,9 +57,15 @@ const CodeTable &codeTable()
 
 } // namespace
 
-uint8_t LetterCode(uint8_t ch) { return codeTable().code[ch]; }
+uint8_t LetterCode(uint8_t ch)
+{
+    return codeTable().code[ch];
+}
 
-bool InAlphabet(uint8_t ch) { return codeTable().own[SpellUpper(ch)]; }
+bool InAlphabet(uint8_t ch)
+{
+    return codeTable().own[SpellUpper(ch)];
+}
 
 uint8_t SpellUpper(uint8_t ch)
 {
@@ -68,10 +74,14 @@ uint8_t SpellUpper(uint8_t ch)
     if (ch >= 0xE0 && ch <= 0xFE && ch != 0xF0 && ch != 0xF7)
         return static_cast<uint8_t>(ch - 0x20);
     switch (ch) {
-    case 0x9A: return 0x8A;
-    case 0x9C: return 0x8C;
-    case 0xFF: return 0x9F;
-    default: return ch;
+    case 0x9A:
+        return 0x8A;
+    case 0x9C:
+        return 0x8C;
+    case 0xFF:
+        return 0x9F;
+    default:
+        return ch;
     }
 }
 
@@ -95,18 +105,26 @@ bool IsLowerLetter(uint8_t ch)
            ch == 0xAA || ch == 0xB5 || ch == 0xBA || (ch >= 0xDF && ch != 0xF7);
 }
 
-bool IsLetter(uint8_t ch) { return IsUpperLetter(ch) || IsLowerLetter(ch); }
+bool IsLetter(uint8_t ch)
+{
+    return IsUpperLetter(ch) || IsLowerLetter(ch);
+}
 
 uint8_t CharLower(uint8_t ch)
 {
     if ((ch >= 'A' && ch <= 'Z') || (ch >= 0xC0 && ch <= 0xDE && ch != 0xD7))
         return static_cast<uint8_t>(ch + 0x20);
     switch (ch) {
-    case 0x8A: return 0x9A;
-    case 0x8C: return 0x9C;
-    case 0x8E: return 0x9E;
-    case 0x9F: return 0xFF;
-    default: return ch;
+    case 0x8A:
+        return 0x9A;
+    case 0x8C:
+        return 0x9C;
+    case 0x8E:
+        return 0x9E;
+    case 0x9F:
+        return 0xFF;
+    default:
+        return ch;
     }
 }
 
@@ -115,11 +133,16 @@ uint8_t CharUpper(uint8_t ch)
     if ((ch >= 'a' && ch <= 'z') || (ch >= 0xE0 && ch <= 0xFE && ch != 0xF7))
         return static_cast<uint8_t>(ch - 0x20);
     switch (ch) {
-    case 0x9A: return 0x8A;
-    case 0x9C: return 0x8C;
-    case 0x9E: return 0x8E;
-    case 0xFF: return 0x9F;
-    default: return ch;
+    case 0x9A:
+        return 0x8A;
+    case 0x9C:
+        return 0x8C;
+    case 0x9E:
+        return 0x8E;
+    case 0xFF:
+        return 0x9F;
+    default:
+        return ch;
     }
 }
 

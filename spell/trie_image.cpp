@@ -34,7 +34,8 @@ int32_t TrieImage::appendChain(std::string_view codes)
     int32_t first = 0, previous = 0;
     for (char c : codes) {
         child_.push_back(kNoChild);
-        flags_.push_back(static_cast<uint8_t>((static_cast<uint8_t>(c) & kLetterMask) | kLastInRun));
+        flags_.push_back(
+            static_cast<uint8_t>((static_cast<uint8_t>(c) & kLetterMask) | kLastInRun));
         const int32_t n = NodeCount();
         if (previous)
             child_[previous] = static_cast<uint16_t>(n);

@@ -4,7 +4,8 @@
 // same for Hunspell on the same misspellings.
 //
 //   build/bench/spell_bench [--dict quillnk.dct] [--words LIST] [--count 1000]
-//                           [--seed 1] [--show-misses N] [--hunspell /usr/share/hunspell/en_US | none]
+//                           [--seed 1] [--show-misses N] [--hunspell /usr/share/hunspell/en_US |
+//                           none]
 
 #include "spell/qnspell.h"
 #include "spell/spell_letters.h"
@@ -82,8 +83,8 @@ std::vector<std::string> readWords(const std::string &path)
 // Misspellings that are no word of the list, each made by one edit with
 // lower-case letters; the kinds take turns.
 std::vector<Misspelling> makeMisspellings(const std::vector<std::string> &words,
-                                          const std::unordered_set<std::string> &known,
-                                          int count, unsigned seed)
+                                          const std::unordered_set<std::string> &known, int count,
+                                          unsigned seed)
 {
     std::mt19937 random(seed);
     auto below = [&random](size_t n) { return static_cast<size_t>(random() % n); };
@@ -94,9 +95,15 @@ std::vector<Misspelling> makeMisspellings(const std::vector<std::string> &words,
         std::string typed = word;
         const char letter = static_cast<char>('a' + below(26));
         switch (kind) {
-        case 0: typed.insert(below(word.size() + 1), 1, letter); break;
-        case 1: typed.erase(below(word.size()), 1); break;
-        case 2: typed[below(word.size())] = letter; break;
+        case 0:
+            typed.insert(below(word.size() + 1), 1, letter);
+            break;
+        case 1:
+            typed.erase(below(word.size()), 1);
+            break;
+        case 2:
+            typed[below(word.size())] = letter;
+            break;
         default: {
             const size_t at = below(word.size() - 1);
             std::swap(typed[at], typed[at + 1]);
@@ -165,7 +172,10 @@ Figures measure(const Engine &engine, const std::vector<std::string> &lookups,
     return f;
 }
 
-double share(int part, int whole) { return whole ? 100.0 * part / whole : 0.0; }
+double share(int part, int whole)
+{
+    return whole ? 100.0 * part / whole : 0.0;
+}
 
 void report(const std::vector<std::pair<std::string, Figures>> &rows)
 {
@@ -259,8 +269,10 @@ int main(int argc, char **argv)
     rows.emplace_back(ours.name, measure(ours, lookups, misspellings));
 
 #ifdef QN_WITH_HUNSPELL
-    Hunhandle *hun = options.hunspell == "none" ? nullptr : Hunspell_create((options.hunspell + ".aff").c_str(),
-                                     (options.hunspell + ".dic").c_str());
+    Hunhandle *hun = options.hunspell == "none"
+                         ? nullptr
+                         : Hunspell_create((options.hunspell + ".aff").c_str(),
+                                           (options.hunspell + ".dic").c_str());
     if (hun) {
         Engine theirs{"hunspell",
                       [hun](const std::string &w) {

@@ -14,12 +14,12 @@ using namespace qn::test;
 namespace {
 
 const std::vector<std::string> kWords = {
-    "apple", "apply", "ape", "banana", "band", "bandana", "can", "cane", "canoe", "cat's",
-    "dog",   "dot",   "eel", "\xE9t\xE9", "fig", "figure", "go", "gone", "ha-ha", "l'eau"};
+    "apple", "apply", "ape", "banana",    "band", "bandana", "can", "cane", "canoe", "cat's",
+    "dog",   "dot",   "eel", "\xE9t\xE9", "fig",  "figure",  "go",  "gone", "ha-ha", "l'eau"};
 
-const std::vector<std::string> kProbes = {"apple", "aple", "banan", "bandanna", "canoe", "cta",
-                                          "dgo",   "eel",  "figur", "ha-ha",    "xyz",   "a",
-                                          std::string(300, 'a')};
+const std::vector<std::string> kProbes = {
+    "apple", "aple", "banan", "bandanna",           "canoe", "cta", "dgo", "eel", "figur",
+    "ha-ha", "xyz",  "a",     std::string(300, 'a')};
 
 // Exercises every reading path; none may crash or hang on the file.
 void exercise(TQnSpell &spell)
@@ -57,7 +57,10 @@ std::string craft(int32_t count, int32_t slots, int32_t words, const std::vector
     return bytes;
 }
 
-uint8_t flags(char letter, uint8_t bits) { return spell::LetterCode(letter) | bits; }
+uint8_t flags(char letter, uint8_t bits)
+{
+    return spell::LetterCode(letter) | bits;
+}
 
 constexpr uint8_t L = spell::kLastInRun;
 constexpr uint8_t W = spell::kWordEnds;
@@ -90,7 +93,8 @@ TEST(DamagedDictionary, RandomlyMutatedFilesNeverCrashAndAddingStaysSafe)
     std::string userBytes;
     {
         TQnSpell maker;
-        ASSERT_EQ(maker.CreateUserDictionary(userPath.string(), {"zebra", "zeal", "yak", "yaks"}), 2);
+        ASSERT_EQ(maker.CreateUserDictionary(userPath.string(), {"zebra", "zeal", "yak", "yaks"}),
+                  2);
         maker.CloseDictionaries();
         userBytes = readFile(userPath);
         userBytes.resize(userBytes.find('\x1A') + 1 + 17 + 3 * 20); // keep the used nodes
@@ -103,9 +107,15 @@ TEST(DamagedDictionary, RandomlyMutatedFilesNeverCrashAndAddingStaysSafe)
         for (int i = 0; i < changes; ++i) {
             const size_t at = start + random() % (bytes.size() - start);
             switch (random() % 3) {
-            case 0: bytes[at] = static_cast<char>(random()); break;
-            case 1: bytes[at] = static_cast<char>(bytes[at] ^ (1 << (random() % 8))); break;
-            default: bytes[at] = static_cast<char>(random() % 2 ? 0x00 : 0xFF); break;
+            case 0:
+                bytes[at] = static_cast<char>(random());
+                break;
+            case 1:
+                bytes[at] = static_cast<char>(bytes[at] ^ (1 << (random() % 8)));
+                break;
+            default:
+                bytes[at] = static_cast<char>(random() % 2 ? 0x00 : 0xFF);
+                break;
             }
         }
         if (random() % 8 == 0)
@@ -162,7 +172,9 @@ TEST(DamagedDictionary, CyclesEndlessRunsAndLinksPastTheAreaAreBounded)
 
     // No node ends its run, and links point past the nodes in use or the file.
     writeFile(path, craft(4, 500, 2,
-                          {{3, flags('C', 0)}, {400, flags('A', 0)}, {60000, flags('T', W)},
+                          {{3, flags('C', 0)},
+                           {400, flags('A', 0)},
+                           {60000, flags('T', W)},
                            {2, flags('S', 0)}}));
     {
         TQnSpell spell;
@@ -186,12 +198,12 @@ TEST(DamagedDictionary, WrongCountsAreNeitherTrustedNorWrittenOver)
         bool findsCat;
     };
     const Case cases[] = {
-        {0x7FFFFFFF, 3, true},  // more nodes than slots: the slots bound the reading
-        {3, -1, false},         // a negative area
-        {3, 0x7FFFFFFF, true},  // an area far past the end of the file
-        {-5, 3, false},         // a negative count
-        {2, 3, false},          // too small a count hides the last node
-        {3, 3, true},           // sound
+        {0x7FFFFFFF, 3, true}, // more nodes than slots: the slots bound the reading
+        {3, -1, false},        // a negative area
+        {3, 0x7FFFFFFF, true}, // an area far past the end of the file
+        {-5, 3, false},        // a negative count
+        {2, 3, false},         // too small a count hides the last node
+        {3, 3, true},          // sound
     };
     for (const Case &c : cases) {
         writeFile(path, craft(c.count, c.slots, -1, cat));

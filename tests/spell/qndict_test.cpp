@@ -29,11 +29,12 @@ Output run(const std::vector<std::string> &args)
 
 TEST(Cp1252, ConvertsBothWays)
 {
-    EXPECT_EQ(qndict::ToUtf8("caf\xE9 \x80 \x9F \x81"), "caf\xC3\xA9 \xE2\x82\xAC \xC5\xB8 \xC2\x81");
+    EXPECT_EQ(qndict::ToUtf8("caf\xE9 \x80 \x9F \x81"),
+              "caf\xC3\xA9 \xE2\x82\xAC \xC5\xB8 \xC2\x81");
     EXPECT_EQ(qndict::FromUtf8("\xC3\xA9t\xC3\xA9 \xE2\x80\x94"), "\xE9t\xE9 \x97");
-    EXPECT_FALSE(qndict::FromUtf8("\xE6\x97\xA5")); // not in Windows-1252
-    EXPECT_FALSE(qndict::FromUtf8("\xC3"));         // cut short
-    EXPECT_FALSE(qndict::FromUtf8("\xC0\xAF"));     // overlong
+    EXPECT_FALSE(qndict::FromUtf8("\xE6\x97\xA5"));           // not in Windows-1252
+    EXPECT_FALSE(qndict::FromUtf8("\xC3"));                   // cut short
+    EXPECT_FALSE(qndict::FromUtf8("\xC0\xAF"));               // overlong
     EXPECT_EQ(qndict::InputToAnsi("\xE9t\xE9"), "\xE9t\xE9"); // not UTF-8: taken as it is
 }
 
@@ -42,7 +43,8 @@ TEST(Qndict, BuildsListsChecksAndSuggests)
     TempDir dir;
     const auto list = dir / "words.txt";
     writeFile(list, "cat\r\nCat\ncats\n\ncaf\xC3\xA9\n\xE9t\xE9\nabc1\n\xE6\x97\xA5\xE6\x9C\xAC\n"
-                    "dog\nhot dog\n" + std::string(26, 'x') + "\nlot\n");
+                    "dog\nhot dog\n" +
+                        std::string(26, 'x') + "\nlot\n");
     const auto dict = (dir / "out.dct").string();
 
     const Output built = run({"build", list.string(), dict});
@@ -89,7 +91,8 @@ TEST(Qndict, UserDictionaryAndErrors)
     EXPECT_EQ(run({"words", (dir / "none.dct").string()}).code, 2);
     EXPECT_EQ(run({"build", (dir / "none.txt").string(), (dir / "x.dct").string()}).code, 2);
     EXPECT_FALSE(std::filesystem::exists(dir / "x.dct"));
-    EXPECT_EQ(run({"build", (dir / "words.txt").string(), (dir / "no" / "x.dct").string()}).code, 2);
+    EXPECT_EQ(run({"build", (dir / "words.txt").string(), (dir / "no" / "x.dct").string()}).code,
+              2);
     EXPECT_EQ(run({"check", dict}).code, 2);
     EXPECT_EQ(run({}).code, 2);
     EXPECT_EQ(run({"frobnicate"}).code, 2);

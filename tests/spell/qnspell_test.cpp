@@ -34,12 +34,15 @@ protected:
 
 TEST_F(SpellTest, LookupIgnoresCaseAndKnowsSingleLettersAndPossessives)
 {
-    openMain({"cat", "Paris", "l'eau", "\xE9" "clair"});
+    openMain({"cat", "Paris", "l'eau",
+              "\xE9"
+              "clair"});
     EXPECT_TRUE(spell.IsCorrect("cat"));
     EXPECT_TRUE(spell.IsCorrect("CAT"));
     EXPECT_TRUE(spell.IsCorrect("paris"));
     EXPECT_TRUE(spell.IsCorrect("L'EAU"));
-    EXPECT_TRUE(spell.IsCorrect("\xC9" "CLAIR"));
+    EXPECT_TRUE(spell.IsCorrect("\xC9"
+                                "CLAIR"));
     EXPECT_FALSE(spell.IsCorrect("ca"));
     EXPECT_FALSE(spell.IsCorrect("cats"));
     EXPECT_FALSE(spell.IsCorrect("catx"));
@@ -132,7 +135,8 @@ TEST_F(SpellTest, AtMostMaxSuggestionsWithEqualScoresInDiscoveryOrder)
     EXPECT_EQ(spell.Suggest("cax"), expected);
 
     spell.SetMaxSuggestions(3);
-    EXPECT_EQ(spell.Suggest("cax"), std::vector<std::string>(expected.begin(), expected.begin() + 3));
+    EXPECT_EQ(spell.Suggest("cax"),
+              std::vector<std::string>(expected.begin(), expected.begin() + 3));
     spell.SetMaxSuggestions(500);
     EXPECT_EQ(spell.MaxSuggestions(), 220);
     EXPECT_EQ(spell.Suggest("cax").size(), 12u);
@@ -206,7 +210,9 @@ TEST_F(SpellTest, AddedWordsAreFoundAtOnceAndAfterReopening)
     EXPECT_TRUE(spell.IsCorrect("Zebras"));
     EXPECT_TRUE(spell.AddWord("zeb", handle)); // a prefix of words already there
     EXPECT_TRUE(spell.IsCorrect("zeb"));
-    EXPECT_TRUE(spell.AddWord("\xE9" "t\xE9", handle));
+    EXPECT_TRUE(spell.AddWord("\xE9"
+                              "t\xE9",
+                              handle));
     EXPECT_TRUE(contains(spell.Suggest("zebrs"), "zebras"));
 
     // Adding a word that is there changes nothing.

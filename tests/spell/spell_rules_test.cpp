@@ -71,7 +71,10 @@ TEST(PhoneticKey, ConsonantClassesEachOnceWithPadding)
     EXPECT_EQ(TargetKey("BANANA"), key("B5\0\0"));
     EXPECT_EQ(TargetKey("TEXTS"), key("T23\0"));
     // The first character stays as it is; apostrophes have a class.
-    EXPECT_EQ(TargetKey("\xC9" "CLAIR"), key("\xC9" "246"));
+    EXPECT_EQ(TargetKey("\xC9"
+                        "CLAIR"),
+              key("\xC9"
+                  "246"));
     EXPECT_EQ(TargetKey("CAT'S"), key("C372"));
     // Digits: classes, or letters that are then never dropped as vowels.
     EXPECT_EQ(TargetKey("R2D2"), key("R43\0"));
@@ -158,7 +161,11 @@ TEST(CasePattern, FollowsTheTypedWordLetterByLetter)
     // A longer candidate continues in lower case.
     EXPECT_EQ(ApplyCasePattern("SPELLING", "Speling"), "Spelling");
     // Accented capitals have their small letters.
-    EXPECT_EQ(ApplyCasePattern("\xC9" "CLAIR", "eclair"), "\xE9" "clair");
+    EXPECT_EQ(ApplyCasePattern("\xC9"
+                               "CLAIR",
+                               "eclair"),
+              "\xE9"
+              "clair");
     // A typed word without lower-case letters (digits only) keeps capitals.
     EXPECT_EQ(ApplyCasePattern("AB", "12"), "AB");
 }

@@ -47,8 +47,9 @@ TEST(TrieImage, InsertionJoinsRunsAtTheirStartAndRenumbersLinks)
 
     // A word that continues past a leaf: a new run appended after the nodes in use.
     ASSERT_EQ(image.Add(WordCodes("BDE")), TrieImage::AddResult::Added);
-    expectNodes(image, {{5, 'B', W}, {3, 'A', L}, {0, 'C', W}, {0, 'B', L | W}, {6, 'D', L},
-                        {0, 'E', L | W}});
+    expectNodes(
+        image,
+        {{5, 'B', W}, {3, 'A', L}, {0, 'C', W}, {0, 'B', L | W}, {6, 'D', L}, {0, 'E', L | W}});
 
     // A word that is already a path only gets its end bit.
     ASSERT_EQ(image.Add(WordCodes("BD")), TrieImage::AddResult::Added);

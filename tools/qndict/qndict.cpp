@@ -65,9 +65,14 @@ int build(const std::string &listPath, const std::string &outPath, std::ostream 
             continue;
         }
         switch (builder.Add(*word)) {
-        case spell::DictionaryBuilder::Verdict::OutsideAlphabet: ++outside; break;
-        case spell::DictionaryBuilder::Verdict::TooLong: ++tooLong; break;
-        default: break;
+        case spell::DictionaryBuilder::Verdict::OutsideAlphabet:
+            ++outside;
+            break;
+        case spell::DictionaryBuilder::Verdict::TooLong:
+            ++tooLong;
+            break;
+        default:
+            break;
         }
     }
     if (in.bad()) {
