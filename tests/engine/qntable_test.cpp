@@ -1,0 +1,108 @@
+#include "table_shell.h"
+
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+using qn::test::TempDir;
+
+namespace {
+
+struct Result {
+    int status;
+    std::string out, err;
+};
+
+Result qntable(std::vector<std::string> args)
+{
+    std::ostringstream out, err;
+    int status = qn::tools::runTableShell(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+} // namespace
+
+TEST(Qntable, CreateAppendListSeekAndInfo)
+{
+    TempDir dir;
+    std::string t = (dir / "DIARY.DBF").string();
+    ASSERT_EQ(qntable({"create", t, "DATE C(8), ENTRY M, AMOUNT N(8,2), DONE L, DAY D"}).status, 0);
+    qn::test::writeFile(dir / "text.rtf", "{\\rtf1 line\r\n\ttab \\par}");
+    EXPECT_EQ(qntable({"append", t, "DATE=20261207", "ENTRY=@" + (dir / "text.rtf").string(), "AMOUNT=-2.5",
+                       "DONE=T", "DAY=20261207"})
+                  .status,
+              0);
+    EXPECT_EQ(qntable({"append", t, "DATE=20261205", "ENTRY=plain"}).status, 0);
+    EXPECT_EQ(qntable({"index", t, "DATE", "date"}).status, 0);
+    Result list = qntable({"list", t});
+    EXPECT_EQ(list.out, "20261207\t{\\\\rtf1 line\\r\\n\\ttab \\\\par}\t-2.50\tT\t20261207\n"
+                        "20261205\tplain\t\t\t\n");
+    EXPECT_EQ(qntable({"list", t, "--tag", "date"}).out.substr(0, 9), "20261205\t");
+    Result seek = qntable({"seek", t, "DATE", "20261205"});
+    EXPECT_EQ(seek.status, 0);
+    EXPECT_EQ(seek.out, "20261205\tplain\t\t\t\n");
+    EXPECT_EQ(qntable({"seek", t, "DATE", "20261206"}).status, 1);
+    Result info = qntable({"info", t});
+    EXPECT_NE(info.out.find("records 2\n"), std::string::npos);
+    EXPECT_NE(info.out.find("field AMOUNT N 8,2\n"), std::string::npos);
+    EXPECT_NE(info.out.find("tag DATE \"date\"\n"), std::string::npos);
+    EXPECT_EQ(qntable({"check", t}).status, 0);
+}
+
+TEST(Qntable, ReplaceDeleteAndTheirErrors)
+{
+    TempDir dir;
+    std::string t = (dir / "T.DBF").string();
+    qntable({"create", t, "NAME C(5), ENTRY M"});
+    qntable({"append", t, "NAME=ab"});
+    qntable({"append", t, "NAME=cd"});
+    qntable({"index", t, "NAME", "UPPER(name)"});
+    EXPECT_EQ(qntable({"replace", t, "1", "NAME=zz", "ENTRY=memo"}).status, 0);
+    EXPECT_EQ(qntable({"delete", t, "2"}).status, 0);
+    EXPECT_EQ(qntable({"list", t}).out, "zz\tmemo\n");
+    EXPECT_EQ(qntable({"list", t, "--deleted"}).out, "\tzz\tmemo\n*\tcd\t\n");
+    EXPECT_EQ(qntable({"seek", t, "NAME", "CD"}).status, 1); // deleted records are not found
+    EXPECT_EQ(qntable({"check", t}).status, 0);
+
+    Result bad = qntable({"replace", t, "9", "NAME=x"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("Record 9 does not exist"), std::string::npos);
+    bad = qntable({"append", t, "NOPE=x"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("no field NOPE"), std::string::npos);
+    EXPECT_EQ(qntable({"list", t}).out, "zz\tmemo\n") << "a refused append adds nothing";
+    EXPECT_EQ(qntable({"create", t, "X C(2)"}).status, 2);
+    EXPECT_EQ(qntable({"create", (dir / "u.dbf").string(), "X Q(2)"}).status, 2);
+    EXPECT_EQ(qntable({"create", (dir / "u.dbf").string(), "X C"}).status, 2);
+    EXPECT_EQ(qntable({"index", t, "BAD", "name ="}).status, 2);
+    EXPECT_EQ(qntable({"append", t, "ENTRY=@" + (dir / "missing").string()}).status, 2);
+    EXPECT_EQ(qntable({"frobnicate", t}).status, 2);
+    EXPECT_EQ(qntable({}).status, 2);
+    bad = qntable({"list", (dir / "none.dbf").string()});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("does not exist"), std::string::npos);
+}
+
+TEST(Qntable, CheckFindsDamage)
+{
+    TempDir dir;
+    std::string t = (dir / "T.DBF").string();
+    qntable({"create", t, "NAME C(5), ENTRY M"});
+    qntable({"append", t, "NAME=ab", "ENTRY=hello"});
+    qntable({"append", t, "NAME=cd", "ENTRY=world"});
+    ASSERT_EQ(qntable({"check", t}).status, 0);
+    std::string bytes = qn::test::readFile(dir / "T.DBF");
+    std::string good = bytes;
+    size_t rec2 = 32 * 3 + 1 + 16;
+    bytes.replace(rec2 + 6, 10, "      9999");
+    qn::test::writeFile(dir / "T.DBF", bytes);
+    Result r = qntable({"check", t});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("record 2: Memo pointer 9999 lies past the end"), std::string::npos) << r.out;
+    qn::test::writeFile(dir / "T.DBF", good + std::string(40, ' '));
+    r = qntable({"check", t});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("beyond its last record"), std::string::npos) << r.out;
+}

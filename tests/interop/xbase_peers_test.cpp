@@ -1,0 +1,136 @@
+#include "tests/xbase/peer_format.h"
+
+#include "xbase/cdx_index.h"
+#include "xbase/table.h"
+
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <sys/wait.h>
+
+using namespace qn::xbase;
+using qn::test::TempDir;
+
+namespace {
+
+// The readers need Debian's own interpreter (the python3-dbfread package
+// installs for it); QN_PEER_PYTHON overrides it.
+std::string python()
+{
+    const char *p = std::getenv("QN_PEER_PYTHON");
+    return p ? p : "/usr/bin/python3";
+}
+
+std::filesystem::path peers() { return qn::test::sourceDir() / "tests/interop/peers"; }
+
+std::string quote(const std::string &s) { return "'" + s + "'"; }
+
+// Runs a command; nullopt when it fails.
+std::optional<std::string> run(const std::string &command)
+{
+    FILE *p = popen((command + " 2>/dev/null").c_str(), "r");
+    if (!p)
+        return std::nullopt;
+    std::string out;
+    std::array<char, 4096> buf;
+    size_t n;
+    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
+        out.append(buf.data(), n);
+    int status = pclose(p);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return std::nullopt;
+    return out;
+}
+
+bool havePythonReader() { return run(python() + " -c 'import dbfread'").has_value(); }
+bool havePerlReader() { return run("perl -MXBase::Index -e 1").has_value(); }
+
+// A diary-like table with awkward contents.
+std::unique_ptr<Table> writeSample(const TempDir &dir, EngineSettings &settings)
+{
+    Table::create(dir / "QUILLNK.DBF",
+                  {{"DATE", 'C', 8, 0, 0}, {"ENTRY", 'M', 10, 0, 0}, {"AMOUNT", 'N', 9, 2, 0}, {"COUNT", 'N', 5, 0, 0},
+                   {"DAY", 'D', 8, 0, 0}, {"DONE", 'L', 1, 0, 0}, {"NOTE", 'C', 20, 0, 0}},
+                  64);
+    auto t = Table::open(dir / "QUILLNK.DBF", Table::Access::Exclusive, settings);
+    struct Row {
+        const char *date;
+        std::string entry;
+        const char *amount, *count, *day, *done, *note;
+    };
+    std::string big(5000, 'x');
+    for (size_t i = 0; i < big.size(); i += 97)
+        big[i] = '\n';
+    const Row rows[] = {
+        {"20261207", "{\\rtf1 first}", "12.5", "3", "20261207", "T", "plain"},
+        {"20261205", "line\r\nnext\ttab 'quoted' \"double\"", "-0.75", "-12", "", "F", "it's"},
+        {"20261206", "", "", "", "19991231", "", ""},
+        {"20261201", "caf\xE9 \x80 na\xEFve \x93quotes\x94", "100", "0", "20000229", "T", "\xC0 la carte"},
+        {"20261130", big, "999999.99", "99999", "20261130", "F", "last"},
+    };
+    for (const Row &r : rows) {
+        t->appendBlank();
+        t->replaceText(0, r.date);
+        t->replaceMemo(1, r.entry);
+        t->replaceText(2, r.amount);
+        t->replaceText(3, r.count);
+        t->replaceText(4, r.day);
+        t->replaceText(5, r.done);
+        t->replaceText(6, r.note);
+    }
+    t->go(3);
+    t->deleteRecord();
+    t->indexTag({}, "DATE", "date", false, false, {});
+    t->indexTag({}, "NOTE", "UPPER(note)", false, false, {});
+    t->commit();
+    return t;
+}
+
+} // namespace
+
+TEST(Interop, PythonReaderReadsOurTableAsWeDo)
+{
+    if (!havePythonReader())
+        GTEST_SKIP() << "python3-dbfread is not installed";
+    TempDir dir;
+    EngineSettings settings;
+    auto t = writeSample(dir, settings);
+    std::string ours = qn::test::peerDump(*t);
+    t->close();
+    auto theirs = run(python() + " " + quote((peers() / "dbf_dump.py").string()) + " " +
+                      quote((dir / "QUILLNK.DBF").string()));
+    ASSERT_TRUE(theirs.has_value());
+    EXPECT_EQ(*theirs, ours);
+    // And the same file read again by us after closing gives the same.
+    auto again = Table::open(dir / "QUILLNK.DBF", Table::Access::ReadOnly, settings);
+    EXPECT_EQ(qn::test::peerDump(*again), ours);
+}
+
+TEST(Interop, PerlReaderListsOurTagKeysInOurOrder)
+{
+    if (!havePerlReader())
+        GTEST_SKIP() << "libdbd-xbase-perl is not installed";
+    TempDir dir;
+    EngineSettings settings;
+    auto t = writeSample(dir, settings);
+    t->close();
+    auto again = Table::open(dir / "QUILLNK.DBF", Table::Access::ReadOnly, settings);
+    for (const char *tag : {"DATE", "NOTE"}) {
+        again->setOrder(again->tagOrder(tag));
+        std::string ours;
+        for (again->goTop(); !again->eof(); again->skip(1)) {
+            std::string key = again->keyData();
+            while (!key.empty() && key.back() == ' ')
+                key.pop_back();
+            ours += key + "|" + std::to_string(again->recno()) + "\n";
+        }
+        auto theirs = run("perl " + quote((peers() / "cdx_keys.pl").string()) + " " +
+                          quote((dir / "QUILLNK.CDX").string()) + " " + tag);
+        ASSERT_TRUE(theirs.has_value()) << tag;
+        EXPECT_EQ(*theirs, ours) << tag;
+    }
+}

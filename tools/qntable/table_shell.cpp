@@ -1,0 +1,380 @@
+#include "table_shell.h"
+
+#include "xbase/table.h"
+#include "xbase/xbase_error.h"
+
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+namespace qn::tools {
+
+using namespace qn::xbase;
+
+namespace {
+
+const char *usage =
+    "usage:\n"
+    "  qntable create TABLE.DBF \"NAME C(8), AMOUNT N(10,2), DAY D, DONE L, ENTRY M\"\n"
+    "  qntable index TABLE.DBF TAG \"EXPRESSION\"\n"
+    "  qntable info TABLE.DBF\n"
+    "  qntable list TABLE.DBF [--tag TAG] [--deleted]\n"
+    "      one record per line, fields separated by tabs; with --deleted the first\n"
+    "      column is * for a deleted record and empty otherwise\n"
+    "  qntable seek TABLE.DBF TAG KEY        (exit status 1 when there is no such key)\n"
+    "  qntable append TABLE.DBF FIELD=VALUE ...\n"
+    "  qntable replace TABLE.DBF RECNO FIELD=VALUE ...\n"
+    "  qntable delete TABLE.DBF RECNO\n"
+    "  qntable check TABLE.DBF               (exit status 0 only when all is well)\n"
+    "A VALUE of the form @FILE is read from that file.\n";
+
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+std::string trim(const std::string &s)
+{
+    size_t b = s.find_first_not_of(" \t");
+    if (b == std::string::npos)
+        return {};
+    size_t e = s.find_last_not_of(" \t");
+    return s.substr(b, e - b + 1);
+}
+
+std::vector<FieldInfo> parseStructure(const std::string &spec)
+{
+    std::vector<FieldInfo> fields;
+    std::string item;
+    std::vector<std::string> items;
+    int depth = 0;
+    for (char c : spec) {
+        if (c == '(')
+            ++depth;
+        if (c == ')')
+            --depth;
+        if (c == ',' && depth == 0) {
+            items.push_back(item);
+            item.clear();
+        } else {
+            item += c;
+        }
+    }
+    items.push_back(item);
+    for (const std::string &raw : items) {
+        std::string s = trim(raw);
+        size_t space = s.find_first_of(" \t");
+        if (space == std::string::npos)
+            throw UsageError("field \"" + s + "\" needs a name and a type, such as NAME C(8)");
+        FieldInfo f;
+        f.name = s.substr(0, space);
+        std::string type = trim(s.substr(space));
+        if (type.empty())
+            throw UsageError("field " + f.name + " has no type");
+        f.type = char(std::toupper(static_cast<unsigned char>(type[0])));
+        std::string rest = trim(type.substr(1));
+        if (!rest.empty()) {
+            if (rest.front() != '(' || rest.back() != ')')
+                throw UsageError("field " + f.name + ": bad size \"" + rest + "\"");
+            std::string inner = rest.substr(1, rest.size() - 2);
+            size_t comma = inner.find(',');
+            try {
+                f.length = uint16_t(std::stoi(trim(inner.substr(0, comma))));
+                if (comma != std::string::npos)
+                    f.decimals = uint8_t(std::stoi(trim(inner.substr(comma + 1))));
+            } catch (const std::exception &) {
+                throw UsageError("field " + f.name + ": bad size \"" + rest + "\"");
+            }
+        } else if (f.type == 'C' || f.type == 'N') {
+            throw UsageError("field " + f.name + " needs a width, such as C(8) or N(10,2)");
+        }
+        fields.push_back(f);
+    }
+    return fields;
+}
+
+std::string valueArgument(const std::string &value)
+{
+    if (value.size() > 1 && value[0] == '@') {
+        std::ifstream in(value.substr(1), std::ios::binary);
+        if (!in)
+            throw XbaseError("Cannot read " + value.substr(1));
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    return value;
+}
+
+uint32_t recordNumber(const std::string &text)
+{
+    try {
+        size_t used = 0;
+        long long n = std::stoll(text, &used);
+        if (used != text.size() || n < 1 || n > 0xFFFFFFFFll)
+            throw UsageError("");
+        return uint32_t(n);
+    } catch (const std::exception &) {
+        throw UsageError("\"" + text + "\" is not a record number");
+    }
+}
+
+std::string listValue(Table &t, int field)
+{
+    const FieldInfo &f = t.fields()[size_t(field)];
+    std::string v;
+    if (f.type == 'M' || f.type == 'G')
+        return escapeListText(t.memo(field));
+    Value value = t.value(field);
+    switch (f.type) {
+    case 'C': v = t.text(field); break;
+    case 'N':
+    case 'F': v = trim(t.text(field)); break;
+    case 'D':
+    case 'L': v = trim(t.text(field)); break;
+    default: v = value.type == Value::Type::Character ? value.text : value.toText(); break;
+    }
+    while (!v.empty() && v.back() == ' ')
+        v.pop_back();
+    return escapeListText(v);
+}
+
+void printRecord(Table &t, std::ostream &out, bool markDeleted)
+{
+    std::string line;
+    if (markDeleted)
+        line = t.deleted() ? "*\t" : "\t";
+    for (size_t i = 0; i < t.fields().size(); ++i) {
+        if (i)
+            line += '\t';
+        line += listValue(t, int(i));
+    }
+    out << line << '\n';
+}
+
+void applyAssignments(Table &t, const std::vector<std::string> &args, size_t from)
+{
+    for (size_t i = from; i < args.size(); ++i) {
+        size_t eq = args[i].find('=');
+        if (eq == std::string::npos || eq == 0)
+            throw UsageError("\"" + args[i] + "\" is not FIELD=VALUE");
+        std::string name = args[i].substr(0, eq);
+        int f = t.fieldIndex(name);
+        if (f < 0)
+            throw XbaseError("Table " + t.path().string() + " has no field " + name);
+        t.replaceText(f, valueArgument(args[i].substr(eq + 1)));
+    }
+}
+
+std::unique_ptr<Table> openTable(const std::string &path, Table::Access access, const EngineSettings &s)
+{
+    return Table::open(path, access, s);
+}
+
+int check(const std::string &path, std::ostream &out)
+{
+    EngineSettings settings;
+    auto t = openTable(path, Table::Access::ReadOnly, settings);
+    std::vector<std::string> faults;
+    DbfFile &dbf = t->dbf();
+    uint64_t expected = uint64_t(dbf.headerLength()) + uint64_t(dbf.recordCount()) * dbf.recordLength();
+    uint64_t size = dbf.file().size();
+    if (size < expected)
+        faults.push_back("the file is shorter than its record count needs");
+    else if (size > expected + 1)
+        faults.push_back("the file holds " + std::to_string(size - expected) +
+                         " bytes beyond its last record (record count " + std::to_string(dbf.recordCount()) + ")");
+    MemoFile *memo = t->memoFile();
+    for (uint32_t r = 1; r <= dbf.recordCount(); ++r) {
+        t->go(r);
+        for (size_t i = 0; i < t->fields().size(); ++i) {
+            const FieldInfo &f = t->fields()[i];
+            if (f.type != 'M' && f.type != 'G')
+                continue;
+            try {
+                std::string raw(t->buffer() + f.offset, f.length);
+                if (raw.find_first_not_of(f.length == 4 ? std::string(1, '\0') : std::string(" ")) ==
+                    std::string::npos)
+                    continue;
+                t->memo(int(i));
+                (void)memo;
+            } catch (const XbaseError &e) {
+                faults.push_back("record " + std::to_string(r) + ": " + e.what());
+            }
+        }
+    }
+    for (const std::string &f : t->checkIndexes())
+        faults.push_back(f);
+    for (const std::string &f : faults)
+        out << "fault: " << f << '\n';
+    if (faults.empty())
+        out << "ok: " << dbf.recordCount() << " records, " << t->tagCount() << " tags\n";
+    return faults.empty() ? 0 : 1;
+}
+
+int run(const std::vector<std::string> &args, std::ostream &out)
+{
+    if (args.size() < 2)
+        throw UsageError("");
+    const std::string &cmd = args[0];
+    const std::string &path = args[1];
+    EngineSettings settings;
+    if (cmd == "create") {
+        if (args.size() != 3)
+            throw UsageError("");
+        Table::create(path, parseStructure(args[2]), settings.memoBlockSize);
+        return 0;
+    }
+    if (cmd == "index") {
+        if (args.size() != 4)
+            throw UsageError("");
+        auto t = openTable(path, Table::Access::Exclusive, settings);
+        t->indexTag({}, args[2], args[3], false, false, {});
+        t->close();
+        return 0;
+    }
+    if (cmd == "info") {
+        if (args.size() != 2)
+            throw UsageError("");
+        auto t = openTable(path, Table::Access::ReadOnly, settings);
+        char version[8];
+        std::snprintf(version, sizeof version, "0x%02X", t->version());
+        out << "table " << t->path().string() << " version " << version << '\n';
+        out << "records " << t->recordCount() << '\n';
+        out << "record length " << t->recordLength() << '\n';
+        for (const FieldInfo &f : t->fields()) {
+            out << "field " << f.name << ' ' << f.type << ' ' << f.length;
+            if (f.decimals)
+                out << ',' << int(f.decimals);
+            out << '\n';
+        }
+        for (int o = 1; o <= t->tagCount(); ++o) {
+            t->setOrder(o);
+            out << "tag " << t->tagName(o) << " \"" << t->indexExpression() << '"';
+            if (!t->indexCondition().empty())
+                out << " for \"" << t->indexCondition() << '"';
+            out << '\n';
+        }
+        return 0;
+    }
+    if (cmd == "list") {
+        std::string tag;
+        bool deleted = false;
+        for (size_t i = 2; i < args.size(); ++i) {
+            if (args[i] == "--deleted")
+                deleted = true;
+            else if (args[i] == "--tag" && i + 1 < args.size())
+                tag = args[++i];
+            else
+                throw UsageError("");
+        }
+        settings.deleted = !deleted;
+        auto t = openTable(path, Table::Access::ReadOnly, settings);
+        if (!tag.empty()) {
+            int o = t->tagOrder(tag);
+            if (o == 0)
+                throw XbaseError("Table " + path + " has no tag " + tag);
+            t->setOrder(o);
+        }
+        for (t->goTop(); !t->eof(); t->skip(1))
+            printRecord(*t, out, deleted);
+        return 0;
+    }
+    if (cmd == "seek") {
+        if (args.size() != 4)
+            throw UsageError("");
+        settings.deleted = true;
+        auto t = openTable(path, Table::Access::ReadOnly, settings);
+        int o = t->tagOrder(args[2]);
+        if (o == 0)
+            throw XbaseError("Table " + path + " has no tag " + args[2]);
+        t->setOrder(o);
+        if (!t->seek(args[3]))
+            return 1;
+        printRecord(*t, out, false);
+        return 0;
+    }
+    if (cmd == "append") {
+        auto t = openTable(path, Table::Access::Exclusive, settings);
+        // Check every assignment names a field before anything is written.
+        for (size_t i = 2; i < args.size(); ++i) {
+            size_t eq = args[i].find('=');
+            if (eq == std::string::npos || eq == 0)
+                throw UsageError("\"" + args[i] + "\" is not FIELD=VALUE");
+            if (t->fieldIndex(args[i].substr(0, eq)) < 0)
+                throw XbaseError("Table " + path + " has no field " + args[i].substr(0, eq));
+        }
+        t->appendBlank();
+        applyAssignments(*t, args, 2);
+        t->commit();
+        out << t->recno() << '\n';
+        t->close();
+        return 0;
+    }
+    if (cmd == "replace") {
+        if (args.size() < 4)
+            throw UsageError("");
+        auto t = openTable(path, Table::Access::Exclusive, settings);
+        uint32_t r = recordNumber(args[2]);
+        if (r > t->recordCount())
+            throw XbaseError("Record " + args[2] + " does not exist");
+        t->go(r);
+        applyAssignments(*t, args, 3);
+        t->commit();
+        t->close();
+        return 0;
+    }
+    if (cmd == "delete") {
+        if (args.size() != 3)
+            throw UsageError("");
+        auto t = openTable(path, Table::Access::Exclusive, settings);
+        uint32_t r = recordNumber(args[2]);
+        if (r > t->recordCount())
+            throw XbaseError("Record " + args[2] + " does not exist");
+        t->go(r);
+        t->deleteRecord();
+        t->commit();
+        t->close();
+        return 0;
+    }
+    if (cmd == "check") {
+        if (args.size() != 2)
+            throw UsageError("");
+        return check(path, out);
+    }
+    throw UsageError("unknown command \"" + cmd + "\"");
+}
+
+} // namespace
+
+std::string escapeListText(const std::string &text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '\t': out += "\\t"; break;
+        case '\r': out += "\\r"; break;
+        case '\n': out += "\\n"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+int runTableShell(const std::vector<std::string> &args, std::ostream &out, std::ostream &err)
+{
+    try {
+        return run(args, out);
+    } catch (const UsageError &e) {
+        if (*e.what())
+            err << "qntable: " << e.what() << '\n';
+        err << usage;
+        return 2;
+    } catch (const std::exception &e) {
+        err << "qntable: " << e.what() << '\n';
+        return 2;
+    }
+}
+
+} // namespace qn::tools

@@ -1,0 +1,289 @@
+#include "xbase/dbf_file.h"
+
+#include "xbase/xbase_error.h"
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+
+namespace qn::xbase {
+
+namespace {
+
+uint32_t le32(const unsigned char *p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
+uint16_t le16(const unsigned char *p) { return uint16_t(p[0] | p[1] << 8); }
+void putLe32(unsigned char *p, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = uint8_t(v >> (8 * i));
+}
+void putLe16(unsigned char *p, uint16_t v)
+{
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+}
+
+void todayBytes(unsigned char *p)
+{
+    std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    p[0] = uint8_t((tm.tm_year + 1900) % 100);
+    p[1] = uint8_t(tm.tm_mon + 1);
+    p[2] = uint8_t(tm.tm_mday);
+}
+
+} // namespace
+
+std::string asciiUpper(std::string text)
+{
+    for (char &c : text)
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 'a' + 'A');
+    return text;
+}
+
+std::vector<FieldInfo> DbfFile::normalizeFields(std::vector<FieldInfo> fields)
+{
+    if (fields.empty())
+        throw XbaseError("A table needs at least one field");
+    if (fields.size() > 255)
+        throw XbaseError("A table can have at most 255 fields");
+    uint32_t offset = 1;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        FieldInfo &f = fields[i];
+        f.name = asciiUpper(f.name);
+        f.type = char(std::toupper(static_cast<unsigned char>(f.type)));
+        if (f.name.empty() || f.name.size() > 10)
+            throw XbaseError("Field name \"" + f.name + "\" must have 1 to 10 characters");
+        if (!std::isalpha(static_cast<unsigned char>(f.name[0])))
+            throw XbaseError("Field name \"" + f.name + "\" must start with a letter");
+        for (char c : f.name)
+            if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_')
+                throw XbaseError("Field name \"" + f.name + "\" may hold only letters, digits and _");
+        for (size_t j = 0; j < i; ++j)
+            if (fields[j].name == f.name)
+                throw XbaseError("Field name \"" + f.name + "\" is used twice");
+        switch (f.type) {
+        case 'C':
+            if (f.length < 1 || f.length > 254)
+                throw XbaseError("Character field " + f.name + " must be 1 to 254 characters wide");
+            f.decimals = 0;
+            break;
+        case 'N':
+            if (f.length < 1 || f.length > 20)
+                throw XbaseError("Numeric field " + f.name + " must be 1 to 20 digits wide");
+            if (f.decimals > 0 && f.decimals + 2 > f.length)
+                throw XbaseError("Numeric field " + f.name + " is too narrow for its decimals");
+            break;
+        case 'D': f.length = 8; f.decimals = 0; break;
+        case 'L': f.length = 1; f.decimals = 0; break;
+        case 'M': f.length = 10; f.decimals = 0; break;
+        default:
+            throw XbaseError(std::string("Field type ") + f.type + " of " + f.name +
+                             " is not supported (use C, N, D, L or M)");
+        }
+        f.offset = offset;
+        offset += f.length;
+    }
+    if (offset > 65535)
+        throw XbaseError("The record is longer than 65535 bytes");
+    return fields;
+}
+
+void DbfFile::create(const std::filesystem::path &path, const std::vector<FieldInfo> &input)
+{
+    std::vector<FieldInfo> fields = normalizeFields(input);
+    bool memo = std::any_of(fields.begin(), fields.end(), [](const FieldInfo &f) { return f.type == 'M'; });
+    uint32_t recordLength = 1;
+    for (const FieldInfo &f : fields)
+        recordLength += f.length;
+    uint16_t headerLength = uint16_t(32 + 32 * fields.size() + 1);
+    std::string bytes(headerLength + 1, '\0');
+    auto *h = reinterpret_cast<unsigned char *>(bytes.data());
+    h[0] = memo ? 0xF5 : 0x03;
+    todayBytes(h + 1);
+    putLe32(h + 4, 0);
+    putLe16(h + 8, headerLength);
+    putLe16(h + 10, uint16_t(recordLength));
+    h[29] = 0x03; // Windows 1252
+    for (size_t i = 0; i < fields.size(); ++i) {
+        unsigned char *d = h + 32 + 32 * i;
+        std::memcpy(d, fields[i].name.data(), fields[i].name.size());
+        d[11] = uint8_t(fields[i].type);
+        putLe32(d + 12, fields[i].offset);
+        d[16] = uint8_t(fields[i].length);
+        d[17] = fields[i].decimals;
+    }
+    h[headerLength - 1] = 0x0D;
+    h[headerLength] = 0x1A;
+    BinaryFile file(path, BinaryFile::Mode::Create);
+    file.writeAt(0, bytes.data(), bytes.size());
+    file.sync();
+}
+
+std::unique_ptr<DbfFile> DbfFile::open(const std::filesystem::path &path, Access access)
+{
+    std::unique_ptr<DbfFile> t(new DbfFile);
+    t->access_ = access;
+    t->file_ = BinaryFile(path, access == Access::ReadOnly ? BinaryFile::Mode::ReadOnly
+                                                           : BinaryFile::Mode::ReadWrite);
+    if (!t->file_.tryLock(access == Access::Exclusive))
+        throw XbaseError("Table " + path.string() +
+                         (access == Access::Exclusive ? " is in use by another program or work area"
+                                                      : " is open exclusively elsewhere"));
+    t->readHeader();
+    return t;
+}
+
+void DbfFile::readHeader()
+{
+    const std::string name = file_.path().string();
+    uint64_t size = file_.size();
+    if (size < 32)
+        throw XbaseError("Table " + name + " is damaged: the file is shorter than a table header");
+    unsigned char h[32];
+    file_.readAt(0, h, 32);
+    version_ = h[0];
+    count_ = le32(h + 4);
+    headerLength_ = le16(h + 8);
+    recordLength_ = le16(h + 10);
+    flags_ = h[28];
+    static const unsigned char versions[] = {0x02, 0x03, 0x30, 0x31, 0x32, 0x83, 0x8B, 0xF5, 0xFB};
+    if (std::find(std::begin(versions), std::end(versions), version_) == std::end(versions))
+        throw XbaseError("Table " + name + " is damaged or not a table: unknown version byte");
+    if (headerLength_ < 32 + 32 + 1 || headerLength_ > size)
+        throw XbaseError("Table " + name + " is damaged: impossible header length");
+    if (recordLength_ < 2)
+        throw XbaseError("Table " + name + " is damaged: impossible record length");
+    std::string header(headerLength_ - 32, '\0');
+    file_.readAt(32, header.data(), header.size());
+    fields_.clear();
+    uint32_t offset = 1;
+    for (size_t pos = 0; pos + 32 <= header.size(); pos += 32) {
+        const auto *d = reinterpret_cast<const unsigned char *>(header.data() + pos);
+        if (d[0] == 0x0D || d[0] == 0x0A)
+            break;
+        FieldInfo f;
+        size_t n = 0;
+        while (n < 11 && d[n] != 0)
+            ++n;
+        f.name = asciiUpper(std::string(reinterpret_cast<const char *>(d), n));
+        f.type = char(std::toupper(d[11]));
+        f.length = d[16];
+        f.decimals = d[17];
+        if (f.type == 'C' && f.decimals != 0) { // wide character fields keep the high byte here
+            f.length = uint16_t(d[16] + 256 * d[17]);
+            f.decimals = 0;
+        }
+        if (f.name.empty() || f.length == 0 || !std::isalpha(static_cast<unsigned char>(f.type)))
+            throw XbaseError("Table " + name + " is damaged: field descriptor " +
+                             std::to_string(fields_.size() + 1) + " is invalid");
+        if (f.type == 'M' && f.length != 10 && f.length != 4)
+            throw XbaseError("Table " + name + " is damaged: memo field " + f.name + " has width " +
+                             std::to_string(f.length));
+        f.offset = offset;
+        offset += f.length;
+        fields_.push_back(std::move(f));
+    }
+    if (fields_.empty())
+        throw XbaseError("Table " + name + " is damaged: no field descriptors");
+    if (offset != recordLength_)
+        throw XbaseError("Table " + name + " is damaged: the record length does not match its fields");
+    uint64_t needed = uint64_t(headerLength_) + uint64_t(count_) * recordLength_;
+    if (needed > size)
+        throw XbaseError("Table " + name + " is damaged: it claims " + std::to_string(count_) +
+                         " records but the file holds only " +
+                         std::to_string((size - headerLength_) / recordLength_));
+}
+
+bool DbfFile::hasMemoFields() const
+{
+    return std::any_of(fields_.begin(), fields_.end(),
+                       [](const FieldInfo &f) { return f.type == 'M' || f.type == 'G'; });
+}
+
+int DbfFile::fieldIndex(std::string_view name) const
+{
+    std::string upper = asciiUpper(std::string(name));
+    for (size_t i = 0; i < fields_.size(); ++i)
+        if (fields_[i].name == upper)
+            return int(i);
+    return -1;
+}
+
+void DbfFile::readRecord(uint32_t recno, char *buffer) const
+{
+    if (recno < 1 || recno > count_)
+        throw XbaseError("Record " + std::to_string(recno) + " does not exist in " + file_.path().string());
+    file_.readAt(headerLength_ + uint64_t(recno - 1) * recordLength_, buffer, recordLength_);
+}
+
+void DbfFile::writeRecord(uint32_t recno, const char *buffer)
+{
+    if (!writable())
+        throw XbaseError("Table " + file_.path().string() + " is open read-only");
+    if (recno < 1 || recno > count_)
+        throw XbaseError("Record " + std::to_string(recno) + " does not exist in " + file_.path().string());
+    file_.writeAt(headerLength_ + uint64_t(recno - 1) * recordLength_, buffer, recordLength_);
+    changed_ = true;
+    unsynced_ = true;
+}
+
+uint32_t DbfFile::appendRecord(const char *buffer)
+{
+    if (!writable())
+        throw XbaseError("Table " + file_.path().string() + " is open read-only");
+    if (count_ == 0xFFFFFFFEu)
+        throw XbaseError("Table " + file_.path().string() + " is full");
+    std::string bytes(buffer, recordLength_);
+    bytes.push_back('\x1A');
+    file_.writeAt(headerLength_ + uint64_t(count_) * recordLength_, bytes.data(), bytes.size());
+    unsigned char h[8];
+    h[0] = version_;
+    todayBytes(h + 1);
+    putLe32(h + 4, count_ + 1);
+    file_.writeAt(0, h, 8);
+    changed_ = false;
+    unsynced_ = true;
+    return ++count_;
+}
+
+void DbfFile::rereadCount()
+{
+    unsigned char h[4];
+    file_.readAt(4, h, 4);
+    uint32_t count = le32(h);
+    if (uint64_t(headerLength_) + uint64_t(count) * recordLength_ > file_.size())
+        throw XbaseError("Table " + file_.path().string() + " is damaged: record count exceeds the file");
+    count_ = count;
+}
+
+void DbfFile::setIndexFlag(bool hasProductionIndex)
+{
+    uint8_t flags = hasProductionIndex ? (flags_ | 0x01) : (flags_ & ~0x01);
+    if (flags == flags_ || !writable())
+        return;
+    flags_ = flags;
+    file_.writeAt(28, &flags_, 1);
+    unsynced_ = true;
+}
+
+void DbfFile::sync()
+{
+    if (!writable())
+        return;
+    if (changed_) {
+        unsigned char h[8];
+        h[0] = version_;
+        todayBytes(h + 1);
+        putLe32(h + 4, count_);
+        file_.writeAt(0, h, 8);
+        changed_ = false;
+    }
+    if (unsynced_)
+        file_.sync();
+    unsynced_ = false;
+}
+
+} // namespace qn::xbase

@@ -1,0 +1,137 @@
+#include "xbase/memo_file.h"
+
+#include "xbase/xbase_error.h"
+
+#include <cstring>
+
+namespace qn::xbase {
+
+namespace {
+
+uint32_t be32(const unsigned char *p) { return uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]; }
+void putBe32(unsigned char *p, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = uint8_t(v >> (24 - 8 * i));
+}
+
+uint32_t firstBlock(uint32_t blockSize) { return (512 + blockSize - 1) / blockSize; }
+
+} // namespace
+
+uint32_t MemoFile::blockBytes(uint32_t setting)
+{
+    if (setting == 0)
+        return 1;
+    if (setting <= 32)
+        return setting * 512;
+    return setting;
+}
+
+void MemoFile::create(const std::filesystem::path &path, uint32_t blockSizeSetting)
+{
+    uint32_t size = blockBytes(blockSizeSetting);
+    if (size > 65535)
+        throw XbaseError("Memo block size " + std::to_string(size) + " is too large");
+    unsigned char header[512] = {};
+    putBe32(header, firstBlock(size));
+    header[6] = uint8_t(size >> 8);
+    header[7] = uint8_t(size);
+    BinaryFile file(path, BinaryFile::Mode::Create);
+    file.writeAt(0, header, sizeof header);
+    file.sync();
+}
+
+std::unique_ptr<MemoFile> MemoFile::open(const std::filesystem::path &path, bool writable)
+{
+    std::unique_ptr<MemoFile> m(new MemoFile);
+    m->file_ = BinaryFile(path, writable ? BinaryFile::Mode::ReadWrite : BinaryFile::Mode::ReadOnly);
+    m->readHeader();
+    return m;
+}
+
+void MemoFile::readHeader()
+{
+    const std::string name = file_.path().string();
+    if (file_.size() < 8)
+        throw XbaseError("Memo file " + name + " is damaged: shorter than its header");
+    unsigned char h[8];
+    file_.readAt(0, h, 8);
+    nextFree_ = be32(h);
+    blockSize_ = uint32_t(h[6]) << 8 | h[7];
+    if (blockSize_ == 0)
+        throw XbaseError("Memo file " + name + " is damaged: block size 0");
+    uint64_t end = (file_.size() + blockSize_ - 1) / blockSize_;
+    if (nextFree_ < firstBlock(blockSize_) || nextFree_ > end)
+        // A next-free pointer before the data or past the end would make the
+        // next save overwrite memos or leave a hole; refuse rather than guess.
+        throw XbaseError("Memo file " + name + " is damaged: next free block " +
+                         std::to_string(nextFree_) + " is outside the file");
+}
+
+bool MemoFile::validPointer(uint32_t block) const
+{
+    if (block < firstBlock(blockSize_))
+        return false;
+    uint64_t pos = uint64_t(block) * blockSize_;
+    uint64_t size = file_.size();
+    if (pos + 8 > size)
+        return false;
+    unsigned char h[8];
+    file_.readAt(pos, h, 8);
+    return pos + 8 + be32(h + 4) <= size;
+}
+
+std::string MemoFile::read(uint32_t block) const
+{
+    const std::string name = file_.path().string();
+    if (block < firstBlock(blockSize_))
+        throw XbaseError("Memo pointer " + std::to_string(block) + " points into the header of " + name);
+    uint64_t pos = uint64_t(block) * blockSize_;
+    uint64_t size = file_.size();
+    if (pos + 8 > size)
+        throw XbaseError("Memo pointer " + std::to_string(block) + " lies past the end of " + name);
+    unsigned char h[8];
+    file_.readAt(pos, h, 8);
+    uint32_t length = be32(h + 4);
+    if (pos + 8 + length > size)
+        throw XbaseError("Memo at block " + std::to_string(block) + " of " + name +
+                         " is damaged: its length runs past the end of the file");
+    std::string text(length, '\0');
+    if (length)
+        file_.readAt(pos + 8, text.data(), length);
+    return text;
+}
+
+uint32_t MemoFile::append(const std::string &text)
+{
+    if (text.size() > 0x7FFFFFF0u)
+        throw XbaseError("Memo text is too long");
+    uint32_t block = nextFree_;
+    uint64_t blocks = (8 + uint64_t(text.size()) + blockSize_ - 1) / blockSize_;
+    if (uint64_t(block) + blocks > 0xFFFFFFFFu)
+        throw XbaseError("Memo file " + file_.path().string() + " is full");
+    // The data is padded to whole blocks so that the file ends on a block
+    // boundary, as the next memo expects.
+    std::string bytes(blocks * blockSize_, '\0');
+    auto *h = reinterpret_cast<unsigned char *>(bytes.data());
+    putBe32(h, 1);
+    putBe32(h + 4, uint32_t(text.size()));
+    std::memcpy(bytes.data() + 8, text.data(), text.size());
+    file_.writeAt(uint64_t(block) * blockSize_, bytes.data(), bytes.size());
+    nextFree_ = uint32_t(block + blocks);
+    unsigned char next[4];
+    putBe32(next, nextFree_);
+    file_.writeAt(0, next, 4);
+    changed_ = true;
+    return block;
+}
+
+void MemoFile::sync()
+{
+    if (changed_ && file_.writable())
+        file_.sync();
+    changed_ = false;
+}
+
+} // namespace qn::xbase

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "xbase/file_io.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace qn::xbase {
+
+// The FPT memo file: a 512-byte header (big-endian next free block and block
+// size) and memos of an 8-byte block header plus data, each starting on a
+// block boundary.
+class MemoFile {
+public:
+    static std::unique_ptr<MemoFile> open(const std::filesystem::path &path, bool writable);
+    // blockSize as the setting gives it: 1..32 mean n x 512 bytes, 0 means 1 byte.
+    static void create(const std::filesystem::path &path, uint32_t blockSizeSetting);
+    static uint32_t blockBytes(uint32_t blockSizeSetting);
+
+    const std::filesystem::path &path() const { return file_.path(); }
+    uint32_t blockSize() const { return blockSize_; }
+    uint32_t nextFreeBlock() const { return nextFree_; }
+    // True when block lies in the file and its header gives a length that fits.
+    bool validPointer(uint32_t block) const;
+    std::string read(uint32_t block) const;
+    // Writes the text as a new memo at the next free block (never over the
+    // old one, so that an interrupted save leaves the old text readable) and
+    // returns its block; the data reaches the file before the header moves on.
+    uint32_t append(const std::string &text);
+    void sync();
+
+private:
+    MemoFile() = default;
+    void readHeader();
+
+    BinaryFile file_;
+    uint32_t blockSize_ = 64;
+    uint32_t nextFree_ = 8;
+    bool changed_ = false;
+};
+
+} // namespace qn::xbase

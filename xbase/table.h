@@ -1,0 +1,175 @@
+#pragma once
+
+#include "xbase/dbf_file.h"
+#include "xbase/expression.h"
+#include "xbase/memo_file.h"
+#include "xbase/xbase_date.h"
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace qn::xbase {
+
+class CdxIndex;
+class CdxTag;
+
+// Engine-wide settings; every open table reads them at the moment of use.
+struct EngineSettings {
+    bool deleted = false;    // hide records marked deleted
+    bool exact = false;      // text comparisons and seeks need the whole key
+    bool softSeek = false;   // a failed seek stops on the next greater key
+    bool century = false;
+    int dateFormat = 0;
+    int lockTimeoutSeconds = 1;
+    uint32_t memoBlockSize = 64; // for new memo files
+    bool turboRead = false;
+};
+
+// One open table with its memo file and index files, and a record pointer.
+//
+// The record buffer holds the current record. Field replacements change the
+// buffer only; the buffer reaches the file when the record pointer moves, on
+// commit and on close (putRecord, appendBlank and deleteRecord write at
+// once). Every write keeps every open tag in step with the record.
+class Table : private RecordView {
+public:
+    using Access = DbfFile::Access;
+
+    // Creates the table file (and memo file when there are memo fields);
+    // refuses to overwrite an existing table. A left-over index file of the
+    // same stem is removed, since it belongs to no table.
+    static void create(const std::filesystem::path &path, const std::vector<FieldInfo> &fields,
+                       uint32_t memoBlockSizeSetting);
+    // Opens the table, its memo file and, when present, its production index.
+    static std::unique_ptr<Table> open(const std::filesystem::path &path, Access access,
+                                       const EngineSettings &settings);
+    ~Table() override;
+    void close(); // writes pending changes, syncs and releases; also on destruction
+
+    // Structure
+    const std::filesystem::path &path() const { return dbf_->path(); }
+    Access access() const { return dbf_->access(); }
+    const std::vector<FieldInfo> &fields() const { return dbf_->fields(); }
+    int fieldIndex(std::string_view name) const { return dbf_->fieldIndex(name); }
+    const FieldInfo &field(int index) const; // an XbaseError when out of range
+    uint16_t recordLength() const { return dbf_->recordLength(); }
+    uint32_t recordCount();
+    uint8_t version() const { return dbf_->version(); }
+    DbfFile &dbf() { return *dbf_; }
+    MemoFile *memoFile() { return memo_.get(); }
+
+    // Position. At the end the record number is count + 1 and the buffer blank.
+    uint32_t recno() const { return recno_; }
+    bool bof() const { return bof_; }
+    bool eof() const { return eof_; }
+    bool deleted() const { return !eof_ && buffer_[0] == '*'; }
+    void goTop();
+    void goBottom();
+    void skip(long count);
+    void go(uint32_t recno); // any record, visible or not; out of range: the end
+    // Seek in the current order; true when an equal key was found.
+    bool seek(const std::string &key);
+
+    // Record buffer
+    char *buffer() { return buffer_.data(); }
+    std::string record() const { return std::string(buffer_.data(), buffer_.size()); }
+    void putRecord(const char *image);
+    void appendBlank();
+    void deleteRecord();
+    void recallRecord();
+    void replaceRaw(int field, const std::string &bytes); // padded or cut to the width
+    void replaceText(int field, const std::string &text);  // C N D L from text
+    void replaceNumber(int field, double value);
+    void replaceLogical(int field, bool value);
+    void replaceDate(int field, std::optional<CalendarDate> date);
+    void replaceMemo(int field, const std::string &text);
+    std::string memo(int field) const; // of the buffer
+    Value value(int field) const;       // of the buffer
+    std::string text(int field) const;  // raw field bytes (memo: its text)
+    void commit();                      // pending changes to disk, fsync all files
+    void flushPending();                // pending buffer changes to the files
+
+    // Record locks (shared mode; in exclusive mode they always succeed)
+    bool lockRecord(uint32_t recno);
+    void unlockAll();
+
+    // Indexes. Orders count the tags of every open index file from 1 in
+    // opening order; 0 is the natural order.
+    int openIndex(const std::filesystem::path &path);
+    // Writes or replaces a tag in the named index file (empty: the production
+    // index), built from every record; makes it the current order.
+    int indexTag(const std::filesystem::path &file, const std::string &tag, const std::string &expression,
+                 bool unique, bool descending, const std::string &condition);
+    int tagOrder(std::string_view tag) const; // 0 when missing
+    std::string tagName(int order) const;      // empty past the last
+    int tagCount() const { return int(tags_.size()); }
+    void setOrder(int order);
+    int order() const { return order_; }
+    std::string indexFileName() const; // of the current order
+    std::string indexExpression() const;
+    std::string indexCondition() const;
+    std::string keyData();          // key of the current record in the current order
+    void closeIndexes();
+    // Every tag's keys against its records; messages for every fault.
+    std::vector<std::string> checkIndexes();
+    CdxTag *currentTag();
+
+    // Filters and scope
+    void setFilter(const std::string &expression); // empty: none
+    const std::string &filter() const { return filterText_; }
+    uint32_t countVisible();
+    void setScope(const std::string &top, const std::string &bottom);
+    Value evaluate(const std::string &expression);
+    Expression compile(const std::string &expression) const;
+
+private:
+    struct OpenTag;
+    class ImageView;
+    Table(const EngineSettings &settings);
+
+    // RecordView of the buffer
+    const char *recordImage() const override { return buffer_.data(); }
+    std::string memoText(int field) const override { return memo(field); }
+    uint32_t recordNumber() const override { return recno_; }
+    bool exactCompare() const override { return settings_.exact; }
+
+    void requireWritable(const char *what) const;
+    void requireRecord(const char *what) const;
+    void load(uint32_t recno);
+    void setEof();
+    bool visible(uint32_t recno, const char *image, const std::string *key) const;
+    bool inScope(const std::string &key) const;
+    std::optional<std::string> tagKey(const OpenTag &tag, const char *image, uint32_t recno) const;
+    std::string seekKey(const OpenTag &tag, const std::string &text) const;
+    void writeImage(uint32_t recno, const std::string &oldImage, const std::string &newImage);
+    void indexUpdate(uint32_t recno, const std::string *oldImage, const std::string &newImage);
+    void ensureLocked(uint32_t recno, bool &temporary);
+    bool lockRange(uint64_t offset);
+    void addIndex(std::unique_ptr<CdxIndex> index);
+    void skipNatural(long count);
+    void skipIndexed(long count);
+    void walkIndexed(bool fromTop);
+    uint32_t memoPointer(int field, const char *image) const;
+
+    const EngineSettings &settings_;
+    std::unique_ptr<DbfFile> dbf_;
+    std::unique_ptr<MemoFile> memo_;
+    std::vector<std::unique_ptr<CdxIndex>> indexes_;
+    std::vector<std::unique_ptr<OpenTag>> tags_;
+    int order_ = 0;
+    uint32_t recno_ = 0;
+    bool bof_ = false, eof_ = true;
+    std::string buffer_, diskImage_;
+    bool dirty_ = false;
+    std::string filterText_;
+    std::unique_ptr<Expression> filter_;
+    std::string scopeTop_, scopeBottom_;
+    std::set<uint32_t> locks_;
+    bool closed_ = false;
+};
+
+} // namespace qn::xbase
