@@ -133,6 +133,8 @@ std::unique_ptr<DbfFile> DbfFile::open(const std::filesystem::path &path, Access
                          (access == Access::Exclusive ? " is in use by another program or work area"
                                                       : " is open exclusively elsewhere"));
     t->readHeader();
+    t->cache_ = std::make_unique<ReadCache>(t->file_);
+    t->cache_->setEnabled(access != Access::Shared);
     return t;
 }
 
@@ -216,7 +218,7 @@ void DbfFile::readRecord(uint32_t recno, char *buffer) const
 {
     if (recno < 1 || recno > count_)
         throw XbaseError("Record " + std::to_string(recno) + " does not exist in " + file_.path().string());
-    file_.readAt(headerLength_ + uint64_t(recno - 1) * recordLength_, buffer, recordLength_);
+    cache_->readAt(headerLength_ + uint64_t(recno - 1) * recordLength_, buffer, recordLength_);
 }
 
 void DbfFile::writeRecord(uint32_t recno, const char *buffer)
@@ -225,6 +227,7 @@ void DbfFile::writeRecord(uint32_t recno, const char *buffer)
         throw XbaseError("Table " + file_.path().string() + " is open read-only");
     if (recno < 1 || recno > count_)
         throw XbaseError("Record " + std::to_string(recno) + " does not exist in " + file_.path().string());
+    cache_->invalidate(headerLength_ + uint64_t(recno - 1) * recordLength_, recordLength_);
     file_.writeAt(headerLength_ + uint64_t(recno - 1) * recordLength_, buffer, recordLength_);
     changed_ = true;
     unsynced_ = true;
@@ -238,6 +241,7 @@ uint32_t DbfFile::appendRecord(const char *buffer)
         throw XbaseError("Table " + file_.path().string() + " is full");
     std::string bytes(buffer, recordLength_);
     bytes.push_back('\x1A');
+    cache_->invalidate(headerLength_ + uint64_t(count_) * recordLength_, bytes.size());
     file_.writeAt(headerLength_ + uint64_t(count_) * recordLength_, bytes.data(), bytes.size());
     unsigned char h[8];
     h[0] = version_;

@@ -2,6 +2,7 @@
 
 #include "xbase/field_info.h"
 #include "xbase/file_io.h"
+#include "xbase/read_cache.h"
 
 #include <filesystem>
 #include <memory>
@@ -57,6 +58,7 @@ private:
     void writeHeaderFields();
 
     BinaryFile file_;
+    std::unique_ptr<ReadCache> cache_; // not in shared mode, where others write
     Access access_ = Access::Exclusive;
     uint8_t version_ = 0;
     uint8_t flags_ = 0;

@@ -2,6 +2,7 @@
 
 #include "xbase/xbase_error.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace qn::xbase {
@@ -42,13 +43,19 @@ void MemoFile::create(const std::filesystem::path &path, uint32_t blockSizeSetti
     file.sync();
 }
 
-std::unique_ptr<MemoFile> MemoFile::open(const std::filesystem::path &path, bool writable)
+std::unique_ptr<MemoFile> MemoFile::open(const std::filesystem::path &path, bool writable, bool cached)
 {
     std::unique_ptr<MemoFile> m(new MemoFile);
     m->file_ = BinaryFile(path, writable ? BinaryFile::Mode::ReadWrite : BinaryFile::Mode::ReadOnly);
+    m->cached_ = cached;
+    m->size_ = m->file_.size();
+    m->cache_ = std::make_unique<ReadCache>(m->file_);
+    m->cache_->setEnabled(cached);
     m->readHeader();
     return m;
 }
+
+uint64_t MemoFile::fileSize() const { return cached_ ? size_ : file_.size(); }
 
 void MemoFile::readHeader()
 {
@@ -74,7 +81,7 @@ bool MemoFile::validPointer(uint32_t block) const
     if (block < firstBlock(blockSize_))
         return false;
     uint64_t pos = uint64_t(block) * blockSize_;
-    uint64_t size = file_.size();
+    uint64_t size = fileSize();
     if (pos + 8 > size)
         return false;
     unsigned char h[8];
@@ -88,18 +95,25 @@ std::string MemoFile::read(uint32_t block) const
     if (block < firstBlock(blockSize_))
         throw XbaseError("Memo pointer " + std::to_string(block) + " points into the header of " + name);
     uint64_t pos = uint64_t(block) * blockSize_;
-    uint64_t size = file_.size();
+    uint64_t size = fileSize();
     if (pos + 8 > size)
         throw XbaseError("Memo pointer " + std::to_string(block) + " lies past the end of " + name);
-    unsigned char h[8];
-    file_.readAt(pos, h, 8);
-    uint32_t length = be32(h + 4);
+    // Cached: the header, then exactly the text. Uncached: most memos fit in
+    // one read of a few kilobytes, header and text together.
+    char first[4096];
+    size_t want = cached_ ? 8 : sizeof first;
+    size_t got = cache_->readSomeAt(pos, first, want);
+    if (got < 8)
+        throw XbaseError("Memo pointer " + std::to_string(block) + " lies past the end of " + name);
+    uint32_t length = be32(reinterpret_cast<unsigned char *>(first) + 4);
     if (pos + 8 + length > size)
         throw XbaseError("Memo at block " + std::to_string(block) + " of " + name +
                          " is damaged: its length runs past the end of the file");
     std::string text(length, '\0');
-    if (length)
-        file_.readAt(pos + 8, text.data(), length);
+    size_t inFirst = std::min<size_t>(length, got - 8);
+    std::memcpy(text.data(), first + 8, inFirst);
+    if (length > inFirst)
+        cache_->readAt(pos + 8 + inFirst, text.data() + inFirst, length - inFirst);
     return text;
 }
 
@@ -118,10 +132,13 @@ uint32_t MemoFile::append(const std::string &text)
     putBe32(h, 1);
     putBe32(h + 4, uint32_t(text.size()));
     std::memcpy(bytes.data() + 8, text.data(), text.size());
+    cache_->invalidate(uint64_t(block) * blockSize_, bytes.size());
     file_.writeAt(uint64_t(block) * blockSize_, bytes.data(), bytes.size());
+    size_ = std::max(size_, uint64_t(block) * blockSize_ + bytes.size());
     nextFree_ = uint32_t(block + blocks);
     unsigned char next[4];
     putBe32(next, nextFree_);
+    cache_->invalidate(0, 4);
     file_.writeAt(0, next, 4);
     changed_ = true;
     return block;

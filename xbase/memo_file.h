@@ -1,6 +1,7 @@
 #pragma once
 
 #include "xbase/file_io.h"
+#include "xbase/read_cache.h"
 
 #include <filesystem>
 #include <memory>
@@ -13,7 +14,8 @@ namespace qn::xbase {
 // block boundary.
 class MemoFile {
 public:
-    static std::unique_ptr<MemoFile> open(const std::filesystem::path &path, bool writable);
+    // cached: nobody else writes the file while it is open.
+    static std::unique_ptr<MemoFile> open(const std::filesystem::path &path, bool writable, bool cached = true);
     // blockSize as the setting gives it: 1..32 mean n x 512 bytes, 0 means 1 byte.
     static void create(const std::filesystem::path &path, uint32_t blockSizeSetting);
     static uint32_t blockBytes(uint32_t blockSizeSetting);
@@ -34,7 +36,12 @@ private:
     MemoFile() = default;
     void readHeader();
 
+    uint64_t fileSize() const;
+
     BinaryFile file_;
+    std::unique_ptr<ReadCache> cache_;
+    bool cached_ = true;
+    uint64_t size_ = 0;
     uint32_t blockSize_ = 64;
     uint32_t nextFree_ = 8;
     bool changed_ = false;

@@ -93,7 +93,7 @@ std::unique_ptr<Table> Table::open(const std::filesystem::path &pathIn, Access a
         std::filesystem::path fpt = siblingWithExtension(path, ".FPT");
         if (!std::filesystem::exists(fpt))
             throw XbaseError("The memo file " + fpt.string() + " of table " + path.string() + " is missing");
-        t->memo_ = MemoFile::open(fpt, t->dbf_->writable());
+        t->memo_ = MemoFile::open(fpt, t->dbf_->writable(), access != Access::Shared);
     }
     t->buffer_.assign(t->dbf_->recordLength(), ' ');
     t->diskImage_ = t->buffer_;
@@ -158,10 +158,14 @@ void Table::requireRecord(const char *what) const
         throw XbaseError(std::string("Cannot ") + what + ": there is no current record");
 }
 
-void Table::load(uint32_t recno)
+void Table::load(uint32_t recno, const std::string *image)
 {
-    dbf_->readRecord(recno, buffer_.data());
+    if (image)
+        buffer_ = *image;
+    else
+        dbf_->readRecord(recno, buffer_.data());
     diskImage_ = buffer_;
+    entry_.reset();
     dirty_ = false;
     recno_ = recno;
     eof_ = false;
@@ -169,6 +173,7 @@ void Table::load(uint32_t recno)
 
 void Table::setEof()
 {
+    entry_.reset();
     recno_ = dbf_->recordCount() + 1;
     eof_ = true;
     buffer_.assign(dbf_->recordLength(), ' ');
@@ -210,7 +215,7 @@ void Table::goTop()
     for (uint32_t r = 1; r <= n; ++r) {
         dbf_->readRecord(r, image.data());
         if (visible(r, image.data(), nullptr)) {
-            load(r);
+            load(r, &image);
             return;
         }
     }
@@ -229,7 +234,7 @@ void Table::goBottom()
     for (uint32_t r = n; r >= 1; --r) {
         dbf_->readRecord(r, image.data());
         if (visible(r, image.data(), nullptr)) {
-            load(r);
+            load(r, &image);
             return;
         }
     }
@@ -265,7 +270,8 @@ void Table::walkIndexed(bool fromTop)
         if (e->recno >= 1 && e->recno <= count) {
             dbf_->readRecord(e->recno, image.data());
             if (visible(e->recno, image.data(), nullptr)) {
-                load(e->recno);
+                load(e->recno, &image);
+                entry_ = *e;
                 return;
             }
         }
@@ -316,7 +322,7 @@ void Table::skipNatural(long count)
             }
         }
         if (found) {
-            load(r);
+            load(r, &image);
             bof_ = false;
         } else if (step > 0) {
             setEof();
@@ -344,9 +350,14 @@ void Table::skipIndexed(long count)
                 return;
             continue;
         }
-        std::optional<std::string> key = tagKey(t, diskImage_.data(), recno_);
+        CdxEntry here;
+        if (entry_ && entry_->recno == recno_) {
+            here = *entry_;
+        } else {
+            std::optional<std::string> key = tagKey(t, diskImage_.data(), recno_);
+            here = CdxEntry{key ? *key : std::string(t.tag->info().keyLength, ' '), recno_};
+        }
         std::optional<CdxEntry> e;
-        CdxEntry here{key ? *key : std::string(t.tag->info().keyLength, ' '), recno_};
         bool found = false;
         while (true) {
             e = step > 0 ? t.tag->next(e ? *e : here) : t.tag->prev(e ? *e : here);
@@ -361,7 +372,8 @@ void Table::skipIndexed(long count)
             }
         }
         if (found) {
-            load(e->recno);
+            load(e->recno, &image);
+            entry_ = *e;
             bof_ = false;
         } else if (step > 0) {
             setEof();
@@ -405,7 +417,8 @@ bool Table::seek(const std::string &text)
         if (e->recno >= 1 && e->recno <= n) {
             dbf_->readRecord(e->recno, image.data());
             if (visible(e->recno, image.data(), nullptr)) {
-                load(e->recno);
+                load(e->recno, &image);
+                entry_ = *e;
                 return equal;
             }
         }
@@ -640,6 +653,7 @@ void Table::ensureLocked(uint32_t recno, bool &temporary)
 
 void Table::writeImage(uint32_t recno, const std::string &oldImage, const std::string &newImage)
 {
+    entry_.reset();
     requireWritable("write a record");
     bool temporary = false;
     ensureLocked(recno, temporary);
@@ -1029,6 +1043,7 @@ void Table::setOrder(int order)
         throw XbaseError("Order " + std::to_string(order) + " does not exist");
     flushPending();
     if (order != order_) {
+        entry_.reset();
         scopeTop_.clear();
         scopeBottom_.clear();
     }
@@ -1077,6 +1092,7 @@ void Table::closeIndexes()
     tags_.clear();
     indexes_.clear();
     order_ = 0;
+    entry_.reset();
 }
 
 std::vector<std::string> Table::checkIndexes()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "xbase/cdx_index.h"
 #include "xbase/dbf_file.h"
 #include "xbase/expression.h"
 #include "xbase/memo_file.h"
@@ -14,8 +15,6 @@
 
 namespace qn::xbase {
 
-class CdxIndex;
-class CdxTag;
 
 // Engine-wide settings; every open table reads them at the moment of use.
 struct EngineSettings {
@@ -139,7 +138,7 @@ private:
 
     void requireWritable(const char *what) const;
     void requireRecord(const char *what) const;
-    void load(uint32_t recno);
+    void load(uint32_t recno, const std::string *image = nullptr);
     void setEof();
     bool visible(uint32_t recno, const char *image, const std::string *key) const;
     bool inScope(const std::string &key) const;
@@ -165,6 +164,9 @@ private:
     bool bof_ = false, eof_ = true;
     std::string buffer_, diskImage_;
     bool dirty_ = false;
+    // The current record's entry in the current order, when known (saves
+    // recomputing its key for the next skip).
+    std::optional<CdxEntry> entry_;
     std::string filterText_;
     std::unique_ptr<Expression> filter_;
     std::string scopeTop_, scopeBottom_;
