@@ -195,10 +195,11 @@ TEST_F(TableTest, EveryWriteKeepsEveryTagInStep)
         ADD_FAILURE() << fault;
     t->setOrder(1);
     EXPECT_EQ(walk(*t), (std::vector<uint32_t>{2, 1, 3}));
-    t->setOrder(3);
+    t->setOrder(t->tagOrder("DEC"));
     EXPECT_EQ(walk(*t), (std::vector<uint32_t>{3}));
     EXPECT_EQ(t->indexCondition(), "date >= '202612'");
-    t->setOrder(1);
+    t->setOrder(t->tagOrder("REV")); // descending by memo text
+    EXPECT_EQ(walk(*t), (std::vector<uint32_t>{3, 1, 2}));
     t->close();
 
     // The tags come back with the table.
