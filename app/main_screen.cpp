@@ -353,8 +353,8 @@ void TMainScreen::placeRingChildren()
     TopLine->setGeometry(left, 28, width, 1);
     Bottomline->setGeometry(left, panelHeight - 20, width, 1);
     QnRichText1->setGeometry(left, editorTop, width, std::max(0, panelHeight - editorTop - 22));
-    if (PrivacyPanel->isVisible())
-        PrivacyPanel->setGeometry(RingPanel1->contentsRect());
+    // The privacy panel fills the area whether shown or not.
+    PrivacyPanel->setGeometry(RingPanel1->contentsRect());
     // The editor control puts its caret at the start of the text here.
     QnRichText1->update();
 }

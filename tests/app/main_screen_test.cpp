@@ -292,6 +292,26 @@ TEST_F(MainScreenTest, LockingCoversTheEntryAndLeavesOnlyHelp)
     EXPECT_TRUE(w->mnuFile->menuAction()->isEnabled());
 }
 
+TEST_F(MainScreenTest, ALockedWindowPutsTheFocusInThePasswordWhenActivated)
+{
+    w->DiaryPassword = "abc";
+    w->HideAllThings(true);
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    QApplication::setActiveWindow(w.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    EXPECT_EQ(QApplication::focusWidget(), w->Pass);
+    EXPECT_EQ(w->Pass->echoMode(), QLineEdit::Password);
+    // Return in the password edit is the OK button.
+    TMessageCapture capture;
+    QTest::keyClicks(w->Pass, "abc");
+    QTest::keyClick(w->Pass, Qt::Key_Return);
+    EXPECT_TRUE(capture.Informations.empty());
+    EXPECT_FALSE(w->PrivacyPanel->isVisible());
+}
+
 TEST_F(MainScreenTest, ExitAndCloseEndTheWindow)
 {
     QTest::mouseClick(w->FlatButton1, Qt::LeftButton);
