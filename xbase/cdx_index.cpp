@@ -245,6 +245,18 @@ std::unique_ptr<CdxIndex> CdxIndex::open(const std::filesystem::path &path, bool
     BinaryFile file(path, writable ? BinaryFile::Mode::ReadWrite : BinaryFile::Mode::ReadOnly);
     index->store_ = std::make_unique<cdx::PageStore>(std::move(file), writable);
     index->loadDirectory();
+    CdxIndex *self = index.get();
+    index->store_->setUsedPagesSource([self](std::vector<uint32_t> &used) {
+        if (!self->directory_->listPages(used))
+            return false;
+        for (auto &tag : self->tags_) {
+            used.push_back(tag->headerOffset_);
+            used.push_back(tag->headerOffset_ + kPageSize);
+            if (!tag->tree_->listPages(used))
+                return false;
+        }
+        return true;
+    });
     return index;
 }
 

@@ -26,6 +26,7 @@ PageStore::PageStore(BinaryFile file, bool writable)
 {
     uint64_t size = file_.size();
     end_ = (size + kPageSize - 1) / kPageSize * kPageSize;
+    sizeAtOpen_ = size / kPageSize * kPageSize;
     if (end_ > 0xFFFFFE00u)
         throw XbaseError("Index " + name_ + " is too large to be a compound index");
 }
@@ -62,6 +63,8 @@ std::shared_ptr<Node> PageStore::node(uint32_t offset, uint16_t keyLength, char 
 
 std::shared_ptr<Node> PageStore::newNode(uint16_t keyLength, char pad, bool leaf)
 {
+    if (free_.empty() && !reclaimed_ && usedPages_)
+        reclaimOrphans();
     uint32_t offset;
     if (!free_.empty()) {
         offset = *free_.begin();
@@ -78,6 +81,20 @@ std::shared_ptr<Node> PageStore::newNode(uint16_t keyLength, char pad, bool leaf
     cache_[offset] = node;
     dirty_.insert(offset);
     return node;
+}
+
+void PageStore::reclaimOrphans()
+{
+    reclaimed_ = true;
+    std::vector<uint32_t> used;
+    if (!usedPages_(used))
+        return;
+    // Pages released in this session stay untouched until the flush, as ever.
+    std::set<uint32_t> taken(used.begin(), used.end());
+    taken.insert(pendingFree_.begin(), pendingFree_.end());
+    for (uint64_t offset = 2 * kPageSize; offset + kPageSize <= sizeAtOpen_; offset += kPageSize)
+        if (!taken.count(uint32_t(offset)) && !dirty_.count(uint32_t(offset)))
+            free_.insert(uint32_t(offset));
 }
 
 void PageStore::release(uint32_t offset)

@@ -4,6 +4,7 @@
 #include "xbase/file_io.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -35,6 +36,13 @@ public:
     void release(uint32_t offset);
     // Two adjacent pages at the end of the file, for an index header.
     uint32_t allocateHeader();
+    // Lists every page the index uses (false when it cannot tell, e.g. a
+    // damaged tree). Asked once, when the first new page is needed, so that
+    // pages orphaned by earlier sessions or other programs are used again.
+    void setUsedPagesSource(std::function<bool(std::vector<uint32_t> &)> source)
+    {
+        usedPages_ = std::move(source);
+    }
 
     // Raw bytes (index headers); writes are staged and reach the file on
     // flush, after the nodes, in the order given.
@@ -57,6 +65,11 @@ private:
     std::set<uint32_t> free_;
     std::vector<uint32_t> pendingFree_;
     std::vector<std::pair<uint32_t, std::string>> staged_;
+    std::function<bool(std::vector<uint32_t> &)> usedPages_;
+    bool reclaimed_ = false;
+    uint64_t sizeAtOpen_ = 0;
+
+    void reclaimOrphans();
 };
 
 } // namespace qn::xbase::cdx

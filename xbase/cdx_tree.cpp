@@ -623,6 +623,17 @@ std::vector<uint32_t> Tree::collectPages()
     return pages;
 }
 
+bool Tree::listPages(std::vector<uint32_t> &pages)
+{
+    try {
+        std::vector<uint32_t> mine = collectPages();
+        pages.insert(pages.end(), mine.begin(), mine.end());
+        return true;
+    } catch (const XbaseError &) {
+        return false;
+    }
+}
+
 void Tree::releaseAll()
 {
     std::vector<uint32_t> pages;

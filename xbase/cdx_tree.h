@@ -62,6 +62,9 @@ public:
     // Gives every page of the tree back to the store. A damaged tree keeps its
     // pages: freeing pages of unknown owners could destroy another tag.
     void releaseAll();
+    // Adds the offset of every page of the tree; false (and nothing added)
+    // when the tree is damaged.
+    bool listPages(std::vector<uint32_t> &pages);
     // True when the leftmost leaf's stored key bytes look binary.
     bool looksBinary();
     void verify();

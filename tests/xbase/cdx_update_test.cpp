@@ -268,3 +268,52 @@ TEST(CdxUpdate, DescendingTagWalksBackwardsThroughInserts)
     --it;
     EXPECT_EQ(seek, (CdxEntry{it->first, it->second}));
 }
+
+TEST(CdxUpdate, PagesOrphanedBeforeAreUsedAgain)
+{
+    TempDir dir;
+    std::vector<CdxEntry> entries;
+    for (uint32_t r = 1; r <= 3000; ++r)
+        entries.push_back({std::to_string(10000000 + r * 7919 % 90000000), r});
+    {
+        auto index = CdxIndex::create(dir / "t.cdx");
+        index->writeTag(tagInfo(8), entries);
+    }
+    auto full = std::filesystem::file_size(dir / "t.cdx");
+    {
+        auto index = CdxIndex::open(dir / "t.cdx", true);
+        for (const CdxEntry &e : entries)
+            ASSERT_TRUE(index->tag(0).remove(e));
+    } // the emptied pages stay in the file, linked from nowhere
+    {
+        auto index = CdxIndex::open(dir / "t.cdx", true);
+        for (const CdxEntry &e : entries)
+            index->tag(0).insert(e);
+        index->tag(0).verify();
+    }
+    EXPECT_EQ(std::filesystem::file_size(dir / "t.cdx"), full);
+
+    // A file of another program with an orphaned old tag: its pages take the
+    // new tag's nodes, and the listed tags stay as they were.
+    std::filesystem::copy_file(qn::test::sourceDir() / "tests/xbase/fixtures/calls.CDX",
+                               dir / "calls.cdx");
+    auto before = std::filesystem::file_size(dir / "calls.cdx");
+    std::vector<CdxEntry> calls;
+    {
+        auto index = CdxIndex::open(dir / "calls.cdx", true);
+        CdxTag &callId = *index->findTag("CALL_ID");
+        for (auto e = callId.first(); e; e = callId.next(*e))
+            calls.push_back(*e);
+        index->writeTag(tagInfo(8), {{"abcdefgh", 1}});
+    }
+    EXPECT_EQ(std::filesystem::file_size(dir / "calls.cdx"), before + 1024); // the header only
+    auto index = CdxIndex::open(dir / "calls.cdx", false);
+    std::vector<CdxEntry> again;
+    CdxTag &callId = *index->findTag("CALL_ID");
+    for (auto e = callId.first(); e; e = callId.next(*e))
+        again.push_back(*e);
+    EXPECT_EQ(again, calls);
+    EXPECT_EQ(index->findTag("KEYS")->first()->key, "abcdefgh");
+    for (size_t i = 0; i < index->tagCount(); ++i)
+        EXPECT_NO_THROW(index->tag(i).verify());
+}
