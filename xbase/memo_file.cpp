@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <sys/mman.h>
 
 namespace qn::xbase {
 
@@ -55,6 +56,32 @@ std::unique_ptr<MemoFile> MemoFile::open(const std::filesystem::path &path, bool
     return m;
 }
 
+MemoFile::~MemoFile()
+{
+    if (map_)
+        munmap(map_, mapSize_);
+}
+
+const char *MemoFile::mapping(uint64_t end) const
+{
+    if (!cached_ || end > size_)
+        return nullptr;
+    if (end > mapSize_ || !map_) {
+        // Mapping saves copying every memo out of the kernel's page cache; a
+        // scan of all entries reads the whole file.
+        if (map_)
+            munmap(map_, mapSize_);
+        map_ = nullptr;
+        mapSize_ = 0;
+        void *p = mmap(nullptr, size_, PROT_READ, MAP_SHARED, file_.descriptor(), 0);
+        if (p == MAP_FAILED)
+            return nullptr;
+        map_ = p;
+        mapSize_ = size_;
+    }
+    return static_cast<const char *>(map_);
+}
+
 uint64_t MemoFile::fileSize() const { return cached_ ? size_ : file_.size(); }
 
 void MemoFile::readHeader()
@@ -98,6 +125,15 @@ std::string MemoFile::read(uint32_t block) const
     uint64_t size = fileSize();
     if (pos + 8 > size)
         throw XbaseError("Memo pointer " + std::to_string(block) + " lies past the end of " + name);
+    if (const char *map = mapping(pos + 8)) {
+        uint32_t length = be32(reinterpret_cast<const unsigned char *>(map + pos + 4));
+        if (pos + 8 + length > size)
+            throw XbaseError("Memo at block " + std::to_string(block) + " of " + name +
+                             " is damaged: its length runs past the end of the file");
+        map = mapping(pos + 8 + length);
+        if (map)
+            return std::string(map + pos + 8, length);
+    }
     // Cached: the header, then exactly the text. Uncached: most memos fit in
     // one read of a few kilobytes, header and text together.
     char first[4096];

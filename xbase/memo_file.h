@@ -14,6 +14,9 @@ namespace qn::xbase {
 // block boundary.
 class MemoFile {
 public:
+    ~MemoFile();
+    MemoFile(const MemoFile &) = delete;
+    MemoFile &operator=(const MemoFile &) = delete;
     // cached: nobody else writes the file while it is open.
     static std::unique_ptr<MemoFile> open(const std::filesystem::path &path, bool writable, bool cached = true);
     // blockSize as the setting gives it: 1..32 mean n x 512 bytes, 0 means 1 byte.
@@ -34,6 +37,9 @@ public:
 
 private:
     MemoFile() = default;
+    // The file mapped into memory up to at least `end`, or null (then reads go
+    // through the cache). Only for files nobody else writes while open.
+    const char *mapping(uint64_t end) const;
     void readHeader();
 
     uint64_t fileSize() const;
@@ -42,6 +48,8 @@ private:
     std::unique_ptr<ReadCache> cache_;
     bool cached_ = true;
     uint64_t size_ = 0;
+    mutable void *map_ = nullptr;
+    mutable uint64_t mapSize_ = 0;
     uint32_t blockSize_ = 64;
     uint32_t nextFree_ = 8;
     bool changed_ = false;

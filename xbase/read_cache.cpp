@@ -14,12 +14,15 @@ ReadCache::Block &ReadCache::block(uint64_t index)
         ages_.splice(ages_.begin(), ages_, it->second.age);
         return it->second;
     }
-    if (blocks_.size() >= maxBlocks_) {
-        blocks_.erase(ages_.back());
-        ages_.pop_back();
-    }
     Block b;
-    b.bytes = std::make_unique<char[]>(blockSize_);
+    if (blocks_.size() >= maxBlocks_) { // the oldest block's memory is reused
+        auto oldest = blocks_.find(ages_.back());
+        b.bytes = std::move(oldest->second.bytes);
+        blocks_.erase(oldest);
+        ages_.pop_back();
+    } else {
+        b.bytes.reset(new char[blockSize_]); // filled by the read below
+    }
     b.size = file_.readSomeAt(index * blockSize_, b.bytes.get(), blockSize_);
     ages_.push_front(index);
     b.age = ages_.begin();
