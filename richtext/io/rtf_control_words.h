@@ -1,0 +1,52 @@
+#pragma once
+
+// The control words the RTF reader knows, in the order they are looked up
+// (case-sensitive, first match wins). Each says what kind of word it is, its
+// default parameter and whether the default is always passed.
+
+#include <cstdint>
+#include <string_view>
+
+namespace qn::rtf {
+
+enum class WordClass : uint8_t { Character, Destination, Property, Special };
+
+enum Action : uint8_t {
+    // properties
+    aPlain, aPar, aFont, aFontSize, aStyle, aSuper, aSub, aNoSuperSub, aInsertPoint, aAutoText,
+    aRawRtf, aTextColour, aBackColour, aLeftIndent, aRightIndent, aFirstIndent, aSpaceBefore,
+    aSpaceAfter, aLineSpacing, aIgnored, aAlign, aPaperWidth, aPaperHeight, aMarginLeft,
+    aMarginRight, aMarginTop, aMarginBottom, aPage, aFacingPages, aLandscape, aFootnoteNumber,
+    aTab, aTabKind, aRed, aGreen, aBlue, aRowDefaults, aInTable, aCellEdge, aRow, aCell,
+    aCellBorder, aBorder, aBorderWidth, aBorderSpace, aRowGap, aRowLeft, aBorderColour, aPard,
+    aBitmap, aDib, aMetafile, aPicWidth, aPicHeight, aPicGoalWidth, aPicGoalHeight, aPicScaleX,
+    aPicScaleY, aBitsPerPixel, aPlanes, aWidthBytes, aObjectTag, aObjectWidth, aObjectHeight,
+    // destinations
+    dSkip, dField, dFontTable, dColourTable, dPicture, dPictureFile, dTitle, dComment, dSubject,
+    dFootnote,
+    // special
+    sBinary, sHex, sStar,
+    // words read beyond the classic table
+    xUnicode, xUnicodeSkip, xBorderStyle, xFontFamily, xCharset, xUnderlineOff,
+};
+
+struct ControlWord {
+    std::string_view Name;
+    int32_t Default;
+    bool Always; // the default is passed whatever number is written
+    WordClass Class;
+    uint8_t Action; // an Action, or the character of a Character word
+};
+
+// The classic table of 145 words, in lookup order.
+const ControlWord *ClassicTable(int &count);
+
+// The word of that name (classic table first, then the words added for RTF
+// of other programs), or nullptr.
+const ControlWord *FindControlWord(std::string_view name);
+
+// Control symbols: a backslash and one character that is not a lower-case
+// letter. nullptr for symbols that mean nothing here.
+const ControlWord *FindControlSymbol(uint8_t c);
+
+} // namespace qn::rtf

@@ -1,0 +1,147 @@
+#pragma once
+
+// TQnRtfReader reads RTF into paragraphs of a document: everything the RTF
+// writer emits, and ordinary RTF from other programs, ignoring what it does
+// not know. It is table driven: each control word is looked up in
+// rtf_control_words and dispatched by its class.
+//
+// Limits that keep any input from exhausting the reader: groups nested deeper
+// than kMaxGroupDepth are skipped whole (their text is dropped); the data of
+// one picture is kept up to kMaxPictureBytes (a larger picture is not built);
+// font names, document information texts and footnote texts are cut at their
+// limits below. Nothing else is kept beyond what the document holds.
+
+#include <string>
+#include <vector>
+
+#include "richtext/io/text_reader.h"
+
+namespace qn {
+
+namespace rtf {
+struct ControlWord;
+}
+
+class TQnRtfReader : public TQnTextReader {
+public:
+    static constexpr int kMaxGroupDepth = 512;
+    static constexpr size_t kMaxPictureBytes = 64u << 20;
+    static constexpr size_t kMaxInfoText = 32768;     // title, subject, comment
+    static constexpr size_t kMaxFootnoteText = 65536;
+    static constexpr int kMaxCells = 50;
+
+    TQnRtfReader();
+    ~TQnRtfReader() override;
+
+    // Folder tried for picture file names that do not exist by themselves.
+    std::string PictureDirectory;
+
+    // Throws EQnRTFText "Wrong Arguments in\tTQnRTFReader" without header or
+    // document.
+    int Read(TQnStream &stream, TParagraph *&first) override;
+
+private:
+    // Paragraph properties that the next paragraph receives.
+    struct ParImage {
+        int32_t FirstIndent = 0, LeftIndent = 0, RightIndent = 0;
+        int32_t SpaceBefore = 0, SpaceAfter = 0, LineSpacing = 0;
+        uint8_t Alignment = 0;
+        uint8_t Border[4] = {}; // flags, style, width, space and colour
+        uint32_t TabMask = 0;
+    };
+    struct GroupState {
+        TCharAttr Attr;
+        ParImage Image;
+        bool TabsStarted, TableMode;
+        uint8_t Dest, Input;
+        uint8_t UnicodeSkip;
+    };
+    enum Dest : uint8_t {
+        kText = 0, kSkip = 1, kFonts = 2, kColours = 3, kPictureData = 4, kPictureFile = 5,
+        kTitleText = 6, kCommentText = 7, kSubjectText = 8, kFootnoteText = 9,
+    };
+    enum Input : uint8_t { kNormal = 0, kBinary = 1, kQuoted = 3 };
+
+    int parse();
+    int controlWord();
+    int hexByte(bool lenient);
+    void act(const rtf::ControlWord &word, bool hasParam, int32_t param);
+    void destination(uint8_t which);
+    void property(uint8_t action, int32_t value, int32_t defaultValue);
+    void pushGroup();
+    void popGroup();
+    void dispatch(uint8_t c, bool lineBreak = false);
+    void character(uint8_t c, bool lineBreak);
+    void rawByte(uint8_t c);
+    void endFontEntry();
+    void newParagraph();
+    void applyImage(TParagraph *p, const ParImage &image, bool tabs);
+    void setBorderBits(uint8_t action, bool cellWord);
+    uint8_t *borderTarget(); // the cell slot in a row definition, else nullptr
+    void setBorderByte(int index, uint8_t value, uint8_t mask);
+    int32_t textWidth() const { return paperWidth_ - marginLeft_ - marginRight_; }
+    void resetPicture();
+    void finishPicture();
+    void finishPictureFile();
+    void insertObjectChar(uint8_t code, int16_t tag);
+    bool outerIsText() const;
+
+    std::vector<GroupState> stack_;
+    int depth_ = 0;
+    int overflow_ = 0; // groups open beyond kMaxGroupDepth
+    bool started_ = false;
+    bool stop_ = false;
+
+    uint8_t dest_ = kText;
+    uint8_t input_ = kNormal;
+    int64_t binaryLeft_ = 0;
+    bool skipIfUnknown_ = false;
+    ParImage image_;
+    bool fresh_ = true; // the current paragraph has no character yet
+    int32_t pendingFirstIndent_ = 0;
+    bool tabsStarted_ = false;
+    uint8_t pendingTabKind_ = 0;
+
+    // \u: characters of the fallback still to drop, and \uc.
+    int fallbackLeft_ = 0;
+    uint8_t unicodeSkip_ = 1;
+
+    // Font and colour tables.
+    uint8_t fontMap_[kFontSlots] = {};
+    int32_t fontNumber_ = 0;
+    std::string fontName_;
+    int32_t fontFamily_ = -1, fontCharset_ = -1;
+    int colourIndex_ = 0;
+
+    int32_t paperWidth_ = 12240, marginLeft_ = 1800, marginRight_ = 1800;
+
+    // Tables.
+    bool tableMode_ = false;
+    std::vector<int32_t> cellEdges_;
+    int32_t largestEdge_ = 0;
+    int widthSum_ = 0;
+    int cellIndex_ = 0;
+    uint8_t cellBorders_[kMaxCells + 1][4] = {};
+    uint8_t cellTab_ = 0;
+    TParagraph *lastCell_ = nullptr;
+
+    // Pictures and objects.
+    int pictureKind_ = -1; // 0 metafile, 1 independent, 2 dependent bitmap
+    int32_t metafileMode_ = 8;
+    int32_t picW_ = 0, picH_ = 0, picGoalW_ = 0, picGoalH_ = 0;
+    int32_t picScaleX_ = 100, picScaleY_ = 100;
+    int32_t bitsPerPixel_ = 0, planes_ = 1, widthBytes_ = 0;
+    int32_t objectTag_ = 0, objectW_ = 0, objectH_ = 0;
+    std::string fileName_;
+    std::vector<uint8_t> pictureData_;
+    bool pictureTooLarge_ = false;
+    int hexHigh_ = -1; // first digit of a pair of picture hex
+
+    // Raw RTF: characters of the closing word matched so far.
+    bool raw_ = false;
+    int rawMatch_ = 0;
+
+    TQnFootnote *footnote_ = nullptr;
+};
+
+} // namespace qn
