@@ -68,3 +68,40 @@ inline void setText(TQnRTFText &doc, int index, std::string_view text, uint16_t 
 }
 
 } // namespace qn::test
+
+#include "richtext/io/rtf_reader.h"
+
+namespace qn::test {
+
+// Reads RTF into a document that holds nothing yet (it becomes the chain
+// read); returns the reader's result.
+inline int readRtf(TQnRTFText &doc, const std::string &rtf,
+                   const std::function<void(TQnRtfReader &)> &setup = {})
+{
+    TQnMemoryStream in(rtf);
+    TQnRtfReader reader;
+    reader.Header = doc.Header.get();
+    reader.Document = &doc;
+    if (setup)
+        setup(reader);
+    TParagraph *first = nullptr;
+    const int result = reader.Read(in, first);
+    TParagraph *par = doc.FirstParagraph;
+    TLine *line = par->Lines;
+    int position = 0;
+    doc.InsertParagraphs(par, line, first, position);
+    return result;
+}
+
+inline const TCharAttr &attrAt(const TQnRTFText &doc, int paragraph, int offset)
+{
+    TParagraph *p = doc.ParagraphAt(paragraph);
+    TLine *l = p->Lines;
+    while (offset >= l->Length && l->Next) {
+        offset -= l->Length;
+        l = l->Next;
+    }
+    return l->Attrs[offset];
+}
+
+} // namespace qn::test
