@@ -26,9 +26,12 @@ protected:
             t->replaceMemo(1, std::string(size_t(30 + 40 * i), char('a' + i)));
             t->replaceNumber(2, i * 1.5);
         }
+        t->indexTag({}, "DATE", "date", false, false, {});
+        t->indexTag({}, "TEXT", "UPPER(entry)", false, true, "n > 1");
         t->close();
         dbf = readFile(dir / "T.DBF");
         fpt = readFile(dir / "T.FPT");
+        cdx = readFile(dir / "T.CDX");
     }
 
     // Opens and reads everything; the message of the first failure, or "".
@@ -36,9 +39,15 @@ protected:
     {
         try {
             auto t = Table::open(dir / "T.DBF", access, settings);
-            for (t->goTop(); !t->eof(); t->skip(1))
-                for (size_t i = 0; i < t->fields().size(); ++i)
-                    (void)t->text(int(i));
+            for (int order = 0; order <= t->tagCount(); ++order) {
+                t->setOrder(order);
+                size_t steps = 0;
+                for (t->goTop(); !t->eof() && steps < 100; t->skip(1), ++steps)
+                    for (size_t i = 0; i < t->fields().size(); ++i)
+                        (void)t->text(int(i));
+                if (order > 0)
+                    (void)t->seek("20261203");
+            }
             t->close();
         } catch (const XbaseError &e) {
             return e.what();
@@ -50,7 +59,7 @@ protected:
 
     TempDir dir;
     EngineSettings settings;
-    std::string dbf, fpt;
+    std::string dbf, fpt, cdx;
 };
 
 std::string le32(uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
@@ -60,6 +69,10 @@ std::string le32(uint32_t v) { return std::string{char(v), char(v >> 8), char(v 
 TEST_F(DamagedFiles, BrokenTableHeadersAreReportedClearly)
 {
     EXPECT_EQ(readAll(), "");
+    put("T.CDX", cdx.substr(0, 700));
+    EXPECT_NE(readAll().find("T.CDX"), std::string::npos) << "a damaged index names itself";
+    EXPECT_EQ(readFile(dir / "T.CDX"), cdx.substr(0, 700));
+    put("T.CDX", cdx);
     auto expectError = [&](std::string bytes, const char *words) {
         put("T.DBF", bytes);
         std::string message = readAll();
@@ -129,8 +142,9 @@ TEST_F(DamagedFiles, RandomMutationsNeverCrashHangOrWrite)
     std::mt19937 rng(20261207);
     int failures = 0, reads = 0;
     for (int round = 0; round < 400; ++round) {
-        std::string d = dbf, f = fpt;
-        std::string &target = rng() % 3 == 0 ? f : d;
+        std::string d = dbf, f = fpt, x = cdx;
+        unsigned pick = rng() % 3;
+        std::string &target = pick == 0 ? f : (pick == 1 ? d : x);
         switch (rng() % 4) {
         case 0: target.resize(rng() % target.size()); break;
         case 1:
@@ -145,10 +159,12 @@ TEST_F(DamagedFiles, RandomMutationsNeverCrashHangOrWrite)
         }
         put("T.DBF", d);
         put("T.FPT", f);
+        put("T.CDX", x);
         std::string message = readAll(rng() % 2 ? Table::Access::Exclusive : Table::Access::ReadOnly);
         (message.empty() ? reads : failures)++;
         ASSERT_EQ(readFile(dir / "T.DBF"), d) << "round " << round;
         ASSERT_EQ(readFile(dir / "T.FPT"), f) << "round " << round;
+        ASSERT_EQ(readFile(dir / "T.CDX"), x) << "round " << round;
     }
     EXPECT_GT(failures, 0);
     EXPECT_GT(reads, 0);

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <sstream>
+
 using namespace qn::xbase;
 using qn::test::TempDir;
 
@@ -111,3 +114,41 @@ TEST(FixtureTables, PythonDbfQuirksAreRead)
     EXPECT_EQ(t->text(0), "20261209");
     EXPECT_EQ(t->memo(1), "third");
 }
+
+class FixtureIndexes : public ::testing::TestWithParam<std::array<const char *, 3>> {};
+
+TEST_P(FixtureIndexes, TagsWalkAsTheIndependentReaderListsThem)
+{
+    TempDir dir;
+    auto [dbf, fpt, cdx] = GetParam();
+    std::filesystem::path table = copyTable(dir, dbf, fpt ? fpt : "");
+    std::filesystem::copy_file(fixtures() / cdx, dir / cdx);
+    EngineSettings settings;
+    auto t = Table::open(table, Table::Access::ReadOnly, settings);
+    std::istringstream tags(qn::test::readFile(fixtures() / "expected" / (std::string(cdx) + ".tags.txt")));
+    std::string tag;
+    int seen = 0;
+    while (std::getline(tags, tag)) {
+        int order = t->tagOrder(tag);
+        ASSERT_GT(order, 0) << tag;
+        t->setOrder(order);
+        std::string ours;
+        for (t->goTop(); !t->eof(); t->skip(1)) {
+            std::string key = t->keyData();
+            while (!key.empty() && key.back() == ' ')
+                key.pop_back();
+            ours += key + "|" + std::to_string(t->recno()) + "\n";
+        }
+        EXPECT_EQ(ours, qn::test::readFile(fixtures() / "expected" / (std::string(cdx) + "." + tag + ".txt"))) << tag;
+        ++seen;
+    }
+    EXPECT_EQ(seen, t->tagCount());
+    // Our key expressions give exactly the keys the other program stored.
+    for (const std::string &fault : t->checkIndexes())
+        ADD_FAILURE() << fault;
+}
+
+INSTANTIATE_TEST_SUITE_P(All, FixtureIndexes,
+                         ::testing::Values(std::array<const char *, 3>{"rooms.dbf", nullptr, "rooms.cdx"},
+                                           std::array<const char *, 3>{"setup.dbf", nullptr, "setup.CDX"},
+                                           std::array<const char *, 3>{"calls.dbf", "calls.FPT", "calls.CDX"}));

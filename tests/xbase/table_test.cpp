@@ -355,3 +355,45 @@ TEST_F(TableTest, DiaryTableBytesAreTheFoxProLayout)
     EXPECT_EQ(fpt.substr(0, 8), std::string("\0\0\0\x09\0\0\0\x40", 8));
     EXPECT_EQ(fpt.substr(512, 8 + 17), std::string("\0\0\0\x01\0\0\0\x11", 8) + "entry of 20261207");
 }
+
+TEST_F(TableTest, NamedIndexFilesBesideTheProductionIndex)
+{
+    auto t = diary({"20261207", "20261205"});
+    EXPECT_EQ(t->indexTag({}, "DATE", "date", false, false, {}), 1);
+    EXPECT_EQ(t->indexTag("extra", "BYTEXT", "UPPER(entry)", false, false, {}), 2);
+    EXPECT_TRUE(std::filesystem::exists(dir / "extra.CDX"));
+    EXPECT_NE(t->indexFileName().find("extra.CDX"), std::string::npos);
+    t->appendBlank(); // kept up to date in both files
+    t->replaceText(0, "20261206");
+    t->replaceMemo(1, "aaa");
+    t->commit();
+    EXPECT_TRUE(t->checkIndexes().empty());
+    EXPECT_EQ(walk(*t), (std::vector<uint32_t>{3, 2, 1}));
+    t->close();
+
+    // Only the production index opens with the table; others on request.
+    auto again = Table::open(dir / "DIARY.DBF", Table::Access::Exclusive, settings);
+    EXPECT_EQ(again->tagCount(), 1);
+    EXPECT_EQ(again->openIndex("EXTRA.cdx"), 2);
+    EXPECT_EQ(again->openIndex(dir / "extra.cdx"), 2); // already open
+    EXPECT_EQ(again->tagName(2), "BYTEXT");
+    EXPECT_EQ(walk(*again), (std::vector<uint32_t>{3, 2, 1}));
+    EXPECT_TRUE(again->checkIndexes().empty());
+    EXPECT_THROW(again->openIndex("missing"), XbaseError);
+    EXPECT_THROW(again->indexTag({}, "BAD", "nosuch", false, false, {}), XbaseError);
+    EXPECT_THROW(again->indexTag({}, "BAD", "date", false, false, "date"), XbaseError);
+    EXPECT_THROW(again->indexTag({}, "WAYTOOLONGNAME", "date", false, false, {}), XbaseError);
+    EXPECT_EQ(again->tagCount(), 2);
+}
+
+TEST_F(TableTest, UniqueTagsKeepTheFirstRecordOfEachKey)
+{
+    auto t = diary({"20261207", "20261205", "20261207"});
+    t->indexTag({}, "U", "date", true, false, {});
+    EXPECT_EQ(walk(*t), (std::vector<uint32_t>{2, 1}));
+    t->appendBlank();
+    t->replaceText(0, "20261205");
+    t->commit();
+    EXPECT_EQ(walk(*t), (std::vector<uint32_t>{2, 1}));
+    EXPECT_TRUE(t->checkIndexes().empty());
+}
