@@ -859,6 +859,11 @@ void Table::addIndex(std::unique_ptr<CdxIndex> index)
             if (!t->tag->info().forExpression.empty())
                 t->condition = std::make_unique<Expression>(
                     Expression::compile(t->tag->info().forExpression, fields()));
+            // The file does not record the key type; the expression does.
+            Value::Type type = t->key->type();
+            bool characterKeys = type == Value::Type::Character || type == Value::Type::Logical;
+            if (characterKeys != t->tag->info().characterKeys)
+                t->tag->setCharacterKeys(characterKeys);
         } catch (const XbaseError &e) {
             t->key.reset();
             t->problem = e.what();
@@ -1106,6 +1111,12 @@ std::vector<std::string> Table::checkIndexes()
         const std::string name = t.tag->info().name;
         if (!t.key) {
             faults.push_back("Tag " + name + ": " + t.problem);
+            continue;
+        }
+        try {
+            t.tag->verify();
+        } catch (const XbaseError &e) {
+            faults.push_back(e.what());
             continue;
         }
         std::vector<CdxEntry> expected;

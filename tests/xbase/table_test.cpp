@@ -397,3 +397,17 @@ TEST_F(TableTest, UniqueTagsKeepTheFirstRecordOfEachKey)
     EXPECT_EQ(walk(*t), (std::vector<uint32_t>{2, 1}));
     EXPECT_TRUE(t->checkIndexes().empty());
 }
+
+TEST_F(TableTest, DescendingTagsWalkAndSeekInTheirOrder)
+{
+    auto t = diary({"20261205", "20261207", "20261206", "20261207"});
+    t->indexTag({}, "DOWN", "date", false, true, {});
+    std::vector<uint32_t> order = walk(*t);
+    EXPECT_EQ(order, (std::vector<uint32_t>{4, 2, 3, 1}));
+    EXPECT_TRUE(t->seek("20261206"));
+    EXPECT_EQ(t->recno(), 3u);
+    EXPECT_TRUE(t->seek("20261207"));
+    EXPECT_EQ(t->recno(), 4u); // the first equal key in index order
+    EXPECT_FALSE(t->seek("20261204"));
+    EXPECT_TRUE(t->eof());
+}
