@@ -370,6 +370,7 @@ void TQnRtfReader::setBorderByte(int index, uint8_t value, uint8_t mask)
         set(slot[index]);
         return;
     }
+    ownProps_ = true;
     set(image_.Border[index]);
     uint8_t *bytes[] = {&par_->BorderFlags, &par_->BorderStyle, &par_->BorderWidth,
                         &par_->BorderSpaceColor};
@@ -419,11 +420,12 @@ void TQnRtfReader::setBorderBits(uint8_t action, bool cellWord)
     if (slot) {
         slot[0] |= flags;
         slot[1] |= style;
-        if ((slot[0] & 0x3C) == 0x3C)
-            slot[0] |= kBorderOn | kBorderBox;
+        if ((slot[0] & 0x3C) == 0x3C) // four sides make a box
+            slot[0] = static_cast<uint8_t>((slot[0] & ~0x3C) | kBorderOn | kBorderBox);
         slot[0] |= kBorderNotInherited;
         return;
     }
+    ownProps_ = true;
     image_.Border[0] |= flags;
     image_.Border[1] |= style;
     par_->BorderFlags |= flags;
@@ -513,6 +515,7 @@ void TQnRtfReader::property(uint8_t action, int32_t v, int32_t)
             attr_.Colors = static_cast<uint8_t>((attr_.Colors & 0x0F) | v << 4);
         break;
     case aLeftIndent:
+        ownProps_ = ownProps_ || text;
         if (text && !tableMode_) {
             image_.LeftIndent = std::max(0, v);
             image_.FirstIndent = pendingFirstIndent_;
@@ -522,30 +525,36 @@ void TQnRtfReader::property(uint8_t action, int32_t v, int32_t)
         }
         break;
     case aRightIndent:
+        ownProps_ = ownProps_ || text;
         if (text && !tableMode_) {
             image_.RightIndent = v;
             par_->RightIndent = v;
         }
         break;
     case aFirstIndent:
+        ownProps_ = ownProps_ || text;
         if (text && !tableMode_) {
             image_.FirstIndent = par_->FirstIndent = v;
             pendingFirstIndent_ = v;
         }
         break;
     case aSpaceBefore:
+        ownProps_ = ownProps_ || text;
         if (text)
             image_.SpaceBefore = par_->SpaceBefore = std::max(0, v);
         break;
     case aSpaceAfter:
+        ownProps_ = ownProps_ || text;
         if (text)
             image_.SpaceAfter = par_->SpaceAfter = std::max(0, v);
         break;
     case aLineSpacing:
+        ownProps_ = ownProps_ || text;
         if (text)
             image_.LineSpacing = par_->LineSpacing = std::max(0, v);
         break;
     case aAlign:
+        ownProps_ = ownProps_ || text;
         if (text)
             image_.Alignment = par_->Alignment = static_cast<uint8_t>(v);
         break;
@@ -615,6 +624,7 @@ void TQnRtfReader::property(uint8_t action, int32_t v, int32_t)
                     cellTab_ = static_cast<uint8_t>(slot + 1);
             }
         } else {
+            ownProps_ = true;
             if (!tabsStarted_) {
                 image_.TabMask = par_->TabMask = 0;
                 tabsStarted_ = true;
@@ -743,6 +753,7 @@ void TQnRtfReader::property(uint8_t action, int32_t v, int32_t)
     case aPard:
         if (!text)
             break;
+        ownProps_ = true;
         if (par_->Prev && (par_->Prev->BorderFlags & kBorderOn))
             par_->Prev->BorderFlags |= kBorderNotInherited;
         // Everything the paragraph words set goes back to its default.
@@ -958,7 +969,7 @@ void TQnRtfReader::popGroup()
     if (dest_ == kText) {
         const bool outerBorder = image_.Border[0] & kBorderOn;
         const bool innerBorder = inner.Border[0] & kBorderOn;
-        if (fresh_) {
+        if (fresh_ && !ownProps_) {
             // The group closed before the paragraph's text began: the
             // paragraph takes the properties in effect again, and a border
             // that was set inside the group ends with the paragraph before.
@@ -1108,6 +1119,7 @@ void TQnRtfReader::newParagraph()
     if (tableMode_)
         par_->TabMask = 0;
     fresh_ = true;
+    ownProps_ = false;
     tabsStarted_ = false;
     cellTab_ = 0;
 }

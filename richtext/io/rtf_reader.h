@@ -98,6 +98,9 @@ private:
     bool skipIfUnknown_ = false;
     ParImage image_;
     bool fresh_ = true; // the current paragraph has no character yet
+    // A paragraph word was applied to the current paragraph since it began:
+    // its properties are its own, not those of the group it began in.
+    bool ownProps_ = false;
     int32_t pendingFirstIndent_ = 0;
     bool tabsStarted_ = false;
     uint8_t pendingTabKind_ = 0;

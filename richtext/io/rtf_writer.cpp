@@ -1,5 +1,7 @@
 #include "richtext/io/rtf_writer.h"
 
+#include <algorithm>
+
 #include "platform/winmath.h"
 #include "richtext/io/bitmap.h"
 
@@ -336,12 +338,21 @@ int TQnRTFWriter::ParagraphStart()
         if (groups_.back().P.TabMask != p->TabMask) {
             openGroup(kTabs);
             const TTextHeader &h = *doc_.Header;
+            // In the order of their positions, so that the bytes do not
+            // depend on which slots the stops happened to get.
+            int slots[kTabSlots];
+            int n = 0;
             for (int i = 0; i < kTabSlots; ++i)
-                if (p->TabMask & (1u << i)) {
-                    Put(tabKindWord(h.TabKind[i]));
-                    Put("\\tx");
-                    PutNumber(h.TabPosTwips[i]);
-                }
+                if (p->TabMask & (1u << i))
+                    slots[n++] = i;
+            std::stable_sort(slots, slots + n, [&](int a, int b) {
+                return h.TabPosTwips[a] < h.TabPosTwips[b];
+            });
+            for (int k = 0; k < n; ++k) {
+                Put(tabKindWord(h.TabKind[slots[k]]));
+                Put("\\tx");
+                PutNumber(h.TabPosTwips[slots[k]]);
+            }
             Put(' ');
             groups_.back().P.TabMask = p->TabMask;
         }

@@ -99,11 +99,19 @@ int TQnTextWriter::WriteLinePart(int from, int to)
             return WriteText(to - from);
         return result_;
     }
+    auto sameRun = [](const TCharAttr &a, const TCharAttr &b) {
+        return b.FontIndex == a.FontIndex && b.Size == a.Size && b.Style == a.Style &&
+               b.Colors == a.Colors;
+    };
+    constexpr uint16_t kSingle = kStyleObject | kStyleInsertPoint | kStyleRaised;
     while (pos_ < to) {
         attr_ = &l->Attrs[pos_];
         const TCharAttr a = *attr_;
-        if (int r = WriteCharAttr())
-            return r;
+        const bool goesOn = runOpen_ && !(a.Style & kSingle) && sameRun(lineEndAttr_, a);
+        runOpen_ = false;
+        if (!goesOn)
+            if (int r = WriteCharAttr())
+                return r;
         const uint8_t ch = l->Text[pos_];
         if ((a.Style & kStyleObject) && (ch == 1 || ch == 2)) {
             if (int r = ch == 1 ? WriteObject(a.Tag, 0) : WriteObject(0, a.Tag))
@@ -118,12 +126,14 @@ int TQnTextWriter::WriteLinePart(int from, int to)
         int n = 1;
         if (!(a.Style & (kStyleObject | kStyleInsertPoint))) {
             while (pos_ + n < to) {
-                const TCharAttr &b = l->Attrs[pos_ + n];
-                if (b.FontIndex != a.FontIndex || b.Size != a.Size || b.Style != a.Style ||
-                    b.Colors != a.Colors)
+                if (!sameRun(a, l->Attrs[pos_ + n]))
                     break;
                 ++n;
             }
+        }
+        if (pos_ + n >= l->Length && !(a.Style & kSingle)) {
+            lineEndAttr_ = a;
+            runOpen_ = true;
         }
         const bool skip = ((a.Style & kStyleInsertPoint) && SkipFieldText) ||
                           ((a.Style & kStyleAutoText) && SkipAutoText);
@@ -153,6 +163,7 @@ int TQnTextWriter::WriteBody(TQnStream &output)
     prevPar_ = nullptr;
     for (TParagraph *p = StartParagraph; p; p = p->Next) {
         par_ = p;
+        runOpen_ = false;
         if (ParagraphStart())
             break;
         const bool isEnd = p == EndParagraph;

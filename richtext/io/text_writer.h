@@ -86,6 +86,11 @@ protected:
     TLine *line_ = nullptr;
     int pos_ = 0;                   // current character in line_
     const TCharAttr *attr_ = nullptr; // attribute of the current run
+    // The last run of the previous line of this paragraph, when a run may go
+    // on across the line end: where the layout happens to cut lines must
+    // not change what is written.
+    TCharAttr lineEndAttr_;
+    bool runOpen_ = false;
 
 private:
     static constexpr size_t kFlushAt = 16384;
