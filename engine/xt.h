@@ -111,6 +111,12 @@ int16_t xt_Recall(void);
 int16_t xt_Commit(void);
 int16_t xt_Rlock(int32_t recno);  // non-zero when locked; 0 means the current record
 int16_t xt_Unlock(int32_t recno); // 0 releases every lock
+// Changes the record buffer; the change reaches the file on xt_Commit, on the
+// next move and on close. Past the end it changes only the buffer, so that a
+// new record's image (with its memo pointers) can be prepared there and then
+// written with xt_AppendBlank + xt_PutRecord. A caller that copies another
+// image into the buffer (through 65000) must copy the original back before
+// the next move, or that image is written to the current record.
 int16_t xt_Replace(const char *field, int16_t kind, const void *value);
 char *xt_GetMemo(const char *field, int16_t option); // null when not readable; free with xt_MemDealloc
 void xt_MemDealloc(char *memo);

@@ -487,7 +487,6 @@ std::string Table::text(int field) const
 void Table::replaceRaw(int field, const std::string &bytes)
 {
     requireWritable("change a field");
-    requireRecord("change a field");
     const FieldInfo &f = this->field(field);
     std::string v = bytes.substr(0, f.length);
     v.resize(f.length, ' ');
@@ -577,7 +576,6 @@ void Table::replaceDate(int field, std::optional<CalendarDate> date)
 void Table::replaceMemo(int field, const std::string &text)
 {
     requireWritable("change a memo");
-    requireRecord("change a memo");
     const FieldInfo &f = this->field(field);
     if (f.type != 'M')
         throw XbaseError("Field " + f.name + " is not a memo field");

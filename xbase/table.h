@@ -33,7 +33,10 @@ struct EngineSettings {
 // The record buffer holds the current record. Field replacements change the
 // buffer only; the buffer reaches the file when the record pointer moves, on
 // commit and on close (putRecord, appendBlank and deleteRecord write at
-// once). Every write keeps every open tag in step with the record.
+// once). Past the end there is no record: replacements there change only the
+// buffer (a new record's image, memo pointers included, can be prepared there
+// and then written with appendBlank + putRecord). Every write keeps every
+// open tag in step with the record.
 class Table : private RecordView {
 public:
     using Access = DbfFile::Access;

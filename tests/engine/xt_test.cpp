@@ -304,3 +304,33 @@ TEST_F(XtTest, FiltersEvaluationAndReplaceKinds)
     EXPECT_EQ(xt_Rlock(0), 1); // exclusive: always
     EXPECT_EQ(xt_Unlock(0), 0);
 }
+
+TEST_F(XtTest, NewRecordImagePreparedPastTheEnd)
+{
+    // The table cursor's way to add an entry after a failed seek: the image
+    // and its memo are prepared in the buffer, then appended and written.
+    createDiary();
+    addEntry("20261207", "old");
+    xt_IndexTag("", "DATE", "date", 0, 0, "");
+    EXPECT_EQ(xt_Seek("20261208"), 0);
+    ASSERT_NE(xt_Eof(), 0);
+    int32_t size = xt_RecSize();
+    char *buffer = reinterpret_cast<char *>(xt_SysProp(65000, 0));
+    std::string image(size_t(size), ' ');
+    image.replace(1, 8, "20261208");
+    std::memcpy(buffer, image.data(), size_t(size));
+    ASSERT_EQ(xt_Replace("ENTRY", XT_REPLACE_MEMO, "{\\rtf1 new}"), 0) << errorText();
+    std::memcpy(image.data(), buffer, size_t(size));
+    ASSERT_EQ(xt_AppendBlank(), 0);
+    ASSERT_EQ(xt_PutRecord(image.data()), 0);
+    ASSERT_EQ(xt_Commit(), 0);
+    EXPECT_EQ(xt_RecCount(), 2);
+    ASSERT_NE(xt_Seek("20261208"), 0);
+    char *memo = xt_GetMemo("ENTRY", 0);
+    EXPECT_STREQ(memo, "{\\rtf1 new}");
+    xt_MemDealloc(memo);
+    ASSERT_NE(xt_Seek("20261207"), 0);
+    memo = xt_GetMemo("ENTRY", 0);
+    EXPECT_STREQ(memo, "old");
+    xt_MemDealloc(memo);
+}
