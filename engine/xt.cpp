@@ -21,6 +21,9 @@ struct EngineState {
     int16_t stringType = 1;
     intptr_t property1006 = 0;
     intptr_t property1009 = 0;
+    std::string password;
+    xt_GaugeHook gaugeHook = nullptr;
+    void *gaugeContext = nullptr;
 };
 
 EngineState &engine()
@@ -680,6 +683,43 @@ intptr_t xt_SysProp(int32_t code, intptr_t value)
         return e.property1009;
     default: return value;
     }
+}
+
+int16_t xt_SetPassword(const char *password)
+{
+    engine().password = str(password);
+    return 0;
+}
+
+int16_t xt_SetGaugeHook(xt_GaugeHook hook, void *context)
+{
+    engine().gaugeHook = hook;
+    engine().gaugeContext = hook ? context : nullptr;
+    return 0;
+}
+
+int16_t xt_Pack(void)
+{
+    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
+        table();
+        throw XbaseError("Pack is not available in this build yet");
+    });
+}
+
+int16_t xt_DbfEncrypt(void)
+{
+    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
+        table();
+        throw XbaseError("Encryption is not available in this build yet");
+    });
+}
+
+int16_t xt_DbfDecrypt(void)
+{
+    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
+        table();
+        throw XbaseError("Decryption is not available in this build yet");
+    });
 }
 
 } // extern "C"

@@ -28,6 +28,7 @@ enum {
     XT_ERR_OPEN = 11011,        // the table could not be opened or created
     XT_ERR_ENGINE = 20000,      // any other failure; see xt_ErrorText
     XT_ERR_EXPRESSION = 20001,  // an expression could not be parsed or evaluated
+    XT_ERR_PASSWORD = 20002,    // the table is encrypted and the password is missing or wrong
 };
 
 // Replace kinds
@@ -124,6 +125,28 @@ int32_t xt_GetString(const char *field, char *buffer, int32_t size);
 int32_t xt_GetTrimString(const char *field, char *buffer, int32_t size);
 int16_t xt_GetLogical(const char *field);
 int32_t xt_GetDateString(const char *field, char *buffer, int32_t size);
+
+// Protection and maintenance. Each acts on the table of the current area,
+// which must be open exclusively (with no record changes pending elsewhere).
+//
+// The password keys every table of the engine: an encrypted table is read
+// and written under it, and xt_DbfEncrypt encrypts under it. An empty or
+// null password means none. Setting a password never writes anything.
+int16_t xt_SetPassword(const char *password);
+// Rewrite the table's records and memo texts encrypted under the password /
+// in clear. Index files stay as they are (their keys are never encrypted).
+// Encrypting an encrypted table, or decrypting a clear one, does nothing.
+int16_t xt_DbfEncrypt(void);
+int16_t xt_DbfDecrypt(void);
+// Removes deleted records, compacts the memo file and rebuilds every open tag.
+int16_t xt_Pack(void);
+// Progress of pack, encryption, decryption and tag building goes to the hook
+// (null stops it), as rising values. Pack, encryption and decryption report
+// percentages from 0 to 100. A tag build reports one rising run from 0 to 400
+// (reading keys, sorting, writing the tag, finishing: 100 each), so a receiver
+// that adds up the rises and shows a quarter of the sum reaches 100.
+typedef void (*xt_GaugeHook)(void *context, int32_t value);
+int16_t xt_SetGaugeHook(xt_GaugeHook hook, void *context);
 
 // Settings; each answers the previous value
 int16_t xt_SetDeleted(int16_t on);
