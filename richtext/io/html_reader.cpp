@@ -1,0 +1,1266 @@
+#include "richtext/io/html_reader.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+#include "richtext/io/bitmap.h"
+#include "richtext/io/progress.h"
+#include "richtext/model/model_error.h"
+
+namespace qn {
+
+// ---------------------------------------------------------------------------
+// Messages
+
+namespace {
+TQnMessageHook &messageHook()
+{
+    static TQnMessageHook h;
+    return h;
+}
+
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+bool sameText(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    return true;
+}
+
+bool isBlank(uint8_t c) { return c <= 32; }
+
+// A whole number at the start of text (blanks skipped), with an optional
+// sign; false when there is no digit. Large values are cut, not wrapped.
+bool parseNumber(std::string_view text, int &value, char *sign = nullptr)
+{
+    size_t i = 0;
+    while (i < text.size() && isBlank(static_cast<uint8_t>(text[i])))
+        ++i;
+    char s = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        s = text[i++];
+    if (i >= text.size() || text[i] < '0' || text[i] > '9')
+        return false;
+    long long v = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+        v = std::min<long long>(v * 10 + (text[i] - '0'), 1000000);
+    value = static_cast<int>(s == '-' ? -v : v);
+    if (sign)
+        *sign = s;
+    return true;
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    c = lower(c);
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+constexpr uint32_t rgb(int r, int g, int b)
+{
+    return uint32_t(r) | (uint32_t(g) << 8) | (uint32_t(b) << 16);
+}
+
+struct Heading {
+    uint8_t Size, Style, Alignment;
+    int32_t SpaceBefore, SpaceAfter, Indent;
+};
+constexpr Heading kHeadings[6] = {
+    {22, 0, kAlignCenter, 200, 250, 0},
+    {15, kStyleBold, kAlignLeft, 200, 250, 0},
+    {15, kStyleItalic, kAlignLeft, 200, 200, 288},
+    {12, kStyleBold, kAlignLeft, 100, 100, 576},
+    {12, kStyleItalic, kAlignLeft, 100, 0, 576},
+    {12, kStyleBold, kAlignLeft, 100, 0, 864},
+};
+
+constexpr size_t kMaxTitle = 1024;
+constexpr size_t kMaxObjects = 5000;
+constexpr int kMaxFontStack = 100;
+constexpr int kIndentStep = 360; // per list level
+constexpr int kPlainIndent = 144;
+constexpr int kMinRowWidth = 3500;
+} // namespace
+
+TQnMessageHook SetMessageHook(TQnMessageHook hook)
+{
+    return std::exchange(messageHook(), std::move(hook));
+}
+
+void ShowEngineMessage(const std::string &text)
+{
+    if (messageHook()) {
+        messageHook()(text);
+        return;
+    }
+    std::string line = text;
+    std::replace(line.begin(), line.end(), '\t', ' ');
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+// ---------------------------------------------------------------------------
+
+TQnHTMLReader::TQnHTMLReader() = default;
+TQnHTMLReader::~TQnHTMLReader() = default;
+
+const std::string *TQnHTMLReader::Tag::Find(std::string_view name) const
+{
+    for (int i = 0; i < Count; ++i)
+        if (Attrs[i].Name == name)
+            return &Attrs[i].Value;
+    return nullptr;
+}
+
+uint8_t TQnHTMLReader::htmlPoints(int size)
+{
+    static constexpr uint8_t points[7] = {8, 10, 12, 14, 18, 24, 36};
+    if (size <= 0)
+        return 8;
+    if (size >= 8)
+        return 36;
+    return points[size - 1];
+}
+
+uint8_t TQnHTMLReader::alignmentOf(const Tag &tag, uint8_t fallback)
+{
+    const std::string *v = tag.Find("align");
+    if (!v)
+        return fallback;
+    if (sameText(*v, "right"))
+        return kAlignRight;
+    if (sameText(*v, "center") || sameText(*v, "middle"))
+        return kAlignCenter;
+    if (sameText(*v, "justify") || sameText(*v, "justified"))
+        return kAlignJustify;
+    return kAlignLeft;
+}
+
+void TQnHTMLReader::message(const std::string &text)
+{
+    if (OnMessage)
+        OnMessage(text);
+    else
+        ShowEngineMessage(text);
+}
+
+// ---------------------------------------------------------------------------
+// Input
+
+void TQnHTMLReader::readTag(Tag &tag)
+{
+    // pos_ is just after '<'. The name runs to the first blank (or the end
+    // of the tag; a '/' after a name is the empty-element mark).
+    tag.Name.clear();
+    tag.Count = 0;
+    const size_t n = src_.size();
+    while (pos_ < n) {
+        const char c = src_[pos_];
+        if (isBlank(static_cast<uint8_t>(c)) || c == '>' || (c == '/' && !tag.Name.empty()))
+            break;
+        if (tag.Name.size() < static_cast<size_t>(kMaxTagName))
+            tag.Name.push_back(lower(c));
+        ++pos_;
+    }
+    for (;;) {
+        while (pos_ < n && (isBlank(static_cast<uint8_t>(src_[pos_])) || src_[pos_] == '/'))
+            ++pos_;
+        if (pos_ >= n)
+            return;
+        if (src_[pos_] == '>') {
+            ++pos_;
+            return;
+        }
+        Attr attr;
+        while (pos_ < n) {
+            const char c = src_[pos_];
+            if (c == '=' || c == '>' || isBlank(static_cast<uint8_t>(c)))
+                break;
+            if (attr.Name.size() < static_cast<size_t>(kMaxAttrValue))
+                attr.Name.push_back(lower(c));
+            ++pos_;
+        }
+        size_t look = pos_;
+        while (look < n && isBlank(static_cast<uint8_t>(src_[look])))
+            ++look;
+        if (look < n && src_[look] == '=') {
+            pos_ = look + 1;
+            while (pos_ < n && isBlank(static_cast<uint8_t>(src_[pos_])))
+                ++pos_;
+            // The value runs to the next blank outside quotes; the quotes
+            // are dropped. Only the first kMaxAttrValue characters are kept.
+            char quote = 0;
+            while (pos_ < n) {
+                const char c = src_[pos_];
+                if (quote) {
+                    if (c == quote) {
+                        quote = 0;
+                        ++pos_;
+                        continue;
+                    }
+                } else {
+                    if (isBlank(static_cast<uint8_t>(c)) || c == '>')
+                        break;
+                    if (c == '"' || c == '\'') {
+                        quote = c;
+                        ++pos_;
+                        continue;
+                    }
+                }
+                if (attr.Value.size() < static_cast<size_t>(kMaxAttrValue))
+                    attr.Value.push_back(c);
+                ++pos_;
+            }
+        } else if (attr.Name.empty()) {
+            ++pos_; // a stray '=': step over it
+            continue;
+        }
+        if (tag.Count < kMaxAttributes && !attr.Name.empty())
+            tag.Attrs[tag.Count++] = std::move(attr);
+    }
+}
+
+void TQnHTMLReader::readComment()
+{
+    // pos_ is just after "<!--".
+    const size_t end = src_.find("-->", pos_);
+    const size_t stop = end == std::string::npos ? src_.size() : end;
+    std::string text = src_.substr(pos_, stop - pos_);
+    pos_ = end == std::string::npos ? src_.size() : end + 3;
+    if (Comments == shcOFF || inTitle_ || !Document->IsRich())
+        return;
+    ensureParagraph();
+    TQnFootnote *note = Document->AddFootnote('!', 0, std::move(text));
+    TCharAttr a = attr_;
+    a.Style = static_cast<uint16_t>((a.Style | kStyleRaised) & ~kStyleSuperscript);
+    if (Comments == shcHiddenFootnote)
+        a.Style |= kStyleHidden;
+    a.Tag = static_cast<int16_t>(note->Id);
+    storeChar('!', a);
+}
+
+void TQnHTMLReader::readEntity()
+{
+    // pos_ is just after '&'. The name ends at a blank, ';' (consumed), or
+    // '&' and '<' (read again), or after kMaxEntity characters.
+    std::string name;
+    const size_t n = src_.size();
+    while (pos_ < n && name.size() < static_cast<size_t>(kMaxEntity)) {
+        const char c = src_[pos_];
+        if (c == ';') {
+            ++pos_;
+            break;
+        }
+        if (isBlank(static_cast<uint8_t>(c)) || c == '&' || c == '<')
+            break;
+        name.push_back(c);
+        ++pos_;
+    }
+    if (name.empty()) {
+        textChar('&'); // a lone ampersand is text
+        return;
+    }
+    int ch = -1;
+    if (sameText(name, "lt"))
+        ch = '<';
+    else if (sameText(name, "gt"))
+        ch = '>';
+    else if (sameText(name, "amp"))
+        ch = '&';
+    else if (sameText(name, "quot"))
+        ch = '"';
+    else if (sameText(name, "nbsp"))
+        ch = ' ';
+    else if (name[0] == '#' && name.size() > 1) {
+        int v = 0;
+        bool ok = true;
+        for (size_t i = 1; i < name.size() && ok; ++i) {
+            if (name[i] < '0' || name[i] > '9')
+                ok = false;
+            else
+                v = std::min(v * 10 + (name[i] - '0'), 100000);
+        }
+        if (ok && v > 0 && v <= 255)
+            ch = v;
+    }
+    if (ch < 0)
+        return;
+    if (inTitle_) {
+        textChar(static_cast<uint8_t>(ch));
+        return;
+    }
+    if (ch == 13 || ch == 10)
+        return;
+    addChar(static_cast<uint8_t>(ch));
+}
+
+void TQnHTMLReader::skipRawText(std::string_view endTag)
+{
+    // Script and style bodies are no text: skip to their end tag.
+    const size_t n = src_.size();
+    while (pos_ < n) {
+        const size_t lt = src_.find("</", pos_);
+        if (lt == std::string::npos) {
+            pos_ = n;
+            return;
+        }
+        pos_ = lt + 2;
+        if (n - pos_ >= endTag.size() && sameText(std::string_view(src_).substr(pos_, endTag.size()), endTag)) {
+            const size_t gt = src_.find('>', pos_);
+            pos_ = gt == std::string::npos ? n : gt + 1;
+            return;
+        }
+    }
+}
+
+int TQnHTMLReader::tableColumns(size_t from)
+{
+    // One pass to the matching end of the table counts the cells of every
+    // row (COLSPAN included) and takes the largest count. Tables inside it
+    // are counted on the way and remembered, so that no part of the input is
+    // scanned twice however the tables nest.
+    if (auto it = columnCache_.find(from); it != columnCache_.end())
+        return it->second;
+    struct Frame {
+        size_t Key;
+        int Row = 0, Max = 0;
+    };
+    std::vector<Frame> stack{{from}};
+    const size_t saved = pos_;
+    pos_ = from;
+    int result = 0;
+    const size_t n = src_.size();
+    Tag tag;
+    while (!stack.empty()) {
+        const size_t lt = pos_ < n ? src_.find('<', pos_) : std::string::npos;
+        if (lt == std::string::npos)
+            break;
+        pos_ = lt + 1;
+        if (src_.compare(pos_, 3, "!--") == 0) {
+            const size_t end = src_.find("-->", pos_ + 3);
+            pos_ = end == std::string::npos ? n : end + 3;
+            continue;
+        }
+        readTag(tag);
+        Frame &f = stack.back();
+        if (tag.Name == "script" || tag.Name == "style") {
+            skipRawText(tag.Name);
+        } else if (tag.Name == "table") {
+            stack.push_back({pos_});
+        } else if (tag.Name == "tr") {
+            f.Max = std::max(f.Max, f.Row);
+            f.Row = 0;
+        } else if (tag.Name == "td" || tag.Name == "th") {
+            int span = 1;
+            if (const std::string *v = tag.Find("colspan"))
+                parseNumber(*v, span);
+            f.Row += std::clamp(span, 1, 16);
+            f.Row = std::min(f.Row, 100000);
+        } else if (tag.Name == "/table") {
+            f.Max = std::max(f.Max, f.Row);
+            columnCache_[f.Key] = f.Max;
+            result = f.Max;
+            stack.pop_back();
+        }
+    }
+    while (!stack.empty()) { // unclosed tables end with the input
+        Frame &f = stack.back();
+        f.Max = std::max(f.Max, f.Row);
+        columnCache_[f.Key] = f.Max;
+        result = f.Max;
+        stack.pop_back();
+    }
+    pos_ = saved;
+    return result;
+}
+
+// ---------------------------------------------------------------------------
+// Building
+
+void TQnHTMLReader::storeChar(uint8_t c, const TCharAttr &attr)
+{
+    if (line_->Capacity - line_->Length < 4)
+        line_ = Document->AppendLine(par_, 60);
+    const int n = line_->Length;
+    line_->Text[n] = c;
+    line_->Text[n + 1] = 0;
+    if (line_->Attrs) {
+        TCharAttr &a = line_->Attrs[n];
+        a = attr;
+        if (!(attr.Style & kStyleObject))
+            Document->FillPlainMetrics(a, c);
+    }
+    line_->Length = static_cast<uint16_t>(n + 1);
+}
+
+void TQnHTMLReader::storeText(std::string_view text, const TCharAttr &attr)
+{
+    for (char c : text)
+        if (c != 0)
+            storeChar(static_cast<uint8_t>(c), attr);
+}
+
+bool TQnHTMLReader::parHasText() const
+{
+    for (const TLine *l = par_->Lines; l; l = l->Next)
+        if (l->Length)
+            return true;
+    return false;
+}
+
+void TQnHTMLReader::addChar(uint8_t c)
+{
+    if (c == 0)
+        return;
+    ensureParagraph();
+    if (pendingBlank_) {
+        pendingBlank_ = false;
+        // One blank between words; none at the start of a paragraph or line.
+        // The blank lies before a link that starts here, not in it.
+        TCharAttr a = attr_;
+        if (linkOpen_ && linkText_ == 0)
+            a.Style &= static_cast<uint16_t>(~kStyleDoubleUnderline);
+        if (line_->Length > 0) {
+            const uint8_t last = line_->Text[line_->Length - 1];
+            if (last != ' ' && last != 10)
+                storeChar(' ', a);
+        } else if (parHasText()) {
+            storeChar(' ', a);
+        }
+    }
+    storeChar(c, attr_);
+    if (linkOpen_)
+        ++linkText_;
+}
+
+void TQnHTMLReader::textChar(uint8_t c)
+{
+    if (inTitle_) {
+        if (c > 31 && Header->Title.size() < kMaxTitle)
+            Header->Title.push_back(static_cast<char>(c));
+        return;
+    }
+    if (inPre_) {
+        if (c == 13)
+            return;
+        if (c == 10) {
+            ensureParagraph();
+            storeChar(10, attr_);
+            return;
+        }
+        if (c == ' ' || c == 9) {
+            ensureParagraph();
+            storeChar(c, attr_);
+            return;
+        }
+    } else if (c == ' ' || c == 9 || c == 10 || c == 13) {
+        // Line ends and runs of blanks in the source are one blank, as a
+        // browser shows them: lines broken inside a sentence stay words.
+        pendingBlank_ = true;
+        return;
+    }
+    if (c < 32 && c != 9) {
+        if (c == 0 || c == 10 || c == 13)
+            return;
+    }
+    addChar(c);
+}
+
+int32_t TQnHTMLReader::levelIndent() const
+{
+    return lists_.empty() ? kPlainIndent : lists_.back().Indent;
+}
+
+TQnHTMLReader::ParShape TQnHTMLReader::plainShape() const
+{
+    ParShape s;
+    s.FirstIndent = s.LeftIndent = levelIndent();
+    return s;
+}
+
+void TQnHTMLReader::newBlock(const ParShape &shape)
+{
+    pendingBlank_ = false;
+    endPending_ = false;
+    if (par_->IsTableCell() || parHasText()) {
+        Document->NewParagraph(par_, 60);
+        line_ = par_->Lines;
+    }
+    TParagraph &p = *par_;
+    p.FirstIndent = shape.FirstIndent;
+    p.LeftIndent = shape.LeftIndent;
+    p.RightIndent = shape.RightIndent;
+    p.SpaceBefore = shape.SpaceBefore;
+    p.SpaceAfter = shape.SpaceAfter;
+    p.LineSpacing = 0;
+    p.Alignment = shape.Alignment;
+    p.ParFlags = shape.ParFlags;
+    p.BorderFlags = shape.BorderFlags;
+    p.BorderStyle = 0;
+    p.BorderWidth = 0;
+    p.BorderSpaceColor = (shape.BorderFlags & kBorderOn) ? 0x10 : 0;
+    p.Numbering = shape.Numbering;
+    p.StyleId = shape.StyleId;
+    p.TabMask = shape.TabMask;
+}
+
+void TQnHTMLReader::ensureParagraph()
+{
+    if (endPending_)
+        newBlock(plainShape());
+}
+
+// ---------------------------------------------------------------------------
+// Tags
+
+void TQnHTMLReader::handleTag(const Tag &tag)
+{
+    const std::string &t = tag.Name;
+    if (t.empty())
+        return;
+    if (t == "script" || t == "style") {
+        skipRawText(t);
+        return;
+    }
+    if (t == "title") {
+        inTitle_ = true;
+        Header->Title.clear();
+        return;
+    }
+    if (t == "/title") {
+        inTitle_ = false;
+        return;
+    }
+    if (inTitle_)
+        return;
+    auto setStyle = [this](uint16_t on, uint16_t off) {
+        attr_.Style = static_cast<uint16_t>((attr_.Style | on) & ~off);
+    };
+    if (t == "a")
+        startLink(tag);
+    else if (t == "/a")
+        endLink();
+    else if (t == "b")
+        setStyle(kStyleBold, 0);
+    else if (t == "/b")
+        setStyle(0, kStyleBold);
+    else if (t == "i")
+        setStyle(kStyleItalic, 0);
+    else if (t == "/i")
+        setStyle(0, kStyleItalic);
+    else if (t == "u")
+        setStyle(kStyleUnderline, 0);
+    else if (t == "/u")
+        setStyle(0, kStyleUnderline);
+    else if (t == "p")
+        paragraphTag(tag);
+    else if (t == "br") {
+        ensureParagraph();
+        pendingBlank_ = false;
+        storeChar(10, attr_);
+    } else if (t.size() == 2 && t[0] == 'h' && t[1] >= '1' && t[1] <= '6')
+        headingTag(tag, t[1] - '0');
+    else if (t.size() == 3 && t[0] == '/' && t[1] == 'h' && t[2] >= '1' && t[2] <= '6') {
+        if (inHeading_) {
+            attr_ = headingSaved_;
+            inHeading_ = false;
+            if (!inTable())
+                endPending_ = true;
+        }
+    } else if (t == "hr")
+        ruleTag(tag);
+    else if (t == "ol") {
+        const std::string *type = tag.Find("type");
+        uint8_t kind = 6;
+        if (type && *type == "A")
+            kind = 2;
+        else if (type && *type == "a")
+            kind = 3;
+        else if (type && *type == "I")
+            kind = 4;
+        else if (type && *type == "i")
+            kind = 5;
+        listTag(kind);
+    } else if (t == "ul")
+        listTag(1);
+    else if (t == "/ol" || t == "/ul")
+        endList();
+    else if (t == "li")
+        itemTag();
+    else if (t == "table")
+        tableTag(tag);
+    else if (t == "tr")
+        rowTag();
+    else if (t == "td" || t == "th")
+        cellTag(tag, t == "th");
+    else if (t == "/table")
+        endTable();
+    else if (t == "img")
+        imageTag(tag);
+    else if (t == "font")
+        fontTag(tag);
+    else if (t == "/font")
+        endFont();
+    else if (t == "small") {
+        if (htmlSize_ > 1)
+            attr_.Size = htmlPoints(htmlSize_ - 1);
+    } else if (t == "/small")
+        attr_.Size = htmlPoints(htmlSize_);
+    else if (t == "sup")
+        setStyle(kStyleSuperscript, kStyleSubscript);
+    else if (t == "sub")
+        setStyle(kStyleSubscript, kStyleSuperscript);
+    else if (t == "/sup")
+        setStyle(0, kStyleSuperscript);
+    else if (t == "/sub")
+        setStyle(0, kStyleSubscript);
+    else if (t == "pre") {
+        if (inPre_)
+            return;
+        if (!inTable()) {
+            ParShape s = plainShape();
+            s.ParFlags = 0x20;
+            newBlock(s);
+        }
+        preSaved_ = attr_;
+        const int slot = Document->FindOrAddFont("Courier New");
+        if (slot < kFontSlots)
+            attr_.FontIndex = static_cast<uint8_t>(slot);
+        attr_.Size = 10;
+        inPre_ = true;
+    } else if (t == "/pre") {
+        if (!inPre_)
+            return;
+        inPre_ = false;
+        attr_.FontIndex = preSaved_.FontIndex;
+        attr_.Size = preSaved_.Size;
+        if (!inTable())
+            endPending_ = true;
+    } else if (t == "center")
+        par_->Alignment = kAlignCenter;
+    else if (t == "left")
+        par_->Alignment = kAlignLeft;
+    else if (t == "right")
+        par_->Alignment = kAlignRight;
+    else if (t == "justified")
+        par_->Alignment = kAlignJustify;
+}
+
+void TQnHTMLReader::startLink(const Tag &tag)
+{
+    const std::string *href = tag.Find("href");
+    if (linkOpen_)
+        endLink();
+    if (!href)
+        return; // an anchor without an address is no link
+    std::string_view v = *href;
+    while (!v.empty() && (isBlank(static_cast<uint8_t>(v.front())) || v.front() == '"' ||
+                          v.front() == '='))
+        v.remove_prefix(1);
+    if (!v.empty() && v.back() == '"')
+        v.remove_suffix(1);
+    if (v.empty())
+        return;
+    link_.assign(v);
+    linkOpen_ = true;
+    linkText_ = 0;
+    attr_.Style |= kStyleDoubleUnderline;
+}
+
+void TQnHTMLReader::endLink()
+{
+    if (!linkOpen_)
+        return;
+    linkOpen_ = false;
+    attr_.Style &= static_cast<uint16_t>(~kStyleDoubleUnderline);
+    // The address follows the link text as hidden text; a link without text
+    // leaves nothing, or its address would show as plain text.
+    if (linkText_ > 0) {
+        TCharAttr hidden = attr_;
+        hidden.Style |= kStyleHidden;
+        storeText(link_, hidden);
+    }
+    link_.clear();
+}
+
+void TQnHTMLReader::paragraphTag(const Tag &tag)
+{
+    if (inTable()) {
+        if (parHasText() && !endPending_) {
+            pendingBlank_ = false;
+            storeChar(10, attr_);
+        }
+        return;
+    }
+    ParShape s = plainShape();
+    s.SpaceAfter = 180;
+    s.Alignment = alignmentOf(tag, kAlignLeft);
+    newBlock(s);
+}
+
+void TQnHTMLReader::headingTag(const Tag &tag, int level)
+{
+    const Heading &h = kHeadings[level - 1];
+    TParProps props;
+    props.Alignment = h.Alignment;
+    props.SpaceBefore = h.SpaceBefore;
+    props.SpaceAfter = h.SpaceAfter;
+    props.FirstIndent = props.LeftIndent = h.Indent;
+    props.CharAttr.Size = h.Size;
+    props.CharAttr.Style = h.Style;
+    std::string name = "h" + std::to_string(level);
+    uint8_t id = 0;
+    if (const TQnParStyle *style = Document->FindStyle(name, id))
+        props = style->Props; // the document's own look of this heading
+    else
+        id = Document->AddStyle(props, name);
+
+    if (!inHeading_)
+        headingSaved_ = attr_;
+    inHeading_ = true;
+    attr_.Size = props.CharAttr.Size ? props.CharAttr.Size : attr_.Size;
+    attr_.Style = static_cast<uint16_t>((attr_.Style & ~(kStyleBold | kStyleItalic)) |
+                                        (props.CharAttr.Style & (kStyleBold | kStyleItalic)));
+    if (inTable()) {
+        if (parHasText()) {
+            pendingBlank_ = false;
+            storeChar(10, attr_);
+        }
+        return;
+    }
+    ParShape s;
+    s.Alignment = alignmentOf(tag, props.Alignment);
+    s.SpaceBefore = props.SpaceBefore;
+    s.SpaceAfter = props.SpaceAfter;
+    s.FirstIndent = props.FirstIndent;
+    s.LeftIndent = props.LeftIndent;
+    s.RightIndent = props.RightIndent;
+    s.StyleId = id;
+    newBlock(s);
+}
+
+void TQnHTMLReader::ruleTag(const Tag &tag)
+{
+    int size = 4;
+    if (const std::string *v = tag.Find("size"))
+        parseNumber(*v, size);
+    size = std::clamp(size, 1, 255);
+    TCharAttr a = attr_;
+    a.Size = static_cast<uint8_t>(size);
+    if (inTable()) {
+        if (parHasText()) {
+            pendingBlank_ = false;
+            storeChar(10, attr_);
+        }
+        return;
+    }
+    ParShape s;
+    s.FirstIndent = s.LeftIndent = 288;
+    s.Alignment = kAlignCenter;
+    s.BorderFlags = kBorderOn | kBorderNotInherited | (size > 1 ? kBorderBox : kBorderTop);
+    newBlock(s);
+    storeChar(160, a);
+    endPending_ = true;
+}
+
+void TQnHTMLReader::listTag(uint8_t kind)
+{
+    if (static_cast<int>(lists_.size()) >= kMaxListLevels) {
+        ++listOverflow_;
+        return;
+    }
+    const int level = static_cast<int>(lists_.size()) + 1;
+    lists_.push_back({kind, 0, kPlainIndent + kIndentStep * level});
+}
+
+void TQnHTMLReader::endList()
+{
+    if (listOverflow_ > 0) {
+        --listOverflow_;
+        return;
+    }
+    if (lists_.empty())
+        return;
+    lists_.pop_back();
+    if (!inTable())
+        endPending_ = true;
+}
+
+void TQnHTMLReader::itemTag()
+{
+    if (inTable()) {
+        ensureParagraph();
+        pendingBlank_ = false;
+        storeChar(' ', attr_);
+        return;
+    }
+    if (lists_.empty()) {
+        newBlock(plainShape());
+        return;
+    }
+    ListLevel &l = lists_.back();
+    ++l.Counter;
+    const int level = std::min<int>(static_cast<int>(lists_.size()), 7);
+    ParShape s;
+    s.Numbering = static_cast<uint8_t>(l.Kind * 16 + level);
+    s.LeftIndent = l.Indent;
+    s.FirstIndent = l.Indent - 288;
+    s.SpaceAfter = 50;
+    newBlock(s);
+    TCharAttr g = attr_;
+    g.Style |= kStyleListNumber;
+    g.Style &= static_cast<uint16_t>(~(kStyleDoubleUnderline | kStyleHidden));
+    std::string number;
+    if (l.Kind == 1) {
+        const int slot = Document->FindOrAddFont("WingDings");
+        if (slot < kFontSlots)
+            g.FontIndex = static_cast<uint8_t>(slot);
+        number = "l";
+    } else {
+        number = TQnRTFText::NumberText(l.Kind, l.Counter);
+    }
+    number.push_back('\t');
+    storeText(number, g);
+}
+
+void TQnHTMLReader::tableTag(const Tag &tag)
+{
+    if (table_.Open) {
+        ++table_.Nested; // a table inside a cell: its tags are ignored
+        return;
+    }
+    const int columns = tableColumns(pos_);
+    const std::string *border = tag.Find("border");
+    int borderWidth = 1;
+    if (border && !border->empty())
+        parseNumber(*border, borderWidth);
+    const bool hasBorder = border && borderWidth > 0;
+    if (columns <= 1) {
+        plainTables_.push_back(hasBorder);
+        endPending_ = true;
+        return;
+    }
+    table_ = Table{};
+    table_.Open = true;
+    table_.Columns = std::min(columns, kMaxColumns);
+    table_.DefaultWidth = 255 / table_.Columns;
+    table_.Border = hasBorder;
+    // The row keeps at least kMinRowWidth of text width.
+    const int32_t width = Header->PageWidth - Header->MarginLeft - Header->MarginRight;
+    table_.LeftIndent = std::clamp<int32_t>(100 + (lists_.empty() ? 0 : lists_.back().Indent), 0,
+                                            std::max<int32_t>(0, width - kMinRowWidth));
+    lastCell_ = nullptr;
+}
+
+void TQnHTMLReader::rowTag()
+{
+    if (!table_.Open || table_.Nested > 0)
+        return;
+    if (table_.RowOpen)
+        fillRow();
+    table_.RowOpen = true;
+    table_.Column = 0;
+    table_.CellStart = 0;
+    lastCell_ = nullptr;
+}
+
+void TQnHTMLReader::cellTag(const Tag &tag, bool header)
+{
+    const uint8_t align = alignmentOf(tag, header ? kAlignCenter : kAlignLeft);
+    if (!table_.Open) {
+        if (plainTables_.empty())
+            return;
+        // A one-column table: its cells are paragraphs.
+        ParShape s = plainShape();
+        s.Alignment = align;
+        if (plainTables_.back())
+            s.BorderFlags = kBorderOn | kBorderBox;
+        newBlock(s);
+        return;
+    }
+    if (table_.Nested > 0)
+        return;
+    if (!table_.RowOpen) {
+        table_.RowOpen = true;
+        table_.Column = 0;
+        table_.CellStart = 0;
+        lastCell_ = nullptr;
+    }
+    while (table_.Column < table_.Columns && table_.Pending[table_.Column] > 0)
+        addCell(1, 1, true, kAlignLeft);
+    int colspan = 1, rowspan = 1;
+    if (const std::string *v = tag.Find("colspan"))
+        parseNumber(*v, colspan);
+    if (const std::string *v = tag.Find("rowspan"))
+        parseNumber(*v, rowspan);
+    colspan = std::clamp(colspan, 1, 16);
+    if (table_.Column < table_.Columns)
+        colspan = std::min(colspan, table_.Columns - table_.Column);
+    rowspan = std::clamp(rowspan, 1, 16);
+    addCell(colspan, rowspan, false, align);
+}
+
+void TQnHTMLReader::addCell(int colspan, int rowspan, bool covered, uint8_t alignment)
+{
+    Table &t = table_;
+    const int start = t.CellStart;
+    int width = t.DefaultWidth * colspan;
+    int next = start + width;
+    if (next > 255) {
+        // More cells than the row has room for.
+        if (!t.Warned)
+            message(kHtmlTableNotCorrect);
+        t.Warned = true;
+        next = 255;
+        width = std::max(1, 255 - start);
+    }
+    if (lastCell_)
+        lastCell_->ParFlags |= kParCellRowOpen; // another cell follows it
+    ParShape s;
+    s.ParFlags = kParTableCell;
+    if (t.Column > 0)
+        s.ParFlags |= kParCellNotFirst;
+    if (t.Column + colspan < t.Columns)
+        s.ParFlags |= kParCellRowOpen;
+    s.SpaceBefore = 57;
+    s.FirstIndent = s.LeftIndent = t.LeftIndent;
+    s.Alignment = alignment;
+    if (t.Border)
+        s.BorderFlags = kBorderOn | kBorderNotInherited | kBorderBox;
+    uint8_t span = covered ? kCellCovered
+                           : static_cast<uint8_t>((colspan - 1) | ((rowspan - 1) << 4));
+    s.TabMask = uint32_t(std::clamp(width, 1, 255)) | (uint32_t(std::min(start, 255)) << 8) |
+                (uint32_t(span) << 16);
+    newBlock(s);
+    if (covered) {
+        if (t.Column < kMaxColumns && t.Pending[t.Column] > 0)
+            --t.Pending[t.Column];
+    } else if (rowspan > 1) {
+        for (int c = t.Column; c < t.Column + colspan && c < kMaxColumns; ++c)
+            t.Pending[c] = static_cast<uint8_t>(std::max<int>(t.Pending[c], rowspan - 1));
+    }
+    t.Column += colspan;
+    t.CellStart = next;
+    lastCell_ = par_;
+}
+
+void TQnHTMLReader::fillRow()
+{
+    while (table_.Column < table_.Columns)
+        addCell(1, 1, table_.Pending[table_.Column] > 0, kAlignLeft);
+}
+
+void TQnHTMLReader::endTable()
+{
+    if (table_.Open) {
+        if (table_.Nested > 0) {
+            --table_.Nested;
+            return;
+        }
+        if (table_.RowOpen)
+            fillRow();
+        table_ = Table{};
+        lastCell_ = nullptr;
+        endPending_ = true;
+        return;
+    }
+    if (!plainTables_.empty()) {
+        plainTables_.pop_back();
+        endPending_ = true;
+    }
+}
+
+std::shared_ptr<TQnGraphic> TQnHTMLReader::LoadPicture(const std::string &name)
+{
+    std::error_code ec;
+    const std::filesystem::path path(name);
+    if (std::filesystem::is_regular_file(path, ec))
+        if (auto g = LoadBitmapFile(path))
+            return g;
+    if (!PictureDir.empty()) {
+        const std::filesystem::path inDir = PictureDir / path.filename();
+        if (std::filesystem::is_regular_file(inDir, ec))
+            return LoadBitmapFile(inDir);
+    }
+    return nullptr;
+}
+
+void TQnHTMLReader::imageTag(const Tag &tag)
+{
+    const std::string *src = tag.Find("src");
+    if (!src || src->empty() || !Document->IsRich())
+        return;
+    TQnObject *object = Document->FindObjectByFileName(*src);
+    if (!object) {
+        if (Document->Objects.size() >= kMaxObjects)
+            return;
+        std::shared_ptr<TQnGraphic> graphic = LoadPicture(*src);
+        const bool loaded = graphic != nullptr;
+        object = Document->AddObject(std::move(graphic), -1);
+        object->FileName = *src;
+        object->OwnsGraphic = 1;
+        object->IsLinked = LinkImages ? 1 : 0;
+        int v = 0;
+        if (const std::string *w = tag.Find("width"); w && parseNumber(*w, v) && v > 0)
+            object->Width = std::min(v, 100000) * 15;
+        if (const std::string *h = tag.Find("height"); h && parseNumber(*h, v) && v > 0)
+            object->Height = std::min(v, 100000) * 15;
+        if (const std::string *a = tag.Find("align")) {
+            if (sameText(*a, "top"))
+                object->Reserved2 = 1;
+            else if (sameText(*a, "middle"))
+                object->Reserved2 = 2;
+            else if (sameText(*a, "bottom"))
+                object->Reserved2 = 3;
+        }
+        if (!loaded && Document->OnNeedObject)
+            Document->OnNeedObject(object->Tag, *object);
+    }
+    ensureParagraph();
+    addChar(1); // flushes a pending blank before the object
+    TLine *l = line_;
+    TCharAttr &a = l->Attrs[l->Length - 1];
+    a.Style |= kStyleObject;
+    a.Tag = static_cast<int16_t>(object->Tag);
+    storeChar(' ', attr_);
+}
+
+int TQnHTMLReader::colourIndex(std::string_view value)
+{
+    uint32_t colour = 0;
+    bool ok = false;
+    if (value.size() == 7 && value[0] == '#') {
+        ok = true;
+        int parts[3];
+        for (int i = 0; i < 3 && ok; ++i) {
+            const int hi = hexDigit(value[1 + 2 * i]);
+            const int lo = hexDigit(value[2 + 2 * i]);
+            ok = hi >= 0 && lo >= 0;
+            parts[i] = hi * 16 + lo;
+        }
+        if (ok)
+            colour = rgb(parts[0], parts[1], parts[2]);
+    } else {
+        static const struct {
+            const char *Name;
+            uint32_t Colour;
+        } names[] = {{"red", rgb(255, 0, 0)},     {"green", rgb(0, 255, 0)},
+                     {"blue", rgb(0, 0, 255)},    {"yellow", rgb(255, 255, 0)},
+                     {"white", rgb(255, 255, 255)}, {"black", rgb(0, 0, 0)},
+                     {"gray", rgb(127, 127, 127)}};
+        for (const auto &n : names)
+            if (sameText(value, n.Name)) {
+                colour = n.Colour;
+                ok = true;
+            }
+    }
+    if (!ok)
+        return -1;
+    const int last = InsertInto ? 15 : coloursUsed_;
+    for (int i = 1; i <= last; ++i)
+        if (Header->Colors[i] == colour)
+            return i;
+    if (!InsertInto && coloursUsed_ < 15) {
+        Header->Colors[++coloursUsed_] = colour;
+        return coloursUsed_;
+    }
+    // The table is full: the nearest colour in it.
+    int best = 1;
+    long bestDistance = -1;
+    for (int i = 1; i <= 15; ++i) {
+        const uint32_t c = Header->Colors[i];
+        long d = 0;
+        for (int s = 0; s < 24; s += 8) {
+            const long diff = long((c >> s) & 0xFF) - long((colour >> s) & 0xFF);
+            d += diff * diff;
+        }
+        if (bestDistance < 0 || d < bestDistance) {
+            best = i;
+            bestDistance = d;
+        }
+    }
+    return best;
+}
+
+void TQnHTMLReader::fontTag(const Tag &tag)
+{
+    if (static_cast<int>(fonts_.size()) < kMaxFontStack)
+        fonts_.push_back({attr_.FontIndex, attr_.Colors, attr_.Size, htmlSize_});
+    else
+        ++fontOverflow_;
+    if (const std::string *face = tag.Find("face")) {
+        // The first of a list of names, without blanks around it.
+        std::string_view name = *face;
+        name = name.substr(0, name.find(','));
+        while (!name.empty() && isBlank(static_cast<uint8_t>(name.front())))
+            name.remove_prefix(1);
+        while (!name.empty() && isBlank(static_cast<uint8_t>(name.back())))
+            name.remove_suffix(1);
+        if (sameText(name, "courier"))
+            name = "Courier New";
+        if (!name.empty()) {
+            const int slot = Document->FindOrAddFont(name);
+            if (slot < kFontSlots)
+                attr_.FontIndex = static_cast<uint8_t>(slot);
+        }
+    }
+    if (const std::string *v = tag.Find("color")) {
+        const int i = colourIndex(*v);
+        if (i >= 0)
+            attr_.Colors = static_cast<uint8_t>((attr_.Colors & 0xF0) | i);
+    }
+    if (const std::string *v = tag.Find("bgcolor")) {
+        const int i = colourIndex(*v);
+        if (i >= 0)
+            attr_.Colors = static_cast<uint8_t>((attr_.Colors & 0x0F) | (i << 4));
+    }
+    if (const std::string *v = tag.Find("size")) {
+        int size = 0;
+        char sign = 0;
+        if (parseNumber(*v, size, &sign)) {
+            if (sign)
+                size += 3; // relative to the base size
+            attr_.Size = htmlPoints(size);
+            htmlSize_ = std::clamp(size, 1, 7);
+        }
+    }
+}
+
+void TQnHTMLReader::endFont()
+{
+    if (fontOverflow_ > 0) {
+        --fontOverflow_;
+        return;
+    }
+    if (fonts_.empty())
+        return;
+    const FontState f = fonts_.back();
+    fonts_.pop_back();
+    attr_.FontIndex = f.FontIndex;
+    attr_.Colors = f.Colors;
+    attr_.Size = f.Size;
+    htmlSize_ = f.HtmlSize;
+}
+
+// ---------------------------------------------------------------------------
+// Reading
+
+int TQnHTMLReader::Read(TQnStream &stream, TParagraph *&first)
+{
+    if (!Header || !Document)
+        throw EQnRTFText("Wrong Arguments");
+    ErrorState = 0;
+    src_.clear();
+    {
+        char chunk[65536];
+        for (;;) {
+            const int64_t got = stream.Read(chunk, sizeof chunk);
+            if (got < 0) {
+                ErrorState = 7;
+                break;
+            }
+            if (got == 0)
+                break;
+            src_.append(chunk, static_cast<size_t>(got));
+        }
+    }
+    pos_ = 0;
+    attr_ = TCharAttr{};
+    attr_.Size = htmlPoints(3);
+    if (AutoText)
+        attr_.Style |= kStyleAutoText;
+    htmlSize_ = 3;
+    coloursUsed_ = 0;
+    if (Paragraph) {
+        par_ = Paragraph;
+        line_ = par_->LastLine();
+        first_ = Paragraph;
+    } else {
+        par_ = nullptr;
+        Document->NewParagraph(par_, 60);
+        line_ = par_->Lines;
+        first_ = par_;
+    }
+    first = first_;
+
+    TQnProgress progress(static_cast<int64_t>(src_.size()));
+    auto finish = [this] {
+        endLink();
+        if (table_.Open && table_.Nested == 0 && table_.RowOpen)
+            fillRow();
+        for (TParagraph *p = first_; p; p = p->Next)
+            p->State |= kStateRebreak | kStateRepaint;
+    };
+    try {
+        Tag tag;
+        const size_t n = src_.size();
+        while (pos_ < n) {
+            const uint8_t c = static_cast<uint8_t>(src_[pos_++]);
+            if (c == '<' && pos_ < n) {
+                const char d = src_[pos_];
+                if (src_.compare(pos_, 3, "!--") == 0) {
+                    pos_ += 3;
+                    readComment();
+                } else if ((d >= 'a' && d <= 'z') || (d >= 'A' && d <= 'Z') || d == '/' ||
+                           d == '!' || d == '?') {
+                    readTag(tag);
+                    handleTag(tag);
+                } else {
+                    textChar(c); // a less-than sign that opens no tag
+                }
+            } else if (c == '&') {
+                readEntity();
+            } else {
+                textChar(c);
+            }
+            progress.Step(static_cast<int64_t>(pos_));
+        }
+        finish();
+    } catch (...) {
+        ErrorState = 7;
+        finish();
+        throw;
+    }
+    src_.clear();
+    src_.shrink_to_fit();
+    columnCache_.clear();
+    return ErrorState ? 7 : 0;
+}
+
+int ReadHTMLDocument(TQnRTFText &document, TQnStream &input, const TQnHTMLReadOptions &options)
+{
+    document.Clear();
+    TQnHTMLReader reader;
+    reader.Header = document.Header.get();
+    reader.Document = &document;
+    reader.Comments = options.Comments;
+    reader.LinkImages = options.LinkImages;
+    reader.PictureDir = options.PictureDir;
+    TParagraph *first = nullptr;
+    int result = 0;
+    try {
+        result = reader.Read(input, first);
+    } catch (...) {
+        TQnRTFText::FreeParagraphChain(first);
+        throw;
+    }
+    TParagraph *par = document.FirstParagraph;
+    TLine *line = par ? par->Lines : nullptr;
+    int position = 0;
+    if (!document.InsertParagraphs(par, line, first, position))
+        TQnRTFText::FreeParagraphChain(first);
+    document.Header->LoadedFormat = 4;
+    document.Changed();
+    return result;
+}
+
+} // namespace qn

@@ -1,0 +1,215 @@
+#pragma once
+
+// TQnHTMLReader: reads simple HTML into paragraphs of a document: paragraphs,
+// headings, lists, tables, fonts, colours, bold/italic/underline, links,
+// images, comments and character entities. Everything it does not know is
+// ignored; no input makes it fail, loop or hold more than a bounded amount of
+// state besides the text it stores.
+//
+// Use: set Header and Document (both required), optionally Paragraph (read
+// into it) and the options, then Read. Without a paragraph the paragraphs read
+// form an unlinked chain that the caller links in (InsertParagraphs) or frees
+// (TQnRTFText::FreeParagraphChain); ReadHTMLDocument does that for a whole
+// document.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "richtext/io/stream.h"
+#include "richtext/model/rtf_text.h"
+
+namespace qn {
+
+// What becomes of HTML comments and footnotes (reader and writer).
+enum TStoreHTMLComment : uint8_t {
+    shcFootnote = 0,       // a footnote; the writer writes its text as it is
+    shcHiddenFootnote = 1, // a hidden footnote; the writer writes it as a comment
+    shcOFF = 2,            // the reader drops comments, the writer footnotes
+};
+
+// Texts the reader shows the user (a tab separates the two halves of a box).
+inline constexpr const char *kHtmlTableNotCorrect = "Table not\tcorrect";
+
+// Shows a message to the user. The reader calls the hook that was in effect
+// when it was created; the user interface installs one that opens a box.
+using TQnMessageHook = std::function<void(const std::string &text)>;
+// Installs the engine-wide hook (an empty one restores the default, which
+// writes to standard error); returns the previous one.
+TQnMessageHook SetMessageHook(TQnMessageHook hook);
+void ShowEngineMessage(const std::string &text);
+
+class TQnHTMLReader {
+public:
+    TQnHTMLReader();
+    virtual ~TQnHTMLReader();
+    TQnHTMLReader(const TQnHTMLReader &) = delete;
+    TQnHTMLReader &operator=(const TQnHTMLReader &) = delete;
+
+    TTextHeader *Header = nullptr;
+    TQnRTFText *Document = nullptr;
+    TParagraph *Paragraph = nullptr; // read into this one (optional)
+    bool InsertInto = false; // reading into an existing document: colours stay
+    bool AutoText = false;   // every character read is also automatic text
+
+    // Options of the storage layer.
+    TStoreHTMLComment Comments = shcFootnote;
+    bool LinkImages = false;        // image objects are marked as linked
+    std::filesystem::path PictureDir; // tried for image names that do not load as given
+
+    // Shows "Table not\tcorrect" and the like; the engine-wide hook by default.
+    TQnMessageHook OnMessage;
+
+    // 0 ok, 2 failure while building paragraphs, 7 input or memory failure.
+    uint8_t ErrorState = 0;
+
+    // Reads the whole stream; first receives the first paragraph read (also
+    // when an exception is passed on). Throws EQnRTFText "Wrong Arguments"
+    // without header or document. Returns 0, or 7 when the stream fails.
+    virtual int Read(TQnStream &stream, TParagraph *&first);
+
+    // Turns an image name into a graphic. The default loads a bitmap file by
+    // the name, then by the name inside PictureDir; nullptr when none loads.
+    virtual std::shared_ptr<TQnGraphic> LoadPicture(const std::string &name);
+
+    // Bounds of the reader's state.
+    static constexpr int kMaxListLevels = 15;
+    static constexpr int kMaxColumns = 100;
+    static constexpr int kMaxTagName = 20;
+    static constexpr int kMaxAttributes = 6;
+    static constexpr int kMaxAttrValue = 127;
+    static constexpr int kMaxEntity = 20;
+
+private:
+    struct Attr {
+        std::string Name, Value;
+    };
+    struct Tag {
+        std::string Name; // lower-case
+        Attr Attrs[kMaxAttributes];
+        int Count = 0;
+        const std::string *Find(std::string_view name) const;
+    };
+    struct ListLevel {
+        uint8_t Kind;
+        int Counter;
+        int32_t Indent;
+    };
+    struct FontState {
+        uint8_t FontIndex, Colors, Size;
+        int HtmlSize;
+    };
+    struct ParShape {
+        int32_t FirstIndent = 0, LeftIndent = 0, RightIndent = 0;
+        int32_t SpaceBefore = 0, SpaceAfter = 0;
+        uint8_t Alignment = kAlignLeft, ParFlags = 0;
+        uint8_t BorderFlags = 0;
+        uint8_t Numbering = 0, StyleId = 0;
+        uint32_t TabMask = 0;
+    };
+
+    // Input.
+    bool atEnd() const { return pos_ >= src_.size(); }
+    void readTag(Tag &tag);
+    void readComment();
+    void readEntity();
+    void skipRawText(std::string_view endTag);
+    int tableColumns(size_t from);
+
+    // Building.
+    void addChar(uint8_t c);
+    void storeChar(uint8_t c, const TCharAttr &attr);
+    void storeText(std::string_view text, const TCharAttr &attr);
+    void textChar(uint8_t c);
+    bool parHasText() const;
+    bool inTable() const { return table_.Open; }
+    // Starts a paragraph of that shape (the current one when it is still
+    // empty and no cell); pending blanks are dropped.
+    void newBlock(const ParShape &shape);
+    void ensureParagraph();
+    ParShape plainShape() const;
+    int32_t levelIndent() const;
+
+    // Tags.
+    void handleTag(const Tag &tag);
+    void startLink(const Tag &tag);
+    void endLink();
+    void paragraphTag(const Tag &tag);
+    void headingTag(const Tag &tag, int level);
+    void ruleTag(const Tag &tag);
+    void listTag(uint8_t kind);
+    void endList();
+    void itemTag();
+    void tableTag(const Tag &tag);
+    void rowTag();
+    void cellTag(const Tag &tag, bool header);
+    void endTable();
+    void fillRow();
+    void addCell(int colspan, int rowspan, bool covered, uint8_t alignment);
+    void imageTag(const Tag &tag);
+    void fontTag(const Tag &tag);
+    void endFont();
+    int colourIndex(std::string_view value);
+    void message(const std::string &text);
+    static uint8_t alignmentOf(const Tag &tag, uint8_t fallback);
+    static uint8_t htmlPoints(int size);
+
+    std::string src_;
+    size_t pos_ = 0;
+    TParagraph *first_ = nullptr;
+    TParagraph *par_ = nullptr;
+    TLine *line_ = nullptr;
+    TCharAttr attr_;
+    bool pendingBlank_ = false;
+    bool endPending_ = false; // the next text starts a new paragraph
+    bool inTitle_ = false;
+    bool inPre_ = false;
+    TCharAttr preSaved_;
+    bool inHeading_ = false;
+    TCharAttr headingSaved_;
+    bool linkOpen_ = false;
+    int linkText_ = 0; // characters of the open link's text
+    std::string link_;
+    std::vector<ListLevel> lists_;
+    int listOverflow_ = 0;
+    std::vector<FontState> fonts_;
+    int fontOverflow_ = 0;
+    int htmlSize_ = 3;
+    int coloursUsed_ = 0;
+    struct Table {
+        bool Open = false;
+        int Columns = 0;
+        int Nested = 0;
+        int Column = 0;    // cell index in the row
+        int CellStart = 0; // 1/255 of the row width
+        int DefaultWidth = 0;
+        bool Border = false;
+        bool RowOpen = false;
+        bool Warned = false;
+        int32_t LeftIndent = 0; // of the row
+        uint8_t Pending[kMaxColumns] = {}; // rows still covered per column
+    } table_;
+    // One-column tables read as paragraphs: their nesting and borders.
+    std::vector<bool> plainTables_;
+    TParagraph *lastCell_ = nullptr; // the row's last cell so far
+    std::map<size_t, int> columnCache_;
+};
+
+struct TQnHTMLReadOptions {
+    TStoreHTMLComment Comments = shcFootnote;
+    bool LinkImages = false;
+    std::filesystem::path PictureDir;
+};
+
+// Replaces the document's text by the HTML read from the stream (the header's
+// Title and colour table are taken from it, LoadedFormat becomes 4). Returns
+// the reader's result: 0 ok, 7 the stream failed.
+int ReadHTMLDocument(TQnRTFText &document, TQnStream &input,
+                     const TQnHTMLReadOptions &options = {});
+
+} // namespace qn

@@ -1,0 +1,76 @@
+#pragma once
+
+// TQnHTMLWriter: writes a document range as simple HTML. The body walk, the
+// runs and the range are those of TQnTextWriter; this class writes the
+// elements. Double-underlined text followed by hidden text is a hyperlink
+// whose address is the hidden text (the HTML reader stores links so).
+//
+// Paragraph-level elements (lists, items, paragraphs, tables, rows, cells,
+// headings) are kept on a stack with their closing text; character elements
+// of the current run on a second one, so that everything opened is closed in
+// order.
+
+#include <string>
+#include <vector>
+
+#include "richtext/io/html_reader.h"
+#include "richtext/io/text_writer.h"
+
+namespace qn {
+
+class TQnHTMLWriter : public TQnTextWriter {
+public:
+    explicit TQnHTMLWriter(TQnRTFText &document);
+
+    // What footnotes become: their text as it is (shcFootnote), an HTML
+    // comment (shcHiddenFootnote, so comments read by the reader go back as
+    // comments), or nothing (shcOFF).
+    TStoreHTMLComment Footnotes = shcFootnote;
+    // Font slot written as the base font.
+    int BaseFont = 0;
+
+    int WriteCharAttr() override;
+    int WriteText(int count) override;
+    int ParagraphEnd() override;
+    int ParagraphStart() override;
+    int WriteObject(int tag, int id) override;
+    int WriteFootnote(int id) override;
+    int WriteHeader(TQnStream &output) override;
+    int WriteFooter(TQnStream &output) override;
+
+private:
+    enum BlockKind : uint8_t { kItem = 1, kList = 2, kParagraph = 4, kTable = 5, kRow = 6, kCell = 7 };
+    struct Block {
+        BlockKind Kind;
+        std::string Closing;
+        bool NoAttributes = false;
+    };
+
+    // Text goes to the side buffer while a link's text is collected.
+    void emit(std::string_view text);
+    void emit(char c);
+    void openBlock(BlockKind kind, std::string_view opening, std::string closing,
+                   bool noAttributes = false);
+    void closeBlock();
+    void closeCharElements();
+    void closeListsAndItems();
+    void writeLink();
+    void putColour(int index);
+    bool tableOpen() const;
+    int openLists() const;
+    static const char *alignmentWord(uint8_t alignment);
+    static std::string attributeText(std::string_view text);
+
+    std::vector<Block> blocks_;
+    std::vector<std::string> chars_;
+    int linkMode_ = 0; // 0 none, 1 collecting the text, 2 collecting the address
+    std::string linkAddress_;
+    std::string side_;
+    bool afterRule_ = false;
+};
+
+// Writes the whole document as HTML; the writer's result (0 ok, 7 short write).
+int WriteHTMLDocument(TQnRTFText &document, TQnStream &output,
+                      TStoreHTMLComment footnotes = shcFootnote);
+
+} // namespace qn
