@@ -224,8 +224,10 @@ void TQnHTMLReader::readTag(Tag &tag)
             ++pos_; // a stray '=': step over it
             continue;
         }
-        if (tag.Count < kMaxAttributes && !attr.Name.empty())
+        if (tag.Count < kMaxAttributes && !attr.Name.empty()) {
+            decodeEntities(attr.Value);
             tag.Attrs[tag.Count++] = std::move(attr);
+        }
     }
 }
 
@@ -246,6 +248,60 @@ void TQnHTMLReader::readComment()
         a.Style |= kStyleHidden;
     a.Tag = static_cast<int16_t>(note->Id);
     storeChar('!', a);
+}
+
+namespace {
+// The character of an entity name, or -1 for names that give nothing.
+int entityChar(std::string_view name)
+{
+    if (sameText(name, "lt"))
+        return '<';
+    if (sameText(name, "gt"))
+        return '>';
+    if (sameText(name, "amp"))
+        return '&';
+    if (sameText(name, "quot"))
+        return '"';
+    if (sameText(name, "nbsp"))
+        return ' ';
+    if (name.size() > 1 && name[0] == '#') {
+        int v = 0;
+        for (size_t i = 1; i < name.size(); ++i) {
+            if (name[i] < '0' || name[i] > '9')
+                return -1;
+            v = std::min(v * 10 + (name[i] - '0'), 100000);
+        }
+        if (v > 0 && v <= 255)
+            return v;
+    }
+    return -1;
+}
+} // namespace
+
+void TQnHTMLReader::decodeEntities(std::string &value)
+{
+    // Attribute values hold entities like text does (an address with "&amp;").
+    if (value.find('&') == std::string::npos)
+        return;
+    std::string out;
+    for (size_t i = 0; i < value.size();) {
+        if (value[i] == '&') {
+            size_t j = i + 1;
+            while (j < value.size() && j - i - 1 < static_cast<size_t>(kMaxEntity) &&
+                   value[j] != ';' && value[j] != '&' && !isBlank(static_cast<uint8_t>(value[j])))
+                ++j;
+            if (j < value.size() && value[j] == ';') {
+                const int ch = entityChar(std::string_view(value).substr(i + 1, j - i - 1));
+                if (ch >= 0) {
+                    out.push_back(static_cast<char>(ch));
+                    i = j + 1;
+                    continue;
+                }
+            }
+        }
+        out.push_back(value[i++]);
+    }
+    value = std::move(out);
 }
 
 void TQnHTMLReader::readEntity()
@@ -269,29 +325,7 @@ void TQnHTMLReader::readEntity()
         textChar('&'); // a lone ampersand is text
         return;
     }
-    int ch = -1;
-    if (sameText(name, "lt"))
-        ch = '<';
-    else if (sameText(name, "gt"))
-        ch = '>';
-    else if (sameText(name, "amp"))
-        ch = '&';
-    else if (sameText(name, "quot"))
-        ch = '"';
-    else if (sameText(name, "nbsp"))
-        ch = ' ';
-    else if (name[0] == '#' && name.size() > 1) {
-        int v = 0;
-        bool ok = true;
-        for (size_t i = 1; i < name.size() && ok; ++i) {
-            if (name[i] < '0' || name[i] > '9')
-                ok = false;
-            else
-                v = std::min(v * 10 + (name[i] - '0'), 100000);
-        }
-        if (ok && v > 0 && v <= 255)
-            ch = v;
-    }
+    const int ch = entityChar(name);
     if (ch < 0)
         return;
     if (inTitle_) {
@@ -425,10 +459,16 @@ void TQnHTMLReader::addChar(uint8_t c)
     if (pendingBlank_) {
         pendingBlank_ = false;
         // One blank between words; none at the start of a paragraph or line.
-        // The blank lies before a link that starts here, not in it.
+        // The blank belongs to the text before it (it came before the tag
+        // that changed the attribute), unless that is an address or object.
         TCharAttr a = attr_;
         if (linkOpen_ && linkText_ == 0)
             a.Style &= static_cast<uint16_t>(~kStyleDoubleUnderline);
+        if (line_->Length > 0 && line_->Attrs) {
+            const TCharAttr &prev = line_->Attrs[line_->Length - 1];
+            if (!(prev.Style & (kStyleHidden | kStyleObject | kStyleListNumber | kStyleRaised)))
+                a = prev;
+        }
         if (line_->Length > 0) {
             const uint8_t last = line_->Text[line_->Length - 1];
             if (last != ' ' && last != 10)

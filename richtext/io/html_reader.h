@@ -118,6 +118,7 @@ private:
     void readTag(Tag &tag);
     void readComment();
     void readEntity();
+    static void decodeEntities(std::string &value);
     void skipRawText(std::string_view endTag);
     int tableColumns(size_t from);
 

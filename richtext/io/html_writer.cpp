@@ -303,6 +303,8 @@ int TQnHTMLWriter::WriteCharAttr()
     if (!blocks_.empty() && blocks_.back().NoAttributes)
         return result_;
     closeCharElements();
+    if (skipped())
+        return result_; // a run that is not written needs no elements
     auto open = [this](const char *opening, const char *closing) {
         emit(opening);
         chars_.emplace_back(closing);
@@ -350,14 +352,20 @@ int TQnHTMLWriter::WriteCharAttr()
     return FlushIfFull();
 }
 
+bool TQnHTMLWriter::skipped() const
+{
+    const TLine *l = line_;
+    // The list element numbers its items itself.
+    if (l->Attrs && (l->Attrs[pos_].Style & kStyleListNumber) && openLists() > 0)
+        return true;
+    // The rule stands for its paragraph's lone character.
+    return afterRule_ && l->Text[pos_] == 160 && l->Length == 1;
+}
+
 int TQnHTMLWriter::WriteText(int count)
 {
     const TLine *l = line_;
-    const TCharAttr *a = l->Attrs ? &l->Attrs[pos_] : nullptr;
-    // The list element numbers its items itself.
-    if (a && (a->Style & kStyleListNumber) && openLists() > 0)
-        return result_;
-    if (afterRule_ && count == 1 && l->Text[pos_] == 160)
+    if (skipped())
         return result_;
     std::string text;
     for (int i = 0; i < count; ++i) {

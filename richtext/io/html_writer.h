@@ -55,6 +55,8 @@ private:
     void closeCharElements();
     void closeListsAndItems();
     void writeLink();
+    // The run at the current character is not written.
+    bool skipped() const;
     void putColour(int index);
     bool tableOpen() const;
     int openLists() const;
