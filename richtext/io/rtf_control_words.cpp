@@ -190,6 +190,7 @@ constexpr ControlWord kAdded[] = {
     {"bullet", 0, false, C, 0x95},
     {"lquote", 0, false, C, 0x91},
     {"rquote", 0, false, C, 0x92},
+    {"chftn", 0, false, C, '*'}, // an automatic footnote mark
 };
 
 constexpr ControlWord kSymbols[] = {

@@ -449,9 +449,10 @@ void TQnRtfReader::property(uint8_t action, int32_t v, int32_t)
     case aPar:
         if (!text)
             break;
-        if (tableMode_)
+        if (tableMode_) {
             character(10, true);
-        else
+            cellBreak_ = true;
+        } else
             newParagraph();
         break;
     case aFont:
@@ -694,6 +695,11 @@ void TQnRtfReader::property(uint8_t action, int32_t v, int32_t)
         int width = edge >= 1 && largestEdge_ > 0 ? MulDiv(255, edge, largestEdge_) - widthSum_ : 10;
         width = std::clamp(width, 1, 255);
         TParagraph *cell = par_;
+        // A cell whose last paragraph ended with \par: that end is the cell's.
+        if (cellBreak_ && line_->Length > 0 && line_->Text[line_->Length - 1] == 10) {
+            line_->Text[--line_->Length] = 0;
+            cellBreak_ = false;
+        }
         cell->TabMask = 0;
         cell->SetCellWidth(static_cast<uint8_t>(width));
         cell->SetCellLeft(clampByte(widthSum_));
@@ -1098,6 +1104,7 @@ void TQnRtfReader::character(uint8_t c, bool lineBreak)
         a.Style |= kStyleAutoText;
     StoreChar(c, a, 60);
     fresh_ = false;
+    cellBreak_ = false;
 }
 
 void TQnRtfReader::insertObjectChar(uint8_t code, int16_t tag)
@@ -1109,6 +1116,7 @@ void TQnRtfReader::insertObjectChar(uint8_t code, int16_t tag)
     a.Tag = tag;
     StoreChar(code, a, 60);
     fresh_ = false;
+    cellBreak_ = false;
 }
 
 void TQnRtfReader::newParagraph()

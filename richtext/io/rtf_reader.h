@@ -101,6 +101,8 @@ private:
     // A paragraph word was applied to the current paragraph since it began:
     // its properties are its own, not those of the group it began in.
     bool ownProps_ = false;
+    // The last character stored is the line break a \par made in a cell.
+    bool cellBreak_ = false;
     int32_t pendingFirstIndent_ = 0;
     bool tabsStarted_ = false;
     uint8_t pendingTabKind_ = 0;
