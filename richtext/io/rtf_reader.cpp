@@ -438,6 +438,21 @@ void TQnRtfReader::setBorderBits(uint8_t action, bool cellWord)
 
 void TQnRtfReader::property(uint8_t action, int32_t v, int32_t)
 {
+    switch (action) {
+    case aLeftIndent:
+    case aRightIndent:
+    case aFirstIndent:
+    case aSpaceBefore:
+    case aSpaceAfter:
+    case aLineSpacing:
+    case aTab:
+    case aRowLeft:
+    case aCellEdge:
+        v = std::clamp(v, -kMaxTwips, kMaxTwips);
+        break;
+    default:
+        break;
+    }
     TTextHeader &h = *Header;
     const bool text = dest_ == kText;
     // Paragraph words in a destination (a footnote's own paragraphs, say)
@@ -904,10 +919,11 @@ void TQnRtfReader::destination(uint8_t which)
         dest_ = Header->Subject.empty() ? kSubjectText : kSkip;
         break;
     case dFootnote: {
-        if (!Header->RichMode || dest_ != kText) {
+        if (!Header->RichMode || dest_ != kText || footnotesMade_ >= kMaxFootnotes) {
             dest_ = kSkip;
             break;
         }
+        ++footnotesMade_;
         TQnFootnote *f = Document->AddFootnote('#', 1, std::string());
         // The mark is the last character read.
         TLine *l = line_;
@@ -1086,8 +1102,12 @@ void TQnRtfReader::character(uint8_t c, bool lineBreak)
 {
     if (c == 0 || ((c == 13 || c == 10) && !lineBreak))
         return;
-    if (c == 1 && Header->RichMode) {
-        // The placeholder of a linked object.
+    if (c == 1) {
+        // The placeholder of a linked object follows its tag; a stray code 1
+        // is nothing.
+        if (!Header->RichMode || objectTag_ <= 0 || objectsMade_ >= kMaxObjects)
+            return;
+        ++objectsMade_;
         TQnObject *o = Document->AddObject(nullptr, objectTag_);
         o->Width = objectW_;
         o->Height = objectH_;
@@ -1143,6 +1163,11 @@ void TQnRtfReader::finishPicture()
         pictureData_.clear();
         return;
     }
+    if (objectsMade_ >= kMaxObjects) {
+        pictureData_.clear();
+        return;
+    }
+    ++objectsMade_;
     std::shared_ptr<TQnGraphic> g;
     if (!pictureTooLarge_) {
         switch (pictureKind_) {
@@ -1217,8 +1242,12 @@ void TQnRtfReader::finishPictureFile()
     if (!outerIsText() || fileName_.empty())
         return;
     TQnObject *o = Document->FindObjectByFileName(fileName_);
-    if (!o)
+    if (!o) {
+        if (objectsMade_ >= kMaxObjects)
+            return;
+        ++objectsMade_;
         o = Document->AddObject(nullptr, -1);
+    }
     o->FileName = fileName_;
     o->OwnsGraphic = 1;
     o->Width = MulDiv(picGoalW_, picScaleX_, 100);

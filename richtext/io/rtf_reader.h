@@ -29,6 +29,10 @@ public:
     static constexpr size_t kMaxInfoText = 32768;     // title, subject, comment
     static constexpr size_t kMaxFootnoteText = 65536;
     static constexpr int kMaxCells = 50;
+    static constexpr int kMaxObjects = 10000;   // pictures and objects of one read
+    static constexpr int kMaxFootnotes = 10000; // footnotes of one read
+    // Lengths (indents, spacing, tab stops) are kept within this many twips.
+    static constexpr int32_t kMaxTwips = 1 << 20;
 
     TQnRtfReader();
     ~TQnRtfReader() override;
@@ -147,6 +151,7 @@ private:
     int rawMatch_ = 0;
 
     TQnFootnote *footnote_ = nullptr;
+    int objectsMade_ = 0, footnotesMade_ = 0;
 };
 
 } // namespace qn

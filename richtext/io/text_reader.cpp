@@ -1,5 +1,7 @@
 #include "richtext/io/text_reader.h"
 
+#include <algorithm>
+
 #include "richtext/io/progress.h"
 
 namespace qn {
@@ -62,7 +64,9 @@ void TQnTextReader::MarkParagraphsRead(bool snapIndents)
     for (TParagraph *p = first_; p; p = p->Next) {
         p->State |= kStateRebreak | kStateRepaint;
         if (snapIndents) {
-            p->FirstIndent = Header->SnapTwips(p->LeftIndent + p->FirstIndent);
+            const int64_t first = int64_t(p->LeftIndent) + p->FirstIndent;
+            p->FirstIndent = Header->SnapTwips(
+                static_cast<int32_t>(std::clamp<int64_t>(first, -(1 << 24), 1 << 24)));
             p->LeftIndent = Header->SnapTwips(p->LeftIndent);
         }
     }
