@@ -21,7 +21,6 @@ struct EngineState {
     int16_t stringType = 1;
     intptr_t property1006 = 0;
     intptr_t property1009 = 0;
-    std::string password;
     xt_GaugeHook gaugeHook = nullptr;
     void *gaugeContext = nullptr;
 };
@@ -59,6 +58,8 @@ R guarded(R onError, F &&body, int32_t code = XT_ERR_ENGINE)
         fail(XT_ERR_NOT_IN_USE, "Work area " + std::to_string(engine().areas.current()) + " is not in use");
     } catch (const SimulatedCrash &) {
         throw; // tests stop the engine mid-write; let it unwind to them
+    } catch (const PasswordError &e) {
+        fail(XT_ERR_PASSWORD, e.what());
     } catch (const XbaseError &e) {
         std::string what = e.what();
         int32_t c = code;
@@ -687,38 +688,43 @@ intptr_t xt_SysProp(int32_t code, intptr_t value)
 
 int16_t xt_SetPassword(const char *password)
 {
-    engine().password = str(password);
+    engine().areas.settings.password = str(password);
     return 0;
 }
 
 int16_t xt_SetGaugeHook(xt_GaugeHook hook, void *context)
 {
-    engine().gaugeHook = hook;
-    engine().gaugeContext = hook ? context : nullptr;
+    EngineState &e = engine();
+    e.gaugeHook = hook;
+    e.gaugeContext = hook ? context : nullptr;
+    if (hook)
+        e.areas.settings.progress = [hook, context](int value) { hook(context, int32_t(value)); };
+    else
+        e.areas.settings.progress = nullptr;
     return 0;
 }
 
 int16_t xt_Pack(void)
 {
     return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        table();
-        throw XbaseError("Pack is not available in this build yet");
+        table().pack();
+        return 0;
     });
 }
 
 int16_t xt_DbfEncrypt(void)
 {
     return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        table();
-        throw XbaseError("Encryption is not available in this build yet");
+        table().encrypt();
+        return 0;
     });
 }
 
 int16_t xt_DbfDecrypt(void)
 {
     return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        table();
-        throw XbaseError("Decryption is not available in this build yet");
+        table().decrypt();
+        return 0;
     });
 }
 

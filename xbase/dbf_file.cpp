@@ -151,6 +151,7 @@ void DbfFile::readHeader()
     headerLength_ = le16(h + 8);
     recordLength_ = le16(h + 10);
     flags_ = h[28];
+    bool encrypted = h[15] != 0;
     static const unsigned char versions[] = {0x02, 0x03, 0x30, 0x31, 0x32, 0x83, 0x8B, 0xF5, 0xFB};
     if (std::find(std::begin(versions), std::end(versions), version_) == std::end(versions))
         throw XbaseError("Table " + name + " is damaged or not a table: unknown version byte");
@@ -160,6 +161,14 @@ void DbfFile::readHeader()
         throw XbaseError("Table " + name + " is damaged: impossible record length");
     std::string header(headerLength_ - 32, '\0');
     file_.readAt(32, header.data(), header.size());
+    keyBlock_.reset();
+    if (encrypted) {
+        if (header.size() >= KeyBlock::Size + 33)
+            keyBlock_ = KeyBlock::read(reinterpret_cast<const uint8_t *>(header.data()) + header.size() -
+                                       KeyBlock::Size);
+        if (!keyBlock_)
+            throw XbaseError("Table " + name + " is encrypted in a way this engine cannot read");
+    }
     fields_.clear();
     uint32_t offset = 1;
     for (size_t pos = 0; pos + 32 <= header.size(); pos += 32) {
@@ -214,11 +223,29 @@ int DbfFile::fieldIndex(std::string_view name) const
     return -1;
 }
 
-void DbfFile::readRecord(uint32_t recno, char *buffer) const
+const TableCipher *DbfFile::cipher() const
+{
+    if (!keyBlock_)
+        return nullptr;
+    if (!key_)
+        throw PasswordError("Table " + file_.path().string() + " is encrypted: a password is needed to read or change it");
+    return &key_->cipher();
+}
+
+void DbfFile::readStoredRecord(uint32_t recno, char *buffer) const
 {
     if (recno < 1 || recno > count_)
         throw XbaseError("Record " + std::to_string(recno) + " does not exist in " + file_.path().string());
     cache_->readAt(headerLength_ + uint64_t(recno - 1) * recordLength_, buffer, recordLength_);
+}
+
+void DbfFile::readRecord(uint32_t recno, char *buffer) const
+{
+    const TableCipher *c = cipher(); // before reading: a wrong key fails the same way everywhere
+    readStoredRecord(recno, buffer);
+    if (c)
+        c->decrypt(TableCipher::Domain::Record, recno, reinterpret_cast<uint8_t *>(buffer) + 1,
+                   recordLength_ - 1u);
 }
 
 void DbfFile::writeRecord(uint32_t recno, const char *buffer)
@@ -227,8 +254,12 @@ void DbfFile::writeRecord(uint32_t recno, const char *buffer)
         throw XbaseError("Table " + file_.path().string() + " is open read-only");
     if (recno < 1 || recno > count_)
         throw XbaseError("Record " + std::to_string(recno) + " does not exist in " + file_.path().string());
+    std::string bytes(buffer, recordLength_);
+    if (const TableCipher *c = cipher())
+        c->encrypt(TableCipher::Domain::Record, recno, reinterpret_cast<uint8_t *>(bytes.data()) + 1,
+                   recordLength_ - 1u);
     cache_->invalidate(headerLength_ + uint64_t(recno - 1) * recordLength_, recordLength_);
-    file_.writeAt(headerLength_ + uint64_t(recno - 1) * recordLength_, buffer, recordLength_);
+    file_.writeAt(headerLength_ + uint64_t(recno - 1) * recordLength_, bytes.data(), recordLength_);
     changed_ = true;
     unsynced_ = true;
 }
@@ -240,6 +271,9 @@ uint32_t DbfFile::appendRecord(const char *buffer)
     if (count_ == 0xFFFFFFFEu)
         throw XbaseError("Table " + file_.path().string() + " is full");
     std::string bytes(buffer, recordLength_);
+    if (const TableCipher *c = cipher())
+        c->encrypt(TableCipher::Domain::Record, count_ + 1u, reinterpret_cast<uint8_t *>(bytes.data()) + 1,
+                   recordLength_ - 1u);
     bytes.push_back('\x1A');
     cache_->invalidate(headerLength_ + uint64_t(count_) * recordLength_, bytes.size());
     file_.writeAt(headerLength_ + uint64_t(count_) * recordLength_, bytes.data(), bytes.size());

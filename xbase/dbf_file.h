@@ -3,9 +3,11 @@
 #include "xbase/field_info.h"
 #include "xbase/file_io.h"
 #include "xbase/read_cache.h"
+#include "xbase/table_key.h"
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,8 +41,16 @@ public:
     uint16_t recordLength() const { return recordLength_; }
     uint16_t headerLength() const { return headerLength_; }
     uint8_t tableFlags() const { return flags_; }
+    // An encrypted table's key block (header byte 15 set); nullopt when clear.
+    const std::optional<KeyBlock> &keyBlock() const { return keyBlock_; }
+    // Records of an encrypted table are read and written through this key
+    // (all but the deletion flag, each record its own unit). Must be set
+    // before any record of an encrypted table is touched.
+    void setKey(const TableKey *key) { key_ = key; }
 
     void readRecord(uint32_t recno, char *buffer) const;
+    // The record as it lies in the file (encrypted when the table is).
+    void readStoredRecord(uint32_t recno, char *buffer) const;
     void writeRecord(uint32_t recno, const char *buffer);
     // Writes the record after the last one, then the new count: a crash in
     // between leaves the old table. Returns the new record number.
@@ -68,6 +78,10 @@ private:
     bool changed_ = false;  // header date and count to write
     bool unsynced_ = false; // written since the last fsync
     std::vector<FieldInfo> fields_;
+    std::optional<KeyBlock> keyBlock_;
+    const TableKey *key_ = nullptr;
+
+    const TableCipher *cipher() const; // null for a clear table
 };
 
 } // namespace qn::xbase

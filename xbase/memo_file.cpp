@@ -91,6 +91,12 @@ void MemoFile::readHeader()
         throw XbaseError("Memo file " + name + " is damaged: shorter than its header");
     unsigned char h[8];
     file_.readAt(0, h, 8);
+    keyMark_.reset();
+    if (file_.size() >= KeyBlock::MemoMarkOffset + KeyBlock::MemoMarkSize) {
+        uint8_t mark[KeyBlock::MemoMarkSize];
+        file_.readAt(KeyBlock::MemoMarkOffset, mark, sizeof mark);
+        keyMark_ = KeyBlock::readMemoMark(mark);
+    }
     nextFree_ = be32(h);
     blockSize_ = uint32_t(h[6]) << 8 | h[7];
     if (blockSize_ == 0)
@@ -116,8 +122,26 @@ bool MemoFile::validPointer(uint32_t block) const
     return pos + 8 + be32(h + 4) <= size;
 }
 
+const TableCipher *MemoFile::cipher() const
+{
+    if (!keyMark_)
+        return nullptr;
+    if (!key_)
+        throw PasswordError("Memo file " + file_.path().string() + " is encrypted: a password is needed to read or change it");
+    return &key_->cipher();
+}
+
 std::string MemoFile::read(uint32_t block) const
 {
+    std::string text = readStored(block);
+    if (const TableCipher *c = cipher())
+        c->decrypt(TableCipher::Domain::Memo, block, reinterpret_cast<uint8_t *>(text.data()), text.size());
+    return text;
+}
+
+std::string MemoFile::readStored(uint32_t block) const
+{
+    cipher(); // a wrong key fails before anything is read
     const std::string name = file_.path().string();
     if (block < firstBlock(blockSize_))
         throw XbaseError("Memo pointer " + std::to_string(block) + " points into the header of " + name);
@@ -168,6 +192,8 @@ uint32_t MemoFile::append(const std::string &text)
     putBe32(h, 1);
     putBe32(h + 4, uint32_t(text.size()));
     std::memcpy(bytes.data() + 8, text.data(), text.size());
+    if (const TableCipher *c = cipher())
+        c->encrypt(TableCipher::Domain::Memo, block, reinterpret_cast<uint8_t *>(bytes.data()) + 8, text.size());
     cache_->invalidate(uint64_t(block) * blockSize_, bytes.size());
     file_.writeAt(uint64_t(block) * blockSize_, bytes.data(), bytes.size());
     size_ = std::max(size_, uint64_t(block) * blockSize_ + bytes.size());
@@ -179,6 +205,8 @@ uint32_t MemoFile::append(const std::string &text)
     changed_ = true;
     return block;
 }
+
+void MemoFile::readHeaderBytes(uint8_t *out, size_t n) const { file_.readAt(0, out, n); }
 
 void MemoFile::sync()
 {

@@ -2,9 +2,11 @@
 
 #include "xbase/file_io.h"
 #include "xbase/read_cache.h"
+#include "xbase/table_key.h"
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace qn::xbase {
@@ -29,11 +31,19 @@ public:
     // True when block lies in the file and its header gives a length that fits.
     bool validPointer(uint32_t block) const;
     std::string read(uint32_t block) const;
+    std::string readStored(uint32_t block) const; // as it lies in the file
     // Writes the text as a new memo at the next free block (never over the
     // old one, so that an interrupted save leaves the old text readable) and
     // returns its block; the data reaches the file before the header moves on.
     uint32_t append(const std::string &text);
     void sync();
+    void readHeaderBytes(uint8_t *out, size_t n) const; // the first n bytes of the file
+
+    // The key check an encrypted table's memo file carries; nullopt when clear.
+    const std::optional<TableCipher::KeyCheck> &keyMark() const { return keyMark_; }
+    // Memo texts of an encrypted table are read and written through this key,
+    // each memo one unit numbered by its first block.
+    void setKey(const TableKey *key) { key_ = key; }
 
 private:
     MemoFile() = default;
@@ -53,6 +63,10 @@ private:
     uint32_t blockSize_ = 64;
     uint32_t nextFree_ = 8;
     bool changed_ = false;
+    std::optional<TableCipher::KeyCheck> keyMark_;
+    const TableKey *key_ = nullptr;
+
+    const TableCipher *cipher() const; // null for a clear memo file
 };
 
 } // namespace qn::xbase

@@ -1,6 +1,7 @@
 #include "xbase/table.h"
 
 #include "xbase/cdx_index.h"
+#include "xbase/file_switch.h"
 #include "xbase/xbase_error.h"
 
 #include <algorithm>
@@ -25,14 +26,6 @@ std::string rtrimmed(std::string s)
 }
 
 } // namespace
-
-struct Table::OpenTag {
-    CdxIndex *index = nullptr;
-    CdxTag *tag = nullptr;
-    std::unique_ptr<Expression> key;
-    std::unique_ptr<Expression> condition;
-    std::string problem; // why the key cannot be computed, when it cannot
-};
 
 // Evaluates expressions against a record image other than the buffer.
 class Table::ImageView : public RecordView {
@@ -87,6 +80,16 @@ std::unique_ptr<Table> Table::open(const std::filesystem::path &pathIn, Access a
     std::filesystem::path path = findCaseInsensitive(pathIn);
     if (!std::filesystem::exists(path))
         throw XbaseError("Table " + pathIn.string() + " does not exist");
+    if (file_switch::pending(path)) {
+        // An interrupted pack or encryption: finish or undo it, but only
+        // while nobody else has the table open (it may be theirs, running).
+        BinaryFile guard(path, BinaryFile::Mode::ReadOnly);
+        if (guard.tryLock(true)) {
+            file_switch::recover(path);
+        } else if (std::filesystem::exists(file_switch::markerFor(path))) {
+            throw XbaseError("Table " + path.string() + " is being rewritten by another program; try again later");
+        }
+    }
     std::unique_ptr<Table> t(new Table(settings));
     t->dbf_ = DbfFile::open(path, access);
     if (t->dbf_->hasMemoFields()) {
@@ -95,6 +98,7 @@ std::unique_ptr<Table> Table::open(const std::filesystem::path &pathIn, Access a
             throw XbaseError("The memo file " + fpt.string() + " of table " + path.string() + " is missing");
         t->memo_ = MemoFile::open(fpt, t->dbf_->writable(), access != Access::Shared);
     }
+    t->attachKey();
     t->buffer_.assign(t->dbf_->recordLength(), ' ');
     t->diskImage_ = t->buffer_;
     // The index flag may be set while the index was removed on purpose
@@ -105,7 +109,10 @@ std::unique_ptr<Table> Table::open(const std::filesystem::path &pathIn, Access a
         if (t->tagCount() > 0)
             t->order_ = 0;
     }
-    t->goTop();
+    if (t->key_ && !t->key_->usable())
+        t->setEof(); // opens so that the password can still be given; reads fail clearly
+    else
+        t->goTop();
     return t;
 }
 
@@ -126,6 +133,7 @@ void Table::close()
     indexes_.clear();
     memo_.reset();
     dbf_.reset();
+    key_.reset();
     if (error)
         std::rethrow_exception(error);
 }
@@ -966,9 +974,13 @@ int Table::indexTag(const std::filesystem::path &fileIn, const std::string &tagN
         target = opened.get();
     }
 
+    // Progress runs from 0 to 400 over four passes: keys, sorting, writing
+    // the tag, finishing.
+    report(0);
     std::vector<CdxEntry> entries;
     entries.reserve(n);
     {
+        int reported = 0;
         std::string image(recordLength(), ' ');
         // Build keys without a tag object: same rules as tagKey.
         for (uint32_t r = 1; r <= n; ++r) {
@@ -990,17 +1002,23 @@ int Table::indexTag(const std::filesystem::path &fileIn, const std::string &tagN
             case Value::Type::Date: k = cdxNumericKey(val.number); break;
             }
             entries.push_back(CdxEntry{std::move(k), r});
+            int value = int(uint64_t(r) * 99 / n);
+            if (value > reported)
+                report(reported = value);
         }
     }
+    report(100);
+    std::sort(entries.begin(), entries.end(), [](const CdxEntry &a, const CdxEntry &b) {
+        return a.key != b.key ? a.key < b.key : a.recno < b.recno;
+    });
+    report(200);
     if (unique) {
-        std::stable_sort(entries.begin(), entries.end(), [](const CdxEntry &a, const CdxEntry &b) {
-            return a.key != b.key ? a.key < b.key : a.recno < b.recno;
-        });
         entries.erase(std::unique(entries.begin(), entries.end(),
                                   [](const CdxEntry &a, const CdxEntry &b) { return a.key == b.key; }),
                       entries.end());
     }
     target->writeTag(info, std::move(entries));
+    report(300);
     target->flush();
     if (production)
         dbf_->setIndexFlag(true);
@@ -1021,6 +1039,7 @@ int Table::indexTag(const std::filesystem::path &fileIn, const std::string &tagN
             order = int(i) + 1;
     order_ = order;
     goTop();
+    report(400);
     return order;
 }
 

@@ -4,9 +4,11 @@
 #include "xbase/dbf_file.h"
 #include "xbase/expression.h"
 #include "xbase/memo_file.h"
+#include "xbase/table_key.h"
 #include "xbase/xbase_date.h"
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -26,6 +28,11 @@ struct EngineSettings {
     int lockTimeoutSeconds = 1;
     uint32_t memoBlockSize = 64; // for new memo files
     bool turboRead = false;
+    // The key of encrypted tables and of encryption; empty means none.
+    std::string password;
+    // Progress of pack, encryption, decryption (0..100) and tag builds
+    // (one rising run 0..400, a quarter per pass); may be empty.
+    std::function<void(int)> progress;
 };
 
 // One open table with its memo file and index files, and a record pointer.
@@ -120,6 +127,14 @@ public:
     std::vector<std::string> checkIndexes();
     CdxTag *currentTag();
 
+    // Maintenance. Each writes complete new files beside the old ones and
+    // switches over in one step (a crash leaves the old or the new table),
+    // then carries on with the new files. Exclusive access only.
+    bool encrypted() const { return key_ != nullptr; }
+    void pack();    // drops deleted records, compacts the memo file, rebuilds every tag
+    void encrypt(); // under the password of the settings; nothing when already encrypted under it
+    void decrypt(); // nothing when clear
+
     // Filters and scope
     void setFilter(const std::string &expression); // empty: none
     const std::string &filter() const { return filterText_; }
@@ -156,9 +171,15 @@ private:
     void skipIndexed(long count);
     void walkIndexed(bool fromTop);
     uint32_t memoPointer(int field, const char *image) const;
+    struct Rewrite;
+    void rewrite(const Rewrite &plan);
+    void attachKey();
+    void reopenAfterSwitch(const std::vector<std::filesystem::path> &indexFiles, int order, uint32_t recno);
+    void report(int value) const;
 
     const EngineSettings &settings_;
     std::unique_ptr<DbfFile> dbf_;
+    std::unique_ptr<TableKey> key_; // encrypted tables only
     std::unique_ptr<MemoFile> memo_;
     std::vector<std::unique_ptr<CdxIndex>> indexes_;
     std::vector<std::unique_ptr<OpenTag>> tags_;
@@ -175,6 +196,15 @@ private:
     std::string scopeTop_, scopeBottom_;
     std::set<uint32_t> locks_;
     bool closed_ = false;
+};
+
+// A tag of an open index with its compiled expressions.
+struct Table::OpenTag {
+    CdxIndex *index = nullptr;
+    CdxTag *tag = nullptr;
+    std::unique_ptr<Expression> key;
+    std::unique_ptr<Expression> condition;
+    std::string problem; // why the key cannot be computed, when it cannot
 };
 
 } // namespace qn::xbase

@@ -1,0 +1,322 @@
+#include "xbase/cdx_index.h"
+#include "xbase/file_switch.h"
+#include "xbase/table.h"
+#include "xbase/table_cipher.h"
+#include "xbase/xbase_error.h"
+
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace qn::xbase;
+using qn::test::TempDir;
+namespace fs = std::filesystem;
+
+namespace {
+
+// What a table holds: per record its deletion flag, DATE and ENTRY.
+using Content = std::vector<std::string>;
+
+class ProtectionTest : public ::testing::Test {
+protected:
+    void SetUp() override { TableCipher::setIterationsForNewKeys(64); }
+    void TearDown() override
+    {
+        setFaultAfterWrites(-1);
+        TableCipher::setIterationsForNewKeys(TableCipher::DefaultIterations);
+    }
+
+    fs::path path() const { return dir / "QUILLNK.DBF"; }
+
+    // A diary of n days, every third deleted, each entry rewritten once so
+    // that the memo file holds stale texts too; tag DATE.
+    void makeDiary(int n)
+    {
+        Table::create(path(), {{"DATE", 'C', 8, 0, 0}, {"ENTRY", 'M', 10, 0, 0}}, 1);
+        auto t = open();
+        for (int i = 0; i < n; ++i) {
+            t->appendBlank();
+            char date[16];
+            std::snprintf(date, sizeof date, "2026%02d%02d", 1 + i / 28, 1 + i % 28);
+            t->replaceText(0, date);
+            t->replaceMemo(1, "old text " + std::to_string(i));
+            t->replaceMemo(1, "{\\rtf1 secret entry number " + std::to_string(i) + std::string(size_t(i * 37 % 300), 'x') + "}");
+        }
+        t->indexTag({}, "DATE", "date", false, false, {});
+        for (int i = 3; i <= n; i += 3) {
+            t->go(uint32_t(i));
+            t->deleteRecord();
+        }
+        t->close();
+    }
+
+    std::unique_ptr<Table> open() { return Table::open(path(), Table::Access::Exclusive, settings); }
+
+    static Content content(Table &t)
+    {
+        Content c;
+        t.setOrder(0);
+        for (uint32_t r = 1; r <= t.recordCount(); ++r) {
+            t.go(r);
+            c.push_back(std::string(t.deleted() ? "*" : " ") + t.text(0) + "|" + t.memo(1));
+        }
+        return c;
+    }
+
+    static Content packed(const Content &c)
+    {
+        Content p;
+        for (const std::string &s : c)
+            if (s[0] != '*')
+                p.push_back(s);
+        return p;
+    }
+
+    std::string fileBytes(const std::string &name) { return qn::test::readFile(dir / name); }
+    std::map<std::string, std::string> allFiles()
+    {
+        std::map<std::string, std::string> m;
+        for (const auto &e : fs::directory_iterator(dir.path()))
+            m[e.path().filename().string()] = qn::test::readFile(e.path());
+        return m;
+    }
+
+    TempDir dir;
+    EngineSettings settings;
+};
+
+} // namespace
+
+TEST_F(ProtectionTest, EncryptedTableHidesTextsAndReadsBackUnderItsPassword)
+{
+    makeDiary(20);
+    auto t = open();
+    Content before = content(*t);
+    settings.password = "Secret 1";
+    t->encrypt();
+    EXPECT_TRUE(t->encrypted());
+    EXPECT_EQ(content(*t), before);
+    EXPECT_TRUE(t->checkIndexes().empty());
+    t->setOrder(1);
+    EXPECT_TRUE(t->seek("20260105"));
+    EXPECT_EQ(t->text(0), "20260105");
+    // New writes go under the key too.
+    t->appendBlank();
+    t->replaceText(0, "20261231");
+    t->replaceMemo(1, "written while encrypted");
+    t->close();
+
+    for (const char *file : {"QUILLNK.DBF", "QUILLNK.FPT"}) {
+        std::string bytes = fileBytes(file);
+        EXPECT_EQ(bytes.find("secret entry"), std::string::npos) << file;
+        EXPECT_EQ(bytes.find("old text"), std::string::npos) << file; // stale texts are gone
+        EXPECT_EQ(bytes.find("written while"), std::string::npos) << file;
+        EXPECT_EQ(bytes.find("202601"), std::string::npos) << file;
+    }
+    {
+        // Index keys stay readable without the password, so that seeks work.
+        auto index = CdxIndex::open(dir / "QUILLNK.CDX", false);
+        auto first = index->tag(0).first();
+        ASSERT_TRUE(first.has_value());
+        EXPECT_EQ(first->key, "20260101");
+    }
+
+    t = open();
+    Content after = content(*t);
+    ASSERT_EQ(after.size(), before.size() + 1);
+    EXPECT_EQ(after.back(), " 20261231|written while encrypted");
+    t->decrypt();
+    EXPECT_FALSE(t->encrypted());
+    t->close();
+    EXPECT_NE(fileBytes("QUILLNK.FPT").find("written while encrypted"), std::string::npos);
+    EXPECT_EQ(fileBytes("QUILLNK.DBF")[15], 0);
+    settings.password.clear();
+    t = open();
+    EXPECT_EQ(content(*t), after);
+}
+
+TEST_F(ProtectionTest, WrongOrMissingPasswordReadsAndWritesNothing)
+{
+    makeDiary(9);
+    settings.password = "right";
+    {
+        auto t = open();
+        t->encrypt();
+    }
+    auto files = allFiles();
+    for (const char *wrong : {"", "wrong", "Right"}) {
+        settings.password = wrong;
+        auto t = open(); // opens, so that a password can still be given
+        EXPECT_FALSE(t->recordCount() == 0);
+        EXPECT_THROW(t->go(1), PasswordError) << wrong;
+        EXPECT_THROW(t->appendBlank(), PasswordError) << wrong;
+        EXPECT_THROW(t->pack(), PasswordError) << wrong;
+        EXPECT_THROW(t->decrypt(), PasswordError) << wrong;
+        if (*wrong)
+            EXPECT_THROW(t->encrypt(), PasswordError) << wrong; // never a second key
+        EXPECT_THROW(t->indexTag({}, "DATE2", "date", false, false, {}), PasswordError) << wrong;
+        // The right password given later makes the open table usable.
+        settings.password = "right";
+        t->go(2);
+        EXPECT_EQ(t->text(0), "20260102");
+        settings.password = wrong;
+        EXPECT_THROW(t->go(1), PasswordError);
+        t->close();
+        EXPECT_EQ(allFiles(), files) << wrong;
+    }
+}
+
+TEST_F(ProtectionTest, MemoFileOfAnotherKeyIsRefused)
+{
+    makeDiary(4);
+    fs::copy_file(dir / "QUILLNK.FPT", dir / "clear.fpt");
+    settings.password = "one";
+    open()->encrypt();
+    fs::copy_file(dir / "clear.fpt", dir / "QUILLNK.FPT", fs::copy_options::overwrite_existing);
+    EXPECT_THROW(open(), XbaseError);
+}
+
+TEST_F(ProtectionTest, PackDropsDeletedRecordsCompactsMemosAndRebuildsTags)
+{
+    makeDiary(30);
+    auto t = open();
+    Content before = content(*t);
+    uint64_t memoSize = fs::file_size(dir / "QUILLNK.FPT");
+    t->openIndex("QUILLNK.CDX");
+    t->pack();
+    EXPECT_EQ(t->recordCount(), 20u);
+    EXPECT_EQ(content(*t), packed(before));
+    EXPECT_TRUE(t->checkIndexes().empty());
+    EXPECT_LT(fs::file_size(dir / "QUILLNK.FPT"), memoSize / 2);
+    EXPECT_EQ(fileBytes("QUILLNK.FPT").find("old text"), std::string::npos);
+    t->setOrder(1);
+    EXPECT_TRUE(t->seek("20260128"));
+    EXPECT_EQ(t->recno(), 19u);
+    t->close();
+    EXPECT_TRUE(open()->checkIndexes().empty());
+}
+
+TEST_F(ProtectionTest, PackRebuildsAClosedProductionIndexAndKeepsTheKey)
+{
+    makeDiary(12);
+    settings.password = "pw";
+    auto t = open();
+    Content before = content(*t);
+    t->encrypt();
+    t->closeIndexes();
+    t->pack();
+    EXPECT_TRUE(t->encrypted());
+    EXPECT_EQ(content(*t), packed(before));
+    t->close();
+    t = open();
+    EXPECT_EQ(t->tagCount(), 1);
+    EXPECT_TRUE(t->checkIndexes().empty());
+    EXPECT_EQ(fileBytes("QUILLNK.FPT").find("secret"), std::string::npos);
+}
+
+TEST_F(ProtectionTest, ProgressRisesToTheEndOfEachRun)
+{
+    makeDiary(40);
+    std::vector<int> seen;
+    settings.progress = [&](int v) { seen.push_back(v); };
+    settings.password = "pw";
+    auto t = open();
+    auto rising = [&](int last) {
+        ASSERT_FALSE(seen.empty());
+        EXPECT_EQ(seen.front(), 0);
+        EXPECT_EQ(seen.back(), last);
+        for (size_t i = 1; i < seen.size(); ++i)
+            EXPECT_GT(seen[i], seen[i - 1]);
+        seen.clear();
+    };
+    t->encrypt();
+    rising(100);
+    t->pack();
+    rising(100);
+    t->decrypt();
+    rising(100);
+    t->indexTag({}, "DATE", "date", false, false, {});
+    rising(400);
+}
+
+// Interrupts the run after every possible number of writes, then opens the
+// table as the next start would: it must hold exactly the old or exactly the
+// new content, with consistent tags, and no leftovers of the run.
+TEST_F(ProtectionTest, InterruptedRunsLeaveTheOldOrTheNewTable)
+{
+    struct Case {
+        const char *name;
+        std::string oldPassword, newPassword;
+        std::function<void(Table &, EngineSettings &)> run;
+        bool packs;
+    };
+    const std::vector<Case> cases = {
+        {"encrypt", "", "pw", [](Table &t, EngineSettings &) { t.encrypt(); }, false},
+        {"decrypt", "pw", "", [](Table &t, EngineSettings &) { t.decrypt(); }, false},
+        {"pack", "pw", "pw", [](Table &t, EngineSettings &) { t.pack(); }, true},
+        {"pack clear", "", "", [](Table &t, EngineSettings &) { t.pack(); }, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        for (auto &e : fs::directory_iterator(dir.path()))
+            fs::remove(e.path());
+        makeDiary(12);
+        Content oldContent;
+        settings.password = c.oldPassword;
+        {
+            auto t = open();
+            if (!c.oldPassword.empty())
+                t->encrypt();
+            oldContent = content(*t);
+        }
+        const Content newContent = c.packs ? packed(oldContent) : oldContent;
+        const auto start = allFiles();
+        bool completed = false;
+        int sawOld = 0, sawNew = 0, rolledForward = 0;
+        for (long n = 0; !completed && n < 500; ++n) {
+            SCOPED_TRACE(n);
+            for (auto &e : fs::directory_iterator(dir.path()))
+                fs::remove(e.path());
+            for (const auto &[name, bytes] : start)
+                qn::test::writeFile(dir / name, bytes);
+            {
+                settings.password = c.oldPassword;
+                auto t = open();
+                t->openIndex("QUILLNK.CDX");
+                settings.password = c.name == std::string("encrypt") ? c.newPassword : c.oldPassword;
+                setFaultAfterWrites(n);
+                try {
+                    c.run(*t, settings);
+                    completed = true;
+                } catch (const SimulatedCrash &) {
+                }
+                t.reset(); // still "crashed": nothing more reaches the files
+                setFaultAfterWrites(-1);
+            }
+            // The next start, with the password that fits the files.
+            settings.password = c.newPassword;
+            auto t = open();
+            bool isNew = t->encrypted() == !c.newPassword.empty() && t->recordCount() == newContent.size();
+            if (!isNew) {
+                t.reset();
+                settings.password = c.oldPassword;
+                t = open();
+            }
+            EXPECT_EQ(content(*t), isNew ? newContent : oldContent);
+            (isNew ? sawNew : sawOld)++;
+            rolledForward += !completed && isNew;
+            EXPECT_TRUE(t->checkIndexes().empty());
+            t->close();
+            for (auto &e : fs::directory_iterator(dir.path())) {
+                std::string name = e.path().filename().string();
+                EXPECT_TRUE(name.find(".new") == std::string::npos && name.find(".switch") == std::string::npos)
+                    << name;
+            }
+        }
+        EXPECT_TRUE(completed);
+        EXPECT_GT(sawOld, 2);
+        EXPECT_GT(rolledForward, 1); // crashes after the commit point are finished at open
+    }
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <filesystem>
+#include <vector>
+
+namespace qn::xbase {
+
+// Replaces a table's files (table, memo, indexes) by new ones as one step.
+//
+// Three renames are not atomic together, so the switch has a commit point:
+// the new files are written completely beside the old ones (name + ".new")
+// and synced; then a small marker naming the targets is written under a
+// temporary name, synced and renamed into place. Once the marker exists the
+// switch is decided: the renames follow and the marker is removed last. A
+// crash before the marker leaves the old files (the ".new" leftovers are
+// removed at the next open); a crash after it is rolled forward at the next
+// open, which finishes the renames that had not happened.
+namespace file_switch {
+
+std::filesystem::path newNameFor(const std::filesystem::path &target); // target + ".new"
+std::filesystem::path markerFor(const std::filesystem::path &table);   // table + ".switch"
+
+// Every new file (newNameFor(target)) is written and synced. Renames them
+// over their targets behind the marker.
+void commit(const std::filesystem::path &table, const std::vector<std::filesystem::path> &targets);
+
+// Whether a switch or its leftovers wait to be finished or removed.
+bool pending(const std::filesystem::path &table);
+// Finishes a decided switch, removes the leftovers of one that was never
+// decided. Only while nobody has the table open.
+void recover(const std::filesystem::path &table);
+
+// Removes the new files of a switch that is given up before its commit.
+void discard(const std::vector<std::filesystem::path> &targets) noexcept;
+
+} // namespace file_switch
+
+} // namespace qn::xbase

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "xbase/table_cipher.h"
+#include "xbase/xbase_error.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace qn::xbase {
+
+// An encrypted table with a missing or wrong password: nothing was read or
+// written.
+class PasswordError : public XbaseError {
+public:
+    using XbaseError::XbaseError;
+};
+
+// What an encrypted table stores about its key: the salt and iteration count
+// of the key derivation and the key check value. The table file keeps it in
+// the last bytes of its header (and marks itself encrypted in header byte
+// 15); the memo file keeps a copy of the check in its header's unused bytes
+// so that a memo file of another key is never read as this table's.
+struct KeyBlock {
+    static constexpr size_t Size = 48;        // in the table header
+    static constexpr size_t MemoMarkSize = 20; // in the memo header, at byte 8
+    static constexpr size_t MemoMarkOffset = 8;
+
+    TableCipher::Salt salt{};
+    uint32_t iterations = 0;
+    TableCipher::KeyCheck check{};
+
+    void write(uint8_t *out) const;                          // Size bytes
+    static std::optional<KeyBlock> read(const uint8_t *in); // nullopt: not a key block
+    void writeMemoMark(uint8_t *out) const;                  // MemoMarkSize bytes
+    // The check of a memo header's mark, nullopt when the memo file has none.
+    static std::optional<TableCipher::KeyCheck> readMemoMark(const uint8_t *in);
+};
+
+// The key of one encrypted table, made from the engine's password (read
+// through the reference at each use) when first needed and again whenever
+// that password changes. A password that does not give the stored check
+// never yields a cipher, so nothing is read or written under a wrong key.
+class TableKey {
+public:
+    TableKey(std::string tableName, const KeyBlock &block, const std::string &password);
+    ~TableKey();
+    const KeyBlock &block() const { return block_; }
+    // The cipher for the current password; a PasswordError when it is
+    // missing or wrong.
+    const TableCipher &cipher() const;
+    bool usable() const;
+
+private:
+    void derive() const;
+
+    std::string tableName_;
+    KeyBlock block_;
+    const std::string &password_;
+    mutable bool tried_ = false;
+    mutable std::string triedPassword_;
+    mutable std::unique_ptr<TableCipher> cipher_; // set when the tried password matches
+};
+
+} // namespace qn::xbase

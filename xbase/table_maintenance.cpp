@@ -1,0 +1,391 @@
+// Pack, encryption and decryption: the table is copied record by record into
+// new files beside the old ones, which then replace the old ones in one
+// switch (file_switch). The old files are never written, so an interruption
+// at any moment leaves the old table or the new one.
+
+#include "xbase/file_switch.h"
+#include "xbase/table.h"
+#include "xbase/xbase_error.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+namespace qn::xbase {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr size_t FlushSize = size_t(4) << 20;
+
+void putLe32(uint8_t *p, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = uint8_t(v >> (8 * i));
+}
+void putBe32(uint8_t *p, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = uint8_t(v >> (24 - 8 * i));
+}
+
+// Appends to a new file through a large buffer, so that a big table costs few
+// system calls.
+class BufferedWriter {
+public:
+    explicit BufferedWriter(const fs::path &path) : file_(path, BinaryFile::Mode::Create) {}
+    uint64_t position() const { return flushed_ + buffer_.size(); }
+    // Room for n more bytes at the end; the pointer is valid until the next call.
+    uint8_t *grow(size_t n)
+    {
+        size_t old = buffer_.size();
+        buffer_.resize(old + n);
+        return reinterpret_cast<uint8_t *>(buffer_.data()) + old;
+    }
+    void maybeFlush()
+    {
+        if (buffer_.size() >= FlushSize)
+            flush();
+    }
+    void flush()
+    {
+        if (buffer_.empty())
+            return;
+        file_.writeAt(flushed_, buffer_.data(), buffer_.size());
+        flushed_ += buffer_.size();
+        buffer_.clear();
+    }
+    BinaryFile &file() { return file_; }
+    void finish()
+    {
+        flush();
+        file_.sync();
+        file_.close();
+    }
+
+private:
+    BinaryFile file_;
+    std::string buffer_;
+    uint64_t flushed_ = 0;
+};
+
+// The new memo file: the old header (block size and the unused bytes kept,
+// the key mark set or cleared), then the memos one after the other.
+class MemoWriter {
+public:
+    MemoWriter(const fs::path &path, MemoFile &old, const std::optional<KeyBlock> &key, const TableCipher *cipher)
+        : out_(path), blockSize_(old.blockSize()), cipher_(cipher)
+    {
+        uint32_t first = (512 + blockSize_ - 1) / blockSize_;
+        size_t headerBytes = size_t(first) * blockSize_;
+        uint8_t *h = out_.grow(headerBytes);
+        old.readHeaderBytes(h, 512);
+        std::memset(h + KeyBlock::MemoMarkOffset, 0, KeyBlock::MemoMarkSize);
+        if (key)
+            key->writeMemoMark(h + KeyBlock::MemoMarkOffset);
+        next_ = first;
+    }
+    uint32_t append(const std::string &text)
+    {
+        uint64_t blocks = (8 + uint64_t(text.size()) + blockSize_ - 1) / blockSize_;
+        if (next_ + blocks > 0xFFFFFFFFu)
+            throw XbaseError("The new memo file would be too large");
+        uint32_t block = uint32_t(next_);
+        uint8_t *p = out_.grow(size_t(blocks * blockSize_));
+        putBe32(p, 1);
+        putBe32(p + 4, uint32_t(text.size()));
+        std::memcpy(p + 8, text.data(), text.size());
+        std::memset(p + 8 + text.size(), 0, size_t(blocks * blockSize_) - 8 - text.size());
+        if (cipher_)
+            cipher_->encrypt(TableCipher::Domain::Memo, block, p + 8, text.size());
+        next_ += blocks;
+        out_.maybeFlush();
+        return block;
+    }
+    void finish()
+    {
+        out_.flush();
+        uint8_t next[4];
+        putBe32(next, uint32_t(next_));
+        out_.file().writeAt(0, next, 4);
+        out_.finish();
+    }
+
+private:
+    BufferedWriter out_;
+    uint32_t blockSize_;
+    const TableCipher *cipher_;
+    uint64_t next_ = 0;
+};
+
+void setMemoPointer(const FieldInfo &f, char *image, uint32_t block)
+{
+    if (f.length == 4) {
+        putLe32(reinterpret_cast<uint8_t *>(image + f.offset), block);
+        return;
+    }
+    char text[16];
+    std::snprintf(text, sizeof text, "%10u", block);
+    std::memcpy(image + f.offset, text, 10);
+}
+
+} // namespace
+
+struct Table::Rewrite {
+    const char *what = "";
+    bool dropDeleted = false;     // pack
+    bool rebuildIndexes = false;  // pack
+    std::optional<KeyBlock> key;  // the new files' key; nullopt: clear
+    const TableCipher *cipher = nullptr;
+};
+
+void Table::report(int value) const
+{
+    if (settings_.progress)
+        settings_.progress(value);
+}
+
+void Table::attachKey()
+{
+    key_.reset();
+    dbf_->setKey(nullptr);
+    if (memo_)
+        memo_->setKey(nullptr);
+    const std::optional<KeyBlock> &block = dbf_->keyBlock();
+    if (block) {
+        if (memo_ && (!memo_->keyMark() || *memo_->keyMark() != block->check))
+            throw XbaseError("The memo file " + memo_->path().string() + " does not belong to the encrypted table " +
+                             path().string());
+        key_ = std::make_unique<TableKey>(path().string(), *block, settings_.password);
+        dbf_->setKey(key_.get());
+        if (memo_)
+            memo_->setKey(key_.get());
+    } else if (memo_ && memo_->keyMark()) {
+        throw XbaseError("The memo file " + memo_->path().string() + " is encrypted but its table " +
+                         path().string() + " is not");
+    }
+}
+
+void Table::encrypt()
+{
+    if (settings_.password.empty())
+        throw XbaseError("Cannot encrypt table " + path().string() + ": no password is set");
+    if (key_) {
+        key_->cipher(); // already encrypted: fine under this password, an error under another
+        return;
+    }
+    TableCipher cipher(settings_.password, TableCipher::newSalt(), TableCipher::iterationsForNewKeys());
+    Rewrite plan;
+    plan.what = "encrypt";
+    plan.key = KeyBlock{cipher.salt(), cipher.iterations(), cipher.keyCheck()};
+    plan.cipher = &cipher;
+    rewrite(plan);
+}
+
+void Table::decrypt()
+{
+    if (!key_)
+        return;
+    key_->cipher();
+    Rewrite plan;
+    plan.what = "decrypt";
+    rewrite(plan);
+}
+
+void Table::pack()
+{
+    Rewrite plan;
+    plan.what = "pack";
+    plan.dropDeleted = true;
+    plan.rebuildIndexes = true;
+    if (key_) {
+        plan.key = key_->block();
+        plan.cipher = &key_->cipher();
+    }
+    rewrite(plan);
+}
+
+void Table::rewrite(const Rewrite &plan)
+{
+    if (access() != Access::Exclusive)
+        throw XbaseError(std::string("Cannot ") + plan.what + " table " + path().string() +
+                         ": it must be open exclusively");
+    commit();
+    if (key_)
+        key_->cipher(); // the old key must be right before anything is written
+    report(0);
+
+    const fs::path table = path();
+    std::vector<fs::path> openIndexFiles;
+    for (auto &x : indexes_)
+        openIndexFiles.push_back(x->path());
+    const int savedOrder = order_;
+    const uint32_t savedRecno = eof_ ? 0 : recno_;
+
+    // A production index that is on disk but closed would no longer match
+    // the packed records; it is rebuilt with the others.
+    if (plan.rebuildIndexes) {
+        fs::path cdx = siblingWithExtension(table, ".CDX");
+        bool open = std::any_of(indexes_.begin(), indexes_.end(), [&](const auto &x) {
+            return fs::exists(cdx) && fs::equivalent(x->path(), cdx);
+        });
+        if (!open && fs::exists(cdx))
+            addIndex(CdxIndex::open(cdx, true));
+    }
+
+    std::vector<fs::path> targets{table};
+    if (memo_)
+        targets.push_back(memo_->path());
+    if (plan.rebuildIndexes)
+        for (auto &x : indexes_)
+            targets.push_back(x->path());
+
+    try {
+        // The new table file: the old header with the key block taken out
+        // and/or put in at its end (after the field list and anything other
+        // programs keep there), byte 15 telling whether it is encrypted.
+        std::string header(dbf_->headerLength(), '\0');
+        dbf_->file().readAt(0, header.data(), header.size());
+        if (dbf_->keyBlock())
+            header.resize(header.size() - KeyBlock::Size);
+        if (plan.key) {
+            size_t at = header.size();
+            header.resize(at + KeyBlock::Size);
+            plan.key->write(reinterpret_cast<uint8_t *>(header.data()) + at);
+        }
+        if (header.size() > 0xFFFF)
+            throw XbaseError("The header of table " + table.string() + " is too long to add a key");
+        auto *h = reinterpret_cast<uint8_t *>(header.data());
+        h[15] = plan.key ? 1 : 0;
+        h[8] = uint8_t(header.size());
+        h[9] = uint8_t(header.size() >> 8);
+        std::time_t now = std::time(nullptr);
+        std::tm tm{};
+        localtime_r(&now, &tm);
+        h[1] = uint8_t(tm.tm_year % 100);
+        h[2] = uint8_t(tm.tm_mon + 1);
+        h[3] = uint8_t(tm.tm_mday);
+
+        BufferedWriter records(file_switch::newNameFor(table));
+        std::memcpy(records.grow(header.size()), header.data(), header.size());
+        std::optional<MemoWriter> memos;
+        if (memo_)
+            memos.emplace(file_switch::newNameFor(memo_->path()), *memo_, plan.key, plan.cipher);
+
+        std::vector<int> memoFields;
+        for (size_t i = 0; i < fields().size(); ++i)
+            if (fields()[i].type == 'M' || fields()[i].type == 'G')
+                memoFields.push_back(int(i));
+
+        std::vector<std::vector<CdxEntry>> entries(plan.rebuildIndexes ? tags_.size() : 0);
+        const uint32_t count = dbf_->recordCount();
+        const int span = plan.rebuildIndexes ? 90 : 99;
+        int reported = 0;
+        uint32_t written = 0;
+        std::string image(recordLength(), ' ');
+        std::string fresh(recordLength(), ' ');
+        for (uint32_t r = 1; r <= count; ++r) {
+            dbf_->readRecord(r, image.data());
+            if (plan.dropDeleted && image[0] == '*')
+                continue;
+            uint32_t n = ++written;
+            fresh = image;
+            for (int f : memoFields) {
+                recno_ = r; // for the messages about a damaged pointer
+                uint32_t block = memoPointer(f, image.data());
+                if (block == 0)
+                    continue;
+                if (!memo_)
+                    throw XbaseError("Table " + table.string() + " has no memo file");
+                setMemoPointer(fields()[size_t(f)], fresh.data(), memos->append(memo_->read(block)));
+            }
+            // Keys come from the old image, whose memo pointers still lead
+            // into the old memo file, under the record's new number.
+            for (size_t t = 0; t < entries.size(); ++t)
+                if (auto k = tagKey(*tags_[t], image.data(), n))
+                    entries[t].push_back(CdxEntry{std::move(*k), n});
+            if (plan.cipher)
+                plan.cipher->encrypt(TableCipher::Domain::Record, n, reinterpret_cast<uint8_t *>(fresh.data()) + 1,
+                                     fresh.size() - 1);
+            std::memcpy(records.grow(fresh.size()), fresh.data(), fresh.size());
+            records.maybeFlush();
+            int value = int(uint64_t(r) * uint64_t(span) / count);
+            if (value > reported)
+                report(reported = value);
+        }
+        *records.grow(1) = 0x1A;
+        records.flush();
+        uint8_t countBytes[4];
+        putLe32(countBytes, written);
+        records.file().writeAt(4, countBytes, 4);
+        records.finish();
+        if (memos)
+            memos->finish();
+
+        if (plan.rebuildIndexes) {
+            size_t t = 0;
+            for (auto &x : indexes_) {
+                auto index = CdxIndex::create(file_switch::newNameFor(x->path()));
+                for (size_t i = 0; i < x->tagCount(); ++i, ++t) {
+                    const CdxTagInfo &info = tags_[t]->tag->info();
+                    std::vector<CdxEntry> &list = entries[t];
+                    if (info.unique) {
+                        std::stable_sort(list.begin(), list.end(), [](const CdxEntry &a, const CdxEntry &b) {
+                            return a.key != b.key ? a.key < b.key : a.recno < b.recno;
+                        });
+                        list.erase(std::unique(list.begin(), list.end(),
+                                               [](const CdxEntry &a, const CdxEntry &b) { return a.key == b.key; }),
+                                   list.end());
+                    }
+                    index->writeTag(info, std::move(list));
+                }
+                index->flush();
+            }
+            report(99);
+        }
+        fs::path folder = table.parent_path().empty() ? fs::path(".") : table.parent_path();
+        syncDirectory(folder);
+    } catch (const SimulatedCrash &) {
+        throw; // a crash leaves whatever it leaves; the next open cleans up
+    } catch (...) {
+        file_switch::discard(targets);
+        throw;
+    }
+
+    file_switch::commit(table, targets);
+    reopenAfterSwitch(openIndexFiles, savedOrder, plan.dropDeleted ? 0 : savedRecno);
+    report(100);
+}
+
+void Table::reopenAfterSwitch(const std::vector<fs::path> &indexFiles, int order, uint32_t recno)
+{
+    const fs::path table = path();
+    const Access mode = access();
+    entry_.reset();
+    locks_.clear();
+    tags_.clear();
+    indexes_.clear();
+    memo_.reset();
+    dbf_.reset();
+    key_.reset();
+    closed_ = true; // until every file is open again
+    dbf_ = DbfFile::open(table, mode);
+    if (dbf_->hasMemoFields())
+        memo_ = MemoFile::open(siblingWithExtension(table, ".FPT"), dbf_->writable(), mode != Access::Shared);
+    attachKey();
+    for (const fs::path &p : indexFiles)
+        addIndex(CdxIndex::open(p, dbf_->writable()));
+    closed_ = false;
+    order_ = order <= tagCount() ? order : 0;
+    buffer_.assign(recordLength(), ' ');
+    diskImage_ = buffer_;
+    dirty_ = false;
+    if (recno >= 1 && recno <= dbf_->recordCount())
+        go(recno);
+    else
+        goTop();
+}
+
+} // namespace qn::xbase
