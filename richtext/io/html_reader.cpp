@@ -158,53 +158,53 @@ void TQnHTMLReader::message(const std::string &text)
 
 void TQnHTMLReader::readTag(Tag &tag)
 {
-    // pos_ is just after '<'. The name runs to the first blank (or the end
+    // at_ is just after '<'. The name runs to the first blank (or the end
     // of the tag; a '/' after a name is the empty-element mark).
     tag.Name.clear();
     tag.Count = 0;
     const size_t n = src_.size();
-    while (pos_ < n) {
-        const char c = src_[pos_];
+    while (at_ < n) {
+        const char c = src_[at_];
         if (isBlank(static_cast<uint8_t>(c)) || c == '>' || (c == '/' && !tag.Name.empty()))
             break;
         if (tag.Name.size() < static_cast<size_t>(kMaxTagName))
             tag.Name.push_back(lower(c));
-        ++pos_;
+        ++at_;
     }
     for (;;) {
-        while (pos_ < n && (isBlank(static_cast<uint8_t>(src_[pos_])) || src_[pos_] == '/'))
-            ++pos_;
-        if (pos_ >= n)
+        while (at_ < n && (isBlank(static_cast<uint8_t>(src_[at_])) || src_[at_] == '/'))
+            ++at_;
+        if (at_ >= n)
             return;
-        if (src_[pos_] == '>') {
-            ++pos_;
+        if (src_[at_] == '>') {
+            ++at_;
             return;
         }
         Attr attr;
-        while (pos_ < n) {
-            const char c = src_[pos_];
+        while (at_ < n) {
+            const char c = src_[at_];
             if (c == '=' || c == '>' || isBlank(static_cast<uint8_t>(c)))
                 break;
             if (attr.Name.size() < static_cast<size_t>(kMaxAttrValue))
                 attr.Name.push_back(lower(c));
-            ++pos_;
+            ++at_;
         }
-        size_t look = pos_;
+        size_t look = at_;
         while (look < n && isBlank(static_cast<uint8_t>(src_[look])))
             ++look;
         if (look < n && src_[look] == '=') {
-            pos_ = look + 1;
-            while (pos_ < n && isBlank(static_cast<uint8_t>(src_[pos_])))
-                ++pos_;
+            at_ = look + 1;
+            while (at_ < n && isBlank(static_cast<uint8_t>(src_[at_])))
+                ++at_;
             // The value runs to the next blank outside quotes; the quotes
             // are dropped. Only the first kMaxAttrValue characters are kept.
             char quote = 0;
-            while (pos_ < n) {
-                const char c = src_[pos_];
+            while (at_ < n) {
+                const char c = src_[at_];
                 if (quote) {
                     if (c == quote) {
                         quote = 0;
-                        ++pos_;
+                        ++at_;
                         continue;
                     }
                 } else {
@@ -212,16 +212,16 @@ void TQnHTMLReader::readTag(Tag &tag)
                         break;
                     if (c == '"' || c == '\'') {
                         quote = c;
-                        ++pos_;
+                        ++at_;
                         continue;
                     }
                 }
                 if (attr.Value.size() < static_cast<size_t>(kMaxAttrValue))
                     attr.Value.push_back(c);
-                ++pos_;
+                ++at_;
             }
         } else if (attr.Name.empty()) {
-            ++pos_; // a stray '=': step over it
+            ++at_; // a stray '=': step over it
             continue;
         }
         if (tag.Count < kMaxAttributes && !attr.Name.empty()) {
@@ -233,11 +233,11 @@ void TQnHTMLReader::readTag(Tag &tag)
 
 void TQnHTMLReader::readComment()
 {
-    // pos_ is just after "<!--".
-    const size_t end = src_.find("-->", pos_);
+    // at_ is just after "<!--".
+    const size_t end = src_.find("-->", at_);
     const size_t stop = end == std::string::npos ? src_.size() : end;
-    std::string text = src_.substr(pos_, stop - pos_);
-    pos_ = end == std::string::npos ? src_.size() : end + 3;
+    std::string text = src_.substr(at_, stop - at_);
+    at_ = end == std::string::npos ? src_.size() : end + 3;
     if (Comments == shcOFF || inTitle_ || !Document->IsRich())
         return;
     ensureParagraph();
@@ -306,20 +306,20 @@ void TQnHTMLReader::decodeEntities(std::string &value)
 
 void TQnHTMLReader::readEntity()
 {
-    // pos_ is just after '&'. The name ends at a blank, ';' (consumed), or
+    // at_ is just after '&'. The name ends at a blank, ';' (consumed), or
     // '&' and '<' (read again), or after kMaxEntity characters.
     std::string name;
     const size_t n = src_.size();
-    while (pos_ < n && name.size() < static_cast<size_t>(kMaxEntity)) {
-        const char c = src_[pos_];
+    while (at_ < n && name.size() < static_cast<size_t>(kMaxEntity)) {
+        const char c = src_[at_];
         if (c == ';') {
-            ++pos_;
+            ++at_;
             break;
         }
         if (isBlank(static_cast<uint8_t>(c)) || c == '&' || c == '<')
             break;
         name.push_back(c);
-        ++pos_;
+        ++at_;
     }
     if (name.empty()) {
         textChar('&'); // a lone ampersand is text
@@ -334,23 +334,23 @@ void TQnHTMLReader::readEntity()
     }
     if (ch == 13 || ch == 10)
         return;
-    addChar(static_cast<uint8_t>(ch));
+    AddChar(static_cast<uint8_t>(ch));
 }
 
 void TQnHTMLReader::skipRawText(std::string_view endTag)
 {
     // Script and style bodies are no text: skip to their end tag.
     const size_t n = src_.size();
-    while (pos_ < n) {
-        const size_t lt = src_.find("</", pos_);
+    while (at_ < n) {
+        const size_t lt = src_.find("</", at_);
         if (lt == std::string::npos) {
-            pos_ = n;
+            at_ = n;
             return;
         }
-        pos_ = lt + 2;
-        if (n - pos_ >= endTag.size() && sameText(std::string_view(src_).substr(pos_, endTag.size()), endTag)) {
-            const size_t gt = src_.find('>', pos_);
-            pos_ = gt == std::string::npos ? n : gt + 1;
+        at_ = lt + 2;
+        if (n - at_ >= endTag.size() && sameText(std::string_view(src_).substr(at_, endTag.size()), endTag)) {
+            const size_t gt = src_.find('>', at_);
+            at_ = gt == std::string::npos ? n : gt + 1;
             return;
         }
     }
@@ -369,19 +369,19 @@ int TQnHTMLReader::tableColumns(size_t from)
         int Row = 0, Max = 0;
     };
     std::vector<Frame> stack{{from}};
-    const size_t saved = pos_;
-    pos_ = from;
+    const size_t saved = at_;
+    at_ = from;
     int result = 0;
     const size_t n = src_.size();
     Tag tag;
     while (!stack.empty()) {
-        const size_t lt = pos_ < n ? src_.find('<', pos_) : std::string::npos;
+        const size_t lt = at_ < n ? src_.find('<', at_) : std::string::npos;
         if (lt == std::string::npos)
             break;
-        pos_ = lt + 1;
-        if (src_.compare(pos_, 3, "!--") == 0) {
-            const size_t end = src_.find("-->", pos_ + 3);
-            pos_ = end == std::string::npos ? n : end + 3;
+        at_ = lt + 1;
+        if (src_.compare(at_, 3, "!--") == 0) {
+            const size_t end = src_.find("-->", at_ + 3);
+            at_ = end == std::string::npos ? n : end + 3;
             continue;
         }
         readTag(tag);
@@ -389,7 +389,7 @@ int TQnHTMLReader::tableColumns(size_t from)
         if (tag.Name == "script" || tag.Name == "style") {
             skipRawText(tag.Name);
         } else if (tag.Name == "table") {
-            stack.push_back({pos_});
+            stack.push_back({at_});
         } else if (tag.Name == "tr") {
             f.Max = std::max(f.Max, f.Row);
             f.Row = 0;
@@ -413,28 +413,12 @@ int TQnHTMLReader::tableColumns(size_t from)
         result = f.Max;
         stack.pop_back();
     }
-    pos_ = saved;
+    at_ = saved;
     return result;
 }
 
 // ---------------------------------------------------------------------------
 // Building
-
-void TQnHTMLReader::storeChar(uint8_t c, const TCharAttr &attr)
-{
-    if (line_->Capacity - line_->Length < 4)
-        line_ = Document->AppendLine(par_, 60);
-    const int n = line_->Length;
-    line_->Text[n] = c;
-    line_->Text[n + 1] = 0;
-    if (line_->Attrs) {
-        TCharAttr &a = line_->Attrs[n];
-        a = attr;
-        if (!(attr.Style & kStyleObject))
-            Document->FillPlainMetrics(a, c);
-    }
-    line_->Length = static_cast<uint16_t>(n + 1);
-}
 
 void TQnHTMLReader::storeText(std::string_view text, const TCharAttr &attr)
 {
@@ -451,7 +435,7 @@ bool TQnHTMLReader::parHasText() const
     return false;
 }
 
-void TQnHTMLReader::addChar(uint8_t c)
+void TQnHTMLReader::AddChar(uint8_t c)
 {
     if (c == 0)
         return;
@@ -459,16 +443,12 @@ void TQnHTMLReader::addChar(uint8_t c)
     if (pendingBlank_) {
         pendingBlank_ = false;
         // One blank between words; none at the start of a paragraph or line.
-        // The blank belongs to the text before it (it came before the tag
-        // that changed the attribute), unless that is an address or object.
-        TCharAttr a = attr_;
-        if (linkOpen_ && linkText_ == 0)
+        // The blank takes the attribute in effect where it stood in the
+        // source (before a tag that changed it); never the link mark of a
+        // link that had not started.
+        TCharAttr a = blankAttr_;
+        if (!(attr_.Style & kStyleDoubleUnderline) || (linkOpen_ && linkText_ == 0))
             a.Style &= static_cast<uint16_t>(~kStyleDoubleUnderline);
-        if (line_->Length > 0 && line_->Attrs) {
-            const TCharAttr &prev = line_->Attrs[line_->Length - 1];
-            if (!(prev.Style & (kStyleHidden | kStyleObject | kStyleListNumber | kStyleRaised)))
-                a = prev;
-        }
         if (line_->Length > 0) {
             const uint8_t last = line_->Text[line_->Length - 1];
             if (last != ' ' && last != 10)
@@ -492,7 +472,13 @@ void TQnHTMLReader::textChar(uint8_t c)
     if (inPre_) {
         if (c == 13)
             return;
+        if (c != 10)
+            preStart_ = false;
         if (c == 10) {
+            if (preStart_) { // a line end right after the tag is no text
+                preStart_ = false;
+                return;
+            }
             ensureParagraph();
             storeChar(10, attr_);
             return;
@@ -505,6 +491,8 @@ void TQnHTMLReader::textChar(uint8_t c)
     } else if (c == ' ' || c == 9 || c == 10 || c == 13) {
         // Line ends and runs of blanks in the source are one blank, as a
         // browser shows them: lines broken inside a sentence stay words.
+        if (!pendingBlank_)
+            blankAttr_ = attr_;
         pendingBlank_ = true;
         return;
     }
@@ -512,7 +500,7 @@ void TQnHTMLReader::textChar(uint8_t c)
         if (c == 0 || c == 10 || c == 13)
             return;
     }
-    addChar(c);
+    AddChar(c);
 }
 
 int32_t TQnHTMLReader::levelIndent() const
@@ -677,6 +665,7 @@ void TQnHTMLReader::handleTag(const Tag &tag)
             attr_.FontIndex = static_cast<uint8_t>(slot);
         attr_.Size = 10;
         inPre_ = true;
+        preStart_ = true;
     } else if (t == "/pre") {
         if (!inPre_)
             return;
@@ -878,7 +867,7 @@ void TQnHTMLReader::tableTag(const Tag &tag)
         ++table_.Nested; // a table inside a cell: its tags are ignored
         return;
     }
-    const int columns = tableColumns(pos_);
+    const int columns = tableColumns(at_);
     const std::string *border = tag.Find("border");
     int borderWidth = 1;
     if (border && !border->empty())
@@ -1066,7 +1055,7 @@ void TQnHTMLReader::imageTag(const Tag &tag)
             Document->OnNeedObject(object->Tag, *object);
     }
     ensureParagraph();
-    addChar(1); // flushes a pending blank before the object
+    AddChar(1); // flushes a pending blank before the object
     TLine *l = line_;
     TCharAttr &a = l->Attrs[l->Length - 1];
     a.Style |= kStyleObject;
@@ -1213,23 +1202,14 @@ int TQnHTMLReader::Read(TQnStream &stream, TParagraph *&first)
             src_.append(chunk, static_cast<size_t>(got));
         }
     }
-    pos_ = 0;
+    at_ = 0;
     attr_ = TCharAttr{};
     attr_.Size = htmlPoints(3);
     if (AutoText)
         attr_.Style |= kStyleAutoText;
     htmlSize_ = 3;
     coloursUsed_ = 0;
-    if (Paragraph) {
-        par_ = Paragraph;
-        line_ = par_->LastLine();
-        first_ = Paragraph;
-    } else {
-        par_ = nullptr;
-        Document->NewParagraph(par_, 60);
-        line_ = par_->Lines;
-        first_ = par_;
-    }
+    StartTarget(60);
     first = first_;
 
     TQnProgress progress(static_cast<int64_t>(src_.size()));
@@ -1237,18 +1217,17 @@ int TQnHTMLReader::Read(TQnStream &stream, TParagraph *&first)
         endLink();
         if (table_.Open && table_.Nested == 0 && table_.RowOpen)
             fillRow();
-        for (TParagraph *p = first_; p; p = p->Next)
-            p->State |= kStateRebreak | kStateRepaint;
+        MarkParagraphsRead(false);
     };
     try {
         Tag tag;
         const size_t n = src_.size();
-        while (pos_ < n) {
-            const uint8_t c = static_cast<uint8_t>(src_[pos_++]);
-            if (c == '<' && pos_ < n) {
-                const char d = src_[pos_];
-                if (src_.compare(pos_, 3, "!--") == 0) {
-                    pos_ += 3;
+        while (at_ < n) {
+            const uint8_t c = static_cast<uint8_t>(src_[at_++]);
+            if (c == '<' && at_ < n) {
+                const char d = src_[at_];
+                if (src_.compare(at_, 3, "!--") == 0) {
+                    at_ += 3;
                     readComment();
                 } else if ((d >= 'a' && d <= 'z') || (d >= 'A' && d <= 'Z') || d == '/' ||
                            d == '!' || d == '?') {
@@ -1262,7 +1241,7 @@ int TQnHTMLReader::Read(TQnStream &stream, TParagraph *&first)
             } else {
                 textChar(c);
             }
-            progress.Step(static_cast<int64_t>(pos_));
+            progress.Step(static_cast<int64_t>(at_));
         }
         finish();
     } catch (...) {

@@ -6,7 +6,8 @@
 // ignored; no input makes it fail, loop or hold more than a bounded amount of
 // state besides the text it stores.
 //
-// Use: set Header and Document (both required), optionally Paragraph (read
+// It derives from TQnTextReader, whose targets, options and results it
+// shares. Use: set Header and Document (both required), optionally Paragraph (read
 // into it) and the options, then Read. Without a paragraph the paragraphs read
 // form an unlinked chain that the caller links in (InsertParagraphs) or frees
 // (TQnRTFText::FreeParagraphChain); ReadHTMLDocument does that for a whole
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include "richtext/io/stream.h"
+#include "richtext/io/text_reader.h"
 #include "richtext/model/rtf_text.h"
 
 namespace qn {
@@ -44,18 +46,12 @@ using TQnMessageHook = std::function<void(const std::string &text)>;
 TQnMessageHook SetMessageHook(TQnMessageHook hook);
 void ShowEngineMessage(const std::string &text);
 
-class TQnHTMLReader {
+class TQnHTMLReader : public TQnTextReader {
 public:
     TQnHTMLReader();
     virtual ~TQnHTMLReader();
     TQnHTMLReader(const TQnHTMLReader &) = delete;
     TQnHTMLReader &operator=(const TQnHTMLReader &) = delete;
-
-    TTextHeader *Header = nullptr;
-    TQnRTFText *Document = nullptr;
-    TParagraph *Paragraph = nullptr; // read into this one (optional)
-    bool InsertInto = false; // reading into an existing document: colours stay
-    bool AutoText = false;   // every character read is also automatic text
 
     // Options of the storage layer.
     TStoreHTMLComment Comments = shcFootnote;
@@ -65,13 +61,13 @@ public:
     // Shows "Table not\tcorrect" and the like; the engine-wide hook by default.
     TQnMessageHook OnMessage;
 
-    // 0 ok, 2 failure while building paragraphs, 7 input or memory failure.
-    uint8_t ErrorState = 0;
-
     // Reads the whole stream; first receives the first paragraph read (also
     // when an exception is passed on). Throws EQnRTFText "Wrong Arguments"
     // without header or document. Returns 0, or 7 when the stream fails.
-    virtual int Read(TQnStream &stream, TParagraph *&first);
+    int Read(TQnStream &stream, TParagraph *&first) override;
+    // Text outside tags: blanks and line ends collapse to one blank between
+    // words, as a browser shows them.
+    void AddChar(uint8_t c) override;
 
     // Turns an image name into a graphic. The default loads a bitmap file by
     // the name, then by the name inside PictureDir; nullptr when none loads.
@@ -114,7 +110,6 @@ private:
     };
 
     // Input.
-    bool atEnd() const { return pos_ >= src_.size(); }
     void readTag(Tag &tag);
     void readComment();
     void readEntity();
@@ -123,8 +118,7 @@ private:
     int tableColumns(size_t from);
 
     // Building.
-    void addChar(uint8_t c);
-    void storeChar(uint8_t c, const TCharAttr &attr);
+    void storeChar(uint8_t c, const TCharAttr &attr) { StoreChar(c, attr, 60); }
     void storeText(std::string_view text, const TCharAttr &attr);
     void textChar(uint8_t c);
     bool parHasText() const;
@@ -161,15 +155,13 @@ private:
     static uint8_t htmlPoints(int size);
 
     std::string src_;
-    size_t pos_ = 0;
-    TParagraph *first_ = nullptr;
-    TParagraph *par_ = nullptr;
-    TLine *line_ = nullptr;
-    TCharAttr attr_;
+    size_t at_ = 0; // reading position in src_
     bool pendingBlank_ = false;
+    TCharAttr blankAttr_; // attribute where the pending blank stood
     bool endPending_ = false; // the next text starts a new paragraph
     bool inTitle_ = false;
     bool inPre_ = false;
+    bool preStart_ = false; // nothing read since <pre>
     TCharAttr preSaved_;
     bool inHeading_ = false;
     TCharAttr headingSaved_;

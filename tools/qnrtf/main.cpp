@@ -1,14 +1,19 @@
-// qnrtf IN OUT: converts between RTF and plain text through the rich text
-// engine. IN is read as RTF when it starts with "{\rtf" after blanks, else as
-// plain text; OUT is written as RTF when its name ends in ".rtf" (any case),
-// else as plain text; "-" as OUT writes to standard output.
+// qnrtf IN OUT: converts between RTF, HTML and plain text through the rich
+// text engine. IN is read as RTF when it starts with "{\rtf" after blanks, as
+// HTML when its name contains ".htm" (any case) or it starts with a tag, else
+// as plain text; OUT is written as RTF when its name ends in ".rtf" (any
+// case), as HTML when it contains ".htm", else as plain text; "-" as OUT
+// writes to standard output.
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <filesystem>
 #include <string>
 
+#include "richtext/io/html_reader.h"
+#include "richtext/io/html_writer.h"
 #include "richtext/io/rtf_reader.h"
 #include "richtext/io/rtf_writer.h"
 #include "richtext/io/stream.h"
@@ -33,6 +38,33 @@ bool startsAsRtf(qn::TQnStream &in)
                      buffer[i] == '\n'))
         ++i;
     return n - i >= 5 && std::memcmp(buffer + i, "{\\rtf", 5) == 0;
+}
+
+std::string lowerCase(std::string text)
+{
+    for (char &c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+bool isHtmlName(const std::string &name)
+{
+    return lowerCase(std::filesystem::path(name).filename().string()).find(".htm") !=
+           std::string::npos;
+}
+
+// A tag first: "<" and a letter or "!" after blanks.
+bool startsAsHtml(qn::TQnStream &in)
+{
+    char buffer[512];
+    const int64_t n = in.Read(buffer, sizeof buffer);
+    in.Seek(0);
+    int64_t i = 0;
+    while (i < n && (buffer[i] == ' ' || buffer[i] == '\t' || buffer[i] == '\r' ||
+                     buffer[i] == '\n'))
+        ++i;
+    return n - i >= 2 && buffer[i] == '<' &&
+           (std::isalpha(static_cast<unsigned char>(buffer[i + 1])) || buffer[i + 1] == '!');
 }
 
 bool endsWithRtf(const std::string &name)
@@ -62,9 +94,13 @@ int main(int argc, char **argv)
 
         qn::TQnRTFText doc;
         const bool rtf = startsAsRtf(in);
+        const bool html = !rtf && (isHtmlName(inName) || startsAsHtml(in));
         qn::TQnRtfReader rtfReader;
+        qn::TQnHTMLReader htmlReader;
         qn::TQnTextReader textReader;
-        qn::TQnTextReader &reader = rtf ? rtfReader : textReader;
+        qn::TQnTextReader &reader = rtf ? rtfReader : html ? htmlReader : textReader;
+        if (html) // the HTML reader takes the page's title and colours
+            doc.Clear();
         reader.Header = doc.Header.get();
         reader.Document = &doc;
         qn::TParagraph *first = nullptr;
@@ -73,7 +109,7 @@ int main(int argc, char **argv)
         qn::TLine *line = par->Lines;
         int position = 0;
         doc.InsertParagraphs(par, line, first, position);
-        doc.Header->LoadedFormat = rtf ? 2 : 3;
+        doc.Header->LoadedFormat = rtf ? 2 : html ? 4 : 3;
         in.Close();
 
         qn::TQnFileStream out;
@@ -84,6 +120,9 @@ int main(int argc, char **argv)
         int writeResult;
         if (endsWithRtf(outName)) {
             qn::TQnRTFWriter writer(doc);
+            writeResult = writer.Write(out);
+        } else if (isHtmlName(outName)) {
+            qn::TQnHTMLWriter writer(doc);
             writeResult = writer.Write(out);
         } else {
             // Plain text without the writer's closing NUL, ending with a line end.
@@ -98,7 +137,9 @@ int main(int argc, char **argv)
         if (writeResult != 0 || !closed)
             return fail("cannot write " + outName + (out.Error().empty() ? "" : ": " + out.Error()));
         if (readResult != 0)
-            return fail(inName + " ends inside a control word; what came before it was converted");
+            return fail(inName + (html ? " could not be read to its end"
+                                       : " ends inside a control word") +
+                        "; what came before it was converted");
         return 0;
     } catch (const std::exception &e) {
         return fail(inName + ": " + e.what());

@@ -338,3 +338,22 @@ TEST(HtmlReader, MissingTargetsAreWrongArguments)
 
 } // namespace
 } // namespace qn::test
+
+namespace qn::test {
+namespace {
+
+TEST(HtmlReader, BlanksKeepTheAttributeWhereTheyStood)
+{
+    TQnRTFText doc;
+    readHtml(doc, "the <b>site</b> and <i>roses</i>\n came<pre>\n a\n</pre>");
+    const TParagraph *p = doc.FirstParagraph;
+    ASSERT_EQ(TQnRTFText::ParagraphText(p), "the site and roses came");
+    EXPECT_EQ(attrAt(p, 3).Style, 0);  // before <b>
+    EXPECT_EQ(attrAt(p, 8).Style, 0);  // after </b>
+    EXPECT_EQ(attrAt(p, 18).Style, 0); // after </i>
+    // The line end right after <pre> is no text.
+    EXPECT_EQ(TQnRTFText::ParagraphText(p->Next), " a\n");
+}
+
+} // namespace
+} // namespace qn::test
