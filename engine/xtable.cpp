@@ -58,6 +58,8 @@ TXTable::TXTable() : link_(*this) {}
 
 TXTable::~TXTable()
 {
+    if (gaugeHook_)
+        xt_SetGaugeHook(nullptr, nullptr);
     if (dataSource_)
         dataSource_->RemoveLink(&link_);
 }
@@ -252,7 +254,65 @@ void TXTable::Pack()
 {
     Bracket bracket(*this);
     prepare();
-    fail("Packing is not available yet");
+    if (xt_Pack() != 0)
+        fail("Cannot pack the table");
+    // Record numbers changed: the table follows the engine.
+    if (tableOpen())
+        table_->ResyncFromCursor();
+}
+
+void TXTable::SetPassword(const std::string &password)
+{
+    Bracket bracket(*this);
+    TCStringList args{password};
+    if (xt_SetPassword(args[0]) != 0)
+        fail("Cannot set the password");
+}
+
+void TXTable::DbfEncrypt()
+{
+    Bracket bracket(*this);
+    prepare();
+    int16_t rc = xt_DbfEncrypt();
+    std::string error = rc != 0 ? engineText() : std::string();
+    int32_t code = xt_Error();
+    // The rewrite may move memo texts: the table's record (with its memo
+    // pointers) is read again whether or not it succeeded.
+    if (tableOpen())
+        table_->Refresh();
+    if (rc != 0) {
+        lastError_ = error;
+        throw EXTableError(code, "Cannot encrypt the table" +
+                                     (error.empty() ? std::string() : ": " + error));
+    }
+}
+
+void TXTable::DbfDecrypt()
+{
+    Bracket bracket(*this);
+    prepare();
+    int16_t rc = xt_DbfDecrypt();
+    std::string error = rc != 0 ? engineText() : std::string();
+    int32_t code = xt_Error();
+    if (tableOpen())
+        table_->Refresh();
+    if (rc != 0) {
+        lastError_ = error;
+        throw EXTableError(code, "Cannot decrypt the table" +
+                                     (error.empty() ? std::string() : ": " + error));
+    }
+}
+
+void TXTable::SetGaugeHook(GaugeHook hook)
+{
+    Bracket bracket(*this);
+    gaugeHook_ = std::move(hook);
+    if (gaugeHook_)
+        xt_SetGaugeHook(
+            [](void *context, int32_t value) { (*static_cast<GaugeHook *>(context))(value); },
+            &gaugeHook_);
+    else
+        xt_SetGaugeHook(nullptr, nullptr);
 }
 
 int32_t TXTable::Query(const std::string &expression)

@@ -12,6 +12,7 @@
 #include "engine/xdata_table.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,15 @@ public:
     int32_t Query(const std::string &expression);
     std::string DBFilter();
 
+    // The engine key of every table; encrypting and decrypting rewrite the
+    // open table under it (the table's record is read again afterwards).
+    void SetPassword(const std::string &password);
+    void DbfEncrypt();
+    void DbfDecrypt();
+    // Progress of pack, encryption and index builds; an empty hook stops it.
+    using GaugeHook = std::function<void(int32_t value)>;
+    void SetGaugeHook(GaugeHook hook);
+
     int32_t RecSize();
     intptr_t SysProp(int32_t code, intptr_t value);
 
@@ -99,6 +109,7 @@ private:
     int16_t createdArea_ = 0;
     bool turboRead_ = false;
     std::vector<char> recordBuffer_;
+    GaugeHook gaugeHook_;
     std::string lastError_;
 };
 

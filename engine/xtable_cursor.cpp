@@ -586,13 +586,13 @@ int TXTableCursor::replaceThroughEngine(int16_t field, char *image, const TXFiel
         kind = XT_REPLACE_DOUBLE;
         break;
     }
-    if (xt_Replace(f.name.c_str(), kind, arg) != 0) {
-        int rc = engineFailure(XT_ERR_ENGINE);
-        std::memcpy(engineBuffer, saved.data(), saved.size());
-        return rc;
-    }
-    std::memcpy(image, engineBuffer, size_t(recSize_));
-    return xrOk;
+    int rc = xt_Replace(f.name.c_str(), kind, arg) != 0 ? engineFailure(XT_ERR_ENGINE) : int(xrOk);
+    if (rc == xrOk)
+        std::memcpy(image, engineBuffer, size_t(recSize_));
+    // The engine's own record goes back, so that no later move writes the
+    // image into whatever record the engine stands on.
+    std::memcpy(engineBuffer, saved.data(), saved.size());
+    return rc;
 }
 
 int TXTableCursor::ReadMemo(int16_t field, const char *image, std::string &text)
@@ -629,13 +629,13 @@ int TXTableCursor::WriteMemo(int16_t field, char *image, const char *text, size_
     char *engineBuffer = reinterpret_cast<char *>(xt_SysProp(65000, 0));
     std::string saved(engineBuffer, size_t(recSize_));
     std::memcpy(engineBuffer, image, size_t(recSize_));
-    if (xt_Replace(fields_[size_t(field - 1)].name.c_str(), XT_REPLACE_MEMO, cut.c_str()) != 0) {
-        int rc = engineFailure(XT_ERR_ENGINE);
-        std::memcpy(engineBuffer, saved.data(), saved.size());
-        return rc;
-    }
-    std::memcpy(image, engineBuffer, size_t(recSize_));
-    return xrOk;
+    int rc = xt_Replace(fields_[size_t(field - 1)].name.c_str(), XT_REPLACE_MEMO, cut.c_str()) != 0
+                 ? engineFailure(XT_ERR_ENGINE)
+                 : int(xrOk);
+    if (rc == xrOk)
+        std::memcpy(image, engineBuffer, size_t(recSize_));
+    std::memcpy(engineBuffer, saved.data(), saved.size());
+    return rc;
 }
 
 void TXTableCursor::AddIndexDef(const std::string &tag)
