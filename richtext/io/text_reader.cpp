@@ -52,8 +52,10 @@ void TQnTextReader::StartTarget(int capacity)
 
 void TQnTextReader::NextParagraph(int capacity)
 {
+    // Lines are shrunk to their text and two; a line that would keep its
+    // size is left alone rather than copied.
     for (TLine *l = par_->Lines; l; l = l->Next)
-        if (l->Capacity > l->Length + 2)
+        if (l->Capacity > ((l->Length + 3) & ~1))
             Document->GrowLine(l, l->Length + 2);
     Document->NewParagraph(par_, capacity);
     line_ = par_->Lines;
