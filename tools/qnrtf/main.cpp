@@ -32,12 +32,14 @@ bool startsAsRtf(qn::TQnStream &in)
 {
     char buffer[512];
     const int64_t n = in.Read(buffer, sizeof buffer);
-    in.Seek(0);
     int64_t i = 0;
     while (i < n && (buffer[i] == ' ' || buffer[i] == '\t' || buffer[i] == '\r' ||
                      buffer[i] == '\n'))
         ++i;
-    return n - i >= 5 && std::memcmp(buffer + i, "{\\rtf", 5) == 0;
+    const bool rtf = n - i >= 5 && std::memcmp(buffer + i, "{\\rtf", 5) == 0;
+    // RTF is read from its opening brace; the blanks before it are no text.
+    in.Seek(rtf ? i : 0);
+    return rtf;
 }
 
 std::string lowerCase(std::string text)
