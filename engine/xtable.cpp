@@ -354,6 +354,23 @@ intptr_t TXTable::SysProp(int32_t code, intptr_t value)
     return xt_SysProp(code, value);
 }
 
+// ---------------------------------------------------------- start and end
+
+void StartTableEngine(TXVersionReader version)
+{
+    xt_SetStringType(1);
+    xt_ErrorLevel(1);
+    char text[256] = "";
+    int32_t length = (version ? version : xt_Version)(text, sizeof text);
+    if (length <= 0 || text[0] == '\0')
+        throw EXTableError(xrOk, "xBase Table Engine Requires XTE32.DLL Version 2.40.00 or later.");
+}
+
+void StopTableEngine()
+{
+    xt_CloseAll();
+}
+
 // ------------------------------------------------------------ settings
 
 namespace {

@@ -113,6 +113,14 @@ private:
     std::string lastError_;
 };
 
+// The engine's start and end for the program: zero-terminated strings, error
+// level 1, and a version text, else EXTableError with the message
+// "xBase Table Engine Requires XTE32.DLL Version 2.40.00 or later.". The
+// version reader is replaceable for tests.
+using TXVersionReader = int32_t (*)(char *buffer, int32_t size);
+void StartTableEngine(TXVersionReader version = nullptr);
+void StopTableEngine(); // closes every table
+
 enum TXTableDateFrmt { dfAmerican, dfAnsi, dfBritish, dfFrench, dfGerman, dfItalian, dfSpanish };
 
 // Engine-wide settings. Each setter keeps the value and hands it to the

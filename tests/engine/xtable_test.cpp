@@ -754,6 +754,76 @@ TEST_F(EngineTest, EncryptedTableReadsUnderItsPassword)
     EXPECT_EQ(table.MemoText("ENTRY"), "secret two, changed");
 }
 
+TEST(TableEngineStart, NeedsAVersionText)
+{
+    EXPECT_NO_THROW(StartTableEngine());
+    auto noVersion = [](char *buffer, int32_t size) -> int32_t {
+        if (size > 0)
+            buffer[0] = '\0';
+        return 0;
+    };
+    try {
+        StartTableEngine(noVersion);
+        FAIL() << "started without a version";
+    } catch (const EXTableError &e) {
+        EXPECT_STREQ(e.what(), "xBase Table Engine Requires XTE32.DLL Version 2.40.00 or later.");
+    }
+}
+
+TEST_F(EngineTest, ExtraIndexesOpenWithTheTable)
+{
+    createDiary(dir / "QUILLNK.DBF");
+    TXDataTable table;
+    TXDataSource source;
+    TXTable component;
+    openDiary(table, source, component);
+    for (const char *d : {"20240102", "20240103", "20240101"})
+        addEntry(table, d, d);
+    const std::string extra = (dir / "EXTRA.CDX").string();
+    EXPECT_EQ(component.IndexTag(extra, "NEWEST", "date", 0, true, ""), 2);
+    EXPECT_EQ(table.Cursor().ActiveIndex(), "NEWEST");
+    EXPECT_EQ(datesInOrder(table), (StringList{"20240103", "20240102", "20240101"}));
+    table.Close();
+
+    component.ExtraIndexes = {extra};
+    table.Open();
+    EXPECT_EQ(table.Cursor().IndexDefs(), (StringList{"DATE", "NEWEST"}));
+    EXPECT_EQ(table.Cursor().ActiveIndex(), "NEWEST");
+    EXPECT_EQ(datesInOrder(table), (StringList{"20240103", "20240102", "20240101"}));
+    EXPECT_EQ(component.SetOrder(1), 2);
+    EXPECT_EQ(datesInOrder(table), (StringList{"20240101", "20240102", "20240103"}));
+    EXPECT_EQ(errorCode([&] { component.IndexOpen((dir / "NONE.CDX").string()); }), XT_ERR_ENGINE);
+}
+
+TEST_F(EngineTest, MemoWritesLeaveTheEnginesRecordAlone)
+{
+    createDiary(dir / "QUILLNK.DBF");
+    TXDataTable table;
+    TXDataSource source;
+    TXTable component;
+    openDiary(table, source, component);
+    addEntry(table, "20240101", "one");
+    addEntry(table, "20240102", "two");
+    ASSERT_TRUE(component.Seek("20240101"));
+    TXTableCursor &cursor = table.Cursor();
+    // An image of record 2 is given a new memo while the engine stands on record 1.
+    std::string image(size_t(cursor.RecSize()), ' ');
+    ASSERT_EQ(cursor.SetToRecNo(2), xrOk);
+    ASSERT_EQ(cursor.GetRecord(false, image.data(), nullptr), xrOk);
+    ASSERT_EQ(cursor.SetToRecNo(1), xrOk);
+    ASSERT_EQ(cursor.WriteMemo(2, image.data(), "new text", 8), xrOk);
+    std::string memo;
+    ASSERT_EQ(cursor.ReadMemo(2, image.data(), memo), xrOk);
+    EXPECT_EQ(memo, "new text");
+    // Moving away and back: record 1 was not overwritten by the image.
+    ASSERT_EQ(cursor.SetToRecNo(2), xrOk);
+    table.First();
+    EXPECT_EQ(table.FieldByName("DATE").AsString(), "20240101");
+    EXPECT_EQ(table.MemoText("ENTRY"), "one");
+    table.Next();
+    EXPECT_EQ(table.MemoText("ENTRY"), "two");
+}
+
 TEST_F(EngineTest, DataSourceTellsItsLinks)
 {
     struct Probe : TXDataLink {
