@@ -17,6 +17,10 @@ int main(int argc, char **argv)
 
     qn::ProcessPendingMessages();
     qn::TMainScreen mainScreen;
+    // Without its diary the program has nothing to show; the user has been
+    // told why.
+    if (mainScreen.StartFailed())
+        return 1;
     mainScreen.show();
     return QApplication::exec();
 }

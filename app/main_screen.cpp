@@ -86,8 +86,13 @@ QPoint CenteredPosition(const QRect &main, const QSize &form)
             main.top() + PascalDiv(main.height() - form.height(), 2)};
 }
 
-TMainScreen::TMainScreen(QWidget *parent) : QMainWindow(parent)
+TMainScreen::TMainScreen(QWidget *parent) : TMainScreen(ProgramDir(), parent) {}
+
+TMainScreen::TMainScreen(const std::string &diaryDir, QWidget *parent)
+    : QMainWindow(parent), diaryDir_(diaryDir)
 {
+    if (diaryDir_.empty() || diaryDir_.back() != '/')
+        diaryDir_ += '/';
     initAppResources();
     setWindowTitle(QStringLiteral("Quillnook"));
     setWindowIcon(QIcon(QStringLiteral(":/quillnook/quillnook.png")));
@@ -97,6 +102,7 @@ TMainScreen::TMainScreen(QWidget *parent) : QMainWindow(parent)
 
     createMenus();
     createClientArea();
+    createDiaryComponents();
 
     // The form sees every key before the control that has the focus.
     qApp->installEventFilter(this);
@@ -104,7 +110,10 @@ TMainScreen::TMainScreen(QWidget *parent) : QMainWindow(parent)
     FormCreate();
 }
 
-TMainScreen::~TMainScreen() = default;
+TMainScreen::~TMainScreen()
+{
+    closeDiaryTable();
+}
 
 void TMainScreen::createMenus()
 {
@@ -152,6 +161,7 @@ void TMainScreen::createMenus()
     N5 = Help1->addSeparator();
     About1 = Help1->addAction(QStringLiteral("About"));
 
+    connect(RebuildIndexes1, &QAction::triggered, this, &TMainScreen::RebuildIndexes1Click);
     connect(exit1, &QAction::triggered, this, &TMainScreen::exit1Click);
     connect(Contents1, &QAction::triggered, this, &TMainScreen::Contents1Click);
     connect(About1, &QAction::triggered, this, &TMainScreen::About1Click);
@@ -292,20 +302,32 @@ void TMainScreen::createActionBar()
     SaveButton->setVisible(false);
     CancelButton->setVisible(false);
 
+    connect(FirstButton, &QPushButton::clicked, this, &TMainScreen::FirstButtonClick);
     connect(PriorButton, &QPushButton::clicked, this, &TMainScreen::PriorButtonClick);
     connect(Nextbutton, &QPushButton::clicked, this, &TMainScreen::NextButtonClick);
+    connect(LastButton, &QPushButton::clicked, this, &TMainScreen::LastButtonClick);
     connect(Hidebutton, &QPushButton::clicked, this, &TMainScreen::HideButtonClick);
     connect(FlatButton1, &QPushButton::clicked, this, &TMainScreen::exit1Click);
 }
 
 void TMainScreen::FormCreate()
 {
+    DiaryXTable->SysProp(1009, 0);
     // Dates shown without an explicit format use the American short form.
     SetShortDateFormat("mm/dd/yyyy");
+    if (!OpenDiaryFile()) {
+        // The program cannot work without its diary; say why, then end.
+        startFailed_ = true;
+        ShowInformation(openFailure_);
+        close();
+        return;
+    }
     HideAllThings(!DiaryPassword.empty());
+    DiaryXTable->SetPassword(DiaryPassword);
     CurrentDate = Date();
     RecordFound = false;
-    GoToCurrentDate();
+    FindDateRecord();
+    LoadRichText();
     HelpFile = FindResourceFile("QUILLNK.HLP")
                    .value_or(std::filesystem::path(ProgramDir()) / "QUILLNK.HLP");
 }
@@ -363,6 +385,7 @@ bool TMainScreen::FormCloseQuery()
 {
     SaveButtonClick();
     ProcessPendingMessages();
+    closeDiaryTable();
     return true;
 }
 
@@ -397,37 +420,6 @@ void TMainScreen::HideAllThings(bool hide)
 void TMainScreen::SetDateCaption()
 {
     DateLabel->setText(AnsiToQString(FormatDateTime("dddd, mmmm d, yyyy", CurrentDate)));
-}
-
-void TMainScreen::GoToCurrentDate()
-{
-    // Positioning the diary table on the date and loading its entry come
-    // with the diary store; until then the date line follows the date.
-    SetDateCaption();
-}
-
-void TMainScreen::SaveButtonClick()
-{
-    // Stores the entry only when it is modified (Save shown). Without the
-    // diary store there is nothing to store yet.
-    if (!SaveButton->isVisible())
-        return;
-    SaveButton->setVisible(false);
-    CancelButton->setVisible(false);
-}
-
-void TMainScreen::PriorButtonClick()
-{
-    SaveButtonClick();
-    CurrentDate -= 1;
-    GoToCurrentDate();
-}
-
-void TMainScreen::NextButtonClick()
-{
-    SaveButtonClick();
-    CurrentDate += 1;
-    GoToCurrentDate();
 }
 
 void TMainScreen::HideButtonClick()

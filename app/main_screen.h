@@ -11,9 +11,11 @@
 #include "platform/keys.h"
 
 #include <QMainWindow>
+#include <QStringList>
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 class QAction;
@@ -22,6 +24,15 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+
+
+namespace qn::engine {
+class TXDataSource;
+class TXDataTable;
+class TXField;
+class TXTable;
+class TXTableEnv;
+} // namespace qn::engine
 
 namespace qn {
 
@@ -35,7 +46,26 @@ class TMainScreen : public QMainWindow {
     Q_OBJECT
 public:
     explicit TMainScreen(QWidget *parent = nullptr);
+    // A window on the diary in `diaryDir` rather than ProgramDir() (tests
+    // keep one diary folder per case).
+    explicit TMainScreen(const std::string &diaryDir, QWidget *parent = nullptr);
     ~TMainScreen() override;
+
+    // The diary table: the data-access layer over it with its two fields,
+    // the data source that binds them, the table component and the engine
+    // settings. Owned for the window's whole life.
+    std::unique_ptr<engine::TXDataTable> DiaryTable;
+    engine::TXField *DiaryTableDATE = nullptr;
+    engine::TXField *DiaryTableENTRY = nullptr;
+    std::unique_ptr<engine::TXDataSource> DataSource1;
+    std::unique_ptr<engine::TXTable> DiaryXTable;
+    std::unique_ptr<engine::TXTableEnv> XTableEnv1;
+
+    // The folder of the diary's files, with a trailing separator.
+    const std::string &DiaryDir() const { return diaryDir_; }
+    // True when the diary could not be opened at creation: the user has been
+    // told why and the program must end.
+    bool StartFailed() const { return startFailed_; }
 
     // State of the window.
     TDateTime CurrentDate = 0; // date of the entry on screen
@@ -98,10 +128,29 @@ public:
     void SetDateCaption();
     void FitMaximizedWindow();
 
+    // The diary store.
+    bool OpenDiaryFile();
+    bool CreateDiaryTable();
+    void CreateDiaryIndex();
+    void FindDateRecord();
+    TDateTime FirstDiaryRecord();
+    TDateTime LastDiaryRecord();
+    // Month callback of the calendar: the days (as text) of that month that
+    // hold an entry. Moves the table's record pointer.
+    void MarkEntryDays(QStringList &list, int year, int month);
+    // Why the last OpenDiaryFile failed, for the user.
+    const std::string &OpenFailure() const { return openFailure_; }
+
+    // Entries.
+    void LoadRichText();
+
     // Commands.
     void SaveButtonClick();
+    void FirstButtonClick();
     void PriorButtonClick();
     void NextButtonClick();
+    void LastButtonClick();
+    void RebuildIndexes1Click();
     void HideButtonClick();
     void exit1Click();
     void Contents1Click();
@@ -128,10 +177,15 @@ private:
     void createPrivacyPanel();
     void createActionBar();
     void placeRingChildren();
-    // Shows the entry of CurrentDate after a move.
-    void GoToCurrentDate();
+    void createDiaryComponents();
+    void closeDiaryTable();
+    // What to tell the user when the diary cannot be opened or created.
+    std::string explainOpenFailure(const std::string &engineText, bool creating) const;
 
     THelpViewer *helpViewer_ = nullptr;
+    std::string diaryDir_;
+    std::string openFailure_;
+    bool startFailed_ = false;
 };
 
 // The corrected frame of a maximized window: when the full-screen area is

@@ -1,0 +1,272 @@
+// The diary store of the main window: the table at start, date keys and
+// positioning, the moves, the month callback and "Rebuild Indexes".
+#include "app/date_key.h"
+#include "app/main_screen.h"
+#include "app/rebuild_indexes.h"
+
+#include "engine/xt.h"
+#include "engine/xtable.h"
+#include "engine/xtable_error.h"
+#include "platform/program_dir.h"
+#include "platform/qt/messages.h"
+
+#include <QPushButton>
+#include <QStringList>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace qn {
+
+namespace fs = std::filesystem;
+using engine::TXDataSource;
+using engine::TXDataTable;
+using engine::TXTable;
+using engine::TXTableEnv;
+
+namespace {
+
+// True when another process holds the file's exclusive lock (the engine
+// takes one for every table it opens exclusively).
+bool heldElsewhere(const fs::path &file)
+{
+    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
+}
+
+bool writableDir(const fs::path &dir)
+{
+    return ::access(dir.c_str(), W_OK | X_OK) == 0;
+}
+
+// The engine's gauge hook is a plain function; this carries the receiver.
+void gaugeTrampoline(void *context, int32_t value)
+{
+    (*static_cast<std::function<void(int32_t)> *>(context))(value);
+}
+
+// The rebuild dialog's view of the main window's table.
+class TDiaryRebuild : public TRebuildTarget {
+public:
+    explicit TDiaryRebuild(TMainScreen &main) : main_(main) {}
+    ~TDiaryRebuild() override { SetGaugeHook({}); }
+
+    void DisableControls() override { main_.DiaryTable->DisableControls(); }
+    void EnableControls() override { main_.DiaryTable->EnableControls(); }
+    void SetDeleted(bool on) override { main_.XTableEnv1->SetDeleted(on); }
+    std::string DBFilter() override { return main_.DiaryXTable->DBFilter(); }
+    void Query(const std::string &filter) override { main_.DiaryXTable->Query(filter); }
+    int IndexOrd() override { return main_.DiaryXTable->IndexOrd(); }
+    void CloseIndexes() override { main_.DiaryXTable->CloseIndexes(); }
+    fs::path Directory() override { return main_.DiaryDir(); }
+    void SetGaugeHook(std::function<void(int32_t)> hook) override
+    {
+        hook_ = std::move(hook);
+        if (hook_)
+            xt_SetGaugeHook(&gaugeTrampoline, &hook_);
+        else
+            xt_SetGaugeHook(nullptr, nullptr);
+    }
+    void Pack() override { main_.DiaryXTable->Pack(); }
+    void CreateIndex() override { main_.CreateDiaryIndex(); }
+    int TagArea(const std::string &tag) override { return main_.DiaryXTable->TagArea(tag); }
+    void SetOrder(int order) override { main_.DiaryXTable->SetOrder(static_cast<int16_t>(order)); }
+
+private:
+    TMainScreen &main_;
+    std::function<void(int32_t)> hook_;
+};
+
+} // namespace
+
+void TMainScreen::createDiaryComponents()
+{
+    DiaryTable = std::make_unique<TXDataTable>();
+    DataSource1 = std::make_unique<TXDataSource>(DiaryTable.get());
+    DiaryXTable = std::make_unique<TXTable>();
+    DiaryXTable->SetDataSource(DataSource1.get());
+    XTableEnv1 = std::make_unique<TXTableEnv>();
+}
+
+void TMainScreen::closeDiaryTable()
+{
+    if (!DiaryTable || !DiaryTable->Active())
+        return;
+    ProcessPendingMessages();
+    DiaryTable->Close();
+    DiaryTableDATE = DiaryTableENTRY = nullptr;
+    ProcessPendingMessages();
+}
+
+std::string TMainScreen::explainOpenFailure(const std::string &engineText, bool creating) const
+{
+    auto table = FindFileNoCase(diaryDir_, "QUILLNK.DBF");
+    if (table && heldElsewhere(*table))
+        return "The diary in " + diaryDir_ +
+               " is in use by another Quillnook (or another program). Close it and start "
+               "Quillnook again.";
+    if (!writableDir(diaryDir_))
+        return "The diary cannot be " + std::string(creating ? "created" : "opened") +
+               " because the folder " + diaryDir_ + " is not writable.";
+    return "The diary in " + diaryDir_ + " cannot be " + (creating ? "created" : "opened") +
+           ": " + (engineText.empty() ? std::string("unknown error") : engineText);
+}
+
+bool TMainScreen::OpenDiaryFile()
+{
+    openFailure_.clear();
+    auto table = FindFileNoCase(diaryDir_, "QUILLNK.DBF");
+    if (!table) {
+        if (!CreateDiaryTable()) {
+            openFailure_ = explainOpenFailure(DiaryXTable->LastError(), true);
+            return false;
+        }
+        table = FindFileNoCase(diaryDir_, "QUILLNK.DBF");
+        if (!table) {
+            openFailure_ = explainOpenFailure({}, true);
+            return false;
+        }
+    }
+    DiaryTable->TableName = table->filename().string();
+    DiaryTable->DatabaseName = diaryDir_;
+    DiaryTable->Exclusive = true;
+    try {
+        DiaryTable->Open();
+        DiaryTableDATE = &DiaryTable->FieldByName("DATE");
+        DiaryTableENTRY = &DiaryTable->FieldByName("ENTRY");
+        if (!FindFileNoCase(diaryDir_, "QUILLNK.CDX"))
+            CreateDiaryIndex();
+        DiaryXTable->SetOrder(1);
+        XTableEnv1->SetDeleted(true);
+        return true;
+    } catch (const std::exception &error) {
+        std::string text = error.what();
+        if (DiaryTable->Active())
+            DiaryTable->Close();
+        DiaryTableDATE = DiaryTableENTRY = nullptr;
+        openFailure_ = explainOpenFailure(text, false);
+        return false;
+    }
+}
+
+bool TMainScreen::CreateDiaryTable()
+{
+    const std::string path = diaryDir_ + "QUILLNK.DBF";
+    if (!DiaryXTable->CreateNew(path, 2, 2))
+        return false;
+    bool fields = DiaryXTable->CreateField("DATE", "C", 8, 0) &&
+                  DiaryXTable->CreateField("ENTRY", "M", 10, 0);
+    bool written = DiaryXTable->CreateExec();
+    return fields && written && fs::exists(path);
+}
+
+void TMainScreen::CreateDiaryIndex()
+{
+    DiaryXTable->IndexTag("", "DATE", "date", 0, false, "");
+}
+
+void TMainScreen::FindDateRecord()
+{
+    if (DiaryTable->Active()) {
+        const std::string key = DateKey(CurrentDate);
+        DiaryXTable->SetOrder(1);
+        RecordFound = DiaryXTable->Seek(key);
+    } else {
+        RecordFound = false;
+    }
+    SetDateCaption();
+}
+
+TDateTime TMainScreen::FirstDiaryRecord()
+{
+    DiaryTable->First();
+    return STOD(DiaryTableDATE->AsString());
+}
+
+TDateTime TMainScreen::LastDiaryRecord()
+{
+    DiaryTable->Last();
+    return STOD(DiaryTableDATE->AsString());
+}
+
+void TMainScreen::MarkEntryDays(QStringList &list, int year, int month)
+{
+    list.clear();
+    const int days = DaysInMonth(year, month);
+    for (int day = 1; day <= days; ++day)
+        if (DiaryXTable->Seek(DateKey(year, month, day)))
+            list.append(QString::number(day));
+}
+
+void TMainScreen::LoadRichText()
+{
+    // Moves the entry of the record found into the editor. The editor does
+    // not exist yet; the date line already shows the date positioned.
+}
+
+void TMainScreen::SaveButtonClick()
+{
+    // Stores the entry only when it is modified (Save shown). Until the
+    // editor exists there is never anything to store.
+    if (!SaveButton->isVisible())
+        return;
+    SaveButton->setVisible(false);
+    CancelButton->setVisible(false);
+}
+
+void TMainScreen::FirstButtonClick()
+{
+    SaveButtonClick();
+    DiaryXTable->SetOrder(1);
+    CurrentDate = FirstDiaryRecord();
+    FindDateRecord();
+    LoadRichText();
+}
+
+void TMainScreen::PriorButtonClick()
+{
+    SaveButtonClick();
+    CurrentDate -= 1;
+    FindDateRecord();
+    LoadRichText();
+}
+
+void TMainScreen::NextButtonClick()
+{
+    SaveButtonClick();
+    CurrentDate += 1;
+    FindDateRecord();
+    LoadRichText();
+}
+
+void TMainScreen::LastButtonClick()
+{
+    SaveButtonClick();
+    DiaryXTable->SetOrder(1);
+    CurrentDate = LastDiaryRecord();
+    FindDateRecord();
+    LoadRichText();
+}
+
+void TMainScreen::RebuildIndexes1Click()
+{
+    SaveButtonClick();
+    {
+        TDiaryRebuild target(*this);
+        TRebuildInd dialog(target, this);
+        CenterOnMainScreen(&dialog);
+        dialog.exec();
+        if (!dialog.Failure().empty())
+            ShowInformation("The indexes could not be rebuilt: " + dialog.Failure());
+    }
+    FindDateRecord();
+    LoadRichText();
+}
+
+} // namespace qn
