@@ -3,6 +3,8 @@
 #include "app/help_viewer.h"
 #include "app/ring_area.h"
 #include "app/splash_form.h"
+#include "engine/xt.h"
+#include "engine/xtable.h"
 #include "platform/modal_result.h"
 #include "platform/program_dir.h"
 #include "platform/qt/key_translation.h"
@@ -323,7 +325,8 @@ void TMainScreen::FormCreate()
         return;
     }
     HideAllThings(!DiaryPassword.empty());
-    DiaryXTable->SetPassword(DiaryPassword);
+    // The engine's key for the table, also when there is no password.
+    xt_SetPassword(DiaryPassword.c_str());
     CurrentDate = Date();
     RecordFound = false;
     FindDateRecord();

@@ -25,7 +25,6 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 
-
 namespace qn::engine {
 class TXDataSource;
 class TXDataTable;

@@ -114,8 +114,8 @@ std::string TMainScreen::explainOpenFailure(const std::string &engineText, bool 
     if (!writableDir(diaryDir_))
         return "The diary cannot be " + std::string(creating ? "created" : "opened") +
                " because the folder " + diaryDir_ + " is not writable.";
-    return "The diary in " + diaryDir_ + " cannot be " + (creating ? "created" : "opened") +
-           ": " + (engineText.empty() ? std::string("unknown error") : engineText);
+    return "The diary in " + diaryDir_ + " cannot be " + (creating ? "created" : "opened") + ": " +
+           (engineText.empty() ? std::string("unknown error") : engineText);
 }
 
 bool TMainScreen::OpenDiaryFile()

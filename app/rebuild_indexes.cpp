@@ -117,6 +117,14 @@ void TRebuildInd::run()
         // the next start.
         failure_ = error.what();
         target_.SetGaugeHook({});
+        // The old index is gone by now: write it again so that the diary
+        // can still find its dates.
+        try {
+            if (target_.TagArea("DATE") == 0)
+                target_.CreateIndex();
+            target_.SetOrder(target_.TagArea("DATE"));
+        } catch (const std::exception &) {
+        }
         target_.SetDeleted(true);
         Gauge1->setVisible(false);
         try {

@@ -25,7 +25,7 @@ TEST(DateKey, StodReadsKeysBackAndGivesTodayForAnythingElse)
     EXPECT_EQ(STOD("20260101xyz"), EncodeDate(2026, 1, 1));
 
     const TDateTime today = Date();
-    for (const char *bad : {"", "2026", "2026010", "20230229", "20261301", "20260100",
-                            "2026-1-1", "abcdefgh", " 2026010", "2026 101", "00000101"})
+    for (const char *bad : {"", "2026", "2026010", "20230229", "20261301", "20260100", "2026-1-1",
+                            "abcdefgh", " 2026010", "2026 101", "00000101"})
         EXPECT_EQ(STOD(bad), today) << '"' << bad << '"';
 }

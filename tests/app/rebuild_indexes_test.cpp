@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <vector>
 
@@ -22,8 +23,8 @@ TEST(RebuildProgress, PackShowsValuesIndexAddsUpRisesAndShowsAQuarter)
 
     p.SetPhase(TRebuildProgress::Phase::Index);
     EXPECT_EQ(p.Report(0), 0);
-    EXPECT_EQ(p.Report(1), 0);   // 0.25 rounds to 0
-    EXPECT_EQ(p.Report(2), 1);   // 0.5 rounds away from zero
+    EXPECT_EQ(p.Report(1), 0); // 0.25 rounds to 0
+    EXPECT_EQ(p.Report(2), 1); // 0.5 rounds away from zero
     EXPECT_EQ(p.Report(100), 25);
     EXPECT_EQ(p.Report(40), 25); // a fall adds nothing
     EXPECT_EQ(p.LastValue(), 40);
@@ -45,6 +46,7 @@ public:
     std::function<void(int32_t)> hook;
     bool failPack = false;
     bool cdxSeenAtPack = true;
+    bool indexOpen = true;
 
     void DisableControls() override { calls.push_back("disable"); }
     void EnableControls() override { calls.push_back("enable"); }
@@ -60,7 +62,11 @@ public:
         calls.push_back("indexord");
         return 1;
     }
-    void CloseIndexes() override { calls.push_back("closeindexes"); }
+    void CloseIndexes() override
+    {
+        calls.push_back("closeindexes");
+        indexOpen = false;
+    }
     std::filesystem::path Directory() override { return dir.path(); }
     void SetGaugeHook(std::function<void(int32_t)> h) override
     {
@@ -79,13 +85,14 @@ public:
     void CreateIndex() override
     {
         calls.push_back("index");
+        indexOpen = true;
         for (int32_t v : indexReports)
             hook(v);
     }
     int TagArea(const std::string &tag) override
     {
         calls.push_back("tagarea " + tag);
-        return 1;
+        return indexOpen ? 1 : 0;
     }
     void SetOrder(int order) override { calls.push_back("order " + std::to_string(order)); }
 };
@@ -122,17 +129,29 @@ TEST(RebuildInd, RunsBothPhasesInOrderAndClosesItself)
     EXPECT_TRUE(dialog.Failure().empty());
 
     EXPECT_FALSE(target.cdxSeenAtPack); // the old index is gone before packing
-    std::vector<std::string> expected{
-        "disable",       "deleted off",    "dbfilter",   "query ",  "indexord",
-        "closeindexes",  "hook",           "pack",       "unhook",  "hook",
-        "index",         "tagarea DATE",   "order 1",    "order 1", "deleted on",
-        "unhook",        "query date > '2020'", "enable"};
+    std::vector<std::string> expected{"disable",
+                                      "deleted off",
+                                      "dbfilter",
+                                      "query ",
+                                      "indexord",
+                                      "closeindexes",
+                                      "hook",
+                                      "pack",
+                                      "unhook",
+                                      "hook",
+                                      "index",
+                                      "tagarea DATE",
+                                      "order 1",
+                                      "order 1",
+                                      "deleted on",
+                                      "unhook",
+                                      "query date > '2020'",
+                                      "enable"};
     EXPECT_EQ(target.calls, expected);
 
     const QString pack = "Permanently removing deleted tasks", index = "Rebuilding indexes";
-    std::vector<std::pair<QString, int>> want{{pack, 0},  {pack, 50},  {pack, 100},
-                                              {index, 0}, {index, 25}, {index, 50},
-                                              {index, 75}, {index, 100}};
+    std::vector<std::pair<QString, int>> want{{pack, 0},   {pack, 50},  {pack, 100}, {index, 0},
+                                              {index, 25}, {index, 50}, {index, 75}, {index, 100}};
     EXPECT_EQ(seen, want);
     EXPECT_FALSE(dialog.Gauge1->isVisible());
     EXPECT_EQ(dialog.Gauge1->value(), 0);
@@ -147,6 +166,10 @@ TEST(RebuildInd, AFailedPackStillHidesDeletedRecordsAndLetsTheHookGo)
     EXPECT_EQ(result, QDialog::Rejected);
     EXPECT_EQ(dialog.Failure(), "disk full");
     EXPECT_FALSE(target.hook);
+    // The index deleted before packing is written again.
+    auto index = std::find(target.calls.begin(), target.calls.end(), "index");
+    ASSERT_NE(index, target.calls.end());
+    EXPECT_GT(index - std::find(target.calls.begin(), target.calls.end(), "pack"), 0);
     ASSERT_GE(target.calls.size(), 3u);
     EXPECT_EQ(target.calls[target.calls.size() - 3], "deleted on");
     EXPECT_EQ(target.calls[target.calls.size() - 2], "query date > '2020'");

@@ -1,0 +1,372 @@
+#include "app/date_key.h"
+#include "app/main_screen.h"
+#include "app/rebuild_indexes.h"
+#include "engine/xdata_table.h"
+#include "engine/xt.h"
+#include "engine/xtable.h"
+#include "platform/qt/key_translation.h"
+#include "platform/qt/messages.h"
+
+#include "tests/support/temp_dir.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char **environ;
+
+using namespace qn;
+namespace fs = std::filesystem;
+
+namespace {
+
+// The output and exit status of a command line.
+struct Command {
+    std::string out;
+    int status = -1;
+};
+
+Command run(const std::string &command)
+{
+    Command result;
+    FILE *pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe)
+        return result;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        result.out.append(buffer, n);
+    int status = pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+std::string quoted(const fs::path &path)
+{
+    return "'" + path.string() + "'";
+}
+
+std::string qntable()
+{
+    return quoted(qn::test::binaryDir() / "bin" / "qntable");
+}
+
+QString longDate(TDateTime date)
+{
+    return QString::fromStdString(FormatDateTime("dddd, mmmm d, yyyy", date));
+}
+
+// A diary folder of its own for every case, and a window on it.
+class DiaryStoreTest : public testing::Test {
+protected:
+    qn::test::TempDir dir;
+    std::unique_ptr<TMainScreen> w;
+
+    void open()
+    {
+        w = std::make_unique<TMainScreen>(dir.path().string());
+        ASSERT_FALSE(w->StartFailed()) << w->OpenFailure();
+        w->show();
+    }
+    void closeWindow()
+    {
+        if (w)
+            w->close();
+        w.reset();
+    }
+    void TearDown() override
+    {
+        w.reset();
+        ResetFormatSettings();
+    }
+
+    // Adds records for the keys through the window's table; true ones deleted.
+    void add(const std::vector<std::string> &keys)
+    {
+        for (const std::string &key : keys) {
+            w->DiaryTable->Append();
+            w->DiaryTableDATE->SetAsString(key);
+            w->DiaryTableENTRY->SetAsString("{\\rtf1 entry " + key + "}");
+            w->DiaryTable->Post();
+        }
+        w->FindDateRecord();
+    }
+    void remove(const std::string &key)
+    {
+        ASSERT_TRUE(w->DiaryXTable->Seek(key)) << key;
+        w->DiaryTable->Delete();
+        w->FindDateRecord();
+    }
+    void goTo(int year, int month, int day)
+    {
+        w->CurrentDate = EncodeDate(year, month, day);
+        w->FindDateRecord();
+    }
+    QString dateLine() const { return w->DateLabel->text(); }
+};
+
+} // namespace
+
+TEST_F(DiaryStoreTest, FirstStartCreatesTableMemoAndIndexAndShowsToday)
+{
+    open();
+    EXPECT_EQ(w->CurrentDate, Date());
+    EXPECT_EQ(dateLine(), longDate(Date()));
+    EXPECT_FALSE(w->RecordFound);
+    EXPECT_EQ(w->DiaryXTable->IndexOrd(), 1);
+    EXPECT_TRUE(w->XTableEnv1->Deleted());
+    EXPECT_EQ(xt_SysProp(1009, -1), 0);
+    closeWindow();
+
+    EXPECT_TRUE(fs::exists(dir / "QUILLNK.DBF"));
+    EXPECT_TRUE(fs::exists(dir / "QUILLNK.CDX"));
+    EXPECT_TRUE(fs::exists(dir / "QUILLNK.FPT"));
+
+    Command info = run(qntable() + " info " + quoted(dir / "QUILLNK.DBF"));
+    ASSERT_EQ(info.status, 0) << info.out;
+    EXPECT_NE(info.out.find("records 0\n"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("field DATE C 8\nfield ENTRY M 10\n"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("tag DATE \"date\"\n"), std::string::npos) << info.out;
+    Command check = run(qntable() + " check " + quoted(dir / "QUILLNK.DBF"));
+    EXPECT_EQ(check.status, 0) << check.out;
+
+    fs::path reader = qn::test::sourceDir() / "tests" / "interop" / "peers" / "dbf_dump.py";
+    if (!fs::exists(reader) || run("/usr/bin/python3 -c 'import dbfread'").status != 0) {
+        std::printf("note: the independent DBF reader is not available; skipped that check\n");
+        return;
+    }
+    Command dump = run("/usr/bin/python3 " + quoted(reader) + " " + quoted(dir / "QUILLNK.DBF"));
+    ASSERT_EQ(dump.status, 0) << dump.out;
+    EXPECT_NE(dump.out.find("records=0"), std::string::npos) << dump.out;
+    EXPECT_NE(dump.out.find("field DATE       C len=8 dec=0"), std::string::npos) << dump.out;
+    EXPECT_NE(dump.out.find("field ENTRY      M len=10 dec=0"), std::string::npos) << dump.out;
+}
+
+TEST_F(DiaryStoreTest, FirstAndLastOnAnEmptyTableLandOnToday)
+{
+    open();
+    goTo(2020, 5, 5);
+    w->FirstButtonClick();
+    EXPECT_EQ(w->CurrentDate, Date());
+    EXPECT_EQ(dateLine(), longDate(Date()));
+    goTo(2020, 5, 5);
+    w->LastButtonClick();
+    EXPECT_EQ(w->CurrentDate, Date());
+    EXPECT_FALSE(w->RecordFound);
+}
+
+TEST_F(DiaryStoreTest, FirstAndLastJumpToTheOldestAndNewestEntry)
+{
+    open();
+    add({"20250304", "20190101", "20301231", "20210615"});
+    remove("20301231"); // a deleted record is no entry
+    goTo(2024, 1, 1);
+    w->LastButtonClick();
+    EXPECT_EQ(w->CurrentDate, EncodeDate(2025, 3, 4));
+    EXPECT_TRUE(w->RecordFound);
+    EXPECT_EQ(dateLine(), "Tuesday, March 4, 2025");
+    w->FirstButtonClick();
+    EXPECT_EQ(w->CurrentDate, EncodeDate(2019, 1, 1));
+    EXPECT_TRUE(w->RecordFound);
+    EXPECT_EQ(w->FirstDiaryRecord(), EncodeDate(2019, 1, 1));
+    EXPECT_EQ(w->LastDiaryRecord(), EncodeDate(2025, 3, 4));
+    EXPECT_EQ(w->CurrentDate, EncodeDate(2019, 1, 1)); // left alone by those two
+}
+
+TEST_F(DiaryStoreTest, NextAndPriorMoveByCalendarDaysAndFindRecords)
+{
+    open();
+    add({"20270101", "20240229"});
+    goTo(2026, 12, 31);
+    EXPECT_FALSE(w->RecordFound);
+    w->NextButtonClick();
+    EXPECT_EQ(dateLine(), "Friday, January 1, 2027");
+    EXPECT_TRUE(w->RecordFound);
+    EXPECT_EQ(w->DiaryTableDATE->AsString(), "20270101");
+
+    goTo(2024, 3, 1);
+    w->PriorButtonClick();
+    EXPECT_EQ(dateLine(), "Thursday, February 29, 2024");
+    EXPECT_TRUE(w->RecordFound);
+    goTo(2023, 3, 1);
+    w->PriorButtonClick();
+    EXPECT_EQ(dateLine(), "Tuesday, February 28, 2023");
+    EXPECT_FALSE(w->RecordFound);
+
+    // The keys of the window reach the same moves.
+    QApplication::setActiveWindow(w.get());
+    goTo(2026, 12, 31);
+    QTest::keyClick(w.get(), Qt::Key_PageDown, Qt::ControlModifier);
+    EXPECT_EQ(dateLine(), "Friday, January 1, 2027");
+    EXPECT_TRUE(w->RecordFound);
+    QTest::keyClick(w.get(), Qt::Key_PageUp, Qt::ControlModifier);
+    EXPECT_EQ(dateLine(), "Thursday, December 31, 2026");
+    EXPECT_FALSE(w->RecordFound);
+}
+
+TEST_F(DiaryStoreTest, MarkEntryDaysListsExactlyTheDaysHoldingRecords)
+{
+    open();
+    add({"20240201", "20240214", "20240229", "20240301", "20240131", "20230228", "20240215"});
+    remove("20240215");
+    QStringList list{"stale"};
+    w->MarkEntryDays(list, 2024, 2);
+    EXPECT_EQ(list, QStringList({"1", "14", "29"}));
+    w->MarkEntryDays(list, 2023, 2);
+    EXPECT_EQ(list, QStringList({"28"}));
+    w->MarkEntryDays(list, 2024, 1);
+    EXPECT_EQ(list, QStringList({"31"}));
+    w->MarkEntryDays(list, 2024, 4);
+    EXPECT_TRUE(list.isEmpty());
+}
+
+TEST_F(DiaryStoreTest, AMissingIndexIsWrittenAgainAtTheNextStart)
+{
+    open();
+    add({"20240105", "20240101", "20240103"});
+    closeWindow();
+    ASSERT_TRUE(fs::remove(dir / "QUILLNK.CDX"));
+
+    TMessageCapture capture;
+    open();
+    EXPECT_TRUE(capture.Informations.empty());
+    EXPECT_TRUE(fs::exists(dir / "QUILLNK.CDX"));
+    goTo(2024, 1, 3);
+    EXPECT_TRUE(w->RecordFound);
+    w->FirstButtonClick();
+    EXPECT_EQ(w->CurrentDate, EncodeDate(2024, 1, 1));
+    closeWindow();
+    Command list = run(qntable() + " list " + quoted(dir / "QUILLNK.DBF") + " --tag DATE");
+    ASSERT_EQ(list.status, 0) << list.out;
+    EXPECT_EQ(list.out.substr(0, 8), "20240101") << list.out;
+    EXPECT_NE(list.out.find("20240103"), std::string::npos);
+    EXPECT_LT(list.out.find("20240103"), list.out.find("20240105"));
+}
+
+TEST_F(DiaryStoreTest, RebuildRemovesDeletedRecordsAndStaysOnTheSameDate)
+{
+    open();
+    add({"20240101", "20240102", "20240103", "20240104"});
+    remove("20240102");
+    remove("20240104");
+    goTo(2024, 1, 3);
+
+    TMessageCapture capture;
+    w->RebuildIndexes1Click();
+    // Whatever became of the run, the window is where it was and finds it.
+    EXPECT_EQ(w->CurrentDate, EncodeDate(2024, 1, 3));
+    EXPECT_TRUE(w->RecordFound);
+    if (!capture.Informations.empty() && capture.Informations[0].contains("not available")) {
+        GTEST_SKIP() << "the engine cannot pack yet: " << capture.Informations[0].toStdString();
+    }
+    EXPECT_TRUE(capture.Informations.empty()) << capture.Informations[0].toStdString();
+    EXPECT_EQ(w->CurrentDate, EncodeDate(2024, 1, 3));
+    EXPECT_EQ(dateLine(), "Wednesday, January 3, 2024");
+    EXPECT_TRUE(w->RecordFound);
+    EXPECT_EQ(w->DiaryTableDATE->AsString(), "20240103");
+    EXPECT_TRUE(w->XTableEnv1->Deleted());
+    EXPECT_EQ(w->DiaryXTable->IndexOrd(), 1);
+    closeWindow();
+
+    Command list = run(qntable() + " list " + quoted(dir / "QUILLNK.DBF") + " --deleted");
+    ASSERT_EQ(list.status, 0) << list.out;
+    EXPECT_EQ(list.out.find('*'), std::string::npos) << list.out;
+    EXPECT_EQ(list.out.find("20240102"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("20240101"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("20240103"), std::string::npos) << list.out;
+    Command check = run(qntable() + " check " + quoted(dir / "QUILLNK.DBF"));
+    EXPECT_EQ(check.status, 0) << check.out;
+}
+
+TEST_F(DiaryStoreTest, ADiaryHeldByAnotherProcessIsReportedAndLeftAlone)
+{
+    open();
+    add({"20240101"});
+    closeWindow();
+    const fs::path table = dir / "QUILLNK.DBF";
+    const std::string before = qn::test::readFile(table);
+    const std::string indexBefore = qn::test::readFile(dir / "QUILLNK.CDX");
+
+    std::string exe = (qn::test::binaryDir() / "tests" / "diary_hold_probe").string();
+    std::string path = table.string();
+    char *argv[] = {exe.data(), path.data(), nullptr};
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    pid_t holder;
+    ASSERT_EQ(posix_spawn(&holder, argv[0], &actions, nullptr, argv, environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    FILE *out = fdopen(fds[0], "r");
+    char line[16] = {};
+    ASSERT_TRUE(fgets(line, sizeof line, out));
+    EXPECT_STREQ(line, "held\n");
+
+    {
+        TMessageCapture capture;
+        TMainScreen blocked(dir.path().string());
+        EXPECT_TRUE(blocked.StartFailed());
+        ASSERT_EQ(capture.Informations.size(), 1u);
+        EXPECT_TRUE(capture.Informations[0].contains("in use by another Quillnook"))
+            << capture.Informations[0].toStdString();
+        EXPECT_FALSE(blocked.DiaryTable->Active());
+    }
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    fclose(out);
+
+    EXPECT_EQ(qn::test::readFile(table), before);
+    EXPECT_EQ(qn::test::readFile(dir / "QUILLNK.CDX"), indexBefore);
+    std::vector<std::string> names;
+    for (const auto &entry : fs::directory_iterator(dir.path()))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"QUILLNK.CDX", "QUILLNK.DBF", "QUILLNK.FPT"}));
+
+    // Once it has let go, the diary opens as before.
+    open();
+    goTo(2024, 1, 1);
+    EXPECT_TRUE(w->RecordFound);
+}
+
+TEST_F(DiaryStoreTest, AFolderThatCannotHoldADiaryIsReportedAndNothingIsCreated)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "file permissions do not bind the superuser";
+    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec,
+                    fs::perm_options::replace);
+    TMessageCapture capture;
+    TMainScreen blocked(dir.path().string());
+    fs::permissions(dir.path(), fs::perms::owner_all, fs::perm_options::replace);
+    EXPECT_TRUE(blocked.StartFailed());
+    ASSERT_EQ(capture.Informations.size(), 1u);
+    EXPECT_TRUE(capture.Informations[0].contains("is not writable"))
+        << capture.Informations[0].toStdString();
+    EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
+TEST_F(DiaryStoreTest, ADamagedTableIsReportedWithTheEnginesReasonAndKept)
+{
+    const std::string junk(300, 'x');
+    qn::test::writeFile(dir / "QUILLNK.DBF", junk);
+    TMessageCapture capture;
+    TMainScreen blocked(dir.path().string());
+    EXPECT_TRUE(blocked.StartFailed());
+    ASSERT_EQ(capture.Informations.size(), 1u);
+    EXPECT_TRUE(capture.Informations[0].startsWith("The diary in "))
+        << capture.Informations[0].toStdString();
+    EXPECT_EQ(qn::test::readFile(dir / "QUILLNK.DBF"), junk);
+    EXPECT_FALSE(fs::exists(dir / "QUILLNK.CDX"));
+}
