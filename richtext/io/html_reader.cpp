@@ -730,10 +730,24 @@ void TQnHTMLReader::paragraphTag(const Tag &tag)
         }
         return;
     }
+    // A paragraph that opens a list item ("<li><p>") is the item itself.
+    if (par_->Numbering != 0 && !endPending_ && onlyListNumber()) {
+        pendingBlank_ = false;
+        return;
+    }
     ParShape s = plainShape();
     s.SpaceAfter = 180;
     s.Alignment = alignmentOf(tag, kAlignLeft);
     newBlock(s);
+}
+
+bool TQnHTMLReader::onlyListNumber() const
+{
+    for (const TLine *l = par_->Lines; l; l = l->Next)
+        for (int i = 0; i < l->Length; ++i)
+            if (!l->Attrs || !(l->Attrs[i].Style & kStyleListNumber))
+                return false;
+    return true;
 }
 
 void TQnHTMLReader::headingTag(const Tag &tag, int level)

@@ -122,6 +122,8 @@ private:
     void storeText(std::string_view text, const TCharAttr &attr);
     void textChar(uint8_t c);
     bool parHasText() const;
+    // The current paragraph holds nothing but its generated list number.
+    bool onlyListNumber() const;
     bool inTable() const { return table_.Open; }
     // Starts a paragraph of that shape (the current one when it is still
     // empty and no cell); pending blanks are dropped.

@@ -355,5 +355,23 @@ TEST(HtmlReader, BlanksKeepTheAttributeWhereTheyStood)
     EXPECT_EQ(TQnRTFText::ParagraphText(p->Next), " a\n");
 }
 
+TEST(HtmlReader, ParagraphOpeningAListItemIsTheItem)
+{
+    TQnRTFText doc;
+    readHtml(doc, "<ol>\n<li>\n<p>one</p>\n<p>more</p></li>\n<li><p>two</p></li>\n</ol>");
+    EXPECT_EQ(paragraphTexts(doc), (std::vector<std::string>{"1.\tone", "more", "2.\ttwo"}));
+    EXPECT_EQ(doc.FirstParagraph->Next->Numbering, 0);
+}
+
+TEST(HtmlReader, PlainTextDocumentsReadWithoutAttributes)
+{
+    TQnRTFText doc;
+    doc.SetMemoryFormat(fmPlainText);
+    readHtml(doc, "<p>a <b>b</b><!--c--><img src=x.bmp><ol><li>i</ol><table><tr><td>1<td>2</table>");
+    EXPECT_EQ(paragraphTexts(doc), (std::vector<std::string>{"a b", "1.\ti", "1", "2"}));
+    const std::string html = writeHtml(doc);
+    EXPECT_NE(html.find("<td>1</td>"), std::string::npos) << html;
+}
+
 } // namespace
 } // namespace qn::test

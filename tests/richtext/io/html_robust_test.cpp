@@ -221,3 +221,67 @@ TEST(HtmlRobustness, ReadsIntoAGivenParagraph)
 
 } // namespace
 } // namespace qn::test
+
+namespace qn::test {
+namespace {
+
+size_t countOf(const std::string &text, const std::string &what)
+{
+    size_t n = 0;
+    for (size_t i = text.find(what); i != std::string::npos; i = text.find(what, i + 1))
+        ++n;
+    return n;
+}
+
+// Whatever the paragraph and run properties, every element the writer opens
+// it closes, and a link never swallows the text after it.
+TEST(HtmlRobustness, RandomDocumentsWriteBalancedElements)
+{
+    std::mt19937 random(99);
+    for (int round = 0; round < 200; ++round) {
+        TQnRTFText doc;
+        TParProps props;
+        doc.AddStyle(props, "H2");
+        doc.AddStyle(props, "BODY");
+        const int count = 1 + static_cast<int>(random() % 12);
+        for (int i = 0; i < count; ++i) {
+            TParagraph *p = i == 0 ? doc.FirstParagraph : doc.AddParagraphWithText(i, "", nullptr);
+            p->ParFlags = static_cast<uint8_t>(random() % 16);
+            p->Numbering = random() % 2 ? static_cast<uint8_t>(random() % 256) : 0;
+            p->StyleId = static_cast<uint8_t>(random() % 4);
+            p->BorderFlags = static_cast<uint8_t>(random() % 4);
+            p->TabMask = static_cast<uint32_t>(random());
+            p->Alignment = static_cast<uint8_t>(random() % 4);
+            const int runs = static_cast<int>(random() % 5);
+            for (int r = 0; r < runs; ++r) {
+                static const uint16_t styles[] = {0, kStyleBold, kStyleDoubleUnderline, kStyleHidden,
+                                                  kStyleListNumber, kStyleItalic | kStyleSubscript};
+                TCharAttr a;
+                a.Style = styles[random() % std::size(styles)];
+                a.Size = static_cast<uint8_t>(random() % 40);
+                a.Colors = static_cast<uint8_t>(random());
+                std::string text(1 + random() % 6, 'x');
+                text[0] = static_cast<char>(random() % 256);
+                doc.AppendToLine(p->LastLine(), text, a);
+            }
+        }
+        TQnMemoryStream out;
+        ASSERT_EQ(WriteHTMLDocument(doc, out), 0);
+        const std::string &html = out.Bytes();
+        SCOPED_TRACE(html);
+        EXPECT_EQ(countOf(html, "<table"), countOf(html, "</table>"));
+        EXPECT_EQ(countOf(html, "<tr>"), countOf(html, "</tr>"));
+        EXPECT_EQ(countOf(html, "<td"), countOf(html, "</td>"));
+        EXPECT_EQ(countOf(html, "<li>"), countOf(html, "</li>"));
+        EXPECT_EQ(countOf(html, "<ol") + countOf(html, "<ul>"),
+                  countOf(html, "</ol>") + countOf(html, "</ul>"));
+        EXPECT_EQ(countOf(html, "<A"), countOf(html, "</A>"));
+        EXPECT_EQ(countOf(html, "<FONT"), countOf(html, "</FONT>"));
+        EXPECT_EQ(countOf(html, "<b>"), countOf(html, "</b>"));
+        if (HasFailure())
+            break;
+    }
+}
+
+} // namespace
+} // namespace qn::test
