@@ -686,6 +686,24 @@ intptr_t xt_SysProp(int32_t code, intptr_t value)
     }
 }
 
+} // extern "C"
+
+namespace {
+// The maintenance calls answer the failure's own code (a wrong password is
+// XT_ERR_PASSWORD), since their callers show it.
+template <typename F>
+int16_t maintenance(F &&body)
+{
+    guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
+        body();
+        return 0;
+    });
+    return int16_t(engine().errorCode);
+}
+} // namespace
+
+extern "C" {
+
 int16_t xt_SetPassword(const char *password)
 {
     engine().areas.settings.password = str(password);
@@ -706,26 +724,17 @@ int16_t xt_SetGaugeHook(xt_GaugeHook hook, void *context)
 
 int16_t xt_Pack(void)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        table().pack();
-        return 0;
-    });
+    return maintenance([] { table().pack(); });
 }
 
 int16_t xt_DbfEncrypt(void)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        table().encrypt();
-        return 0;
-    });
+    return maintenance([] { table().encrypt(); });
 }
 
 int16_t xt_DbfDecrypt(void)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        table().decrypt();
-        return 0;
-    });
+    return maintenance([] { table().decrypt(); });
 }
 
 } // extern "C"

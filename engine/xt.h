@@ -138,7 +138,9 @@ int16_t xt_SetPassword(const char *password);
 // Encrypting an encrypted table, or decrypting a clear one, does nothing.
 int16_t xt_DbfEncrypt(void);
 int16_t xt_DbfDecrypt(void);
-// Removes deleted records, compacts the memo file and rebuilds every open tag.
+// Removes deleted records, compacts the memo file and rebuilds every open tag
+// (and the production index when it is on disk but closed).
+// These three answer 0 or the failure's code, as xt_Error would.
 int16_t xt_Pack(void);
 // Progress of pack, encryption, decryption and tag building goes to the hook
 // (null stops it), as rising values. Pack, encryption and decryption report

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <iostream>
 #include <sstream>
+#include <termios.h>
+#include <unistd.h>
 
 namespace qn::tools {
 
@@ -26,6 +28,11 @@ const char *usage =
     "  qntable replace TABLE.DBF RECNO FIELD=VALUE ...\n"
     "  qntable delete TABLE.DBF RECNO\n"
     "  qntable check TABLE.DBF               (exit status 0 only when all is well)\n"
+    "  qntable encrypt TABLE.DBF             (asks for the new password twice)\n"
+    "  qntable decrypt TABLE.DBF\n"
+    "  qntable pack TABLE.DBF                (removes deleted records, rebuilds the tags)\n"
+    "Passwords are read from the terminal, or from standard input when that is not\n"
+    "a terminal; an encrypted table asks for its password before any command.\n"
     "A VALUE of the form @FILE is read from that file.\n";
 
 struct UsageError : std::runtime_error {
@@ -165,9 +172,24 @@ void applyAssignments(Table &t, const std::vector<std::string> &args, size_t fro
     }
 }
 
-std::unique_ptr<Table> openTable(const std::string &path, Table::Access access, const EngineSettings &s)
+const PasswordPrompt *prompt = nullptr; // of the running command
+
+std::string askPassword(const std::string &text, bool confirm)
 {
-    return Table::open(path, access, s);
+    if (!prompt || !*prompt)
+        throw XbaseError("No password can be asked for here");
+    return (*prompt)(text, confirm);
+}
+
+// Opens the table; an encrypted one asks for its password first.
+std::unique_ptr<Table> openTable(const std::string &path, Table::Access access, EngineSettings &s)
+{
+    auto t = Table::open(path, access, s);
+    if (t->encrypted() && s.password.empty()) {
+        s.password = askPassword("Password of " + path + ": ", false);
+        t->goTop(); // a wrong password fails here, before any command reads or writes
+    }
+    return t;
 }
 
 int check(const std::string &path, std::ostream &out)
@@ -336,6 +358,45 @@ int run(const std::vector<std::string> &args, std::ostream &out)
         t->close();
         return 0;
     }
+    if (cmd == "encrypt") {
+        if (args.size() != 2)
+            throw UsageError("");
+        auto t = openTable(path, Table::Access::Exclusive, settings);
+        if (t->encrypted()) {
+            out << "already encrypted\n";
+            return 0;
+        }
+        settings.password = askPassword("New password: ", true);
+        if (settings.password.empty())
+            throw XbaseError("An empty password encrypts nothing; the table was left as it is");
+        t->encrypt();
+        t->close();
+        out << "encrypted\n";
+        return 0;
+    }
+    if (cmd == "decrypt") {
+        if (args.size() != 2)
+            throw UsageError("");
+        auto t = openTable(path, Table::Access::Exclusive, settings);
+        if (!t->encrypted()) {
+            out << "not encrypted\n";
+            return 0;
+        }
+        t->decrypt();
+        t->close();
+        out << "decrypted\n";
+        return 0;
+    }
+    if (cmd == "pack") {
+        if (args.size() != 2)
+            throw UsageError("");
+        auto t = openTable(path, Table::Access::Exclusive, settings);
+        uint32_t before = t->recordCount();
+        t->pack();
+        out << t->recordCount() << " records kept, " << (before - t->recordCount()) << " removed\n";
+        t->close();
+        return 0;
+    }
     if (cmd == "check") {
         if (args.size() != 2)
             throw UsageError("");
@@ -362,8 +423,52 @@ std::string escapeListText(const std::string &text)
     return out;
 }
 
-int runTableShell(const std::vector<std::string> &args, std::ostream &out, std::ostream &err)
+std::string readPassword(const std::string &text, bool confirm)
 {
+    auto readLine = [](std::string &line) -> bool {
+        if (!std::getline(std::cin, line))
+            return false;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        return true;
+    };
+    std::string line;
+    if (!isatty(STDIN_FILENO)) {
+        if (!readLine(line))
+            throw XbaseError("No password on standard input");
+        return line;
+    }
+    auto once = [&](const std::string &label) {
+        std::cerr << label << std::flush;
+        termios old{};
+        bool quiet = tcgetattr(STDIN_FILENO, &old) == 0;
+        if (quiet) {
+            termios silent = old;
+            silent.c_lflag &= ~tcflag_t(ECHO);
+            tcsetattr(STDIN_FILENO, TCSAFLUSH, &silent);
+        }
+        std::string typed;
+        bool got = readLine(typed);
+        if (quiet)
+            tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
+        std::cerr << '\n';
+        if (!got)
+            throw XbaseError("No password was typed");
+        return typed;
+    };
+    line = once(text);
+    if (confirm && once("Again: ") != line)
+        throw XbaseError("The two passwords differ; nothing was changed");
+    return line;
+}
+
+int runTableShell(const std::vector<std::string> &args, std::ostream &out, std::ostream &err,
+                  const PasswordPrompt &askPassword)
+{
+    struct Current {
+        explicit Current(const PasswordPrompt &p) { prompt = &p; }
+        ~Current() { prompt = nullptr; }
+    } current(askPassword);
     try {
         return run(args, out);
     } catch (const UsageError &e) {
