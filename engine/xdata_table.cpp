@@ -533,6 +533,8 @@ void TXDataTable::Edit()
         return;
     if (recNo_ == 0)
         throw EXTableError(xrEndOfTable, "Cannot edit: there is no current record in " + TableName);
+    if (ReadOnly)
+        throw EXTableError(xrOk, "Cannot edit: the table " + TableName + " is open read-only");
     SyncCursor();
     std::string image(image_.size(), ' ');
     TXRecordInfo info;
@@ -820,15 +822,14 @@ void TXDataSource::SetDataSet(TXDataTable *dataSet)
 {
     if (dataSet == dataSet_)
         return;
-    bool wasActive = dataSet_ && dataSet_->Active();
     if (dataSet_)
         dataSet_->RemoveListener(listener_);
     dataSet_ = dataSet;
     listener_ = dataSet_ ? dataSet_->AddListener([this](TXDataEvent e) { dataEvent(e); }) : 0;
     bool active = dataSet_ && dataSet_->Active();
-    if (wasActive || active)
-        for (TXDataLink *link : std::vector<TXDataLink *>(links_))
-            link->ActiveChanged(active);
+    // Links hear of every change of table, so that none keeps the old one.
+    for (TXDataLink *link : std::vector<TXDataLink *>(links_))
+        link->ActiveChanged(active);
 }
 
 void TXDataSource::AddLink(TXDataLink *link)

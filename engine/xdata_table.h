@@ -168,6 +168,8 @@ public:
     // is attached to a source whose table is already active).
     virtual void ActiveChanged(bool active) = 0;
     virtual void DataEvent(TXDataEvent) {}
+    // Null when not attached, or once the source went away.
+    class TXDataSource *Source() const { return source_; }
 
 private:
     friend class TXDataSource;

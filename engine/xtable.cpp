@@ -19,8 +19,8 @@ class TXTable::Bracket {
 public:
     explicit Bracket(TXTable &t)
     {
-        if (!t.table_ && t.dataSource_)
-            t.table_ = t.dataSource_->DataSet();
+        if (!t.table_ && t.DataSource())
+            t.table_ = t.DataSource()->DataSet();
         if (!t.table_)
             return; // no table known: nothing selected, nothing restored
         if (t.tableOpen()) {
@@ -60,20 +60,17 @@ TXTable::~TXTable()
 {
     if (gaugeHook_)
         xt_SetGaugeHook(nullptr, nullptr);
-    if (dataSource_)
-        dataSource_->RemoveLink(&link_);
 }
 
 void TXTable::SetDataSource(TXDataSource *source)
 {
-    if (source == dataSource_)
+    if (source == DataSource())
         return;
-    if (dataSource_)
-        dataSource_->RemoveLink(&link_);
-    dataSource_ = source;
+    if (DataSource())
+        DataSource()->RemoveLink(&link_);
     table_ = nullptr;
-    if (dataSource_)
-        dataSource_->AddLink(&link_);
+    if (source)
+        source->AddLink(&link_);
 }
 
 bool TXTable::tableOpen() const
@@ -83,7 +80,7 @@ bool TXTable::tableOpen() const
 
 void TXTable::tableActive()
 {
-    table_ = dataSource_ ? dataSource_->DataSet() : nullptr;
+    table_ = DataSource() ? DataSource()->DataSet() : nullptr;
     if (!table_)
         return;
     xt_SetTurboRead(turboRead_ ? 1 : 0);

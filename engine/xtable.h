@@ -38,7 +38,7 @@ public:
     TXTable(const TXTable &) = delete;
     TXTable &operator=(const TXTable &) = delete;
 
-    TXDataSource *DataSource() const { return dataSource_; }
+    TXDataSource *DataSource() const { return link_.Source(); }
     void SetDataSource(TXDataSource *source);
     // Index files opened whenever the table opens.
     std::vector<std::string> ExtraIndexes;
@@ -103,7 +103,6 @@ private:
     [[noreturn]] void fail(const std::string &what);
     void prepare(); // browse mode, engine on the table's record
 
-    TXDataSource *dataSource_ = nullptr;
     TXTableDataLink link_;
     TXDataTable *table_ = nullptr;
     int16_t createdArea_ = 0;

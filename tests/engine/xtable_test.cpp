@@ -824,6 +824,34 @@ TEST_F(EngineTest, MemoWritesLeaveTheEnginesRecordAlone)
     EXPECT_EQ(table.MemoText("ENTRY"), "two");
 }
 
+TEST_F(EngineTest, ComponentOutlivesItsSourceAndTable)
+{
+    createDiary(dir / "QUILLNK.DBF");
+    TXTable component;
+    {
+        TXDataTable table;
+        TXDataSource source;
+        openDiary(table, source, component);
+        EXPECT_EQ(component.DataSource(), &source);
+    }
+    EXPECT_EQ(component.DataSource(), nullptr);
+    EXPECT_EQ(component.IndexOrd(), 0); // no table: nothing selected, nothing to act on
+    {
+        TXDataTable first, second;
+        TXDataSource source(&first);
+        component.SetDataSource(&source);
+        EXPECT_EQ(component.IndexOrd(), 0); // takes `first`, which is closed
+        source.SetDataSet(&second);
+        second.DatabaseName = dir.path();
+        second.TableName = "QUILLNK.DBF";
+        second.Open();
+        EXPECT_EQ(component.TagName(1), "DATE");
+        EXPECT_EQ(component.SetOrder(1), 0); // opened in natural order
+        EXPECT_EQ(component.IndexOrd(), 1);
+    }
+    EXPECT_EQ(component.DataSource(), nullptr);
+}
+
 TEST_F(EngineTest, DataSourceTellsItsLinks)
 {
     struct Probe : TXDataLink {
