@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "richtext/io/html_writer.h"
 #include "richtext/io/progress.h"
 #include "richtext/io/replacement_file.h"
 #include "richtext/io/rtf_reader.h"
@@ -14,9 +15,6 @@
 namespace qn {
 
 namespace {
-
-constexpr const char *kHtmlReadUnavailable = "HTML documents cannot be read yet";
-constexpr const char *kHtmlWriteUnavailable = "HTML documents cannot be written yet";
 
 bool isBlank(uint8_t c)
 {
@@ -134,7 +132,7 @@ std::unique_ptr<TQnTextReader> TQnRTFTextIo::MakeReader(int format)
     case kFormatRtf:
         return std::make_unique<TQnRtfReader>();
     case kFormatHtml:
-        throw EQnRTFText(kHtmlReadUnavailable);
+        return std::make_unique<TQnHTMLReader>();
     default:
         return std::make_unique<TQnTextReader>();
     }
@@ -145,8 +143,11 @@ std::unique_ptr<TQnTextWriter> TQnRTFTextIo::MakeWriter(int format)
     switch (format) {
     case kFormatRtf:
         return std::make_unique<TQnRTFWriter>(*this);
-    case kFormatHtml:
-        throw EQnRTFText(kHtmlWriteUnavailable);
+    case kFormatHtml: {
+        auto writer = std::make_unique<TQnHTMLWriter>(*this);
+        writer->Footnotes = HtmlComments;
+        return writer;
+    }
     default:
         return std::make_unique<TQnTextWriter>(*this);
     }
@@ -157,8 +158,13 @@ std::unique_ptr<TQnTextWriter> TQnRTFTextIo::MakeWriter(int format)
 
 void TQnRTFTextIo::ReadWithReader(TQnStream *stream, TQnTextReader *reader)
 {
-    if (auto *rtf = dynamic_cast<TQnRtfReader *>(reader))
+    if (auto *rtf = dynamic_cast<TQnRtfReader *>(reader)) {
         rtf->PictureDirectory = PictureDirectory;
+    } else if (auto *html = dynamic_cast<TQnHTMLReader *>(reader)) {
+        html->Comments = HtmlComments;
+        html->LinkImages = HtmlLinkImages;
+        html->PictureDir = PictureDirectory;
+    }
     ErrorState = kIoReading;
     LastIoError.clear();
     const int64_t total = stream ? stream->Size() - stream->Position() : 0;
@@ -326,17 +332,9 @@ int TQnRTFTextIo::WriteBlockWithWriter(TQnStream *output, TQnTextWriter *writer)
 int TQnRTFTextIo::SaveToStream(TQnStream &output)
 {
     LastIoError.clear();
-    int result;
-    try {
-        std::unique_ptr<TQnTextWriter> writer =
-            CustomWriter ? CustomWriter(*this) : MakeWriter(SaveFormatFor(true));
-        result = WriteWithWriter(&output, writer.get());
-    } catch (const EQnRTFText &e) {
-        // The writer of the format does not exist: nothing is written.
-        ErrorState = kIoFailed;
-        LastIoError = e.what();
-        return kWriteShort;
-    }
+    std::unique_ptr<TQnTextWriter> writer =
+        CustomWriter ? CustomWriter(*this) : MakeWriter(SaveFormatFor(true));
+    const int result = WriteWithWriter(&output, writer.get());
     ErrorState = result == kWriteOk ? kIoOk : kIoFailed;
     if (result != kWriteOk)
         LastIoError = "The document could not be written";

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "richtext/io/html_reader.h"
 #include "richtext/io/stream.h"
 #include "richtext/io/text_reader.h"
 #include "richtext/io/text_writer.h"
@@ -46,12 +47,6 @@ struct TTextPos {
     TParagraph *Paragraph = nullptr;
     TLine *Line = nullptr;
     int Offset = 0;
-};
-
-// What the HTML reader is told.
-struct TQnHtmlReadOptions {
-    uint8_t Comments = 0;    // 0 footnotes, 1 hidden footnotes, 2 dropped
-    bool LinkImages = false; // images become linked objects
 };
 
 // A file that could not be opened, created or replaced.
@@ -114,8 +109,7 @@ public:
     int SaveFormatFor(bool emptyRule) const;
     // Format of a stream from its first bytes; the position is kept.
     static int RecogniseFormat(TQnStream &stream);
-    // The reader or writer of a format (CustomReader/CustomWriter aside);
-    // HTML throws EQnRTFText while no HTML reader or writer is built in.
+    // The reader or writer of a format (CustomReader/CustomWriter aside).
     static std::unique_ptr<TQnTextReader> MakeReader(int format);
     std::unique_ptr<TQnTextWriter> MakeWriter(int format);
 
@@ -151,7 +145,8 @@ public:
     bool DibOnly = false;
     bool PictureFileAsReference = false;
     // Reader options.
-    TQnHtmlReadOptions HtmlOptions;
+    TStoreHTMLComment HtmlComments = shcFootnote; // also what the HTML writer makes of footnotes
+    bool HtmlLinkImages = false;
     std::string PictureDirectory;
 
     // Used instead of the built-in classes when set.

@@ -1,23 +1,17 @@
-// qnrtf IN OUT: converts between RTF, HTML and plain text through the rich
-// text engine. IN is read as RTF when it starts with "{\rtf" after blanks, as
-// HTML when its name contains ".htm" (any case) or it starts with a tag, else
-// as plain text; OUT is written as RTF when its name ends in ".rtf" (any
-// case), as HTML when it contains ".htm", else as plain text; "-" as OUT
-// writes to standard output.
+// qnrtf [--format rtf|text|html] IN OUT: converts between RTF, HTML and plain
+// text through the rich text engine. IN's format is recognised from its first
+// bytes. OUT's format is the one given, else taken from its name (".rtf",
+// ".htm"/".html", ".txt"), else the format IN was read in. "-" as OUT writes
+// to standard output. An existing OUT is replaced only by a complete file.
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <filesystem>
 #include <string>
 
-#include "richtext/io/html_reader.h"
-#include "richtext/io/html_writer.h"
-#include "richtext/io/rtf_reader.h"
-#include "richtext/io/rtf_writer.h"
+#include "richtext/io/rtf_text_io.h"
 #include "richtext/io/stream.h"
-#include "richtext/io/text_reader.h"
 #include "richtext/io/text_writer.h"
 
 namespace {
@@ -28,122 +22,119 @@ int fail(const std::string &message)
     return 1;
 }
 
-bool startsAsRtf(qn::TQnStream &in)
+int usage()
 {
-    char buffer[512];
-    const int64_t n = in.Read(buffer, sizeof buffer);
-    int64_t i = 0;
-    while (i < n && (buffer[i] == ' ' || buffer[i] == '\t' || buffer[i] == '\r' ||
-                     buffer[i] == '\n'))
-        ++i;
-    const bool rtf = n - i >= 5 && std::memcmp(buffer + i, "{\\rtf", 5) == 0;
-    // RTF is read from its opening brace; the blanks before it are no text.
-    in.Seek(rtf ? i : 0);
-    return rtf;
+    return fail("usage: qnrtf [--format rtf|text|html] IN OUT  (OUT \"-\" = standard output)");
 }
 
-std::string lowerCase(std::string text)
+std::string lower(std::string text)
 {
     for (char &c : text)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
 }
 
-bool isHtmlName(const std::string &name)
+int formatNamed(const std::string &name)
 {
-    return lowerCase(std::filesystem::path(name).filename().string()).find(".htm") !=
-           std::string::npos;
+    const std::string n = lower(name);
+    if (n == "rtf")
+        return qn::kFormatRtf;
+    if (n == "text" || n == "txt")
+        return qn::kFormatText;
+    if (n == "html" || n == "htm")
+        return qn::kFormatHtml;
+    return -1;
 }
 
-// A tag first: "<" and a letter or "!" after blanks.
-bool startsAsHtml(qn::TQnStream &in)
+int formatOfFileName(const std::string &name)
 {
-    char buffer[512];
-    const int64_t n = in.Read(buffer, sizeof buffer);
-    in.Seek(0);
-    int64_t i = 0;
-    while (i < n && (buffer[i] == ' ' || buffer[i] == '\t' || buffer[i] == '\r' ||
-                     buffer[i] == '\n'))
-        ++i;
-    return n - i >= 2 && buffer[i] == '<' &&
-           (std::isalpha(static_cast<unsigned char>(buffer[i + 1])) || buffer[i + 1] == '!');
+    const std::string ext = lower(std::filesystem::path(name).extension().string());
+    if (ext == ".rtf")
+        return qn::kFormatRtf;
+    if (ext == ".htm" || ext == ".html")
+        return qn::kFormatHtml;
+    if (ext == ".txt")
+        return qn::kFormatText;
+    return qn::kFormatAuto;
 }
 
-bool endsWithRtf(const std::string &name)
-{
-    if (name.size() < 4)
-        return false;
-    std::string ext = name.substr(name.size() - 4);
-    for (char &c : ext)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext == ".rtf";
-}
+// Plain text as a text file: the last line ends with a line end, not with
+// the zero byte that ends text in a stream.
+class FileTextWriter : public qn::TQnTextWriter {
+public:
+    using TQnTextWriter::TQnTextWriter;
+    int WriteFooter(qn::TQnStream &output) override
+    {
+        Flush();
+        if (Result() != qn::kWriteOk)
+            return Result();
+        return output.Write("\r\n", 2) == 2 ? qn::kWriteOk : qn::kWriteShort;
+    }
+};
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    if (argc != 3)
-        return fail("usage: qnrtf IN OUT  (OUT \"-\" = standard output; OUT ending in .rtf "
-                    "gets RTF, anything else plain text)");
-    const std::string inName = argv[1], outName = argv[2];
-    try {
-        qn::TQnFileStream in;
-        if (!in.Open(inName, qn::TQnFileStream::ReadOnly))
-            return fail("cannot open " + inName + ": " + in.Error());
-        if (std::filesystem::is_directory(inName))
-            return fail(inName + " is a directory");
-
-        qn::TQnRTFText doc;
-        const bool rtf = startsAsRtf(in);
-        const bool html = !rtf && (isHtmlName(inName) || startsAsHtml(in));
-        qn::TQnRtfReader rtfReader;
-        qn::TQnHTMLReader htmlReader;
-        qn::TQnTextReader textReader;
-        qn::TQnTextReader &reader = rtf ? rtfReader : html ? htmlReader : textReader;
-        if (html) // the HTML reader takes the page's title and colours
-            doc.Clear();
-        reader.Header = doc.Header.get();
-        reader.Document = &doc;
-        qn::TParagraph *first = nullptr;
-        const int readResult = reader.Read(in, first);
-        qn::TParagraph *par = doc.FirstParagraph;
-        qn::TLine *line = par->Lines;
-        int position = 0;
-        doc.InsertParagraphs(par, line, first, position);
-        doc.Header->LoadedFormat = rtf ? 2 : html ? 4 : 3;
-        in.Close();
-
-        qn::TQnFileStream out;
-        if (outName == "-")
-            out.Attach(stdout);
-        else if (!out.Open(outName, qn::TQnFileStream::Create))
-            return fail("cannot create " + outName + ": " + out.Error());
-        int writeResult;
-        if (endsWithRtf(outName)) {
-            qn::TQnRTFWriter writer(doc);
-            writeResult = writer.Write(out);
-        } else if (isHtmlName(outName)) {
-            qn::TQnHTMLWriter writer(doc);
-            writeResult = writer.Write(out);
+    int format = qn::kFormatAuto;
+    std::string names[2];
+    int count = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--format" || arg.rfind("--format=", 0) == 0) {
+            std::string value;
+            if (arg == "--format") {
+                if (++i >= argc)
+                    return usage();
+                value = argv[i];
+            } else {
+                value = arg.substr(9);
+            }
+            format = formatNamed(value);
+            if (format < 0)
+                return fail("unknown format \"" + value + "\" (rtf, text or html)");
+        } else if (count < 2) {
+            names[count++] = arg;
         } else {
-            // Plain text without the writer's closing NUL, ending with a line end.
-            qn::TQnTextWriter writer(doc);
-            writeResult = writer.WriteHeader(out);
-            if (writeResult == 0)
-                writeResult = writer.WriteBody(out);
-            if (writeResult == 0 && out.Write("\r\n", 2) != 2)
-                writeResult = qn::kWriteShort;
+            return usage();
         }
-        const bool closed = out.Close();
-        if (writeResult != 0 || !closed)
-            return fail("cannot write " + outName + (out.Error().empty() ? "" : ": " + out.Error()));
-        if (readResult != 0)
-            return fail(inName + (html ? " could not be read to its end"
-                                       : " ends inside a control word") +
+    }
+    if (count != 2)
+        return usage();
+    const std::string &inName = names[0], &outName = names[1];
+    try {
+        qn::TQnRTFTextIo doc;
+        doc.LoadFromFile(inName);
+        const bool readFailed = doc.ErrorState != qn::kIoOk;
+        const std::string readError = doc.LastIoError;
+
+        if (format == qn::kFormatAuto && outName != "-")
+            format = formatOfFileName(outName);
+        doc.SaveFormat = static_cast<uint8_t>(format);
+        // An empty input still gives a file of the chosen format.
+        doc.ForceRtf = true;
+        const int chosen = doc.SaveFormatFor(true);
+        doc.CustomWriter = [chosen, &doc](qn::TQnRTFText &d) -> std::unique_ptr<qn::TQnTextWriter> {
+            if (chosen == qn::kFormatText)
+                return std::make_unique<FileTextWriter>(d);
+            return doc.MakeWriter(chosen);
+        };
+
+        if (outName == "-") {
+            qn::TQnFileStream out;
+            out.Attach(stdout);
+            const int result = doc.SaveToStream(out);
+            if (result != 0 || !out.Close())
+                return fail("cannot write to standard output");
+        } else {
+            doc.SaveToFile(outName);
+        }
+        if (readFailed)
+            return fail(inName + ": " +
+                        (readError.empty() ? "could not be read completely" : readError) +
                         "; what came before it was converted");
         return 0;
     } catch (const std::exception &e) {
-        return fail(inName + ": " + e.what());
+        return fail(e.what());
     }
 }

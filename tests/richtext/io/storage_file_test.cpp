@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -124,6 +125,46 @@ TEST(StorageFile, LoadingAMissingFileOrAFolderFails)
     EXPECT_THROW(doc.LoadFromFile(dir / "missing.rtf"), EQnFileError);
     EXPECT_THROW(doc.LoadFromFile(dir.path()), EQnFileError);
     EXPECT_TRUE(doc.IsEmpty());
+}
+
+} // namespace
+} // namespace qn
+
+namespace qn {
+namespace {
+
+int runTool(const std::string &arguments)
+{
+    const auto tool = test::binaryDir() / "bin" / "qnrtf";
+    return std::system((tool.string() + " " + arguments + " 2>/dev/null").c_str());
+}
+
+TEST(StorageTool, RecognisesInputAndTakesTheFormatFromOptionOrName)
+{
+    if (!fs::exists(test::binaryDir() / "bin" / "qnrtf"))
+        GTEST_SKIP() << "qnrtf is not built";
+    test::TempDir dir;
+    // HTML recognised by its tags, whatever the file is called.
+    test::writeFile(dir / "page.dat", "Notes of <b>today</b>");
+    ASSERT_EQ(runTool((dir / "page.dat").string() + " " + (dir / "out.rtf").string()), 0);
+    const std::string rtf = test::readFile(dir / "out.rtf");
+    EXPECT_NE(rtf.find("\\b today"), std::string::npos) << rtf;
+
+    // An option wins over the name.
+    ASSERT_EQ(
+        runTool("--format html " + (dir / "out.rtf").string() + " " + (dir / "page.rtf").string()),
+        0);
+    EXPECT_NE(test::readFile(dir / "page.rtf").find("<html"), std::string::npos);
+    ASSERT_EQ(
+        runTool("--format=text " + (dir / "page.rtf").string() + " " + (dir / "page.htm").string()),
+        0);
+    EXPECT_EQ(test::readFile(dir / "page.htm"), "Notes of today\r\n");
+    EXPECT_NE(runTool("--format pdf " + (dir / "page.rtf").string() + " -"), 0);
+
+    // A failed conversion leaves an existing output as it was.
+    test::writeFile(dir / "keep.txt", "kept");
+    EXPECT_NE(runTool((dir / "missing").string() + " " + (dir / "keep.txt").string()), 0);
+    EXPECT_EQ(test::readFile(dir / "keep.txt"), "kept");
 }
 
 } // namespace

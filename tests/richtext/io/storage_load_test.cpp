@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "io_test_util.h"
 #include "richtext/io/rtf_text_io.h"
 #include "storage_test_util.h"
 #include "tests/support/temp_dir.h"
@@ -157,15 +158,22 @@ TEST(StorageLoad, ReaderFailuresAreKeptInTheErrorState)
     EXPECT_EQ(texts(empty), (std::vector<std::string>{"kept"}));
 }
 
-TEST(StorageLoad, HtmlIsRecognisedButNotReadYet)
+TEST(StorageLoad, HtmlIsReadIntoTheDocument)
 {
     TQnRTFTextIo doc;
-    test::buildLines(doc, {{"kept"}});
-    TQnMemoryStream in("<html><body>x</body></html>");
+    TQnMemoryStream in("<html><title>T</title><body><p>one<p><b>two</b></body></html>");
     EXPECT_EQ(doc.LoadFromStream(in), kFormatHtml);
-    EXPECT_EQ(doc.ErrorState, kIoFailed);
-    EXPECT_NE(doc.LastIoError.find("HTML"), std::string::npos);
-    EXPECT_EQ(texts(doc), (std::vector<std::string>{"kept"}));
+    EXPECT_EQ(doc.ErrorState, kIoOk);
+    EXPECT_EQ(texts(doc).back(), "two");
+    EXPECT_TRUE(test::attrAt(doc, doc.ParagraphCount() - 1, 0).Style & kStyleBold);
+
+    // And into a document with text, at the cursor.
+    TQnRTFTextIo mixed;
+    test::buildLines(mixed, {{"ab"}});
+    mixed.SetCursorPosition(1, 0, 0, 0);
+    TQnMemoryStream html("<b>X</b>");
+    EXPECT_EQ(mixed.LoadFromStream(html), kFormatHtml);
+    EXPECT_EQ(texts(mixed), (std::vector<std::string>{"aXb"}));
 }
 
 TEST(StorageSave, EmptyDocumentIsPlainTextUnlessSavedToAFile)
@@ -221,10 +229,13 @@ TEST(StorageSave, FileNameChoosesTheFormat)
     EXPECT_EQ(test::readFile(dir / "entry.dat"), std::string("text\0", 5));
     EXPECT_EQ(doc.SaveFormat, kFormatText);
 
-    // HTML cannot be written yet: the save fails and the old file stays.
-    test::writeFile(dir / "page.html", "old");
-    EXPECT_THROW(doc.SaveToFile(dir / "page.html"), EQnFileError);
-    EXPECT_EQ(test::readFile(dir / "page.html"), "old");
+    doc.SaveToFile(dir / "page.html");
+    const std::string html = test::readFile(dir / "page.html");
+    EXPECT_NE(html.find("<html"), std::string::npos) << html;
+    EXPECT_NE(html.find("text"), std::string::npos);
+    TQnRTFTextIo back;
+    back.LoadFromFile(dir / "page.html");
+    EXPECT_EQ(back.Header->LoadedFormat, kFormatHtml);
 }
 
 TEST(StorageSave, SelectionIsWrittenInTextOrder)
