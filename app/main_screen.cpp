@@ -3,7 +3,6 @@
 #include "app/help_viewer.h"
 #include "app/ring_area.h"
 #include "app/splash_form.h"
-#include "engine/xt.h"
 #include "engine/xtable.h"
 #include "platform/modal_result.h"
 #include "platform/program_dir.h"
@@ -306,6 +305,7 @@ void TMainScreen::createActionBar()
 
     connect(FirstButton, &QPushButton::clicked, this, &TMainScreen::FirstButtonClick);
     connect(PriorButton, &QPushButton::clicked, this, &TMainScreen::PriorButtonClick);
+    connect(CalendarButton, &QPushButton::clicked, this, &TMainScreen::CalendarButtonClick);
     connect(Nextbutton, &QPushButton::clicked, this, &TMainScreen::NextButtonClick);
     connect(LastButton, &QPushButton::clicked, this, &TMainScreen::LastButtonClick);
     connect(Hidebutton, &QPushButton::clicked, this, &TMainScreen::HideButtonClick);
@@ -326,7 +326,7 @@ void TMainScreen::FormCreate()
     }
     HideAllThings(!DiaryPassword.empty());
     // The engine's key for the table, also when there is no password.
-    xt_SetPassword(DiaryPassword.c_str());
+    DiaryXTable->SetPassword(DiaryPassword);
     CurrentDate = Date();
     RecordFound = false;
     FindDateRecord();

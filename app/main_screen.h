@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -137,6 +138,12 @@ public:
     // Month callback of the calendar: the days (as text) of that month that
     // hold an entry. Moves the table's record pointer.
     void MarkEntryDays(QStringList &list, int year, int month);
+    // The calendar: shows `date` and this window's month callback, answers
+    // the modal result and, on OK, the date picked in `date`. The date
+    // selector window fills this in; without one the Date button does
+    // nothing but save.
+    using TDateSelectorRun = std::function<int(TMainScreen &, TDateTime &date)>;
+    TDateSelectorRun RunDateSelector;
     // Why the last OpenDiaryFile failed, for the user.
     const std::string &OpenFailure() const { return openFailure_; }
 
@@ -149,6 +156,7 @@ public:
     void PriorButtonClick();
     void NextButtonClick();
     void LastButtonClick();
+    void CalendarButtonClick();
     void RebuildIndexes1Click();
     void HideButtonClick();
     void exit1Click();

@@ -4,9 +4,9 @@
 #include "app/main_screen.h"
 #include "app/rebuild_indexes.h"
 
-#include "engine/xt.h"
 #include "engine/xtable.h"
 #include "engine/xtable_error.h"
+#include "platform/modal_result.h"
 #include "platform/program_dir.h"
 #include "platform/qt/messages.h"
 
@@ -45,17 +45,11 @@ bool writableDir(const fs::path &dir)
     return ::access(dir.c_str(), W_OK | X_OK) == 0;
 }
 
-// The engine's gauge hook is a plain function; this carries the receiver.
-void gaugeTrampoline(void *context, int32_t value)
-{
-    (*static_cast<std::function<void(int32_t)> *>(context))(value);
-}
-
 // The rebuild dialog's view of the main window's table.
 class TDiaryRebuild : public TRebuildTarget {
 public:
     explicit TDiaryRebuild(TMainScreen &main) : main_(main) {}
-    ~TDiaryRebuild() override { SetGaugeHook({}); }
+    ~TDiaryRebuild() override { main_.DiaryXTable->SetGaugeHook({}); }
 
     void DisableControls() override { main_.DiaryTable->DisableControls(); }
     void EnableControls() override { main_.DiaryTable->EnableControls(); }
@@ -67,11 +61,7 @@ public:
     fs::path Directory() override { return main_.DiaryDir(); }
     void SetGaugeHook(std::function<void(int32_t)> hook) override
     {
-        hook_ = std::move(hook);
-        if (hook_)
-            xt_SetGaugeHook(&gaugeTrampoline, &hook_);
-        else
-            xt_SetGaugeHook(nullptr, nullptr);
+        main_.DiaryXTable->SetGaugeHook(std::move(hook));
     }
     void Pack() override { main_.DiaryXTable->Pack(); }
     void CreateIndex() override { main_.CreateDiaryIndex(); }
@@ -80,7 +70,6 @@ public:
 
 private:
     TMainScreen &main_;
-    std::function<void(int32_t)> hook_;
 };
 
 } // namespace
@@ -252,6 +241,23 @@ void TMainScreen::LastButtonClick()
     CurrentDate = LastDiaryRecord();
     FindDateRecord();
     LoadRichText();
+}
+
+void TMainScreen::CalendarButtonClick()
+{
+    SaveButtonClick();
+    if (!RunDateSelector)
+        return;
+    TDateTime picked = CurrentDate;
+    if (RunDateSelector(*this, picked) == mrOk) {
+        CurrentDate = picked;
+        FindDateRecord();
+        LoadRichText();
+    } else {
+        // The month callback has moved the record pointer; a later save must
+        // address the record of the date on screen.
+        FindDateRecord();
+    }
 }
 
 void TMainScreen::RebuildIndexes1Click()

@@ -4,6 +4,7 @@
 #include "engine/xdata_table.h"
 #include "engine/xt.h"
 #include "engine/xtable.h"
+#include "platform/modal_result.h"
 #include "platform/qt/key_translation.h"
 #include "platform/qt/messages.h"
 
@@ -11,6 +12,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -369,4 +371,106 @@ TEST_F(DiaryStoreTest, ADamagedTableIsReportedWithTheEnginesReasonAndKept)
         << capture.Informations[0].toStdString();
     EXPECT_EQ(qn::test::readFile(dir / "QUILLNK.DBF"), junk);
     EXPECT_FALSE(fs::exists(dir / "QUILLNK.CDX"));
+}
+
+TEST_F(DiaryStoreTest, TheCalendarLeavesTheTableOnTheDateOnScreen)
+{
+    open();
+    add({"20240110", "20240120", "20240205"});
+    goTo(2024, 1, 10);
+    QStringList marked;
+    int answer = mrCancel;
+    w->RunDateSelector = [&](TMainScreen &main, TDateTime &date) {
+        EXPECT_EQ(date, EncodeDate(2024, 1, 10));
+        // Browsing months moves the record pointer.
+        main.MarkEntryDays(marked, 2024, 2);
+        date = EncodeDate(2024, 1, 20);
+        return answer;
+    };
+    w->CalendarButtonClick();
+    EXPECT_EQ(marked, QStringList({"5"}));
+    EXPECT_EQ(w->CurrentDate, EncodeDate(2024, 1, 10));
+    EXPECT_TRUE(w->RecordFound);
+    EXPECT_EQ(w->DiaryTableDATE->AsString(), "20240110");
+
+    answer = mrOk;
+    w->CalendarButtonClick();
+    EXPECT_EQ(w->CurrentDate, EncodeDate(2024, 1, 20));
+    EXPECT_EQ(dateLine(), "Saturday, January 20, 2024");
+    EXPECT_EQ(w->DiaryTableDATE->AsString(), "20240120");
+}
+
+// A large diary, most of it kept, every third record deleted, and the rebuild
+// dialog caught in the middle of its run.
+TEST_F(DiaryStoreTest, RebuildOfALargeDiaryShowsItsProgress)
+{
+    open();
+    closeWindow();
+    // Written straight through the engine without an index; the next start
+    // writes the index as it does for any diary that lost it.
+    ASSERT_TRUE(fs::remove(dir / "QUILLNK.CDX"));
+    const int records = 40000;
+    const TDateTime first = EncodeDate(1920, 1, 1);
+    {
+        const std::string path = (dir / "QUILLNK.DBF").string();
+        ASSERT_NE(xt_Use(path.c_str(), "BIG", 2, 2), 0);
+        for (int i = 0; i < records; ++i) {
+            const std::string key = DateKey(first + i);
+            ASSERT_EQ(xt_AppendBlank(), 0);
+            ASSERT_EQ(xt_Replace("DATE", XT_REPLACE_TEXT, key.c_str()), 0);
+            if (i % 3 == 1)
+                ASSERT_EQ(xt_Delete(), 0);
+        }
+        ASSERT_EQ(xt_Close(), 0);
+    }
+    open();
+    w->resize(610, 460);
+    goTo(1990, 6, 15);
+    const bool keptBefore = w->RecordFound;
+
+    // Reports reach the dialog while the engine works; events are let
+    // through there, so a timer sees the dialog in mid-run.
+    QImage shot;
+    QString phase;
+    int gauge = -1;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<TRebuildInd *>(QApplication::activeModalWidget());
+        if (!dialog || !shot.isNull() || !dialog->Gauge1->isVisible())
+            return;
+        if (dialog->Progress().CurrentPhase() != TRebuildProgress::Phase::Index ||
+            dialog->Gauge1->value() < 20)
+            return;
+        QImage picture = w->grab().toImage();
+        QImage box = dialog->grab().toImage();
+        QPainter painter(&picture);
+        QPoint at((picture.width() - box.width()) / 2, (picture.height() - box.height()) / 2);
+        painter.drawImage(at, box);
+        painter.setPen(Qt::darkGray);
+        painter.drawRect(QRect(at, box.size()).adjusted(0, 0, -1, -1));
+        painter.end();
+        shot = picture;
+        phase = dialog->WhatAmIDoing->text();
+        gauge = dialog->Gauge1->value();
+    });
+    watch.start(0);
+    TMessageCapture capture;
+    w->RebuildIndexes1Click();
+    watch.stop();
+    EXPECT_TRUE(capture.Informations.empty());
+
+    EXPECT_EQ(w->CurrentDate, EncodeDate(1990, 6, 15));
+    EXPECT_EQ(w->RecordFound, keptBefore);
+    ASSERT_FALSE(shot.isNull()) << "the dialog was never seen during the run";
+    EXPECT_EQ(phase, "Rebuilding indexes");
+    EXPECT_GE(gauge, 20);
+    fs::create_directories(qn::test::binaryDir() / "screenshots");
+    EXPECT_TRUE(shot.save(QString::fromStdString(
+        (qn::test::binaryDir() / "screenshots" / "rebuild_dialog.png").string())));
+    closeWindow();
+
+    Command info = run(qntable() + " info " + quoted(dir / "QUILLNK.DBF"));
+    EXPECT_NE(info.out.find("records " + std::to_string(records - records / 3) + "\n"),
+              std::string::npos)
+        << info.out;
 }
