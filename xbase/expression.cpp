@@ -44,8 +44,10 @@ std::string Value::toText() const
 {
     switch (type) {
     case Type::Character:
-    case Type::Date: return text;
-    case Type::Logical: return logical ? ".T." : ".F.";
+    case Type::Date:
+        return text;
+    case Type::Logical:
+        return logical ? ".T." : ".F.";
     case Type::Numeric: {
         char buf[64];
         std::snprintf(buf, sizeof buf, "%.10g", number);
@@ -83,10 +85,12 @@ Value fieldValue(const FieldInfo &f, const char *record, const RecordView *)
         auto d = parseStoredDate(std::string_view(p, f.length));
         return Value::date(d ? julianDay(*d) : 0);
     }
-    case 'L': return Value::logicalValue(std::strchr("TtYy", *p) != nullptr && *p != 0);
+    case 'L':
+        return Value::logicalValue(std::strchr("TtYy", *p) != nullptr && *p != 0);
     case 'I':
         if (f.length == 4)
-            return Value::numeric(double(int32_t(u[0] | u[1] << 8 | u[2] << 16 | uint32_t(u[3]) << 24)));
+            return Value::numeric(
+                double(int32_t(u[0] | u[1] << 8 | u[2] << 16 | uint32_t(u[3]) << 24)));
         break;
     case 'B':
         if (f.length == 8) {
@@ -105,7 +109,8 @@ Value fieldValue(const FieldInfo &f, const char *record, const RecordView *)
             return Value::date(jd > 0 && jd < 5373484 ? jd : 0);
         }
         break;
-    default: break;
+    default:
+        break;
     }
     return Value::character(std::string(p, f.length));
 }
@@ -134,7 +139,8 @@ struct Token {
 
 class Parser {
 public:
-    Parser(std::string_view text, const std::vector<FieldInfo> &fields) : text_(text), fields_(fields)
+    Parser(std::string_view text, const std::vector<FieldInfo> &fields)
+        : text_(text), fields_(fields)
     {
         next();
     }
@@ -175,7 +181,8 @@ private:
             return;
         }
         if (std::isdigit(static_cast<unsigned char>(c)) ||
-            (c == '.' && pos_ + 1 < text_.size() && std::isdigit(static_cast<unsigned char>(text_[pos_ + 1])))) {
+            (c == '.' && pos_ + 1 < text_.size() &&
+             std::isdigit(static_cast<unsigned char>(text_[pos_ + 1])))) {
             size_t b = pos_;
             while (pos_ < text_.size() &&
                    (std::isdigit(static_cast<unsigned char>(text_[pos_])) || text_[pos_] == '.'))
@@ -227,10 +234,14 @@ private:
     static const char *typeName(Type t)
     {
         switch (t) {
-        case Type::Character: return "text";
-        case Type::Numeric: return "number";
-        case Type::Date: return "date";
-        case Type::Logical: return "logical";
+        case Type::Character:
+            return "text";
+        case Type::Numeric:
+            return "number";
+        case Type::Date:
+            return "date";
+        case Type::Logical:
+            return "logical";
         }
         return "?";
     }
@@ -244,7 +255,8 @@ private:
         return n;
     }
 
-    std::unique_ptr<Node> binary(std::string op, std::unique_ptr<Node> a, std::unique_ptr<Node> b, Type t)
+    std::unique_ptr<Node> binary(std::string op, std::unique_ptr<Node> a, std::unique_ptr<Node> b,
+                                 Type t)
     {
         auto n = make(Node::Kind::Binary, std::move(op), t);
         n->args.push_back(std::move(a));
@@ -312,7 +324,9 @@ private:
                 if (left->type != Type::Character || right->type != Type::Character)
                     fail("$ needs text operands", at);
             } else if (left->type != right->type) {
-                fail(std::string("cannot compare ") + typeName(left->type) + " with " + typeName(right->type), at);
+                fail(std::string("cannot compare ") + typeName(left->type) + " with " +
+                         typeName(right->type),
+                     at);
             } else if (left->type == Type::Logical && o != "=" && o != "<>" && o != "==") {
                 fail("logical values can only be tested for equality", at);
             }
@@ -341,7 +355,9 @@ private:
             else if (op == "-" && left->type == Type::Date && right->type == Type::Date)
                 t = Type::Numeric;
             else
-                fail("cannot apply " + op + " to " + typeName(left->type) + " and " + typeName(right->type), at);
+                fail("cannot apply " + op + " to " + typeName(left->type) + " and " +
+                         typeName(right->type),
+                     at);
             left = binary(op, std::move(left), std::move(right), t);
         }
         return left;
@@ -391,7 +407,8 @@ private:
     {
         Token t = tok_;
         switch (t.kind) {
-        case Token::Kind::End: fail("the expression ends too early", t.pos);
+        case Token::Kind::End:
+            fail("the expression ends too early", t.pos);
         case Token::Kind::Number: {
             next();
             char *end = nullptr;
@@ -400,7 +417,9 @@ private:
                 fail("bad number \"" + t.text + "\"", t.pos);
             return constant(Value::numeric(d));
         }
-        case Token::Kind::String: next(); return constant(Value::character(t.text));
+        case Token::Kind::String:
+            next();
+            return constant(Value::character(t.text));
         case Token::Kind::Op:
             if (t.text == "(") {
                 next();
@@ -419,7 +438,8 @@ private:
                 return constant(Value::logicalValue(false));
             }
             fail("unexpected \"" + t.text + "\"", t.pos);
-        case Token::Kind::Name: break;
+        case Token::Kind::Name:
+            break;
         }
         next();
         if (isOp("->")) { // alias->field: the alias is the table itself
@@ -471,14 +491,14 @@ private:
             Type result;
         };
         static const Sig sigs[] = {
-            {"UPPER", "C", Type::Character},  {"LOWER", "C", Type::Character},
-            {"TRIM", "C", Type::Character},   {"RTRIM", "C", Type::Character},
-            {"LTRIM", "C", Type::Character},  {"ALLTRIM", "C", Type::Character},
-            {"DTOS", "D", Type::Character},   {"STR", "Nnn", Type::Numeric},
-            {"DELETED", "", Type::Logical},   {"RECNO", "", Type::Numeric},
+            {"UPPER", "C", Type::Character},    {"LOWER", "C", Type::Character},
+            {"TRIM", "C", Type::Character},     {"RTRIM", "C", Type::Character},
+            {"LTRIM", "C", Type::Character},    {"ALLTRIM", "C", Type::Character},
+            {"DTOS", "D", Type::Character},     {"STR", "Nnn", Type::Numeric},
+            {"DELETED", "", Type::Logical},     {"RECNO", "", Type::Numeric},
             {"SUBSTR", "CNn", Type::Character}, {"LEFT", "CN", Type::Character},
-            {"RIGHT", "CN", Type::Character}, {"VAL", "C", Type::Numeric},
-            {"LEN", "C", Type::Numeric},      {"IIF", "L??", Type::Character},
+            {"RIGHT", "CN", Type::Character},   {"VAL", "C", Type::Numeric},
+            {"LEN", "C", Type::Numeric},        {"IIF", "L??", Type::Character},
         };
         for (const Sig &s : sigs) {
             if (name.text != s.name)
@@ -488,7 +508,9 @@ private:
                 if (std::isupper(static_cast<unsigned char>(s.args[i])) || s.args[i] == '?')
                     min = i + 1;
             if (args.size() < min || args.size() > max)
-                fail(name.text + " takes " + (min == max ? std::to_string(min) : std::to_string(min) + " to " + std::to_string(max)) +
+                fail(name.text + " takes " +
+                         (min == max ? std::to_string(min)
+                                     : std::to_string(min) + " to " + std::to_string(max)) +
                          " argument(s)",
                      name.pos);
             for (size_t i = 0; i < args.size(); ++i) {
@@ -566,12 +588,16 @@ int compareText(const std::string &a, const std::string &b)
 
 class Evaluator {
 public:
-    Evaluator(const std::vector<FieldInfo> &fields, const RecordView &view) : fields_(fields), view_(view) {}
+    Evaluator(const std::vector<FieldInfo> &fields, const RecordView &view)
+        : fields_(fields), view_(view)
+    {
+    }
 
     Value eval(const Node &n) const
     {
         switch (n.kind) {
-        case Node::Kind::Constant: return n.constant;
+        case Node::Kind::Constant:
+            return n.constant;
         case Node::Kind::Field: {
             const FieldInfo &f = fields_[size_t(n.field)];
             if (f.type == 'M' || f.type == 'G')
@@ -584,8 +610,10 @@ public:
                 return Value::numeric(-a.number);
             return Value::logicalValue(!a.logical);
         }
-        case Node::Kind::Binary: return binary(n);
-        case Node::Kind::Call: return call(n);
+        case Node::Kind::Binary:
+            return binary(n);
+        case Node::Kind::Call:
+            return call(n);
         }
         return Value{};
     }
@@ -609,8 +637,9 @@ private:
             if (a.type == Type::Character)
                 return Value::character(a.text + b.text);
             if (n.type == Type::Date)
-                return a.type == Type::Date ? Value::date(a.number > 0 ? long(a.number + b.number) : 0)
-                                            : Value::date(b.number > 0 ? long(a.number + b.number) : 0);
+                return a.type == Type::Date
+                           ? Value::date(a.number > 0 ? long(a.number + b.number) : 0)
+                           : Value::date(b.number > 0 ? long(a.number + b.number) : 0);
             return Value::numeric(a.number + b.number);
         }
         if (n.op == "-") {
@@ -640,7 +669,8 @@ private:
             else if (view_.exactCompare())
                 equal = rtrim(a.text) == rtrim(b.text);
             else // without exact, the left side only has to begin with the right
-                equal = a.text.compare(0, b.text.size(), b.text) == 0 && a.text.size() >= b.text.size();
+                equal =
+                    a.text.compare(0, b.text.size(), b.text) == 0 && a.text.size() >= b.text.size();
             c = compareText(a.text, b.text);
             break;
         case Type::Logical:
@@ -697,7 +727,7 @@ private:
             return Value::character(a[0].number > 0 ? a[0].text : std::string(8, ' '));
         if (f == "STR")
             return Value::character(strFunction(a[0].number, a.size() > 1 ? int(a[1].number) : 10,
-                                                 a.size() > 2 ? int(a[2].number) : 0));
+                                                a.size() > 2 ? int(a[2].number) : 0));
         if (f == "SUBSTR" || f == "LEFT" || f == "RIGHT") {
             const std::string &s = a[0].text;
             long start = 1, len;
@@ -756,12 +786,19 @@ Value Expression::evaluate(const RecordView &record) const
 bool Expression::evaluateLogical(const RecordView &record) const
 {
     if (root_->type != Value::Type::Logical)
-        throw XbaseError("Expression \"" + text_ + "\" is not a condition (it gives no logical value)");
+        throw XbaseError("Expression \"" + text_ +
+                         "\" is not a condition (it gives no logical value)");
     return evaluate(record).logical;
 }
 
-Value::Type Expression::type() const { return root_->type; }
+Value::Type Expression::type() const
+{
+    return root_->type;
+}
 
-int Expression::singleField() const { return root_->kind == Node::Kind::Field ? root_->field : -1; }
+int Expression::singleField() const
+{
+    return root_->kind == Node::Kind::Field ? root_->field : -1;
+}
 
 } // namespace qn::xbase

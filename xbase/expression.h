@@ -14,8 +14,8 @@ namespace qn::xbase {
 struct Value {
     enum class Type : char { Character = 'C', Numeric = 'N', Date = 'D', Logical = 'L' };
     Type type = Type::Character;
-    std::string text;   // Character; Date as "yyyymmdd" (8 blanks when empty)
-    double number = 0;  // Numeric; Date as Julian day number (0 when empty)
+    std::string text;  // Character; Date as "yyyymmdd" (8 blanks when empty)
+    double number = 0; // Numeric; Date as Julian day number (0 when empty)
     bool logical = false;
 
     static Value character(std::string s);

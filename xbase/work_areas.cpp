@@ -15,12 +15,18 @@ WorkAreas::~WorkAreas()
 void WorkAreas::checkDriver(int driver)
 {
     switch (driver) {
-    case 2: return;
-    case 1: throw XbaseError("Driver 1 (NTX indexes) is not available in this engine; use driver 2");
-    case 3: throw XbaseError("Driver 3 (XSX indexes) is not available in this engine; use driver 2");
-    case 11: throw XbaseError("Driver 11 (remote NTX) is not available in this engine; use driver 2");
-    case 12: throw XbaseError("Driver 12 (remote FoxPro) is not available in this engine; use driver 2");
-    default: throw XbaseError("Unknown table driver " + std::to_string(driver));
+    case 2:
+        return;
+    case 1:
+        throw XbaseError("Driver 1 (NTX indexes) is not available in this engine; use driver 2");
+    case 3:
+        throw XbaseError("Driver 3 (XSX indexes) is not available in this engine; use driver 2");
+    case 11:
+        throw XbaseError("Driver 11 (remote NTX) is not available in this engine; use driver 2");
+    case 12:
+        throw XbaseError("Driver 12 (remote FoxPro) is not available in this engine; use driver 2");
+    default:
+        throw XbaseError("Unknown table driver " + std::to_string(driver));
     }
 }
 
@@ -53,7 +59,8 @@ uint16_t WorkAreas::areaOf(const std::string &alias) const
     return 0;
 }
 
-uint16_t WorkAreas::use(const std::filesystem::path &pathIn, const std::string &alias, Table::Access access)
+uint16_t WorkAreas::use(const std::filesystem::path &pathIn, const std::string &alias,
+                        Table::Access access)
 {
     std::filesystem::path path = pathIn;
     if (path.extension().empty())
@@ -70,7 +77,8 @@ uint16_t WorkAreas::use(const std::filesystem::path &pathIn, const std::string &
     return n;
 }
 
-uint16_t WorkAreas::createNew(const std::filesystem::path &pathIn, const std::string &alias, size_t fieldCount)
+uint16_t WorkAreas::createNew(const std::filesystem::path &pathIn, const std::string &alias,
+                              size_t fieldCount)
 {
     std::filesystem::path path = pathIn;
     if (path.extension().empty())

@@ -32,12 +32,13 @@ public:
     static void checkDriver(int driver);
     // Opens in the lowest free area and makes it current; returns the area.
     uint16_t use(const std::filesystem::path &path, const std::string &alias, Table::Access access);
-    uint16_t createNew(const std::filesystem::path &path, const std::string &alias, size_t fieldCount);
-    void createField(const FieldInfo &field);  // in the current area
-    void createExec();                          // writes and opens in the current area
-    void close();                               // the current area
+    uint16_t createNew(const std::filesystem::path &path, const std::string &alias,
+                       size_t fieldCount);
+    void createField(const FieldInfo &field); // in the current area
+    void createExec();                        // writes and opens in the current area
+    void close();                             // the current area
     void closeAll();
-    uint16_t select(uint16_t area);             // returns the previous one
+    uint16_t select(uint16_t area); // returns the previous one
     uint16_t current() const { return current_; }
     uint16_t areaOf(const std::string &alias) const; // 0 when not in use
     Area *currentArea();

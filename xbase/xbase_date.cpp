@@ -74,13 +74,18 @@ std::string formatDate(const CalendarDate &d, int dateFormat, bool century)
     std::snprintf(m, sizeof m, "%02d", d.month % 100);
     std::snprintf(dd, sizeof dd, "%02d", d.day % 100);
     switch (dateFormat) {
-    case 1: return std::string(y) + "." + m + "." + dd;
+    case 1:
+        return std::string(y) + "." + m + "." + dd;
     case 2:
-    case 3: return std::string(dd) + "/" + m + "/" + y;
-    case 4: return std::string(dd) + "." + m + "." + y;
+    case 3:
+        return std::string(dd) + "/" + m + "/" + y;
+    case 4:
+        return std::string(dd) + "." + m + "." + y;
     case 5:
-    case 6: return std::string(dd) + "-" + m + "-" + y;
-    default: return std::string(m) + "/" + dd + "/" + y;
+    case 6:
+        return std::string(dd) + "-" + m + "-" + y;
+    default:
+        return std::string(m) + "/" + dd + "/" + y;
     }
 }
 
@@ -115,9 +120,22 @@ std::optional<CalendarDate> parseDateText(std::string_view text, int dateFormat)
     CalendarDate d;
     size_t yearDigits;
     switch (dateFormat) {
-    case 1: d = {a, b, c}; yearDigits = parts[0].size(); break;
-    case 2: case 3: case 4: case 5: case 6: d = {c, b, a}; yearDigits = parts[2].size(); break;
-    default: d = {c, a, b}; yearDigits = parts[2].size(); break;
+    case 1:
+        d = {a, b, c};
+        yearDigits = parts[0].size();
+        break;
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 6:
+        d = {c, b, a};
+        yearDigits = parts[2].size();
+        break;
+    default:
+        d = {c, a, b};
+        yearDigits = parts[2].size();
+        break;
     }
     if (yearDigits <= 2)
         d.year += d.year < 50 ? 2000 : 1900;

@@ -1,7 +1,8 @@
 // Diary-like workload on the table engine and on SQLite, in the same run:
 // 100,000 records of a C(8) date key and a ~2 KB memo. Phases: append all
 // (one commit), seek 100,000 random keys, scan everything in index order
-// reading every memo, rebuild the tag.
+// reading every memo, rebuild the tag. The read phases and the rebuild are
+// timed as the best of three passes.
 //
 // Usage: xbase_bench [FOLDER] [RECORDS]   (FOLDER defaults to a fresh temporary one)
 
@@ -40,8 +41,9 @@ std::vector<std::string> makeKeys(size_t n)
 
 std::string memoText(size_t i, std::mt19937 &rng)
 {
-    static const char *words[] = {"{\\rtf1 ", "today ", "the ", "weather ", "was ", "\\par ", "walked ",
-                                  "garden ", "letters ", "\\b bold\\b0 ", "quiet ", "evening "};
+    static const char *words[] = {"{\\rtf1 ", "today ",        "the ",    "weather ",
+                                  "was ",     "\\par ",        "walked ", "garden ",
+                                  "letters ", "\\b bold\\b0 ", "quiet ",  "evening "};
     std::string s = "{\\rtf1\\ansi entry " + std::to_string(i) + " ";
     size_t target = 1800 + rng() % 500;
     while (s.size() < target)
@@ -49,12 +51,21 @@ std::string memoText(size_t i, std::mt19937 &rng)
     return s + "}";
 }
 
+// The machine may be busy with other work: each read phase runs a few times
+// and the best pass counts (appending runs once; it changes the files).
+constexpr int passes = 3;
+double best(double sofar, double now)
+{
+    return sofar == 0 || now < sofar ? now : sofar;
+}
+
 struct Times {
     double append = 0, seek = 0, scan = 0, rebuild = 0;
 };
 
 Times runEngine(const std::filesystem::path &dir, const std::vector<std::string> &keys,
-                const std::vector<std::string> &memos, const std::vector<size_t> &order, size_t &checksum)
+                const std::vector<std::string> &memos, const std::vector<size_t> &order,
+                size_t &checksum)
 {
     Times t;
     std::filesystem::path path = dir / "BENCH.DBF";
@@ -73,31 +84,37 @@ Times runEngine(const std::filesystem::path &dir, const std::vector<std::string>
     table->commit();
     t.append = since(start);
 
-    start = Clock::now();
-    for (size_t i : order) {
-        if (!table->seek(keys[i])) {
-            std::fprintf(stderr, "engine: key %s not found\n", keys[i].c_str());
+    for (int pass = 0; pass < passes; ++pass) {
+        start = Clock::now();
+        for (size_t i : order) {
+            if (!table->seek(keys[i])) {
+                std::fprintf(stderr, "engine: key %s not found\n", keys[i].c_str());
+                std::exit(1);
+            }
+            checksum += table->recno();
+        }
+        t.seek = best(t.seek, since(start));
+    }
+
+    for (int pass = 0; pass < passes; ++pass) {
+        start = Clock::now();
+        size_t n = 0;
+        for (table->goTop(); !table->eof(); table->skip(1)) {
+            checksum += table->memo(1).size();
+            ++n;
+        }
+        t.scan = best(t.scan, since(start));
+        if (n != keys.size()) {
+            std::fprintf(stderr, "engine: scan saw %zu records\n", n);
             std::exit(1);
         }
-        checksum += table->recno();
-    }
-    t.seek = since(start);
-
-    start = Clock::now();
-    size_t n = 0;
-    for (table->goTop(); !table->eof(); table->skip(1)) {
-        checksum += table->memo(1).size();
-        ++n;
-    }
-    t.scan = since(start);
-    if (n != keys.size()) {
-        std::fprintf(stderr, "engine: scan saw %zu records\n", n);
-        std::exit(1);
     }
 
-    start = Clock::now();
-    table->indexTag({}, "DATE", "date", false, false, {});
-    t.rebuild = since(start);
+    for (int pass = 0; pass < passes; ++pass) {
+        start = Clock::now();
+        table->indexTag({}, "DATE", "date", false, false, {});
+        t.rebuild = best(t.rebuild, since(start));
+    }
     table->close();
     return t;
 }
@@ -111,19 +128,23 @@ void check(int rc, sqlite3 *db, const char *what)
 }
 
 Times runSqlite(const std::filesystem::path &dir, const std::vector<std::string> &keys,
-                const std::vector<std::string> &memos, const std::vector<size_t> &order, size_t &checksum)
+                const std::vector<std::string> &memos, const std::vector<size_t> &order,
+                size_t &checksum)
 {
     Times t;
     sqlite3 *db = nullptr;
     check(sqlite3_open((dir / "bench.sqlite").c_str(), &db), db, "open");
-    check(sqlite3_exec(db, "CREATE TABLE diary(date TEXT, entry TEXT); CREATE INDEX diary_date ON diary(date);",
-                       nullptr, nullptr, nullptr),
+    check(sqlite3_exec(
+              db,
+              "CREATE TABLE diary(date TEXT, entry TEXT); CREATE INDEX diary_date ON diary(date);",
+              nullptr, nullptr, nullptr),
           db, "create");
 
     auto start = Clock::now();
     check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
     sqlite3_stmt *insert = nullptr;
-    check(sqlite3_prepare_v2(db, "INSERT INTO diary VALUES(?, ?)", -1, &insert, nullptr), db, "prepare");
+    check(sqlite3_prepare_v2(db, "INSERT INTO diary VALUES(?, ?)", -1, &insert, nullptr), db,
+          "prepare");
     for (size_t i = 0; i < keys.size(); ++i) {
         sqlite3_bind_text(insert, 1, keys[i].data(), int(keys[i].size()), SQLITE_STATIC);
         sqlite3_bind_text(insert, 2, memos[i].data(), int(memos[i].size()), SQLITE_STATIC);
@@ -134,44 +155,53 @@ Times runSqlite(const std::filesystem::path &dir, const std::vector<std::string>
     check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
     t.append = since(start);
 
-    start = Clock::now();
-    check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
-    sqlite3_stmt *seek = nullptr;
-    check(sqlite3_prepare_v2(db, "SELECT rowid FROM diary WHERE date = ? ORDER BY date LIMIT 1", -1, &seek, nullptr),
-          db, "prepare");
-    for (size_t i : order) {
-        sqlite3_bind_text(seek, 1, keys[i].data(), int(keys[i].size()), SQLITE_STATIC);
-        if (sqlite3_step(seek) != SQLITE_ROW) {
-            std::fprintf(stderr, "sqlite: key not found\n");
+    for (int pass = 0; pass < passes; ++pass) {
+        start = Clock::now();
+        check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
+        sqlite3_stmt *seek = nullptr;
+        check(sqlite3_prepare_v2(db, "SELECT rowid FROM diary WHERE date = ? ORDER BY date LIMIT 1",
+                                 -1, &seek, nullptr),
+              db, "prepare");
+        for (size_t i : order) {
+            sqlite3_bind_text(seek, 1, keys[i].data(), int(keys[i].size()), SQLITE_STATIC);
+            if (sqlite3_step(seek) != SQLITE_ROW) {
+                std::fprintf(stderr, "sqlite: key not found\n");
+                std::exit(1);
+            }
+            checksum += size_t(sqlite3_column_int64(seek, 0));
+            sqlite3_reset(seek);
+        }
+        sqlite3_finalize(seek);
+        check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
+        t.seek = best(t.seek, since(start));
+    }
+
+    for (int pass = 0; pass < passes; ++pass) {
+        start = Clock::now();
+        check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
+        sqlite3_stmt *scan = nullptr;
+        check(sqlite3_prepare_v2(db, "SELECT date, entry FROM diary ORDER BY date", -1, &scan,
+                                 nullptr),
+              db, "prepare");
+        size_t n = 0;
+        while (sqlite3_step(scan) == SQLITE_ROW) {
+            checksum += size_t(sqlite3_column_bytes(scan, 1));
+            ++n;
+        }
+        sqlite3_finalize(scan);
+        check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
+        t.scan = best(t.scan, since(start));
+        if (n != keys.size()) {
+            std::fprintf(stderr, "sqlite: scan saw %zu rows\n", n);
             std::exit(1);
         }
-        checksum += size_t(sqlite3_column_int64(seek, 0));
-        sqlite3_reset(seek);
-    }
-    sqlite3_finalize(seek);
-    check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
-    t.seek = since(start);
-
-    start = Clock::now();
-    check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
-    sqlite3_stmt *scan = nullptr;
-    check(sqlite3_prepare_v2(db, "SELECT date, entry FROM diary ORDER BY date", -1, &scan, nullptr), db, "prepare");
-    size_t n = 0;
-    while (sqlite3_step(scan) == SQLITE_ROW) {
-        checksum += size_t(sqlite3_column_bytes(scan, 1));
-        ++n;
-    }
-    sqlite3_finalize(scan);
-    check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
-    t.scan = since(start);
-    if (n != keys.size()) {
-        std::fprintf(stderr, "sqlite: scan saw %zu rows\n", n);
-        std::exit(1);
     }
 
-    start = Clock::now();
-    check(sqlite3_exec(db, "REINDEX diary_date", nullptr, nullptr, nullptr), db, "reindex");
-    t.rebuild = since(start);
+    for (int pass = 0; pass < passes; ++pass) {
+        start = Clock::now();
+        check(sqlite3_exec(db, "REINDEX diary_date", nullptr, nullptr, nullptr), db, "reindex");
+        t.rebuild = best(t.rebuild, since(start));
+    }
     sqlite3_close(db);
     return t;
 }
@@ -216,7 +246,8 @@ int main(int argc, char **argv)
     row("seek random keys", e.seek, s.seek);
     row("index-order scan with memos", e.scan, s.scan);
     row("rebuild the tag", e.rebuild, s.rebuild);
-    std::printf("(a ratio above 1 means the engine was faster; checksums %zu %zu)\n", engineSum, sqliteSum);
+    std::printf("(a ratio above 1 means the engine was faster; checksums %zu %zu)\n", engineSum,
+                sqliteSum);
     if (temporary)
         std::filesystem::remove_all(dir);
     return 0;

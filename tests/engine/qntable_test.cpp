@@ -30,8 +30,8 @@ TEST(Qntable, CreateAppendListSeekAndInfo)
     std::string t = (dir / "DIARY.DBF").string();
     ASSERT_EQ(qntable({"create", t, "DATE C(8), ENTRY M, AMOUNT N(8,2), DONE L, DAY D"}).status, 0);
     qn::test::writeFile(dir / "text.rtf", "{\\rtf1 line\r\n\ttab \\par}");
-    EXPECT_EQ(qntable({"append", t, "DATE=20261207", "ENTRY=@" + (dir / "text.rtf").string(), "AMOUNT=-2.5",
-                       "DONE=T", "DAY=20261207"})
+    EXPECT_EQ(qntable({"append", t, "DATE=20261207", "ENTRY=@" + (dir / "text.rtf").string(),
+                       "AMOUNT=-2.5", "DONE=T", "DAY=20261207"})
                   .status,
               0);
     EXPECT_EQ(qntable({"append", t, "DATE=20261205", "ENTRY=plain"}).status, 0);
@@ -100,7 +100,8 @@ TEST(Qntable, CheckFindsDamage)
     qn::test::writeFile(dir / "T.DBF", bytes);
     Result r = qntable({"check", t});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("record 2: Memo pointer 9999 lies past the end"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("record 2: Memo pointer 9999 lies past the end"), std::string::npos)
+        << r.out;
     qn::test::writeFile(dir / "T.DBF", good + std::string(40, ' '));
     r = qntable({"check", t});
     EXPECT_EQ(r.status, 1);

@@ -25,9 +25,15 @@ std::string python()
     return p ? p : "/usr/bin/python3";
 }
 
-std::filesystem::path peers() { return qn::test::sourceDir() / "tests/interop/peers"; }
+std::filesystem::path peers()
+{
+    return qn::test::sourceDir() / "tests/interop/peers";
+}
 
-std::string quote(const std::string &s) { return "'" + s + "'"; }
+std::string quote(const std::string &s)
+{
+    return "'" + s + "'";
+}
 
 // Runs a command; nullopt when it fails.
 std::optional<std::string> run(const std::string &command)
@@ -46,15 +52,26 @@ std::optional<std::string> run(const std::string &command)
     return out;
 }
 
-bool havePythonReader() { return run(python() + " -c 'import dbfread'").has_value(); }
-bool havePerlReader() { return run("perl -MXBase::Index -e 1").has_value(); }
+bool havePythonReader()
+{
+    return run(python() + " -c 'import dbfread'").has_value();
+}
+bool havePerlReader()
+{
+    return run("perl -MXBase::Index -e 1").has_value();
+}
 
 // A diary-like table with awkward contents.
 std::unique_ptr<Table> writeSample(const TempDir &dir, EngineSettings &settings)
 {
     Table::create(dir / "QUILLNK.DBF",
-                  {{"DATE", 'C', 8, 0, 0}, {"ENTRY", 'M', 10, 0, 0}, {"AMOUNT", 'N', 9, 2, 0}, {"COUNT", 'N', 5, 0, 0},
-                   {"DAY", 'D', 8, 0, 0}, {"DONE", 'L', 1, 0, 0}, {"NOTE", 'C', 20, 0, 0}},
+                  {{"DATE", 'C', 8, 0, 0},
+                   {"ENTRY", 'M', 10, 0, 0},
+                   {"AMOUNT", 'N', 9, 2, 0},
+                   {"COUNT", 'N', 5, 0, 0},
+                   {"DAY", 'D', 8, 0, 0},
+                   {"DONE", 'L', 1, 0, 0},
+                   {"NOTE", 'C', 20, 0, 0}},
                   64);
     auto t = Table::open(dir / "QUILLNK.DBF", Table::Access::Exclusive, settings);
     struct Row {
@@ -69,7 +86,8 @@ std::unique_ptr<Table> writeSample(const TempDir &dir, EngineSettings &settings)
         {"20261207", "{\\rtf1 first}", "12.5", "3", "20261207", "T", "plain"},
         {"20261205", "line\r\nnext\ttab 'quoted' \"double\"", "-0.75", "-12", "", "F", "it's"},
         {"20261206", "", "", "", "19991231", "", ""},
-        {"20261201", "caf\xE9 \x80 na\xEFve \x93quotes\x94", "100", "0", "20000229", "T", "\xC0 la carte"},
+        {"20261201", "caf\xE9 \x80 na\xEFve \x93quotes\x94", "100", "0", "20000229", "T",
+         "\xC0 la carte"},
         {"20261130", big, "999999.99", "99999", "20261130", "F", "last"},
     };
     for (const Row &r : rows) {

@@ -8,8 +8,8 @@
 #include <random>
 
 using namespace qn::xbase;
-using qn::test::TempDir;
 using qn::test::readFile;
+using qn::test::TempDir;
 using qn::test::writeFile;
 
 namespace {
@@ -18,7 +18,8 @@ class DamagedFiles : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Table::create(dir / "T.DBF", {{"DATE", 'C', 8, 0, 0}, {"ENTRY", 'M', 10, 0, 0}, {"N", 'N', 5, 1, 0}}, 64);
+        Table::create(dir / "T.DBF",
+                      {{"DATE", 'C', 8, 0, 0}, {"ENTRY", 'M', 10, 0, 0}, {"N", 'N', 5, 1, 0}}, 64);
         auto t = Table::open(dir / "T.DBF", Table::Access::Exclusive, settings);
         for (int i = 0; i < 6; ++i) {
             t->appendBlank();
@@ -62,7 +63,10 @@ protected:
     std::string dbf, fpt, cdx;
 };
 
-std::string le32(uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
+std::string le32(uint32_t v)
+{
+    return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+}
 
 } // namespace
 
@@ -108,7 +112,8 @@ TEST_F(DamagedFiles, BrokenTableHeadersAreReportedClearly)
 TEST_F(DamagedFiles, BrokenMemoPointersAndLengthsAreReportedClearly)
 {
     const size_t first = 32 * 4 + 1; // header length; memo field at offset 9
-    auto expectError = [&](const std::string &dbfBytes, const std::string &fptBytes, const char *words) {
+    auto expectError = [&](const std::string &dbfBytes, const std::string &fptBytes,
+                           const char *words) {
         put("T.DBF", dbfBytes);
         put("T.FPT", fptBytes);
         std::string message = readAll(Table::Access::Exclusive);
@@ -146,7 +151,9 @@ TEST_F(DamagedFiles, RandomMutationsNeverCrashHangOrWrite)
         unsigned pick = rng() % 3;
         std::string &target = pick == 0 ? f : (pick == 1 ? d : x);
         switch (rng() % 4) {
-        case 0: target.resize(rng() % target.size()); break;
+        case 0:
+            target.resize(rng() % target.size());
+            break;
         case 1:
             for (int i = 0, n = 1 + int(rng() % 8); i < n; ++i)
                 target[rng() % target.size()] = char(rng());
@@ -155,12 +162,15 @@ TEST_F(DamagedFiles, RandomMutationsNeverCrashHangOrWrite)
             for (int i = 0, n = 1 + int(rng() % 4); i < n; ++i)
                 target[rng() % std::min<size_t>(target.size(), 160)] = char(rng());
             break;
-        default: target[rng() % target.size()] ^= char(1u << (rng() % 8)); break;
+        default:
+            target[rng() % target.size()] ^= char(1u << (rng() % 8));
+            break;
         }
         put("T.DBF", d);
         put("T.FPT", f);
         put("T.CDX", x);
-        std::string message = readAll(rng() % 2 ? Table::Access::Exclusive : Table::Access::ReadOnly);
+        std::string message =
+            readAll(rng() % 2 ? Table::Access::Exclusive : Table::Access::ReadOnly);
         (message.empty() ? reads : failures)++;
         ASSERT_EQ(readFile(dir / "T.DBF"), d) << "round " << round;
         ASSERT_EQ(readFile(dir / "T.FPT"), f) << "round " << round;

@@ -29,11 +29,17 @@ private:
 
 std::vector<FieldInfo> fields()
 {
-    return {{"NAME", 'C', 10, 0, 1}, {"AMOUNT", 'N', 8, 2, 11}, {"DAY", 'D', 8, 0, 19},
-            {"DONE", 'L', 1, 0, 27}, {"NOTE", 'M', 10, 0, 28}};
+    return {{"NAME", 'C', 10, 0, 1},
+            {"AMOUNT", 'N', 8, 2, 11},
+            {"DAY", 'D', 8, 0, 19},
+            {"DONE", 'L', 1, 0, 27},
+            {"NOTE", 'M', 10, 0, 28}};
 }
 
-Value eval(const std::string &text, const RecordView &r) { return Expression::compile(text, fields()).evaluate(r); }
+Value eval(const std::string &text, const RecordView &r)
+{
+    return Expression::compile(text, fields()).evaluate(r);
+}
 
 } // namespace
 
@@ -61,7 +67,7 @@ TEST(Expression, FieldsLiteralsAndStringFunctions)
 TEST(Expression, ComparisonsAndLogic)
 {
     Record r("Smith", "12.50", "20261207", 'T');
-    EXPECT_TRUE(eval("name = 'Sm'", r).logical);     // prefix without exact
+    EXPECT_TRUE(eval("name = 'Sm'", r).logical); // prefix without exact
     EXPECT_FALSE(eval("name == 'Sm'", r).logical);
     EXPECT_TRUE(eval("name == 'Smith'", r).logical); // trailing blanks do not count
     EXPECT_TRUE(eval("'mit' $ name", r).logical);

@@ -15,14 +15,19 @@ using qn::test::TempDir;
 
 namespace {
 
-std::filesystem::path fixtures() { return qn::test::sourceDir() / "tests/xbase/fixtures"; }
+std::filesystem::path fixtures()
+{
+    return qn::test::sourceDir() / "tests/xbase/fixtures";
+}
 
 // Copies a fixture table with its memo file into a scratch folder, without
 // its index (the index is read by the index tests).
-std::filesystem::path copyTable(const TempDir &dir, const std::string &dbf, const std::string &fpt = {})
+std::filesystem::path copyTable(const TempDir &dir, const std::string &dbf,
+                                const std::string &fpt = {})
 {
     std::filesystem::copy_file(fixtures() / dbf, dir / dbf);
-    std::filesystem::permissions(dir / dbf, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    std::filesystem::permissions(dir / dbf, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
     if (!fpt.empty()) {
         std::filesystem::copy_file(fixtures() / fpt, dir / fpt);
         std::filesystem::permissions(dir / fpt, std::filesystem::perms::owner_write,
@@ -40,15 +45,18 @@ TEST_P(FixtureTables, ReadAsTheIndependentReaderReadsThem)
     TempDir dir;
     auto [dbf, fpt] = GetParam();
     EngineSettings settings;
-    auto table = Table::open(copyTable(dir, dbf, fpt ? fpt : ""), Table::Access::ReadOnly, settings);
-    std::string expected = qn::test::readFile(fixtures() / "expected" / (std::string(dbf) + ".txt"));
+    auto table =
+        Table::open(copyTable(dir, dbf, fpt ? fpt : ""), Table::Access::ReadOnly, settings);
+    std::string expected =
+        qn::test::readFile(fixtures() / "expected" / (std::string(dbf) + ".txt"));
     std::string ours = qn::test::peerDump(*table);
     // The year byte is printed as stored by both.
     EXPECT_EQ(ours, qn::test::withoutDateTimes(expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(All, FixtureTables,
-                         ::testing::Values(std::make_pair("rooms.dbf", nullptr), std::make_pair("setup.dbf", nullptr),
+                         ::testing::Values(std::make_pair("rooms.dbf", nullptr),
+                                           std::make_pair("setup.dbf", nullptr),
                                            std::make_pair("calls.dbf", "calls.FPT"),
                                            std::make_pair("pr90.dbf", "pr90.fpt")));
 
@@ -125,7 +133,8 @@ TEST_P(FixtureIndexes, TagsWalkAsTheIndependentReaderListsThem)
     std::filesystem::copy_file(fixtures() / cdx, dir / cdx);
     EngineSettings settings;
     auto t = Table::open(table, Table::Access::ReadOnly, settings);
-    std::istringstream tags(qn::test::readFile(fixtures() / "expected" / (std::string(cdx) + ".tags.txt")));
+    std::istringstream tags(
+        qn::test::readFile(fixtures() / "expected" / (std::string(cdx) + ".tags.txt")));
     std::string tag;
     int seen = 0;
     while (std::getline(tags, tag)) {
@@ -139,7 +148,9 @@ TEST_P(FixtureIndexes, TagsWalkAsTheIndependentReaderListsThem)
                 key.pop_back();
             ours += key + "|" + std::to_string(t->recno()) + "\n";
         }
-        EXPECT_EQ(ours, qn::test::readFile(fixtures() / "expected" / (std::string(cdx) + "." + tag + ".txt"))) << tag;
+        EXPECT_EQ(ours, qn::test::readFile(fixtures() / "expected" /
+                                           (std::string(cdx) + "." + tag + ".txt")))
+            << tag;
         ++seen;
     }
     EXPECT_EQ(seen, t->tagCount());
@@ -148,7 +159,8 @@ TEST_P(FixtureIndexes, TagsWalkAsTheIndependentReaderListsThem)
         ADD_FAILURE() << fault;
 }
 
-INSTANTIATE_TEST_SUITE_P(All, FixtureIndexes,
-                         ::testing::Values(std::array<const char *, 3>{"rooms.dbf", nullptr, "rooms.cdx"},
-                                           std::array<const char *, 3>{"setup.dbf", nullptr, "setup.CDX"},
-                                           std::array<const char *, 3>{"calls.dbf", "calls.FPT", "calls.CDX"}));
+INSTANTIATE_TEST_SUITE_P(
+    All, FixtureIndexes,
+    ::testing::Values(std::array<const char *, 3>{"rooms.dbf", nullptr, "rooms.cdx"},
+                      std::array<const char *, 3>{"setup.dbf", nullptr, "setup.CDX"},
+                      std::array<const char *, 3>{"calls.dbf", "calls.FPT", "calls.CDX"}));

@@ -14,10 +14,10 @@ namespace qn::test {
 
 inline std::string cp1252ToUtf8(unsigned char c)
 {
-    static const uint16_t high[32] = {0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,
-                                      0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+    static const uint16_t high[32] = {
+        0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
     uint32_t u = c >= 0x80 && c < 0xA0 ? high[c - 0x80] : c;
     std::string out;
     if (u < 0x80) {
@@ -112,7 +112,8 @@ inline std::string peerValue(xbase::Table &t, int i)
             return "False";
         return "None";
     }
-    case 'I': return std::to_string(int64_t(t.value(i).number));
+    case 'I':
+        return std::to_string(int64_t(t.value(i).number));
     case 'M': {
         std::string p = trimmed(raw, std::string(" \0", 2).c_str());
         bool none = f.length == 4 ? (raw == std::string(4, '\0')) : p.empty() || p == "0";
@@ -121,7 +122,8 @@ inline std::string peerValue(xbase::Table &t, int i)
         std::string m = t.memo(i);
         return "(" + std::to_string(m.size()) + " chars) " + pyRepr(m);
     }
-    default: return "";
+    default:
+        return "";
     }
 }
 
@@ -133,14 +135,16 @@ inline std::string peerDump(xbase::Table &t)
     xbase::DbfFile &dbf = t.dbf();
     unsigned char h[32];
     dbf.file().readAt(0, h, 32);
-    std::snprintf(line, sizeof line,
-                  "version=0x%02X updated=%d-%02d-%02d records=%u header_len=%u record_len=%u flags=0x%02X "
-                  "codepage=0x%02X\n",
-                  h[0], h[1], h[2], h[3], dbf.recordCount(), dbf.headerLength(), dbf.recordLength(), h[28], h[29]);
+    std::snprintf(
+        line, sizeof line,
+        "version=0x%02X updated=%d-%02d-%02d records=%u header_len=%u record_len=%u flags=0x%02X "
+        "codepage=0x%02X\n",
+        h[0], h[1], h[2], h[3], dbf.recordCount(), dbf.headerLength(), dbf.recordLength(), h[28],
+        h[29]);
     out += line;
     for (const xbase::FieldInfo &f : t.fields()) {
-        std::snprintf(line, sizeof line, "field %-10s %c len=%d dec=%d\n", f.name.c_str(), f.type, int(f.length),
-                      int(f.decimals));
+        std::snprintf(line, sizeof line, "field %-10s %c len=%d dec=%d\n", f.name.c_str(), f.type,
+                      int(f.length), int(f.decimals));
         out += line;
     }
     for (uint32_t r = 1; r <= dbf.recordCount(); ++r) {

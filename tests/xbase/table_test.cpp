@@ -119,9 +119,10 @@ TEST_F(TableTest, FiltersAndTheirErrors)
     EXPECT_EQ(t->countVisible(), 2u);
     t->setFilter("'2025' $ date .OR. 'of 20261115' $ entry");
     EXPECT_EQ(walk(*t), (std::vector<uint32_t>{2, 4}));
-    EXPECT_THROW(t->setFilter("date"), XbaseError);        // not a condition
-    EXPECT_THROW(t->setFilter("date = "), XbaseError);     // syntax
-    EXPECT_EQ(t->filter(), "'2025' $ date .OR. 'of 20261115' $ entry"); // a bad filter leaves the old one
+    EXPECT_THROW(t->setFilter("date"), XbaseError);    // not a condition
+    EXPECT_THROW(t->setFilter("date = "), XbaseError); // syntax
+    EXPECT_EQ(t->filter(),
+              "'2025' $ date .OR. 'of 20261115' $ entry"); // a bad filter leaves the old one
     t->setFilter("");
     EXPECT_EQ(walk(*t), (std::vector<uint32_t>{1, 2, 3, 4}));
 }
@@ -220,7 +221,8 @@ TEST_F(TableTest, EveryWriteKeepsEveryTagInStep)
 
 TEST_F(TableTest, NumericDateAndLogicalKeys)
 {
-    Table::create(dir / "T.DBF", {{"N", 'N', 6, 1, 0}, {"D", 'D', 8, 0, 0}, {"L", 'L', 1, 0, 0}}, 64);
+    Table::create(dir / "T.DBF", {{"N", 'N', 6, 1, 0}, {"D", 'D', 8, 0, 0}, {"L", 'L', 1, 0, 0}},
+                  64);
     auto t = Table::open(dir / "T.DBF", Table::Access::Exclusive, settings);
     const char *rows[][3] = {{"12.5", "20260102", "T"}, {"-3", "20251231", "F"}, {"100", "", "T"}};
     for (auto &row : rows) {
@@ -329,7 +331,8 @@ TEST_F(TableTest, CreateRefusesBadStructuresAndExistingTables)
     EXPECT_THROW(Table::create(dir / "A.DBF", {{"TOOLONGNAME", 'C', 5, 0, 0}}, 64), XbaseError);
     EXPECT_THROW(Table::create(dir / "A.DBF", {{"X", 'C', 0, 0, 0}}, 64), XbaseError);
     EXPECT_THROW(Table::create(dir / "A.DBF", {{"X", 'Q', 4, 0, 0}}, 64), XbaseError);
-    EXPECT_THROW(Table::create(dir / "A.DBF", {{"X", 'C', 4, 0, 0}, {"x", 'N', 4, 0, 0}}, 64), XbaseError);
+    EXPECT_THROW(Table::create(dir / "A.DBF", {{"X", 'C', 4, 0, 0}, {"x", 'N', 4, 0, 0}}, 64),
+                 XbaseError);
     EXPECT_FALSE(std::filesystem::exists(dir / "A.DBF"));
     diary({"20261207"})->close();
     EXPECT_THROW(Table::create(dir / "diary.DBF", {{"X", 'C', 4, 0, 0}}, 64), XbaseError);
@@ -353,7 +356,8 @@ TEST_F(TableTest, DiaryTableBytesAreTheFoxProLayout)
     EXPECT_EQ(uint8_t(dbf.back()), 0x1A);
     std::string fpt = qn::test::readFile(dir / "DIARY.FPT");
     EXPECT_EQ(fpt.substr(0, 8), std::string("\0\0\0\x09\0\0\0\x40", 8));
-    EXPECT_EQ(fpt.substr(512, 8 + 17), std::string("\0\0\0\x01\0\0\0\x11", 8) + "entry of 20261207");
+    EXPECT_EQ(fpt.substr(512, 8 + 17),
+              std::string("\0\0\0\x01\0\0\0\x11", 8) + "entry of 20261207");
 }
 
 TEST_F(TableTest, NamedIndexFilesBesideTheProductionIndex)
