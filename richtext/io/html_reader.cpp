@@ -21,7 +21,10 @@ TQnMessageHook &messageHook()
     return h;
 }
 
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+char lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
 
 bool sameText(std::string_view a, std::string_view b)
 {
@@ -33,7 +36,10 @@ bool sameText(std::string_view a, std::string_view b)
     return true;
 }
 
-bool isBlank(uint8_t c) { return c <= 32; }
+bool isBlank(uint8_t c)
+{
+    return c <= 32;
+}
 
 // A whole number at the start of text (blanks skipped), with an optional
 // sign; false when there is no digit. Large values are cut, not wrapped.
@@ -348,12 +354,21 @@ void TQnHTMLReader::skipRawText(std::string_view endTag)
             return;
         }
         at_ = lt + 2;
-        if (n - at_ >= endTag.size() && sameText(std::string_view(src_).substr(at_, endTag.size()), endTag)) {
+        if (n - at_ >= endTag.size() &&
+            sameText(std::string_view(src_).substr(at_, endTag.size()), endTag)) {
             const size_t gt = src_.find('>', at_);
             at_ = gt == std::string::npos ? n : gt + 1;
             return;
         }
     }
+}
+
+bool TQnHTMLReader::opensTag(size_t at) const
+{
+    if (at >= src_.size())
+        return false;
+    const char d = src_[at];
+    return (d >= 'a' && d <= 'z') || (d >= 'A' && d <= 'Z') || d == '/' || d == '!' || d == '?';
 }
 
 int TQnHTMLReader::tableColumns(size_t from)
@@ -384,6 +399,8 @@ int TQnHTMLReader::tableColumns(size_t from)
             at_ = end == std::string::npos ? n : end + 3;
             continue;
         }
+        if (!opensTag(at_))
+            continue; // a less-than sign that is text, as when reading
         readTag(tag);
         Frame &f = stack.back();
         if (tag.Name == "script" || tag.Name == "style") {
@@ -692,8 +709,8 @@ void TQnHTMLReader::startLink(const Tag &tag)
     if (!href)
         return; // an anchor without an address is no link
     std::string_view v = *href;
-    while (!v.empty() && (isBlank(static_cast<uint8_t>(v.front())) || v.front() == '"' ||
-                          v.front() == '='))
+    while (!v.empty() &&
+           (isBlank(static_cast<uint8_t>(v.front())) || v.front() == '"' || v.front() == '='))
         v.remove_prefix(1);
     if (!v.empty() && v.back() == '"')
         v.remove_suffix(1);
@@ -979,8 +996,8 @@ void TQnHTMLReader::addCell(int colspan, int rowspan, bool covered, uint8_t alig
     s.Alignment = alignment;
     if (t.Border)
         s.BorderFlags = kBorderOn | kBorderNotInherited | kBorderBox;
-    uint8_t span = covered ? kCellCovered
-                           : static_cast<uint8_t>((colspan - 1) | ((rowspan - 1) << 4));
+    uint8_t span =
+        covered ? kCellCovered : static_cast<uint8_t>((colspan - 1) | ((rowspan - 1) << 4));
     s.TabMask = uint32_t(std::clamp(width, 1, 255)) | (uint32_t(std::min(start, 255)) << 8) |
                 (uint32_t(span) << 16);
     newBlock(s);
@@ -1096,8 +1113,8 @@ int TQnHTMLReader::colourIndex(std::string_view value)
         static const struct {
             const char *Name;
             uint32_t Colour;
-        } names[] = {{"red", rgb(255, 0, 0)},     {"green", rgb(0, 255, 0)},
-                     {"blue", rgb(0, 0, 255)},    {"yellow", rgb(255, 255, 0)},
+        } names[] = {{"red", rgb(255, 0, 0)},       {"green", rgb(0, 255, 0)},
+                     {"blue", rgb(0, 0, 255)},      {"yellow", rgb(255, 255, 0)},
                      {"white", rgb(255, 255, 255)}, {"black", rgb(0, 0, 0)},
                      {"gray", rgb(127, 127, 127)}};
         for (const auto &n : names)
@@ -1239,12 +1256,10 @@ int TQnHTMLReader::Read(TQnStream &stream, TParagraph *&first)
         while (at_ < n) {
             const uint8_t c = static_cast<uint8_t>(src_[at_++]);
             if (c == '<' && at_ < n) {
-                const char d = src_[at_];
                 if (src_.compare(at_, 3, "!--") == 0) {
                     at_ += 3;
                     readComment();
-                } else if ((d >= 'a' && d <= 'z') || (d >= 'A' && d <= 'Z') || d == '/' ||
-                           d == '!' || d == '?') {
+                } else if (opensTag(at_)) {
                     readTag(tag);
                     handleTag(tag);
                 } else {

@@ -55,7 +55,7 @@ public:
 
     // Options of the storage layer.
     TStoreHTMLComment Comments = shcFootnote;
-    bool LinkImages = false;        // image objects are marked as linked
+    bool LinkImages = false;          // image objects are marked as linked
     std::filesystem::path PictureDir; // tried for image names that do not load as given
 
     // Shows "Table not\tcorrect" and the like; the engine-wide hook by default.
@@ -115,6 +115,8 @@ private:
     void readEntity();
     static void decodeEntities(std::string &value);
     void skipRawText(std::string_view endTag);
+    // Whether the character at `at` (after a '<') makes the '<' open a tag.
+    bool opensTag(size_t at) const;
     int tableColumns(size_t from);
 
     // Building.
@@ -159,7 +161,7 @@ private:
     std::string src_;
     size_t at_ = 0; // reading position in src_
     bool pendingBlank_ = false;
-    TCharAttr blankAttr_; // attribute where the pending blank stood
+    TCharAttr blankAttr_;     // attribute where the pending blank stood
     bool endPending_ = false; // the next text starts a new paragraph
     bool inTitle_ = false;
     bool inPre_ = false;
@@ -186,7 +188,7 @@ private:
         bool Border = false;
         bool RowOpen = false;
         bool Warned = false;
-        int32_t LeftIndent = 0; // of the row
+        int32_t LeftIndent = 0;            // of the row
         uint8_t Pending[kMaxColumns] = {}; // rows still covered per column
     } table_;
     // One-column tables read as paragraphs: their nesting and borders.

@@ -11,16 +11,23 @@ namespace {
 void appendEscaped(std::string &out, uint8_t c, bool quotes)
 {
     switch (c) {
-    case '&': out += "&amp;"; return;
-    case '<': out += "&lt;"; return;
-    case '>': out += "&gt;"; return;
+    case '&':
+        out += "&amp;";
+        return;
+    case '<':
+        out += "&lt;";
+        return;
+    case '>':
+        out += "&gt;";
+        return;
     case '"':
         if (quotes) {
             out += "&quot;";
             return;
         }
         break;
-    default: break;
+    default:
+        break;
     }
     if (c <= 3)
         return;
@@ -44,12 +51,18 @@ std::string escapedText(std::string_view text, bool quotes)
 // Writes point sizes as the HTML size that holds them.
 int htmlSizeOf(int points)
 {
-    if (points <= 8) return 1;
-    if (points <= 10) return 2;
-    if (points <= 12) return 3;
-    if (points <= 14) return 4;
-    if (points <= 18) return 5;
-    if (points <= 24) return 6;
+    if (points <= 8)
+        return 1;
+    if (points <= 10)
+        return 2;
+    if (points <= 12)
+        return 3;
+    if (points <= 14)
+        return 4;
+    if (points <= 18)
+        return 5;
+    if (points <= 24)
+        return 6;
     return 7;
 }
 } // namespace
@@ -59,14 +72,21 @@ TQnHTMLWriter::TQnHTMLWriter(TQnRTFText &document) : TQnTextWriter(document) {}
 const char *TQnHTMLWriter::alignmentWord(uint8_t alignment)
 {
     switch (alignment) {
-    case kAlignRight: return "RIGHT";
-    case kAlignCenter: return "CENTER";
-    case kAlignJustify: return "JUSTIFIED";
-    default: return "LEFT";
+    case kAlignRight:
+        return "RIGHT";
+    case kAlignCenter:
+        return "CENTER";
+    case kAlignJustify:
+        return "JUSTIFIED";
+    default:
+        return "LEFT";
     }
 }
 
-std::string TQnHTMLWriter::attributeText(std::string_view text) { return escapedText(text, true); }
+std::string TQnHTMLWriter::attributeText(std::string_view text)
+{
+    return escapedText(text, true);
+}
 
 void TQnHTMLWriter::emit(std::string_view text)
 {
@@ -111,13 +131,14 @@ void TQnHTMLWriter::closeCharElements()
 
 int TQnHTMLWriter::openLists() const
 {
-    return static_cast<int>(
-        std::count_if(blocks_.begin(), blocks_.end(), [](const Block &b) { return b.Kind == kList; }));
+    return static_cast<int>(std::count_if(blocks_.begin(), blocks_.end(),
+                                          [](const Block &b) { return b.Kind == kList; }));
 }
 
 bool TQnHTMLWriter::tableOpen() const
 {
-    return std::any_of(blocks_.begin(), blocks_.end(), [](const Block &b) { return b.Kind == kTable; });
+    return std::any_of(blocks_.begin(), blocks_.end(),
+                       [](const Block &b) { return b.Kind == kTable; });
 }
 
 void TQnHTMLWriter::closeListsAndItems()

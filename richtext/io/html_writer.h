@@ -39,7 +39,14 @@ public:
     int WriteFooter(TQnStream &output) override;
 
 private:
-    enum BlockKind : uint8_t { kItem = 1, kList = 2, kParagraph = 4, kTable = 5, kRow = 6, kCell = 7 };
+    enum BlockKind : uint8_t {
+        kItem = 1,
+        kList = 2,
+        kParagraph = 4,
+        kTable = 5,
+        kRow = 6,
+        kCell = 7
+    };
     struct Block {
         BlockKind Kind;
         std::string Closing;

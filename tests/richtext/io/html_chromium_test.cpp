@@ -95,14 +95,14 @@ TEST(HtmlChromium, WrittenFileShowsTheDocumentText)
         GTEST_SKIP() << "Chromium is not installed (" << kChromium
                      << "); install the chromium package to run this test";
     TQnRTFText doc;
-    readHtml(doc,
-             "<title>Browser check</title><h1>A day &amp; a night</h1>"
-             "<p>Prices: 5 &lt; 6 &gt; 4, paths C:\\temp\\{x}, caf&#233; na&#239;ve.</p>"
-             "<p>Go to <a href=\"http://example.org/?a=1&amp;b=2\">the <b>site</b></a> now<br>second line</p>"
-             "<ol><li>first<ol type=a><li>inner</ol><li>second</ol><ul><li>bullet</ul>"
-             "<table border><tr><th>Day<th>Place<tr><td colspan=2>Both</table>"
-             "<hr><pre>  fixed   width</pre><p><font color=red size=5>big red</font> "
-             "<i>it</i><sup>2</sup> end</p>");
+    readHtml(doc, "<title>Browser check</title><h1>A day &amp; a night</h1>"
+                  "<p>Prices: 5 &lt; 6 &gt; 4, paths C:\\temp\\{x}, caf&#233; na&#239;ve.</p>"
+                  "<p>Go to <a href=\"http://example.org/?a=1&amp;b=2\">the <b>site</b></a> "
+                  "now<br>second line</p>"
+                  "<ol><li>first<ol type=a><li>inner</ol><li>second</ol><ul><li>bullet</ul>"
+                  "<table border><tr><th>Day<th>Place<tr><td colspan=2>Both</table>"
+                  "<hr><pre>  fixed   width</pre><p><font color=red size=5>big red</font> "
+                  "<i>it</i><sup>2</sup> end</p>");
     const std::string expected = visibleText(doc);
     ASSERT_NE(expected.find("C:\\temp\\{x}"), std::string::npos);
 
@@ -114,12 +114,14 @@ TEST(HtmlChromium, WrittenFileShowsTheDocumentText)
               "<html><body><iframe id=f src=\"doc.html\"></iframe><pre id=out>none</pre><script>"
               "document.getElementById('f').onload = function() {"
               "  var d = this.contentDocument;"
-              "  document.getElementById('out').textContent = d ? '[' + d.body.innerText + ']' : 'no access';"
+              "  document.getElementById('out').textContent = d ? '[' + d.body.innerText + ']' : "
+              "'no access';"
               "};</script></body></html>");
-    const std::string command = std::string(kChromium) +
-                                " --headless --no-sandbox --disable-gpu --allow-file-access-from-files"
-                                " --virtual-time-budget=10000 --dump-dom 'file://" +
-                                (dir / "wrap.html").string() + "' 2>/dev/null";
+    const std::string command =
+        std::string(kChromium) +
+        " --headless --no-sandbox --disable-gpu --allow-file-access-from-files"
+        " --virtual-time-budget=10000 --dump-dom 'file://" +
+        (dir / "wrap.html").string() + "' 2>/dev/null";
     std::FILE *pipe = popen(command.c_str(), "r");
     ASSERT_NE(pipe, nullptr);
     std::string dom;

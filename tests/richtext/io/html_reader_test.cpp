@@ -28,7 +28,8 @@ TEST(HtmlReader, EntityNamesEndAtBlanksAndAmpersands)
 TEST(HtmlReader, PlainParagraphsAndBlanks)
 {
     TQnRTFText doc;
-    readHtml(doc, "<p>First line\r\n  goes on</p>\r\n<p>Second</p>\n<p align=center>Third<br>\n  after break");
+    readHtml(doc, "<p>First line\r\n  goes on</p>\r\n<p>Second</p>\n<p align=center>Third<br>\n  "
+                  "after break");
     EXPECT_EQ(paragraphTexts(doc),
               (std::vector<std::string>{"First line goes on", "Second", "Third\nafter break"}));
     const TParagraph *p = doc.FirstParagraph;
@@ -197,7 +198,8 @@ TEST(HtmlReader, RowSpanCoversTheCellsBelow)
 TEST(HtmlReader, NestedTableInsideACellIsIgnoredAndParagraphsBreakLines)
 {
     TQnRTFText doc;
-    readHtml(doc, "<table><tr><td><p>a<p>b<table><tr><td>x<td>y</table></td><td>c</td></tr></table>");
+    readHtml(doc,
+             "<table><tr><td><p>a<p>b<table><tr><td>x<td>y</table></td><td>c</td></tr></table>");
     std::vector<std::string> cells;
     for (const TParagraph *p = doc.FirstParagraph; p; p = p->Next)
         if (p->IsTableCell())
@@ -230,7 +232,8 @@ TEST(HtmlReader, RuleFontsColoursAndSizes)
 {
     TQnRTFText doc;
     readHtml(doc, "<hr size=1>"
-                  "<font face=\"courier, mono\" color=red size=+2>A<font color=#123456 bgcolor=gray size=1>B</font>C</font>"
+                  "<font face=\"courier, mono\" color=red size=+2>A<font color=#123456 "
+                  "bgcolor=gray size=1>B</font>C</font>"
                   "<small>s</small>D");
     const TParagraph *rule = doc.FirstParagraph;
     EXPECT_EQ(TQnRTFText::ParagraphText(rule), "\xA0");
@@ -308,7 +311,8 @@ TEST(HtmlReader, ImagesBecomeObjectsThroughTheLoader)
     Reader reader;
     reader.Header = doc.Header.get();
     reader.Document = &doc;
-    TQnMemoryStream in("a<img src=\"pic.bmp\" width=4 height=5 align=middle>b<img src=missing.gif><IMG SRC=pic.bmp>");
+    TQnMemoryStream in("a<img src=\"pic.bmp\" width=4 height=5 align=middle>b<img "
+                       "src=missing.gif><IMG SRC=pic.bmp>");
     TParagraph *first = nullptr;
     EXPECT_EQ(reader.Read(in, first), 0);
     EXPECT_EQ(reader.asked, (std::vector<std::string>{"pic.bmp", "missing.gif"}));
@@ -367,7 +371,8 @@ TEST(HtmlReader, PlainTextDocumentsReadWithoutAttributes)
 {
     TQnRTFText doc;
     doc.SetMemoryFormat(fmPlainText);
-    readHtml(doc, "<p>a <b>b</b><!--c--><img src=x.bmp><ol><li>i</ol><table><tr><td>1<td>2</table>");
+    readHtml(doc,
+             "<p>a <b>b</b><!--c--><img src=x.bmp><ol><li>i</ol><table><tr><td>1<td>2</table>");
     EXPECT_EQ(paragraphTexts(doc), (std::vector<std::string>{"a b", "1.\ti", "1", "2"}));
     const std::string html = writeHtml(doc);
     EXPECT_NE(html.find("<td>1</td>"), std::string::npos) << html;

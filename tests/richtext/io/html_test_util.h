@@ -13,7 +13,8 @@
 namespace qn::test {
 
 // Reads html into a fresh document.
-inline void readHtml(TQnRTFText &doc, const std::string &html, const TQnHTMLReadOptions &options = {})
+inline void readHtml(TQnRTFText &doc, const std::string &html,
+                     const TQnHTMLReadOptions &options = {})
 {
     TQnMemoryStream in(html);
     EXPECT_EQ(ReadHTMLDocument(doc, in, options), 0);

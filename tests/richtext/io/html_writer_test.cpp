@@ -20,10 +20,10 @@ TEST(HtmlWriter, HeaderAndPlainParagraphs)
     doc.Header->Title = "A <day>";
     doc.Header->Colors[0] = 0x00332211;
     const std::string html = writeHtml(doc);
-    EXPECT_EQ(html.substr(0, html.find("<p>")),
-              "<html>\r\n<title>A &lt;day&gt;</title>\r\n"
-              "<BASEFONT FACE=\"Arial\" COLOR=#112233>\r\n");
-    EXPECT_EQ(htmlBody(html), "<p><FONT SIZE=2>one</FONT></p>\r\n<p><FONT SIZE=2>two</FONT></p>\r\n");
+    EXPECT_EQ(html.substr(0, html.find("<p>")), "<html>\r\n<title>A &lt;day&gt;</title>\r\n"
+                                                "<BASEFONT FACE=\"Arial\" COLOR=#112233>\r\n");
+    EXPECT_EQ(htmlBody(html),
+              "<p><FONT SIZE=2>one</FONT></p>\r\n<p><FONT SIZE=2>two</FONT></p>\r\n");
     EXPECT_EQ(html.substr(html.size() - 9), "\r\n</html>");
 }
 
@@ -35,8 +35,7 @@ TEST(HtmlWriter, TextEscapingKeepsBackslashesAndBraces)
     text += '\n';
     text += "z";
     doc.SetParagraphText(0, text, &a);
-    EXPECT_EQ(htmlBody(writeHtml(doc)),
-              "<p>a&lt;b&gt;&amp;c \\{x} &#233;&#9;<br>\r\nz</p>\r\n");
+    EXPECT_EQ(htmlBody(writeHtml(doc)), "<p>a&lt;b&gt;&amp;c \\{x} &#233;&#9;<br>\r\nz</p>\r\n");
 }
 
 TEST(HtmlWriter, CharacterElementsAndFontAttributes)
@@ -85,7 +84,8 @@ TEST(HtmlWriter, NestedListsWithoutGeneratedNumbers)
     const struct {
         uint8_t numbering;
         const char *number, *text;
-    } items[] = {{0x61, "1.\t", "a"}, {0x32, "a)\t", "b"}, {0x32, "b)\t", "c"}, {0x61, "2.\t", "d"}};
+    } items[] = {
+        {0x61, "1.\t", "a"}, {0x32, "a)\t", "b"}, {0x32, "b)\t", "c"}, {0x61, "2.\t", "d"}};
     for (int i = 0; i < 4; ++i) {
         TParagraph *p = i == 0 ? doc.FirstParagraph : doc.AddParagraphWithText(i, "", &plain);
         p->Numbering = items[i].numbering;
@@ -94,11 +94,10 @@ TEST(HtmlWriter, NestedListsWithoutGeneratedNumbers)
     }
     setText(doc, 4, "after");
     doc.LastParagraph()->Numbering = 0;
-    EXPECT_EQ(htmlBody(writeHtml(doc)),
-              "<ol TYPE=1><li>a</li>\r\n"
-              "<ol TYPE=a><li>b</li>\r\n<li>c</li>\r\n</ol>\r\n"
-              "<li>d</li>\r\n</ol>\r\n"
-              "<p><FONT SIZE=2>after</FONT></p>\r\n");
+    EXPECT_EQ(htmlBody(writeHtml(doc)), "<ol TYPE=1><li>a</li>\r\n"
+                                        "<ol TYPE=a><li>b</li>\r\n<li>c</li>\r\n</ol>\r\n"
+                                        "<li>d</li>\r\n</ol>\r\n"
+                                        "<p><FONT SIZE=2>after</FONT></p>\r\n");
 }
 
 TEST(HtmlWriter, HeadingWithoutFontElements)
@@ -145,8 +144,9 @@ TEST(HtmlWriter, ObjectsWithFileNamesAndFootnotes)
     appendRun(doc, p, "!", makeAttr(kStyleRaised, 12, 0, 0, static_cast<int16_t>(note->Id)));
     EXPECT_EQ(htmlBody(writeHtml(doc)),
               "<p><IMG SRC=\"a&quot;b.bmp\" WIDTH=\"10\" HEIGHT=\"20\">see <b>me</b></p>\r\n");
-    EXPECT_EQ(htmlBody(writeHtml(doc, shcHiddenFootnote)),
-              "<p><IMG SRC=\"a&quot;b.bmp\" WIDTH=\"10\" HEIGHT=\"20\"><!--see <b>me</b>--></p>\r\n");
+    EXPECT_EQ(
+        htmlBody(writeHtml(doc, shcHiddenFootnote)),
+        "<p><IMG SRC=\"a&quot;b.bmp\" WIDTH=\"10\" HEIGHT=\"20\"><!--see <b>me</b>--></p>\r\n");
     EXPECT_EQ(htmlBody(writeHtml(doc, shcOFF)),
               "<p><IMG SRC=\"a&quot;b.bmp\" WIDTH=\"10\" HEIGHT=\"20\"></p>\r\n");
 }
@@ -166,11 +166,13 @@ TEST(HtmlWriter, ShortWriteIsReported)
 TEST(HtmlRoundTrip, LinksListsTablesAndStylesSurvive)
 {
     const std::string source =
-        "<title>Diary</title><h2>Monday</h2><p>Went to <a href=\"http://example.org/x?a=1&amp;b=2\">the "
+        "<title>Diary</title><h2>Monday</h2><p>Went to <a "
+        "href=\"http://example.org/x?a=1&amp;b=2\">the "
         "<b>site</b></a>, paid 5 &lt; 6 \\{ok}.</p>"
         "<ol><li>one<ol type=i><li>sub</ol><li>two</ol>"
         "<table border><tr><td>a<td colspan=2>b<tr><td rowspan=2>c<td>d<td>e<tr><td>f<td>g</table>"
-        "<p align=right><font color=#102030 size=5 face=Verdana>big</font> caf&#233;<!--hidden note--></p>";
+        "<p align=right><font color=#102030 size=5 face=Verdana>big</font> caf&#233;<!--hidden "
+        "note--></p>";
     TQnRTFText first;
     TQnHTMLReadOptions options;
     options.Comments = shcHiddenFootnote;
