@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 
 namespace qn::xbase {
 
@@ -54,6 +55,9 @@ public:
         if (buffer_.empty())
             return;
         file_.writeAt(flushed_, buffer_.data(), buffer_.size());
+        // Start writing back now, so that the final sync waits for the last
+        // stretch only instead of the whole file.
+        sync_file_range(file_.descriptor(), off64_t(flushed_), off64_t(buffer_.size()), SYNC_FILE_RANGE_WRITE);
         flushed_ += buffer_.size();
         buffer_.clear();
     }
