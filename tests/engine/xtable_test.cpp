@@ -34,6 +34,7 @@ protected:
         xt_SetExact(0);
         xt_SetSoftSeek(0);
         xt_SetLockTimeout(0);
+        xt_SysProp(1006, 0);
         qn::ResetFormatSettings();
     }
     void TearDown() override
@@ -850,6 +851,64 @@ TEST_F(EngineTest, ComponentOutlivesItsSourceAndTable)
         EXPECT_EQ(component.IndexOrd(), 1);
     }
     EXPECT_EQ(component.DataSource(), nullptr);
+}
+
+TEST_F(EngineTest, PropertyTenOhSixChecksVisibilityWithoutAFilter)
+{
+    createDiary(dir / "QUILLNK.DBF");
+    TXTableEnv env;
+    env.SetDeleted(true);
+    TXDataTable table;
+    TXDataSource source;
+    TXTable component;
+    openDiary(table, source, component);
+    addEntry(table, "20240101", "a");
+    addEntry(table, "20240102", "b");
+    ASSERT_TRUE(component.Seek("20240101"));
+    table.Delete();
+    TXTableCursor &cursor = table.Cursor();
+    std::string image(size_t(cursor.RecSize()), ' ');
+    ASSERT_EQ(cursor.SetToRecNo(1), xrOk);
+    EXPECT_EQ(cursor.GetRecord(false, image.data(), nullptr), xrOk); // no filter: not checked
+    component.SysProp(1006, 1);
+    ASSERT_EQ(cursor.SetToRecNo(1), xrOk);
+    EXPECT_EQ(cursor.GetRecord(false, image.data(), nullptr), xrNotVisible);
+    ASSERT_EQ(cursor.SetToRecNo(2), xrOk);
+    EXPECT_EQ(cursor.GetRecord(false, image.data(), nullptr), xrOk);
+    component.SysProp(1006, 0);
+    env.SetDeleted(false);
+}
+
+TEST_F(EngineTest, NamedIndexIsCurrentAtOpen)
+{
+    createDiary(dir / "QUILLNK.DBF");
+    {
+        TXDataTable table;
+        TXDataSource source;
+        TXTable component;
+        openDiary(table, source, component);
+        for (const char *d : {"20240105", "20240101"})
+            addEntry(table, d, d);
+    }
+    TXDataTable table;
+    table.DatabaseName = dir.path();
+    table.TableName = "quillnk.dbf";
+    table.TableType = "XTFOX";
+    table.IndexName = "DATE";
+    table.Open(); // the file's name in another case is the same file
+    EXPECT_EQ(table.Cursor().Alias(), "quillnk");
+    table.Close();
+    table.TableName = "QUILLNK";
+    table.Open();
+    EXPECT_EQ(table.Cursor().Driver(), 2);
+    EXPECT_EQ(table.Cursor().ActiveIndex(), "DATE");
+    EXPECT_EQ(datesInOrder(table), (StringList{"20240101", "20240105"}));
+    // Driver 1 is not this engine's: the open fails with a clear code.
+    TXDataTable other;
+    other.DatabaseName = dir.path();
+    other.TableName = "QUILLNK.DBF";
+    other.TableType = "XTNTX";
+    EXPECT_EQ(errorCode([&] { other.Open(); }), xrOpenFailed);
 }
 
 TEST_F(EngineTest, DataSourceTellsItsLinks)
