@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 #include "html_test_util.h"
 #include "io_test_util.h"
@@ -40,6 +41,25 @@ std::string normalized(const std::string &utf8)
     return out;
 }
 
+// Windows-1252 characters 0x80..0x9F (0 where the code page has none).
+constexpr unsigned kCp1252[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                  0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+void appendUtf8(std::string &out, unsigned code)
+{
+    if (code == 0)
+        return;
+    if (code < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
+    } else {
+        out.push_back(static_cast<char>(0xE0 | (code >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    }
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+}
+
 // What the document shows: every character but hidden text (link
 // addresses), generated list numbers, objects and footnote marks, as UTF-8.
 std::string visibleText(const TQnRTFText &doc)
@@ -54,9 +74,8 @@ std::string visibleText(const TQnRTFText &doc)
                 const unsigned char c = l->Text[i];
                 if (c == 10 || c == 9) {
                     out.push_back(' ');
-                } else if (c >= 0xA0) { // Latin-1 range of the code page
-                    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-                    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+                } else if (c >= 0x80) {
+                    appendUtf8(out, c >= 0xA0 ? c : kCp1252[c - 0x80]);
                 } else {
                     out.push_back(static_cast<char>(c));
                 }
@@ -89,6 +108,51 @@ std::string decodeBasicEntities(const std::string &text)
     return out;
 }
 
+// The text a browser shows for each page, as UTF-8. One browser run shows
+// every page in a frame; a script copies the text each frame renders into
+// the outer page, which the browser then prints.
+std::vector<std::string> shownTexts(const std::vector<std::string> &pages)
+{
+    TempDir dir;
+    std::string wrap = "<html><body>";
+    for (size_t i = 0; i < pages.size(); ++i) {
+        const std::string n = std::to_string(i);
+        writeFile(dir / ("doc" + n + ".html"), pages[i]);
+        wrap += "<iframe id=f" + n + " src=\"doc" + n + ".html\"></iframe><pre id=out" + n +
+                ">none</pre><script>document.getElementById('f" + n +
+                "').onload = function() { var d = this.contentDocument;"
+                " document.getElementById('out" +
+                n + "').textContent = d ? '[' + d.body.innerText + ']' : 'no access'; };</script>";
+    }
+    writeFile(dir / "wrap.html", wrap + "</body></html>");
+    const std::string command =
+        std::string(kChromium) +
+        " --headless --no-sandbox --disable-gpu --allow-file-access-from-files"
+        " --virtual-time-budget=10000 --dump-dom 'file://" +
+        (dir / "wrap.html").string() + "' 2>/dev/null";
+    std::vector<std::string> shown(pages.size());
+    std::FILE *pipe = popen(command.c_str(), "r");
+    EXPECT_NE(pipe, nullptr);
+    if (!pipe)
+        return shown;
+    std::string dom;
+    char buffer[4096];
+    while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+        dom.append(buffer, n);
+    pclose(pipe);
+    for (size_t i = 0; i < pages.size(); ++i) {
+        const std::string open = "<pre id=\"out" + std::to_string(i) + "\">[";
+        const size_t start = dom.find(open);
+        const size_t end = dom.find("]</pre>", start);
+        EXPECT_NE(start, std::string::npos) << dom;
+        EXPECT_NE(end, std::string::npos) << dom;
+        if (start != std::string::npos && end != std::string::npos)
+            shown[i] = normalized(
+                decodeBasicEntities(dom.substr(start + open.size(), end - start - open.size())));
+    }
+    return shown;
+}
+
 TEST(HtmlChromium, WrittenFileShowsTheDocumentText)
 {
     if (!std::filesystem::exists(kChromium))
@@ -106,35 +170,13 @@ TEST(HtmlChromium, WrittenFileShowsTheDocumentText)
     const std::string expected = visibleText(doc);
     ASSERT_NE(expected.find("C:\\temp\\{x}"), std::string::npos);
 
-    TempDir dir;
-    writeFile(dir / "doc.html", writeHtml(doc));
-    // The page under test is shown in a frame; a script puts the text the
-    // browser renders into the outer page, which the browser then prints.
-    writeFile(dir / "wrap.html",
-              "<html><body><iframe id=f src=\"doc.html\"></iframe><pre id=out>none</pre><script>"
-              "document.getElementById('f').onload = function() {"
-              "  var d = this.contentDocument;"
-              "  document.getElementById('out').textContent = d ? '[' + d.body.innerText + ']' : "
-              "'no access';"
-              "};</script></body></html>");
-    const std::string command =
-        std::string(kChromium) +
-        " --headless --no-sandbox --disable-gpu --allow-file-access-from-files"
-        " --virtual-time-budget=10000 --dump-dom 'file://" +
-        (dir / "wrap.html").string() + "' 2>/dev/null";
-    std::FILE *pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string dom;
-    char buffer[4096];
-    while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-        dom.append(buffer, n);
-    pclose(pipe);
-    const size_t start = dom.find("<pre id=\"out\">[");
-    const size_t end = dom.find("]</pre>", start);
-    ASSERT_NE(start, std::string::npos) << dom;
-    ASSERT_NE(end, std::string::npos) << dom;
-    const std::string shown = decodeBasicEntities(dom.substr(start + 15, end - start - 15));
-    EXPECT_EQ(normalized(shown), expected);
+    // A page of the old kind too, with its comment kept as a comment.
+    TQnRTFText page;
+    readHtml(page, readFile(sourceDir() / "tests/richtext/io/html_fixtures/old_style_page.html"));
+    const std::vector<std::string> shown =
+        shownTexts({writeHtml(doc), writeHtml(page, shcHiddenFootnote)});
+    EXPECT_EQ(shown[0], expected);
+    EXPECT_EQ(shown[1], visibleText(page));
 }
 
 } // namespace
