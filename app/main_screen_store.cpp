@@ -129,9 +129,11 @@ bool TMainScreen::OpenDiaryFile()
         DiaryTable->Open();
         DiaryTableDATE = &DiaryTable->FieldByName("DATE");
         DiaryTableENTRY = &DiaryTable->FieldByName("ENTRY");
-        if (!FindFileNoCase(diaryDir_, "QUILLNK.CDX"))
+        // An index file without the date tag (written by another program)
+        // is as good as missing: every positioning seeks in that tag.
+        if (!FindFileNoCase(diaryDir_, "QUILLNK.CDX") || DiaryXTable->TagArea("DATE") == 0)
             CreateDiaryIndex();
-        DiaryXTable->SetOrder(1);
+        DiaryXTable->SetOrder(DiaryXTable->TagArea("DATE"));
         XTableEnv1->SetDeleted(true);
         return true;
     } catch (const std::exception &error) {
@@ -164,7 +166,9 @@ void TMainScreen::FindDateRecord()
 {
     if (DiaryTable->Active()) {
         const std::string key = DateKey(CurrentDate);
-        DiaryXTable->SetOrder(1);
+        // The date tag: order 1 in every diary this program wrote, but an
+        // index file from elsewhere may hold other tags before it.
+        DiaryXTable->SetOrder(DiaryXTable->TagArea("DATE"));
         RecordFound = DiaryXTable->Seek(key);
     } else {
         RecordFound = false;
@@ -212,7 +216,7 @@ void TMainScreen::SaveButtonClick()
 void TMainScreen::FirstButtonClick()
 {
     SaveButtonClick();
-    DiaryXTable->SetOrder(1);
+    DiaryXTable->SetOrder(DiaryXTable->TagArea("DATE"));
     CurrentDate = FirstDiaryRecord();
     FindDateRecord();
     LoadRichText();
@@ -237,7 +241,7 @@ void TMainScreen::NextButtonClick()
 void TMainScreen::LastButtonClick()
 {
     SaveButtonClick();
-    DiaryXTable->SetOrder(1);
+    DiaryXTable->SetOrder(DiaryXTable->TagArea("DATE"));
     CurrentDate = LastDiaryRecord();
     FindDateRecord();
     LoadRichText();
