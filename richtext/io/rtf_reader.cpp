@@ -63,6 +63,15 @@ int TQnRtfReader::Read(TQnStream &stream, TParagraph *&first)
         if (!ownsChain_)
             par_->FirstIndent -= par_->LeftIndent;
         result = parse();
+    } catch (const EQnRTFText &e) {
+        ErrorState = std::string_view(e.what()) == kErrorNewParagraphMemory ? 2 : 7;
+        pictureData_.clear();
+        first = first_;
+        if (first_)
+            MarkParagraphsRead(true);
+        FinishInput();
+        progress_ = nullptr;
+        throw;
     } catch (...) {
         ErrorState = 7;
         pictureData_.clear();

@@ -1,6 +1,7 @@
 #include "richtext/io/rtf_writer.h"
 
 #include <algorithm>
+#include <new>
 
 #include "platform/winmath.h"
 #include "richtext/io/bitmap.h"
@@ -150,7 +151,12 @@ int TQnRTFWriter::WriteFooter(TQnStream &output)
 void TQnRTFWriter::openGroup(GroupKind kind)
 {
     Group g{kind, groups_.empty() ? Props{} : groups_.back().P};
-    groups_.push_back(g);
+    try {
+        groups_.push_back(g);
+    } catch (const std::bad_alloc &) {
+        result_ = kWriteNoMemory;
+        return;
+    }
     Put('{');
 }
 
@@ -245,6 +251,8 @@ int TQnRTFWriter::ParagraphStart()
     // 1. The body group.
     if (groups_.empty())
         openGroup(kBody);
+    if (result_ != kWriteOk)
+        return result_;
 
     // 2. A border run ends: no border here, the last one ended, another border,
     // or a table that is not inside its row group.
