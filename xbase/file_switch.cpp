@@ -3,6 +3,7 @@
 #include "xbase/file_io.h"
 #include "xbase/xbase_error.h"
 
+#include <algorithm>
 #include <sstream>
 
 namespace qn::xbase::file_switch {
@@ -113,6 +114,21 @@ void recover(const fs::path &table)
     if (fs::exists(temporary))
         removeFile(temporary);
     syncDirectory(folderOf(table));
+}
+
+void copyFile(const fs::path &from, const fs::path &to)
+{
+    BinaryFile in(from, BinaryFile::Mode::ReadOnly);
+    BinaryFile out(to, BinaryFile::Mode::Create);
+    std::string buffer(size_t(1) << 20, '\0');
+    uint64_t size = in.size();
+    for (uint64_t at = 0; at < size;) {
+        size_t n = size_t(std::min<uint64_t>(buffer.size(), size - at));
+        in.readAt(at, buffer.data(), n);
+        out.writeAt(at, buffer.data(), n);
+        at += n;
+    }
+    out.sync();
 }
 
 void discard(const std::vector<fs::path> &targets) noexcept

@@ -30,6 +30,9 @@ bool pending(const std::filesystem::path &table);
 // decided. Only while nobody has the table open.
 void recover(const std::filesystem::path &table);
 
+// A synced copy of a file, written through BinaryFile (so the fault hook sees it).
+void copyFile(const std::filesystem::path &from, const std::filesystem::path &to);
+
 // Removes the new files of a switch that is given up before its commit.
 void discard(const std::vector<std::filesystem::path> &targets) noexcept;
 

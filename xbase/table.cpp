@@ -968,8 +968,14 @@ int Table::indexTag(const std::filesystem::path &fileIn, const std::string &tagN
     for (auto &x : indexes_)
         if (std::filesystem::exists(file) && std::filesystem::equivalent(x->path(), file))
             target = x.get();
+    // An index file beside the table is built as a complete new file (a copy
+    // of the old one plus the tag) that replaces it in one switch, so that an
+    // interrupted build leaves the old index. Elsewhere it is written in place.
+    const std::filesystem::path tableFolder = path().parent_path().empty() ? "." : path().parent_path();
+    const std::filesystem::path fileFolder = file.parent_path().empty() ? "." : file.parent_path();
+    const bool switched = std::filesystem::exists(fileFolder) && std::filesystem::equivalent(fileFolder, tableFolder);
     std::unique_ptr<CdxIndex> opened;
-    if (!target) {
+    if (!target && !switched) {
         opened = std::filesystem::exists(file) ? CdxIndex::open(file, true) : CdxIndex::create(file);
         target = opened.get();
     }
@@ -1017,14 +1023,53 @@ int Table::indexTag(const std::filesystem::path &fileIn, const std::string &tagN
                                   [](const CdxEntry &a, const CdxEntry &b) { return a.key == b.key; }),
                       entries.end());
     }
-    target->writeTag(info, std::move(entries));
-    report(300);
-    target->flush();
+    if (switched) {
+        const std::filesystem::path fresh = file_switch::newNameFor(file);
+        try {
+            std::unique_ptr<CdxIndex> built;
+            if (std::filesystem::exists(file)) {
+                if (target)
+                    target->flush();
+                file_switch::copyFile(file, fresh);
+                built = CdxIndex::open(fresh, true);
+            } else {
+                built = CdxIndex::create(fresh);
+            }
+            built->writeTag(info, std::move(entries));
+            report(300);
+            built->flush();
+        } catch (const SimulatedCrash &) {
+            throw;
+        } catch (...) {
+            file_switch::discard({file});
+            throw;
+        }
+        file_switch::commit(path(), {file});
+        auto reopened = CdxIndex::open(file, true);
+        bool replaced = false;
+        for (auto &x : indexes_)
+            if (x.get() == target) {
+                tags_.clear(); // they point into the old object
+                x = std::move(reopened);
+                target = x.get();
+                replaced = true;
+                break;
+            }
+        if (!replaced) {
+            opened = std::move(reopened);
+            target = opened.get();
+        }
+    } else {
+        target->writeTag(info, std::move(entries));
+        report(300);
+        target->flush();
+    }
     if (production)
         dbf_->setIndexFlag(true);
 
     // Rebuild the list of open tags: tag objects of the target may have moved.
     std::vector<std::unique_ptr<CdxIndex>> all;
+    tags_.clear();
     for (auto &x : indexes_)
         all.push_back(std::move(x));
     if (opened)

@@ -320,3 +320,40 @@ TEST_F(ProtectionTest, InterruptedRunsLeaveTheOldOrTheNewTable)
         EXPECT_GT(rolledForward, 1); // crashes after the commit point are finished at open
     }
 }
+
+// A tag build replaces the whole index file in one switch: interrupted, the
+// next open finds the old index (one tag) or the new one (two), never a
+// damaged one.
+TEST_F(ProtectionTest, InterruptedTagBuildLeavesTheOldOrTheNewIndex)
+{
+    makeDiary(15);
+    const auto start = allFiles();
+    bool completed = false;
+    int sawOld = 0, sawNew = 0;
+    for (long n = 0; !completed && n < 300; ++n) {
+        SCOPED_TRACE(n);
+        for (auto &e : fs::directory_iterator(dir.path()))
+            fs::remove(e.path());
+        for (const auto &[name, bytes] : start)
+            qn::test::writeFile(dir / name, bytes);
+        {
+            auto t = open();
+            setFaultAfterWrites(n);
+            try {
+                t->indexTag({}, "TEXT", "LEFT(UPPER(entry), 30)", false, true, {});
+                completed = true;
+            } catch (const SimulatedCrash &) {
+            }
+            t.reset();
+            setFaultAfterWrites(-1);
+        }
+        auto t = open();
+        ASSERT_TRUE(t->tagCount() == 1 || t->tagCount() == 2) << t->tagCount();
+        (t->tagCount() == 2 ? sawNew : sawOld)++;
+        EXPECT_TRUE(t->checkIndexes().empty());
+        EXPECT_FALSE(file_switch::pending(path()));
+    }
+    EXPECT_TRUE(completed);
+    EXPECT_GT(sawOld, 1);
+    EXPECT_GT(sawNew, 1);
+}
