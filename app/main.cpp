@@ -1,5 +1,6 @@
 // Start-up: printer list correction and single instance, then the main
 // window, whose closing ends the program.
+#include "app/application.h"
 #include "app/main_screen.h"
 #include "app/start_up.h"
 #include "platform/qt/messages.h"
@@ -8,7 +9,7 @@
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
+    qn::TApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillnook"));
     QApplication::setDesktopFileName(QStringLiteral("quillnook"));
 
