@@ -190,6 +190,16 @@ TEST(RoundTrip, EveryAttributePropertyBorderTabTableAndPicture)
     add(doc, p, "\x02", makeAttr(kStyleObject, 10, 0, 0, static_cast<int16_t>(b->Id)));
     add(doc, p, "\x01", makeAttr(kStyleObject, 10, 0, 0, 9));
     add(doc, p, "\x01", makeAttr(kStyleObject, 10, 0, 0, static_cast<int16_t>(file->Tag)));
+    // A picture file that exists: its pixel size goes out with it.
+    std::string bmp = "BM" + std::string(12, '\0');
+    const auto pixels = dib1x1();
+    bmp.append(pixels->Data.begin(), pixels->Data.end());
+    writeFile(dir / "pic.bmp", bmp);
+    TQnObject *shown = doc.AddObject(nullptr, -1);
+    shown->FileName = (dir / "pic.bmp").string();
+    shown->Graphic = dib1x1();
+    shown->Width = shown->Height = 15;
+    add(doc, p, "\x01", makeAttr(kStyleObject, 10, 0, 0, static_cast<int16_t>(shown->Tag)));
 
     // A table: two rows of three cells, bordered cells, a tab in a cell.
     const int32_t textWidth = h.PageWidth - h.MarginLeft - h.MarginRight;
@@ -226,8 +236,7 @@ TEST(RoundTrip, EveryAttributePropertyBorderTabTableAndPicture)
     EXPECT_EQ(back->ParagraphCount(), doc.ParagraphCount());
     for (int i = 0; i < doc.ParagraphCount(); ++i) {
         std::string want = doc.ParagraphText(i);
-        if (i == 0)
-            EXPECT_EQ(back->ParagraphText(i), want);
+        EXPECT_EQ(back->ParagraphText(i), want) << i;
         TParagraph *a = doc.ParagraphAt(i), *c = back->ParagraphAt(i);
         EXPECT_EQ(c->Alignment, a->Alignment) << i;
         EXPECT_EQ(c->LeftIndent, a->LeftIndent) << i;
@@ -236,8 +245,9 @@ TEST(RoundTrip, EveryAttributePropertyBorderTabTableAndPicture)
         EXPECT_EQ(c->BorderFlags & ~kBorderNotInherited, a->BorderFlags & ~kBorderNotInherited)
             << i;
         EXPECT_EQ(c->ParFlags, a->ParFlags) << i;
-        if (a->IsTableCell())
+        if (a->IsTableCell()) {
             EXPECT_EQ(c->TabMask, a->TabMask) << i;
+        }
     }
     EXPECT_EQ(back->Header->Title, h.Title);
     EXPECT_EQ(back->Header->PageWidth, 11906);
@@ -246,7 +256,11 @@ TEST(RoundTrip, EveryAttributePropertyBorderTabTableAndPicture)
     ASSERT_EQ(back->Footnotes.size(), 1u);
     EXPECT_EQ(back->Footnotes[0]->Text, "Footnote text.");
     EXPECT_EQ(back->Footnotes[0]->Number, 2);
-    ASSERT_EQ(back->Objects.size(), 5u);
+    ASSERT_EQ(back->Objects.size(), 6u);
+    EXPECT_NE(bytes.find("{\\*\\picfile\\picw1\\pich1\\picwgoal15\\pichgoal15 \""),
+              std::string::npos);
+    ASSERT_TRUE(back->Objects[5]->Graphic);
+    EXPECT_EQ(back->Objects[5]->Graphic->Data, dib1x1()->Data);
     EXPECT_EQ(back->Objects[0]->Graphic->Data, meta->Data.size() ? back->Objects[0]->Graphic->Data
                                                                   : meta->Data);
     EXPECT_EQ(std::vector<uint8_t>(back->Objects[0]->Graphic->Data.begin() + 22,
