@@ -317,6 +317,9 @@ void TMainScreen::FormCreate()
     DiaryXTable->SysProp(1009, 0);
     // Dates shown without an explicit format use the American short form.
     SetShortDateFormat("mm/dd/yyyy");
+    // An encrypted diary is read from its first record on: the engine needs
+    // its key before the table opens, not only afterwards.
+    DiaryXTable->SetPassword(DiaryPassword);
     if (!OpenDiaryFile()) {
         // The program cannot work without its diary; say why, then end.
         startFailed_ = true;
