@@ -357,3 +357,34 @@ TEST_F(ProtectionTest, InterruptedTagBuildLeavesTheOldOrTheNewIndex)
     EXPECT_GT(sawOld, 1);
     EXPECT_GT(sawNew, 1);
 }
+
+TEST_F(ProtectionTest, LeftoversAreRemovedOnlyByTheTablesSoleUser)
+{
+    makeDiary(5);
+    Content before;
+    {
+        auto t = open();
+        before = content(*t);
+    }
+    {
+        // Somebody has the table open (perhaps packing it): the leftover may be
+        // theirs and stays.
+        auto holder = Table::open(path(), Table::Access::Shared, settings);
+        qn::test::writeFile(dir / "QUILLNK.FPT.new", "half a memo file");
+        auto reader = Table::open(path(), Table::Access::Shared, settings);
+        EXPECT_EQ(content(*reader), before);
+        EXPECT_TRUE(fs::exists(dir / "QUILLNK.FPT.new"));
+    }
+    auto t = open();
+    EXPECT_FALSE(fs::exists(dir / "QUILLNK.FPT.new"));
+    EXPECT_EQ(content(*t), before);
+    t->close();
+
+    // A damaged marker is never guessed at: the table does not open and
+    // nothing is renamed or removed.
+    qn::test::writeFile(dir / "QUILLNK.DBF.new", "new table");
+    qn::test::writeFile(dir / "QUILLNK.DBF.switch", "QNSWITCH 1\nQUILLNK.DBF\n");
+    auto files = allFiles();
+    EXPECT_THROW(open(), XbaseError);
+    EXPECT_EQ(allFiles(), files);
+}
