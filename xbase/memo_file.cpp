@@ -181,6 +181,18 @@ uint32_t MemoFile::append(const std::string &text)
 {
     if (text.size() > 0x7FFFFFF0u)
         throw XbaseError("Memo text is too long");
+    if (!cached_) {
+        // Shared: another opener may have appended since (the caller holds
+        // the table's write lock, so the header is current now).
+        unsigned char head[4];
+        file_.readAt(0, head, 4);
+        uint32_t next = be32(head);
+        uint64_t end = (file_.size() + blockSize_ - 1) / blockSize_;
+        if (next < firstBlock(blockSize_) || next > end)
+            throw XbaseError("Memo file " + file_.path().string() + " is damaged: next free block " +
+                             std::to_string(next) + " is outside the file");
+        nextFree_ = next;
+    }
     uint32_t block = nextFree_;
     uint64_t blocks = (8 + uint64_t(text.size()) + blockSize_ - 1) / blockSize_;
     if (uint64_t(block) + blocks > 0xFFFFFFFFu)

@@ -215,6 +215,8 @@ bool Table::visible(uint32_t recno, const char *image, const std::string *key) c
 void Table::goTop()
 {
     flushPending();
+    if (order_ > 0)
+        reloadSharedIndexes();
     bof_ = false;
     if (order_ > 0)
         return walkIndexed(true);
@@ -234,6 +236,8 @@ void Table::goTop()
 void Table::goBottom()
 {
     flushPending();
+    if (order_ > 0)
+        reloadSharedIndexes();
     bof_ = false;
     if (order_ > 0)
         return walkIndexed(false);
@@ -271,7 +275,7 @@ void Table::walkIndexed(bool fromTop)
         e = beyond ? t.tag->prev(*beyond) : t.tag->last();
     }
     std::string image(dbf_->recordLength(), ' ');
-    uint32_t count = dbf_->recordCount();
+    uint32_t count = recordCount();
     while (e) {
         if (!inScope(e->key))
             break;
@@ -292,6 +296,8 @@ void Table::walkIndexed(bool fromTop)
 void Table::skip(long count)
 {
     flushPending();
+    if (order_ > 0)
+        reloadSharedIndexes();
     if (count == 0) {
         if (!eof_)
             load(recno_);
@@ -347,7 +353,7 @@ void Table::skipIndexed(long count)
 {
     OpenTag &t = *tags_[size_t(order_ - 1)];
     std::string image(dbf_->recordLength(), ' ');
-    uint32_t n = dbf_->recordCount();
+    uint32_t n = recordCount();
     long step = count > 0 ? 1 : -1;
     for (long left = std::labs(count); left > 0; --left) {
         if (eof_) {
@@ -407,13 +413,15 @@ void Table::go(uint32_t recno)
 bool Table::seek(const std::string &text)
 {
     flushPending();
+    if (order_ > 0)
+        reloadSharedIndexes();
     bof_ = false;
     if (order_ == 0)
         throw XbaseError("Cannot seek: no index order is set");
     OpenTag &t = *tags_[size_t(order_ - 1)];
     std::string key = seekKey(t, text);
     std::string image(dbf_->recordLength(), ' ');
-    uint32_t n = dbf_->recordCount();
+    uint32_t n = recordCount();
     std::optional<CdxEntry> e = t.tag->lowerBound(key);
     bool soft = settings_.softSeek;
     while (e) {
@@ -595,7 +603,16 @@ void Table::replaceMemo(int field, const std::string &text)
     if (text.empty()) {
         pointer.assign(f.length, f.length == 4 ? '\0' : ' ');
     } else {
-        uint32_t block = memo_->append(text);
+        beginSharedWrite();
+        uint32_t block;
+        try {
+            block = memo_->append(text);
+        } catch (...) {
+            if (dbf_->access() == Access::Shared)
+                unlockRange(dbf_->file(), lockBase, 1);
+            throw;
+        }
+        endSharedWrite();
         if (f.length == 4) {
             pointer.resize(4);
             for (int i = 0; i < 4; ++i)
@@ -657,6 +674,57 @@ void Table::ensureLocked(uint32_t recno, bool &temporary)
     temporary = true;
 }
 
+// In shared mode other openers write the same files: every change happens
+// under one table-wide lock, with the index files read afresh first and
+// written out before the lock goes, so that no opener works from
+// a stale copy of an index or of the memo file's free pointer.
+void Table::beginSharedWrite()
+{
+    if (dbf_->access() != Access::Shared)
+        return;
+    if (!lockRange(lockBase))
+        throw XbaseError("Cannot write to " + path().string() + ": the table is locked by another user");
+    try {
+        dbf_->rereadCount();
+        reloadSharedIndexes();
+    } catch (...) {
+        unlockRange(dbf_->file(), lockBase, 1);
+        throw;
+    }
+}
+
+void Table::endSharedWrite()
+{
+    if (dbf_->access() != Access::Shared)
+        return;
+    try {
+        for (auto &x : indexes_)
+            x->flush();
+    } catch (...) {
+        unlockRange(dbf_->file(), lockBase, 1);
+        throw;
+    }
+    unlockRange(dbf_->file(), lockBase, 1);
+}
+
+// File times are too coarse to tell two quick writes apart, so a shared
+// opener reads the index files afresh before every use of an order.
+void Table::reloadSharedIndexes()
+{
+    if (dbf_->access() != Access::Shared || indexes_.empty())
+        return;
+    std::vector<std::filesystem::path> paths;
+    for (auto &x : indexes_)
+        paths.push_back(x->path());
+    int order = order_;
+    tags_.clear();
+    indexes_.clear();
+    entry_.reset();
+    for (const auto &p : paths)
+        addIndex(CdxIndex::open(p, dbf_->writable()));
+    order_ = order <= int(tags_.size()) ? order : 0;
+}
+
 void Table::writeImage(uint32_t recno, const std::string &oldImage, const std::string &newImage)
 {
     entry_.reset();
@@ -664,8 +732,16 @@ void Table::writeImage(uint32_t recno, const std::string &oldImage, const std::s
     bool temporary = false;
     ensureLocked(recno, temporary);
     try {
-        dbf_->writeRecord(recno, newImage.data());
-        indexUpdate(recno, &oldImage, newImage);
+        beginSharedWrite();
+        try {
+            dbf_->writeRecord(recno, newImage.data());
+            indexUpdate(recno, &oldImage, newImage);
+        } catch (...) {
+            if (dbf_->access() == Access::Shared)
+                unlockRange(dbf_->file(), lockBase, 1);
+            throw;
+        }
+        endSharedWrite();
     } catch (...) {
         if (temporary)
             unlockRange(dbf_->file(), lockBase + recno, 1);
@@ -707,11 +783,7 @@ void Table::appendBlank()
     flushPending();
     std::string blank(dbf_->recordLength(), ' ');
     bool shared = dbf_->access() == Access::Shared;
-    if (shared) {
-        if (!lockRange(lockBase))
-            throw XbaseError("Cannot append to " + path().string() + ": the table is locked by another user");
-        dbf_->rereadCount();
-    }
+    beginSharedWrite();
     uint32_t recno;
     try {
         recno = dbf_->appendRecord(blank.data());
@@ -721,8 +793,7 @@ void Table::appendBlank()
             unlockRange(dbf_->file(), lockBase, 1);
         throw;
     }
-    if (shared)
-        unlockRange(dbf_->file(), lockBase, 1);
+    endSharedWrite();
     bof_ = false;
     load(recno);
 }

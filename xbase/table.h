@@ -170,6 +170,9 @@ private:
     void skipNatural(long count);
     void skipIndexed(long count);
     void walkIndexed(bool fromTop);
+    void beginSharedWrite();
+    void endSharedWrite();
+    void reloadSharedIndexes();
     uint32_t memoPointer(int field, const char *image) const;
     struct Rewrite;
     void rewrite(const Rewrite &plan);

@@ -415,3 +415,39 @@ TEST_F(TableTest, DescendingTagsWalkAndSeekInTheirOrder)
     EXPECT_FALSE(t->seek("20261204"));
     EXPECT_TRUE(t->eof());
 }
+
+TEST_F(TableTest, SharedOpenersKeepMemosAndIndexesWhole)
+{
+    // Two openers of one table, each with its own view of the memo file and
+    // the index, writing in turns: neither may overwrite the other's memos
+    // or index entries.
+    auto first = diary({"20260101"});
+    first->indexTag({}, "DATE", "date", false, false, {});
+    first->close();
+    auto a = Table::open(dir / "DIARY.DBF", Table::Access::Shared, settings);
+    auto b = Table::open(dir / "DIARY.DBF", Table::Access::Shared, settings);
+    a->setOrder(1);
+    b->setOrder(1);
+    for (int i = 0; i < 6; ++i) {
+        Table &t = i % 2 ? *b : *a;
+        t.appendBlank();
+        ASSERT_TRUE(t.lockRecord(t.recno()));
+        t.replaceText(0, "2026020" + std::to_string(i));
+        t.replaceMemo(1, "text " + std::to_string(i));
+        t.commit();
+        t.unlockAll();
+    }
+    EXPECT_TRUE(b->seek("20260200")); // written by the other opener
+    EXPECT_EQ(b->memo(1), "text 0");
+    EXPECT_EQ(walk(*a).size(), 7u);
+    a->close();
+    b->close();
+    auto check = Table::open(dir / "DIARY.DBF", Table::Access::Exclusive, settings);
+    for (const std::string &fault : check->checkIndexes())
+        ADD_FAILURE() << fault;
+    check->setOrder(1);
+    for (int i = 0; i < 6; ++i) {
+        ASSERT_TRUE(check->seek("2026020" + std::to_string(i)));
+        EXPECT_EQ(check->memo(1), "text " + std::to_string(i));
+    }
+}
