@@ -32,7 +32,6 @@ uint8_t clampByte(int64_t v) { return static_cast<uint8_t>(std::clamp<int64_t>(v
 constexpr char kRawClose[] = "\\qnrtf0";
 constexpr int kRawCloseLength = 7;
 
-// The paragraph's text has not begun: its lines are all empty.
 } // namespace
 
 TQnRtfReader::TQnRtfReader() { stack_.reserve(32); }
@@ -339,7 +338,7 @@ void TQnRtfReader::act(const ControlWord &w, bool hasParam, int32_t param)
                 attr_.Style &= ~bit;
             break;
         }
-        property(w.Action, value, w.Default);
+        property(w.Action, value);
         break;
     }
     }
@@ -445,7 +444,7 @@ void TQnRtfReader::setBorderBits(uint8_t action, bool cellWord)
     }
 }
 
-void TQnRtfReader::property(uint8_t action, int32_t v, int32_t)
+void TQnRtfReader::property(uint8_t action, int32_t v)
 {
     switch (action) {
     case aLeftIndent:
@@ -1168,7 +1167,7 @@ void TQnRtfReader::finishPicture()
 {
     if (hexHigh_ >= 0)
         hexHigh_ = -1; // an odd digit at the end carries no byte
-    if (!outerIsText()) {
+    if (!outerIsText() || !Header->RichMode) { // plain text holds no pictures
         pictureData_.clear();
         return;
     }
@@ -1248,7 +1247,7 @@ void TQnRtfReader::finishPicture()
 void TQnRtfReader::finishPictureFile()
 {
     input_ = kNormal;
-    if (!outerIsText() || fileName_.empty())
+    if (!outerIsText() || fileName_.empty() || !Header->RichMode)
         return;
     TQnObject *o = Document->FindObjectByFileName(fileName_);
     if (!o) {

@@ -71,7 +71,7 @@ private:
     int hexByte(bool lenient);
     void act(const rtf::ControlWord &word, bool hasParam, int32_t param);
     void destination(uint8_t which);
-    void property(uint8_t action, int32_t value, int32_t defaultValue);
+    void property(uint8_t action, int32_t value);
     void pushGroup();
     void popGroup();
     void dispatch(uint8_t c, bool lineBreak = false);

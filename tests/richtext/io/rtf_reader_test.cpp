@@ -420,3 +420,17 @@ TEST(TextReader, PlainTextLinesAndAutoText)
     big.InsertParagraphs(par, line, first, position);
     EXPECT_EQ(big.ParagraphLength(0), 25000);
 }
+
+TEST(RtfReader, PlainModeDocumentsTakeTheTextOnly)
+{
+    TQnRTFText doc;
+    doc.SetMemoryFormat(fmPlainText);
+    ASSERT_EQ(readRtf(doc, doc1("a{\\b b}{\\pict\\wmetafile8 0102}{\\*\\picfile \"x.bmp\"}"
+                                "\\qnobjtag3 \\'01c{\\*\\footnote d}\\par e")),
+              0);
+    EXPECT_EQ(doc.ParagraphText(0), "abc");
+    EXPECT_EQ(doc.ParagraphText(1), "e");
+    EXPECT_TRUE(doc.Objects.empty());
+    EXPECT_TRUE(doc.Footnotes.empty());
+    EXPECT_EQ(doc.FirstParagraph->Lines->Attrs, nullptr);
+}
