@@ -2,7 +2,7 @@
 // 100,000 records of a C(8) date key and a ~2 KB memo. Phases: append all
 // (one commit), seek 100,000 random keys, scan everything in index order
 // reading every memo, rebuild the tag. The read phases and the rebuild are
-// timed as the best of three passes.
+// timed as the best of three passes, engine and SQLite passes alternating.
 //
 // Usage: xbase_bench [FOLDER] [RECORDS]   (FOLDER defaults to a fresh temporary one)
 
@@ -59,151 +59,144 @@ double best(double sofar, double now)
     return sofar == 0 || now < sofar ? now : sofar;
 }
 
-struct Times {
-    double append = 0, seek = 0, scan = 0, rebuild = 0;
+struct Work {
+    const std::vector<std::string> &keys;
+    const std::vector<std::string> &memos;
+    const std::vector<size_t> &order;
 };
 
-Times runEngine(const std::filesystem::path &dir, const std::vector<std::string> &keys,
-                const std::vector<std::string> &memos, const std::vector<size_t> &order,
-                size_t &checksum)
+[[noreturn]] void die(const char *who, const std::string &what)
 {
-    Times t;
-    std::filesystem::path path = dir / "BENCH.DBF";
-    Table::create(path, {{"DATE", 'C', 8, 0, 0}, {"ENTRY", 'M', 10, 0, 0}}, 64);
-    EngineSettings settings;
-    settings.deleted = true;
-    auto table = Table::open(path, Table::Access::Exclusive, settings);
-    table->indexTag({}, "DATE", "date", false, false, {});
+    std::fprintf(stderr, "%s: %s\n", who, what.c_str());
+    std::exit(1);
+}
 
-    auto start = Clock::now();
-    for (size_t i = 0; i < keys.size(); ++i) {
-        table->appendBlank();
-        table->replaceText(0, keys[i]);
-        table->replaceMemo(1, memos[i]);
+class EngineRun {
+public:
+    EngineRun(const std::filesystem::path &dir, const Work &w) : w_(w)
+    {
+        std::filesystem::path path = dir / "BENCH.DBF";
+        Table::create(path, {{"DATE", 'C', 8, 0, 0}, {"ENTRY", 'M', 10, 0, 0}}, 64);
+        settings_.deleted = true;
+        table_ = Table::open(path, Table::Access::Exclusive, settings_);
+        table_->indexTag({}, "DATE", "date", false, false, {});
     }
-    table->commit();
-    t.append = since(start);
-
-    for (int pass = 0; pass < passes; ++pass) {
-        start = Clock::now();
-        for (size_t i : order) {
-            if (!table->seek(keys[i])) {
-                std::fprintf(stderr, "engine: key %s not found\n", keys[i].c_str());
-                std::exit(1);
-            }
-            checksum += table->recno();
+    void append()
+    {
+        for (size_t i = 0; i < w_.keys.size(); ++i) {
+            table_->appendBlank();
+            table_->replaceText(0, w_.keys[i]);
+            table_->replaceMemo(1, w_.memos[i]);
         }
-        t.seek = best(t.seek, since(start));
+        table_->commit();
     }
-
-    for (int pass = 0; pass < passes; ++pass) {
-        start = Clock::now();
+    void seek()
+    {
+        for (size_t i : w_.order) {
+            if (!table_->seek(w_.keys[i]))
+                die("engine", "key " + w_.keys[i] + " not found");
+            sum += table_->recno();
+        }
+    }
+    void scan()
+    {
         size_t n = 0;
-        for (table->goTop(); !table->eof(); table->skip(1)) {
-            checksum += table->memo(1).size();
-            ++n;
+        for (table_->goTop(); !table_->eof(); table_->skip(1), ++n)
+            sum += table_->memo(1).size();
+        if (n != w_.keys.size())
+            die("engine", "the scan saw " + std::to_string(n) + " records");
+    }
+    void rebuild() { table_->indexTag({}, "DATE", "date", false, false, {}); }
+    size_t sum = 0;
+
+private:
+    const Work &w_;
+    EngineSettings settings_;
+    std::unique_ptr<Table> table_;
+};
+
+class SqliteRun {
+public:
+    SqliteRun(const std::filesystem::path &dir, const Work &w) : w_(w)
+    {
+        check(sqlite3_open((dir / "bench.sqlite").c_str(), &db_), "open");
+        exec("CREATE TABLE diary(date TEXT, entry TEXT); CREATE INDEX diary_date ON diary(date);");
+    }
+    ~SqliteRun() { sqlite3_close(db_); }
+    void append()
+    {
+        exec("BEGIN");
+        sqlite3_stmt *insert = prepare("INSERT INTO diary VALUES(?, ?)");
+        for (size_t i = 0; i < w_.keys.size(); ++i) {
+            sqlite3_bind_text(insert, 1, w_.keys[i].data(), int(w_.keys[i].size()), SQLITE_STATIC);
+            sqlite3_bind_text(insert, 2, w_.memos[i].data(), int(w_.memos[i].size()), SQLITE_STATIC);
+            check(sqlite3_step(insert), "insert");
+            sqlite3_reset(insert);
         }
-        t.scan = best(t.scan, since(start));
-        if (n != keys.size()) {
-            std::fprintf(stderr, "engine: scan saw %zu records\n", n);
-            std::exit(1);
-        }
+        sqlite3_finalize(insert);
+        exec("COMMIT");
     }
-
-    for (int pass = 0; pass < passes; ++pass) {
-        start = Clock::now();
-        table->indexTag({}, "DATE", "date", false, false, {});
-        t.rebuild = best(t.rebuild, since(start));
-    }
-    table->close();
-    return t;
-}
-
-void check(int rc, sqlite3 *db, const char *what)
-{
-    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
-        std::fprintf(stderr, "sqlite %s: %s\n", what, sqlite3_errmsg(db));
-        std::exit(1);
-    }
-}
-
-Times runSqlite(const std::filesystem::path &dir, const std::vector<std::string> &keys,
-                const std::vector<std::string> &memos, const std::vector<size_t> &order,
-                size_t &checksum)
-{
-    Times t;
-    sqlite3 *db = nullptr;
-    check(sqlite3_open((dir / "bench.sqlite").c_str(), &db), db, "open");
-    check(sqlite3_exec(
-              db,
-              "CREATE TABLE diary(date TEXT, entry TEXT); CREATE INDEX diary_date ON diary(date);",
-              nullptr, nullptr, nullptr),
-          db, "create");
-
-    auto start = Clock::now();
-    check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
-    sqlite3_stmt *insert = nullptr;
-    check(sqlite3_prepare_v2(db, "INSERT INTO diary VALUES(?, ?)", -1, &insert, nullptr), db,
-          "prepare");
-    for (size_t i = 0; i < keys.size(); ++i) {
-        sqlite3_bind_text(insert, 1, keys[i].data(), int(keys[i].size()), SQLITE_STATIC);
-        sqlite3_bind_text(insert, 2, memos[i].data(), int(memos[i].size()), SQLITE_STATIC);
-        check(sqlite3_step(insert), db, "insert");
-        sqlite3_reset(insert);
-    }
-    sqlite3_finalize(insert);
-    check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
-    t.append = since(start);
-
-    for (int pass = 0; pass < passes; ++pass) {
-        start = Clock::now();
-        check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
-        sqlite3_stmt *seek = nullptr;
-        check(sqlite3_prepare_v2(db, "SELECT rowid FROM diary WHERE date = ? ORDER BY date LIMIT 1",
-                                 -1, &seek, nullptr),
-              db, "prepare");
-        for (size_t i : order) {
-            sqlite3_bind_text(seek, 1, keys[i].data(), int(keys[i].size()), SQLITE_STATIC);
-            if (sqlite3_step(seek) != SQLITE_ROW) {
-                std::fprintf(stderr, "sqlite: key not found\n");
-                std::exit(1);
-            }
-            checksum += size_t(sqlite3_column_int64(seek, 0));
+    void seek()
+    {
+        exec("BEGIN");
+        sqlite3_stmt *seek = prepare("SELECT rowid FROM diary WHERE date = ? ORDER BY date LIMIT 1");
+        for (size_t i : w_.order) {
+            sqlite3_bind_text(seek, 1, w_.keys[i].data(), int(w_.keys[i].size()), SQLITE_STATIC);
+            if (sqlite3_step(seek) != SQLITE_ROW)
+                die("sqlite", "key " + w_.keys[i] + " not found");
+            sum += size_t(sqlite3_column_int64(seek, 0));
             sqlite3_reset(seek);
         }
         sqlite3_finalize(seek);
-        check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
-        t.seek = best(t.seek, since(start));
+        exec("COMMIT");
     }
-
-    for (int pass = 0; pass < passes; ++pass) {
-        start = Clock::now();
-        check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
-        sqlite3_stmt *scan = nullptr;
-        check(sqlite3_prepare_v2(db, "SELECT date, entry FROM diary ORDER BY date", -1, &scan,
-                                 nullptr),
-              db, "prepare");
+    void scan()
+    {
+        exec("BEGIN");
+        sqlite3_stmt *scan = prepare("SELECT date, entry FROM diary ORDER BY date");
         size_t n = 0;
-        while (sqlite3_step(scan) == SQLITE_ROW) {
-            checksum += size_t(sqlite3_column_bytes(scan, 1));
-            ++n;
-        }
+        for (; sqlite3_step(scan) == SQLITE_ROW; ++n)
+            sum += size_t(sqlite3_column_bytes(scan, 1));
         sqlite3_finalize(scan);
-        check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
-        t.scan = best(t.scan, since(start));
-        if (n != keys.size()) {
-            std::fprintf(stderr, "sqlite: scan saw %zu rows\n", n);
-            std::exit(1);
-        }
+        exec("COMMIT");
+        if (n != w_.keys.size())
+            die("sqlite", "the scan saw " + std::to_string(n) + " rows");
     }
+    void rebuild() { exec("REINDEX diary_date"); }
+    size_t sum = 0;
 
-    for (int pass = 0; pass < passes; ++pass) {
-        start = Clock::now();
-        check(sqlite3_exec(db, "REINDEX diary_date", nullptr, nullptr, nullptr), db, "reindex");
-        t.rebuild = best(t.rebuild, since(start));
+private:
+    void check(int rc, const char *what)
+    {
+        if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW)
+            die("sqlite", std::string(what) + ": " + sqlite3_errmsg(db_));
     }
-    sqlite3_close(db);
-    return t;
+    void exec(const char *sql) { check(sqlite3_exec(db_, sql, nullptr, nullptr, nullptr), sql); }
+    sqlite3_stmt *prepare(const char *sql)
+    {
+        sqlite3_stmt *s = nullptr;
+        check(sqlite3_prepare_v2(db_, sql, -1, &s, nullptr), sql);
+        return s;
+    }
+    const Work &w_;
+    sqlite3 *db_ = nullptr;
+};
+
+// Times one phase on both, alternating passes so that load from other work
+// on the machine falls on both alike; the best pass of each counts.
+template <typename A, typename B>
+std::pair<double, double> phase(A &&engine, B &&sqlite, int runs)
+{
+    double e = 0, s = 0;
+    for (int pass = 0; pass < runs; ++pass) {
+        auto start = Clock::now();
+        engine();
+        e = best(e, since(start));
+        start = Clock::now();
+        sqlite();
+        s = best(s, since(start));
+    }
+    return {e, s};
 }
 
 } // namespace
@@ -233,21 +226,25 @@ int main(int argc, char **argv)
     for (size_t i = 0; i < records; ++i)
         order[i] = rng() % records;
 
-    size_t engineSum = 0, sqliteSum = 0;
-    Times e = runEngine(dir, keys, memos, order, engineSum);
-    Times s = runSqlite(dir, keys, memos, order, sqliteSum);
+    Work work{keys, memos, order};
+    EngineRun engine(dir, work);
+    SqliteRun sqlite(dir, work);
+    auto append = phase([&] { engine.append(); }, [&] { sqlite.append(); }, 1);
+    auto seek = phase([&] { engine.seek(); }, [&] { sqlite.seek(); }, passes);
+    auto scan = phase([&] { engine.scan(); }, [&] { sqlite.scan(); }, passes);
+    auto rebuild = phase([&] { engine.rebuild(); }, [&] { sqlite.rebuild(); }, passes);
 
     std::printf("%zu records, memos of about 2 KB, folder %s\n", records, dir.c_str());
     std::printf("%-28s %12s %12s %16s\n", "phase", "engine ms", "sqlite ms", "sqlite/engine");
     auto row = [](const char *name, double a, double b) {
         std::printf("%-28s %12.1f %12.1f %16.2f\n", name, a, b, b / a);
     };
-    row("append all, one commit", e.append, s.append);
-    row("seek random keys", e.seek, s.seek);
-    row("index-order scan with memos", e.scan, s.scan);
-    row("rebuild the tag", e.rebuild, s.rebuild);
-    std::printf("(a ratio above 1 means the engine was faster; checksums %zu %zu)\n", engineSum,
-                sqliteSum);
+    row("append all, one commit", append.first, append.second);
+    row("seek random keys", seek.first, seek.second);
+    row("index-order scan with memos", scan.first, scan.second);
+    row("rebuild the tag", rebuild.first, rebuild.second);
+    std::printf("(a ratio above 1 means the engine was faster; checksums %zu %zu)\n", engine.sum,
+                sqlite.sum);
     if (temporary)
         std::filesystem::remove_all(dir);
     return 0;
