@@ -156,6 +156,9 @@ uint32_t Table::recordCount()
 
 void Table::requireWritable(const char *what) const
 {
+    if (stale_)
+        throw XbaseError(std::string("Cannot ") + what + ": table " + path().string() +
+                         " was replaced by new files that could not be opened; close it and open it again");
     if (!dbf_->writable())
         throw XbaseError(std::string("Cannot ") + what + ": table " + path().string() + " is open read-only");
 }

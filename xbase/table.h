@@ -199,6 +199,7 @@ private:
     std::string scopeTop_, scopeBottom_;
     std::set<uint32_t> locks_;
     bool closed_ = false;
+    bool stale_ = false; // a switch to new files failed half way: no more writes
 };
 
 // A tag of an open index with its compiled expressions.

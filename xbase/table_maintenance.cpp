@@ -213,6 +213,7 @@ void Table::pack()
 
 void Table::rewrite(const Rewrite &plan)
 {
+    requireWritable(plan.what);
     if (access() != Access::Exclusive)
         throw XbaseError(std::string("Cannot ") + plan.what + " table " + path().string() +
                          ": it must be open exclusively");
@@ -358,30 +359,51 @@ void Table::rewrite(const Rewrite &plan)
         throw;
     }
 
-    file_switch::commit(table, targets);
+    try {
+        file_switch::commit(table, targets);
+    } catch (const SimulatedCrash &) {
+        throw;
+    } catch (...) {
+        // The switch stopped half way (a rename refused, say). The marker
+        // decides what the files are; finish it if possible and go on with
+        // whatever is on disk. Never write on into replaced files.
+        std::exception_ptr error = std::current_exception();
+        try {
+            file_switch::recover(table);
+            reopenAfterSwitch(openIndexFiles, savedOrder, 0);
+        } catch (...) {
+            stale_ = true;
+        }
+        std::rethrow_exception(error);
+    }
     reopenAfterSwitch(openIndexFiles, savedOrder, plan.dropDeleted ? 0 : savedRecno);
     report(100);
 }
 
 void Table::reopenAfterSwitch(const std::vector<fs::path> &indexFiles, int order, uint32_t recno)
 {
+    // Everything is opened before anything is let go, so that a failure
+    // leaves the table as it was.
     const fs::path table = path();
     const Access mode = access();
+    auto dbf = DbfFile::open(table, mode);
+    std::unique_ptr<MemoFile> memo;
+    if (dbf->hasMemoFields())
+        memo = MemoFile::open(siblingWithExtension(table, ".FPT"), dbf->writable(), mode != Access::Shared);
+    std::vector<std::unique_ptr<CdxIndex>> indexes;
+    for (const fs::path &p : indexFiles)
+        indexes.push_back(CdxIndex::open(p, dbf->writable()));
+
     entry_.reset();
     locks_.clear();
     tags_.clear();
     indexes_.clear();
-    memo_.reset();
-    dbf_.reset();
-    key_.reset();
-    closed_ = true; // until every file is open again
-    dbf_ = DbfFile::open(table, mode);
-    if (dbf_->hasMemoFields())
-        memo_ = MemoFile::open(siblingWithExtension(table, ".FPT"), dbf_->writable(), mode != Access::Shared);
+    memo_ = std::move(memo);
+    dbf_ = std::move(dbf);
     attachKey();
-    for (const fs::path &p : indexFiles)
-        addIndex(CdxIndex::open(p, dbf_->writable()));
-    closed_ = false;
+    for (auto &x : indexes)
+        addIndex(std::move(x));
+    stale_ = false;
     order_ = order <= tagCount() ? order : 0;
     buffer_.assign(recordLength(), ' ');
     diskImage_ = buffer_;
