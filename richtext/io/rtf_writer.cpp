@@ -593,9 +593,16 @@ int TQnRTFWriter::WriteFootnote(int id)
     const TQnFootnote *f = doc_.FindFootnote(id);
     if (!f)
         return result_;
-    const char mark = static_cast<char>(f->MarkChar);
+    // A brace or backslash as the mark would unbalance the groups and a NUL
+    // would end reading: those are escaped, control codes become '?'.
+    auto putMark = [&] {
+        const uint8_t m = f->MarkChar;
+        if (m == '\\' || m == '{' || m == '}')
+            Put('\\');
+        Put(m < 32 ? '?' : static_cast<char>(m));
+    };
     Put("{\\cs16\\super ");
-    Put(mark);
+    putMark();
     if (f->Number == 0 || f->UseMarkChar) {
         Put("{\\*\\footnote \\pard\\plain \\s15\\widctlpar \\f4\\fs20\\lang1031 {\\cs16\\super ");
     } else {
@@ -603,7 +610,7 @@ int TQnRTFWriter::WriteFootnote(int id)
         PutNumber(f->Number);
         Put(" \\pard\\plain \\s15\\widctlpar \\f4\\fs20\\lang1031 {\\cs16\\super\t");
     }
-    Put(mark);
+    putMark();
     Put("} ");
     Put(f->AltText ? *f->AltText : f->Text);
     Put("}}");

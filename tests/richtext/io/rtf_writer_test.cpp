@@ -317,6 +317,18 @@ TEST(RtfWriter, FootnotesWithNumberOrMarkCharacter)
               "{" + kRun + "Note" + kRun +
                   "{\\cs16\\super *{\\*\\footnote \\pard\\plain \\s15\\widctlpar "
                   "\\f4\\fs20\\lang1031 {\\cs16\\super *} Other.}}}");
+
+    // Marks that would break the groups or end reading are made safe, and
+    // the text after them still reads back.
+    for (uint8_t mark : {uint8_t('{'), uint8_t(0)}) {
+        f->MarkChar = mark;
+        setText(doc, 1, "after");
+        TQnRTFText back;
+        ASSERT_EQ(readRtf(back, writeRtf(doc)), 0);
+        ASSERT_EQ(back.ParagraphCount(), 2);
+        EXPECT_EQ(back.ParagraphText(1), "after");
+        EXPECT_EQ(back.Footnotes.size(), 1u);
+    }
 }
 
 TEST(RtfWriter, ResultCodes)
