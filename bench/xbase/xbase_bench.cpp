@@ -129,7 +129,8 @@ public:
         sqlite3_stmt *insert = prepare("INSERT INTO diary VALUES(?, ?)");
         for (size_t i = 0; i < w_.keys.size(); ++i) {
             sqlite3_bind_text(insert, 1, w_.keys[i].data(), int(w_.keys[i].size()), SQLITE_STATIC);
-            sqlite3_bind_text(insert, 2, w_.memos[i].data(), int(w_.memos[i].size()), SQLITE_STATIC);
+            sqlite3_bind_text(insert, 2, w_.memos[i].data(), int(w_.memos[i].size()),
+                              SQLITE_STATIC);
             check(sqlite3_step(insert), "insert");
             sqlite3_reset(insert);
         }
@@ -139,7 +140,8 @@ public:
     void seek()
     {
         exec("BEGIN");
-        sqlite3_stmt *seek = prepare("SELECT rowid FROM diary WHERE date = ? ORDER BY date LIMIT 1");
+        sqlite3_stmt *seek =
+            prepare("SELECT rowid FROM diary WHERE date = ? ORDER BY date LIMIT 1");
         for (size_t i : w_.order) {
             sqlite3_bind_text(seek, 1, w_.keys[i].data(), int(w_.keys[i].size()), SQLITE_STATIC);
             if (sqlite3_step(seek) != SQLITE_ROW)
@@ -184,8 +186,7 @@ private:
 
 // Times one phase on both, alternating passes so that load from other work
 // on the machine falls on both alike; the best pass of each counts.
-template <typename A, typename B>
-std::pair<double, double> phase(A &&engine, B &&sqlite, int runs)
+template <typename A, typename B> std::pair<double, double> phase(A &&engine, B &&sqlite, int runs)
 {
     double e = 0, s = 0;
     for (int pass = 0; pass < runs; ++pass) {

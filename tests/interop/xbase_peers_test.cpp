@@ -152,3 +152,47 @@ TEST(Interop, PerlReaderListsOurTagKeysInOurOrder)
         EXPECT_EQ(*theirs, ours) << tag;
     }
 }
+
+TEST(Interop, TablesWrittenByPythonDbfAreReadAndExtended)
+{
+    if (!havePythonReader() || !run(python() + " -c 'import dbf'").has_value())
+        GTEST_SKIP() << "python3-dbf or python3-dbfread is not installed";
+    TempDir dir;
+    // python3-dbf writes the backlink area, no end mark, and blocks for empty memos.
+    std::string script =
+        "import dbf\n"
+        "t = dbf.Table('" +
+        (dir / "PY.DBF").string() +
+        "', 'DATE C(8); ENTRY M; N N(6,2); D D; L L', dbf_type='fp')\n"
+        "t.open(dbf.READ_WRITE)\n"
+        "t.append(('20261207', 'first\\r\\nline', 1.5, dbf.Date(2026, 12, 7), True))\n"
+        "t.append(('20261205', '', None, None, False))\n"
+        "t.close()\n";
+    qn::test::writeFile(dir / "make.py", script);
+    ASSERT_TRUE(run(python() + " " + quote((dir / "make.py").string())).has_value());
+    auto dump = [&] {
+        return run(python() + " " + quote((peers() / "dbf_dump.py").string()) + " " +
+                   quote((dir / "PY.DBF").string()));
+    };
+    EngineSettings settings;
+    {
+        auto t = Table::open(dir / "PY.DBF", Table::Access::Exclusive, settings);
+        EXPECT_EQ(t->dbf().headerLength(), 32 + 5 * 32 + 1 + 263);
+        auto theirs = dump();
+        ASSERT_TRUE(theirs.has_value());
+        EXPECT_EQ(qn::test::peerDump(*t), *theirs);
+        t->go(1);
+        EXPECT_EQ(t->memo(1), "first\r\nline");
+        t->appendBlank();
+        t->replaceText(0, "20261206");
+        t->replaceMemo(1, "ours");
+        t->replaceText(2, "-2.25");
+        t->commit();
+    }
+    auto t = Table::open(dir / "PY.DBF", Table::Access::ReadOnly, settings);
+    auto theirs = dump();
+    ASSERT_TRUE(theirs.has_value());
+    EXPECT_EQ(qn::test::peerDump(*t), *theirs);
+    EXPECT_NE(theirs->find("3   DATE='20261206' ENTRY=(4 chars) 'ours' N=-2.25"), std::string::npos)
+        << *theirs;
+}
