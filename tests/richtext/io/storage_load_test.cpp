@@ -282,3 +282,56 @@ TEST(StorageData, StoredAsRtfWithFourZeroBytes)
 
 } // namespace
 } // namespace qn
+
+namespace qn {
+namespace {
+
+TEST(StorageLoad, ATableCellRefusesInsertedParagraphs)
+{
+    TQnRTFTextIo doc;
+    test::buildLines(doc, {{"before"}, {"cell"}});
+    TParagraph *cell = doc.ParagraphAt(1);
+    cell->ParFlags |= kParTableCell;
+    doc.Cursor = {cell, cell->Lines, 2};
+    TQnMemoryStream in("{\\rtf1 one\\par two}");
+    doc.LoadFromStream(in);
+    EXPECT_EQ(doc.ErrorState, kIoFailed);
+    EXPECT_EQ(texts(doc), (std::vector<std::string>{"before", "cell"}));
+    EXPECT_EQ(doc.ReadingChain, nullptr);
+}
+
+TEST(StorageLoad, RandomBytesNeverBreakALoad)
+{
+    uint32_t seed = 12345;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u; };
+    const std::string pieces[] = {"{\\rtf1 ", "\\par ", "{\\b ", "}", "<b>", "<p>", "\r\n",
+                                  "\\cell ", "\\row ", "\\trowd\\cellx1000 ", "\\intbl ",
+                                  "text ", "\\'e9", "<table>", "\0"};
+    for (int round = 0; round < 300; ++round) {
+        std::string bytes;
+        const int n = static_cast<int>(next() % 40);
+        for (int i = 0; i < n; ++i) {
+            if (next() % 4 == 0)
+                bytes.push_back(static_cast<char>(next() >> 16));
+            else
+                bytes += pieces[(next() >> 8) % std::size(pieces)];
+        }
+        TQnRTFTextIo doc;
+        if (round % 2)
+            test::buildLines(doc, {{"some", "lines"}, {"of text"}});
+        doc.SetCursorPosition(static_cast<int>(next() % 20), 0, 0, 0);
+        TQnMemoryStream in(bytes);
+        doc.LoadFromStream(in);
+        EXPECT_TRUE(doc.CursorIsValid()) << round;
+        TQnMemoryStream out;
+        doc.SaveFormat = kFormatRtf;
+        EXPECT_EQ(doc.SaveToStream(out), 0);
+        TQnRTFTextIo back;
+        out.Seek(0);
+        EXPECT_EQ(back.LoadFromStream(out), kFormatRtf);
+        EXPECT_EQ(back.ErrorState, kIoOk) << round;
+    }
+}
+
+} // namespace
+} // namespace qn
