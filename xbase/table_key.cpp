@@ -9,6 +9,7 @@ namespace qn::xbase {
 namespace {
 
 constexpr char Magic[4] = {'Q', 'N', 'K', '1'};
+constexpr uint32_t MaxIterations = 20000000;
 
 uint32_t le32(const uint8_t *p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
 void putLe32(uint8_t *p, uint32_t v)
@@ -36,7 +37,9 @@ std::optional<KeyBlock> KeyBlock::read(const uint8_t *in)
         return std::nullopt;
     KeyBlock b;
     b.iterations = le32(in + 4);
-    if (b.iterations == 0)
+    // A count far beyond any real setting would stall every open for hours:
+    // such a header is damaged, not a key.
+    if (b.iterations == 0 || b.iterations > MaxIterations)
         return std::nullopt;
     std::memcpy(b.salt.data(), in + 8, b.salt.size());
     std::memcpy(b.check.data(), in + 24, b.check.size());

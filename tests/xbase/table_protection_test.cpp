@@ -388,3 +388,25 @@ TEST_F(ProtectionTest, LeftoversAreRemovedOnlyByTheTablesSoleUser)
     EXPECT_THROW(open(), XbaseError);
     EXPECT_EQ(allFiles(), files);
 }
+
+TEST_F(ProtectionTest, DamagedKeyBlocksAreRefusedWithoutWaiting)
+{
+    makeDiary(3);
+    settings.password = "pw";
+    open()->encrypt();
+    std::string bytes = fileBytes("QUILLNK.DBF");
+    uint16_t headerLength = uint16_t(uint8_t(bytes[8]) | uint8_t(bytes[9]) << 8);
+    size_t block = headerLength - KeyBlock::Size;
+    ASSERT_EQ(bytes.substr(block, 4), "QNK1");
+    std::string huge = bytes;
+    for (int i = 0; i < 4; ++i)
+        huge[block + 4 + size_t(i)] = '\xFF'; // four billion iterations
+    qn::test::writeFile(path(), huge);
+    EXPECT_THROW(open(), XbaseError);
+    std::string unknown = bytes;
+    unknown[block] = 'X'; // marked encrypted, but not by this engine
+    qn::test::writeFile(path(), unknown);
+    EXPECT_THROW(open(), XbaseError);
+    qn::test::writeFile(path(), bytes);
+    EXPECT_EQ(content(*open()).size(), 3u);
+}
