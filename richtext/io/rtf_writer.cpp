@@ -84,7 +84,11 @@ int TQnRTFWriter::WriteHeader(TQnStream &output)
         Put("\\charset");
         PutNumber(h.FontCharset[slot]);
         Put(' ');
-        Put(h.FontNames[slot]);
+        for (char c : h.FontNames[slot]) {
+            if (c == '\\' || c == '{' || c == '}')
+                Put('\\'); // a brace in a name would end the entry's group
+            Put(c);
+        }
         Put(";}");
     };
     if (!doc_.IsRich()) {

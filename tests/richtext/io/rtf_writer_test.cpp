@@ -236,6 +236,13 @@ TEST(RtfWriter, FontTableFamiliesAndPlainMode)
                        "New;}{\\f2\\fdecor\\charset2 Symbol;}}"),
               std::string::npos);
 
+    // A brace in a name is escaped and comes back.
+    doc.FindOrAddFont("Odd {Font}");
+    TQnRTFText back;
+    ASSERT_EQ(readRtf(back, writeRtf(doc)), 0);
+    EXPECT_EQ(back.Header->FontNames[3], "Odd {Font}");
+    doc.Header->FontNames[3].clear();
+
     // Plain text: only the current font, as font 0; text without runs.
     setText(doc, 0, "he{llo");
     setText(doc, 1, "world");
