@@ -359,11 +359,18 @@ void Table::rewrite(const Rewrite &plan)
         throw;
     }
 
+    // The new table file is locked before it takes the table's name, so that
+    // nobody opens it (or "recovers" this switch) between the renames and
+    // the reopening below.
+    BinaryFile guard(file_switch::newNameFor(table), BinaryFile::Mode::ReadOnly);
+    guard.tryLock(true);
     try {
         file_switch::commit(table, targets);
+        guard.close();
     } catch (const SimulatedCrash &) {
         throw;
     } catch (...) {
+        guard.close();
         // The switch stopped half way (a rename refused, say). The marker
         // decides what the files are; finish it if possible and go on with
         // whatever is on disk. Never write on into replaced files.
