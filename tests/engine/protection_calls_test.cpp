@@ -184,6 +184,11 @@ TEST(QntableProtection, EncryptDecryptAndPackAskForPasswords)
     EXPECT_EQ(run({"encrypt", t}), std::make_pair(0, std::string("encrypted\n")));
     EXPECT_EQ(asked.back(), "New password: ");
 
+    asked.clear();
+    auto info = run({"info", t});
+    EXPECT_NE(info.second.find("encrypted (key from the password in 64 iterations)\n"), std::string::npos);
+    EXPECT_NE(info.second.find("tag DATE \"date\"\n"), std::string::npos) << info.second;
+    EXPECT_TRUE(asked.empty());
     answers = {"wrong"};
     auto listed = run({"list", t});
     EXPECT_EQ(listed.first, 2);

@@ -257,10 +257,13 @@ int run(const std::vector<std::string> &args, std::ostream &out)
     if (cmd == "info") {
         if (args.size() != 2)
             throw UsageError("");
-        auto t = openTable(path, Table::Access::ReadOnly, settings);
+        // The structure is readable without the password.
+        auto t = Table::open(path, Table::Access::ReadOnly, settings);
         char version[8];
         std::snprintf(version, sizeof version, "0x%02X", t->version());
         out << "table " << t->path().string() << " version " << version << '\n';
+        if (t->encrypted())
+            out << "encrypted (key from the password in " << t->dbf().keyBlock()->iterations << " iterations)\n";
         out << "records " << t->recordCount() << '\n';
         out << "record length " << t->recordLength() << '\n';
         for (const FieldInfo &f : t->fields()) {
