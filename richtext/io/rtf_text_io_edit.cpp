@@ -1,7 +1,6 @@
 // Cursor arithmetic, list numbers, clearing and copying of TQnRTFTextIo.
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
 #include "richtext/io/progress.h"
@@ -10,18 +9,6 @@
 namespace qn {
 
 namespace {
-
-bool sameName(const std::string &a, const char *b)
-{
-    const size_t n = std::strlen(b);
-    if (a.size() != n)
-        return false;
-    for (size_t i = 0; i < n; ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 void copyParagraphFields(TParagraph &to, const TParagraph &from)
 {

@@ -272,8 +272,9 @@ TEST_F(DiaryStoreTest, AMissingIndexIsWrittenAgainAtTheNextStart)
     EXPECT_EQ(list.out.substr(0, 8), "20240101") << list.out;
     EXPECT_NE(list.out.find("20240103"), std::string::npos);
     EXPECT_LT(list.out.find("20240103"), list.out.find("20240105"));
-    if (auto keys = peerIndexKeys(dir / "QUILLNK.CDX"))
+    if (auto keys = peerIndexKeys(dir / "QUILLNK.CDX")) {
         EXPECT_EQ(*keys, "20240101|2\n20240103|3\n20240105|1\n");
+    }
 }
 
 TEST_F(DiaryStoreTest, AnIndexWithoutTheDateTagGetsItAtStart)
@@ -326,8 +327,9 @@ TEST_F(DiaryStoreTest, RebuildRemovesDeletedRecordsAndStaysOnTheSameDate)
     EXPECT_NE(list.out.find("20240103"), std::string::npos) << list.out;
     Command check = run(qntable() + " check " + quoted(dir / "QUILLNK.DBF"));
     EXPECT_EQ(check.status, 0) << check.out;
-    if (auto keys = peerIndexKeys(dir / "QUILLNK.CDX"))
+    if (auto keys = peerIndexKeys(dir / "QUILLNK.CDX")) {
         EXPECT_EQ(*keys, "20240101|1\n20240103|2\n");
+    }
 }
 
 TEST_F(DiaryStoreTest, ADiaryHeldByAnotherProcessIsReportedAndLeftAlone)
@@ -460,8 +462,9 @@ TEST_F(DiaryStoreTest, RebuildOfALargeDiaryShowsItsProgress)
             const std::string key = DateKey(first + i);
             ASSERT_EQ(xt_AppendBlank(), 0);
             ASSERT_EQ(xt_Replace("DATE", XT_REPLACE_TEXT, key.c_str()), 0);
-            if (i % 3 == 1)
+            if (i % 3 == 1) {
                 ASSERT_EQ(xt_Delete(), 0);
+            }
         }
         ASSERT_EQ(xt_Close(), 0);
     }

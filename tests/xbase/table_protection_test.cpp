@@ -154,8 +154,9 @@ TEST_F(ProtectionTest, WrongOrMissingPasswordReadsAndWritesNothing)
         EXPECT_THROW(t->appendBlank(), PasswordError) << wrong;
         EXPECT_THROW(t->pack(), PasswordError) << wrong;
         EXPECT_THROW(t->decrypt(), PasswordError) << wrong;
-        if (*wrong)
+        if (*wrong) {
             EXPECT_THROW(t->encrypt(), PasswordError) << wrong; // never a second key
+        }
         EXPECT_THROW(t->indexTag({}, "DATE2", "date", false, false, {}), PasswordError) << wrong;
         // The right password given later makes the open table usable.
         settings.password = "right";
