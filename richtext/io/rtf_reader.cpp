@@ -195,29 +195,26 @@ void TQnRtfReader::rawByte(uint8_t c)
 
 int TQnRtfReader::hexByte(bool lenient)
 {
+    // A byte that is not a hex digit: where the text is skipped anyway it is
+    // read again as ordinary input, elsewhere it ends the reading.
+    const auto notHex = [&] {
+        if (lenient)
+            PushBack();
+        else
+            stop_ = true;
+        return kReadOk;
+    };
     uint8_t a, b;
     if (!NextByte(a))
         return kReadFailed;
     const int hi = hexValue(a);
-    if (hi < 0) {
-        if (lenient) {
-            PushBack();
-            return kReadOk;
-        }
-        stop_ = true;
-        return kReadOk;
-    }
+    if (hi < 0)
+        return notHex();
     if (!NextByte(b))
         return kReadFailed;
     const int lo = hexValue(b);
-    if (lo < 0) {
-        if (lenient) {
-            PushBack();
-            return kReadOk;
-        }
-        stop_ = true;
-        return kReadOk;
-    }
+    if (lo < 0)
+        return notHex();
     dispatch(static_cast<uint8_t>(hi << 4 | lo));
     return kReadOk;
 }
