@@ -312,20 +312,39 @@ void Table::skip(long count)
         skipNatural(count);
 }
 
+// A skip that starts past the last record: going back it lands on the last
+// one (false when there is none), going on it goes nowhere (false).
+bool Table::backFromEof(bool forward)
+{
+    if (forward)
+        return false;
+    goBottom();
+    return !eof_;
+}
+
+// A skip found no more records that way: past the end, or on the first one
+// with bof set.
+void Table::ranOffEnd(bool forward)
+{
+    if (forward) {
+        setEof();
+    } else {
+        goTop();
+        bof_ = true;
+    }
+}
+
 void Table::skipNatural(long count)
 {
     uint32_t n = recordCount();
     std::string image(dbf_->recordLength(), ' ');
     long step = count > 0 ? 1 : -1;
     for (long left = std::labs(count); left > 0; --left) {
-        if (step < 0 && eof_) {
-            goBottom();
-            if (eof_)
+        if (eof_) {
+            if (!backFromEof(step > 0))
                 return;
             continue;
         }
-        if (step > 0 && eof_)
-            return;
         uint32_t r = recno_;
         bool found = false;
         while (true) {
@@ -341,12 +360,8 @@ void Table::skipNatural(long count)
         if (found) {
             load(r, &image);
             bof_ = false;
-        } else if (step > 0) {
-            setEof();
-            return;
         } else {
-            goTop();
-            bof_ = true;
+            ranOffEnd(step > 0);
             return;
         }
     }
@@ -360,10 +375,7 @@ void Table::skipIndexed(long count)
     long step = count > 0 ? 1 : -1;
     for (long left = std::labs(count); left > 0; --left) {
         if (eof_) {
-            if (step > 0)
-                return;
-            goBottom();
-            if (eof_)
+            if (!backFromEof(step > 0))
                 return;
             continue;
         }
@@ -392,12 +404,8 @@ void Table::skipIndexed(long count)
             load(e->recno, &image);
             entry_ = *e;
             bof_ = false;
-        } else if (step > 0) {
-            setEof();
-            return;
         } else {
-            goTop();
-            bof_ = true;
+            ranOffEnd(step > 0);
             return;
         }
     }

@@ -167,6 +167,8 @@ private:
     void ensureLocked(uint32_t recno, bool &temporary);
     bool lockRange(uint64_t offset);
     void addIndex(std::unique_ptr<CdxIndex> index);
+    bool backFromEof(bool forward);
+    void ranOffEnd(bool forward);
     void skipNatural(long count);
     void skipIndexed(long count);
     void walkIndexed(bool fromTop);
