@@ -272,14 +272,20 @@ int TXTableCursor::SetToBegin()
     return xrOk;
 }
 
+// Puts the engine past the last record.
+int TXTableCursor::moveToEnd()
+{
+    if (xt_GoBottom() != 0 || xt_Skip(1) != 0)
+        return engineFailure(XT_ERR_ENGINE);
+    return xrOk;
+}
+
 int TXTableCursor::SetToEnd()
 {
     AreaScope scope(area_);
     if (!scope.inUse())
         return xrNotInUse;
-    if (xt_GoBottom() != 0 || xt_Skip(1) != 0)
-        return engineFailure(XT_ERR_ENGINE);
-    return xrOk;
+    return moveToEnd();
 }
 
 int TXTableCursor::lockCurrent()
@@ -369,11 +375,8 @@ int TXTableCursor::SetToRecNo(int32_t recNo)
     AreaScope scope(area_);
     if (!scope.inUse())
         return xrNotInUse;
-    if (recNo > xt_RecCount()) {
-        if (xt_GoBottom() != 0 || xt_Skip(1) != 0)
-            return engineFailure(XT_ERR_ENGINE);
-        return xrOk;
-    }
+    if (recNo > xt_RecCount())
+        return moveToEnd();
     if (int16_t rc = xt_Go(recNo))
         return engineFailure(rc);
     return xrOk;
@@ -388,14 +391,20 @@ int TXTableCursor::RecordCount(int32_t &count)
     return xrOk;
 }
 
-int TXTableCursor::Unlock()
+// One engine call in this cursor's work area; its error code is the result.
+int TXTableCursor::engineCall(int16_t (*call)())
 {
     AreaScope scope(area_);
     if (!scope.inUse())
         return xrNotInUse;
-    if (int16_t rc = xt_Unlock(0))
+    if (int16_t rc = call())
         return engineFailure(rc);
     return xrOk;
+}
+
+int TXTableCursor::Unlock()
+{
+    return engineCall([] { return xt_Unlock(0); });
 }
 
 int TXTableCursor::applyWrites(char *image, const std::vector<EngineWrite> &writes)
@@ -457,22 +466,12 @@ int TXTableCursor::ModifyRecord(char *image, const std::vector<EngineWrite> &bef
 
 int TXTableCursor::DeleteRecord()
 {
-    AreaScope scope(area_);
-    if (!scope.inUse())
-        return xrNotInUse;
-    if (int16_t rc = xt_Delete())
-        return engineFailure(rc);
-    return xrOk;
+    return engineCall(xt_Delete);
 }
 
 int TXTableCursor::Commit()
 {
-    AreaScope scope(area_);
-    if (!scope.inUse())
-        return xrNotInUse;
-    if (int16_t rc = xt_Commit())
-        return engineFailure(rc);
-    return xrOk;
+    return engineCall(xt_Commit);
 }
 
 bool TXTableCursor::NeedsEngineWrite(int16_t field)

@@ -178,6 +178,8 @@ private:
     int engineFailure(int code);
     int lockCurrent();
     int readCurrent(bool lock, char *image, TXRecordInfo *info);
+    int moveToEnd();
+    int engineCall(int16_t (*call)());
     int replaceThroughEngine(int16_t field, char *image, const TXFieldValue &value);
     int applyWrites(char *image, const std::vector<EngineWrite> &writes);
     void loadStructure();
