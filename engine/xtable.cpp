@@ -266,11 +266,12 @@ void TXTable::SetPassword(const std::string &password)
         fail("Cannot set the password");
 }
 
-void TXTable::DbfEncrypt()
+// Encrypts or decrypts the whole file; `what` names the failure ("Cannot ...").
+void TXTable::rewriteCipher(int16_t (*call)(), const char *what)
 {
     Bracket bracket(*this);
     prepare();
-    int16_t rc = xt_DbfEncrypt();
+    int16_t rc = call();
     std::string error = rc != 0 ? engineText() : std::string();
     int32_t code = xt_Error();
     // The rewrite may move memo texts: the table's record (with its memo
@@ -279,25 +280,18 @@ void TXTable::DbfEncrypt()
         table_->Refresh();
     if (rc != 0) {
         lastError_ = error;
-        throw EXTableError(code, "Cannot encrypt the table" +
-                                     (error.empty() ? std::string() : ": " + error));
+        throw EXTableError(code, what + (error.empty() ? std::string() : ": " + error));
     }
+}
+
+void TXTable::DbfEncrypt()
+{
+    rewriteCipher(xt_DbfEncrypt, "Cannot encrypt the table");
 }
 
 void TXTable::DbfDecrypt()
 {
-    Bracket bracket(*this);
-    prepare();
-    int16_t rc = xt_DbfDecrypt();
-    std::string error = rc != 0 ? engineText() : std::string();
-    int32_t code = xt_Error();
-    if (tableOpen())
-        table_->Refresh();
-    if (rc != 0) {
-        lastError_ = error;
-        throw EXTableError(code, "Cannot decrypt the table" +
-                                     (error.empty() ? std::string() : ": " + error));
-    }
+    rewriteCipher(xt_DbfDecrypt, "Cannot decrypt the table");
 }
 
 void TXTable::SetGaugeHook(GaugeHook hook)

@@ -102,6 +102,7 @@ private:
     bool tableOpen() const;
     [[noreturn]] void fail(const std::string &what);
     void prepare(); // browse mode, engine on the table's record
+    void rewriteCipher(int16_t (*call)(), const char *what);
 
     TXTableDataLink link_;
     TXDataTable *table_ = nullptr;
