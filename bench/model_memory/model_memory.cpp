@@ -1,7 +1,7 @@
 // Measures the heap a document of 100,000 paragraphs of 60 characters takes,
 // in rich-text mode and in plain-text mode.
 //
-//   build/bin/model_memory_bench [paragraphs] [characters]
+//   build/bench/model_memory_bench [paragraphs] [characters]
 //
 // Every allocation goes through the counting operator new below, so the
 // figures are the bytes the model asked for; mallinfo2 adds what the C
