@@ -215,38 +215,24 @@ bool Table::visible(uint32_t recno, const char *image, const std::string *key) c
     return true;
 }
 
-void Table::goTop()
-{
-    flushPending();
-    if (order_ > 0)
-        reloadSharedIndexes();
-    bof_ = false;
-    if (order_ > 0)
-        return walkIndexed(true);
-    uint32_t n = recordCount();
-    std::string image(dbf_->recordLength(), ' ');
-    for (uint32_t r = 1; r <= n; ++r) {
-        dbf_->readRecord(r, image.data());
-        if (visible(r, image.data(), nullptr)) {
-            load(r, &image);
-            return;
-        }
-    }
-    setEof();
-    bof_ = true;
-}
+void Table::goTop() { goEnd(true); }
 
-void Table::goBottom()
+void Table::goBottom() { goEnd(false); }
+
+// The first (or last) visible record in the current order; past the end,
+// and at the beginning as well, when no record is visible.
+void Table::goEnd(bool top)
 {
     flushPending();
     if (order_ > 0)
         reloadSharedIndexes();
     bof_ = false;
     if (order_ > 0)
-        return walkIndexed(false);
+        return walkIndexed(top);
     uint32_t n = recordCount();
     std::string image(dbf_->recordLength(), ' ');
-    for (uint32_t r = n; r >= 1; --r) {
+    for (uint32_t i = 1; i <= n; ++i) {
+        uint32_t r = top ? i : n + 1 - i;
         dbf_->readRecord(r, image.data());
         if (visible(r, image.data(), nullptr)) {
             load(r, &image);

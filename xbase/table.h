@@ -171,6 +171,7 @@ private:
     void ranOffEnd(bool forward);
     void skipNatural(long count);
     void skipIndexed(long count);
+    void goEnd(bool top);
     void walkIndexed(bool fromTop);
     void beginSharedWrite();
     void endSharedWrite();
