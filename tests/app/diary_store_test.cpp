@@ -8,6 +8,7 @@
 #include "platform/qt/key_translation.h"
 #include "platform/qt/messages.h"
 
+#include "tests/support/command.h"
 #include "tests/support/temp_dir.h"
 
 #include <QApplication>
@@ -33,30 +34,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The output and exit status of a command line.
-struct Command {
-    std::string out;
-    int status = -1;
-};
-
-Command run(const std::string &command)
+// A command line's output, error output included, and exit status.
+qn::test::CommandResult run(const std::string &command)
 {
-    Command result;
-    FILE *pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe)
-        return result;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        result.out.append(buffer, n);
-    int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return qn::test::runCommand(command + " 2>&1");
 }
 
 std::string quoted(const fs::path &path)
 {
-    return "'" + path.string() + "'";
+    return qn::test::shellQuote(path.string());
 }
 
 std::string qntable()
@@ -64,20 +50,16 @@ std::string qntable()
     return quoted(qn::test::binaryDir() / "bin" / "qntable");
 }
 
-fs::path peer(const std::string &script)
-{
-    return qn::test::sourceDir() / "tests" / "interop" / "peers" / script;
-}
-
 // The keys of the DATE tag in index order as the independent reader sees
 // them ("key|record" lines); nullopt, with a note, when it is not installed.
 std::optional<std::string> peerIndexKeys(const fs::path &cdx)
 {
-    if (!fs::exists(peer("cdx_keys.pl")) || run("perl -MXBase::Index -e 1").status != 0) {
+    if (!fs::exists(qn::test::peerScript("cdx_keys.pl")) || !qn::test::havePerlReader()) {
         std::printf("note: the independent CDX reader is not available; skipped that check\n");
         return std::nullopt;
     }
-    Command keys = run("perl " + quoted(peer("cdx_keys.pl")) + " " + quoted(cdx) + " DATE");
+    qn::test::CommandResult keys =
+        run("perl " + quoted(qn::test::peerScript("cdx_keys.pl")) + " " + quoted(cdx) + " DATE");
     EXPECT_EQ(keys.status, 0) << keys.out;
     return keys.out;
 }
@@ -153,20 +135,20 @@ TEST_F(DiaryStoreTest, FirstStartCreatesTableMemoAndIndexAndShowsToday)
     EXPECT_TRUE(fs::exists(dir / "QUILLNK.CDX"));
     EXPECT_TRUE(fs::exists(dir / "QUILLNK.FPT"));
 
-    Command info = run(qntable() + " info " + quoted(dir / "QUILLNK.DBF"));
+    qn::test::CommandResult info = run(qntable() + " info " + quoted(dir / "QUILLNK.DBF"));
     ASSERT_EQ(info.status, 0) << info.out;
     EXPECT_NE(info.out.find("records 0\n"), std::string::npos) << info.out;
     EXPECT_NE(info.out.find("field DATE C 8\nfield ENTRY M 10\n"), std::string::npos) << info.out;
     EXPECT_NE(info.out.find("tag DATE \"date\"\n"), std::string::npos) << info.out;
-    Command check = run(qntable() + " check " + quoted(dir / "QUILLNK.DBF"));
+    qn::test::CommandResult check = run(qntable() + " check " + quoted(dir / "QUILLNK.DBF"));
     EXPECT_EQ(check.status, 0) << check.out;
 
-    fs::path reader = peer("dbf_dump.py");
-    if (!fs::exists(reader) || run("/usr/bin/python3 -c 'import dbfread'").status != 0) {
+    fs::path reader = qn::test::peerScript("dbf_dump.py");
+    if (!fs::exists(reader) || !qn::test::havePythonReader()) {
         std::printf("note: the independent DBF reader is not available; skipped that check\n");
         return;
     }
-    Command dump = run("/usr/bin/python3 " + quoted(reader) + " " + quoted(dir / "QUILLNK.DBF"));
+    qn::test::CommandResult dump = run(qn::test::peerPython() + " " + quoted(reader) + " " + quoted(dir / "QUILLNK.DBF"));
     ASSERT_EQ(dump.status, 0) << dump.out;
     EXPECT_NE(dump.out.find("records=0"), std::string::npos) << dump.out;
     EXPECT_NE(dump.out.find("field DATE       C len=8 dec=0"), std::string::npos) << dump.out;
@@ -267,7 +249,7 @@ TEST_F(DiaryStoreTest, AMissingIndexIsWrittenAgainAtTheNextStart)
     w->FirstButtonClick();
     EXPECT_EQ(w->CurrentDate, EncodeDate(2024, 1, 1));
     closeWindow();
-    Command list = run(qntable() + " list " + quoted(dir / "QUILLNK.DBF") + " --tag DATE");
+    qn::test::CommandResult list = run(qntable() + " list " + quoted(dir / "QUILLNK.DBF") + " --tag DATE");
     ASSERT_EQ(list.status, 0) << list.out;
     EXPECT_EQ(list.out.substr(0, 8), "20240101") << list.out;
     EXPECT_NE(list.out.find("20240103"), std::string::npos);
@@ -283,7 +265,7 @@ TEST_F(DiaryStoreTest, AnIndexWithoutTheDateTagGetsItAtStart)
     add({"20240102", "20240101"});
     closeWindow();
     ASSERT_TRUE(fs::remove(dir / "QUILLNK.CDX"));
-    Command other =
+    qn::test::CommandResult other =
         run(qntable() + " index " + quoted(dir / "QUILLNK.DBF") + " OTHER \"upper(date)\"");
     ASSERT_EQ(other.status, 0) << other.out;
 
@@ -319,13 +301,13 @@ TEST_F(DiaryStoreTest, RebuildRemovesDeletedRecordsAndStaysOnTheSameDate)
     EXPECT_EQ(w->DiaryXTable->IndexOrd(), 1);
     closeWindow();
 
-    Command list = run(qntable() + " list " + quoted(dir / "QUILLNK.DBF") + " --deleted");
+    qn::test::CommandResult list = run(qntable() + " list " + quoted(dir / "QUILLNK.DBF") + " --deleted");
     ASSERT_EQ(list.status, 0) << list.out;
     EXPECT_EQ(list.out.find('*'), std::string::npos) << list.out;
     EXPECT_EQ(list.out.find("20240102"), std::string::npos) << list.out;
     EXPECT_NE(list.out.find("20240101"), std::string::npos) << list.out;
     EXPECT_NE(list.out.find("20240103"), std::string::npos) << list.out;
-    Command check = run(qntable() + " check " + quoted(dir / "QUILLNK.DBF"));
+    qn::test::CommandResult check = run(qntable() + " check " + quoted(dir / "QUILLNK.DBF"));
     EXPECT_EQ(check.status, 0) << check.out;
     if (auto keys = peerIndexKeys(dir / "QUILLNK.CDX")) {
         EXPECT_EQ(*keys, "20240101|1\n20240103|2\n");
@@ -392,7 +374,7 @@ TEST_F(DiaryStoreTest, AFolderThatCannotHoldADiaryIsReportedAndNothingIsCreated)
                     fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                         fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec,
                     fs::perm_options::replace);
-    Command probe = run(quoted(qn::test::binaryDir() / "tests" / "diary_open_probe") + " " +
+    qn::test::CommandResult probe = run(quoted(qn::test::binaryDir() / "tests" / "diary_open_probe") + " " +
                         quoted(dir.path()));
     fs::permissions(dir.path(), fs::perms::owner_all, fs::perm_options::replace);
     if (probe.status == 4)
@@ -514,7 +496,7 @@ TEST_F(DiaryStoreTest, RebuildOfALargeDiaryShowsItsProgress)
         (qn::test::binaryDir() / "screenshots" / "rebuild_dialog.png").string())));
     closeWindow();
 
-    Command info = run(qntable() + " info " + quoted(dir / "QUILLNK.DBF"));
+    qn::test::CommandResult info = run(qntable() + " info " + quoted(dir / "QUILLNK.DBF"));
     EXPECT_NE(info.out.find("records " + std::to_string(records - records / 3) + "\n"),
               std::string::npos)
         << info.out;

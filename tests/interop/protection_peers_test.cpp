@@ -3,54 +3,21 @@
 #include "xbase/table.h"
 #include "xbase/table_cipher.h"
 
+#include "tests/support/command.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
-#include <cstdlib>
-#include <sys/wait.h>
-
 using namespace qn::xbase;
-using qn::test::TempDir;
-
-namespace {
-
-std::string python()
-{
-    const char *p = std::getenv("QN_PEER_PYTHON");
-    return p ? p : "/usr/bin/python3";
-}
-
-std::filesystem::path peers() { return qn::test::sourceDir() / "tests/interop/peers"; }
-std::string quote(const std::string &s) { return "'" + s + "'"; }
-
-std::optional<std::string> run(const std::string &command)
-{
-    FILE *p = popen((command + " 2>/dev/null").c_str(), "r");
-    if (!p)
-        return std::nullopt;
-    std::string out;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
-        out.append(buf.data(), n);
-    int status = pclose(p);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return std::nullopt;
-    return out;
-}
-
-} // namespace
+using namespace qn::test;
 
 // Encrypting and decrypting again (with a pack between) gives files the
 // independent readers read as before: the table and memo through the Python
 // reader, the tag keys through the Perl reader.
 TEST(Interop, TableEncryptedThenDecryptedReadsAsBefore)
 {
-    bool havePython = run(python() + " -c 'import dbfread'").has_value();
-    bool havePerl = run("perl -MXBase::Index -e 1").has_value();
+    bool havePython = havePythonReader();
+    bool havePerl = havePerlReader();
     if (!havePython && !havePerl)
         GTEST_SKIP() << "neither python3-dbfread nor libdbd-xbase-perl is installed";
     TableCipher::setIterationsForNewKeys(64);
@@ -76,8 +43,8 @@ TEST(Interop, TableEncryptedThenDecryptedReadsAsBefore)
     t->decrypt();
     t->close();
     if (havePython) {
-        auto theirs = run(python() + " " + quote((peers() / "dbf_dump.py").string()) + " " +
-                          quote((dir / "QUILLNK.DBF").string()));
+        auto theirs = commandOutput(peerPython() + " " + shellQuote(peerScript("dbf_dump.py").string()) + " " +
+                          shellQuote((dir / "QUILLNK.DBF").string()));
         ASSERT_TRUE(theirs.has_value());
         EXPECT_EQ(*theirs, before);
     }
@@ -93,14 +60,14 @@ TEST(Interop, TableEncryptedThenDecryptedReadsAsBefore)
     TableCipher::setIterationsForNewKeys(TableCipher::DefaultIterations);
 
     if (havePython) {
-        auto theirs = run(python() + " " + quote((peers() / "dbf_dump.py").string()) + " " +
-                          quote((dir / "QUILLNK.DBF").string()));
+        auto theirs = commandOutput(peerPython() + " " + shellQuote(peerScript("dbf_dump.py").string()) + " " +
+                          shellQuote((dir / "QUILLNK.DBF").string()));
         ASSERT_TRUE(theirs.has_value());
         EXPECT_EQ(*theirs, after);
     }
     if (havePerl) {
-        auto keys = run("perl " + quote((peers() / "cdx_keys.pl").string()) + " " +
-                        quote((dir / "QUILLNK.CDX").string()) + " DATE");
+        auto keys = commandOutput("perl " + shellQuote(peerScript("cdx_keys.pl").string()) + " " +
+                        shellQuote((dir / "QUILLNK.CDX").string()) + " DATE");
         ASSERT_TRUE(keys.has_value());
         std::string expected;
         for (int i = 1, r = 1; i <= 30; ++i)

@@ -3,63 +3,15 @@
 #include "xbase/cdx_index.h"
 #include "xbase/table.h"
 
+#include "tests/support/command.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
-#include <cstdlib>
-#include <sys/wait.h>
-
 using namespace qn::xbase;
-using qn::test::TempDir;
+using namespace qn::test;
 
 namespace {
-
-// The readers need Debian's own interpreter (the python3-dbfread package
-// installs for it); QN_PEER_PYTHON overrides it.
-std::string python()
-{
-    const char *p = std::getenv("QN_PEER_PYTHON");
-    return p ? p : "/usr/bin/python3";
-}
-
-std::filesystem::path peers()
-{
-    return qn::test::sourceDir() / "tests/interop/peers";
-}
-
-std::string quote(const std::string &s)
-{
-    return "'" + s + "'";
-}
-
-// Runs a command; nullopt when it fails.
-std::optional<std::string> run(const std::string &command)
-{
-    FILE *p = popen((command + " 2>/dev/null").c_str(), "r");
-    if (!p)
-        return std::nullopt;
-    std::string out;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
-        out.append(buf.data(), n);
-    int status = pclose(p);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return std::nullopt;
-    return out;
-}
-
-bool havePythonReader()
-{
-    return run(python() + " -c 'import dbfread'").has_value();
-}
-bool havePerlReader()
-{
-    return run("perl -MXBase::Index -e 1").has_value();
-}
 
 // A diary-like table with awkward contents.
 std::unique_ptr<Table> writeSample(const TempDir &dir, EngineSettings &settings)
@@ -119,8 +71,8 @@ TEST(Interop, PythonReaderReadsOurTableAsWeDo)
     auto t = writeSample(dir, settings);
     std::string ours = qn::test::peerDump(*t);
     t->close();
-    auto theirs = run(python() + " " + quote((peers() / "dbf_dump.py").string()) + " " +
-                      quote((dir / "QUILLNK.DBF").string()));
+    auto theirs = commandOutput(peerPython() + " " + shellQuote(peerScript("dbf_dump.py").string()) + " " +
+                      shellQuote((dir / "QUILLNK.DBF").string()));
     ASSERT_TRUE(theirs.has_value());
     EXPECT_EQ(*theirs, ours);
     // And the same file read again by us after closing gives the same.
@@ -146,8 +98,8 @@ TEST(Interop, PerlReaderListsOurTagKeysInOurOrder)
                 key.pop_back();
             ours += key + "|" + std::to_string(again->recno()) + "\n";
         }
-        auto theirs = run("perl " + quote((peers() / "cdx_keys.pl").string()) + " " +
-                          quote((dir / "QUILLNK.CDX").string()) + " " + tag);
+        auto theirs = commandOutput("perl " + shellQuote(peerScript("cdx_keys.pl").string()) + " " +
+                          shellQuote((dir / "QUILLNK.CDX").string()) + " " + tag);
         ASSERT_TRUE(theirs.has_value()) << tag;
         EXPECT_EQ(*theirs, ours) << tag;
     }
@@ -155,7 +107,7 @@ TEST(Interop, PerlReaderListsOurTagKeysInOurOrder)
 
 TEST(Interop, TablesWrittenByPythonDbfAreReadAndExtended)
 {
-    if (!havePythonReader() || !run(python() + " -c 'import dbf'").has_value())
+    if (!havePythonReader() || !commandOutput(peerPython() + " -c 'import dbf'").has_value())
         GTEST_SKIP() << "python3-dbf or python3-dbfread is not installed";
     TempDir dir;
     // python3-dbf writes the backlink area, no end mark, and blocks for empty memos.
@@ -169,10 +121,10 @@ TEST(Interop, TablesWrittenByPythonDbfAreReadAndExtended)
         "t.append(('20261205', '', None, None, False))\n"
         "t.close()\n";
     qn::test::writeFile(dir / "make.py", script);
-    ASSERT_TRUE(run(python() + " " + quote((dir / "make.py").string())).has_value());
+    ASSERT_TRUE(commandOutput(peerPython() + " " + shellQuote((dir / "make.py").string())).has_value());
     auto dump = [&] {
-        return run(python() + " " + quote((peers() / "dbf_dump.py").string()) + " " +
-                   quote((dir / "PY.DBF").string()));
+        return commandOutput(peerPython() + " " + shellQuote(peerScript("dbf_dump.py").string()) + " " +
+                   shellQuote((dir / "PY.DBF").string()));
     };
     EngineSettings settings;
     {

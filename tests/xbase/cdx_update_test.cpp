@@ -1,6 +1,7 @@
 #include "xbase/cdx_index.h"
 #include "xbase/xbase_error.h"
 
+#include "tests/support/command.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -231,13 +232,7 @@ TEST(CdxUpdate, InsertedTreeIsReadByThePerlReader)
                         " while (my ($k, $r) = $i->fetch) { $k =~ s/ +$//; print \"$k|$r\\n\"; }");
     std::string command = "perl '" + (dir / "list.pl").string() + "' '" +
                           (dir / "t.cdx").string() + "' 2>&1";
-    FILE *pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string out;
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;)
-        out.append(buf, n);
-    pclose(pipe);
+    const std::string out = qn::test::runCommand(command).out;
     std::string expected;
     for (const auto &[k, r] : model)
         expected += k.substr(0, k.find_last_not_of(' ') + 1) + "|" + std::to_string(r) + "\n";

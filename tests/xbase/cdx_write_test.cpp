@@ -1,6 +1,7 @@
 #include "xbase/cdx_index.h"
 #include "xbase/xbase_error.h"
 
+#include "tests/support/command.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -37,16 +38,7 @@ bool perlReaderAvailable()
 
 std::string run(const std::string &command)
 {
-    std::string out;
-    FILE *pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0)
-        out.append(buf, n);
-    pclose(pipe);
-    return out;
+    return qn::test::runCommand(command).out;
 }
 
 std::vector<std::string> perlKeys(const TempDir &dir, const std::filesystem::path &file,
