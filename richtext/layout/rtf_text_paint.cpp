@@ -327,7 +327,8 @@ void TQnRTFTextPaint::measureChar(TCharAttr &a, uint8_t code)
         return;
     }
     if ((a.Style & kStyleObject) && (code == 1 || code == 2)) {
-        TQnObject *object = code == 1 ? FindObject(0, a.Tag) : FindObject(a.Tag, 0);
+        // Code 1 names the object by its tag, code 2 by its id, as files store them.
+        TQnObject *object = code == 1 ? FindObject(a.Tag, 0) : FindObject(0, a.Tag);
         if (!object) {
             a.Width = 0;
             a.Height = static_cast<int16_t>(fontHeight_);

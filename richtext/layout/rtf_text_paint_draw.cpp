@@ -281,7 +281,7 @@ int TQnRTFTextPaint::paintRunsTo(TParagraph *p, TLine *line, int lineTop, int ma
         }
         if (isObjectChar(line, i)) {
             const TCharAttr &a = line->Attrs[i];
-            TQnObject *object = ch == 1 ? FindObject(0, a.Tag) : FindObject(a.Tag, 0);
+            TQnObject *object = ch == 1 ? FindObject(a.Tag, 0) : FindObject(0, a.Tag);
             fillGap(x, x + std::max<int>(a.Width, 0), i);
             if (object && a.Width > 0) {
                 const int h = MulDiv(object->Height, Header->PixelsPerInchY, 1440);

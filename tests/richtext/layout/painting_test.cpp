@@ -3,6 +3,7 @@
 // the empty document, and the modes that paint nothing.
 #include <gtest/gtest.h>
 
+#include "platform/winmath.h"
 #include "tests/richtext/layout/layout_test_util.h"
 
 using namespace qn;
@@ -301,9 +302,9 @@ TEST(Painting, PicturesAndPlaceholders)
     TCharAttr attr;
     attr.Style = kStyleObject;
     attr.Tag = static_cast<int16_t>(picture->Id);
-    doc.InsertText(doc.Par(0), 1, &attr, "\x01");
+    doc.InsertText(doc.Par(0), 1, &attr, "\x02");
     attr.Tag = static_cast<int16_t>(metafile->Id);
-    doc.InsertText(doc.Par(0), 2, &attr, "\x01");
+    doc.InsertText(doc.Par(0), 2, &attr, "\x02");
     doc.ReformatAll();
     TLine *l = doc.Line(0, 0);
     ASSERT_EQ(l->Length, 4);
@@ -332,4 +333,72 @@ TEST(Painting, PicturesAndPlaceholders)
     // Clicks find the objects; a cleared document forgets them.
     doc.Clear();
     EXPECT_TRUE(doc.PaintedObjects().empty());
+}
+
+TEST(Painting, APictureSurvivesLayoutAndPaintingByteForByte)
+{
+    const std::string rtf =
+        "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 a"
+        "{\\pict\\wmetafile8\\picw10\\pich20\\picwgoal150\\pichgoal300\r\n"
+        "0100090000035000000000002700000000000400000003010800050000000b0200000000\r\n"
+        "050000000c021400140003000000000000}b\\par}";
+    auto save = [](TQnRTFTextIo &doc) {
+        TQnMemoryStream out;
+        doc.SaveFormat = kFormatRtf;
+        doc.SaveToStream(out);
+        return out.Bytes();
+    };
+    TQnRTFTextIo plain;
+    TQnMemoryStream in1(rtf);
+    ASSERT_EQ(plain.LoadFromStream(in1), kFormatRtf);
+    const std::string before = save(plain);
+
+    LayoutDoc doc(300, 200);
+    TQnMemoryStream in2(rtf);
+    ASSERT_EQ(doc.LoadFromStream(in2), kFormatRtf);
+    TLine *l = doc.Line(0, 0);
+    ASSERT_EQ(l->Length, 3);
+    EXPECT_EQ(l->Attrs[1].Width, 10) << "150 twips at 96 pixels per inch";
+    doc.Canvas.ClearOps();
+    doc.PaintAll();
+    EXPECT_TRUE(doc.Canvas.OpsOfKind(CanvasOp::Dib).empty()) << "a metafile is a placeholder";
+    EXPECT_EQ(doc.PaintedObjects().size(), 1u);
+    EXPECT_EQ(save(doc), before);
+}
+
+TEST(Painting, RunBackgroundsAndTheFlagsThatLeaveThePaper)
+{
+    LayoutDoc doc(200, 100);
+    doc.SetText({"abc"});
+    auto runFills = [&] {
+        doc.Canvas.ClearOps();
+        doc.PaintAll();
+        int n = 0;
+        for (const CanvasOp *f : doc.Canvas.OpsOfKind(CanvasOp::Fill))
+            if (f->Rect == CanvasRect{1, 0, 19, 16})
+                ++n;
+        return n;
+    };
+    EXPECT_EQ(runFills(), 1) << "runs are painted opaque by default";
+    doc.PaintFlags2 |= kPaint2NoRunPaper;
+    EXPECT_EQ(runFills(), 0);
+    doc.Line(0, 0)->Attrs[1].Colors = 0x40; // a yellow background still shows
+    doc.Canvas.ClearOps();
+    doc.PaintAll();
+    bool yellow = false;
+    for (const CanvasOp *f : doc.Canvas.OpsOfKind(CanvasOp::Fill))
+        yellow |= f->Color == Rgb(255, 255, 0) && f->Rect == CanvasRect{7, 0, 13, 16};
+    EXPECT_TRUE(yellow);
+}
+
+TEST(Painting, AReferenceDeviceGivesPrinterTrueWidths)
+{
+    LayoutDoc doc(0, 100);
+    RecordingCanvas printer(600, 600, kTechnologyPrinter);
+    doc.ReferenceDevice = &printer;
+    doc.ScaleX = doc.ScaleY = 96.0 / 600.0;
+    doc.SetText({"abc"});
+    // 10 pt at 600 dpi: em 83, glyphs 41 wide, 41 * 0.16 = 6.56 -> 7.
+    EXPECT_EQ(doc.Line(0, 0)->Attrs[0].Width, 7);
+    EXPECT_EQ(doc.Line(0, 0)->Height, MulDiv(83 + 20, 16, 100));
 }

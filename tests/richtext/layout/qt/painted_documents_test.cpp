@@ -138,13 +138,13 @@ TEST(PaintedDocuments, AFormattedEntry)
     object->Height = 360; // 24 pixels
     TCharAttr objectLook = look(11, kStyleObject);
     objectLook.Tag = static_cast<int16_t>(object->Id);
-    doc.InsertText(picture, 9, &objectLook, "\x01");
+    doc.InsertText(picture, 9, &objectLook, "\x02");
     auto meta = std::make_shared<TQnGraphic>();
     meta->Kind = gkMetafile;
     TQnObject *metafile = doc.AddObject(meta, 0);
     metafile->Width = metafile->Height = 450; // 30 pixels
     objectLook.Tag = static_cast<int16_t>(metafile->Id);
-    doc.InsertText(picture, 10, &objectLook, "\x01");
+    doc.InsertText(picture, 10, &objectLook, "\x02");
     TParagraph *next = doc.Add("A new page starts here.", look(11));
     next->ParFlags |= kParPageBreak;
     doc.PaintGrayTable = true;
