@@ -223,7 +223,6 @@ TEST(PaintedDocuments, ScrollingRepaintsOnlyTheUncoveredBand)
     doc.Clear();
     for (int i = 0; i < 30; ++i)
         doc.Add("Line " + std::to_string(i + 1), look(10));
-    doc.DeleteParagraphAt(0);
     doc.ReformatAll();
     doc.PaintAll();
     const int lineHeight = doc.FirstParagraph->Lines->Height;
