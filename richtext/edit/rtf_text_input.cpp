@@ -146,7 +146,30 @@ void TQnRTFTextInput::markNumbered(const TParagraph *paragraph)
 
 int TQnRTFTextInput::relayoutCursorParagraph()
 {
-    return ReformatParagraph(Cursor.Paragraph);
+    return relayout(Cursor.Paragraph);
+}
+
+int TQnRTFTextInput::relayout(TParagraph *p)
+{
+    // An emptied paragraph is as high as its line's own look: measure that.
+    if (p->Lines->Length == 0 && !p->Lines->Next)
+        p->State |= kStateRepaint;
+    // Measuring finishes the old lines first, so breaking alone cannot tell
+    // that the paragraph's height changed: compare it here.
+    auto heightOf = [](const TParagraph *q) {
+        int h = 0;
+        for (const TLine *l = q->Lines; l; l = l->Next)
+            h += l->Height;
+        return h;
+    };
+    const int before = (p->State & kStateRepaint) ? heightOf(p) : 0;
+    int change = ReformatParagraph(p);
+    if (before != 0 && change < kBreakMoved && heightOf(p) != before) {
+        ComputeDocumentHeight();
+        callHook(VerticalChanged);
+        change = kBreakMoved;
+    }
+    return change;
 }
 
 // ---------------------------------------------------------------------------
@@ -277,7 +300,7 @@ int TQnRTFTextInput::typeEnter(bool pageBreak)
         fresh->State |= kStateRebreak | kStateRepaint;
         if (pageBreak)
             fresh->Next->ParFlags |= kParPageBreak;
-        ReformatParagraph(fresh);
+        relayout(fresh);
         ComputeDocumentHeight();
         callHook(VerticalChanged);
         return kRepaintWindow;
@@ -292,8 +315,8 @@ int TQnRTFTextInput::typeEnter(bool pageBreak)
     Cursor = TTextPos{fresh, fresh->Lines, 0};
     WantedX = 0;
     lastEdited_ = fresh;
-    ReformatParagraph(p);
-    ReformatParagraph(fresh);
+    relayout(p);
+    relayout(fresh);
     ComputeDocumentHeight();
     callHook(VerticalChanged);
     return kRepaintWindow;

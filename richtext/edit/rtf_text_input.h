@@ -143,7 +143,9 @@ private:
     int typePageBreak();
     int typeOther(uint8_t ch);
     void paragraphLeftIfDue();
-    // Re-breaks the cursor paragraph; returns the break result.
+    // Re-breaks a paragraph (measuring it too when it is empty) and keeps the
+    // line tops below it right; returns the break result.
+    int relayout(TParagraph *paragraph);
     int relayoutCursorParagraph();
     void markNumbered(const TParagraph *paragraph);
 

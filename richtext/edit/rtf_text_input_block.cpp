@@ -124,6 +124,9 @@ bool TQnRTFTextInput::DeleteBlock()
     DropBlock();
     lastEdited_ = Cursor.Paragraph;
     FormatAll();
+    // Measuring ran before breaking joined the lines: an emptied paragraph's
+    // height must come from its one line's look.
+    relayoutCursorParagraph();
     return true;
 }
 
@@ -138,8 +141,9 @@ void TQnRTFTextInput::deleteInOneParagraph(const TTextPos &start, const TTextPos
             cutAt(l, 0);
         removeChars(end.Line, 0, end.Offset);
     }
-    // Breaking joins what is left of the lines.
-    p->State |= kStateRebreak;
+    // Breaking joins what is left of the lines; the look of a line emptied
+    // here is measured afresh.
+    p->State |= kStateRebreak | kStateRepaint;
 }
 
 void TQnRTFTextInput::deleteAcrossParagraphs(const TTextPos &start, const TTextPos &end)
@@ -162,15 +166,15 @@ void TQnRTFTextInput::deleteAcrossParagraphs(const TTextPos &start, const TTextP
     for (TLine *l = last->Lines; l && l != end.Line; l = l->Next)
         cutAt(l, 0);
     removeChars(end.Line, 0, end.Offset);
-    first->State |= kStateRebreak;
-    last->State |= kStateRebreak;
+    first->State |= kStateRebreak | kStateRepaint;
+    last->State |= kStateRebreak | kStateRepaint;
 
     if (anyCell && !wholeCells) {
         // Table structure stays: the paragraphs between are emptied, not removed.
         for (TParagraph *q = first->Next; q != last; q = q->Next) {
             for (TLine *l = q->Lines; l; l = l->Next)
                 cutAt(l, 0);
-            q->State |= kStateRebreak;
+            q->State |= kStateRebreak | kStateRepaint;
             markNumbered(q);
         }
         return;
@@ -247,14 +251,6 @@ void TQnRTFTextInput::SetSelectionAttr(const TCharAttr &attr, uint8_t parts)
         positionInDocument(FirstParagraph, BlockEnd)) {
         TTextPos start, end;
         OrderedBlock(start, end);
-        const TCharAttr *look = nullptr;
-        auto measure = [&](TCharAttr &a, uint8_t code) {
-            if (!look || !sameLook(*look, a)) {
-                SelectFontAndMeasure(a);
-                look = &a;
-            }
-            measureChar(a, code == '\t' ? ' ' : code);
-        };
         for (TParagraph *p = start.Paragraph; p; p = p->Next) {
             TLine *l = p == start.Paragraph ? start.Line : p->Lines;
             for (; l; l = l->Next) {
@@ -262,20 +258,18 @@ void TQnRTFTextInput::SetSelectionAttr(const TCharAttr &attr, uint8_t parts)
                     continue;
                 const int from = l == start.Line ? start.Offset : 0;
                 const int to = l == end.Line ? end.Offset : l->Length;
-                for (int i = from; i < to; ++i) {
+                for (int i = from; i < to; ++i)
                     applyParts(l->Attrs[i], attr, parts);
-                    measure(l->Attrs[i], l->Text[i]);
-                }
-                if (l->Length == 0) {
-                    // An empty line keeps the look typing there would get.
+                // An empty line keeps the look typing there would get.
+                if (l->Length == 0)
                     applyParts(l->Attrs[0], attr, parts);
-                    measure(l->Attrs[0], ' ');
-                }
                 l->LineFlags |= kLineChanged;
                 if (l == end.Line)
                     break;
             }
-            p->State |= kStateRebreak;
+            // Measured again as a whole, so that lines left with nothing
+            // visible get the same height as a full layout gives them.
+            p->State |= kStateRebreak | kStateRepaint;
             if (p == end.Paragraph)
                 break;
         }
