@@ -162,6 +162,18 @@ void TQnCustomRtfEdit::keyDelete(TShiftState shift)
         typeChars(std::string(1, kDeleteCode));
 }
 
+void TQnCustomRtfEdit::keepCaretLineInView()
+{
+    // A long scroll jumps to the top of a whole line, which can leave the
+    // bottom of the cursor line below the window; the second, short scroll
+    // brings it in.
+    TQnRTFTextInput &d = *Document;
+    const TLine *line = d.Cursor.Line;
+    if (line && line->Height < d.WindowHeight &&
+        line->Top + line->Height - d.ScrollY > d.WindowHeight)
+        d.ShowCaret();
+}
+
 void TQnCustomRtfEdit::move(int kind, TShiftState shift)
 {
     const bool extend = shift.Contains(ssShift);
@@ -171,6 +183,7 @@ void TQnCustomRtfEdit::move(int kind, TShiftState shift)
     const TLine *before = d.Cursor.Line;
     const int scrollY = d.ScrollY, scrollX = d.ScrollX;
     d.MoveCursor(kind, extend);
+    keepCaretLineInView();
     if (!extend)
         return;
     if (d.ScrollX != scrollX)
@@ -235,6 +248,7 @@ void TQnCustomRtfEdit::typeChars(const std::string &ansi)
         d.ShowCaret();
         Repaint();
     }
+    keepCaretLineInView();
     barsChanged();
     Changed();
 }

@@ -40,7 +40,7 @@ TEST_F(EditorMouse, ClickPlacesTheCursorAndDragSelects)
 
 TEST_F(EditorMouse, DoubleClickSelectsTheWordBetweenBlanksAndTabs)
 {
-    load(kHead + "one two-three\\tfour}");
+    load(kHead + "one two-three\\tab four}");
     QTest::mouseDClick(edit, Qt::LeftButton, {}, charPoint(0, 6));
     EXPECT_EQ(copiedBlock(), "two-three");
     QTest::mouseDClick(edit, Qt::LeftButton, {}, charPoint(0, 15));
@@ -344,7 +344,7 @@ TEST_F(EditorControl, ScreenshotOfAFormattedDocumentWithASelection)
     QTest::mouseClick(edit, Qt::LeftButton, Qt::ShiftModifier, charPoint(1, 78) - QPoint(1, 0));
     EXPECT_TRUE(edit->BlockMarked());
     QApplication::processEvents();
-    const QImage shot = window->grab().toImage();
+    const QImage shot = edit->grab().toImage();
     const QString dir = QString::fromStdString((binaryDir() / "screenshots").string());
     QDir().mkpath(dir);
     EXPECT_TRUE(shot.save(dir + "/editor_selection.png", "PNG"));
