@@ -350,7 +350,6 @@ void TQnCustomRtfEdit::keyPressEvent(QKeyEvent *event)
         KeyDown(key, down.Shift);
         if (key == 0) {
             event->accept();
-            update(ClientRect());
             return;
         }
     }
@@ -360,12 +359,12 @@ void TQnCustomRtfEdit::keyPressEvent(QKeyEvent *event)
         event->ignore();
         return;
     }
+    // What the document paints reaches the screen through its AfterPaint hook.
     if (code != 0)
         KeyPress(code);
     else
         TypeText(text);
     event->accept();
-    update(ClientRect());
 }
 
 // ---------------------------------------------------------------------------
@@ -378,7 +377,6 @@ void TQnCustomRtfEdit::inputMethodEvent(QInputMethodEvent *event)
     if (!event->commitString().isEmpty())
         TypeText(event->commitString());
     event->accept();
-    update(ClientRect());
 }
 
 QVariant TQnCustomRtfEdit::inputMethodQuery(Qt::InputMethodQuery query) const
