@@ -252,6 +252,21 @@ TEST_F(EditorClipboard, EditStateTellsSelectionAndClipboard)
 
 class EditorControl : public EditorTest {};
 
+TEST_F(EditorControl, DefaultsOfANewControl)
+{
+    TQnCustomRtfEdit fresh;
+    EXPECT_EQ(fresh.size(), QSize(100, 100));
+    EXPECT_TRUE(fresh.ShowPageBreak());
+    EXPECT_TRUE(fresh.WantTabs);
+    EXPECT_EQ(fresh.Color(), kSysColorWindow);
+    EXPECT_EQ(fresh.BorderStyle(), TBorderStyle::bsSingle);
+    EXPECT_EQ(fresh.cursor().shape(), Qt::IBeamCursor);
+    EXPECT_EQ(fresh.focusPolicy(), Qt::StrongFocus);
+    EXPECT_FALSE(fresh.Modified);
+    fresh.SetShowPageBreak(false);
+    EXPECT_TRUE(fresh.Document->PaintFlags & kPaintNoAutoBreakMarks);
+}
+
 TEST_F(EditorControl, FontBindingRebuildsTheDefaultAttribute)
 {
     QTest::keyClicks(edit, "gone");
