@@ -100,6 +100,18 @@ int main(int argc, char **argv)
     edit.Repaint();
     QApplication::processEvents();
 
+    // Once, untimed: the key must land in the long paragraph and change pixels.
+    {
+        const QImage before = edit.BackingImage().copy();
+        sendKey(&edit, Qt::Key_X, QStringLiteral("x"));
+        if (edit.Document->ParagraphLength(1) != longLength + 1 ||
+            edit.BackingImage() == before) {
+            std::fprintf(stderr, "the typed character did not reach the long paragraph\n");
+            return 1;
+        }
+        sendKey(&edit, Qt::Key_Backspace, QStringLiteral("\b"));
+    }
+
     std::vector<double> toImage, toScreen;
     for (int i = 0; i < runs + 20; ++i) {
         const Clock::time_point t0 = Clock::now();

@@ -92,6 +92,8 @@ void TQnCustomRtfEdit::bindDocument()
 {
     TQnRTFTextInput &d = *Document;
     d.BackgroundColor = color_;
+    // The control shows automatic page breaks unless told otherwise.
+    d.PaintFlags &= static_cast<uint8_t>(~kPaintNoAutoBreakMarks);
     // The caret is drawn over the image, so painting need not hide it.
     d.AfterPaint = [this] { afterPaint(); };
     d.CaretPlaced = [this] { placeCaret(); };

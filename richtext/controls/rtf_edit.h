@@ -209,6 +209,7 @@ private:
     void keyInsert(TShiftState shift);
     void keyDelete(TShiftState shift);
     void move(int kind, TShiftState shift);
+    void keepCaretLineInView();
     // Types Windows-1252 characters after BeginEdit, then Changed.
     void typeChars(const std::string &ansi);
     bool keyEventCharacter(const QKeyEvent &event, TKey key, TShiftState shift, char &code,

@@ -92,8 +92,11 @@ bool TQnCustomRtfEdit::pasteMimeData(const QMimeData *data)
             return insertStream(std::string(bytes.constData(), size_t(bytes.size())), kFormatRtf);
         }
     if (data->hasText()) {
+        // Paragraphs end in CR LF in the document's plain text; other
+        // programs here end lines with a line feed alone.
         QString text = data->text();
         text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
         const std::optional<std::string> ansi = QStringToAnsi(text);
         if (!ansi) {
             // Nothing garbled goes in: text the code page cannot hold is refused.
@@ -144,6 +147,7 @@ bool TQnCustomRtfEdit::insertStream(const std::string &bytes, int format)
     }
     d.FormatAll();
     d.ShowCaret();
+    keepCaretLineInView();
     barsChanged();
     return read;
 }

@@ -162,6 +162,18 @@ void TQnCustomRtfEdit::keyDelete(TShiftState shift)
         typeChars(std::string(1, kDeleteCode));
 }
 
+void TQnCustomRtfEdit::keepCaretLineInView()
+{
+    // A long scroll jumps to the top of a whole line, which can leave the
+    // bottom of the cursor line below the window; the second, short scroll
+    // brings it in.
+    TQnRTFTextInput &d = *Document;
+    const TLine *line = d.Cursor.Line;
+    if (line && line->Height < d.WindowHeight &&
+        line->Top + line->Height - d.ScrollY > d.WindowHeight)
+        d.ShowCaret();
+}
+
 void TQnCustomRtfEdit::move(int kind, TShiftState shift)
 {
     const bool extend = shift.Contains(ssShift);
@@ -171,6 +183,7 @@ void TQnCustomRtfEdit::move(int kind, TShiftState shift)
     const TLine *before = d.Cursor.Line;
     const int scrollY = d.ScrollY, scrollX = d.ScrollX;
     d.MoveCursor(kind, extend);
+    keepCaretLineInView();
     if (!extend)
         return;
     if (d.ScrollX != scrollX)
@@ -235,6 +248,7 @@ void TQnCustomRtfEdit::typeChars(const std::string &ansi)
         d.ShowCaret();
         Repaint();
     }
+    keepCaretLineInView();
     barsChanged();
     Changed();
 }
@@ -336,7 +350,6 @@ void TQnCustomRtfEdit::keyPressEvent(QKeyEvent *event)
         KeyDown(key, down.Shift);
         if (key == 0) {
             event->accept();
-            update(ClientRect());
             return;
         }
     }
@@ -346,12 +359,12 @@ void TQnCustomRtfEdit::keyPressEvent(QKeyEvent *event)
         event->ignore();
         return;
     }
+    // What the document paints reaches the screen through its AfterPaint hook.
     if (code != 0)
         KeyPress(code);
     else
         TypeText(text);
     event->accept();
-    update(ClientRect());
 }
 
 // ---------------------------------------------------------------------------
@@ -364,7 +377,6 @@ void TQnCustomRtfEdit::inputMethodEvent(QInputMethodEvent *event)
     if (!event->commitString().isEmpty())
         TypeText(event->commitString());
     event->accept();
-    update(ClientRect());
 }
 
 QVariant TQnCustomRtfEdit::inputMethodQuery(Qt::InputMethodQuery query) const

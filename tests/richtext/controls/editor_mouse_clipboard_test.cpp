@@ -40,7 +40,7 @@ TEST_F(EditorMouse, ClickPlacesTheCursorAndDragSelects)
 
 TEST_F(EditorMouse, DoubleClickSelectsTheWordBetweenBlanksAndTabs)
 {
-    load(kHead + "one two-three\\tfour}");
+    load(kHead + "one two-three\\tab four}");
     QTest::mouseDClick(edit, Qt::LeftButton, {}, charPoint(0, 6));
     EXPECT_EQ(copiedBlock(), "two-three");
     QTest::mouseDClick(edit, Qt::LeftButton, {}, charPoint(0, 15));
@@ -252,6 +252,21 @@ TEST_F(EditorClipboard, EditStateTellsSelectionAndClipboard)
 
 class EditorControl : public EditorTest {};
 
+TEST_F(EditorControl, DefaultsOfANewControl)
+{
+    TQnCustomRtfEdit fresh;
+    EXPECT_EQ(fresh.size(), QSize(100, 100));
+    EXPECT_TRUE(fresh.ShowPageBreak());
+    EXPECT_TRUE(fresh.WantTabs);
+    EXPECT_EQ(fresh.Color(), kSysColorWindow);
+    EXPECT_EQ(fresh.BorderStyle(), TBorderStyle::bsSingle);
+    EXPECT_EQ(fresh.cursor().shape(), Qt::IBeamCursor);
+    EXPECT_EQ(fresh.focusPolicy(), Qt::StrongFocus);
+    EXPECT_FALSE(fresh.Modified);
+    fresh.SetShowPageBreak(false);
+    EXPECT_TRUE(fresh.Document->PaintFlags & kPaintNoAutoBreakMarks);
+}
+
 TEST_F(EditorControl, FontBindingRebuildsTheDefaultAttribute)
 {
     QTest::keyClicks(edit, "gone");
@@ -344,7 +359,7 @@ TEST_F(EditorControl, ScreenshotOfAFormattedDocumentWithASelection)
     QTest::mouseClick(edit, Qt::LeftButton, Qt::ShiftModifier, charPoint(1, 78) - QPoint(1, 0));
     EXPECT_TRUE(edit->BlockMarked());
     QApplication::processEvents();
-    const QImage shot = window->grab().toImage();
+    const QImage shot = edit->grab().toImage();
     const QString dir = QString::fromStdString((binaryDir() / "screenshots").string());
     QDir().mkpath(dir);
     EXPECT_TRUE(shot.save(dir + "/editor_selection.png", "PNG"));

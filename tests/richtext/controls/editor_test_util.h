@@ -45,6 +45,7 @@ protected:
     void load(const std::string &rtf)
     {
         TQnMemoryStream stream(rtf);
+        doc().Clear();
         doc().LoadFromStream(stream);
         doc().ReformatAll();
         doc().ShowCaret();
