@@ -98,6 +98,23 @@ bool ShowPrinterSetupDialog(QWidget *parent)
 // ---------------------------------------------------------------------------
 // Jobs
 
+namespace {
+
+TPdfFileQuestion &pdfFileQuestion()
+{
+    static TPdfFileQuestion question;
+    return question;
+}
+
+} // namespace
+
+TPdfFileQuestion SetPdfFileQuestion(TPdfFileQuestion question)
+{
+    TPdfFileQuestion previous = std::move(pdfFileQuestion());
+    pdfFileQuestion() = std::move(question);
+    return previous;
+}
+
 TPrintJob::TPrintJob(const TPrinterSetup &setup) : setup_(setup) {}
 
 TPrintJob::~TPrintJob()
@@ -112,7 +129,9 @@ bool TPrintJob::Begin(const QString &title)
     cancelled_ = false;
     if (setup_.IsPdf()) {
         outputFile_ = setup_.PdfFileName;
-        if (outputFile_.isEmpty())
+        if (outputFile_.isEmpty() && pdfFileQuestion())
+            outputFile_ = pdfFileQuestion()();
+        else if (outputFile_.isEmpty())
             outputFile_ =
                 QFileDialog::getSaveFileName(nullptr, QStringLiteral("Print to PDF"), QString(),
                                              QStringLiteral("PDF files (*.pdf)"));

@@ -11,6 +11,7 @@
 #include <QPageSize>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 #include "platform/canvas.h"
@@ -37,6 +38,11 @@ struct TPrinterSetup {
 // The program-wide current printer; at first the system's default printer
 // (the PDF printer when the system has none).
 TPrinterSetup &CurrentPrinter();
+
+// Asks the user for the file of a PDF job (a save dialog); empty when
+// cancelled. Tests replace the question; the previous one is returned.
+using TPdfFileQuestion = std::function<QString()>;
+TPdfFileQuestion SetPdfFileQuestion(TPdfFileQuestion question);
 
 // Shows the printer set-up dialog (printer, paper, orientation) over parent;
 // on OK the choice becomes the current printer. True on OK.

@@ -38,7 +38,6 @@ TQnCustomRichText::TQnCustomRichText(QWidget *parent) : TQnCustomRtfEdit(parent)
     TQnRTFTextInput &d = *Document;
     d.AttrListener = follower_.get();
     d.InsertMode = 1;
-    SetShowPageBreak(true);
     d.OnFieldText = [this](const std::string &text, int tag) {
         if (OnProtectedChange)
             OnProtectedChange(this, text, tag);

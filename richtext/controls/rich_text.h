@@ -145,6 +145,13 @@ public:
         OnProtectedChange;
     // Asked for the graphic of an object the document names but does not hold.
     std::function<void(int tag, TQnObject &object)> ProvideObjectEvent;
+    // Published for forms that set them; no layer below asks for insert-point
+    // text or HTML pictures yet, so neither is raised.
+    std::function<void(TQnCustomRichText *sender, TParagraph *p, std::string &text,
+                       int &lenOfAutoText, int tag, char c, bool &doContinue)>
+        GetTextToInsert;
+    std::function<void(TQnCustomRichText *sender, const std::string &src, QImage &bitmap)>
+        OnHTMLBitmapRequest;
 
     // ---- Text and files ----
     void LoadFromFile(const QString &name);

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -482,4 +483,46 @@ TEST_F(RichTextTest, OpeningSavingAndClosingByDialogSetTheirResultCodes)
     EXPECT_TRUE(edit->IsEmpty());
     EXPECT_TRUE(edit->FileName.isEmpty());
     TQnCustomRichText::SetFileDialogHook(previous);
+}
+
+TEST_F(RichTextTest, ExternalScrollBarsAndTheStatusBarFollowTheControl)
+{
+    QScrollBar vertical(Qt::Vertical);
+    edit->SetExternVerScrollBar(&vertical);
+    EXPECT_EQ(vertical.minimum(), 0);
+    EXPECT_EQ(vertical.maximum(), 1000);
+    std::string many;
+    for (int i = 0; i < 80; ++i)
+        many += "line " + std::to_string(i) + "\r\n";
+    edit->SetText(many);
+    const TQnRTFTextInput &d = doc();
+    ASSERT_GT(d.DocumentHeight, d.WindowHeight);
+    // The view scrolls to whole lines: within one line of the bar's place.
+    const int line = d.FirstParagraph->Lines->Height;
+    vertical.setValue(1000);
+    EXPECT_NEAR(d.ScrollY, d.DocumentHeight - d.WindowHeight, line);
+    vertical.setValue(500);
+    EXPECT_NEAR(d.ScrollY, (d.DocumentHeight - d.WindowHeight) / 2, line);
+    // Scrolling in the control moves the bar.
+    QTest::keyClick(edit, Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(d.ScrollY, 0);
+    EXPECT_EQ(vertical.value(), 0);
+    edit->RemoveLink(&vertical);
+    EXPECT_EQ(edit->ExternVerScrollBar(), nullptr);
+
+    test::RecordingStatusBar bar;
+    edit->FileName = "entry.rtf";
+    edit->SetStatusBar(&bar);
+    EXPECT_EQ(bar.Panels[stTxtFmt], "RICH");
+    EXPECT_EQ(bar.Panels[stStatus], "Ready");
+    EXPECT_EQ(bar.Panels[stFileName], "entry.rtf");
+    edit->SetMemoryFormat(fmPlainText);
+    EXPECT_EQ(bar.Panels[stTxtFmt], "PLAIN");
+    edit->Clear();
+    EXPECT_EQ(bar.Panels[stFileName], " ");
+    EXPECT_TRUE(edit->FileName.isEmpty());
+    // A copy without a selection tells so.
+    edit->ToolBarIcon(snIconDown, 3, 1);
+    EXPECT_EQ(bar.Panels[stStatus], "no text selected");
+    edit->SetStatusBar(nullptr);
 }

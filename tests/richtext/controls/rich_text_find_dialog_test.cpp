@@ -1,11 +1,13 @@
 // The program's find and replace dialogs: one of each, bound to one target
 // at a time, with the options of the classic dialogs.
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include "richtext/controls/find_replace_dialog.h"
+#include "tests/support/temp_dir.h"
 
 using namespace qn;
 
@@ -52,6 +54,14 @@ TEST(RichTextFindDialog, OneDialogOfEachKindForTheWholeProgram)
     EXPECT_NE(button(replace, "Replace &All"), nullptr);
     EXPECT_NE(button(replace, "Cancel"), nullptr);
     EXPECT_TRUE(find->Down()) << "down is the first direction";
+    // A picture of the replace dialog for review.
+    replace->SetFindText("cat");
+    replace->SetReplaceText("dog");
+    replace->adjustSize();
+    const auto dir = test::binaryDir() / "screenshots";
+    std::filesystem::create_directories(dir);
+    EXPECT_TRUE(
+        replace->grab().save(QString::fromStdString((dir / "rich_text_replace.png").string())));
 }
 
 TEST(RichTextFindDialog, ButtonsGoToTheBoundTargetOnly)

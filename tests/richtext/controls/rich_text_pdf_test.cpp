@@ -187,7 +187,7 @@ TEST_F(RichTextPdfTest, HeadersAndFootersGetTheirBandsOnEveryPage)
     EXPECT_EQ(footers.back().line, 101) << "after the last line";
 }
 
-TEST_F(RichTextPdfTest, TheScreenComesBackAfterPrintingAbortingAndFailing)
+TEST_F(RichTextPdfTest, TheScreenComesBackAfterPrintingAbortingFailingAndCancelling)
 {
     edit->SetText(numberedLines(100));
     edit->SetZooming(125);
@@ -232,6 +232,19 @@ TEST_F(RichTextPdfTest, TheScreenComesBackAfterPrintingAbortingAndFailing)
     EXPECT_THROW(edit->Print(), std::runtime_error);
     same();
     edit->PrintHeader = nullptr;
+
+    // The user cancels the question for the file: nothing is printed or changed.
+    CurrentPrinter().PdfFileName.clear();
+    auto previous = SetPdfFileQuestion([] { return QString(); });
+    EXPECT_FALSE(edit->Print());
+    same();
+    // A named file is written.
+    const QString named = QString::fromStdString((dir / "named.pdf").string());
+    SetPdfFileQuestion([&] { return named; });
+    EXPECT_TRUE(edit->Print());
+    EXPECT_TRUE(std::filesystem::exists(dir / "named.pdf"));
+    SetPdfFileQuestion(previous);
+    same();
 }
 
 TEST_F(RichTextPdfTest, PrintLinesThroughTheControlOnAPdfCanvas)
