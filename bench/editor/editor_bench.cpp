@@ -35,10 +35,11 @@ double percentile(std::vector<double> v, double p)
     return v[i];
 }
 
-const char *kWords[] = {"diary",   "morning", "the",   "sea",    "was",    "grey",  "and",
-                        "we",      "walked",  "along", "beach",  "before", "wind",  "strong,",
-                        "water",   "cold.",   "Later", "letters", "arrived", "from", "friends",
-                        "abroad",  "with",    "photographs", "of", "mountains"};
+const char *kWords[] = {"diary",   "morning",  "the",     "sea",    "was",   "grey",
+                        "and",     "we",       "walked",  "along",  "beach", "before",
+                        "wind",    "strong,",  "water",   "cold.",  "Later", "letters",
+                        "arrived", "from",     "friends", "abroad", "with",  "photographs",
+                        "of",      "mountains"};
 
 // RTF with a short paragraph, one long formatted paragraph of `length`
 // characters, and another short one.
@@ -104,8 +105,7 @@ int main(int argc, char **argv)
     {
         const QImage before = edit.BackingImage().copy();
         sendKey(&edit, Qt::Key_X, QStringLiteral("x"));
-        if (edit.Document->ParagraphLength(1) != longLength + 1 ||
-            edit.BackingImage() == before) {
+        if (edit.Document->ParagraphLength(1) != longLength + 1 || edit.BackingImage() == before) {
             std::fprintf(stderr, "the typed character did not reach the long paragraph\n");
             return 1;
         }

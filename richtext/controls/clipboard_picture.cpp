@@ -31,8 +31,8 @@ std::shared_ptr<TQnGraphic> GraphicFromImage(const QImage &image)
     put32(dib, 0, kHeader);
     put32(dib, 4, static_cast<uint32_t>(w));
     put32(dib, 8, static_cast<uint32_t>(h)); // rows bottom-up
-    dib[12] = 1;                              // planes
-    dib[14] = 24;                             // bits per pixel
+    dib[12] = 1;                             // planes
+    dib[14] = 24;                            // bits per pixel
     put32(dib, 20, static_cast<uint32_t>(stride * size_t(h)));
     put32(dib, 24, 3780); // 96 dpi in pixels per metre
     put32(dib, 28, 3780);

@@ -205,7 +205,8 @@ void TQnCustomRtfEdit::paintEvent(QPaintEvent *event)
         p.setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::DashLine));
         p.setBrush(Qt::NoBrush);
         p.drawRect(r.adjusted(0, 0, -1, -1));
-        p.fillRect(QRect(r.right() - 5, r.bottom() - 5, 6, 6), palette().color(QPalette::Highlight));
+        p.fillRect(QRect(r.right() - 5, r.bottom() - 5, 6, 6),
+                   palette().color(QPalette::Highlight));
     }
 
     if (caretShown_ && caretBlinkOn_ && !caretRect_.isEmpty()) {

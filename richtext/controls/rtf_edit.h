@@ -88,8 +88,8 @@ public:
     std::function<void(TQnCustomRtfEdit *sender)> ShiftTabPressed;
     std::function<void(TQnCustomRtfEdit *sender)> SaveForUNDO;
     // The link text and the hidden stamp after it, Windows-1252.
-    std::function<void(TQnCustomRtfEdit *sender, const std::string &text,
-                       const std::string &stamp, int lineNumber)>
+    std::function<void(TQnCustomRtfEdit *sender, const std::string &text, const std::string &stamp,
+                       int lineNumber)>
         HyperLinkEvent;
     // Before the key table; setting key to 0 consumes the key.
     std::function<void(TQnCustomRtfEdit *sender, TKey &key, TShiftState shift)> OnKeyDown;

@@ -8,8 +8,8 @@
 
 #include "platform/qt/messages.h"
 #include "platform/qt/qt_text.h"
-#include "richtext/controls/rtf_edit.h"
 #include "richtext/controls/clipboard_picture.h"
+#include "richtext/controls/rtf_edit.h"
 
 namespace qn {
 

@@ -277,8 +277,8 @@ bool TQnCustomRtfEdit::TypeText(const QString &text)
     return true;
 }
 
-bool TQnCustomRtfEdit::keyEventCharacter(const QKeyEvent &event, TKey key, TShiftState,
-                                         char &code, QString &text) const
+bool TQnCustomRtfEdit::keyEventCharacter(const QKeyEvent &event, TKey key, TShiftState, char &code,
+                                         QString &text) const
 {
     code = 0;
     text.clear();

@@ -165,8 +165,8 @@ void TQnCustomRtfEdit::selectObject(TQnObject *object)
     selectedObjectRect_ = QRect();
     for (const TPaintedObject &painted : Document->PaintedObjects())
         if (object && painted.Object == object)
-            selectedObjectRect_ = QRect(painted.Rect.Left, painted.Rect.Top,
-                                        painted.Rect.Width(), painted.Rect.Height());
+            selectedObjectRect_ = QRect(painted.Rect.Left, painted.Rect.Top, painted.Rect.Width(),
+                                        painted.Rect.Height());
     update(selectedObjectRect_.translated(clientOrigin()).adjusted(-2, -2, 2, 2));
 }
 
@@ -364,8 +364,8 @@ void TQnCustomRtfEdit::hoverAt(QPoint at)
         if (a.Style & kStyleDoubleUnderline) {
             link = true;
         } else if (a.Style & kStyleObject) {
-            const TQnObject *object = l->Text[i] == 1 ? Document->FindObject(a.Tag, 0)
-                                                      : Document->FindObject(0, a.Tag);
+            const TQnObject *object =
+                l->Text[i] == 1 ? Document->FindObject(a.Tag, 0) : Document->FindObject(0, a.Tag);
             link = object && object->IsLinked;
         }
     }

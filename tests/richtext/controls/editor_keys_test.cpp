@@ -223,7 +223,8 @@ TEST_F(EditorKeys, ComposedCharactersArriveThroughTheInputMethod)
     QInputMethodEvent more;
     more.setCommitString(QStringLiteral("ana \u00E9\u00DF\u20AC"));
     QApplication::sendEvent(edit, &more);
-    EXPECT_EQ(text(0), "Ma\xF1" "ana \xE9\xDF\x80");
+    EXPECT_EQ(text(0), "Ma\xF1"
+                       "ana \xE9\xDF\x80");
     EXPECT_EQ(capture.Beeps, 0);
 
     // A character the code page cannot hold is refused whole, with a beep.
@@ -232,13 +233,15 @@ TEST_F(EditorKeys, ComposedCharactersArriveThroughTheInputMethod)
     QApplication::sendEvent(edit, &foreign);
     QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QStringLiteral("\u4E2D"),
                         Qt::NoModifier);
-    EXPECT_EQ(text(0), "Ma\xF1" "ana \xE9\xDF\x80");
+    EXPECT_EQ(text(0), "Ma\xF1"
+                       "ana \xE9\xDF\x80");
     EXPECT_EQ(capture.Beeps, 2);
 
     // Accented letters from the keyboard layout take the same path.
     QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_Eacute, QStringLiteral("\u00E9"),
                         Qt::NoModifier);
-    EXPECT_EQ(text(0), "Ma\xF1" "ana \xE9\xDF\x80\xE9");
+    EXPECT_EQ(text(0), "Ma\xF1"
+                       "ana \xE9\xDF\x80\xE9");
     EXPECT_EQ(edit->inputMethodQuery(Qt::ImSurroundingText).toString(),
               QStringLiteral("Ma\u00F1ana \u00E9\u00DF\u20AC\u00E9"));
     EXPECT_EQ(edit->inputMethodQuery(Qt::ImCursorPosition).toInt(), 11);

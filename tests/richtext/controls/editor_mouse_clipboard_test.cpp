@@ -53,8 +53,8 @@ TEST_F(EditorMouse, DoubleClickOnALinkRaisesTheHyperlinkEvent)
     load(kHead + "See {\\uldb the home page}{\\v STAMP-42} now\\par second line}");
     std::string linkText, stamp;
     int line = -1, events = 0;
-    edit->HyperLinkEvent = [&](TQnCustomRtfEdit *sender, const std::string &t,
-                               const std::string &s, int number) {
+    edit->HyperLinkEvent = [&](TQnCustomRtfEdit *sender, const std::string &t, const std::string &s,
+                               int number) {
         EXPECT_EQ(sender, edit);
         linkText = t;
         stamp = s;
@@ -95,8 +95,8 @@ TEST_F(EditorMouse, WheelScrollsAndTheBarFollows)
     for (int i = 0; i < 100; ++i)
         rtf += "Paragraph " + std::to_string(i) + "\\par ";
     load(rtf + "}");
-    QWheelEvent down(QPointF(50, 50), edit->mapToGlobal(QPointF(50, 50)), QPoint(),
-                     QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent down(QPointF(50, 50), edit->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, -120),
+                     Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(edit, &down);
     EXPECT_GT(doc().ScrollY, 0);
     EXPECT_GT(edit->VerticalBar()->value(), 0);
@@ -206,8 +206,7 @@ TEST_F(EditorClipboard, RoundTripKeepsFormatting)
     EXPECT_EQ(text(1), "slanted and serif");
     const TLine *line = doc().ParagraphAt(1)->Lines;
     EXPECT_TRUE(line->Attrs[0].Style & kStyleItalic);
-    EXPECT_EQ(doc().Header->FontNames[line->Attrs[line->Length - 1].FontIndex],
-              "Times New Roman");
+    EXPECT_EQ(doc().Header->FontNames[line->Attrs[line->Length - 1].FontIndex], "Times New Roman");
 }
 
 TEST_F(EditorClipboard, CopyWithoutABlockAndPasteIntoReadOnlyDoNothing)
@@ -347,13 +346,12 @@ TEST_F(EditorControl, ScreenshotOfAFormattedDocumentWithASelection)
 {
     window->resize(520, 380);
     edit->setGeometry(0, 0, 520, 340);
-    load(kHead +
-         "{\\fs32\\b A day by the sea}\\par "
-         "The morning was {\\i grey and still}, and we walked along the {\\ul beach} "
-         "before breakfast. {\\cf2 The water was cold.}\\par "
-         "{\\f1 Later the letters arrived from friends abroad, with photographs of "
-         "mountains and lakes.}\\par "
-         "\\qc {\\b Centred} closing line\\par}");
+    load(kHead + "{\\fs32\\b A day by the sea}\\par "
+                 "The morning was {\\i grey and still}, and we walked along the {\\ul beach} "
+                 "before breakfast. {\\cf2 The water was cold.}\\par "
+                 "{\\f1 Later the letters arrived from friends abroad, with photographs of "
+                 "mountains and lakes.}\\par "
+                 "\\qc {\\b Centred} closing line\\par}");
     // Select from "walked" to "breakfast".
     QTest::mouseClick(edit, Qt::LeftButton, {}, charPoint(1, 39) - QPoint(2, 0));
     QTest::mouseClick(edit, Qt::LeftButton, Qt::ShiftModifier, charPoint(1, 78) - QPoint(1, 0));
