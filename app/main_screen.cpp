@@ -330,7 +330,7 @@ void TMainScreen::FormCreate()
     if (!OpenDiaryFile()) {
         // The program cannot work without its diary; say why, then end.
         startFailed_ = true;
-        ShowInformation(openFailure_);
+        ShowInformationUtf8(openFailure_); // file names are UTF-8
         close();
         return;
     }

@@ -304,7 +304,7 @@ void TMainScreen::RebuildIndexes1Click()
         CenterOnMainScreen(&dialog);
         dialog.exec();
         if (!dialog.Failure().empty())
-            ShowInformation("The indexes could not be rebuilt: " + dialog.Failure());
+            ShowInformationUtf8("The indexes could not be rebuilt: " + dialog.Failure());
     }
     FindDateRecord();
     LoadRichText();
