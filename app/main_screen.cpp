@@ -241,7 +241,6 @@ void TMainScreen::createPrivacyPanel()
 
     Pass = new QLineEdit(PrivacyPanel);
     Pass->setEchoMode(QLineEdit::Password);
-    Pass->setMaxLength(8);
     Pass->setFixedWidth(160);
 
     BitBtn1 = new QPushButton(QStringLiteral("OK"), PrivacyPanel);
@@ -314,6 +313,14 @@ void TMainScreen::createActionBar()
 
 void TMainScreen::FormCreate()
 {
+    try {
+        engine::StartTableEngine();
+    } catch (const std::exception &error) {
+        startFailed_ = true;
+        ShowInformation(QString::fromStdString(error.what()));
+        close();
+        return;
+    }
     DiaryXTable->SysProp(1009, 0);
     // Dates shown without an explicit format use the American short form.
     SetShortDateFormat("mm/dd/yyyy");
@@ -323,7 +330,7 @@ void TMainScreen::FormCreate()
     if (!OpenDiaryFile()) {
         // The program cannot work without its diary; say why, then end.
         startFailed_ = true;
-        ShowInformation(openFailure_);
+        ShowInformationUtf8(openFailure_); // file names are UTF-8
         close();
         return;
     }
@@ -392,11 +399,16 @@ bool TMainScreen::FormCloseQuery()
     SaveButtonClick();
     ProcessPendingMessages();
     closeDiaryTable();
+    // Closing this window ends the program: the engine lets every table go.
+    engine::StopTableEngine();
     return true;
 }
 
 void TMainScreen::FormKeyDown(TKey &Key, TShiftState Shift)
 {
+    // A locked diary moves nowhere: only the password panel and Help answer.
+    if (locked_)
+        return;
     if (Shift.Keys() != TShiftState(ssCtrl))
         return;
     if (Key == VK_NEXT) {
@@ -416,11 +428,34 @@ void TMainScreen::HideAllThings(bool hide)
         PrivacyPanel->raise();
     ActionPanel->setVisible(!hide);
     QnToolBar2->setVisible(!hide);
+    locked_ = hide;
     for (QMenu *menu : {mnuFile, mnuEdit, mnuUtilities}) {
         menu->setEnabled(!hide);
         menu->menuAction()->setEnabled(!hide);
     }
+    lockMenuActions(hide);
     FormResize();
+}
+
+void TMainScreen::lockMenuActions(bool lock)
+{
+    // A disabled menu still lets the shortcuts of its actions through, so
+    // each action is disabled too. Unlocking enables only the actions that
+    // locking disabled: Find Next Entry keeps its own state.
+    if (!lock) {
+        for (QAction *action : actionsLocked_)
+            action->setEnabled(true);
+        actionsLocked_.clear();
+        return;
+    }
+    for (QMenu *menu : {mnuFile, mnuEdit, mnuUtilities}) {
+        for (QAction *action : menu->actions()) {
+            if (action->isEnabled() && !action->isSeparator()) {
+                action->setEnabled(false);
+                actionsLocked_.push_back(action);
+            }
+        }
+    }
 }
 
 void TMainScreen::SetDateCaption()

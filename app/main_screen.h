@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QAction;
 class QFrame;
@@ -186,6 +187,8 @@ private:
     void placeRingChildren();
     void createDiaryComponents();
     void closeDiaryTable();
+    void selectDateTag(); // the active index becomes the tag DATE
+    void lockMenuActions(bool lock);
     // What to tell the user when the diary cannot be opened or created.
     std::string explainOpenFailure(const std::string &engineText, bool creating) const;
 
@@ -193,6 +196,8 @@ private:
     std::string diaryDir_;
     std::string openFailure_;
     bool startFailed_ = false;
+    bool locked_ = false;                  // the privacy panel covers the entry
+    std::vector<QAction *> actionsLocked_; // disabled by locking, enabled by unlocking
 };
 
 // The corrected frame of a maximized window: when the full-screen area is

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <system_error>
 
 using namespace qn::xbase;
 
@@ -46,6 +47,30 @@ Table &table()
     return engine().areas.table();
 }
 
+// The result code of a failure of this kind in a call whose own failure
+// code is callCode. Opening and creating answer XT_ERR_OPEN whatever the
+// reason, except a missing or wrong password, which the caller must ask for.
+int32_t codeOf(XbaseError::Kind kind, int32_t callCode)
+{
+    using Kind = XbaseError::Kind;
+    if (kind == Kind::Password)
+        return XT_ERR_PASSWORD;
+    if (callCode == XT_ERR_OPEN)
+        return XT_ERR_OPEN;
+    switch (kind) {
+    case Kind::Expression:
+        return XT_ERR_EXPRESSION;
+    case Kind::Lock:
+        return XT_ERR_LOCK;
+    case Kind::Damaged:
+        return XT_ERR_DAMAGED;
+    case Kind::Io:
+        return XT_ERR_IO;
+    default:
+        return callCode;
+    }
+}
+
 // Runs body; on failure records the error and answers onError.
 template <typename R, typename F>
 R guarded(R onError, F &&body, int32_t code = XT_ERR_ENGINE)
@@ -55,23 +80,28 @@ R guarded(R onError, F &&body, int32_t code = XT_ERR_ENGINE)
     try {
         return body();
     } catch (const NotInUse &) {
-        fail(XT_ERR_NOT_IN_USE, "Work area " + std::to_string(engine().areas.current()) + " is not in use");
+        fail(XT_ERR_NOT_IN_USE,
+             "Work area " + std::to_string(engine().areas.current()) + " is not in use");
     } catch (const SimulatedCrash &) {
         throw; // tests stop the engine mid-write; let it unwind to them
-    } catch (const PasswordError &e) {
-        fail(XT_ERR_PASSWORD, e.what());
     } catch (const XbaseError &e) {
-        std::string what = e.what();
-        int32_t c = code;
-        if (what.rfind("Expression", 0) == 0 || what.rfind("Filter", 0) == 0)
-            c = XT_ERR_EXPRESSION;
-        else if (what.find("is locked") != std::string::npos)
-            c = XT_ERR_LOCK;
-        fail(c, what);
+        fail(codeOf(e.kind(), code), e.what());
+    } catch (const std::system_error &e) {
+        fail(codeOf(XbaseError::Kind::Io, code), e.what()); // file system calls
     } catch (const std::exception &e) {
         fail(code, e.what());
     }
     return onError;
+}
+
+// Calls that act answer 0, or the failure's code as xt_Error gives it.
+template <typename F> int16_t acting(F &&body)
+{
+    guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
+        body();
+        return 0;
+    });
+    return int16_t(engine().errorCode);
 }
 
 std::string str(const char *s) { return s ? std::string(s) : std::string(); }
@@ -90,14 +120,14 @@ int fieldByName(Table &t, const char *name)
 {
     int i = t.fieldIndex(str(name));
     if (i < 0)
-        throw XbaseError("Field " + str(name) + " does not exist");
+        throw XbaseError::refused("Field " + str(name) + " does not exist");
     return i;
 }
 
 int fieldByNumber(Table &t, int16_t n)
 {
     if (n < 1 || size_t(n) > t.fields().size())
-        throw XbaseError("Field number " + std::to_string(n) + " does not exist");
+        throw XbaseError::refused("Field number " + std::to_string(n) + " does not exist");
     return n - 1;
 }
 
@@ -116,7 +146,8 @@ int16_t xt_SetStringType(int16_t type)
 {
     return guarded<int16_t>(0, [&]() -> int16_t {
         if (type != 1)
-            throw XbaseError("String type " + std::to_string(type) + " is not supported (only 1, zero-terminated)");
+            throw XbaseError::refused("String type " + std::to_string(type) +
+                                      " is not supported (only 1, zero-terminated)");
         int16_t previous = engine().stringType;
         engine().stringType = type;
         return previous;
@@ -134,10 +165,7 @@ int32_t xt_Version(char *buffer, int32_t size) { return copyOut("2.40.00", buffe
 
 int16_t xt_CloseAll(void)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        engine().areas.closeAll();
-        return 0;
-    });
+    return acting([&] { engine().areas.closeAll(); });
 }
 
 int32_t xt_Error(void) { return engine().errorCode; }
@@ -152,7 +180,8 @@ int16_t xt_Use(const char *path, const char *alias, int16_t mode, int16_t driver
             Table::Access access = mode == 2 ? Table::Access::Exclusive
                                              : (mode == 1 ? Table::Access::ReadOnly : Table::Access::Shared);
             if (mode < 0 || mode > 2)
-                throw XbaseError("Open mode " + std::to_string(mode) + " is unknown (2 exclusive, 0 shared, 1 read-only)");
+                throw XbaseError::refused("Open mode " + std::to_string(mode) +
+                                          " is unknown (2 exclusive, 0 shared, 1 read-only)");
             return int16_t(engine().areas.use(str(path), str(alias), access));
         },
         XT_ERR_OPEN);
@@ -164,17 +193,14 @@ int16_t xt_Select(int16_t area)
 {
     return guarded<int16_t>(0, [&]() -> int16_t {
         if (area < 0)
-            throw XbaseError("Work area " + std::to_string(area) + " does not exist");
+            throw XbaseError::refused("Work area " + std::to_string(area) + " does not exist");
         return int16_t(engine().areas.select(uint16_t(area)));
     });
 }
 
 int16_t xt_Close(void)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        engine().areas.close();
-        return 0;
-    });
+    return acting([&] { engine().areas.close(); });
 }
 
 int16_t xt_CreateNew(const char *path, const char *alias, int16_t driver, int16_t fieldCount)
@@ -184,7 +210,7 @@ int16_t xt_CreateNew(const char *path, const char *alias, int16_t driver, int16_
         [&]() -> int16_t {
             WorkAreas::checkDriver(driver);
             if (fieldCount < 1)
-                throw XbaseError("A new table needs at least one field");
+                throw XbaseError::refused("A new table needs at least one field");
             return int16_t(engine().areas.createNew(str(path), str(alias), size_t(fieldCount)));
         },
         XT_ERR_OPEN);
@@ -192,19 +218,18 @@ int16_t xt_CreateNew(const char *path, const char *alias, int16_t driver, int16_
 
 int16_t xt_CreateField(const char *name, const char *type, int16_t width, int16_t decimals)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
+    return acting([&] {
         std::string t = str(type);
         if (t.size() != 1)
-            throw XbaseError("Field type \"" + t + "\" must be one letter");
+            throw XbaseError::refused("Field type \"" + t + "\" must be one letter");
         if (width < 0 || decimals < 0 || decimals > 255)
-            throw XbaseError("Field " + str(name) + " has an impossible width");
+            throw XbaseError::refused("Field " + str(name) + " has an impossible width");
         FieldInfo f;
         f.name = str(name);
         f.type = t[0];
         f.length = uint16_t(width);
         f.decimals = uint8_t(decimals);
         engine().areas.createField(f);
-        return 0;
     });
 }
 
@@ -344,42 +369,27 @@ int32_t xt_KeyData(char *buffer, int32_t size)
 
 int16_t xt_CloseIndexes(void)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        table().closeIndexes();
-        return 0;
-    });
+    return acting([&] { table().closeIndexes(); });
 }
 
 int16_t xt_GoTop(void)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        table().goTop();
-        return 0;
-    });
+    return acting([&] { table().goTop(); });
 }
 
 int16_t xt_GoBottom(void)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        table().goBottom();
-        return 0;
-    });
+    return acting([&] { table().goBottom(); });
 }
 
 int16_t xt_Skip(int32_t count)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        table().skip(count);
-        return 0;
-    });
+    return acting([&] { table().skip(count); });
 }
 
 int16_t xt_Go(int32_t recno)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        table().go(recno < 0 ? 0u : uint32_t(recno));
-        return 0;
-    });
+    return acting([&] { table().go(recno < 0 ? 0u : uint32_t(recno)); });
 }
 
 int32_t xt_RecNo(void)
@@ -430,11 +440,10 @@ int32_t xt_DBFilter(char *buffer, int32_t size)
 
 int16_t xt_SetScope(const char *top, const char *bottom)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
+    return acting([&] {
         Table &t = table();
         t.setScope(str(top), str(bottom));
         t.goTop();
-        return 0;
     });
 }
 
@@ -443,7 +452,8 @@ int16_t xt_EvalLogical(const char *expression)
     return guarded<int16_t>(0, [&]() -> int16_t {
         Value v = table().evaluate(str(expression));
         if (v.type != Value::Type::Logical)
-            throw XbaseError("Expression \"" + str(expression) + "\" is not a condition");
+            throw XbaseError::expression("Expression \"" + str(expression) +
+                                         "\" is not a condition");
         return v.logical ? 1 : 0;
     });
 }
@@ -462,55 +472,41 @@ int16_t xt_EvalTest(const char *expression)
 
 int16_t xt_GetRecord(char *buffer)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
+    return acting([&] {
         Table &t = table();
         if (!buffer)
-            throw XbaseError("xt_GetRecord needs a buffer");
+            throw XbaseError::refused("xt_GetRecord needs a buffer");
         std::memcpy(buffer, t.buffer(), t.recordLength());
-        return 0;
     });
 }
 
 int16_t xt_PutRecord(const char *buffer)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
+    return acting([&] {
         if (!buffer)
-            throw XbaseError("xt_PutRecord needs a record image");
+            throw XbaseError::refused("xt_PutRecord needs a record image");
         table().putRecord(buffer);
-        return 0;
     });
 }
 
 int16_t xt_AppendBlank(void)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        table().appendBlank();
-        return 0;
-    });
+    return acting([&] { table().appendBlank(); });
 }
 
 int16_t xt_Delete(void)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        table().deleteRecord();
-        return 0;
-    });
+    return acting([&] { table().deleteRecord(); });
 }
 
 int16_t xt_Recall(void)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        table().recallRecord();
-        return 0;
-    });
+    return acting([&] { table().recallRecord(); });
 }
 
 int16_t xt_Commit(void)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        table().commit();
-        return 0;
-    });
+    return acting([&] { table().commit(); });
 }
 
 int16_t xt_Rlock(int32_t recno)
@@ -529,23 +525,26 @@ int16_t xt_Unlock(int32_t)
 {
     // Locks are released together: the engine holds at most the locks of
     // the record being edited.
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        table().unlockAll();
-        return 0;
-    });
+    return acting([&] { table().unlockAll(); });
 }
 
 int16_t xt_Replace(const char *field, int16_t kind, const void *value)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
+    return acting([&] {
         Table &t = table();
         int f = fieldByName(t, field);
         if (!value)
-            throw XbaseError("xt_Replace needs a value for field " + str(field));
+            throw XbaseError::refused("xt_Replace needs a value for field " + str(field));
         switch (kind) {
-        case XT_REPLACE_DOUBLE: t.replaceNumber(f, *static_cast<const double *>(value)); break;
-        case XT_REPLACE_LOGICAL: t.replaceLogical(f, *static_cast<const int32_t *>(value) != 0); break;
-        case XT_REPLACE_TEXT: t.replaceText(f, static_cast<const char *>(value)); break;
+        case XT_REPLACE_DOUBLE:
+            t.replaceNumber(f, *static_cast<const double *>(value));
+            break;
+        case XT_REPLACE_LOGICAL:
+            t.replaceLogical(f, *static_cast<const int32_t *>(value) != 0);
+            break;
+        case XT_REPLACE_TEXT:
+            t.replaceText(f, static_cast<const char *>(value));
+            break;
         case XT_REPLACE_DATE: {
             std::string text = static_cast<const char *>(value);
             if (text.find_first_not_of(" /") == std::string::npos) {
@@ -554,14 +553,17 @@ int16_t xt_Replace(const char *field, int16_t kind, const void *value)
             }
             auto d = parseDateText(text, 0);
             if (!d)
-                throw XbaseError("\"" + text + "\" is not a date (mm/dd/yy) for field " + str(field));
+                throw XbaseError::refused("\"" + text + "\" is not a date (mm/dd/yy) for field " +
+                                          str(field));
             t.replaceDate(f, d);
             break;
         }
-        case XT_REPLACE_MEMO: t.replaceMemo(f, static_cast<const char *>(value)); break;
-        default: throw XbaseError("Replace kind " + std::to_string(kind) + " is unknown");
+        case XT_REPLACE_MEMO:
+            t.replaceMemo(f, static_cast<const char *>(value));
+            break;
+        default:
+            throw XbaseError::refused("Replace kind " + std::to_string(kind) + " is unknown");
         }
-        return 0;
     });
 }
 
@@ -572,7 +574,7 @@ char *xt_GetMemo(const char *field, int16_t)
         std::string text = t.memo(fieldByName(t, field));
         char *out = static_cast<char *>(std::malloc(text.size() + 1));
         if (!out)
-            throw XbaseError("Out of memory reading a memo");
+            throw XbaseError::refused("Out of memory reading a memo");
         std::memcpy(out, text.data(), text.size());
         out[text.size()] = '\0';
         return out;
@@ -609,7 +611,7 @@ int16_t xt_GetLogical(const char *field)
         Table &t = table();
         int f = fieldByName(t, field);
         if (t.fields()[size_t(f)].type != 'L')
-            throw XbaseError("Field " + str(field) + " is not logical");
+            throw XbaseError::refused("Field " + str(field) + " is not logical");
         return t.value(f).logical ? 1 : 0;
     });
 }
@@ -621,7 +623,7 @@ int32_t xt_GetDateString(const char *field, char *buffer, int32_t size)
         int f = fieldByName(t, field);
         Value v = t.value(f);
         if (v.type != Value::Type::Date)
-            throw XbaseError("Field " + str(field) + " is not a date field");
+            throw XbaseError::refused("Field " + str(field) + " is not a date field");
         if (v.number <= 0)
             return copyOut("", buffer, size);
         const EngineSettings &s = engine().areas.settings;
@@ -654,7 +656,8 @@ int16_t xt_SetMemoBlockSize(int16_t size)
 {
     return guarded<int16_t>(0, [&]() -> int16_t {
         if (size < 0 || MemoFile::blockBytes(uint32_t(size)) > 32768)
-            throw XbaseError("Memo block size " + std::to_string(size) + " is not possible");
+            throw XbaseError::refused("Memo block size " + std::to_string(size) +
+                                      " is not possible");
         int16_t previous = int16_t(engine().areas.settings.memoBlockSize);
         engine().areas.settings.memoBlockSize = uint32_t(size);
         return previous;
@@ -686,24 +689,6 @@ intptr_t xt_SysProp(int32_t code, intptr_t value)
     }
 }
 
-} // extern "C"
-
-namespace {
-// The maintenance calls answer the failure's own code (a wrong password is
-// XT_ERR_PASSWORD), since their callers show it.
-template <typename F>
-int16_t maintenance(F &&body)
-{
-    guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        body();
-        return 0;
-    });
-    return int16_t(engine().errorCode);
-}
-} // namespace
-
-extern "C" {
-
 int16_t xt_SetPassword(const char *password)
 {
     engine().areas.settings.password = str(password);
@@ -724,17 +709,17 @@ int16_t xt_SetGaugeHook(xt_GaugeHook hook, void *context)
 
 int16_t xt_Pack(void)
 {
-    return maintenance([] { table().pack(); });
+    return acting([] { table().pack(); });
 }
 
 int16_t xt_DbfEncrypt(void)
 {
-    return maintenance([] { table().encrypt(); });
+    return acting([] { table().encrypt(); });
 }
 
 int16_t xt_DbfDecrypt(void)
 {
-    return maintenance([] { table().decrypt(); });
+    return acting([] { table().decrypt(); });
 }
 
 } // extern "C"

@@ -23,13 +23,18 @@ extern "C" {
 // Error codes
 enum {
     XT_OK = 0,
-    XT_ERR_NOT_IN_USE = 9990,   // the current work area holds no table
-    XT_ERR_LOCK = 10245,        // a record or the table could not be locked
-    XT_ERR_OPEN = 11011,        // the table could not be opened or created
-    XT_ERR_ENGINE = 20000,      // any other failure; see xt_ErrorText
-    XT_ERR_EXPRESSION = 20001,  // an expression could not be parsed or evaluated
-    XT_ERR_PASSWORD = 20002,    // the table is encrypted and the password is missing or wrong
+    XT_ERR_NOT_IN_USE = 9990,  // the current work area holds no table
+    XT_ERR_LOCK = 10245,       // a record or the table could not be locked
+    XT_ERR_OPEN = 11011,       // the table could not be opened or created
+    XT_ERR_ENGINE = 20000,     // a request the engine refuses, or any other failure
+    XT_ERR_EXPRESSION = 20001, // an expression could not be parsed or evaluated
+    XT_ERR_PASSWORD = 20002,   // the table is encrypted and the password is missing or wrong
+    XT_ERR_DAMAGED = 20003,    // a table, memo or index file is damaged
+    XT_ERR_IO = 20004,         // the system refused a read, write or open
 };
+// Opening and creating (xt_Use, xt_CreateNew, xt_CreateExec) fail with
+// XT_ERR_OPEN whatever the reason, except XT_ERR_PASSWORD; xt_ErrorText says
+// more. Other calls give the code of the failure's kind.
 
 // Replace kinds
 enum {

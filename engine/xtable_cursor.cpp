@@ -2,6 +2,7 @@
 
 #include "engine/cstring_list.h"
 #include "engine/xt.h"
+#include "platform/ascii_text.h"
 #include "platform/datetime.h"
 
 #include <algorithm>
@@ -13,23 +14,16 @@ namespace qn::engine {
 
 namespace {
 
-std::string upper(std::string s)
-{
-    for (char &c : s)
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 'a' + 'A');
-    return s;
-}
-
 // A file beside `file` with the same stem and the extension in any case.
 bool siblingExists(const std::filesystem::path &file, const std::string &extension)
 {
     std::error_code ec;
     std::filesystem::path dir = file.parent_path().empty() ? "." : file.parent_path();
-    std::string stem = upper(file.stem().string());
+    std::string stem = AsciiUpperCase(file.stem().string());
     for (const auto &entry : std::filesystem::directory_iterator(dir, ec)) {
         const auto &p = entry.path();
-        if (upper(p.stem().string()) == stem && upper(p.extension().string()) == upper(extension))
+        if (AsciiUpperCase(p.stem().string()) == stem &&
+            AsciiUpperCase(p.extension().string()) == AsciiUpperCase(extension))
             return true;
     }
     return false;
@@ -75,7 +69,7 @@ void writeLeft(char *p, int width, const std::string &text)
 
 int16_t driverFromName(const std::string &name)
 {
-    std::string n = upper(name);
+    std::string n = AsciiUpperCase(name);
     if (n == "XTNTX")
         return 1;
     if (n == "XTFOX")
@@ -255,9 +249,9 @@ int TXTableCursor::Close()
 
 const TXFieldDesc *TXTableCursor::Field(const std::string &name) const
 {
-    std::string n = upper(name);
+    std::string n = AsciiUpperCase(name);
     for (const auto &f : fields_)
-        if (upper(f.name) == n)
+        if (AsciiUpperCase(f.name) == n)
             return &f;
     return nullptr;
 }
@@ -639,9 +633,9 @@ int TXTableCursor::WriteMemo(int16_t field, char *image, const char *text, size_
 
 void TXTableCursor::AddIndexDef(const std::string &tag)
 {
-    std::string t = upper(tag);
+    std::string t = AsciiUpperCase(tag);
     for (const auto &d : indexDefs_)
-        if (upper(d) == t)
+        if (AsciiUpperCase(d) == t)
             return;
     indexDefs_.push_back(tag);
 }

@@ -1,6 +1,7 @@
 #include "platform/profile.h"
 
 #include "platform/ansi.h"
+#include "platform/ascii_text.h"
 
 #include <cerrno>
 #include <climits>
@@ -22,13 +23,10 @@ bool isBlank(char c)
     return c == ' ' || c == '\t';
 }
 
+// Blanks around names and values.
 std::string_view trim(std::string_view s)
 {
-    while (!s.empty() && isBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
+    return Trim(s, " \t");
 }
 
 // One line of the file, with the line end it had, so that rewriting keeps

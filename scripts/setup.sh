@@ -9,6 +9,8 @@ packages=(
   qt6-base-dev libssl-dev
   # tests
   libgtest-dev libgmock-dev
+  # make format-check
+  clang-format
   fonts-liberation fonts-dejavu-core xvfb xauth poppler-utils
   # independent readers of the table files
   python3 python3-dbfread python3-dbf libdbd-xbase-perl

@@ -215,7 +215,7 @@ size_t capacity(const Node &node)
 void decodeNode(const uint8_t *page, Node &node, const std::string &where)
 {
     auto damaged = [&](const std::string &why) {
-        throw XbaseError(where + " is damaged: " + why);
+        throw XbaseError::damaged(where + " is damaged: " + why);
     };
     uint32_t attributes = le16(page);
     size_t count = le16(page + 2);
@@ -286,7 +286,7 @@ void encodeNode(const Node &node, uint8_t *page)
     put32(page + 8, node.right);
     const uint16_t keyLength = node.keyLength;
     if (!fits(node))
-        throw XbaseError("Internal error: an index node no longer fits its page");
+        throw XbaseError::damaged("Internal error: an index node no longer fits its page");
     if (!node.leaf) {
         for (size_t i = 0; i < node.count(); ++i) {
             uint8_t *entry = page + 12 + i * (keyLength + 8u);

@@ -28,14 +28,14 @@ PageStore::PageStore(BinaryFile file, bool writable)
     end_ = (size + kPageSize - 1) / kPageSize * kPageSize;
     sizeAtOpen_ = size / kPageSize * kPageSize;
     if (end_ > 0xFFFFFE00u)
-        throw XbaseError("Index " + name_ + " is too large to be a compound index");
+        throw XbaseError::refused("Index " + name_ + " is too large to be a compound index");
 }
 
 void PageStore::checkPageOffset(uint32_t offset, const char *what) const
 {
     if (offset % kPageSize != 0 || offset < 2 * kPageSize || uint64_t(offset) + kPageSize > end_)
-        throw XbaseError("Index " + name_ + " is damaged: " + what + " points to " + hex(offset) +
-                         ", which is not a page of the file");
+        throw XbaseError::damaged("Index " + name_ + " is damaged: " + what + " points to " +
+                                  hex(offset) + ", which is not a page of the file");
 }
 
 std::shared_ptr<Node> PageStore::node(uint32_t offset, uint16_t keyLength, char pad)
@@ -46,8 +46,8 @@ std::shared_ptr<Node> PageStore::node(uint32_t offset, uint16_t keyLength, char 
         if (cached.keyLength == keyLength && (cached.pad == pad || dirty_.count(offset)))
             return found->second;
         if (cached.keyLength != keyLength)
-            throw XbaseError("Index " + name_ + " is damaged: the page at " + hex(offset) +
-                             " belongs to two tags");
+            throw XbaseError::damaged("Index " + name_ + " is damaged: the page at " + hex(offset) +
+                                      " belongs to two tags");
     }
     checkPageOffset(offset, "a node link");
     uint8_t page[kPageSize];
@@ -116,23 +116,23 @@ void PageStore::readPage(uint32_t offset, uint8_t *page) const
     // Pages not yet written are always in the cache, so a short read means a
     // truncated file.
     if (file_.readSomeAt(offset, page, kPageSize) < kPageSize)
-        throw XbaseError("Index " + name_ + " is damaged: it ends inside the page at " +
-                         hex(offset));
+        throw XbaseError::damaged("Index " + name_ + " is damaged: it ends inside the page at " +
+                                  hex(offset));
 }
 
 void PageStore::readRaw(uint32_t offset, uint8_t *buffer, size_t n) const
 {
     if (uint64_t(offset) + n > end_)
-        throw XbaseError("Index " + name_ + " is damaged: it ends before offset " +
-                         hex(uint32_t(offset + n)));
+        throw XbaseError::damaged("Index " + name_ + " is damaged: it ends before offset " +
+                                  hex(uint32_t(offset + n)));
     size_t got = file_.readSomeAt(offset, buffer, n);
     std::memset(buffer + got, 0, n - got);
     bool staged = false;
     for (const auto &entry : staged_)
         staged = staged || (entry.first <= offset && entry.first + entry.second.size() >= offset + n);
     if (got < n && !staged)
-        throw XbaseError("Index " + name_ + " is damaged: it ends inside the header at " +
-                         hex(offset));
+        throw XbaseError::damaged("Index " + name_ + " is damaged: it ends inside the header at " +
+                                  hex(offset));
     for (const auto &[at, bytes] : staged_) {
         uint64_t from = std::max<uint64_t>(at, offset);
         uint64_t to = std::min<uint64_t>(uint64_t(at) + bytes.size(), uint64_t(offset) + n);

@@ -80,7 +80,7 @@ std::shared_ptr<Node> Tree::load(uint32_t offset)
 
 void Tree::damaged(const std::string &why) const
 {
-    throw XbaseError("Index " + store_.name() + " is damaged (" + name_ + "): " + why);
+    throw XbaseError::damaged("Index " + store_.name() + " is damaged (" + name_ + "): " + why);
 }
 
 void Tree::checkDepth(const Node &node, size_t depth)

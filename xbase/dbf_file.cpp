@@ -46,48 +46,52 @@ std::string asciiUpper(std::string text)
 std::vector<FieldInfo> DbfFile::normalizeFields(std::vector<FieldInfo> fields)
 {
     if (fields.empty())
-        throw XbaseError("A table needs at least one field");
+        throw XbaseError::refused("A table needs at least one field");
     if (fields.size() > 255)
-        throw XbaseError("A table can have at most 255 fields");
+        throw XbaseError::refused("A table can have at most 255 fields");
     uint32_t offset = 1;
     for (size_t i = 0; i < fields.size(); ++i) {
         FieldInfo &f = fields[i];
         f.name = asciiUpper(f.name);
         f.type = char(std::toupper(static_cast<unsigned char>(f.type)));
         if (f.name.empty() || f.name.size() > 10)
-            throw XbaseError("Field name \"" + f.name + "\" must have 1 to 10 characters");
+            throw XbaseError::refused("Field name \"" + f.name + "\" must have 1 to 10 characters");
         if (!std::isalpha(static_cast<unsigned char>(f.name[0])))
-            throw XbaseError("Field name \"" + f.name + "\" must start with a letter");
+            throw XbaseError::refused("Field name \"" + f.name + "\" must start with a letter");
         for (char c : f.name)
             if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_')
-                throw XbaseError("Field name \"" + f.name + "\" may hold only letters, digits and _");
+                throw XbaseError::refused("Field name \"" + f.name +
+                                          "\" may hold only letters, digits and _");
         for (size_t j = 0; j < i; ++j)
             if (fields[j].name == f.name)
-                throw XbaseError("Field name \"" + f.name + "\" is used twice");
+                throw XbaseError::refused("Field name \"" + f.name + "\" is used twice");
         switch (f.type) {
         case 'C':
             if (f.length < 1 || f.length > 254)
-                throw XbaseError("Character field " + f.name + " must be 1 to 254 characters wide");
+                throw XbaseError::refused("Character field " + f.name +
+                                          " must be 1 to 254 characters wide");
             f.decimals = 0;
             break;
         case 'N':
             if (f.length < 1 || f.length > 20)
-                throw XbaseError("Numeric field " + f.name + " must be 1 to 20 digits wide");
+                throw XbaseError::refused("Numeric field " + f.name +
+                                          " must be 1 to 20 digits wide");
             if (f.decimals > 0 && f.decimals + 2 > f.length)
-                throw XbaseError("Numeric field " + f.name + " is too narrow for its decimals");
+                throw XbaseError::refused("Numeric field " + f.name +
+                                          " is too narrow for its decimals");
             break;
         case 'D': f.length = 8; f.decimals = 0; break;
         case 'L': f.length = 1; f.decimals = 0; break;
         case 'M': f.length = 10; f.decimals = 0; break;
         default:
-            throw XbaseError(std::string("Field type ") + f.type + " of " + f.name +
-                             " is not supported (use C, N, D, L or M)");
+            throw XbaseError::refused(std::string("Field type ") + f.type + " of " + f.name +
+                                      " is not supported (use C, N, D, L or M)");
         }
         f.offset = offset;
         offset += f.length;
     }
     if (offset > 65535)
-        throw XbaseError("The record is longer than 65535 bytes");
+        throw XbaseError::refused("The record is longer than 65535 bytes");
     return fields;
 }
 
@@ -129,9 +133,10 @@ std::unique_ptr<DbfFile> DbfFile::open(const std::filesystem::path &path, Access
     t->file_ = BinaryFile(path, access == Access::ReadOnly ? BinaryFile::Mode::ReadOnly
                                                            : BinaryFile::Mode::ReadWrite);
     if (!t->file_.tryLock(access == Access::Exclusive))
-        throw XbaseError("Table " + path.string() +
-                         (access == Access::Exclusive ? " is in use by another program or work area"
-                                                      : " is open exclusively elsewhere"));
+        throw XbaseError::lock("Table " + path.string() +
+                               (access == Access::Exclusive
+                                    ? " is in use by another program or work area"
+                                    : " is open exclusively elsewhere"));
     t->readHeader();
     t->cache_ = std::make_unique<ReadCache>(t->file_);
     t->cache_->setEnabled(access != Access::Shared);
@@ -143,7 +148,8 @@ void DbfFile::readHeader()
     const std::string name = file_.path().string();
     uint64_t size = file_.size();
     if (size < 32)
-        throw XbaseError("Table " + name + " is damaged: the file is shorter than a table header");
+        throw XbaseError::damaged("Table " + name +
+                                  " is damaged: the file is shorter than a table header");
     unsigned char h[32];
     file_.readAt(0, h, 32);
     version_ = h[0];
@@ -154,11 +160,12 @@ void DbfFile::readHeader()
     bool encrypted = h[15] != 0;
     static const unsigned char versions[] = {0x02, 0x03, 0x30, 0x31, 0x32, 0x83, 0x8B, 0xF5, 0xFB};
     if (std::find(std::begin(versions), std::end(versions), version_) == std::end(versions))
-        throw XbaseError("Table " + name + " is damaged or not a table: unknown version byte");
+        throw XbaseError::damaged("Table " + name +
+                                  " is damaged or not a table: unknown version byte");
     if (headerLength_ < 32 + 32 + 1 || headerLength_ > size)
-        throw XbaseError("Table " + name + " is damaged: impossible header length");
+        throw XbaseError::damaged("Table " + name + " is damaged: impossible header length");
     if (recordLength_ < 2)
-        throw XbaseError("Table " + name + " is damaged: impossible record length");
+        throw XbaseError::damaged("Table " + name + " is damaged: impossible record length");
     std::string header(headerLength_ - 32, '\0');
     file_.readAt(32, header.data(), header.size());
     keyBlock_.reset();
@@ -167,7 +174,8 @@ void DbfFile::readHeader()
             keyBlock_ = KeyBlock::read(reinterpret_cast<const uint8_t *>(header.data()) + header.size() -
                                        KeyBlock::Size);
         if (!keyBlock_)
-            throw XbaseError("Table " + name + " is encrypted in a way this engine cannot read");
+            throw XbaseError::refused("Table " + name +
+                                      " is encrypted in a way this engine cannot read");
     }
     fields_.clear();
     uint32_t offset = 1;
@@ -188,24 +196,25 @@ void DbfFile::readHeader()
             f.decimals = 0;
         }
         if (f.name.empty() || f.length == 0 || !std::isalpha(static_cast<unsigned char>(f.type)))
-            throw XbaseError("Table " + name + " is damaged: field descriptor " +
-                             std::to_string(fields_.size() + 1) + " is invalid");
+            throw XbaseError::damaged("Table " + name + " is damaged: field descriptor " +
+                                      std::to_string(fields_.size() + 1) + " is invalid");
         if (f.type == 'M' && f.length != 10 && f.length != 4)
-            throw XbaseError("Table " + name + " is damaged: memo field " + f.name + " has width " +
-                             std::to_string(f.length));
+            throw XbaseError::damaged("Table " + name + " is damaged: memo field " + f.name +
+                                      " has width " + std::to_string(f.length));
         f.offset = offset;
         offset += f.length;
         fields_.push_back(std::move(f));
     }
     if (fields_.empty())
-        throw XbaseError("Table " + name + " is damaged: no field descriptors");
+        throw XbaseError::damaged("Table " + name + " is damaged: no field descriptors");
     if (offset != recordLength_)
-        throw XbaseError("Table " + name + " is damaged: the record length does not match its fields");
+        throw XbaseError::damaged("Table " + name +
+                                  " is damaged: the record length does not match its fields");
     uint64_t needed = uint64_t(headerLength_) + uint64_t(count_) * recordLength_;
     if (needed > size)
-        throw XbaseError("Table " + name + " is damaged: it claims " + std::to_string(count_) +
-                         " records but the file holds only " +
-                         std::to_string((size - headerLength_) / recordLength_));
+        throw XbaseError::damaged("Table " + name + " is damaged: it claims " +
+                                  std::to_string(count_) + " records but the file holds only " +
+                                  std::to_string((size - headerLength_) / recordLength_));
 }
 
 bool DbfFile::hasMemoFields() const
@@ -235,7 +244,8 @@ const TableCipher *DbfFile::cipher() const
 void DbfFile::readStoredRecord(uint32_t recno, char *buffer) const
 {
     if (recno < 1 || recno > count_)
-        throw XbaseError("Record " + std::to_string(recno) + " does not exist in " + file_.path().string());
+        throw XbaseError::refused("Record " + std::to_string(recno) + " does not exist in " +
+                                  file_.path().string());
     cache_->readAt(headerLength_ + uint64_t(recno - 1) * recordLength_, buffer, recordLength_);
 }
 
@@ -251,9 +261,10 @@ void DbfFile::readRecord(uint32_t recno, char *buffer) const
 void DbfFile::writeRecord(uint32_t recno, const char *buffer)
 {
     if (!writable())
-        throw XbaseError("Table " + file_.path().string() + " is open read-only");
+        throw XbaseError::refused("Table " + file_.path().string() + " is open read-only");
     if (recno < 1 || recno > count_)
-        throw XbaseError("Record " + std::to_string(recno) + " does not exist in " + file_.path().string());
+        throw XbaseError::refused("Record " + std::to_string(recno) + " does not exist in " +
+                                  file_.path().string());
     std::string bytes(buffer, recordLength_);
     if (const TableCipher *c = cipher())
         c->encrypt(TableCipher::Domain::Record, recno, reinterpret_cast<uint8_t *>(bytes.data()) + 1,
@@ -267,9 +278,9 @@ void DbfFile::writeRecord(uint32_t recno, const char *buffer)
 uint32_t DbfFile::appendRecord(const char *buffer)
 {
     if (!writable())
-        throw XbaseError("Table " + file_.path().string() + " is open read-only");
+        throw XbaseError::refused("Table " + file_.path().string() + " is open read-only");
     if (count_ == 0xFFFFFFFEu)
-        throw XbaseError("Table " + file_.path().string() + " is full");
+        throw XbaseError::refused("Table " + file_.path().string() + " is full");
     std::string bytes(buffer, recordLength_);
     if (const TableCipher *c = cipher())
         c->encrypt(TableCipher::Domain::Record, count_ + 1u, reinterpret_cast<uint8_t *>(bytes.data()) + 1,
@@ -293,7 +304,8 @@ void DbfFile::rereadCount()
     file_.readAt(4, h, 4);
     uint32_t count = le32(h);
     if (uint64_t(headerLength_) + uint64_t(count) * recordLength_ > file_.size())
-        throw XbaseError("Table " + file_.path().string() + " is damaged: record count exceeds the file");
+        throw XbaseError::damaged("Table " + file_.path().string() +
+                                  " is damaged: record count exceeds the file");
     count_ = count;
 }
 

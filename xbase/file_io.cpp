@@ -28,7 +28,7 @@ void countWrite()
 
 [[noreturn]] void fail(const std::string &what, const std::filesystem::path &path)
 {
-    throw XbaseError(what + " " + path.string() + ": " + std::strerror(errno));
+    throw XbaseError::io(what + " " + path.string() + ": " + std::strerror(errno));
 }
 
 std::string lower(std::string s)
@@ -115,8 +115,8 @@ size_t BinaryFile::readSomeAt(uint64_t offset, void *buffer, size_t n) const
 void BinaryFile::readAt(uint64_t offset, void *buffer, size_t n) const
 {
     if (readSomeAt(offset, buffer, n) != n)
-        throw XbaseError("File " + path_.string() + " is damaged: it ends before offset " +
-                         std::to_string(offset + n));
+        throw XbaseError::damaged("File " + path_.string() + " is damaged: it ends before offset " +
+                                  std::to_string(offset + n));
 }
 
 void BinaryFile::writeAt(uint64_t offset, const void *data, size_t n)

@@ -40,7 +40,8 @@ std::vector<fs::path> readMarker(const fs::path &marker)
     std::vector<fs::path> targets;
     bool ended = false;
     if (!std::getline(in, line) || line != Header)
-        throw XbaseError("The switch marker " + marker.string() + " is damaged; the table was left as it is");
+        throw XbaseError::damaged("The switch marker " + marker.string() +
+                                  " is damaged; the table was left as it is");
     while (std::getline(in, line)) {
         if (line == Trailer) {
             ended = true;
@@ -48,11 +49,13 @@ std::vector<fs::path> readMarker(const fs::path &marker)
         }
         // Only names in the table's own folder.
         if (line.empty() || line.find('/') != std::string::npos || line == "." || line == "..")
-            throw XbaseError("The switch marker " + marker.string() + " is damaged; the table was left as it is");
+            throw XbaseError::damaged("The switch marker " + marker.string() +
+                                      " is damaged; the table was left as it is");
         targets.push_back(folderOf(marker) / line);
     }
     if (!ended)
-        throw XbaseError("The switch marker " + marker.string() + " is damaged; the table was left as it is");
+        throw XbaseError::damaged("The switch marker " + marker.string() +
+                                  " is damaged; the table was left as it is");
     return targets;
 }
 

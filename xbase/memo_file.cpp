@@ -34,7 +34,7 @@ void MemoFile::create(const std::filesystem::path &path, uint32_t blockSizeSetti
 {
     uint32_t size = blockBytes(blockSizeSetting);
     if (size > 65535)
-        throw XbaseError("Memo block size " + std::to_string(size) + " is too large");
+        throw XbaseError::refused("Memo block size " + std::to_string(size) + " is too large");
     unsigned char header[512] = {};
     putBe32(header, firstBlock(size));
     header[6] = uint8_t(size >> 8);
@@ -88,7 +88,7 @@ void MemoFile::readHeader()
 {
     const std::string name = file_.path().string();
     if (file_.size() < 8)
-        throw XbaseError("Memo file " + name + " is damaged: shorter than its header");
+        throw XbaseError::damaged("Memo file " + name + " is damaged: shorter than its header");
     unsigned char h[8];
     file_.readAt(0, h, 8);
     keyMark_.reset();
@@ -100,13 +100,13 @@ void MemoFile::readHeader()
     nextFree_ = be32(h);
     blockSize_ = uint32_t(h[6]) << 8 | h[7];
     if (blockSize_ == 0)
-        throw XbaseError("Memo file " + name + " is damaged: block size 0");
+        throw XbaseError::damaged("Memo file " + name + " is damaged: block size 0");
     uint64_t end = (file_.size() + blockSize_ - 1) / blockSize_;
     if (nextFree_ < firstBlock(blockSize_) || nextFree_ > end)
         // A next-free pointer before the data or past the end would make the
         // next save overwrite memos or leave a hole; refuse rather than guess.
-        throw XbaseError("Memo file " + name + " is damaged: next free block " +
-                         std::to_string(nextFree_) + " is outside the file");
+        throw XbaseError::damaged("Memo file " + name + " is damaged: next free block " +
+                                  std::to_string(nextFree_) + " is outside the file");
 }
 
 bool MemoFile::validPointer(uint32_t block) const
@@ -144,16 +144,18 @@ std::string MemoFile::readStored(uint32_t block) const
     cipher(); // a wrong key fails before anything is read
     const std::string name = file_.path().string();
     if (block < firstBlock(blockSize_))
-        throw XbaseError("Memo pointer " + std::to_string(block) + " points into the header of " + name);
+        throw XbaseError::damaged("Memo pointer " + std::to_string(block) +
+                                  " points into the header of " + name);
     uint64_t pos = uint64_t(block) * blockSize_;
     uint64_t size = fileSize();
     if (pos + 8 > size)
-        throw XbaseError("Memo pointer " + std::to_string(block) + " lies past the end of " + name);
+        throw XbaseError::damaged("Memo pointer " + std::to_string(block) +
+                                  " lies past the end of " + name);
     if (const char *map = mapping(pos + 8)) {
         uint32_t length = be32(reinterpret_cast<const unsigned char *>(map + pos + 4));
         if (pos + 8 + length > size)
-            throw XbaseError("Memo at block " + std::to_string(block) + " of " + name +
-                             " is damaged: its length runs past the end of the file");
+            throw XbaseError::damaged("Memo at block " + std::to_string(block) + " of " + name +
+                                      " is damaged: its length runs past the end of the file");
         map = mapping(pos + 8 + length);
         if (map)
             return std::string(map + pos + 8, length);
@@ -164,11 +166,12 @@ std::string MemoFile::readStored(uint32_t block) const
     size_t want = cached_ ? 8 : sizeof first;
     size_t got = cache_->readSomeAt(pos, first, want);
     if (got < 8)
-        throw XbaseError("Memo pointer " + std::to_string(block) + " lies past the end of " + name);
+        throw XbaseError::damaged("Memo pointer " + std::to_string(block) +
+                                  " lies past the end of " + name);
     uint32_t length = be32(reinterpret_cast<unsigned char *>(first) + 4);
     if (pos + 8 + length > size)
-        throw XbaseError("Memo at block " + std::to_string(block) + " of " + name +
-                         " is damaged: its length runs past the end of the file");
+        throw XbaseError::damaged("Memo at block " + std::to_string(block) + " of " + name +
+                                  " is damaged: its length runs past the end of the file");
     std::string text(length, '\0');
     size_t inFirst = std::min<size_t>(length, got - 8);
     std::memcpy(text.data(), first + 8, inFirst);
@@ -180,7 +183,7 @@ std::string MemoFile::readStored(uint32_t block) const
 uint32_t MemoFile::append(const std::string &text)
 {
     if (text.size() > 0x7FFFFFF0u)
-        throw XbaseError("Memo text is too long");
+        throw XbaseError::refused("Memo text is too long");
     if (!cached_) {
         // Shared: another opener may have appended since (the caller holds
         // the table's write lock, so the header is current now).
@@ -189,14 +192,15 @@ uint32_t MemoFile::append(const std::string &text)
         uint32_t next = be32(head);
         uint64_t end = (file_.size() + blockSize_ - 1) / blockSize_;
         if (next < firstBlock(blockSize_) || next > end)
-            throw XbaseError("Memo file " + file_.path().string() + " is damaged: next free block " +
-                             std::to_string(next) + " is outside the file");
+            throw XbaseError::damaged("Memo file " + file_.path().string() +
+                                      " is damaged: next free block " + std::to_string(next) +
+                                      " is outside the file");
         nextFree_ = next;
     }
     uint32_t block = nextFree_;
     uint64_t blocks = (8 + uint64_t(text.size()) + blockSize_ - 1) / blockSize_;
     if (uint64_t(block) + blocks > 0xFFFFFFFFu)
-        throw XbaseError("Memo file " + file_.path().string() + " is full");
+        throw XbaseError::refused("Memo file " + file_.path().string() + " is full");
     // The data is padded to whole blocks so that the file ends on a block
     // boundary, as the next memo expects.
     std::string bytes(blocks * blockSize_, '\0');

@@ -62,7 +62,7 @@ void Table::create(const std::filesystem::path &pathIn, const std::vector<FieldI
 {
     std::filesystem::path path = findCaseInsensitive(pathIn);
     if (std::filesystem::exists(path))
-        throw XbaseError("Table " + path.string() + " already exists");
+        throw XbaseError::refused("Table " + path.string() + " already exists");
     std::vector<FieldInfo> normal = DbfFile::normalizeFields(fields);
     bool memo = std::any_of(normal.begin(), normal.end(), [](const FieldInfo &f) { return f.type == 'M'; });
     std::filesystem::path cdx = siblingWithExtension(path, ".CDX");
@@ -79,7 +79,7 @@ std::unique_ptr<Table> Table::open(const std::filesystem::path &pathIn, Access a
 {
     std::filesystem::path path = findCaseInsensitive(pathIn);
     if (!std::filesystem::exists(path))
-        throw XbaseError("Table " + pathIn.string() + " does not exist");
+        throw XbaseError::io("Table " + pathIn.string() + " does not exist");
     if (file_switch::pending(path)) {
         // An interrupted pack or encryption: finish or undo it, but only
         // while nobody else has the table open (it may be theirs, running).
@@ -87,7 +87,8 @@ std::unique_ptr<Table> Table::open(const std::filesystem::path &pathIn, Access a
         if (guard.tryLock(true)) {
             file_switch::recover(path);
         } else if (std::filesystem::exists(file_switch::markerFor(path))) {
-            throw XbaseError("Table " + path.string() + " is being rewritten by another program; try again later");
+            throw XbaseError::lock("Table " + path.string() +
+                                   " is being rewritten by another program; try again later");
         }
     }
     std::unique_ptr<Table> t(new Table(settings));
@@ -95,7 +96,8 @@ std::unique_ptr<Table> Table::open(const std::filesystem::path &pathIn, Access a
     if (t->dbf_->hasMemoFields()) {
         std::filesystem::path fpt = siblingWithExtension(path, ".FPT");
         if (!std::filesystem::exists(fpt))
-            throw XbaseError("The memo file " + fpt.string() + " of table " + path.string() + " is missing");
+            throw XbaseError::damaged("The memo file " + fpt.string() + " of table " +
+                                      path.string() + " is missing");
         t->memo_ = MemoFile::open(fpt, t->dbf_->writable(), access != Access::Shared);
     }
     t->attachKey();
@@ -141,7 +143,7 @@ void Table::close()
 const FieldInfo &Table::field(int index) const
 {
     if (index < 0 || size_t(index) >= fields().size())
-        throw XbaseError("Field number " + std::to_string(index + 1) + " does not exist");
+        throw XbaseError::refused("Field number " + std::to_string(index + 1) + " does not exist");
     return fields()[size_t(index)];
 }
 
@@ -157,16 +159,18 @@ uint32_t Table::recordCount()
 void Table::requireWritable(const char *what) const
 {
     if (stale_)
-        throw XbaseError(std::string("Cannot ") + what + ": table " + path().string() +
-                         " was replaced by new files that could not be opened; close it and open it again");
+        throw XbaseError::refused(
+            std::string("Cannot ") + what + ": table " + path().string() +
+            " was replaced by new files that could not be opened; close it and open it again");
     if (!dbf_->writable())
-        throw XbaseError(std::string("Cannot ") + what + ": table " + path().string() + " is open read-only");
+        throw XbaseError::refused(std::string("Cannot ") + what + ": table " + path().string() +
+                                  " is open read-only");
 }
 
 void Table::requireRecord(const char *what) const
 {
     if (eof_ || recno_ < 1 || recno_ > dbf_->recordCount())
-        throw XbaseError(std::string("Cannot ") + what + ": there is no current record");
+        throw XbaseError::refused(std::string("Cannot ") + what + ": there is no current record");
 }
 
 void Table::load(uint32_t recno, const std::string *image)
@@ -414,7 +418,7 @@ bool Table::seek(const std::string &text)
         reloadSharedIndexes();
     bof_ = false;
     if (order_ == 0)
-        throw XbaseError("Cannot seek: no index order is set");
+        throw XbaseError::refused("Cannot seek: no index order is set");
     OpenTag &t = *tags_[size_t(order_ - 1)];
     std::string key = seekKey(t, text);
     std::string image(dbf_->recordLength(), ' ');
@@ -460,12 +464,14 @@ uint32_t Table::memoPointer(int field, const char *image) const
         if (c == '\0' && !digits)
             continue;
         if (c < '0' || c > '9')
-            throw XbaseError("Memo field " + f.name + " of record " + std::to_string(recno_) + " in " +
-                             path().string() + " holds a damaged pointer");
+            throw XbaseError::damaged("Memo field " + f.name + " of record " +
+                                      std::to_string(recno_) + " in " + path().string() +
+                                      " holds a damaged pointer");
         digits = true;
         v = v * 10 + uint64_t(c - '0');
         if (v > 0xFFFFFFFFu)
-            throw XbaseError("Memo field " + f.name + " holds a pointer past the end of the memo file");
+            throw XbaseError::damaged("Memo field " + f.name +
+                                      " holds a pointer past the end of the memo file");
     }
     return uint32_t(v);
 }
@@ -474,7 +480,7 @@ std::string Table::memo(int field) const
 {
     const FieldInfo &f = this->field(field);
     if (f.type != 'M' && f.type != 'G')
-        throw XbaseError("Field " + f.name + " is not a memo field");
+        throw XbaseError::refused("Field " + f.name + " is not a memo field");
     uint32_t block = memoPointer(field, buffer_.data());
     if (block == 0 || !memo_)
         return {};
@@ -522,14 +528,14 @@ void Table::replaceText(int field, const std::string &text)
             return replaceLogical(field, true);
         if (std::strchr("FN", c))
             return replaceLogical(field, false);
-        throw XbaseError("\"" + text + "\" is not a logical value for field " + f.name);
+        throw XbaseError::refused("\"" + text + "\" is not a logical value for field " + f.name);
     }
     case 'D': {
         if (rtrimmed(text).empty())
             return replaceDate(field, std::nullopt);
         auto d = parseDateText(text, settings_.dateFormat);
         if (!d)
-            throw XbaseError("\"" + text + "\" is not a date for field " + f.name);
+            throw XbaseError::refused("\"" + text + "\" is not a date for field " + f.name);
         return replaceDate(field, d);
     }
     case 'N':
@@ -542,10 +548,11 @@ void Table::replaceText(int field, const std::string &text)
         char *end = nullptr;
         double d = std::strtod(t.c_str(), &end);
         if (end == t.c_str() || *end != '\0')
-            throw XbaseError("\"" + text + "\" is not a number for field " + f.name);
+            throw XbaseError::refused("\"" + text + "\" is not a number for field " + f.name);
         return replaceNumber(field, d);
     }
-    default: throw XbaseError("Field " + f.name + " of type " + f.type + " cannot be changed");
+    default:
+        throw XbaseError::refused("Field " + f.name + " of type " + f.type + " cannot be changed");
     }
 }
 
@@ -553,9 +560,9 @@ void Table::replaceNumber(int field, double value)
 {
     const FieldInfo &f = this->field(field);
     if (f.type != 'N' && f.type != 'F')
-        throw XbaseError("Field " + f.name + " is not numeric");
+        throw XbaseError::refused("Field " + f.name + " is not numeric");
     if (!std::isfinite(value))
-        throw XbaseError("Field " + f.name + " cannot hold this number");
+        throw XbaseError::refused("Field " + f.name + " cannot hold this number");
     char buf[400];
     // Fewer decimals when the number does not fit, as long as it then fits.
     for (int dec = f.decimals; dec >= 0; --dec) {
@@ -565,14 +572,15 @@ void Table::replaceNumber(int field, double value)
         if (dec == 0)
             break;
     }
-    throw XbaseError("The number " + std::string(buf) + " does not fit in field " + f.name);
+    throw XbaseError::refused("The number " + std::string(buf) + " does not fit in field " +
+                              f.name);
 }
 
 void Table::replaceLogical(int field, bool value)
 {
     const FieldInfo &f = this->field(field);
     if (f.type != 'L')
-        throw XbaseError("Field " + f.name + " is not logical");
+        throw XbaseError::refused("Field " + f.name + " is not logical");
     replaceRaw(field, value ? "T" : "F");
 }
 
@@ -580,9 +588,9 @@ void Table::replaceDate(int field, std::optional<CalendarDate> date)
 {
     const FieldInfo &f = this->field(field);
     if (f.type != 'D')
-        throw XbaseError("Field " + f.name + " is not a date field");
+        throw XbaseError::refused("Field " + f.name + " is not a date field");
     if (date && !validDate(*date))
-        throw XbaseError("Invalid date for field " + f.name);
+        throw XbaseError::refused("Invalid date for field " + f.name);
     replaceRaw(field, date ? storedDate(*date) : std::string(8, ' '));
 }
 
@@ -591,11 +599,11 @@ void Table::replaceMemo(int field, const std::string &text)
     requireWritable("change a memo");
     const FieldInfo &f = this->field(field);
     if (f.type != 'M')
-        throw XbaseError("Field " + f.name + " is not a memo field");
+        throw XbaseError::refused("Field " + f.name + " is not a memo field");
     if (!memo_)
-        throw XbaseError("Table " + path().string() + " has no memo file");
+        throw XbaseError::refused("Table " + path().string() + " has no memo file");
     if (text.find('\0') != std::string::npos)
-        throw XbaseError("A memo text cannot hold the byte 0");
+        throw XbaseError::refused("A memo text cannot hold the byte 0");
     std::string pointer;
     if (text.empty()) {
         pointer.assign(f.length, f.length == 4 ? '\0' : ' ');
@@ -667,7 +675,7 @@ void Table::ensureLocked(uint32_t recno, bool &temporary)
     if (dbf_->access() != Access::Shared || locks_.count(recno))
         return;
     if (!lockRange(lockBase + recno))
-        throw XbaseError("Record " + std::to_string(recno) + " is locked by another user");
+        throw XbaseError::lock("Record " + std::to_string(recno) + " is locked by another user");
     temporary = true;
 }
 
@@ -680,7 +688,8 @@ void Table::beginSharedWrite()
     if (dbf_->access() != Access::Shared)
         return;
     if (!lockRange(lockBase))
-        throw XbaseError("Cannot write to " + path().string() + ": the table is locked by another user");
+        throw XbaseError::lock("Cannot write to " + path().string() +
+                               ": the table is locked by another user");
     try {
         dbf_->rereadCount();
         reloadSharedIndexes();
@@ -838,7 +847,8 @@ void Table::commit()
 std::optional<std::string> Table::tagKey(const OpenTag &t, const char *image, uint32_t recno) const
 {
     if (!t.key)
-        throw XbaseError("Tag " + t.tag->info().name + " cannot be kept up to date: " + t.problem);
+        throw XbaseError::expression("Tag " + t.tag->info().name +
+                                     " cannot be kept up to date: " + t.problem);
     ImageView view(*this, image, recno);
     if (t.condition && !t.condition->evaluateLogical(view))
         return std::nullopt;
@@ -973,13 +983,14 @@ int Table::indexTag(const std::filesystem::path &fileIn, const std::string &tagN
     flushPending();
     std::string name = asciiUpper(tagName);
     if (name.empty() || name.size() > 10)
-        throw XbaseError("Tag name \"" + tagName + "\" must have 1 to 10 characters");
+        throw XbaseError::refused("Tag name \"" + tagName + "\" must have 1 to 10 characters");
     Expression key = Expression::compile(expression, fields());
     std::unique_ptr<Expression> cond;
     if (!condition.empty()) {
         cond = std::make_unique<Expression>(Expression::compile(condition, fields()));
         if (cond->type() != Value::Type::Logical)
-            throw XbaseError("Index condition \"" + condition + "\" is not a logical expression");
+            throw XbaseError::expression("Index condition \"" + condition +
+                                         "\" is not a logical expression");
     }
     bool production = fileIn.empty();
     std::filesystem::path file = production ? siblingWithExtension(path(), ".CDX") : fileIn;
@@ -1016,7 +1027,8 @@ int Table::indexTag(const std::filesystem::path &fileIn, const std::string &tagN
         if (len == 0)
             len = 1;
         if (len > 240)
-            throw XbaseError("Index key \"" + expression + "\" is longer than 240 characters");
+            throw XbaseError::expression("Index key \"" + expression +
+                                         "\" is longer than 240 characters");
         info.keyLength = uint16_t(len);
         info.characterKeys = true;
         break;
@@ -1175,7 +1187,7 @@ std::string Table::tagName(int order) const
 void Table::setOrder(int order)
 {
     if (order < 0 || order > int(tags_.size()))
-        throw XbaseError("Order " + std::to_string(order) + " does not exist");
+        throw XbaseError::refused("Order " + std::to_string(order) + " does not exist");
     flushPending();
     if (order != order_) {
         entry_.reset();
@@ -1304,7 +1316,8 @@ void Table::setFilter(const std::string &expression)
     }
     auto e = std::make_unique<Expression>(compile(text));
     if (e->type() != Value::Type::Logical)
-        throw XbaseError("Filter \"" + text + "\" is not a condition (it gives no logical value)");
+        throw XbaseError::expression("Filter \"" + text +
+                                     "\" is not a condition (it gives no logical value)");
     filter_ = std::move(e);
     filterText_ = text;
 }
@@ -1326,7 +1339,7 @@ void Table::setScope(const std::string &top, const std::string &bottom)
 {
     flushPending();
     if (order_ == 0 && (!top.empty() || !bottom.empty()))
-        throw XbaseError("A scope needs an index order");
+        throw XbaseError::refused("A scope needs an index order");
     if (order_ == 0) {
         scopeTop_.clear();
         scopeBottom_.clear();

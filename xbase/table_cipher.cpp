@@ -28,7 +28,7 @@ using CtxPtr = std::unique_ptr<EVP_CIPHER_CTX, CtxDeleter>;
 
 [[noreturn]] void cryptoFailure(const char *what)
 {
-    throw XbaseError(std::string("Encryption failure: ") + what);
+    throw XbaseError::io(std::string("Encryption failure: ") + what);
 }
 
 std::array<uint8_t, 16> tweakFor(TableCipher::Domain domain, uint64_t unit, uint64_t piece)
@@ -54,7 +54,7 @@ TableCipher::TableCipher(std::string_view password, const Salt &salt, uint32_t i
     : contexts_(std::make_unique<Contexts>()), salt_(salt), iterations_(iterations)
 {
     if (iterations == 0)
-        throw XbaseError("Encryption failure: no key derivation iterations");
+        throw XbaseError::damaged("Encryption failure: no key derivation iterations");
     // 64 bytes of XTS key (two AES-256 keys), 32 bytes for short units, 32 for the check.
     uint8_t material[128];
     if (PKCS5_PBKDF2_HMAC(password.data(), static_cast<int>(password.size()), salt.data(),

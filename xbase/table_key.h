@@ -14,7 +14,7 @@ namespace qn::xbase {
 // written.
 class PasswordError : public XbaseError {
 public:
-    using XbaseError::XbaseError;
+    explicit PasswordError(const std::string &what) : XbaseError(Kind::Password, what) {}
 };
 
 // What an encrypted table stores about its key: the salt and iteration count

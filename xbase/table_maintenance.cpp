@@ -95,7 +95,7 @@ public:
     {
         uint64_t blocks = (8 + uint64_t(text.size()) + blockSize_ - 1) / blockSize_;
         if (next_ + blocks > 0xFFFFFFFFu)
-            throw XbaseError("The new memo file would be too large");
+            throw XbaseError::refused("The new memo file would be too large");
         uint32_t block = uint32_t(next_);
         uint8_t *p = out_.grow(size_t(blocks * blockSize_));
         putBe32(p, 1);
@@ -160,22 +160,23 @@ void Table::attachKey()
     const std::optional<KeyBlock> &block = dbf_->keyBlock();
     if (block) {
         if (memo_ && (!memo_->keyMark() || *memo_->keyMark() != block->check))
-            throw XbaseError("The memo file " + memo_->path().string() + " does not belong to the encrypted table " +
-                             path().string());
+            throw XbaseError::damaged("The memo file " + memo_->path().string() +
+                                      " does not belong to the encrypted table " + path().string());
         key_ = std::make_unique<TableKey>(path().string(), *block, settings_.password);
         dbf_->setKey(key_.get());
         if (memo_)
             memo_->setKey(key_.get());
     } else if (memo_ && memo_->keyMark()) {
-        throw XbaseError("The memo file " + memo_->path().string() + " is encrypted but its table " +
-                         path().string() + " is not");
+        throw XbaseError::damaged("The memo file " + memo_->path().string() +
+                                  " is encrypted but its table " + path().string() + " is not");
     }
 }
 
 void Table::encrypt()
 {
     if (settings_.password.empty())
-        throw XbaseError("Cannot encrypt table " + path().string() + ": no password is set");
+        throw XbaseError::refused("Cannot encrypt table " + path().string() +
+                                  ": no password is set");
     if (key_) {
         key_->cipher(); // already encrypted: fine under this password, an error under another
         return;
@@ -215,8 +216,8 @@ void Table::rewrite(const Rewrite &plan)
 {
     requireWritable(plan.what);
     if (access() != Access::Exclusive)
-        throw XbaseError(std::string("Cannot ") + plan.what + " table " + path().string() +
-                         ": it must be open exclusively");
+        throw XbaseError::refused(std::string("Cannot ") + plan.what + " table " + path().string() +
+                                  ": it must be open exclusively");
     commit();
     if (key_)
         key_->cipher(); // the old key must be right before anything is written
@@ -261,7 +262,8 @@ void Table::rewrite(const Rewrite &plan)
             plan.key->write(reinterpret_cast<uint8_t *>(header.data()) + at);
         }
         if (header.size() > 0xFFFF)
-            throw XbaseError("The header of table " + table.string() + " is too long to add a key");
+            throw XbaseError::refused("The header of table " + table.string() +
+                                      " is too long to add a key");
         auto *h = reinterpret_cast<uint8_t *>(header.data());
         h[15] = plan.key ? 1 : 0;
         h[8] = uint8_t(header.size());
@@ -303,7 +305,7 @@ void Table::rewrite(const Rewrite &plan)
                 if (block == 0)
                     continue;
                 if (!memo_)
-                    throw XbaseError("Table " + table.string() + " has no memo file");
+                    throw XbaseError::damaged("Table " + table.string() + " has no memo file");
                 setMemoPointer(fields()[size_t(f)], fresh.data(), memos->append(memo_->read(block)));
             }
             // Keys come from the old image, whose memo pointers still lead

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/notifications.h"
 #include "richtext/io/bitmap.h"
 #include "richtext/io/progress.h"
 #include "richtext/model/model_error.h"
@@ -15,12 +16,6 @@ namespace qn {
 // Messages
 
 namespace {
-TQnMessageHook &messageHook()
-{
-    static TQnMessageHook h;
-    return h;
-}
-
 char lower(char c)
 {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
@@ -97,22 +92,6 @@ constexpr int kIndentStep = 360; // per list level
 constexpr int kPlainIndent = 144;
 constexpr int kMinRowWidth = 3500;
 } // namespace
-
-TQnMessageHook SetMessageHook(TQnMessageHook hook)
-{
-    return std::exchange(messageHook(), std::move(hook));
-}
-
-void ShowEngineMessage(const std::string &text)
-{
-    if (messageHook()) {
-        messageHook()(text);
-        return;
-    }
-    std::string line = text;
-    std::replace(line.begin(), line.end(), '\t', ' ');
-    std::fprintf(stderr, "%s\n", line.c_str());
-}
 
 // ---------------------------------------------------------------------------
 

@@ -38,13 +38,9 @@ enum TStoreHTMLComment : uint8_t {
 // Texts the reader shows the user (a tab separates the two halves of a box).
 inline constexpr const char *kHtmlTableNotCorrect = "Table not\tcorrect";
 
-// Shows a message to the user. The reader calls the hook that was in effect
-// when it was created; the user interface installs one that opens a box.
+// Shows a message to the user (by default through ShowEngineMessage of
+// platform/notifications.h).
 using TQnMessageHook = std::function<void(const std::string &text)>;
-// Installs the engine-wide hook (an empty one restores the default, which
-// writes to standard error); returns the previous one.
-TQnMessageHook SetMessageHook(TQnMessageHook hook);
-void ShowEngineMessage(const std::string &text);
 
 class TQnHTMLReader : public TQnTextReader {
 public:
@@ -58,7 +54,7 @@ public:
     bool LinkImages = false;          // image objects are marked as linked
     std::filesystem::path PictureDir; // tried for image names that do not load as given
 
-    // Shows "Table not\tcorrect" and the like; the engine-wide hook by default.
+    // Shows "Table not\tcorrect" and the like; the user's notifications by default.
     TQnMessageHook OnMessage;
 
     // Reads the whole stream; first receives the first paragraph read (also

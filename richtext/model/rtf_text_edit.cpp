@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/beep.h"
+#include "platform/notifications.h"
 
 namespace qn {
 

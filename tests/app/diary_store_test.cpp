@@ -9,6 +9,7 @@
 #include "platform/qt/messages.h"
 
 #include "tests/support/command.h"
+#include "tests/support/notification_capture.h"
 #include "tests/support/temp_dir.h"
 
 #include <QApplication>
@@ -155,6 +156,26 @@ TEST_F(DiaryStoreTest, FirstStartCreatesTableMemoAndIndexAndShowsToday)
     EXPECT_NE(dump.out.find("field ENTRY      M len=10 dec=0"), std::string::npos) << dump.out;
 }
 
+TEST_F(DiaryStoreTest, TheWindowStartsTheEngineAndEndsItWhenItCloses)
+{
+    xt_ErrorLevel(5);
+    open();
+    EXPECT_EQ(xt_ErrorLevel(1), 1) << "the window sets the engine's error level";
+
+    // Another table the engine holds beside the diary.
+    const std::string other = (dir / "OTHER.DBF").string();
+    ASSERT_NE(xt_CreateNew(other.c_str(), "OTHER", 2, 1), 0);
+    ASSERT_EQ(xt_CreateField("NAME", "C", 10, 0), 0);
+    ASSERT_NE(xt_CreateExec(), 0);
+    const int16_t area = xt_WorkArea("OTHER");
+    ASSERT_NE(area, 0);
+
+    closeWindow();
+    xt_Select(area);
+    EXPECT_EQ(xt_SysProp(65002, 0), 0) << "a table was left open at the end";
+    xt_CloseAll();
+}
+
 TEST_F(DiaryStoreTest, FirstAndLastOnAnEmptyTableLandOnToday)
 {
     open();
@@ -240,9 +261,9 @@ TEST_F(DiaryStoreTest, AMissingIndexIsWrittenAgainAtTheNextStart)
     closeWindow();
     ASSERT_TRUE(fs::remove(dir / "QUILLNK.CDX"));
 
-    TMessageCapture capture;
+    qn::test::NotificationCapture capture;
     open();
-    EXPECT_TRUE(capture.Informations.empty());
+    EXPECT_TRUE(capture.informations.empty());
     EXPECT_TRUE(fs::exists(dir / "QUILLNK.CDX"));
     goTo(2024, 1, 3);
     EXPECT_TRUE(w->RecordFound);
@@ -276,6 +297,40 @@ TEST_F(DiaryStoreTest, AnIndexWithoutTheDateTagGetsItAtStart)
     EXPECT_TRUE(w->RecordFound);
 }
 
+// Another program's tag that sorts after DATE, with other keys: the index
+// file counts DATE first, the table counts it after that tag once the
+// program has added it. Every positioning must still use DATE.
+TEST_F(DiaryStoreTest, AForeignTagAfterDateNeverTakesItsPlace)
+{
+    open();
+    add({"20231231", "20240102", "20240101"});
+    closeWindow();
+    ASSERT_TRUE(fs::remove(dir / "QUILLNK.CDX"));
+    // Keys mmddyyyy: month-day order, so the first record is 1 January.
+    qn::test::CommandResult other = run(qntable() + " index " + quoted(dir / "QUILLNK.DBF") +
+                                        " MONTHDAY \"right(date,4)+left(date,4)\"");
+    ASSERT_EQ(other.status, 0) << other.out;
+
+    for (int start = 0; start < 2; ++start) {
+        SCOPED_TRACE(start == 0 ? "start that adds DATE" : "start with both tags");
+        open();
+        EXPECT_EQ(w->DiaryTable->IndexFieldNames(), "DATE");
+        goTo(2024, 1, 2);
+        EXPECT_TRUE(w->RecordFound);
+        EXPECT_EQ(w->DiaryTableDATE->AsString(), "20240102");
+        w->FirstButtonClick();
+        EXPECT_EQ(w->CurrentDate, EncodeDate(2023, 12, 31));
+        EXPECT_TRUE(w->RecordFound);
+        w->LastButtonClick();
+        EXPECT_EQ(w->CurrentDate, EncodeDate(2024, 1, 2));
+        EXPECT_TRUE(w->RecordFound);
+        QStringList days;
+        w->MarkEntryDays(days, 2024, 1);
+        EXPECT_EQ(days, QStringList({"1", "2"}));
+        closeWindow();
+    }
+}
+
 TEST_F(DiaryStoreTest, RebuildRemovesDeletedRecordsAndStaysOnTheSameDate)
 {
     open();
@@ -284,15 +339,16 @@ TEST_F(DiaryStoreTest, RebuildRemovesDeletedRecordsAndStaysOnTheSameDate)
     remove("20240104");
     goTo(2024, 1, 3);
 
-    TMessageCapture capture;
+    qn::test::NotificationCapture capture;
     w->RebuildIndexes1Click();
     // Whatever became of the run, the window is where it was and finds it.
     EXPECT_EQ(w->CurrentDate, EncodeDate(2024, 1, 3));
     EXPECT_TRUE(w->RecordFound);
-    if (!capture.Informations.empty() && capture.Informations[0].contains("not available")) {
-        GTEST_SKIP() << "the engine cannot pack yet: " << capture.Informations[0].toStdString();
+    if (!capture.informations.empty() &&
+        capture.informations[0].find("not available") != std::string::npos) {
+        GTEST_SKIP() << "the engine cannot pack yet: " << capture.informations[0];
     }
-    EXPECT_TRUE(capture.Informations.empty()) << capture.Informations[0].toStdString();
+    EXPECT_TRUE(capture.informations.empty()) << capture.informations[0];
     EXPECT_EQ(w->CurrentDate, EncodeDate(2024, 1, 3));
     EXPECT_EQ(dateLine(), "Wednesday, January 3, 2024");
     EXPECT_TRUE(w->RecordFound);
@@ -341,12 +397,13 @@ TEST_F(DiaryStoreTest, ADiaryHeldByAnotherProcessIsReportedAndLeftAlone)
     EXPECT_STREQ(line, "held\n");
 
     {
-        TMessageCapture capture;
+        qn::test::NotificationCapture capture;
         TMainScreen blocked(dir.path().string());
         EXPECT_TRUE(blocked.StartFailed());
-        ASSERT_EQ(capture.Informations.size(), 1u);
-        EXPECT_TRUE(capture.Informations[0].contains("in use by another Quillnook"))
-            << capture.Informations[0].toStdString();
+        ASSERT_EQ(capture.informations.size(), 1u);
+        EXPECT_TRUE(capture.informations[0].find("in use by another Quillnook") !=
+                    std::string::npos)
+            << capture.informations[0];
         EXPECT_FALSE(blocked.DiaryTable->Active());
     }
     kill(holder, SIGKILL);
@@ -389,12 +446,11 @@ TEST_F(DiaryStoreTest, ADamagedTableIsReportedWithTheEnginesReasonAndKept)
 {
     const std::string junk(300, 'x');
     qn::test::writeFile(dir / "QUILLNK.DBF", junk);
-    TMessageCapture capture;
+    qn::test::NotificationCapture capture;
     TMainScreen blocked(dir.path().string());
     EXPECT_TRUE(blocked.StartFailed());
-    ASSERT_EQ(capture.Informations.size(), 1u);
-    EXPECT_TRUE(capture.Informations[0].startsWith("The diary in "))
-        << capture.Informations[0].toStdString();
+    ASSERT_EQ(capture.informations.size(), 1u);
+    EXPECT_TRUE(capture.informations[0].rfind("The diary in ", 0) == 0) << capture.informations[0];
     EXPECT_EQ(qn::test::readFile(dir / "QUILLNK.DBF"), junk);
     EXPECT_FALSE(fs::exists(dir / "QUILLNK.CDX"));
 }
@@ -481,10 +537,10 @@ TEST_F(DiaryStoreTest, RebuildOfALargeDiaryShowsItsProgress)
         gauge = dialog->Gauge1->value();
     });
     watch.start(0);
-    TMessageCapture capture;
+    qn::test::NotificationCapture capture;
     w->RebuildIndexes1Click();
     watch.stop();
-    EXPECT_TRUE(capture.Informations.empty());
+    EXPECT_TRUE(capture.informations.empty());
 
     EXPECT_EQ(w->CurrentDate, EncodeDate(1990, 6, 15));
     EXPECT_EQ(w->RecordFound, keptBefore);

@@ -4,6 +4,7 @@
 #include "app/splash_form.h"
 #include "platform/qt/messages.h"
 
+#include "tests/support/notification_capture.h"
 #include "tests/support/temp_dir.h"
 
 #include <QAction>
@@ -277,16 +278,16 @@ TEST_F(MainScreenTest, LockingCoversTheEntryAndLeavesOnlyHelp)
     // The layout still follows the area, which grew by the tool bar.
     EXPECT_EQ(w->Bottomline->y(), w->RingPanel1->height() - 20);
 
-    TMessageCapture capture;
+    qn::test::NotificationCapture capture;
     w->Pass->setText("secret 1");
     QTest::mouseClick(w->BitBtn1, Qt::LeftButton);
-    ASSERT_EQ(capture.Informations.size(), 1u);
-    EXPECT_EQ(capture.Informations[0], "Sorry, that is the wrong password");
+    ASSERT_EQ(capture.informations.size(), 1u);
+    EXPECT_EQ(capture.informations[0], "Sorry, that is the wrong password");
     EXPECT_TRUE(w->PrivacyPanel->isVisible());
 
     w->Pass->setText("Secret 1");
     QTest::mouseClick(w->BitBtn1, Qt::LeftButton);
-    EXPECT_EQ(capture.Informations.size(), 1u);
+    EXPECT_EQ(capture.informations.size(), 1u);
     EXPECT_FALSE(w->PrivacyPanel->isVisible());
     EXPECT_TRUE(w->ActionPanel->isVisible());
     EXPECT_TRUE(w->mnuFile->menuAction()->isEnabled());
@@ -305,11 +306,88 @@ TEST_F(MainScreenTest, ALockedWindowPutsTheFocusInThePasswordWhenActivated)
     EXPECT_EQ(QApplication::focusWidget(), w->Pass);
     EXPECT_EQ(w->Pass->echoMode(), QLineEdit::Password);
     // Return in the password edit is the OK button.
-    TMessageCapture capture;
+    qn::test::NotificationCapture capture;
     QTest::keyClicks(w->Pass, "abc");
     QTest::keyClick(w->Pass, Qt::Key_Return);
-    EXPECT_TRUE(capture.Informations.empty());
+    EXPECT_TRUE(capture.informations.empty());
     EXPECT_FALSE(w->PrivacyPanel->isVisible());
+}
+
+TEST_F(MainScreenTest, ALockedWindowAnswersNoKeyButThoseOfHelpAndThePassword)
+{
+    // Longer than the password dialog allows: the panel takes any length.
+    w->DiaryPassword = "a long secret";
+    w->HideAllThings(true);
+    w->Pass->setFocus();
+    settle();
+    ASSERT_EQ(QApplication::focusWidget(), w->Pass);
+
+    std::vector<std::unique_ptr<QSignalSpy>> spies;
+    for (QMenu *menu : {w->mnuFile, w->mnuEdit, w->mnuUtilities})
+        for (QAction *action : menu->actions())
+            spies.push_back(std::make_unique<QSignalSpy>(action, &QAction::triggered));
+    const TDateTime date = w->CurrentDate;
+    const QString dateLine = w->DateLabel->text();
+    struct Press {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+    };
+    const Press presses[] = {
+        {Qt::Key_P, Qt::ControlModifier},      {Qt::Key_F, Qt::ControlModifier},
+        {Qt::Key_R, Qt::ControlModifier},      {Qt::Key_F4, Qt::ControlModifier},
+        {Qt::Key_S, Qt::ControlModifier},      {Qt::Key_D, Qt::ControlModifier},
+        {Qt::Key_PageUp, Qt::ControlModifier}, {Qt::Key_PageDown, Qt::ControlModifier},
+        {Qt::Key_F, Qt::AltModifier},          {Qt::Key_E, Qt::AltModifier},
+        {Qt::Key_U, Qt::AltModifier},          {Qt::Key_X, Qt::AltModifier},
+    };
+    auto actionsRun = [&] {
+        int count = 0;
+        for (const auto &spy : spies)
+            count += static_cast<int>(spy->count());
+        return count;
+    };
+    for (const Press &press : presses) {
+        QTest::keyClick(QApplication::focusWidget(), press.key, press.modifiers);
+        settle();
+        EXPECT_EQ(actionsRun(), 0) << "key " << press.key << " ran a command";
+        EXPECT_EQ(w->CurrentDate, date) << "key " << press.key << " moved the diary";
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr)
+            << "key " << press.key << " opened a menu";
+        if (QWidget *popup = QApplication::activePopupWidget())
+            popup->close();
+        for (const auto &spy : spies)
+            spy->clear();
+        w->CurrentDate = date;
+    }
+    EXPECT_EQ(w->DateLabel->text(), dateLine);
+    EXPECT_TRUE(w->PrivacyPanel->isVisible());
+
+    // Help still opens from the keyboard.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_H, Qt::AltModifier);
+    settle();
+    EXPECT_EQ(QApplication::activePopupWidget(), w->Help1);
+    if (QWidget *popup = QApplication::activePopupWidget())
+        popup->close();
+    settle();
+
+    qn::test::NotificationCapture capture;
+    w->Pass->setFocus();
+    QTest::keyClicks(w->Pass, "a long secret");
+    QTest::keyClick(w->Pass, Qt::Key_Return);
+    EXPECT_TRUE(capture.informations.empty());
+    ASSERT_FALSE(w->PrivacyPanel->isVisible());
+
+    // Unlocked, the shortcuts work again; Find Next Entry keeps its state.
+    QSignalSpy print(w->PrintNow, &QAction::triggered);
+    QSignalSpy findNext(w->mnuFindNextBig, &QAction::triggered);
+    QTest::keyClick(w.get(), Qt::Key_P, Qt::ControlModifier);
+    QTest::keyClick(w.get(), Qt::Key_F5, Qt::ControlModifier);
+    EXPECT_EQ(print.count(), 1);
+    EXPECT_EQ(findNext.count(), 0);
+    EXPECT_FALSE(w->mnuFindNextBig->isEnabled());
+    w->setFocus();
+    QTest::keyClick(w.get(), Qt::Key_PageDown, Qt::ControlModifier);
+    EXPECT_EQ(w->CurrentDate, date + 1);
 }
 
 TEST_F(MainScreenTest, ExitAndCloseEndTheWindow)
@@ -383,16 +461,16 @@ TEST_F(MainScreenTest, AMissingHelpFileIsReported)
 {
     qn::test::TempDir dir;
     w->HelpFile = dir / "QUILLNK.HLP";
-    TMessageCapture capture;
+    qn::test::NotificationCapture capture;
     w->Contents1Click();
-    ASSERT_EQ(capture.Informations.size(), 1u);
-    EXPECT_EQ(capture.Informations[0], "The help file QUILLNK.HLP cannot be found.");
+    ASSERT_EQ(capture.informations.size(), 1u);
+    EXPECT_EQ(capture.informations[0], "The help file QUILLNK.HLP cannot be found.");
 
     qn::test::writeFile(w->HelpFile, "not a help file\n");
     w->Contents1Click();
-    ASSERT_EQ(capture.Informations.size(), 2u);
-    EXPECT_TRUE(capture.Informations[1].contains("Line 1"))
-        << capture.Informations[1].toStdString();
+    ASSERT_EQ(capture.informations.size(), 2u);
+    EXPECT_TRUE(capture.informations[1].find("Line 1") != std::string::npos)
+        << capture.informations[1];
 }
 
 TEST_F(MainScreenTest, Screenshot)

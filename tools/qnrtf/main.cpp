@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/ascii_text.h"
 #include "richtext/io/rtf_text_io.h"
 #include "richtext/io/stream.h"
 #include "richtext/io/text_writer.h"
@@ -27,16 +28,9 @@ int usage()
     return fail("usage: qnrtf [--format rtf|text|html] IN OUT  (OUT \"-\" = standard output)");
 }
 
-std::string lower(std::string text)
-{
-    for (char &c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 int formatNamed(const std::string &name)
 {
-    const std::string n = lower(name);
+    const std::string n = qn::AsciiLowerCase(name);
     if (n == "rtf")
         return qn::kFormatRtf;
     if (n == "text" || n == "txt")
@@ -48,7 +42,7 @@ int formatNamed(const std::string &name)
 
 int formatOfFileName(const std::string &name)
 {
-    const std::string ext = lower(std::filesystem::path(name).extension().string());
+    const std::string ext = qn::AsciiLowerCase(std::filesystem::path(name).extension().string());
     if (ext == ".rtf")
         return qn::kFormatRtf;
     if (ext == ".htm" || ext == ".html")

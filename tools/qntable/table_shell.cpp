@@ -1,5 +1,6 @@
 #include "table_shell.h"
 
+#include "platform/ascii_text.h"
 #include "xbase/table.h"
 #include "xbase/xbase_error.h"
 
@@ -39,13 +40,10 @@ struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-std::string trim(const std::string &s)
+// Blanks around the parts of a field definition and around values.
+std::string trim(std::string_view s)
 {
-    size_t b = s.find_first_not_of(" \t");
-    if (b == std::string::npos)
-        return {};
-    size_t e = s.find_last_not_of(" \t");
-    return s.substr(b, e - b + 1);
+    return std::string(Trim(s, " \t"));
 }
 
 std::vector<FieldInfo> parseStructure(const std::string &spec)
@@ -104,7 +102,7 @@ std::string valueArgument(const std::string &value)
     if (value.size() > 1 && value[0] == '@') {
         std::ifstream in(value.substr(1), std::ios::binary);
         if (!in)
-            throw XbaseError("Cannot read " + value.substr(1));
+            throw XbaseError::io("Cannot read " + value.substr(1));
         std::ostringstream s;
         s << in.rdbuf();
         return s.str();
@@ -167,7 +165,7 @@ void applyAssignments(Table &t, const std::vector<std::string> &args, size_t fro
         std::string name = args[i].substr(0, eq);
         int f = t.fieldIndex(name);
         if (f < 0)
-            throw XbaseError("Table " + t.path().string() + " has no field " + name);
+            throw XbaseError::refused("Table " + t.path().string() + " has no field " + name);
         t.replaceText(f, valueArgument(args[i].substr(eq + 1)));
     }
 }
@@ -177,7 +175,7 @@ const PasswordPrompt *prompt = nullptr; // of the running command
 std::string askPassword(const std::string &text, bool confirm)
 {
     if (!prompt || !*prompt)
-        throw XbaseError("No password can be asked for here");
+        throw XbaseError::refused("No password can be asked for here");
     return (*prompt)(text, confirm);
 }
 
@@ -297,7 +295,7 @@ int run(const std::vector<std::string> &args, std::ostream &out)
         if (!tag.empty()) {
             int o = t->tagOrder(tag);
             if (o == 0)
-                throw XbaseError("Table " + path + " has no tag " + tag);
+                throw XbaseError::refused("Table " + path + " has no tag " + tag);
             t->setOrder(o);
         }
         for (t->goTop(); !t->eof(); t->skip(1))
@@ -311,7 +309,7 @@ int run(const std::vector<std::string> &args, std::ostream &out)
         auto t = openTable(path, Table::Access::ReadOnly, settings);
         int o = t->tagOrder(args[2]);
         if (o == 0)
-            throw XbaseError("Table " + path + " has no tag " + args[2]);
+            throw XbaseError::refused("Table " + path + " has no tag " + args[2]);
         t->setOrder(o);
         if (!t->seek(args[3]))
             return 1;
@@ -326,7 +324,8 @@ int run(const std::vector<std::string> &args, std::ostream &out)
             if (eq == std::string::npos || eq == 0)
                 throw UsageError("\"" + args[i] + "\" is not FIELD=VALUE");
             if (t->fieldIndex(args[i].substr(0, eq)) < 0)
-                throw XbaseError("Table " + path + " has no field " + args[i].substr(0, eq));
+                throw XbaseError::refused("Table " + path + " has no field " +
+                                          args[i].substr(0, eq));
         }
         t->appendBlank();
         applyAssignments(*t, args, 2);
@@ -341,7 +340,7 @@ int run(const std::vector<std::string> &args, std::ostream &out)
         auto t = openTable(path, Table::Access::Exclusive, settings);
         uint32_t r = recordNumber(args[2]);
         if (r > t->recordCount())
-            throw XbaseError("Record " + args[2] + " does not exist");
+            throw XbaseError::refused("Record " + args[2] + " does not exist");
         t->go(r);
         applyAssignments(*t, args, 3);
         t->commit();
@@ -354,7 +353,7 @@ int run(const std::vector<std::string> &args, std::ostream &out)
         auto t = openTable(path, Table::Access::Exclusive, settings);
         uint32_t r = recordNumber(args[2]);
         if (r > t->recordCount())
-            throw XbaseError("Record " + args[2] + " does not exist");
+            throw XbaseError::refused("Record " + args[2] + " does not exist");
         t->go(r);
         t->deleteRecord();
         t->commit();
@@ -371,7 +370,8 @@ int run(const std::vector<std::string> &args, std::ostream &out)
         }
         settings.password = askPassword("New password: ", true);
         if (settings.password.empty())
-            throw XbaseError("An empty password encrypts nothing; the table was left as it is");
+            throw XbaseError::refused(
+                "An empty password encrypts nothing; the table was left as it is");
         t->encrypt();
         t->close();
         out << "encrypted\n";
@@ -438,7 +438,7 @@ std::string readPassword(const std::string &text, bool confirm)
     std::string line;
     if (!isatty(STDIN_FILENO)) {
         if (!readLine(line))
-            throw XbaseError("No password on standard input");
+            throw XbaseError::refused("No password on standard input");
         return line;
     }
     auto once = [&](const std::string &label) {
@@ -456,12 +456,12 @@ std::string readPassword(const std::string &text, bool confirm)
             tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
         std::cerr << '\n';
         if (!got)
-            throw XbaseError("No password was typed");
+            throw XbaseError::refused("No password was typed");
         return typed;
     };
     line = once(text);
     if (confirm && once("Again: ") != line)
-        throw XbaseError("The two passwords differ; nothing was changed");
+        throw XbaseError::refused("The two passwords differ; nothing was changed");
     return line;
 }
 
