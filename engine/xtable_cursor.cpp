@@ -3,6 +3,7 @@
 #include "engine/cstring_list.h"
 #include "engine/xt.h"
 #include "platform/datetime.h"
+#include "platform/file_lookup.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -24,15 +25,7 @@ std::string upper(std::string s)
 // A file beside `file` with the same stem and the extension in any case.
 bool siblingExists(const std::filesystem::path &file, const std::string &extension)
 {
-    std::error_code ec;
-    std::filesystem::path dir = file.parent_path().empty() ? "." : file.parent_path();
-    std::string stem = upper(file.stem().string());
-    for (const auto &entry : std::filesystem::directory_iterator(dir, ec)) {
-        const auto &p = entry.path();
-        if (upper(p.stem().string()) == stem && upper(p.extension().string()) == upper(extension))
-            return true;
-    }
-    return false;
+    return FindFileNoCase(file.parent_path(), file.stem().string() + extension).has_value();
 }
 
 void calendarDate(int32_t dayNumber, int &year, int &month, int &day)
