@@ -22,7 +22,8 @@ bool equalNoCase(std::string_view a, std::string_view b)
 
 } // namespace
 
-std::optional<std::filesystem::path> FindFileNoCase(const std::filesystem::path &dir, std::string_view name)
+std::optional<std::filesystem::path> FindFileNoCase(const std::filesystem::path &dir,
+                                                    std::string_view name)
 {
     namespace fs = std::filesystem;
     std::error_code ec;

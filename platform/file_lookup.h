@@ -12,7 +12,8 @@ namespace qn {
 
 // The entry of `dir` whose name equals `name` without regard to ASCII case
 // (the exact spelling first); nullopt when there is none.
-std::optional<std::filesystem::path> FindFileNoCase(const std::filesystem::path &dir, std::string_view name);
+std::optional<std::filesystem::path> FindFileNoCase(const std::filesystem::path &dir,
+                                                    std::string_view name);
 
 // The existing file that `path` names in any case; `path` itself when there
 // is none.

@@ -12,7 +12,10 @@ namespace {
 constexpr size_t kSuffixLength = 6;
 
 // ".NAME.XXXXXX": hidden, and recognisable as belonging to NAME.
-std::string temporaryPrefix(const fs::path &target) { return "." + target.filename().string() + "."; }
+std::string temporaryPrefix(const fs::path &target)
+{
+    return "." + target.filename().string() + ".";
+}
 
 std::string randomSuffix()
 {

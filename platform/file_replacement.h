@@ -17,7 +17,8 @@ namespace qn {
 class FileReplacement {
 public:
     // Creates the temporary file; a FileError when it cannot.
-    explicit FileReplacement(const std::filesystem::path &target, FileSystem &fs = DefaultFileSystem());
+    explicit FileReplacement(const std::filesystem::path &target,
+                             FileSystem &fs = DefaultFileSystem());
     ~FileReplacement(); // without commit the temporary file is removed
     FileReplacement(const FileReplacement &) = delete;
     FileReplacement &operator=(const FileReplacement &) = delete;
@@ -37,7 +38,8 @@ private:
 };
 
 // The whole replacement for contents at hand.
-void ReplaceFile(const std::filesystem::path &target, std::string_view bytes, FileSystem &fs = DefaultFileSystem());
+void ReplaceFile(const std::filesystem::path &target, std::string_view bytes,
+                 FileSystem &fs = DefaultFileSystem());
 
 // Whether `name` is a temporary name FileReplacement gives for `target`
 // (left behind when a process died before its commit).

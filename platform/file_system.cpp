@@ -97,8 +97,14 @@ public:
         return true;
     }
 
-    bool tryLockRange(uint64_t offset, uint64_t length) override { return rangeLock(F_WRLCK, offset, length); }
-    void unlockRange(uint64_t offset, uint64_t length) override { rangeLock(F_UNLCK, offset, length); }
+    bool tryLockRange(uint64_t offset, uint64_t length) override
+    {
+        return rangeLock(F_WRLCK, offset, length);
+    }
+    void unlockRange(uint64_t offset, uint64_t length) override
+    {
+        rangeLock(F_UNLCK, offset, length);
+    }
     int descriptor() const override { return fd_; }
 
 private:
@@ -125,15 +131,24 @@ public:
     {
         int flags = O_CLOEXEC;
         switch (mode) {
-        case OpenMode::ReadOnly: flags |= O_RDONLY; break;
-        case OpenMode::ReadWrite: flags |= O_RDWR; break;
-        case OpenMode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
-        case OpenMode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+        case OpenMode::ReadOnly:
+            flags |= O_RDONLY;
+            break;
+        case OpenMode::ReadWrite:
+            flags |= O_RDWR;
+            break;
+        case OpenMode::Create:
+            flags |= O_RDWR | O_CREAT | O_TRUNC;
+            break;
+        case OpenMode::CreateNew:
+            flags |= O_RDWR | O_CREAT | O_EXCL;
+            break;
         }
         int fd = ::open(path.c_str(), flags, 0644);
         if (fd < 0)
-            fail(mode == OpenMode::Create || mode == OpenMode::CreateNew ? "Cannot create" : "Cannot open", path,
-                 errno);
+            fail(mode == OpenMode::Create || mode == OpenMode::CreateNew ? "Cannot create"
+                                                                         : "Cannot open",
+                 path, errno);
         return std::make_unique<PosixFile>(fd, path, mode != OpenMode::ReadOnly);
     }
 

@@ -10,6 +10,7 @@ packages=(
   # tests
   libgtest-dev libgmock-dev
   fonts-liberation fonts-dejavu-core xvfb xauth poppler-utils
+  strace  # kills a table tool at an exact write
   # independent readers of the table files
   python3 python3-dbfread python3-dbf libdbd-xbase-perl
   # word list of the main dictionary

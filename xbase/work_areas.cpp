@@ -117,7 +117,8 @@ void WorkAreas::createExec()
     if (a->createFields.size() != a->expectedFields)
         throw XbaseError("The new table was announced with " + std::to_string(a->expectedFields) +
                          " fields but " + std::to_string(a->createFields.size()) + " were defined");
-    Table::create(a->createPath, a->createFields, settings.memoBlockSize);
+    Table::create(a->createPath, a->createFields, settings.memoBlockSize,
+                  settings.fileSystem ? *settings.fileSystem : DefaultFileSystem());
     a->table = Table::open(a->createPath, Table::Access::Exclusive, settings);
     a->creating = false;
     a->createFields.clear();
