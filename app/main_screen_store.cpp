@@ -156,8 +156,20 @@ bool TMainScreen::OpenDiaryFile()
         DiaryTableENTRY = &DiaryTable->FieldByName("ENTRY");
         // An index file without the date tag (written by another program)
         // is as good as missing: every positioning seeks in that tag.
-        if (!FindFileNoCase(diaryDir_, "QUILLNK.CDX") || DiaryXTable->TagArea("DATE") == 0)
+        if (DiaryXTable->RecoveredUnfinishedSave())
+            ShowInformation(QStringLiteral("The last save of the diary was interrupted (the program or the "
+                                           "computer stopped). It was undone; the diary is as it was before it."));
+        // The index is derived from the entries: one that does not match them
+        // (or cannot be read) is rebuilt, and finds every date again.
+        const bool indexFile = FindFileNoCase(diaryDir_, "QUILLNK.CDX").has_value();
+        const std::string fault = indexFile ? DiaryXTable->CheckIndexes() : std::string();
+        if (!fault.empty()) {
             CreateDiaryIndex();
+            ShowInformation("The index of the diary did not match its entries (" + fault +
+                            "). It was rebuilt.");
+        } else if (!indexFile || DiaryXTable->TagArea("DATE") == 0) {
+            CreateDiaryIndex();
+        }
         selectDateTag();
         XTableEnv1->SetDeleted(true);
         return true;

@@ -82,8 +82,6 @@ R guarded(R onError, F &&body, int32_t code = XT_ERR_ENGINE)
     } catch (const NotInUse &) {
         fail(XT_ERR_NOT_IN_USE,
              "Work area " + std::to_string(engine().areas.current()) + " is not in use");
-    } catch (const SimulatedCrash &) {
-        throw; // tests stop the engine mid-write; let it unwind to them
     } catch (const XbaseError &e) {
         fail(codeOf(e.kind(), code), e.what());
     } catch (const std::system_error &e) {
@@ -370,6 +368,20 @@ int32_t xt_KeyData(char *buffer, int32_t size)
 int16_t xt_CloseIndexes(void)
 {
     return acting([&] { table().closeIndexes(); });
+}
+
+int32_t xt_CheckIndexes(char *buffer, int32_t size)
+{
+    return guarded<int32_t>(-1, [&]() -> int32_t {
+        std::vector<std::string> faults = table().checkIndexes();
+        copyOut(faults.empty() ? std::string() : faults.front(), buffer, size);
+        return int32_t(faults.size());
+    });
+}
+
+int16_t xt_Recovered(void)
+{
+    return guarded<int16_t>(0, [&]() -> int16_t { return table().recoveredUnfinishedSave() ? 1 : 0; });
 }
 
 int16_t xt_GoTop(void)

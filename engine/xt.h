@@ -87,6 +87,11 @@ int32_t xt_IndexKey(char *buffer, int32_t size);      // key expression of the c
 int32_t xt_IndexKeyField(char *buffer, int32_t size); // the field when the key is one field
 int32_t xt_KeyData(char *buffer, int32_t size);       // key of the current record
 int16_t xt_CloseIndexes(void);
+// Faults of the open tags against their records (or of a production index
+// that could not be read): how many, the first one's text in buffer.
+int32_t xt_CheckIndexes(char *buffer, int32_t size);
+// Non-zero when opening the current table undid a save that a crash had left unfinished.
+int16_t xt_Recovered(void);
 
 // Moving
 int16_t xt_GoTop(void);

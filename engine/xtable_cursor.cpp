@@ -4,6 +4,7 @@
 #include "engine/xt.h"
 #include "platform/ascii_text.h"
 #include "platform/datetime.h"
+#include "platform/file_lookup.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -17,16 +18,7 @@ namespace {
 // A file beside `file` with the same stem and the extension in any case.
 bool siblingExists(const std::filesystem::path &file, const std::string &extension)
 {
-    std::error_code ec;
-    std::filesystem::path dir = file.parent_path().empty() ? "." : file.parent_path();
-    std::string stem = AsciiUpperCase(file.stem().string());
-    for (const auto &entry : std::filesystem::directory_iterator(dir, ec)) {
-        const auto &p = entry.path();
-        if (AsciiUpperCase(p.stem().string()) == stem &&
-            AsciiUpperCase(p.extension().string()) == AsciiUpperCase(extension))
-            return true;
-    }
-    return false;
+    return FindFileNoCase(file.parent_path(), file.stem().string() + extension).has_value();
 }
 
 void calendarDate(int32_t dayNumber, int &year, int &month, int &day)

@@ -12,6 +12,7 @@ packages=(
   # make format-check
   clang-format
   fonts-liberation fonts-dejavu-core xvfb xauth poppler-utils
+  strace  # kills a table tool at an exact write
   # independent readers of the table files
   python3 python3-dbfread python3-dbf libdbd-xbase-perl
   # word list of the main dictionary

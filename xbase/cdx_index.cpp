@@ -221,6 +221,8 @@ CdxIndex::CdxIndex(const std::filesystem::path &path, bool writable)
 
 CdxIndex::~CdxIndex()
 {
+    if (journaled_)
+        return; // what was not committed is given up, as after a crash
     try {
         flush();
     } catch (...) {
@@ -228,10 +230,10 @@ CdxIndex::~CdxIndex()
     }
 }
 
-std::unique_ptr<CdxIndex> CdxIndex::open(const std::filesystem::path &path, bool writable)
+std::unique_ptr<CdxIndex> CdxIndex::open(const std::filesystem::path &path, bool writable, FileSystem &fs)
 {
     std::unique_ptr<CdxIndex> index(new CdxIndex(path, writable));
-    BinaryFile file(path, writable ? BinaryFile::Mode::ReadWrite : BinaryFile::Mode::ReadOnly);
+    BinaryFile file(path, writable ? BinaryFile::Mode::ReadWrite : BinaryFile::Mode::ReadOnly, fs);
     index->store_ = std::make_unique<cdx::PageStore>(std::move(file), writable);
     index->loadDirectory();
     CdxIndex *self = index.get();
@@ -249,10 +251,10 @@ std::unique_ptr<CdxIndex> CdxIndex::open(const std::filesystem::path &path, bool
     return index;
 }
 
-std::unique_ptr<CdxIndex> CdxIndex::create(const std::filesystem::path &path)
+std::unique_ptr<CdxIndex> CdxIndex::create(const std::filesystem::path &path, FileSystem &fs)
 {
     std::unique_ptr<CdxIndex> index(new CdxIndex(path, true));
-    BinaryFile file(path, BinaryFile::Mode::Create);
+    BinaryFile file(path, BinaryFile::Mode::Create, fs);
     index->store_ = std::make_unique<cdx::PageStore>(std::move(file), true);
     uint32_t header = index->store_->allocateHeader();
     index->directory_ =
@@ -438,10 +440,10 @@ bool CdxIndex::removeTag(std::string_view name)
     return true;
 }
 
-void CdxIndex::flush()
+FileChange CdxIndex::changes()
 {
     if (!writable_ || !store_)
-        return;
+        return FileChange{};
     // Roots that moved are patched into their headers; the rest of a header
     // (fields other writers keep there) stays as it is.
     auto patchRoot = [&](Tree &tree, uint32_t headerOffset) {
@@ -450,16 +452,27 @@ void CdxIndex::flush()
         uint8_t root[4];
         put32(root, tree.root());
         store_->writeRaw(headerOffset, root, 4);
+        tree.clearRootChanged();
     };
     if (directory_)
         patchRoot(*directory_, 0);
     for (auto &tag : tags_)
         patchRoot(*tag->tree_, tag->headerOffset_);
+    return store_->changes();
+}
+
+void CdxIndex::committed()
+{
+    if (store_)
+        store_->committed();
+}
+
+void CdxIndex::flush()
+{
+    if (!writable_ || !store_)
+        return;
+    changes(); // stages the moved roots
     store_->flush();
-    if (directory_)
-        directory_->clearRootChanged();
-    for (auto &tag : tags_)
-        tag->tree_->clearRootChanged();
 }
 
 // ---------------------------------------------------------------- keys

@@ -158,17 +158,20 @@ void PageStore::trimCache()
     }
 }
 
-void PageStore::flush()
+FileChange PageStore::changes()
 {
+    FileChange c;
+    c.file = &file_;
     if (!writable_ || !hasChanges())
-        return;
+        return c;
+    c.originalSize = file_.size();
     // Nodes first, in file order, runs of adjacent pages in one write; the
     // headers that point to them last.
     std::string run;
     uint32_t runStart = 0;
-    auto writeRun = [&] {
+    auto endRun = [&] {
         if (!run.empty())
-            file_.writeAt(runStart, run.data(), run.size());
+            c.writes.emplace_back(runStart, std::move(run));
         run.clear();
     };
     uint8_t page[kPageSize];
@@ -178,25 +181,45 @@ void PageStore::flush()
             continue;
         encodeNode(*found->second, page);
         if (!run.empty() && runStart + run.size() != offset)
-            writeRun();
+            endRun();
         if (run.empty())
             runStart = offset;
         run.append(reinterpret_cast<const char *>(page), kPageSize);
         if (run.size() >= 256 * kPageSize)
-            writeRun();
+            endRun();
     }
-    writeRun();
+    endRun();
     for (const auto &[offset, bytes] : staged_)
-        file_.writeAt(offset, bytes.data(), bytes.size());
-    // Pages allocated but never written (released again before this flush)
+        c.writes.emplace_back(offset, bytes);
+    // Pages allocated but never written (released again before this commit)
     // would leave the file short of its last page.
-    if (file_.size() < end_)
-        file_.truncate(end_);
-    file_.sync();
+    uint64_t written = c.originalSize;
+    for (const auto &[offset, bytes] : c.writes)
+        written = std::max<uint64_t>(written, offset + bytes.size());
+    if (written < end_)
+        c.size = end_;
+    return c;
+}
+
+void PageStore::committed()
+{
     dirty_.clear();
     staged_.clear();
     free_.insert(pendingFree_.begin(), pendingFree_.end());
     pendingFree_.clear();
+}
+
+void PageStore::flush()
+{
+    FileChange c = changes();
+    if (c.empty())
+        return;
+    for (const auto &[offset, bytes] : c.writes)
+        file_.writeAt(offset, bytes.data(), bytes.size());
+    if (c.size)
+        file_.truncate(*c.size);
+    file_.sync();
+    committed();
 }
 
 } // namespace qn::xbase::cdx

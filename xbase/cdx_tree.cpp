@@ -14,9 +14,28 @@ namespace {
 // deeper means the links loop.
 constexpr size_t kMaxDepth = 24;
 
+// Unsigned byte order over the shorter length. Keys are short and seeks
+// compare a few dozen of them, so eight bytes are compared at a time here
+// rather than through a library call each.
 int compareKeys(std::string_view a, std::string_view b)
 {
-    return std::memcmp(a.data(), b.data(), std::min(a.size(), b.size()));
+    size_t n = std::min(a.size(), b.size());
+    const auto *p = reinterpret_cast<const unsigned char *>(a.data());
+    const auto *q = reinterpret_cast<const unsigned char *>(b.data());
+    for (; n >= 8; n -= 8, p += 8, q += 8) {
+        uint64_t x, y;
+        std::memcpy(&x, p, 8);
+        std::memcpy(&y, q, 8);
+        if (x != y) {
+            x = __builtin_bswap64(x);
+            y = __builtin_bswap64(y);
+            return x < y ? -1 : 1;
+        }
+    }
+    for (; n > 0; --n, ++p, ++q)
+        if (*p != *q)
+            return *p < *q ? -1 : 1;
+    return 0;
 }
 
 bool sameEntry(const Node &node, size_t i, std::string_view key, uint32_t recno)
@@ -103,6 +122,7 @@ void Tree::checkDepth(const Node &node, size_t depth)
 Tree::Path Tree::descend(const Probe &probe)
 {
     Path path;
+    path.reserve(8); // deeper trees are rare; one allocation per descent
     auto node = load(root_);
     for (size_t depth = 0;; ++depth) {
         checkDepth(*node, depth);

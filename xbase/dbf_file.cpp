@@ -95,7 +95,7 @@ std::vector<FieldInfo> DbfFile::normalizeFields(std::vector<FieldInfo> fields)
     return fields;
 }
 
-void DbfFile::create(const std::filesystem::path &path, const std::vector<FieldInfo> &input)
+void DbfFile::create(const std::filesystem::path &path, const std::vector<FieldInfo> &input, FileSystem &fs)
 {
     std::vector<FieldInfo> fields = normalizeFields(input);
     bool memo = std::any_of(fields.begin(), fields.end(), [](const FieldInfo &f) { return f.type == 'M'; });
@@ -121,17 +121,18 @@ void DbfFile::create(const std::filesystem::path &path, const std::vector<FieldI
     }
     h[headerLength - 1] = 0x0D;
     h[headerLength] = 0x1A;
-    BinaryFile file(path, BinaryFile::Mode::Create);
+    BinaryFile file(path, BinaryFile::Mode::Create, fs);
     file.writeAt(0, bytes.data(), bytes.size());
     file.sync();
 }
 
-std::unique_ptr<DbfFile> DbfFile::open(const std::filesystem::path &path, Access access)
+std::unique_ptr<DbfFile> DbfFile::open(const std::filesystem::path &path, Access access, FileSystem &fs)
 {
     std::unique_ptr<DbfFile> t(new DbfFile);
     t->access_ = access;
     t->file_ = BinaryFile(path, access == Access::ReadOnly ? BinaryFile::Mode::ReadOnly
-                                                           : BinaryFile::Mode::ReadWrite);
+                                                           : BinaryFile::Mode::ReadWrite,
+                         fs);
     if (!t->file_.tryLock(access == Access::Exclusive))
         throw XbaseError::lock("Table " + path.string() +
                                (access == Access::Exclusive
@@ -246,6 +247,13 @@ void DbfFile::readStoredRecord(uint32_t recno, char *buffer) const
     if (recno < 1 || recno > count_)
         throw XbaseError::refused("Record " + std::to_string(recno) + " does not exist in " +
                                   file_.path().string());
+    if (!pending_.empty()) {
+        auto found = pending_.find(recno);
+        if (found != pending_.end()) {
+            std::memcpy(buffer, found->second.data(), recordLength_);
+            return;
+        }
+    }
     cache_->readAt(headerLength_ + uint64_t(recno - 1) * recordLength_, buffer, recordLength_);
 }
 
@@ -269,10 +277,8 @@ void DbfFile::writeRecord(uint32_t recno, const char *buffer)
     if (const TableCipher *c = cipher())
         c->encrypt(TableCipher::Domain::Record, recno, reinterpret_cast<uint8_t *>(bytes.data()) + 1,
                    recordLength_ - 1u);
-    cache_->invalidate(headerLength_ + uint64_t(recno - 1) * recordLength_, recordLength_);
-    file_.writeAt(headerLength_ + uint64_t(recno - 1) * recordLength_, bytes.data(), recordLength_);
-    changed_ = true;
-    unsynced_ = true;
+    pending_[recno] = std::move(bytes);
+    headerChanged_ = true; // the date of the last change
 }
 
 uint32_t DbfFile::appendRecord(const char *buffer)
@@ -285,17 +291,9 @@ uint32_t DbfFile::appendRecord(const char *buffer)
     if (const TableCipher *c = cipher())
         c->encrypt(TableCipher::Domain::Record, count_ + 1u, reinterpret_cast<uint8_t *>(bytes.data()) + 1,
                    recordLength_ - 1u);
-    bytes.push_back('\x1A');
-    cache_->invalidate(headerLength_ + uint64_t(count_) * recordLength_, bytes.size());
-    file_.writeAt(headerLength_ + uint64_t(count_) * recordLength_, bytes.data(), bytes.size());
-    unsigned char h[8];
-    h[0] = version_;
-    todayBytes(h + 1);
-    putLe32(h + 4, count_ + 1);
-    file_.writeAt(0, h, 8);
-    changed_ = false;
-    unsynced_ = true;
-    return ++count_;
+    pending_[++count_] = std::move(bytes);
+    headerChanged_ = true;
+    return count_;
 }
 
 void DbfFile::rereadCount()
@@ -315,25 +313,55 @@ void DbfFile::setIndexFlag(bool hasProductionIndex)
     if (flags == flags_ || !writable())
         return;
     flags_ = flags;
-    file_.writeAt(28, &flags_, 1);
-    unsynced_ = true;
+    headerChanged_ = true;
 }
 
-void DbfFile::sync()
+FileChange DbfFile::changes()
 {
-    if (!writable())
-        return;
-    if (changed_) {
-        unsigned char h[8];
-        h[0] = version_;
-        todayBytes(h + 1);
-        putLe32(h + 4, count_);
-        file_.writeAt(0, h, 8);
-        changed_ = false;
+    FileChange c;
+    c.file = &file_;
+    if (!writable() || !changed())
+        return c;
+    c.originalSize = file_.size();
+    // Runs of adjacent records go out in one write each.
+    const uint64_t end = headerLength_ + uint64_t(count_) * recordLength_;
+    std::string run;
+    uint64_t runStart = 0;
+    for (const auto &[recno, bytes] : pending_) {
+        uint64_t at = headerLength_ + uint64_t(recno - 1) * recordLength_;
+        if (!run.empty() && runStart + run.size() != at) {
+            c.writes.emplace_back(runStart, std::move(run));
+            run.clear();
+        }
+        if (run.empty())
+            runStart = at;
+        run += bytes;
     }
-    if (unsynced_)
-        file_.sync();
-    unsynced_ = false;
+    if (!run.empty())
+        c.writes.emplace_back(runStart, std::move(run));
+    c.writes.emplace_back(end, std::string(1, '\x1A')); // the end mark after the last record
+    unsigned char h[8];
+    h[0] = version_;
+    todayBytes(h + 1);
+    putLe32(h + 4, count_);
+    c.writes.emplace_back(0, std::string(reinterpret_cast<char *>(h), 8));
+    c.writes.emplace_back(28, std::string(1, char(flags_)));
+    // Bytes beyond the last record (an append that never counted) go.
+    if (c.originalSize > end + 1)
+        c.size = end + 1;
+    return c;
+}
+
+void DbfFile::committed()
+{
+    if (!pending_.empty()) {
+        auto first = pending_.begin()->first, last = pending_.rbegin()->first;
+        cache_->invalidate(headerLength_ + uint64_t(first - 1) * recordLength_,
+                           size_t(uint64_t(last - first + 1) * recordLength_ + 1));
+    }
+    cache_->invalidate(0, 32);
+    pending_.clear();
+    headerChanged_ = false;
 }
 
 } // namespace qn::xbase

@@ -30,7 +30,7 @@ uint32_t MemoFile::blockBytes(uint32_t setting)
     return setting;
 }
 
-void MemoFile::create(const std::filesystem::path &path, uint32_t blockSizeSetting)
+void MemoFile::create(const std::filesystem::path &path, uint32_t blockSizeSetting, FileSystem &fs)
 {
     uint32_t size = blockBytes(blockSizeSetting);
     if (size > 65535)
@@ -39,17 +39,18 @@ void MemoFile::create(const std::filesystem::path &path, uint32_t blockSizeSetti
     putBe32(header, firstBlock(size));
     header[6] = uint8_t(size >> 8);
     header[7] = uint8_t(size);
-    BinaryFile file(path, BinaryFile::Mode::Create);
+    BinaryFile file(path, BinaryFile::Mode::Create, fs);
     file.writeAt(0, header, sizeof header);
     file.sync();
 }
 
-std::unique_ptr<MemoFile> MemoFile::open(const std::filesystem::path &path, bool writable, bool cached)
+std::unique_ptr<MemoFile> MemoFile::open(const std::filesystem::path &path, bool writable, bool cached,
+                                         FileSystem &fs)
 {
     std::unique_ptr<MemoFile> m(new MemoFile);
-    m->file_ = BinaryFile(path, writable ? BinaryFile::Mode::ReadWrite : BinaryFile::Mode::ReadOnly);
+    m->file_ = BinaryFile(path, writable ? BinaryFile::Mode::ReadWrite : BinaryFile::Mode::ReadOnly, fs);
     m->cached_ = cached;
-    m->size_ = m->file_.size();
+    m->size_ = m->committedSize_ = m->file_.size();
     m->cache_ = std::make_unique<ReadCache>(m->file_);
     m->cache_->setEnabled(cached);
     m->readHeader();
@@ -184,7 +185,7 @@ uint32_t MemoFile::append(const std::string &text)
 {
     if (text.size() > 0x7FFFFFF0u)
         throw XbaseError::refused("Memo text is too long");
-    if (!cached_) {
+    if (!cached_ && !headerChanged_) {
         // Shared: another opener may have appended since (the caller holds
         // the table's write lock, so the header is current now).
         unsigned char head[4];
@@ -196,6 +197,7 @@ uint32_t MemoFile::append(const std::string &text)
                                       " is damaged: next free block " + std::to_string(next) +
                                       " is outside the file");
         nextFree_ = next;
+        committedSize_ = file_.size();
     }
     uint32_t block = nextFree_;
     uint64_t blocks = (8 + uint64_t(text.size()) + blockSize_ - 1) / blockSize_;
@@ -214,21 +216,32 @@ uint32_t MemoFile::append(const std::string &text)
     file_.writeAt(uint64_t(block) * blockSize_, bytes.data(), bytes.size());
     size_ = std::max(size_, uint64_t(block) * blockSize_ + bytes.size());
     nextFree_ = uint32_t(block + blocks);
-    unsigned char next[4];
-    putBe32(next, nextFree_);
-    cache_->invalidate(0, 4);
-    file_.writeAt(0, next, 4);
-    changed_ = true;
+    headerChanged_ = true;
     return block;
 }
 
 void MemoFile::readHeaderBytes(uint8_t *out, size_t n) const { file_.readAt(0, out, n); }
 
-void MemoFile::sync()
+FileChange MemoFile::changes()
 {
-    if (changed_ && file_.writable())
-        file_.sync();
-    changed_ = false;
+    FileChange c;
+    c.file = &file_;
+    c.originalSize = committedSize_;
+    if (headerChanged_ && file_.writable()) {
+        unsigned char next[4];
+        putBe32(next, nextFree_);
+        c.writes.emplace_back(0, std::string(reinterpret_cast<char *>(next), 4));
+    }
+    return c;
+}
+
+void MemoFile::committed()
+{
+    if (!headerChanged_)
+        return;
+    cache_->invalidate(0, 4);
+    headerChanged_ = false;
+    committedSize_ = cached_ ? size_ : file_.size();
 }
 
 } // namespace qn::xbase

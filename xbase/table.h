@@ -3,6 +3,7 @@
 #include "xbase/cdx_index.h"
 #include "xbase/dbf_file.h"
 #include "xbase/expression.h"
+#include "xbase/journal.h"
 #include "xbase/memo_file.h"
 #include "xbase/table_key.h"
 #include "xbase/xbase_date.h"
@@ -33,6 +34,8 @@ struct EngineSettings {
     // Progress of pack, encryption, decryption (0..100) and tag builds
     // (one rising run 0..400, a quarter per pass); may be empty.
     std::function<void(int)> progress;
+    // Where the table's files are read and written; null: the operating system's.
+    FileSystem *fileSystem = nullptr;
 };
 
 // One open table with its memo file and index files, and a record pointer.
@@ -52,10 +55,17 @@ public:
     // refuses to overwrite an existing table. A left-over index file of the
     // same stem is removed, since it belongs to no table.
     static void create(const std::filesystem::path &path, const std::vector<FieldInfo> &fields,
-                       uint32_t memoBlockSizeSetting);
+                       uint32_t memoBlockSizeSetting, FileSystem &fs = DefaultFileSystem());
     // Opens the table, its memo file and, when present, its production index.
+    // A save that a crash left unfinished is undone first (see Journal);
+    // recoveredUnfinishedSave() then tells.
     static std::unique_ptr<Table> open(const std::filesystem::path &path, Access access,
                                        const EngineSettings &settings);
+    bool recoveredUnfinishedSave() const { return recovered_; }
+    // Undoes an unfinished save of a closed table; false when there was none.
+    static bool recover(const std::filesystem::path &path, const EngineSettings &settings);
+    // Whether a closed table has an unfinished save waiting to be undone.
+    static bool hasHotJournal(const std::filesystem::path &path, const EngineSettings &settings);
     ~Table() override;
     void close(); // writes pending changes, syncs and releases; also on destruction
 
@@ -99,7 +109,8 @@ public:
     std::string memo(int field) const; // of the buffer
     Value value(int field) const;       // of the buffer
     std::string text(int field) const;  // raw field bytes (memo: its text)
-    void commit();                      // pending changes to disk, fsync all files
+    // Pending changes to disk as one atomic, durable step (see Journal).
+    void commit();
     void flushPending();                // pending buffer changes to the files
 
     // Record locks (shared mode; in exclusive mode they always succeed)
@@ -123,8 +134,10 @@ public:
     std::string indexCondition() const;
     std::string keyData();          // key of the current record in the current order
     void closeIndexes();
-    // Every tag's keys against its records; messages for every fault.
+    // Every tag's keys against its records; messages for every fault (a
+    // production index too damaged to open is one).
     std::vector<std::string> checkIndexes();
+    const std::string &indexProblem() const { return indexProblem_; }
     CdxTag *currentTag();
 
     // Maintenance. Each writes complete new files beside the old ones and
@@ -182,17 +195,25 @@ private:
     void attachKey();
     void reopenAfterSwitch(const std::vector<std::filesystem::path> &indexFiles, int order, uint32_t recno);
     void report(int value) const;
+    void commitChanges();
+    void recoverUnderLock();
+    static bool recoverAtOpen(FileSystem &fs, const std::filesystem::path &path, Access access,
+                              const EngineSettings &settings);
+    FileSystem &fs() const { return settings_.fileSystem ? *settings_.fileSystem : DefaultFileSystem(); }
 
     const EngineSettings &settings_;
     std::unique_ptr<DbfFile> dbf_;
     std::unique_ptr<TableKey> key_; // encrypted tables only
     std::unique_ptr<MemoFile> memo_;
     std::vector<std::unique_ptr<CdxIndex>> indexes_;
+    std::unique_ptr<Journal> journal_; // writable opens only
+    bool recovered_ = false;
+    std::string indexProblem_; // why the production index could not be opened
     std::vector<std::unique_ptr<OpenTag>> tags_;
     int order_ = 0;
     uint32_t recno_ = 0;
     bool bof_ = false, eof_ = true;
-    std::string buffer_, diskImage_;
+    std::string buffer_, diskImage_, scratch_;
     bool dirty_ = false;
     // The current record's entry in the current order, when known (saves
     // recomputing its key for the next skip).
@@ -203,6 +224,7 @@ private:
     std::set<uint32_t> locks_;
     bool closed_ = false;
     bool stale_ = false; // a switch to new files failed half way: no more writes
+    bool failedCommit_ = false; // undone from the journal: no more writes
 };
 
 // A tag of an open index with its compiled expressions.
@@ -212,6 +234,25 @@ struct Table::OpenTag {
     std::unique_ptr<Expression> key;
     std::unique_ptr<Expression> condition;
     std::string problem; // why the key cannot be computed, when it cannot
+};
+
+// Evaluates expressions against a record image other than the buffer.
+class Table::ImageView : public RecordView {
+public:
+    ImageView(const Table &table, const char *image, uint32_t recno) : t_(table), image_(image), recno_(recno) {}
+    const char *recordImage() const override { return image_; }
+    std::string memoText(int field) const override
+    {
+        uint32_t block = t_.memoPointer(field, image_);
+        return block ? t_.memo_->read(block) : std::string();
+    }
+    uint32_t recordNumber() const override { return recno_; }
+    bool exactCompare() const override { return t_.settings_.exact; }
+
+private:
+    const Table &t_;
+    const char *image_;
+    uint32_t recno_;
 };
 
 } // namespace qn::xbase

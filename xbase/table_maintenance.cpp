@@ -36,7 +36,7 @@ void putBe32(uint8_t *p, uint32_t v)
 // system calls.
 class BufferedWriter {
 public:
-    explicit BufferedWriter(const fs::path &path) : file_(path, BinaryFile::Mode::Create) {}
+    BufferedWriter(const fs::path &path, FileSystem &system) : file_(path, BinaryFile::Mode::Create, system) {}
     uint64_t position() const { return flushed_ + buffer_.size(); }
     // Room for n more bytes at the end; the pointer is valid until the next call.
     uint8_t *grow(size_t n)
@@ -79,8 +79,9 @@ private:
 // the key mark set or cleared), then the memos one after the other.
 class MemoWriter {
 public:
-    MemoWriter(const fs::path &path, MemoFile &old, const std::optional<KeyBlock> &key, const TableCipher *cipher)
-        : out_(path), blockSize_(old.blockSize()), cipher_(cipher)
+    MemoWriter(const fs::path &path, FileSystem &system, MemoFile &old, const std::optional<KeyBlock> &key,
+               const TableCipher *cipher)
+        : out_(path, system), blockSize_(old.blockSize()), cipher_(cipher)
     {
         uint32_t first = (512 + blockSize_ - 1) / blockSize_;
         size_t headerBytes = size_t(first) * blockSize_;
@@ -238,7 +239,7 @@ void Table::rewrite(const Rewrite &plan)
             return fs::exists(cdx) && fs::equivalent(x->path(), cdx);
         });
         if (!open && fs::exists(cdx))
-            addIndex(CdxIndex::open(cdx, true));
+            addIndex(CdxIndex::open(cdx, true, fs()));
     }
 
     std::vector<fs::path> targets{table};
@@ -275,11 +276,11 @@ void Table::rewrite(const Rewrite &plan)
         h[2] = uint8_t(tm.tm_mon + 1);
         h[3] = uint8_t(tm.tm_mday);
 
-        BufferedWriter records(file_switch::newNameFor(table));
+        BufferedWriter records(file_switch::newNameFor(table), fs());
         std::memcpy(records.grow(header.size()), header.data(), header.size());
         std::optional<MemoWriter> memos;
         if (memo_)
-            memos.emplace(file_switch::newNameFor(memo_->path()), *memo_, plan.key, plan.cipher);
+            memos.emplace(file_switch::newNameFor(memo_->path()), fs(), *memo_, plan.key, plan.cipher);
 
         std::vector<int> memoFields;
         for (size_t i = 0; i < fields().size(); ++i)
@@ -334,7 +335,7 @@ void Table::rewrite(const Rewrite &plan)
         if (plan.rebuildIndexes) {
             size_t t = 0;
             for (auto &x : indexes_) {
-                auto index = CdxIndex::create(file_switch::newNameFor(x->path()));
+                auto index = CdxIndex::create(file_switch::newNameFor(x->path()), fs());
                 for (size_t i = 0; i < x->tagCount(); ++i, ++t) {
                     const CdxTagInfo &info = tags_[t]->tag->info();
                     std::vector<CdxEntry> &list = entries[t];
@@ -353,24 +354,20 @@ void Table::rewrite(const Rewrite &plan)
             report(99);
         }
         fs::path folder = table.parent_path().empty() ? fs::path(".") : table.parent_path();
-        syncDirectory(folder);
-    } catch (const SimulatedCrash &) {
-        throw; // a crash leaves whatever it leaves; the next open cleans up
+        syncDirectory(folder, fs());
     } catch (...) {
-        file_switch::discard(targets);
+        file_switch::discard(fs(), targets);
         throw;
     }
 
     // The new table file is locked before it takes the table's name, so that
     // nobody opens it (or "recovers" this switch) between the renames and
     // the reopening below.
-    BinaryFile guard(file_switch::newNameFor(table), BinaryFile::Mode::ReadOnly);
+    BinaryFile guard(file_switch::newNameFor(table), BinaryFile::Mode::ReadOnly, fs());
     guard.tryLock(true);
     try {
-        file_switch::commit(table, targets);
+        file_switch::commit(fs(), table, targets);
         guard.close();
-    } catch (const SimulatedCrash &) {
-        throw;
     } catch (...) {
         guard.close();
         // The switch stopped half way (a rename refused, say). The marker
@@ -378,7 +375,7 @@ void Table::rewrite(const Rewrite &plan)
         // whatever is on disk. Never write on into replaced files.
         std::exception_ptr error = std::current_exception();
         try {
-            file_switch::recover(table);
+            file_switch::recover(fs(), table);
             reopenAfterSwitch(openIndexFiles, savedOrder, 0);
         } catch (...) {
             stale_ = true;
@@ -395,13 +392,13 @@ void Table::reopenAfterSwitch(const std::vector<fs::path> &indexFiles, int order
     // leaves the table as it was.
     const fs::path table = path();
     const Access mode = access();
-    auto dbf = DbfFile::open(table, mode);
+    auto dbf = DbfFile::open(table, mode, fs());
     std::unique_ptr<MemoFile> memo;
     if (dbf->hasMemoFields())
-        memo = MemoFile::open(siblingWithExtension(table, ".FPT"), dbf->writable(), mode != Access::Shared);
+        memo = MemoFile::open(siblingWithExtension(table, ".FPT"), dbf->writable(), mode != Access::Shared, fs());
     std::vector<std::unique_ptr<CdxIndex>> indexes;
     for (const fs::path &p : indexFiles)
-        indexes.push_back(CdxIndex::open(p, dbf->writable()));
+        indexes.push_back(CdxIndex::open(p, dbf->writable(), fs()));
 
     entry_.reset();
     locks_.clear();

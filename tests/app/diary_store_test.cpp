@@ -7,6 +7,7 @@
 #include "platform/modal_result.h"
 #include "platform/qt/key_translation.h"
 #include "platform/qt/messages.h"
+#include "xbase/cdx_index.h"
 
 #include "tests/support/command.h"
 #include "tests/support/notification_capture.h"
@@ -556,4 +557,77 @@ TEST_F(DiaryStoreTest, RebuildOfALargeDiaryShowsItsProgress)
     EXPECT_NE(info.out.find("records " + std::to_string(records - records / 3) + "\n"),
               std::string::npos)
         << info.out;
+}
+
+// The index is derived from the entries: one that lost a key (edited, or cut
+// short) is rebuilt when the diary opens, the user is told, and every date
+// is found again.
+TEST_F(DiaryStoreTest, AnIndexThatLostKeysIsRebuiltAtStartAndFindsEveryDate)
+{
+    const std::vector<std::string> days{"20240105", "20240101", "20240103", "20240110"};
+    open();
+    add(days);
+    closeWindow();
+    const std::string whole = qn::test::readFile(dir / "QUILLNK.CDX");
+    for (const char *damage : {"a key removed", "the file cut short"}) {
+        SCOPED_TRACE(damage);
+        qn::test::writeFile(dir / "QUILLNK.CDX", whole);
+        if (std::string(damage) == "a key removed") {
+            auto index = xbase::CdxIndex::open(dir / "QUILLNK.CDX", true);
+            ASSERT_TRUE(index->findTag("DATE")->remove(xbase::CdxEntry{"20240103", 3}));
+            index->flush();
+        } else {
+            qn::test::writeFile(dir / "QUILLNK.CDX", whole.substr(0, whole.size() - 512));
+        }
+        qn::test::NotificationCapture capture;
+        open();
+        ASSERT_EQ(capture.informations.size(), 1u);
+        EXPECT_NE(capture.informations[0].find("was rebuilt"), std::string::npos) << capture.informations[0];
+        for (const std::string &day : days) {
+            w->CurrentDate = STOD(day);
+            w->FindDateRecord();
+            EXPECT_TRUE(w->RecordFound) << day;
+        }
+        EXPECT_TRUE(w->DiaryXTable->CheckIndexes().empty());
+        closeWindow();
+        qn::test::CommandResult check = run(qntable() + " check " + quoted(dir / "QUILLNK.DBF"));
+        EXPECT_EQ(check.status, 0) << check.out;
+    }
+}
+
+// qntable tells of a damaged index, still lists and describes the table,
+// reports an unfinished save without touching it and undoes it on request.
+TEST_F(DiaryStoreTest, QntableWorksAroundADamagedIndexAndRecoversUnfinishedSaves)
+{
+    open();
+    add({"20240105", "20240101"});
+    closeWindow();
+    const std::string cdx = qn::test::readFile(dir / "QUILLNK.CDX");
+    qn::test::writeFile(dir / "QUILLNK.CDX", cdx.substr(0, 700));
+    qn::test::CommandResult info = run(qntable() + " info " + quoted(dir / "QUILLNK.DBF"));
+    EXPECT_EQ(info.status, 0) << info.out;
+    EXPECT_NE(info.out.find("records 2\n"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("index unreadable"), std::string::npos) << info.out;
+    qn::test::CommandResult list = run(qntable() + " list " + quoted(dir / "QUILLNK.DBF"));
+    EXPECT_EQ(list.status, 0) << list.out;
+    EXPECT_EQ(list.out.substr(0, 8), "20240105") << list.out;
+    qn::test::CommandResult check = run(qntable() + " check " + quoted(dir / "QUILLNK.DBF"));
+    EXPECT_EQ(check.status, 1) << check.out;
+    qn::test::writeFile(dir / "QUILLNK.CDX", cdx);
+
+    // A save killed between its journal and its commit point.
+    qn::test::CommandResult killed = run("strace -f -o /dev/null -e inject=pwrite64:signal=KILL:when=4 " +
+                                         qntable() + " replace " + quoted(dir / "QUILLNK.DBF") + " 1 DATE=20991231");
+    if (killed.out.find("strace") != std::string::npos && killed.status == 127)
+        GTEST_SKIP() << "strace is not installed";
+    check = run(qntable() + " check " + quoted(dir / "QUILLNK.DBF"));
+    if (check.status == 1 && check.out.find("unfinished save") != std::string::npos) {
+        qn::test::CommandResult recover = run(qntable() + " recover " + quoted(dir / "QUILLNK.DBF"));
+        EXPECT_EQ(recover.status, 0) << recover.out;
+        EXPECT_NE(recover.out.find("undone"), std::string::npos) << recover.out;
+    }
+    check = run(qntable() + " check " + quoted(dir / "QUILLNK.DBF"));
+    EXPECT_EQ(check.status, 0) << check.out;
+    list = run(qntable() + " list " + quoted(dir / "QUILLNK.DBF"));
+    EXPECT_EQ(list.out.substr(0, 8), "20240105") << list.out;
 }

@@ -4,6 +4,7 @@
 #include "xbase/table_cipher.h"
 #include "xbase/xbase_error.h"
 
+#include "tests/support/fault_file_system.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -21,12 +22,12 @@ using Content = std::vector<std::string>;
 
 class ProtectionTest : public ::testing::Test {
 protected:
-    void SetUp() override { TableCipher::setIterationsForNewKeys(64); }
-    void TearDown() override
+    void SetUp() override
     {
-        setFaultAfterWrites(-1);
-        TableCipher::setIterationsForNewKeys(TableCipher::DefaultIterations);
+        TableCipher::setIterationsForNewKeys(64);
+        settings.fileSystem = &faults;
     }
+    void TearDown() override { TableCipher::setIterationsForNewKeys(TableCipher::DefaultIterations); }
 
     fs::path path() const { return dir / "QUILLNK.DBF"; }
 
@@ -84,6 +85,7 @@ protected:
     }
 
     TempDir dir;
+    qn::test::FaultFileSystem faults;
     EngineSettings settings;
 };
 
@@ -287,14 +289,14 @@ TEST_F(ProtectionTest, InterruptedRunsLeaveTheOldOrTheNewTable)
                 auto t = open();
                 t->openIndex("QUILLNK.CDX");
                 settings.password = c.name == std::string("encrypt") ? c.newPassword : c.oldPassword;
-                setFaultAfterWrites(n);
+                faults.crashAfter(n);
                 try {
                     c.run(*t, settings);
                     completed = true;
-                } catch (const SimulatedCrash &) {
+                } catch (const qn::test::SimulatedCrash &) {
                 }
                 t.reset(); // still "crashed": nothing more reaches the files
-                setFaultAfterWrites(-1);
+                faults.crashAfter(-1);
             }
             // The next start, with the password that fits the files.
             settings.password = c.newPassword;
@@ -339,14 +341,14 @@ TEST_F(ProtectionTest, InterruptedTagBuildLeavesTheOldOrTheNewIndex)
             qn::test::writeFile(dir / name, bytes);
         {
             auto t = open();
-            setFaultAfterWrites(n);
+            faults.crashAfter(n);
             try {
                 t->indexTag({}, "TEXT", "LEFT(UPPER(entry), 30)", false, true, {});
                 completed = true;
-            } catch (const SimulatedCrash &) {
+            } catch (const qn::test::SimulatedCrash &) {
             }
             t.reset();
-            setFaultAfterWrites(-1);
+            faults.crashAfter(-1);
         }
         auto t = open();
         ASSERT_TRUE(t->tagCount() == 1 || t->tagCount() == 2) << t->tagCount();

@@ -29,12 +29,14 @@ const char *usage =
     "  qntable replace TABLE.DBF RECNO FIELD=VALUE ...\n"
     "  qntable delete TABLE.DBF RECNO\n"
     "  qntable check TABLE.DBF               (exit status 0 only when all is well)\n"
+    "  qntable recover TABLE.DBF             (undoes a save a crash left unfinished)\n"
     "  qntable encrypt TABLE.DBF             (asks for the new password twice)\n"
     "  qntable decrypt TABLE.DBF\n"
     "  qntable pack TABLE.DBF                (removes deleted records, rebuilds the tags)\n"
     "Passwords are read from the terminal, or from standard input when that is not\n"
     "a terminal; an encrypted table asks for its password before any command.\n"
-    "A VALUE of the form @FILE is read from that file.\n";
+    "A VALUE of the form @FILE is read from that file. Any command but check undoes\n"
+    "an unfinished save first, as recover does, and says so.\n";
 
 struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -180,9 +182,13 @@ std::string askPassword(const std::string &text, bool confirm)
 }
 
 // Opens the table; an encrypted one asks for its password first.
+std::ostream *notes = nullptr; // where openTable tells of an undone save
+
 std::unique_ptr<Table> openTable(const std::string &path, Table::Access access, EngineSettings &s)
 {
     auto t = Table::open(path, access, s);
+    if (t->recoveredUnfinishedSave() && notes)
+        *notes << "note: an unfinished save of " << path << " was undone\n";
     if (t->encrypted() && s.password.empty()) {
         s.password = askPassword("Password of " + path + ": ", false);
         t->goTop(); // a wrong password fails here, before any command reads or writes
@@ -193,6 +199,11 @@ std::unique_ptr<Table> openTable(const std::string &path, Table::Access access, 
 int check(const std::string &path, std::ostream &out)
 {
     EngineSettings settings;
+    // Opening would undo it; check only tells.
+    if (Table::hasHotJournal(path, settings)) {
+        out << "fault: an unfinished save waits to be undone (qntable recover " << path << ")\n";
+        return 1;
+    }
     auto t = openTable(path, Table::Access::ReadOnly, settings);
     std::vector<std::string> faults;
     DbfFile &dbf = t->dbf();
@@ -270,6 +281,8 @@ int run(const std::vector<std::string> &args, std::ostream &out)
                 out << ',' << int(f.decimals);
             out << '\n';
         }
+        if (!t->indexProblem().empty())
+            out << "index unreadable: " << t->indexProblem() << '\n';
         for (int o = 1; o <= t->tagCount(); ++o) {
             t->setOrder(o);
             out << "tag " << t->tagName(o) << " \"" << t->indexExpression() << '"';
@@ -405,6 +418,14 @@ int run(const std::vector<std::string> &args, std::ostream &out)
             throw UsageError("");
         return check(path, out);
     }
+    if (cmd == "recover") {
+        if (args.size() != 2)
+            throw UsageError("");
+        EngineSettings settings;
+        out << (Table::recover(path, settings) ? "undone: the unfinished save of " + path + "\n"
+                                               : "nothing to undo in " + path + "\n");
+        return 0;
+    }
     throw UsageError("unknown command \"" + cmd + "\"");
 }
 
@@ -469,9 +490,17 @@ int runTableShell(const std::vector<std::string> &args, std::ostream &out, std::
                   const PasswordPrompt &askPassword)
 {
     struct Current {
-        explicit Current(const PasswordPrompt &p) { prompt = &p; }
-        ~Current() { prompt = nullptr; }
-    } current(askPassword);
+        Current(const PasswordPrompt &p, std::ostream &e)
+        {
+            prompt = &p;
+            notes = &e;
+        }
+        ~Current()
+        {
+            prompt = nullptr;
+            notes = nullptr;
+        }
+    } current(askPassword, err);
     try {
         return run(args, out);
     } catch (const UsageError &e) {
