@@ -1,0 +1,50 @@
+#pragma once
+
+// What assistive technology sees of the editor control: an editable,
+// multi-line text with its caret and selection. Offsets are absolute
+// positions of the document (one per character and one per paragraph end),
+// so the text is the paragraphs joined by line feeds.
+
+#include <QAccessibleWidget>
+
+namespace qn {
+
+class TQnCustomRtfEdit;
+
+class RtfEditAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
+public:
+    explicit RtfEditAccessible(TQnCustomRtfEdit *edit);
+
+    void *interface_cast(QAccessible::InterfaceType type) override;
+    QString text(QAccessible::Text type) const override;
+    QAccessible::State state() const override;
+
+    // QAccessibleTextInterface
+    void selection(int selectionIndex, int *startOffset, int *endOffset) const override;
+    int selectionCount() const override;
+    void addSelection(int startOffset, int endOffset) override;
+    void removeSelection(int selectionIndex) override;
+    void setSelection(int selectionIndex, int startOffset, int endOffset) override;
+    int cursorPosition() const override;
+    void setCursorPosition(int position) override;
+    QString text(int startOffset, int endOffset) const override;
+    QString textBeforeOffset(int offset, QAccessible::TextBoundaryType boundaryType,
+                             int *startOffset, int *endOffset) const override;
+    QString textAfterOffset(int offset, QAccessible::TextBoundaryType boundaryType,
+                            int *startOffset, int *endOffset) const override;
+    QString textAtOffset(int offset, QAccessible::TextBoundaryType boundaryType, int *startOffset,
+                         int *endOffset) const override;
+    int characterCount() const override;
+    QRect characterRect(int offset) const override;
+    int offsetAtPoint(const QPoint &point) const override;
+    void scrollToSubstring(int startIndex, int endIndex) override;
+    QString attributes(int offset, int *startOffset, int *endOffset) const override;
+
+private:
+    TQnCustomRtfEdit *edit() const;
+};
+
+// Makes Qt's accessibility use RtfEditAccessible for every editor control.
+void InstallRtfEditAccessibility();
+
+} // namespace qn

@@ -1,0 +1,413 @@
+// Keys, characters and input-method text of the editor control. Key events
+// become a virtual key and shift state for the key table, then a character
+// after the keyboard layout; input-method commits join the same path.
+#include <QGuiApplication>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QRegularExpression>
+
+#include "platform/qt/key_translation.h"
+#include "platform/qt/messages.h"
+#include "platform/qt/qt_text.h"
+#include "richtext/controls/rtf_edit.h"
+
+namespace qn {
+
+namespace {
+
+constexpr char kPageBreak = 12;
+constexpr char kDeleteCode = 127;
+
+bool ctrlOnly(const QKeyEvent &event)
+{
+    const auto m = event.modifiers();
+    return (m & Qt::ControlModifier) && !(m & Qt::AltModifier);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Key table
+
+TQnCustomRtfEdit::KeyHandler TQnCustomRtfEdit::keyHandler(TKey key)
+{
+    switch (key) {
+    case VK_TAB:
+        return &TQnCustomRtfEdit::keyTab;
+    case VK_RETURN:
+        return &TQnCustomRtfEdit::keyEnter;
+    case VK_PRIOR:
+        return &TQnCustomRtfEdit::keyPageUp;
+    case VK_NEXT:
+        return &TQnCustomRtfEdit::keyPageDown;
+    case VK_END:
+        return &TQnCustomRtfEdit::keyEnd;
+    case VK_HOME:
+        return &TQnCustomRtfEdit::keyHome;
+    case VK_LEFT:
+        return &TQnCustomRtfEdit::keyLeft;
+    case VK_RIGHT:
+        return &TQnCustomRtfEdit::keyRight;
+    case VK_UP:
+        return &TQnCustomRtfEdit::keyUp;
+    case VK_DOWN:
+        return &TQnCustomRtfEdit::keyDown;
+    case VK_INSERT:
+        return &TQnCustomRtfEdit::keyInsert;
+    case VK_DELETE:
+        return &TQnCustomRtfEdit::keyDelete;
+    default:
+        return nullptr;
+    }
+}
+
+void TQnCustomRtfEdit::KeyDown(TKey &key, TShiftState shift)
+{
+    if (OnKeyDown)
+        OnKeyDown(this, key, shift);
+    if (key == 0 || !isVisible())
+        return;
+    const KeyHandler handler = keyHandler(key);
+    if (!handler)
+        return;
+    // Plain Enter goes on to the character path, which types it.
+    const bool consumed = !(key == VK_RETURN && !shift.Contains(ssCtrl));
+    (this->*handler)(shift);
+    if (consumed)
+        key = 0;
+}
+
+void TQnCustomRtfEdit::keyTab(TShiftState shift)
+{
+    if (shift.Contains(ssCtrl)) {
+        if (CtrlTabPressed)
+            CtrlTabPressed(this);
+    } else if (shift.Contains(ssShift)) {
+        if (ShiftTabPressed)
+            ShiftTabPressed(this);
+    } else if (!shift.Contains(ssAlt)) {
+        typeChars("\t");
+    }
+}
+
+void TQnCustomRtfEdit::keyEnter(TShiftState shift)
+{
+    if (shift.Contains(ssCtrl))
+        typeChars(std::string(1, kPageBreak));
+}
+
+void TQnCustomRtfEdit::keyPageUp(TShiftState shift)
+{
+    if (shift.Contains(ssCtrl))
+        Document->VScroll(kScrollPageUp, 0);
+    else
+        move(kMovePageUp, shift);
+}
+
+void TQnCustomRtfEdit::keyPageDown(TShiftState shift)
+{
+    if (shift.Contains(ssCtrl))
+        Document->VScroll(kScrollPageDown, 0);
+    else
+        move(kMovePageDown, shift);
+}
+
+void TQnCustomRtfEdit::keyEnd(TShiftState shift)
+{
+    move(shift.Contains(ssCtrl) ? kMoveDocumentEnd : kMoveLineEnd, shift);
+}
+
+void TQnCustomRtfEdit::keyHome(TShiftState shift)
+{
+    move(shift.Contains(ssCtrl) ? kMoveDocumentStart : kMoveLineStart, shift);
+}
+
+void TQnCustomRtfEdit::keyLeft(TShiftState shift)
+{
+    move(shift.Contains(ssCtrl) ? kMoveWordLeft : kMoveLeft, shift);
+}
+
+void TQnCustomRtfEdit::keyRight(TShiftState shift)
+{
+    move(shift.Contains(ssCtrl) ? kMoveWordRight : kMoveRight, shift);
+}
+
+void TQnCustomRtfEdit::keyUp(TShiftState shift)
+{
+    move(kMoveUp, shift);
+}
+
+void TQnCustomRtfEdit::keyDown(TShiftState shift)
+{
+    move(kMoveDown, shift);
+}
+
+void TQnCustomRtfEdit::keyInsert(TShiftState shift)
+{
+    if (shift.Contains(ssCtrl)) {
+        CopyToClipboard();
+    } else if (shift.Contains(ssShift)) {
+        PasteFromClipboard();
+    } else {
+        Document->InsertMode = Document->InsertMode ? 0 : 1;
+        Document->PlaceCaret();
+    }
+}
+
+void TQnCustomRtfEdit::keyDelete(TShiftState shift)
+{
+    if (shift.Contains(ssCtrl) || shift.Contains(ssShift))
+        CutToClipboard();
+    else
+        typeChars(std::string(1, kDeleteCode));
+}
+
+void TQnCustomRtfEdit::keepCaretLineInView()
+{
+    // A long scroll jumps to the top of a whole line, which can leave the
+    // bottom of the cursor line below the window; the second, short scroll
+    // brings it in.
+    TQnRTFTextInput &d = *Document;
+    const TLine *line = d.Cursor.Line;
+    if (line && line->Height < d.WindowHeight &&
+        line->Top + line->Height - d.ScrollY > d.WindowHeight)
+        d.ShowCaret();
+}
+
+void TQnCustomRtfEdit::move(int kind, TShiftState shift)
+{
+    const bool extend = shift.Contains(ssShift);
+    if (!extend)
+        ClearSelection();
+    TQnRTFTextInput &d = *Document;
+    const TLine *before = d.Cursor.Line;
+    const int scrollY = d.ScrollY, scrollX = d.ScrollX;
+    d.MoveCursor(kind, extend);
+    keepCaretLineInView();
+    if (!extend)
+        return;
+    if (d.ScrollX != scrollX)
+        Repaint();
+    else
+        repaintSelectionChange(before, scrollY);
+    EditStateChanged();
+}
+
+// ---------------------------------------------------------------------------
+// Characters
+
+void TQnCustomRtfEdit::KeyPress(char key)
+{
+    if (OnKeyPress) {
+        OnKeyPress(this, key);
+        if (key == 0)
+            return;
+    }
+    switch (static_cast<uint8_t>(key)) {
+    case 3: // Ctrl+C
+        CopyToClipboard();
+        return;
+    case 22: // Ctrl+V
+        if (BeginEdit())
+            PasteFromClipboard();
+        return;
+    case 24: // Ctrl+X
+        if (BeginEdit()) {
+            CutToClipboard();
+            Repaint();
+        }
+        return;
+    case 27: // Escape
+        ClearSelection();
+        Repaint();
+        return;
+    case 9:
+    case 10:
+        return; // Tab is a key of its own; line feeds come only from Enter in cells
+    default:
+        break;
+    }
+    // Other control codes (Ctrl with a letter) are commands of the
+    // surrounding window, never text.
+    if (static_cast<uint8_t>(key) < 32 && key != 8 && key != 13)
+        return;
+    typeChars(std::string(1, key));
+}
+
+void TQnCustomRtfEdit::typeChars(const std::string &ansi)
+{
+    if (ansi.empty() || !BeginEdit())
+        return;
+    TQnRTFTextInput &d = *Document;
+    // Typed text is never hidden.
+    d.CurrentAttr.Style = static_cast<uint16_t>(d.CurrentAttr.Style & ~kStyleHidden);
+    d.InputString(ansi);
+    if (ansi.size() > 1) {
+        // Longer strings leave the layout and the repaint to the caller.
+        d.FormatAll();
+        d.ShowCaret();
+        Repaint();
+    }
+    keepCaretLineInView();
+    barsChanged();
+    Changed();
+}
+
+bool TQnCustomRtfEdit::TypeText(const QString &text)
+{
+    const std::optional<std::string> ansi = QStringToAnsi(text);
+    if (!ansi) {
+        MessageBeep();
+        return false;
+    }
+    std::string typed;
+    for (char c : *ansi)
+        if (static_cast<uint8_t>(c) >= 32)
+            typed += c;
+    if (typed.empty())
+        return true;
+    if (!BeginEdit())
+        return false;
+    if (OnKeyPress || typed.size() == 1) {
+        for (char c : typed)
+            KeyPress(c);
+    } else {
+        typeChars(typed);
+    }
+    return true;
+}
+
+bool TQnCustomRtfEdit::keyEventCharacter(const QKeyEvent &event, TKey key, TShiftState, char &code,
+                                         QString &text) const
+{
+    code = 0;
+    text.clear();
+    if (ctrlOnly(event)) {
+        // Ctrl with a letter gives the control code, as the keyboard layout
+        // of the original platform does.
+        if (key >= 'A' && key <= 'Z') {
+            code = static_cast<char>(key - 'A' + 1);
+            return true;
+        }
+        return false;
+    }
+    switch (key) {
+    case VK_ESCAPE:
+        code = 27;
+        return true;
+    case VK_RETURN:
+        code = 13;
+        return true;
+    case VK_BACK:
+        code = 8;
+        return true;
+    case VK_TAB:
+        code = 9;
+        return true;
+    default:
+        break;
+    }
+    text = event.text();
+    text.remove(QRegularExpression(QStringLiteral("[\\x00-\\x1f\\x7f]")));
+    return !text.isEmpty();
+}
+
+bool TQnCustomRtfEdit::event(QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        // Tab reaches the editor instead of moving the focus when it wants tabs.
+        if ((key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) && WantTabs &&
+            !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+            keyPressEvent(key);
+            return true;
+        }
+    } else if (event->type() == QEvent::ShortcutOverride) {
+        // Editing keys belong to the editor before any window shortcut.
+        auto *key = static_cast<QKeyEvent *>(event);
+        const TKeyDown k = TranslateKeyEvent(*key);
+        const bool ctrl = key->modifiers() & Qt::ControlModifier;
+        const bool ours = keyHandler(k.Key) != nullptr || k.Key == VK_BACK ||
+                          (ctrl && (k.Key == 'C' || k.Key == 'V' || k.Key == 'X')) ||
+                          (!ctrl && !key->text().isEmpty() && key->text()[0].isPrint());
+        if (ours) {
+            event->accept();
+            return true;
+        }
+    }
+    return QWidget::event(event);
+}
+
+void TQnCustomRtfEdit::keyPressEvent(QKeyEvent *event)
+{
+    if (!isVisible()) {
+        event->ignore();
+        return;
+    }
+    const TKeyDown down = TranslateKeyEvent(*event);
+    TKey key = down.Key;
+    if (key != 0) {
+        KeyDown(key, down.Shift);
+        if (key == 0) {
+            event->accept();
+            return;
+        }
+    }
+    char code;
+    QString text;
+    if (!keyEventCharacter(*event, down.Key, down.Shift, code, text)) {
+        event->ignore();
+        return;
+    }
+    // What the document paints reaches the screen through its AfterPaint hook.
+    if (code != 0)
+        KeyPress(code);
+    else
+        TypeText(text);
+    event->accept();
+}
+
+// ---------------------------------------------------------------------------
+// Input method
+
+void TQnCustomRtfEdit::inputMethodEvent(QInputMethodEvent *event)
+{
+    // Dead keys and compose sequences end in a commit; the pre-edit text is
+    // left to the input method's own window.
+    if (!event->commitString().isEmpty())
+        TypeText(event->commitString());
+    event->accept();
+}
+
+QVariant TQnCustomRtfEdit::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    const TQnRTFTextInput &d = *Document;
+    switch (query) {
+    case Qt::ImEnabled:
+        return !d.ReadOnly;
+    case Qt::ImCursorRectangle: {
+        QRect r = caretRect_.translated(clientOrigin());
+        return r.isValid() ? r : QRect(clientOrigin(), QSize(1, d.CaretHeight));
+    }
+    case Qt::ImFont:
+        return font();
+    case Qt::ImHints:
+        return int(Qt::ImhMultiLine);
+    case Qt::ImSurroundingText:
+        return d.Cursor.Paragraph ? AnsiToQString(TQnRTFText::ParagraphText(d.Cursor.Paragraph))
+                                  : QString();
+    case Qt::ImCursorPosition:
+    case Qt::ImAnchorPosition: {
+        if (!d.Cursor.Paragraph)
+            return 0;
+        int offset = 0;
+        for (const TLine *l = d.Cursor.Paragraph->Lines; l && l != d.Cursor.Line; l = l->Next)
+            offset += l->Length;
+        return offset + d.Cursor.Offset;
+    }
+    default:
+        return QWidget::inputMethodQuery(query);
+    }
+}
+
+} // namespace qn
