@@ -136,7 +136,9 @@ void TSaveFormStateAndPosition::Restore()
 
 void TSaveFormStateAndPosition::Save()
 {
-    if (IniFileName.empty() || SectionName.empty())
+    // A window that never came on screen (its start failed) has no place
+    // worth keeping, and leaves no file behind.
+    if (IniFileName.empty() || SectionName.empty() || !shown_)
         return;
     // The normal rectangle: where move() puts the window, and the size
     // resize() gives it, so that a restore puts it back exactly.
@@ -163,6 +165,8 @@ void TSaveFormStateAndPosition::Save()
 
 bool TSaveFormStateAndPosition::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == form_ && event->type() == QEvent::Show)
+        shown_ = true;
     if (watched == form_ && event->type() == QEvent::Close && SavePlacement) {
         // The window answers first; a close it accepts ends it.
         form_->removeEventFilter(this);

@@ -50,6 +50,7 @@ public:
     // After the window is made: works out the names and restores.
     void Loaded();
     void Restore();
+    // Nothing for a window that was never shown.
     void Save();
 
 protected:
@@ -57,6 +58,7 @@ protected:
 
 private:
     QWidget *form_;
+    bool shown_ = false;
 };
 
 } // namespace qn

@@ -141,4 +141,18 @@ TEST(SaveFormState, AFolderThatCannotBeWrittenDoesNotStopTheClose)
     EXPECT_FALSE(std::filesystem::exists(keeper->IniFileName));
 }
 
+TEST(SaveFormState, AWindowNeverShownLeavesNoFile)
+{
+    qn::test::TempDir dir;
+    const auto ini = dir / "place.INI";
+    {
+        TPlacedForm form;
+        auto *keeper = new TSaveFormStateAndPosition(&form);
+        keeper->IniFileName = ini.string();
+        keeper->Loaded();
+        form.close();
+    }
+    EXPECT_FALSE(std::filesystem::exists(ini));
+}
+
 #include "save_form_state_test.moc"
