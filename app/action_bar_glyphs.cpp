@@ -24,8 +24,8 @@ CanvasBitmap ActionBarGlyph(std::string_view name)
         const char *const *Xpm;
     };
     static const Glyph glyphs[] = {
-        {"first", glyph_first_xpm}, {"prev", glyph_prev_xpm},   {"date", glyph_date_xpm},
-        {"next", glyph_next_xpm},   {"last", glyph_last_xpm},   {"save", glyph_save_xpm},
+        {"first", glyph_first_xpm},   {"prev", glyph_prev_xpm}, {"date", glyph_date_xpm},
+        {"next", glyph_next_xpm},     {"last", glyph_last_xpm}, {"save", glyph_save_xpm},
         {"cancel", glyph_cancel_xpm}, {"hide", glyph_hide_xpm}, {"exit", glyph_exit_xpm},
     };
     for (const Glyph &glyph : glyphs)

@@ -25,8 +25,8 @@ constexpr ColorRef kWhite = 0x00FFFFFF;
 
 } // namespace
 
-CanvasBitmap MakeGreyBitmap(const CanvasBitmap &bitmap, TShadingType shading,
-                            ColorRef highlight, ColorRef shadow)
+CanvasBitmap MakeGreyBitmap(const CanvasBitmap &bitmap, TShadingType shading, ColorRef highlight,
+                            ColorRef shadow)
 {
     CanvasBitmap grey = bitmap;
     if (grey.IsEmpty())

@@ -16,8 +16,8 @@ enum TShadingType { stLight, stMedium, stDark };
 // differs from the transparent colour (the top left pixel) becomes white,
 // the button highlight, the button shadow or black after the thresholds of
 // the shading on R + G + B. highlight and shadow are RGB values.
-CanvasBitmap MakeGreyBitmap(const CanvasBitmap &bitmap, TShadingType shading,
-                            ColorRef highlight, ColorRef shadow);
+CanvasBitmap MakeGreyBitmap(const CanvasBitmap &bitmap, TShadingType shading, ColorRef highlight,
+                            ColorRef shadow);
 
 // The one-bit image of a bitmap that its disabled look is drawn from: black
 // where a pixel is neither the transparent colour nor white.

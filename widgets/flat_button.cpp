@@ -242,8 +242,7 @@ template <typename F> void TFlatButton::forEachGroupPeer(F f)
     QWidget *parent = parentWidget();
     if (!parent)
         return;
-    for (TFlatButton *peer :
-         parent->findChildren<TFlatButton *>(Qt::FindDirectChildrenOnly))
+    for (TFlatButton *peer : parent->findChildren<TFlatButton *>(Qt::FindDirectChildrenOnly))
         if (peer != this && peer->groupIndex_ == groupIndex_)
             f(peer);
 }
@@ -541,8 +540,7 @@ void TFlatButton::drawCaption(Canvas &canvas, const std::string &text, CanvasRec
         canvas.FillRect({x, y, x + charWidth, y + 1}, color);
     };
     if (disabled) {
-        draw({box.Left + 1, box.Top + 1, box.Right + 1, box.Bottom + 1},
-             kSysColorButtonHighlight);
+        draw({box.Left + 1, box.Top + 1, box.Right + 1, box.Bottom + 1}, kSysColorButtonHighlight);
         draw(box, kSysColorButtonShadow);
     } else {
         draw(box, canvas.TextColor());

@@ -21,7 +21,6 @@
 
 #include <functional>
 
-
 namespace qn {
 
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };

@@ -110,8 +110,8 @@ void TSaveFormStateAndPosition::Restore()
     }
     // A rectangle that no window can have is damage: start as on a first run.
     const int width = right - left, height = bottom - top;
-    const bool usable = bottom != 0 && width > 0 && height > 0 && width <= kLargestSide &&
-                        height <= kLargestSide;
+    const bool usable =
+        bottom != 0 && width > 0 && height > 0 && width <= kLargestSide && height <= kLargestSide;
 
     std::vector<QRect> screens;
     if (QScreen *primary = QGuiApplication::primaryScreen())

@@ -295,8 +295,8 @@ TEST_F(FlatButtonGuiTest, Screenshots)
         QImage image = window->grab().toImage();
         ASSERT_FALSE(image.isNull());
         // Three times as large, so that single pixels can be told apart.
-        EXPECT_TRUE(image.scaled(image.size() * 3).save(
-            QString::fromStdString((dir / name).string())));
+        EXPECT_TRUE(
+            image.scaled(image.size() * 3).save(QString::fromStdString((dir / name).string())));
     };
     QTest::mouseMove(button, centre(button));
     save("flat_button_hovered.png");

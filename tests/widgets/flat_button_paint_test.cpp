@@ -118,14 +118,14 @@ TEST_F(FlatButtonPaintTest, HoverAndPressedFramesFollowTheBevel)
     QApplication::sendEvent(button, &enter);
     ASSERT_TRUE(button->MouseInControl());
     paint();
-    EXPECT_EQ(frameColours(), std::make_pair(ColorRef(kSysColorButtonHighlight),
-                                             ColorRef(kSysColorButtonShadow)));
+    EXPECT_EQ(frameColours(),
+              std::make_pair(ColorRef(kSysColorButtonHighlight), ColorRef(kSysColorButtonShadow)));
     const int hoverX = glyphs()[0]->X;
 
     button->SetBevelStyle(bsLowered);
     paint();
-    EXPECT_EQ(frameColours(), std::make_pair(ColorRef(kSysColorButtonShadow),
-                                             ColorRef(kSysColorButtonHighlight)));
+    EXPECT_EQ(frameColours(),
+              std::make_pair(ColorRef(kSysColorButtonShadow), ColorRef(kSysColorButtonHighlight)));
     EXPECT_EQ(glyphs()[0]->X, hoverX + 1) << "a lowered hover look sinks the caption";
 
     // A down button shows the pressed frame: the reverse of the hover frame.
@@ -134,8 +134,8 @@ TEST_F(FlatButtonPaintTest, HoverAndPressedFramesFollowTheBevel)
     button->SetGroupIndex(1);
     button->SetDown(true);
     paint();
-    EXPECT_EQ(frameColours(), std::make_pair(ColorRef(Rgb(9, 9, 9)),
-                                             ColorRef(kSysColorButtonHighlight)));
+    EXPECT_EQ(frameColours(),
+              std::make_pair(ColorRef(Rgb(9, 9, 9)), ColorRef(kSysColorButtonHighlight)));
     EXPECT_EQ(glyphs()[0]->X, hoverX + 1) << "a raised pressed look sinks the caption";
     // With the dither pattern under it, one bitmap the size of the button.
     auto fill = canvas.OpsOfKind(CanvasOp::Bitmap);
