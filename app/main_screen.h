@@ -9,6 +9,8 @@
 
 #include "platform/datetime.h"
 #include "platform/keys.h"
+#include "widgets/flat_button.h"
+#include "widgets/ring_panel.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -37,7 +39,7 @@ class TXTableEnv;
 
 namespace qn {
 
-class TRingArea;
+class TSaveFormStateAndPosition;
 class THelpViewer;
 
 // The help context the Contents command opens.
@@ -85,7 +87,7 @@ public:
     // Components, top to bottom.
     QWidget *QnToolBar2;   // formatting tool bar, height 28
     QWidget *QnRuler1;     // ruler, height 15
-    TRingArea *RingPanel1; // fills the rest of the client area
+    TRingPanel *RingPanel1; // fills the rest of the client area
     QLabel *DateLabel;
     QFrame *TopLine;
     QFrame *Bottomline;
@@ -96,17 +98,19 @@ public:
     QPushButton *BitBtn1; // "OK"
     QPushButton *BitBtn2; // "Close"
     QFrame *ActionPanel;  // action bar, height 39
-    QPushButton *SaveButton;
-    QPushButton *CancelButton;
-    QPushButton *FirstButton;
-    QPushButton *PriorButton;
-    QPushButton *CalendarButton;
-    QPushButton *Nextbutton;
-    QPushButton *LastButton;
-    QPushButton *Hidebutton;
-    QPushButton *FlatButton1; // "E&xit"
+    TFlatButton *SaveButton;
+    TFlatButton *CancelButton;
+    TFlatButton *FirstButton;
+    TFlatButton *PriorButton;
+    TFlatButton *CalendarButton;
+    TFlatButton *Nextbutton;
+    TFlatButton *LastButton;
+    TFlatButton *Hidebutton;
+    TFlatButton *FlatButton1; // "E&xit"
     QFrame *ActionSeparator1; // after Cancel
     QFrame *ActionSeparator2; // after Last
+    // Keeps the window's place between runs.
+    TSaveFormStateAndPosition *SaveFormStateAndPosition1;
 
     // Menus; the N<n> actions are the separators.
     QMenu *mnuFile;

@@ -1,8 +1,12 @@
 #include "app/help_viewer.h"
 #include "app/main_screen.h"
-#include "app/ring_area.h"
 #include "app/splash_form.h"
+#include "platform/profile.h"
+#include "platform/program_dir.h"
 #include "platform/qt/messages.h"
+#include "widgets/flat_button.h"
+#include "widgets/ring_panel.h"
+#include "widgets/save_form_state.h"
 
 #include "tests/support/notification_capture.h"
 #include "tests/support/temp_dir.h"
@@ -10,12 +14,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBrowser>
@@ -35,6 +41,8 @@ protected:
 
     void SetUp() override
     {
+        // Every case starts as a first run, without a saved placement.
+        std::filesystem::remove(PlacementFileName(ProgramDir()));
         w = std::make_unique<TMainScreen>();
         w->show();
         QApplication::setActiveWindow(w.get());
@@ -77,8 +85,11 @@ void expectMenu(QMenu *menu, const char *caption, std::vector<MenuRow> rows)
 TEST_F(MainScreenTest, CaptionBoundsAndFont)
 {
     EXPECT_EQ(w->windowTitle(), "Quillnook");
-    EXPECT_EQ(w->pos(), QPoint(144, 99));
+    // A first run: the designed size, centred on the screen.
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
     EXPECT_EQ(w->size(), QSize(610, 460));
+    EXPECT_EQ(w->pos(), QPoint(screen.x() + (screen.width() - 610) / 2,
+                               screen.y() + (screen.height() - 460) / 2));
     EXPECT_EQ(w->font().family(), "Arial");
     EXPECT_EQ(w->font().pixelSize(), 11);
     QFont date = w->DateLabel->font();
@@ -151,8 +162,8 @@ TEST_F(MainScreenTest, ActionBarButtonsInOrderWithSeparators)
         QWidget *item = layout->itemAt(i)->widget();
         if (!item)
             continue;
-        if (auto *button = qobject_cast<QPushButton *>(item))
-            order.push_back(button->text());
+        if (auto *button = qobject_cast<TFlatButton *>(item))
+            order.push_back(button->Caption());
         else if (qobject_cast<QFrame *>(item))
             order.push_back("|");
     }
@@ -161,9 +172,20 @@ TEST_F(MainScreenTest, ActionBarButtonsInOrderWithSeparators)
     EXPECT_EQ(order, expected);
     EXPECT_FALSE(w->SaveButton->isVisible());
     EXPECT_FALSE(w->CancelButton->isVisible());
-    for (QPushButton *b : {w->FirstButton, w->PriorButton, w->CalendarButton, w->Nextbutton,
+    for (TFlatButton *b : {w->FirstButton, w->PriorButton, w->CalendarButton, w->Nextbutton,
                            w->LastButton, w->Hidebutton, w->FlatButton1})
-        EXPECT_TRUE(b->isVisible()) << b->text().toStdString();
+        EXPECT_TRUE(b->isVisible()) << b->Caption().toStdString();
+    // Flat buttons with their pictures, grey until hovered; the pictures
+    // sit left of the caption up to Prev, right of it from Date on.
+    for (TFlatButton *b : {w->SaveButton, w->CancelButton, w->FirstButton, w->PriorButton,
+                           w->CalendarButton, w->Nextbutton, w->LastButton, w->Hidebutton,
+                           w->FlatButton1}) {
+        EXPECT_EQ(b->Bitmap().Width, 16) << b->Caption().toStdString();
+        EXPECT_EQ(b->Bitmap().Height, 16);
+        EXPECT_EQ(b->Options(), TButtonOptions(boMonoDisplay | boPopupMark));
+        EXPECT_FALSE(b->GreyBitmap().IsEmpty());
+        EXPECT_EQ(b->Layout(), b->x() < w->CalendarButton->x() ? blBitmapLeft : blBitmapRight);
+    }
 }
 
 TEST_F(MainScreenTest, OpensOnTodayWithTheLongDateLine)
@@ -250,14 +272,18 @@ TEST_F(MainScreenTest, FormResizePlacesTheDateLineLinesAndEditor)
         const int ringWidth = w->RingPanel1->width();
         const int ringHeight = w->RingPanel1->height();
         EXPECT_EQ(ringHeight, w->height() - w->menuBar()->height() - 28 - 15 - 39);
-        const int left = 31 + 15;
+        // Places count from inside the panel's one-pixel border.
+        const int border = 1;
+        EXPECT_EQ(w->RingPanel1->ClientRect().topLeft(), QPoint(border, border));
+        const int left = border + 31 + 15;
         const int width = ringWidth - 31 - 15 - 20;
         EXPECT_EQ(w->DateLabel->x(), left);
-        EXPECT_EQ(w->DateLabel->y(), 8);
+        EXPECT_EQ(w->DateLabel->y(), border + 8);
         EXPECT_EQ(w->DateLabel->width(), width);
-        EXPECT_EQ(w->TopLine->geometry(), QRect(left, 28, width, 1));
-        EXPECT_EQ(w->Bottomline->geometry(), QRect(left, ringHeight - 20, width, 1));
-        EXPECT_EQ(w->QnRichText1->geometry(), QRect(left, 35, width, ringHeight - 35 - 22));
+        EXPECT_EQ(w->TopLine->geometry(), QRect(left, border + 28, width, 1));
+        EXPECT_EQ(w->Bottomline->geometry(), QRect(left, border + ringHeight - 20, width, 1));
+        EXPECT_EQ(w->QnRichText1->geometry(),
+                  QRect(left, border + 35, width, ringHeight - 35 - 22));
     }
 }
 
@@ -276,7 +302,7 @@ TEST_F(MainScreenTest, LockingCoversTheEntryAndLeavesOnlyHelp)
     EXPECT_FALSE(w->mnuUtilities->menuAction()->isEnabled());
     EXPECT_TRUE(w->Help1->menuAction()->isEnabled());
     // The layout still follows the area, which grew by the tool bar.
-    EXPECT_EQ(w->Bottomline->y(), w->RingPanel1->height() - 20);
+    EXPECT_EQ(w->Bottomline->y(), 1 + w->RingPanel1->height() - 20);
 
     qn::test::NotificationCapture capture;
     w->Pass->setText("secret 1");
