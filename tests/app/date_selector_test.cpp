@@ -143,6 +143,9 @@ TEST_F(DateSelectorTest, OpensOnTheInitialDateWithItsMonthFilledOnce)
     EXPECT_EQ(d->NextMonth->text(), "Month +");
     EXPECT_EQ(d->NextMonth->toolTip(), "Show the next month");
     EXPECT_EQ(d->CancelButton->geometry(), QRect(261, 261, 79, 34));
+    // The keys go to the calendar from the start; the buttons never take them.
+    EXPECT_EQ(d->focusWidget(), d->Calendar);
+    EXPECT_EQ(d->OKButton->focusPolicy(), Qt::NoFocus);
 }
 
 TEST_F(DateSelectorTest, MonthStepsClampTheDayToTheNewMonth)
@@ -371,19 +374,33 @@ protected:
         w->CurrentDate = EncodeDate(year, month, day);
         w->FindDateRecord();
     }
-    // Presses the Date button; `drive` runs on the dialog once it shows.
-    void pickWith(std::function<void(TDateSelector &)> drive)
+    // Presses the Date button (or runs `press`); `drive` runs on the dialog
+    // once it shows, from inside its modal loop.
+    void pickWith(std::function<void(TDateSelector &)> drive,
+                  std::function<void()> press = nullptr)
     {
         bool driven = false;
-        QTimer::singleShot(0, [&] {
+        QTimer poll;
+        poll.setInterval(5);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
             auto *dialog = qobject_cast<TDateSelector *>(QApplication::activeModalWidget());
-            ASSERT_NE(dialog, nullptr);
+            if (!dialog)
+                return;
+            poll.stop();
             driven = true;
             drive(*dialog);
             if (dialog->isVisible()) // a failed step must not leave the loop running
                 dialog->done(mrCancel);
         });
-        w->CalendarButton->click();
+        poll.start();
+        if (press) {
+            press();
+            // A mnemonic clicks its button a moment later.
+            for (int i = 0; i < 200 && !driven; ++i)
+                QTest::qWait(10);
+        } else {
+            w->CalendarButton->click();
+        }
         EXPECT_TRUE(driven);
     }
 };
@@ -419,4 +436,19 @@ TEST_F(CalendarButtonTest, CancelLeavesTheDateAndTheTableOnTheEntryOnScreen)
     EXPECT_TRUE(w->RecordFound);
     EXPECT_EQ(w->DiaryTableDATE->AsString(), "20240320");
     EXPECT_EQ(w->DateLabel->text(), "Wednesday, March 20, 2024");
+}
+
+TEST_F(CalendarButtonTest, AltDOpensTheCalendarFromTheKeyboard)
+{
+    goTo(2024, 3, 12);
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    pickWith(
+        [](TDateSelector &dialog) {
+            QTest::keyClick(dialog.Calendar, Qt::Key_Up);
+            QTest::keyClick(dialog.Calendar, Qt::Key_Enter); // the keypad's Enter
+        },
+        [this] { QTest::keyClick(w.get(), Qt::Key_D, Qt::AltModifier); });
+    EXPECT_EQ(w->CurrentDate, EncodeDate(2024, 3, 5));
+    EXPECT_FALSE(w->RecordFound);
 }
