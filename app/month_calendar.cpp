@@ -218,8 +218,8 @@ void MonthCalendar::paintCells()
         canvas_ = std::make_unique<QtCanvas>(&image_, 96, 96);
     }
     dirty_ = false;
+    canvas_->SetPalette(palette());
     qn::Canvas &can = *canvas_;
-    static_cast<QtCanvas &>(can).SetPalette(palette());
     can.ClearClip();
     // Grid lines show between the cells; what is left at the right and the
     // bottom is background.

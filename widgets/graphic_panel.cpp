@@ -293,9 +293,13 @@ void TGraphicPanel::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
     switch (event->type()) {
+    case QEvent::ParentChange:
+        if (parentWidget())
+            parentWidget()->installEventFilter(this);
+        realign();
+        [[fallthrough]];
     case QEvent::FontChange:
     case QEvent::PaletteChange:
-    case QEvent::ParentChange:
         followParent();
         if (canvas_)
             Paint();

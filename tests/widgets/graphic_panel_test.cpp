@@ -163,6 +163,14 @@ TEST(GraphicPanel, AlignedToTheTopItFollowsItsParentsWidth)
     EXPECT_EQ(panel->geometry(), QRect(0, 0, 420, 25));
     panel->SetAlign(alClient);
     EXPECT_EQ(panel->geometry(), QRect(0, 0, 420, 200));
+
+    // A panel given its parent later follows it too.
+    auto *bottom = new TGraphicPanel;
+    bottom->setParent(&parent);
+    bottom->resize(50, 30);
+    bottom->SetAlign(alBottom);
+    parent.resize(400, 300);
+    EXPECT_EQ(bottom->geometry(), QRect(0, 270, 400, 30));
 }
 
 TEST(GraphicPanel, ClicksAndDoubleClicksReachTheirEvents)
