@@ -144,9 +144,8 @@ public:
     // hold an entry. Moves the table's record pointer.
     void MarkEntryDays(QStringList &list, int year, int month);
     // The calendar: shows `date` and this window's month callback, answers
-    // the modal result and, on OK, the date picked in `date`. The date
-    // selector window fills this in; without one the Date button does
-    // nothing but save.
+    // the modal result and, on OK, the date picked in `date`. When empty
+    // (as it is unless a test puts its own here), the date selector dialog.
     using TDateSelectorRun = std::function<int(TMainScreen &, TDateTime &date)>;
     TDateSelectorRun RunDateSelector;
     // Why the last OpenDiaryFile failed, for the user.

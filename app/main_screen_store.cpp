@@ -1,6 +1,7 @@
 // The diary store of the main window: the table at start, date keys and
 // positioning, the moves, the month callback and "Rebuild Indexes".
 #include "app/date_key.h"
+#include "app/date_selector.h"
 #include "app/main_screen.h"
 #include "app/rebuild_indexes.h"
 
@@ -96,6 +97,22 @@ public:
 private:
     TMainScreen &main_;
 };
+
+// The date selector over the main window, on `date`, with the window's
+// month callback; on OK `date` becomes the date picked.
+int showDateSelector(TMainScreen &main, TDateTime &date)
+{
+    TDateSelector dialog(&main);
+    main.CenterOnMainScreen(&dialog);
+    dialog.InitialDate = date;
+    dialog.OnFillMonth = [&main](QStringList &list, int year, int month) {
+        main.MarkEntryDays(list, year, month);
+    };
+    const int result = dialog.exec();
+    if (result == mrOk)
+        date = dialog.Calendar->CalendarDate();
+    return result;
+}
 
 } // namespace
 
@@ -292,11 +309,13 @@ void TMainScreen::LastButtonClick()
 
 void TMainScreen::CalendarButtonClick()
 {
+    // Saved before the dialog shows: its month callback moves the record
+    // pointer away from the entry on screen.
     SaveButtonClick();
-    if (!RunDateSelector)
-        return;
     TDateTime picked = CurrentDate;
-    if (RunDateSelector(*this, picked) == mrOk) {
+    const int result =
+        RunDateSelector ? RunDateSelector(*this, picked) : showDateSelector(*this, picked);
+    if (result == mrOk) {
         CurrentDate = picked;
         FindDateRecord();
         LoadRichText();
