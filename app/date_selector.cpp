@@ -75,14 +75,17 @@ TDateSelector::~TDateSelector() = default;
 TSelectorButton *TDateSelector::makeButton(const char *name, const char *caption, const char *hint,
                                            const QRect &place)
 {
-    auto *button = new TSelectorButton(QString::fromLatin1(caption), this);
+    auto *button = new TSelectorButton(this);
     button->setObjectName(QString::fromLatin1(name));
+    button->SetCaption(QString::fromLatin1(caption));
     button->setGeometry(place);
     if (*hint)
-        button->setToolTip(QString::fromLatin1(hint));
-    // Buttons never take the focus: the keys always reach the calendar.
+        button->SetHint(QString::fromLatin1(hint));
+    // Month and year steps carry their picture on the side they step to.
+    button->SetLayout(place.left() > 200 ? blBitmapRight : blBitmapLeft);
+    // Buttons never take the focus: the keys always reach the calendar,
+    // which answers Enter and Escape for the dialog itself.
     button->setFocusPolicy(Qt::NoFocus);
-    button->setAutoDefault(false);
     return button;
 }
 

@@ -14,9 +14,9 @@
 #include "app/calendar_with_glyphs.h"
 #include "platform/canvas.h"
 #include "platform/datetime.h"
+#include "widgets/flat_button.h"
 
 #include <QDialog>
-#include <QPushButton>
 #include <QStringList>
 
 #include <cstdint>
@@ -30,8 +30,8 @@ class TGraphicPanel;
 // that have an entry; the list is cleared first.
 using TFillMonthEvent = std::function<void(QStringList &list, int year, int month)>;
 
-// The buttons of the dialog. To become the flat button.
-using TSelectorButton = QPushButton;
+// The buttons of the dialog.
+using TSelectorButton = TFlatButton;
 
 class TDateSelector : public QDialog {
     Q_OBJECT

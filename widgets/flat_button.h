@@ -11,6 +11,7 @@
 // paintEvent draws it on the widget's backing image and copies that.
 
 #include "platform/canvas.h"
+#include "widgets/widget_types.h"
 #include "widgets/button_pictures.h"
 
 #include <QImage>
@@ -23,7 +24,6 @@
 
 namespace qn {
 
-enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 enum TBevelStyle { bsLowered, bsRaised };
 enum TButtonLayout { blBitmapTop, blBitmapBottom, blBitmapLeft, blBitmapRight };
 enum TButtonOption : unsigned { boMonoDisplay = 1, boIconOnly = 2, boPopupMark = 4 };

@@ -6,6 +6,7 @@
 // windowless control; the widget only shows that image.
 
 #include "platform/canvas.h"
+#include "widgets/widget_types.h"
 #include "platform/keys.h"
 
 #include <QImage>
@@ -24,9 +25,7 @@ class QtCanvas;
 // Where a control sits in its parent. Only the parent's client area is taken
 // into account, not other aligned siblings.
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
-enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 enum TPanelBevel { bvNone, bvLowered, bvRaised };
-enum TBorderStyle { bsNone, bsSingle };
 enum TDragMode { dmManual, dmAutomatic };
 
 enum TMouseButton { mbLeft, mbRight, mbMiddle };

@@ -54,7 +54,7 @@ void TRingPanel::SetSmallRing(bool value)
     update();
 }
 
-void TRingPanel::SetBorderStyle(TPanelBorderStyle style)
+void TRingPanel::SetBorderStyle(TBorderStyle style)
 {
     borderStyle_ = style;
     if (style == bsSingle) {

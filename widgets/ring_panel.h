@@ -7,6 +7,7 @@
 // window reads to place its controls on the page.
 
 #include "platform/canvas.h"
+#include "widgets/widget_types.h"
 
 #include <QFrame>
 #include <QImage>
@@ -15,7 +16,6 @@
 
 namespace qn {
 
-enum TPanelBorderStyle { bsNone, bsSingle };
 
 // The two ring pictures: "RINGIMAGE" (43 x 11) and "RINGIMAGES" (31 x 11).
 const CanvasBitmap &RingPicture(bool small);
@@ -35,8 +35,8 @@ public:
     void SetLeftEdge(int edge) { leftEdge_ = edge; }
     int RightEdge() const { return rightEdge_; }
     void SetRightEdge(int edge) { rightEdge_ = edge; }
-    TPanelBorderStyle BorderStyle() const { return borderStyle_; }
-    void SetBorderStyle(TPanelBorderStyle style);
+    TBorderStyle BorderStyle() const { return borderStyle_; }
+    void SetBorderStyle(TBorderStyle style);
 
     // The painting of a client area width x height.
     void Paint(Canvas &canvas, int width, int height);
@@ -56,7 +56,7 @@ private:
     bool smallRing_ = false;
     int leftEdge_ = 0;
     int rightEdge_ = 0;
-    TPanelBorderStyle borderStyle_ = bsNone;
+    TBorderStyle borderStyle_ = bsNone;
     const CanvasBitmap *ring_;
     QImage backing_;
 };

@@ -7,7 +7,7 @@
 #include <QRegularExpression>
 
 #include "platform/qt/key_translation.h"
-#include "platform/qt/messages.h"
+#include "platform/notifications.h"
 #include "platform/qt/qt_text.h"
 #include "richtext/controls/rtf_edit.h"
 

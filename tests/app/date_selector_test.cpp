@@ -141,7 +141,7 @@ TEST_F(DateSelectorTest, OpensOnTheInitialDateWithItsMonthFilledOnce)
     EXPECT_EQ(d->size(), QSize(358, 303));
     EXPECT_EQ(d->Calendar->geometry(), QRect(21, 28, 316, 187));
     EXPECT_EQ(d->ShowDatePanel->geometry(), QRect(0, 0, 358, 25));
-    EXPECT_EQ(d->NextMonth->text(), "Month +");
+    EXPECT_EQ(d->NextMonth->Caption(), "Month +");
     EXPECT_EQ(d->NextMonth->toolTip(), "Show the next month");
     EXPECT_EQ(d->CancelButton->geometry(), QRect(261, 261, 79, 34));
     // The keys go to the calendar from the start; the buttons never take them.
@@ -152,45 +152,45 @@ TEST_F(DateSelectorTest, OpensOnTheInitialDateWithItsMonthFilledOnce)
 TEST_F(DateSelectorTest, MonthStepsClampTheDayToTheNewMonth)
 {
     open(2024, 1, 31);
-    d->NextMonth->click();
+    d->NextMonth->Click();
     EXPECT_EQ(date(), EncodeDate(2024, 2, 29));
     EXPECT_EQ(selectedText(), "29");
     EXPECT_EQ(caption(), "Thursday, February 29, 2024");
 
     open(2023, 1, 31);
-    d->NextMonth->click();
+    d->NextMonth->Click();
     EXPECT_EQ(date(), EncodeDate(2023, 2, 28));
     EXPECT_EQ(selectedText(), "28");
 
     open(2024, 3, 31);
-    d->PrevMonth->click();
+    d->PrevMonth->Click();
     EXPECT_EQ(date(), EncodeDate(2024, 2, 29));
     open(2023, 3, 31);
-    d->PrevMonth->click();
+    d->PrevMonth->Click();
     EXPECT_EQ(date(), EncodeDate(2023, 2, 28));
 
     open(2023, 12, 31);
-    d->NextMonth->click();
+    d->NextMonth->Click();
     EXPECT_EQ(date(), EncodeDate(2024, 1, 31));
-    d->PrevMonth->click();
+    d->PrevMonth->Click();
     EXPECT_EQ(date(), EncodeDate(2023, 12, 31));
 }
 
 TEST_F(DateSelectorTest, YearStepsTurnTheLeapDayIntoThe28th)
 {
     open(2024, 2, 29);
-    d->PrevYear->click();
+    d->PrevYear->Click();
     EXPECT_EQ(date(), EncodeDate(2023, 2, 28));
     EXPECT_EQ(selectedText(), "28");
     open(2024, 2, 29);
-    d->NextYear->click();
+    d->NextYear->Click();
     EXPECT_EQ(date(), EncodeDate(2025, 2, 28));
     // From the 28th a leap year is not pushed onto the 29th.
     open(2023, 2, 28);
-    d->NextYear->click();
+    d->NextYear->Click();
     EXPECT_EQ(date(), EncodeDate(2024, 2, 28));
 
-    d->DoCurrentDate->click();
+    d->DoCurrentDate->Click();
     EXPECT_EQ(date(), Date());
 }
 
@@ -204,12 +204,12 @@ TEST_F(DateSelectorTest, GlyphsFollowTheMonthShownAndTheTableIsAskedOncePerMonth
     EXPECT_NE(glyphPixel(march, 6, kRedX, kRedY), kRed);
     EXPECT_EQ(glyphPixel(march, 5, kGroundX, kGroundY), color(QPalette::Base));
 
-    d->NextMonth->click();
+    d->NextMonth->Click();
     EXPECT_EQ(fills, 2);
     EXPECT_TRUE(d->MarkedDays.isEmpty());
     EXPECT_EQ(countPixels(calendarImage(), kRed), 0);
 
-    d->PrevMonth->click();
+    d->PrevMonth->Click();
     EXPECT_EQ(fills, 3);
     march = calendarImage();
     EXPECT_EQ(glyphPixel(march, 5, kRedX, kRedY), kRed);
@@ -221,7 +221,7 @@ TEST_F(DateSelectorTest, GlyphsFollowTheMonthShownAndTheTableIsAskedOncePerMonth
     EXPECT_EQ(caption(), "Wednesday, March 20, 2024");
     EXPECT_EQ(fills, 3);
     // The same month of another year is another month.
-    d->NextYear->click();
+    d->NextYear->Click();
     EXPECT_EQ(fills, 4);
 }
 
@@ -327,7 +327,7 @@ TEST_F(DateSelectorTest, TheKeyboardAloneMovesAcceptsAndCancels)
     EXPECT_EQ(d->result(), mrCancel);
 
     open(2024, 1, 31);
-    d->CancelButton->click();
+    d->CancelButton->Click();
     EXPECT_EQ(d->result(), mrCancel);
 }
 
@@ -407,7 +407,7 @@ protected:
             for (int i = 0; i < 200 && !driven; ++i)
                 QTest::qWait(10);
         } else {
-            w->CalendarButton->click();
+            w->CalendarButton->Click();
         }
         EXPECT_TRUE(driven);
     }
