@@ -29,6 +29,10 @@ int hexValue(uint8_t c)
 
 uint8_t clampByte(int64_t v) { return static_cast<uint8_t>(std::clamp<int64_t>(v, 0, 255)); }
 
+// Letters of either case make a control word's name (current writers use
+// words such as \mmathPr); the lookup itself stays case-sensitive.
+bool isLetter(uint8_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
 constexpr char kRawClose[] = "\\qnrtf0";
 constexpr int kRawCloseLength = 7;
 
@@ -100,27 +104,6 @@ int TQnRtfReader::parse()
                 input_ = kNormal;
             continue;
         }
-        if (overflow_ > 0) {
-            // Too deep: skip to the end of the group.
-            if (c == '{')
-                ++overflow_;
-            else if (c == '}')
-                --overflow_;
-            else if (c == '\\') {
-                if (!NextByte(c))
-                    return kReadFailed;
-                if (c == 'b') { // \bin inside: its data may hold braces
-                    PushBack();
-                    const uint8_t saved = dest_;
-                    dest_ = kSkip;
-                    const int r = controlWord();
-                    dest_ = saved;
-                    if (r)
-                        return r;
-                }
-            }
-            continue;
-        }
         if (c == 0)
             break;
         if (dest_ == kPictureData && input_ == kNormal) {
@@ -148,6 +131,11 @@ int TQnRtfReader::parse()
         }
         switch (c) {
         case 9:
+            // A literal tab in the text is a tab (some writers put no \tab);
+            // elsewhere it only separates words.
+            if (dest_ == kText)
+                dispatch(9);
+            break;
         case 10:
         case 13:
             break;
@@ -224,12 +212,25 @@ int TQnRtfReader::controlWord()
     uint8_t c;
     if (!NextByte(c))
         return kReadFailed;
-    if (c < 'a' || c > 'z') {
+    if (!isLetter(c)) {
         // A control symbol.
         if (c == '\'')
             return hexByte(dest_ == kSkip);
+        if (c == '\r') {
+            // A backslash before CR LF is one paragraph end, not two.
+            uint8_t next;
+            if (NextByte(next) && next != '\n')
+                PushBack();
+        }
         if (dest_ == kSkip && c != '*')
             return kReadOk;
+        if (c == '\n' || c == '\r') {
+            // A backslash before a line end is \par (how some writers end
+            // every paragraph).
+            skipIfUnknown_ = false;
+            act(*FindControlWord("par"), false, 0);
+            return kReadOk;
+        }
         const ControlWord *w = FindControlSymbol(c);
         if (!w)
             return kReadOk;
@@ -251,7 +252,7 @@ int TQnRtfReader::controlWord()
         ++length;
         if (!NextByte(c))
             return kReadFailed;
-    } while (c >= 'a' && c <= 'z');
+    } while (isLetter(c));
     bool negative = false, hasParam = false;
     int64_t value = 0;
     if (c == '-') {
@@ -285,7 +286,7 @@ int TQnRtfReader::controlWord()
     }
     if (!w) {
         if (skipIfUnknown_) {
-            dest_ = kSkip;
+            skipGroup();
             skipIfUnknown_ = false;
         }
         return kReadOk;
@@ -297,6 +298,17 @@ int TQnRtfReader::controlWord()
 
 void TQnRtfReader::act(const ControlWord &w, bool hasParam, int32_t param)
 {
+    if (overflow_ > 0) {
+        // Groups too deep to keep their state: paragraph ends and characters
+        // count, destinations are skipped, formatting is dropped.
+        if (w.Class == WordClass::Destination) {
+            if (w.Action != dField)
+                skipGroup();
+            return;
+        }
+        if (w.Class == WordClass::Property && w.Action != aPar && w.Action != xUnicode)
+            return;
+    }
     switch (w.Class) {
     case WordClass::Character:
         if (w.Action != 0)
@@ -869,6 +881,15 @@ void TQnRtfReader::property(uint8_t action, int32_t v)
 // ---------------------------------------------------------------------------
 // Destinations and groups
 
+void TQnRtfReader::skipGroup()
+{
+    if (overflow_ > 0 && deepSkipFrom_ == 0 && dest_ != kSkip) {
+        deepSkipFrom_ = overflow_;
+        deepSkipDest_ = dest_;
+    }
+    dest_ = kSkip;
+}
+
 bool TQnRtfReader::outerIsText() const { return stack_.empty() || stack_.back().Dest == kText; }
 
 void TQnRtfReader::resetPicture()
@@ -956,7 +977,9 @@ void TQnRtfReader::pushGroup()
     fallbackLeft_ = 0;
     skipIfUnknown_ = false;
     if (depth_ >= kMaxGroupDepth) {
-        overflow_ = 1;
+        // Too deep to keep the group's state: its text is read in the state
+        // around it and its formatting words are dropped.
+        ++overflow_;
         return;
     }
     stack_.push_back({attr_, image_, tabsStarted_, tableMode_, dest_, input_, unicodeSkip_});
@@ -969,6 +992,13 @@ void TQnRtfReader::popGroup()
 {
     fallbackLeft_ = 0;
     skipIfUnknown_ = false;
+    if (overflow_ > 0) {
+        if (overflow_-- == deepSkipFrom_) {
+            dest_ = deepSkipDest_;
+            deepSkipFrom_ = 0;
+        }
+        return;
+    }
     if (dest_ == kPictureData)
         finishPicture();
     else if (dest_ == kPictureFile)
