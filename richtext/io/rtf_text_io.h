@@ -37,6 +37,9 @@ enum : uint8_t {
     kIoReading = 8, // a read runs, or the last one was cut short
 };
 
+// LastIoError of a load that ran out of memory.
+inline constexpr const char *kErrorReadMemory = "Not enough memory to read the document";
+
 // Plain text longer than this switches the document to the plain memory format.
 constexpr int64_t kPlainModeThreshold = 500000;
 // Streams of at least this many bytes are read in place even when they are not in memory.

@@ -81,7 +81,7 @@ protected:
     void StoreChar(uint8_t c, const TCharAttr &attr, int capacity)
     {
         if (line_->Capacity - line_->Length < 4)
-            line_ = Document->AppendLine(par_, capacity);
+            Document->AddLine(line_, capacity); // line_ is the paragraph's last line
         const int n = line_->Length;
         line_->Text[n] = c;
         line_->Text[n + 1] = 0;
