@@ -13,6 +13,7 @@
 // limits below. Nothing else is kept beyond what the document holds.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "richtext/io/text_reader.h"
@@ -73,7 +74,19 @@ private:
     void act(const rtf::ControlWord &word, bool hasParam, int32_t param);
     void destination(uint8_t which);
     void skipGroup(); // the rest of the current group is skipped
+    // Property words, one handler per group of related words; each returns
+    // whether the action was one of its own.
     void property(uint8_t action, int32_t value);
+    void styleWord(std::string_view name, int32_t value);
+    bool characterWord(uint8_t action, int32_t value);
+    bool paragraphWord(uint8_t action, int32_t value);
+    bool borderWord(uint8_t action, int32_t value);
+    bool tableWord(uint8_t action, int32_t value);
+    bool pictureWord(uint8_t action, int32_t value);
+    bool documentWord(uint8_t action, int32_t value);
+    void tabStop(int32_t position);
+    void endCell();
+    void applyCellBorders(int cell);
     void pushGroup();
     void popGroup();
     void dispatch(uint8_t c, bool lineBreak = false);
