@@ -15,6 +15,9 @@ namespace qn::fuzz {
 
 inline void readAndWrite(const uint8_t *data, size_t size, uint8_t format)
 {
+    // Messages such as "Table not correct" would only flood the log.
+    static const bool quiet = (SetMessageHook([](const std::string &) {}), true);
+    (void)quiet;
     TQnRTFTextIo doc;
     doc.LoadFormat = format;
     TQnMemoryStream in(std::string(reinterpret_cast<const char *>(data), size));
