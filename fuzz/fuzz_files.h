@@ -17,17 +17,27 @@ namespace qn::fuzz {
 
 inline constexpr std::string_view kFileSeparator = "\n--next-file--\n";
 
+// Removed with its files when the process ends normally.
 inline const std::filesystem::path &workFolder()
 {
-    static const std::filesystem::path folder = [] {
-        std::filesystem::path base = std::filesystem::exists("/dev/shm")
-                                         ? std::filesystem::path("/dev/shm")
-                                         : std::filesystem::temp_directory_path();
-        auto dir = base / ("qnfuzz-" + std::to_string(getpid()));
-        std::filesystem::create_directories(dir);
-        return dir;
-    }();
-    return folder;
+    struct Folder {
+        std::filesystem::path path;
+        Folder()
+        {
+            const std::filesystem::path base = std::filesystem::exists("/dev/shm")
+                                                   ? std::filesystem::path("/dev/shm")
+                                                   : std::filesystem::temp_directory_path();
+            path = base / ("qnfuzz-" + std::to_string(getpid()));
+            std::filesystem::create_directories(path);
+        }
+        ~Folder()
+        {
+            std::error_code ec;
+            std::filesystem::remove_all(path, ec);
+        }
+    };
+    static const Folder folder;
+    return folder.path;
 }
 
 // Writes the parts of the input to the names (a missing part: no file).
