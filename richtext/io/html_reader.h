@@ -59,7 +59,8 @@ public:
 
     // Reads the whole stream; first receives the first paragraph read (also
     // when an exception is passed on). Throws EQnRTFText "Wrong Arguments"
-    // without header or document. Returns 0, or 7 when the stream fails.
+    // without header or document. Returns kReadOk, or kReadFailed when the
+    // stream fails.
     int Read(TQnStream &stream, TParagraph *&first) override;
     // Text outside tags: blanks and line ends collapse to one blank between
     // words, as a browser shows them.
@@ -76,6 +77,7 @@ public:
     static constexpr int kMaxAttributes = 6;
     static constexpr int kMaxAttrValue = 127;
     static constexpr int kMaxEntity = 20;
+    static constexpr int kMaxComments = 10000; // kept as footnotes; later ones are dropped
 
 private:
     struct Attr {
@@ -105,7 +107,7 @@ private:
         uint32_t TabMask = 0;
     };
 
-    // Input.
+    // Input (html_reader_input.cpp).
     void readTag(Tag &tag);
     void readComment();
     void readEntity();
@@ -191,6 +193,7 @@ private:
     std::vector<bool> plainTables_;
     TParagraph *lastCell_ = nullptr; // the row's last cell so far
     std::map<size_t, int> columnCache_;
+    int commentsKept_ = 0;
 };
 
 struct TQnHTMLReadOptions {
@@ -201,7 +204,7 @@ struct TQnHTMLReadOptions {
 
 // Replaces the document's text by the HTML read from the stream (the header's
 // Title and colour table are taken from it, LoadedFormat becomes 4). Returns
-// the reader's result: 0 ok, 7 the stream failed.
+// the reader's result: kReadOk, or kReadFailed when the stream failed.
 int ReadHTMLDocument(TQnRTFText &document, TQnStream &input,
                      const TQnHTMLReadOptions &options = {});
 

@@ -45,8 +45,9 @@ const ControlWord *ClassicTable(int &count);
 // of other programs), or nullptr.
 const ControlWord *FindControlWord(std::string_view name);
 
-// Control symbols: a backslash and one character that is not a lower-case
-// letter. nullptr for symbols that mean nothing here.
+// Control symbols: a backslash and one character that is not a letter.
+// nullptr for symbols that mean nothing here (a backslash before a line end
+// is \par, which the reader handles itself).
 const ControlWord *FindControlSymbol(uint8_t c);
 
 } // namespace qn::rtf

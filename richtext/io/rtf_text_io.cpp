@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <new>
 
 #include "richtext/io/html_writer.h"
 #include "richtext/io/progress.h"
@@ -265,6 +266,9 @@ int TQnRTFTextIo::LoadFromStream(TQnStream &stream)
         ErrorState = reader->ErrorState;
         if (ErrorState != kIoOk && LastIoError.empty())
             LastIoError = "The document could not be read completely";
+    } catch (const std::bad_alloc &) {
+        ErrorState = kIoFailed;
+        LastIoError = kErrorReadMemory;
     } catch (const std::exception &e) {
         ErrorState = kIoFailed;
         LastIoError = e.what();

@@ -616,7 +616,28 @@ int TQnRTFWriter::WriteFootnote(int id)
     }
     putMark();
     Put("} ");
-    Put(f->AltText ? *f->AltText : f->Text);
+    // The text is escaped like body text: a brace or backslash in it (an HTML
+    // comment, say) would otherwise close the groups early and the rest of
+    // the document would be lost; line ends would vanish and a NUL would end
+    // reading.
+    for (const char ch : f->AltText ? *f->AltText : f->Text) {
+        const auto c = static_cast<uint8_t>(ch);
+        if (c == '\\' || c == '{' || c == '}') {
+            Put('\\');
+            Put(ch);
+        } else if (c == 9) {
+            Put("\\tab ");
+        } else if (c == 10) {
+            Put("\\line ");
+        } else if (c >= 32 || c == 13) {
+            if (c == 13) {
+                const char hex[4] = {'\\', '\'', '0', 'd'};
+                Put(std::string_view(hex, 4));
+            } else {
+                Put(ch);
+            }
+        }
+    }
     Put("}}");
     return FlushIfFull();
 }

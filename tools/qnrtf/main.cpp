@@ -4,6 +4,7 @@
 // ".htm"/".html", ".txt"), else the format IN was read in. "-" as OUT writes
 // to standard output. An existing OUT is replaced only by a complete file.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -101,6 +102,8 @@ int main(int argc, char **argv)
         doc.LoadFromFile(inName);
         const bool readFailed = doc.ErrorState != qn::kIoOk;
         const std::string readError = doc.LastIoError;
+        // A failed load may leave nothing (a load that throws starts over).
+        const bool readNothing = doc.IsEmpty();
 
         if (format == qn::kFormatAuto && outName != "-")
             format = formatOfFileName(outName);
@@ -123,10 +126,13 @@ int main(int argc, char **argv)
         } else {
             doc.SaveToFile(outName);
         }
-        if (readFailed)
-            return fail(inName + ": " +
-                        (readError.empty() ? "could not be read completely" : readError) +
-                        "; what came before it was converted");
+        if (readFailed) {
+            std::string why = readError.empty() ? "could not be read completely" : readError;
+            std::replace(why.begin(), why.end(), '\t', ' ');
+            return fail(inName + ": " + why +
+                        (readNothing ? "; nothing was converted"
+                                     : "; what came before it was converted"));
+        }
         return 0;
     } catch (const std::exception &e) {
         return fail(e.what());

@@ -115,23 +115,34 @@ TEST(Robustness, MutatedRealFilesReadSoundly)
     }
 }
 
-TEST(Robustness, DeepNestingIsBoundedAndSkipped)
+TEST(Robustness, DeepNestingKeepsTheTextAndDropsTheFormatting)
 {
     const int depth = TQnRtfReader::kMaxGroupDepth + 100;
+    const std::string open(depth, '{'), close(depth, '}');
     std::string rtf = "{\\rtf1 a";
-    rtf += std::string(depth, '{') + "lost" + std::string(depth, '}') + "b";
-    rtf += std::string(200000, '{'); // never closed
+    // Beyond the bound: text and paragraph ends stay, a destination is
+    // skipped to the end of its group, formatting words change nothing.
+    rtf += open + "\\b kept{\\*\\unknown gone{deeper}}{\\footnote gone}\\par more\\u233?" + close +
+           "b";
+    rtf += std::string(200000, '{') + "tail"; // never closed
     TQnRTFText doc;
     EXPECT_EQ(readRtf(doc, rtf), 0);
-    EXPECT_EQ(doc.ParagraphText(0), "ab");
+    ASSERT_EQ(doc.ParagraphCount(), 2);
+    EXPECT_EQ(doc.ParagraphText(0), "akept");
+    EXPECT_EQ(doc.ParagraphText(1), "more\xe9" "btail");
+    for (int i = 0; i < 5; ++i)
+        EXPECT_FALSE(attrAt(doc, 0, i).Style & kStyleBold) << i;
+    EXPECT_TRUE(doc.Footnotes.empty());
 
-    // Just below the bound the text is read.
+    // Just below the bound the groups keep their own formatting.
     const int inside = TQnRtfReader::kMaxGroupDepth - 2;
     TQnRTFText ok;
-    EXPECT_EQ(readRtf(ok, "{\\rtf1 a" + std::string(inside, '{') + "kept" +
+    EXPECT_EQ(readRtf(ok, "{\\rtf1 a" + std::string(inside, '{') + "\\b kept" +
                               std::string(inside, '}') + "b}"),
               0);
     EXPECT_EQ(ok.ParagraphText(0), "akeptb");
+    EXPECT_TRUE(attrAt(ok, 0, 1).Style & kStyleBold);
+    EXPECT_FALSE(attrAt(ok, 0, 5).Style & kStyleBold);
 }
 
 TEST(Robustness, BinaryHexBracesAndNulAtTheEdges)

@@ -325,6 +325,21 @@ TEST(RtfWriter, FootnotesWithNumberOrMarkCharacter)
                   "{\\cs16\\super *{\\*\\footnote \\pard\\plain \\s15\\widctlpar "
                   "\\f4\\fs20\\lang1031 {\\cs16\\super *} Other.}}}");
 
+    // Footnote text with braces, backslashes, line ends and a NUL (an HTML
+    // comment, say) reads back as it was, and the text after it survives.
+    f->AltText.reset();
+    f->Text = std::string("a}b{c\\d\tt\r\ne\0f", 14);
+    setText(doc, 1, "after");
+    {
+        TQnRTFText back;
+        ASSERT_EQ(readRtf(back, writeRtf(doc)), 0);
+        ASSERT_EQ(back.ParagraphCount(), 2);
+        EXPECT_EQ(back.ParagraphText(1), "after");
+        ASSERT_EQ(back.Footnotes.size(), 1u);
+        EXPECT_EQ(back.Footnotes[0]->Text, "a}b{c\\d\tt\r\nef");
+    }
+    f->Text = "See page 4.";
+
     // Marks that would break the groups or end reading are made safe, and
     // the text after them still reads back.
     for (uint8_t mark : {uint8_t('{'), uint8_t(0)}) {

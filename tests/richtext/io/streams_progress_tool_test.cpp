@@ -6,6 +6,7 @@
 #include "richtext/io/progress.h"
 #include "richtext/io/text_writer.h"
 #include "tests/richtext/io/io_test_util.h"
+#include "tests/support/command.h"
 #include "tests/support/temp_dir.h"
 
 using namespace qn;
@@ -97,4 +98,25 @@ TEST(QnrtfTool, ConvertsBothWaysAndFailsClearly)
     EXPECT_NE(run(tool.string() + " " + (dir / "cut.rtf").string() + " " + (dir / "cut.txt").string()),
               0);
     EXPECT_EQ(readFile(dir / "cut.txt"), "abc\r\n"); // what came before is kept
+    const std::string quoted = shellQuote(tool.string()) + " ";
+    EXPECT_NE(runCommand(quoted + (dir / "cut.rtf").string() + " - 2>&1 >/dev/null")
+                  .out.find("what came before it was converted"),
+              std::string::npos);
+
+    // Out of memory: said so, and nothing is claimed to be converted when
+    // nothing was. (A sanitizer's shadow memory cannot live under ulimit -v.)
+#if defined(__SANITIZE_ADDRESS__)
+    return;
+#endif
+    std::string big = "{\\rtf1 ";
+    while (big.size() < (24u << 20))
+        big += "one long paragraph of words ";
+    writeFile(dir / "big.rtf", big + "}");
+    const CommandResult starved = runCommand("(ulimit -v 200000; " + quoted +
+                                             (dir / "big.rtf").string() + " " +
+                                             (dir / "big.txt").string() + ") 2>&1");
+    EXPECT_NE(starved.status, 0);
+    EXPECT_NE(starved.out.find("memory"), std::string::npos) << starved.out;
+    EXPECT_NE(starved.out.find("nothing was converted"), std::string::npos) << starved.out;
+    EXPECT_EQ(starved.out.find("what came before"), std::string::npos) << starved.out;
 }
