@@ -181,7 +181,8 @@ void DbfFile::readHeader()
         // not make the derivation allocate gigabytes or run for hours.
         std::string problem = keyBlock_->derivation.problem();
         if (!problem.empty())
-            throw XbaseError::damaged("Table " + name + " is damaged: its key block has an " + problem);
+            throw XbaseError::damaged("Table " + name + " is damaged: its key block has an " +
+                                      problem);
     }
     fields_.clear();
     uint32_t offset = 1;

@@ -195,8 +195,8 @@ private:
     struct Rewrite;
     void rewrite(const Rewrite &plan);
     void attachKey(std::shared_ptr<const TableCipher> known = nullptr);
-    void reopenAfterSwitch(const std::vector<std::filesystem::path> &indexFiles, int order, uint32_t recno,
-                           std::shared_ptr<const TableCipher> cipher = nullptr);
+    void reopenAfterSwitch(const std::vector<std::filesystem::path> &indexFiles, int order,
+                           uint32_t recno, std::shared_ptr<const TableCipher> cipher = nullptr);
     void report(int value) const;
     void commitChanges();
     void recoverUnderLock();

@@ -77,10 +77,12 @@ std::string KeyDerivation::describe() const
     if (method == Method::Pbkdf2Sha256)
         return "PBKDF2-HMAC-SHA256, " + std::to_string(iterations) + " iterations";
     return "Argon2id, " + std::to_string(memoryKiB) + " KiB memory, " + std::to_string(passes) +
-           (passes == 1 ? " pass, " : " passes, ") + std::to_string(lanes) + (lanes == 1 ? " lane" : " lanes");
+           (passes == 1 ? " pass, " : " passes, ") + std::to_string(lanes) +
+           (lanes == 1 ? " lane" : " lanes");
 }
 
-TableCipher::TableCipher(std::string_view password, const Salt &salt, const KeyDerivation &derivation)
+TableCipher::TableCipher(std::string_view password, const Salt &salt,
+                         const KeyDerivation &derivation)
     : contexts_(std::make_unique<Contexts>()), salt_(salt), derivation_(derivation)
 {
     std::string problem = derivation.problem();
@@ -91,8 +93,9 @@ TableCipher::TableCipher(std::string_view password, const Salt &salt, const KeyD
     ++derivations;
     if (derivation.method == KeyDerivation::Method::Pbkdf2Sha256) {
         if (PKCS5_PBKDF2_HMAC(password.data(), static_cast<int>(password.size()), salt.data(),
-                              static_cast<int>(salt.size()), static_cast<int>(derivation.iterations),
-                              EVP_sha256(), sizeof material, material) != 1)
+                              static_cast<int>(salt.size()),
+                              static_cast<int>(derivation.iterations), EVP_sha256(),
+                              sizeof material, material) != 1)
             cryptoFailure("key derivation");
     } else {
         // One thread whatever the lanes: the result is the same, and an open
@@ -156,7 +159,10 @@ bool TableCipher::matches(const KeyCheck &stored) const
     return CRYPTO_memcmp(stored.data(), check_.data(), check_.size()) == 0;
 }
 
-uint64_t TableCipher::derivationCount() { return derivations.load(); }
+uint64_t TableCipher::derivationCount()
+{
+    return derivations.load();
+}
 
 void TableCipher::encrypt(Domain domain, uint64_t unit, uint8_t *data, size_t size) const
 {

@@ -28,7 +28,10 @@ struct KeyDerivation {
     uint32_t passes = 0;
     uint32_t lanes = 0;
 
-    static KeyDerivation pbkdf2(uint32_t iterations) { return {Method::Pbkdf2Sha256, iterations, 0, 0, 0}; }
+    static KeyDerivation pbkdf2(uint32_t iterations)
+    {
+        return {Method::Pbkdf2Sha256, iterations, 0, 0, 0};
+    }
     static KeyDerivation argon2id(uint32_t memoryKiB, uint32_t passes, uint32_t lanes)
     {
         return {Method::Argon2id, 0, memoryKiB, passes, lanes};

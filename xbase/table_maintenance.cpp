@@ -163,7 +163,8 @@ void Table::attachKey(std::shared_ptr<const TableCipher> known)
         if (memo_ && (!memo_->keyMark() || *memo_->keyMark() != block->check))
             throw XbaseError::damaged("The memo file " + memo_->path().string() +
                                       " does not belong to the encrypted table " + path().string());
-        key_ = std::make_unique<TableKey>(path().string(), *block, settings_.password, std::move(known));
+        key_ = std::make_unique<TableKey>(path().string(), *block, settings_.password,
+                                          std::move(known));
         dbf_->setKey(key_.get());
         if (memo_)
             memo_->setKey(key_.get());
@@ -283,7 +284,8 @@ void Table::rewrite(const Rewrite &plan)
         std::memcpy(records.grow(header.size()), header.data(), header.size());
         std::optional<MemoWriter> memos;
         if (memo_)
-            memos.emplace(file_switch::newNameFor(memo_->path()), fs(), *memo_, plan.key, plan.cipher.get());
+            memos.emplace(file_switch::newNameFor(memo_->path()), fs(), *memo_, plan.key,
+                          plan.cipher.get());
 
         std::vector<int> memoFields;
         for (size_t i = 0; i < fields().size(); ++i)

@@ -89,7 +89,8 @@ int main(int argc, char **argv)
     for (const KeyDerivation &d : {standard, KeyDerivation::pbkdf2(200000)}) {
         auto s = Clock::now();
         TableCipher probe("Secret 8", TableCipher::newSalt(), d);
-        std::printf("%-32s %7.3f s  (%s)\n", "key derivation alone", seconds(s), d.describe().c_str());
+        std::printf("%-32s %7.3f s  (%s)\n", "key derivation alone", seconds(s),
+                    d.describe().c_str());
     }
     phase("encrypt", [&] { t->encrypt(); });
     phase("decrypt", [&] { t->decrypt(); });

@@ -186,7 +186,8 @@ TEST(QntableProtection, EncryptDecryptAndPackAskForPasswords)
 
     asked.clear();
     auto info = run({"info", t});
-    EXPECT_NE(info.second.find("encrypted (key from the password by Argon2id, 64 KiB memory, 1 pass, 1 lane)\n"),
+    EXPECT_NE(info.second.find(
+                  "encrypted (key from the password by Argon2id, 64 KiB memory, 1 pass, 1 lane)\n"),
               std::string::npos)
         << info.second;
     EXPECT_NE(info.second.find("tag DATE \"date\"\n"), std::string::npos) << info.second;

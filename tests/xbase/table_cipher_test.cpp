@@ -74,11 +74,13 @@ TEST(TableCipher, KeyCheckTellsTheRightPassword)
     EXPECT_FALSE(otherSalt.matches(right.keyCheck()));
 
     // Every parameter of the derivation is part of the key.
-    for (const KeyDerivation &d : {KeyDerivation::argon2id(128, 1, 1), KeyDerivation::argon2id(64, 2, 1),
-                                   KeyDerivation::argon2id(64, 1, 2), KeyDerivation::pbkdf2(10)}) {
+    for (const KeyDerivation &d :
+         {KeyDerivation::argon2id(128, 1, 1), KeyDerivation::argon2id(64, 2, 1),
+          KeyDerivation::argon2id(64, 1, 2), KeyDerivation::pbkdf2(10)}) {
         TableCipher changed("pass 1", fixedSalt(9), d);
         EXPECT_FALSE(changed.matches(right.keyCheck())) << d.describe();
-        EXPECT_TRUE(TableCipher("pass 1", fixedSalt(9), d).matches(changed.keyCheck())) << d.describe();
+        EXPECT_TRUE(TableCipher("pass 1", fixedSalt(9), d).matches(changed.keyCheck()))
+            << d.describe();
     }
 }
 
@@ -86,8 +88,9 @@ TEST(TableCipher, ImpossibleDerivationsAreDamagedBeforeAnyWork)
 {
     for (const KeyDerivation &d :
          {KeyDerivation::argon2id((1u << 20) + 1, 1, 1), KeyDerivation::argon2id(0xFFFFFFFF, 3, 1),
-          KeyDerivation::argon2id(64, 101, 1), KeyDerivation::argon2id(64, 0, 1), KeyDerivation::argon2id(64, 1, 0),
-          KeyDerivation::argon2id(64, 1, 9), KeyDerivation::argon2id(1024, 1, 256), KeyDerivation::pbkdf2(0),
+          KeyDerivation::argon2id(64, 101, 1), KeyDerivation::argon2id(64, 0, 1),
+          KeyDerivation::argon2id(64, 1, 0), KeyDerivation::argon2id(64, 1, 9),
+          KeyDerivation::argon2id(1024, 1, 256), KeyDerivation::pbkdf2(0),
           KeyDerivation::pbkdf2(0xFFFFFFFF)}) {
         EXPECT_FALSE(d.problem().empty()) << d.describe();
         uint64_t before = TableCipher::derivationCount();
@@ -107,7 +110,8 @@ TEST(TableCipher, ImpossibleDerivationsAreDamagedBeforeAnyWork)
 TEST(TableCipher, NewKeysUseArgon2idAtTheStandardCost)
 {
     EXPECT_EQ(KeyDerivation::standard(), KeyDerivation::argon2id(131072, 4, 1));
-    EXPECT_EQ(KeyDerivation::standard().describe(), "Argon2id, 131072 KiB memory, 4 passes, 1 lane");
+    EXPECT_EQ(KeyDerivation::standard().describe(),
+              "Argon2id, 131072 KiB memory, 4 passes, 1 lane");
     EXPECT_EQ(KeyDerivation::pbkdf2(200000).describe(), "PBKDF2-HMAC-SHA256, 200000 iterations");
 }
 

@@ -260,7 +260,8 @@ TEST_F(ProtectionTest, InterruptedRunsLeaveTheOldOrTheNewTable)
         {"decrypt", "pw", "", [](Table &t, EngineSettings &) { t.decrypt(); }, false},
         {"pack", "pw", "pw", [](Table &t, EngineSettings &) { t.pack(); }, true},
         {"pack clear", "", "", [](Table &t, EngineSettings &) { t.pack(); }, true},
-        {"re-key", "pw", "pw", [](Table &t, EngineSettings &) { t.encrypt(); }, false, KeyDerivation::pbkdf2(64)},
+        {"re-key", "pw", "pw", [](Table &t, EngineSettings &) { t.encrypt(); }, false,
+         KeyDerivation::pbkdf2(64)},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -304,8 +305,9 @@ TEST_F(ProtectionTest, InterruptedRunsLeaveTheOldOrTheNewTable)
             // The next start, with the password that fits the files.
             settings.password = c.newPassword;
             auto t = open();
-            bool isNew = t->encrypted() == !c.newPassword.empty() && t->recordCount() == newContent.size() &&
-                         (!t->encrypted() || t->dbf().keyBlock()->derivation == settings.newKeyDerivation);
+            bool isNew =
+                t->encrypted() == !c.newPassword.empty() && t->recordCount() == newContent.size() &&
+                (!t->encrypted() || t->dbf().keyBlock()->derivation == settings.newKeyDerivation);
             if (!isNew) {
                 t.reset();
                 settings.password = c.oldPassword;
@@ -415,7 +417,8 @@ TEST_F(ProtectionTest, DamagedKeyBlocksAreRefusedWithoutWaiting)
     };
     std::string pbkdf2 = bytes;
     pbkdf2[block + 3] = '1';
-    pbkdf2 = withField(withField(withField(pbkdf2, 40, 0), 44, 0), 4, 0xFFFFFFFF); // four billion iterations
+    pbkdf2 = withField(withField(withField(pbkdf2, 40, 0), 44, 0), 4,
+                       0xFFFFFFFF); // four billion iterations
     const std::vector<std::pair<const char *, std::string>> damaged = {
         {"memory 4 TiB", withField(bytes, 4, 0xFFFFFFFF)},
         {"memory just over 1 GiB", withField(bytes, 4, (1u << 20) + 1)},
@@ -465,7 +468,8 @@ TEST_F(ProtectionTest, Argon2idKeyIsDerivedOncePerOpenAndChecked)
         EXPECT_EQ(TableCipher::derivationCount(), derived + 1);
         EXPECT_EQ(t->dbf().keyBlock()->derivation, KeyDerivation::argon2id(256, 2, 2));
     }
-    settings.newKeyDerivation = KeyDerivation::argon2id(64, 1, 1); // the stored cost counts, not this
+    settings.newKeyDerivation =
+        KeyDerivation::argon2id(64, 1, 1); // the stored cost counts, not this
     auto files = allFiles();
     {
         uint64_t derived = TableCipher::derivationCount();

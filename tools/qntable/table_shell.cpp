@@ -273,7 +273,8 @@ int run(const std::vector<std::string> &args, std::ostream &out, const KeyDeriva
         std::snprintf(version, sizeof version, "0x%02X", t->version());
         out << "table " << t->path().string() << " version " << version << '\n';
         if (t->encrypted())
-            out << "encrypted (key from the password by " << t->dbf().keyBlock()->derivation.describe() << ")\n";
+            out << "encrypted (key from the password by "
+                << t->dbf().keyBlock()->derivation.describe() << ")\n";
         out << "records " << t->recordCount() << '\n';
         out << "record length " << t->recordLength() << '\n';
         for (const FieldInfo &f : t->fields()) {
