@@ -12,6 +12,7 @@
 #include "xbase/table_cipher.h"
 #include "xbase/xbase_date.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -83,13 +84,18 @@ int main(int argc, char **argv)
         double secs = seconds(s);
         std::printf("%-32s %7.2f s  %7.1f MB/s (of %.1f MB before)\n", name, secs, mb / secs, mb);
     };
-    // Each derivation alone, as one password guess costs an attacker (the
-    // encrypt and decrypt phases below include one derivation each).
+    // A derivation alone, as one password guess costs an attacker; best of
+    // three, since other work on the machine only ever adds time. Each
+    // encrypt phase below includes one derivation of a new key.
     const KeyDerivation standard = KeyDerivation::standard();
     for (const KeyDerivation &d : {standard, KeyDerivation::pbkdf2(200000)}) {
-        auto s = Clock::now();
-        TableCipher probe("Secret 8", TableCipher::newSalt(), d);
-        std::printf("%-32s %7.3f s  (%s)\n", "key derivation alone", seconds(s),
+        double best = 1e9;
+        for (int i = 0; i < 3; ++i) {
+            auto s = Clock::now();
+            TableCipher probe("Secret 8", TableCipher::newSalt(), d);
+            best = std::min(best, seconds(s));
+        }
+        std::printf("%-32s %7.3f s  (%s, best of 3)\n", "key derivation alone", best,
                     d.describe().c_str());
     }
     phase("encrypt", [&] { t->encrypt(); });

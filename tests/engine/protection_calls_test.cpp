@@ -132,6 +132,27 @@ TEST_F(ProtectionCallsTest, PasswordChangeAndWrongPasswords)
     EXPECT_EQ(xt_RecCount(), 8);
 }
 
+TEST_F(ProtectionCallsTest, KeyCostIsCheckedAndTheKeyDerivedOncePerOpen)
+{
+    EXPECT_NE(xt_SetKeyCost(2u << 20, 1, 1), 0); // 2 GiB
+    EXPECT_NE(xt_SetKeyCost(64, 101, 1), 0);
+    EXPECT_NE(xt_SetKeyCost(64, 1, 0), 0);
+    ASSERT_EQ(xt_SetKeyCost(256, 2, 1), 0) << errorText();
+    createDiary(8);
+    xt_SetPassword("pw");
+    ASSERT_EQ(xt_DbfEncrypt(), 0) << errorText();
+    xt_CloseAll();
+    uint64_t before = qn::xbase::TableCipher::derivationCount();
+    ASSERT_NE(xt_Use(path.c_str(), "QUILLNK", 2, 2), 0) << errorText();
+    for (int i = 1; i <= 8; ++i) {
+        ASSERT_EQ(xt_Go(i), 0) << errorText();
+        EXPECT_EQ(memoOf("ENTRY"), "{\\rtf1 day " + std::to_string(i) + "}");
+    }
+    xt_Replace("ENTRY", XT_REPLACE_MEMO, "changed");
+    EXPECT_EQ(xt_Go(1), 0) << errorText();
+    EXPECT_EQ(qn::xbase::TableCipher::derivationCount(), before + 1);
+}
+
 // The rebuild dialog's run: index file removed, pack with the hook showing
 // the value as it is, then the tag built with the hook adding up rises.
 TEST_F(ProtectionCallsTest, RebuildRunPacksAndReportsAsTheDialogAdds)
