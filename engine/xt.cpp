@@ -707,6 +707,19 @@ int16_t xt_SetPassword(const char *password)
     return 0;
 }
 
+int16_t xt_SetKeyCost(uint32_t memoryKiB, uint32_t passes, uint32_t lanes)
+{
+    return acting([&] {
+        KeyDerivation d = memoryKiB == 0 && passes == 0 && lanes == 0
+                              ? KeyDerivation::standard()
+                              : KeyDerivation::argon2id(memoryKiB, passes, lanes);
+        std::string problem = d.problem();
+        if (!problem.empty())
+            throw XbaseError::refused("Cannot use this key cost: " + problem);
+        engine().areas.settings.newKeyDerivation = d;
+    });
+}
+
 int16_t xt_SetGaugeHook(xt_GaugeHook hook, void *context)
 {
     EngineState &e = engine();

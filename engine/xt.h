@@ -148,6 +148,11 @@ int16_t xt_SetPassword(const char *password);
 // Encrypting an encrypted table, or decrypting a clear one, does nothing.
 int16_t xt_DbfEncrypt(void);
 int16_t xt_DbfDecrypt(void);
+// Cost of the Argon2id key derivation of tables encrypted from now on:
+// memory in KiB, passes, lanes; all zero restores the standard cost. Tests
+// lower it so that they run fast. Answers 0 or the failure's code (refused
+// for impossible values).
+int16_t xt_SetKeyCost(uint32_t memoryKiB, uint32_t passes, uint32_t lanes);
 // Removes deleted records, compacts the memo file and rebuilds every open tag
 // (and the production index when it is on disk but closed).
 // These three answer 0 or the failure's code, as xt_Error would.

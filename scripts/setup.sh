@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   # build
   build-essential cmake ninja-build ccache pkg-config
-  qt6-base-dev libssl-dev
+  qt6-base-dev libssl-dev libargon2-dev
   # tests
   libgtest-dev libgmock-dev
   # make format-check

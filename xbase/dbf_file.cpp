@@ -177,6 +177,12 @@ void DbfFile::readHeader()
         if (!keyBlock_)
             throw XbaseError::refused("Table " + name +
                                       " is encrypted in a way this engine cannot read");
+        // Checked here, before any password is tried: a damaged block must
+        // not make the derivation allocate gigabytes or run for hours.
+        std::string problem = keyBlock_->derivation.problem();
+        if (!problem.empty())
+            throw XbaseError::damaged("Table " + name + " is damaged: its key block has an " +
+                                      problem);
     }
     fields_.clear();
     uint32_t offset = 1;

@@ -31,6 +31,8 @@ struct EngineSettings {
     bool turboRead = false;
     // The key of encrypted tables and of encryption; empty means none.
     std::string password;
+    // How keys of newly encrypted tables are derived; tests choose small costs.
+    KeyDerivation newKeyDerivation = KeyDerivation::standard();
     // Progress of pack, encryption, decryption (0..100) and tag builds
     // (one rising run 0..400, a quarter per pass); may be empty.
     std::function<void(int)> progress;
@@ -192,8 +194,9 @@ private:
     uint32_t memoPointer(int field, const char *image) const;
     struct Rewrite;
     void rewrite(const Rewrite &plan);
-    void attachKey();
-    void reopenAfterSwitch(const std::vector<std::filesystem::path> &indexFiles, int order, uint32_t recno);
+    void attachKey(std::shared_ptr<const TableCipher> known = nullptr);
+    void reopenAfterSwitch(const std::vector<std::filesystem::path> &indexFiles, int order,
+                           uint32_t recno, std::shared_ptr<const TableCipher> cipher = nullptr);
     void report(int value) const;
     void commitChanges();
     void recoverUnderLock();

@@ -143,7 +143,7 @@ struct Table::Rewrite {
     bool dropDeleted = false;     // pack
     bool rebuildIndexes = false;  // pack
     std::optional<KeyBlock> key;  // the new files' key; nullopt: clear
-    const TableCipher *cipher = nullptr;
+    std::shared_ptr<const TableCipher> cipher; // the new files' cipher, kept by the reopened table
 };
 
 void Table::report(int value) const
@@ -152,7 +152,7 @@ void Table::report(int value) const
         settings_.progress(value);
 }
 
-void Table::attachKey()
+void Table::attachKey(std::shared_ptr<const TableCipher> known)
 {
     key_.reset();
     dbf_->setKey(nullptr);
@@ -163,7 +163,8 @@ void Table::attachKey()
         if (memo_ && (!memo_->keyMark() || *memo_->keyMark() != block->check))
             throw XbaseError::damaged("The memo file " + memo_->path().string() +
                                       " does not belong to the encrypted table " + path().string());
-        key_ = std::make_unique<TableKey>(path().string(), *block, settings_.password);
+        key_ = std::make_unique<TableKey>(path().string(), *block, settings_.password,
+                                          std::move(known));
         dbf_->setKey(key_.get());
         if (memo_)
             memo_->setKey(key_.get());
@@ -180,13 +181,16 @@ void Table::encrypt()
                                   ": no password is set");
     if (key_) {
         key_->cipher(); // already encrypted: fine under this password, an error under another
-        return;
+        // A key from an older derivation is replaced, under the same password.
+        if (key_->block().derivation.method == settings_.newKeyDerivation.method)
+            return;
     }
-    TableCipher cipher(settings_.password, TableCipher::newSalt(), TableCipher::iterationsForNewKeys());
+    auto cipher = std::make_shared<const TableCipher>(settings_.password, TableCipher::newSalt(),
+                                                      settings_.newKeyDerivation);
     Rewrite plan;
     plan.what = "encrypt";
-    plan.key = KeyBlock{cipher.salt(), cipher.iterations(), cipher.keyCheck()};
-    plan.cipher = &cipher;
+    plan.key = KeyBlock{cipher->salt(), cipher->derivation(), cipher->keyCheck()};
+    plan.cipher = cipher;
     rewrite(plan);
 }
 
@@ -208,7 +212,7 @@ void Table::pack()
     plan.rebuildIndexes = true;
     if (key_) {
         plan.key = key_->block();
-        plan.cipher = &key_->cipher();
+        plan.cipher = key_->sharedCipher();
     }
     rewrite(plan);
 }
@@ -280,7 +284,8 @@ void Table::rewrite(const Rewrite &plan)
         std::memcpy(records.grow(header.size()), header.data(), header.size());
         std::optional<MemoWriter> memos;
         if (memo_)
-            memos.emplace(file_switch::newNameFor(memo_->path()), fs(), *memo_, plan.key, plan.cipher);
+            memos.emplace(file_switch::newNameFor(memo_->path()), fs(), *memo_, plan.key,
+                          plan.cipher.get());
 
         std::vector<int> memoFields;
         for (size_t i = 0; i < fields().size(); ++i)
@@ -382,11 +387,12 @@ void Table::rewrite(const Rewrite &plan)
         }
         std::rethrow_exception(error);
     }
-    reopenAfterSwitch(openIndexFiles, savedOrder, plan.dropDeleted ? 0 : savedRecno);
+    reopenAfterSwitch(openIndexFiles, savedOrder, plan.dropDeleted ? 0 : savedRecno, plan.cipher);
     report(100);
 }
 
-void Table::reopenAfterSwitch(const std::vector<fs::path> &indexFiles, int order, uint32_t recno)
+void Table::reopenAfterSwitch(const std::vector<fs::path> &indexFiles, int order, uint32_t recno,
+                              std::shared_ptr<const TableCipher> cipher)
 {
     // Everything is opened before anything is let go, so that a failure
     // leaves the table as it was.
@@ -406,7 +412,7 @@ void Table::reopenAfterSwitch(const std::vector<fs::path> &indexFiles, int order
     indexes_.clear();
     memo_ = std::move(memo);
     dbf_ = std::move(dbf);
-    attachKey();
+    attachKey(std::move(cipher));
     for (auto &x : indexes)
         addIndex(std::move(x));
     stale_ = false;

@@ -23,9 +23,9 @@ TEST(Interop, TableEncryptedThenDecryptedReadsAsBefore)
     bool havePerl = havePerlReader();
     if (!havePython && !havePerl)
         GTEST_SKIP() << "neither python3-dbfread nor libdbd-xbase-perl is installed";
-    TableCipher::setIterationsForNewKeys(64);
     TempDir dir;
     EngineSettings settings;
+    settings.newKeyDerivation = KeyDerivation::argon2id(64, 1, 1);
     Table::create(dir / "QUILLNK.DBF", {{"DATE", 'C', 8, 0, 0}, {"ENTRY", 'M', 10, 0, 0}, {"DONE", 'L', 1, 0, 0}},
                   64);
     auto t = Table::open(dir / "QUILLNK.DBF", Table::Access::Exclusive, settings);
@@ -60,7 +60,6 @@ TEST(Interop, TableEncryptedThenDecryptedReadsAsBefore)
     std::string after = qn::test::peerDump(*t);
     EXPECT_EQ(t->recordCount(), 29u);
     t.reset();
-    TableCipher::setIterationsForNewKeys(TableCipher::DefaultIterations);
 
     if (havePython) {
         auto theirs = commandOutput(peerPython() + " " + shellQuote(peerScript("dbf_dump.py").string()) + " " +

@@ -48,12 +48,8 @@ class JournalTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        TableCipher::setIterationsForNewKeys(64);
+        settings.newKeyDerivation = KeyDerivation::argon2id(64, 1, 1);
         settings.fileSystem = &faults;
-    }
-    void TearDown() override
-    {
-        TableCipher::setIterationsForNewKeys(TableCipher::DefaultIterations);
     }
 
     fs::path path() const { return dir / "QUILLNK.DBF"; }

@@ -242,13 +242,14 @@ int check(const std::string &path, std::ostream &out)
     return faults.empty() ? 0 : 1;
 }
 
-int run(const std::vector<std::string> &args, std::ostream &out)
+int run(const std::vector<std::string> &args, std::ostream &out, const KeyDerivation &newKeys)
 {
     if (args.size() < 2)
         throw UsageError("");
     const std::string &cmd = args[0];
     const std::string &path = args[1];
     EngineSettings settings;
+    settings.newKeyDerivation = newKeys;
     if (cmd == "create") {
         if (args.size() != 3)
             throw UsageError("");
@@ -272,7 +273,8 @@ int run(const std::vector<std::string> &args, std::ostream &out)
         std::snprintf(version, sizeof version, "0x%02X", t->version());
         out << "table " << t->path().string() << " version " << version << '\n';
         if (t->encrypted())
-            out << "encrypted (key from the password in " << t->dbf().keyBlock()->iterations << " iterations)\n";
+            out << "encrypted (key from the password by "
+                << t->dbf().keyBlock()->derivation.describe() << ")\n";
         out << "records " << t->recordCount() << '\n';
         out << "record length " << t->recordLength() << '\n';
         for (const FieldInfo &f : t->fields()) {
@@ -487,7 +489,7 @@ std::string readPassword(const std::string &text, bool confirm)
 }
 
 int runTableShell(const std::vector<std::string> &args, std::ostream &out, std::ostream &err,
-                  const PasswordPrompt &askPassword)
+                  const PasswordPrompt &askPassword, const KeyDerivation &newKeys)
 {
     struct Current {
         Current(const PasswordPrompt &p, std::ostream &e)
@@ -502,7 +504,7 @@ int runTableShell(const std::vector<std::string> &args, std::ostream &out, std::
         }
     } current(askPassword, err);
     try {
-        return run(args, out);
+        return run(args, out, newKeys);
     } catch (const UsageError &e) {
         if (*e.what())
             err << "qntable: " << e.what() << '\n';
