@@ -299,28 +299,28 @@ void TMainScreen::createActionBar()
         layout->addWidget(b);
         return b;
     };
-    SaveButton = button(QStringLiteral("&Save"), QStringLiteral("SaveButton"), "save",
-                        blBitmapLeft);
-    CancelButton = button(QStringLiteral("&Cancel"), QStringLiteral("CancelButton"), "cancel",
-                          blBitmapLeft);
+    SaveButton =
+        button(QStringLiteral("&Save"), QStringLiteral("SaveButton"), "save", blBitmapLeft);
+    CancelButton =
+        button(QStringLiteral("&Cancel"), QStringLiteral("CancelButton"), "cancel", blBitmapLeft);
     ActionSeparator1 = verticalSeparator(ActionPanel);
     layout->addWidget(ActionSeparator1);
-    FirstButton = button(QStringLiteral("Fi&rst"), QStringLiteral("FirstButton"), "first",
-                         blBitmapLeft);
-    PriorButton = button(QStringLiteral("&Prev"), QStringLiteral("PriorButton"), "prev",
-                         blBitmapLeft);
-    CalendarButton = button(QStringLiteral("&Date"), QStringLiteral("CalendarButton"), "date",
-                            blBitmapRight);
-    Nextbutton = button(QStringLiteral("&Next"), QStringLiteral("Nextbutton"), "next",
-                        blBitmapRight);
-    LastButton = button(QStringLiteral("&Last"), QStringLiteral("LastButton"), "last",
-                        blBitmapRight);
+    FirstButton =
+        button(QStringLiteral("Fi&rst"), QStringLiteral("FirstButton"), "first", blBitmapLeft);
+    PriorButton =
+        button(QStringLiteral("&Prev"), QStringLiteral("PriorButton"), "prev", blBitmapLeft);
+    CalendarButton =
+        button(QStringLiteral("&Date"), QStringLiteral("CalendarButton"), "date", blBitmapRight);
+    Nextbutton =
+        button(QStringLiteral("&Next"), QStringLiteral("Nextbutton"), "next", blBitmapRight);
+    LastButton =
+        button(QStringLiteral("&Last"), QStringLiteral("LastButton"), "last", blBitmapRight);
     ActionSeparator2 = verticalSeparator(ActionPanel);
     layout->addWidget(ActionSeparator2);
-    Hidebutton = button(QStringLiteral("H&ide"), QStringLiteral("Hidebutton"), "hide",
-                        blBitmapRight);
-    FlatButton1 = button(QStringLiteral("E&xit"), QStringLiteral("FlatButton1"), "exit",
-                         blBitmapRight);
+    Hidebutton =
+        button(QStringLiteral("H&ide"), QStringLiteral("Hidebutton"), "hide", blBitmapRight);
+    FlatButton1 =
+        button(QStringLiteral("E&xit"), QStringLiteral("FlatButton1"), "exit", blBitmapRight);
     layout->addStretch();
 
     SaveButton->setVisible(false);

@@ -85,8 +85,8 @@ public:
     std::filesystem::path HelpFile;
 
     // Components, top to bottom.
-    QWidget *QnToolBar2;   // formatting tool bar, height 28
-    QWidget *QnRuler1;     // ruler, height 15
+    QWidget *QnToolBar2;    // formatting tool bar, height 28
+    QWidget *QnRuler1;      // ruler, height 15
     TRingPanel *RingPanel1; // fills the rest of the client area
     QLabel *DateLabel;
     QFrame *TopLine;

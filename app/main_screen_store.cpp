@@ -174,8 +174,9 @@ bool TMainScreen::OpenDiaryFile()
         // An index file without the date tag (written by another program)
         // is as good as missing: every positioning seeks in that tag.
         if (DiaryXTable->RecoveredUnfinishedSave())
-            ShowInformation(QStringLiteral("The last save of the diary was interrupted (the program or the "
-                                           "computer stopped). It was undone; the diary is as it was before it."));
+            ShowInformation(QStringLiteral(
+                "The last save of the diary was interrupted (the program or the "
+                "computer stopped). It was undone; the diary is as it was before it."));
         // The index is derived from the entries: one that does not match them
         // (or cannot be read) is rebuilt, and finds every date again.
         const bool indexFile = FindFileNoCase(diaryDir_, "QUILLNK.CDX").has_value();

@@ -54,7 +54,7 @@ public:
     // An empty hook stops the reports.
     virtual void SetGaugeHook(std::function<void(int32_t)> hook) = 0;
     virtual void Pack() = 0;
-    virtual void CreateIndex() = 0; // the tag DATE on "date"
+    virtual void CreateIndex() = 0;                  // the tag DATE on "date"
     virtual int TagArea(const std::string &tag) = 0; // 0 when the index has no such tag
     // Makes the tag the active index (by name: the table counts its orders
     // differently from the index file).

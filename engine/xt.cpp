@@ -72,8 +72,7 @@ int32_t codeOf(XbaseError::Kind kind, int32_t callCode)
 }
 
 // Runs body; on failure records the error and answers onError.
-template <typename R, typename F>
-R guarded(R onError, F &&body, int32_t code = XT_ERR_ENGINE)
+template <typename R, typename F> R guarded(R onError, F &&body, int32_t code = XT_ERR_ENGINE)
 {
     engine().errorCode = 0;
     engine().errorText.clear();
@@ -102,7 +101,10 @@ template <typename F> int16_t acting(F &&body)
     return int16_t(engine().errorCode);
 }
 
-std::string str(const char *s) { return s ? std::string(s) : std::string(); }
+std::string str(const char *s)
+{
+    return s ? std::string(s) : std::string();
+}
 
 int32_t copyOut(const std::string &text, char *buffer, int32_t size)
 {
@@ -159,15 +161,24 @@ int16_t xt_ErrorLevel(int16_t level)
     return previous;
 }
 
-int32_t xt_Version(char *buffer, int32_t size) { return copyOut("2.40.00", buffer, size); }
+int32_t xt_Version(char *buffer, int32_t size)
+{
+    return copyOut("2.40.00", buffer, size);
+}
 
 int16_t xt_CloseAll(void)
 {
     return acting([&] { engine().areas.closeAll(); });
 }
 
-int32_t xt_Error(void) { return engine().errorCode; }
-int32_t xt_ErrorText(char *buffer, int32_t size) { return copyOut(engine().errorText, buffer, size); }
+int32_t xt_Error(void)
+{
+    return engine().errorCode;
+}
+int32_t xt_ErrorText(char *buffer, int32_t size)
+{
+    return copyOut(engine().errorText, buffer, size);
+}
 
 int16_t xt_Use(const char *path, const char *alias, int16_t mode, int16_t driver)
 {
@@ -175,8 +186,9 @@ int16_t xt_Use(const char *path, const char *alias, int16_t mode, int16_t driver
         0,
         [&]() -> int16_t {
             WorkAreas::checkDriver(driver);
-            Table::Access access = mode == 2 ? Table::Access::Exclusive
-                                             : (mode == 1 ? Table::Access::ReadOnly : Table::Access::Shared);
+            Table::Access access =
+                mode == 2 ? Table::Access::Exclusive
+                          : (mode == 1 ? Table::Access::ReadOnly : Table::Access::Shared);
             if (mode < 0 || mode > 2)
                 throw XbaseError::refused("Open mode " + std::to_string(mode) +
                                           " is unknown (2 exclusive, 0 shared, 1 read-only)");
@@ -185,7 +197,10 @@ int16_t xt_Use(const char *path, const char *alias, int16_t mode, int16_t driver
         XT_ERR_OPEN);
 }
 
-int16_t xt_WorkArea(const char *alias) { return int16_t(engine().areas.areaOf(str(alias))); }
+int16_t xt_WorkArea(const char *alias)
+{
+    return int16_t(engine().areas.areaOf(str(alias)));
+}
 
 int16_t xt_Select(int16_t area)
 {
@@ -259,7 +274,8 @@ int32_t xt_FieldName(int16_t field, char *buffer, int32_t size)
 
 int16_t xt_FieldNum(const char *name)
 {
-    return guarded<int16_t>(0, [&]() -> int16_t { return int16_t(table().fieldIndex(str(name)) + 1); });
+    return guarded<int16_t>(
+        0, [&]() -> int16_t { return int16_t(table().fieldIndex(str(name)) + 1); });
 }
 
 int16_t xt_FieldType(int16_t field)
@@ -308,8 +324,8 @@ int16_t xt_IndexTag(const char *file, const char *tag, const char *expression, i
                     int16_t descending, const char *condition)
 {
     return guarded<int16_t>(0, [&]() -> int16_t {
-        return int16_t(table().indexTag(str(file), str(tag), str(expression), (option & 1) != 0, descending != 0,
-                                        str(condition)));
+        return int16_t(table().indexTag(str(file), str(tag), str(expression), (option & 1) != 0,
+                                        descending != 0, str(condition)));
     });
 }
 
@@ -320,7 +336,8 @@ int16_t xt_TagArea(const char *tag)
 
 int32_t xt_TagName(int16_t order, char *buffer, int32_t size)
 {
-    return guarded<int32_t>(-1, [&]() -> int32_t { return copyOut(table().tagName(order), buffer, size); });
+    return guarded<int32_t>(
+        -1, [&]() -> int32_t { return copyOut(table().tagName(order), buffer, size); });
 }
 
 int16_t xt_SetOrder(int16_t order)
@@ -340,12 +357,14 @@ int16_t xt_IndexOrd(void)
 
 int32_t xt_IndexName(char *buffer, int32_t size)
 {
-    return guarded<int32_t>(-1, [&]() -> int32_t { return copyOut(table().indexFileName(), buffer, size); });
+    return guarded<int32_t>(
+        -1, [&]() -> int32_t { return copyOut(table().indexFileName(), buffer, size); });
 }
 
 int32_t xt_IndexKey(char *buffer, int32_t size)
 {
-    return guarded<int32_t>(-1, [&]() -> int32_t { return copyOut(table().indexExpression(), buffer, size); });
+    return guarded<int32_t>(
+        -1, [&]() -> int32_t { return copyOut(table().indexExpression(), buffer, size); });
 }
 
 int32_t xt_IndexKeyField(char *buffer, int32_t size)
@@ -362,7 +381,8 @@ int32_t xt_IndexKeyField(char *buffer, int32_t size)
 
 int32_t xt_KeyData(char *buffer, int32_t size)
 {
-    return guarded<int32_t>(-1, [&]() -> int32_t { return copyOut(table().keyData(), buffer, size); });
+    return guarded<int32_t>(-1,
+                            [&]() -> int32_t { return copyOut(table().keyData(), buffer, size); });
 }
 
 int16_t xt_CloseIndexes(void)
@@ -381,7 +401,8 @@ int32_t xt_CheckIndexes(char *buffer, int32_t size)
 
 int16_t xt_Recovered(void)
 {
-    return guarded<int16_t>(0, [&]() -> int16_t { return table().recoveredUnfinishedSave() ? 1 : 0; });
+    return guarded<int16_t>(0,
+                            [&]() -> int16_t { return table().recoveredUnfinishedSave() ? 1 : 0; });
 }
 
 int16_t xt_GoTop(void)
@@ -447,7 +468,8 @@ int32_t xt_Query(const char *expression)
 
 int32_t xt_DBFilter(char *buffer, int32_t size)
 {
-    return guarded<int32_t>(-1, [&]() -> int32_t { return copyOut(table().filter(), buffer, size); });
+    return guarded<int32_t>(-1,
+                            [&]() -> int32_t { return copyOut(table().filter(), buffer, size); });
 }
 
 int16_t xt_SetScope(const char *top, const char *bottom)
@@ -479,7 +501,8 @@ int32_t xt_EvalString(const char *expression, char *buffer, int32_t size)
 
 int16_t xt_EvalTest(const char *expression)
 {
-    return guarded<int16_t>(0, [&]() -> int16_t { return int16_t(char(table().compile(str(expression)).type())); });
+    return guarded<int16_t>(
+        0, [&]() -> int16_t { return int16_t(char(table().compile(str(expression)).type())); });
 }
 
 int16_t xt_GetRecord(char *buffer)
@@ -593,7 +616,10 @@ char *xt_GetMemo(const char *field, int16_t)
     });
 }
 
-void xt_MemDealloc(char *memo) { std::free(memo); }
+void xt_MemDealloc(char *memo)
+{
+    std::free(memo);
+}
 
 int32_t xt_GetString(const char *field, char *buffer, int32_t size)
 {
@@ -611,7 +637,8 @@ int32_t xt_GetTrimString(const char *field, char *buffer, int32_t size)
         size_t end = s.find_last_not_of(' ');
         s = end == std::string::npos ? std::string() : s.substr(0, end + 1);
         size_t begin = s.find_first_not_of(' ');
-        if (begin != std::string::npos && begin > 0 && t.fields()[size_t(fieldByName(t, field))].type == 'N')
+        if (begin != std::string::npos && begin > 0 &&
+            t.fields()[size_t(fieldByName(t, field))].type == 'N')
             s = s.substr(begin);
         return copyOut(s, buffer, size);
     });
@@ -639,15 +666,31 @@ int32_t xt_GetDateString(const char *field, char *buffer, int32_t size)
         if (v.number <= 0)
             return copyOut("", buffer, size);
         const EngineSettings &s = engine().areas.settings;
-        return copyOut(formatDate(fromJulianDay(long(v.number)), s.dateFormat, s.century), buffer, size);
+        return copyOut(formatDate(fromJulianDay(long(v.number)), s.dateFormat, s.century), buffer,
+                       size);
     });
 }
 
-int16_t xt_SetDeleted(int16_t on) { return setFlag(engine().areas.settings.deleted, on); }
-int16_t xt_SetExact(int16_t on) { return setFlag(engine().areas.settings.exact, on); }
-int16_t xt_SetSoftSeek(int16_t on) { return setFlag(engine().areas.settings.softSeek, on); }
-int16_t xt_SetCentury(int16_t on) { return setFlag(engine().areas.settings.century, on); }
-int16_t xt_SetTurboRead(int16_t on) { return setFlag(engine().areas.settings.turboRead, on); }
+int16_t xt_SetDeleted(int16_t on)
+{
+    return setFlag(engine().areas.settings.deleted, on);
+}
+int16_t xt_SetExact(int16_t on)
+{
+    return setFlag(engine().areas.settings.exact, on);
+}
+int16_t xt_SetSoftSeek(int16_t on)
+{
+    return setFlag(engine().areas.settings.softSeek, on);
+}
+int16_t xt_SetCentury(int16_t on)
+{
+    return setFlag(engine().areas.settings.century, on);
+}
+int16_t xt_SetTurboRead(int16_t on)
+{
+    return setFlag(engine().areas.settings.turboRead, on);
+}
 
 int16_t xt_SetDateFormat(int16_t format)
 {
@@ -680,9 +723,12 @@ intptr_t xt_SysProp(int32_t code, intptr_t value)
 {
     EngineState &e = engine();
     switch (code) {
-    case 65000: return e.areas.inUse() ? reinterpret_cast<intptr_t>(e.areas.table().buffer()) : 0;
-    case 65002: return e.areas.inUse() ? 1 : 0;
-    case 65010: return e.areas.inUse() ? intptr_t(e.areas.table().recordLength()) : 0;
+    case 65000:
+        return e.areas.inUse() ? reinterpret_cast<intptr_t>(e.areas.table().buffer()) : 0;
+    case 65002:
+        return e.areas.inUse() ? 1 : 0;
+    case 65010:
+        return e.areas.inUse() ? intptr_t(e.areas.table().recordLength()) : 0;
     case 65012: {
         if (!e.areas.inUse() || value < 1 || size_t(value) > e.areas.table().fields().size())
             return 1;
@@ -697,7 +743,8 @@ intptr_t xt_SysProp(int32_t code, intptr_t value)
         if (value >= 0)
             e.property1009 = value;
         return e.property1009;
-    default: return value;
+    default:
+        return value;
     }
 }
 

@@ -38,11 +38,11 @@ enum {
 
 // Replace kinds
 enum {
-    XT_REPLACE_DOUBLE = 8,      // value: const double *
-    XT_REPLACE_LOGICAL = 128,   // value: const int32_t *, non-zero is true
-    XT_REPLACE_TEXT = 1024,     // value: const char *, converted to the field's type
-    XT_REPLACE_DATE = 1056,     // value: const char * "mm/dd/yy" or "mm/dd/yyyy"
-    XT_REPLACE_MEMO = 3072,     // value: const char *, the whole memo text
+    XT_REPLACE_DOUBLE = 8,    // value: const double *
+    XT_REPLACE_LOGICAL = 128, // value: const int32_t *, non-zero is true
+    XT_REPLACE_TEXT = 1024,   // value: const char *, converted to the field's type
+    XT_REPLACE_DATE = 1056,   // value: const char * "mm/dd/yy" or "mm/dd/yyyy"
+    XT_REPLACE_MEMO = 3072,   // value: const char *, the whole memo text
 };
 
 // Start and end
@@ -60,7 +60,8 @@ int16_t xt_Select(int16_t area);        // answers the previous area
 int16_t xt_Close(void);
 
 // Create
-int16_t xt_CreateNew(const char *path, const char *alias, int16_t driver, int16_t fieldCount); // area or 0
+int16_t xt_CreateNew(const char *path, const char *alias, int16_t driver,
+                     int16_t fieldCount); // area or 0
 int16_t xt_CreateField(const char *name, const char *type, int16_t width, int16_t decimals);
 int16_t xt_CreateExec(void); // non-zero when the table was written (it is then open)
 
@@ -75,12 +76,12 @@ int32_t xt_FieldOffset(int16_t field); // byte of the record image (the flag is 
 int32_t xt_RecSize(void);
 
 // Indexes. Option 1 makes a unique tag. Orders count open tags from 1.
-int16_t xt_IndexOpen(const char *path);  // order of its first tag, 0 on failure
+int16_t xt_IndexOpen(const char *path); // order of its first tag, 0 on failure
 int16_t xt_IndexTag(const char *file, const char *tag, const char *expression, int16_t option,
                     int16_t descending, const char *condition); // order, 0 on failure
-int16_t xt_TagArea(const char *tag);     // order, 0 when missing
-int32_t xt_TagName(int16_t order, char *buffer, int32_t size); // empty past the last
-int16_t xt_SetOrder(int16_t order);      // answers the previous order
+int16_t xt_TagArea(const char *tag);                            // order, 0 when missing
+int32_t xt_TagName(int16_t order, char *buffer, int32_t size);  // empty past the last
+int16_t xt_SetOrder(int16_t order);                             // answers the previous order
 int16_t xt_IndexOrd(void);
 int32_t xt_IndexName(char *buffer, int32_t size);     // index file of the current order
 int32_t xt_IndexKey(char *buffer, int32_t size);      // key expression of the current order
@@ -129,7 +130,8 @@ int16_t xt_Unlock(int32_t recno); // 0 releases every lock
 // image into the buffer (through 65000) must copy the original back before
 // the next move, or that image is written to the current record.
 int16_t xt_Replace(const char *field, int16_t kind, const void *value);
-char *xt_GetMemo(const char *field, int16_t option); // null when not readable; free with xt_MemDealloc
+char *xt_GetMemo(const char *field,
+                 int16_t option); // null when not readable; free with xt_MemDealloc
 void xt_MemDealloc(char *memo);
 int32_t xt_GetString(const char *field, char *buffer, int32_t size);
 int32_t xt_GetTrimString(const char *field, char *buffer, int32_t size);

@@ -31,17 +31,20 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     const char *seeds = std::getenv("QN_FUZZ_SEEDS");
     if (!seeds)
         return 0;
-    const std::vector<std::string> words = {"apple", "apply", "ape", "banana", "band",
-                                            "can", "cane", "cat's", "diary", "dog",
-                                            "\xE9t\xE9", "go", "ha-ha", "l'eau", "zebra"};
+    const std::vector<std::string> words = {"apple",     "apply", "ape",   "banana", "band",
+                                            "can",       "cane",  "cat's", "diary",  "dog",
+                                            "\xE9t\xE9", "go",    "ha-ha", "l'eau",  "zebra"};
     qn::spell::DictionaryBuilder builder;
     for (const auto &w : words)
         builder.Add(w);
     const std::string bytes = builder.Build().Bytes;
     const std::filesystem::path dir(seeds);
-    std::ofstream(dir / "main.dct", std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+    std::ofstream(dir / "main.dct", std::ios::binary)
+        .write(bytes.data(), std::streamsize(bytes.size()));
     qn::TQnSpell spell;
-    spell.CreateUserDictionary((dir / "user.dct").string(), {"diary", "quill", "\xFC" "ber"});
+    spell.CreateUserDictionary((dir / "user.dct").string(), {"diary", "quill",
+                                                             "\xFC"
+                                                             "ber"});
     std::exit(0);
 }
 

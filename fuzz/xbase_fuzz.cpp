@@ -15,8 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     qn::fuzz::writeParts(data, size, {"T.DBF", "T.FPT", "T.CDX"});
     try {
         EngineSettings settings;
-        auto table = Table::open(qn::fuzz::workFolder() / "T.DBF", Table::Access::ReadOnly,
-                                 settings);
+        auto table =
+            Table::open(qn::fuzz::workFolder() / "T.DBF", Table::Access::ReadOnly, settings);
         const int fields = static_cast<int>(table->fields().size());
         int budget = 2000; // records visited in all
         for (int order = 0; order <= table->tagCount(); ++order) {

@@ -11,8 +11,8 @@
 // paintEvent draws it on the widget's backing image and copies that.
 
 #include "platform/canvas.h"
-#include "widgets/widget_types.h"
 #include "widgets/button_pictures.h"
+#include "widgets/widget_types.h"
 
 #include <QImage>
 #include <QMenu>

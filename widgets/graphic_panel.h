@@ -6,8 +6,8 @@
 // windowless control; the widget only shows that image.
 
 #include "platform/canvas.h"
-#include "widgets/widget_types.h"
 #include "platform/keys.h"
+#include "widgets/widget_types.h"
 
 #include <QImage>
 #include <QWidget>

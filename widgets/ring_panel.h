@@ -16,7 +16,6 @@
 
 namespace qn {
 
-
 // The two ring pictures: "RINGIMAGE" (43 x 11) and "RINGIMAGES" (31 x 11).
 const CanvasBitmap &RingPicture(bool small);
 

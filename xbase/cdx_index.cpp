@@ -24,7 +24,10 @@ constexpr uint8_t kOptionFor = 0x08;
 constexpr uint8_t kOptionsTag = 0x60;       // compact format, compound index
 constexpr uint8_t kOptionsDirectory = 0xE0; // the same, marked as the directory of tags
 
-uint32_t le16(const uint8_t *p) { return p[0] | (p[1] << 8); }
+uint32_t le16(const uint8_t *p)
+{
+    return p[0] | (p[1] << 8);
+}
 uint32_t le32(const uint8_t *p)
 {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
@@ -40,7 +43,10 @@ void put32(uint8_t *p, uint32_t v)
         p[i] = uint8_t(v >> (8 * i));
 }
 
-char padFor(bool characterKeys) { return characterKeys ? ' ' : '\0'; }
+char padFor(bool characterKeys)
+{
+    return characterKeys ? ' ' : '\0';
+}
 
 std::string trimmedName(std::string_view key)
 {
@@ -230,7 +236,8 @@ CdxIndex::~CdxIndex()
     }
 }
 
-std::unique_ptr<CdxIndex> CdxIndex::open(const std::filesystem::path &path, bool writable, FileSystem &fs)
+std::unique_ptr<CdxIndex> CdxIndex::open(const std::filesystem::path &path, bool writable,
+                                         FileSystem &fs)
 {
     std::unique_ptr<CdxIndex> index(new CdxIndex(path, writable));
     BinaryFile file(path, writable ? BinaryFile::Mode::ReadWrite : BinaryFile::Mode::ReadOnly, fs);
@@ -304,8 +311,8 @@ void CdxIndex::loadDirectory()
         store_->readRaw(headerOffset, th, kHeaderSize);
         TagHeader header = parseTagHeader(th, file, name);
         store_->checkPageOffset(header.root, ("the root of tag " + name).c_str());
-        auto tree = std::make_unique<Tree>(*store_, header.root, header.info.keyLength, ' ',
-                                           "tag " + name);
+        auto tree =
+            std::make_unique<Tree>(*store_, header.root, header.info.keyLength, ' ', "tag " + name);
         std::unique_ptr<CdxTag> tag(
             new CdxTag(*this, std::move(header.info), headerOffset, std::move(tree)));
         // The file does not record the key type; binary keys betray themselves
@@ -342,7 +349,10 @@ void CdxIndex::sortTags()
                      [](const auto &a, const auto &b) { return a->info_.name < b->info_.name; });
 }
 
-void CdxIndex::housekeeping() { store_->trimCache(); }
+void CdxIndex::housekeeping()
+{
+    store_->trimCache();
+}
 
 CdxTag &CdxIndex::writeTag(const CdxTagInfo &given, std::vector<CdxEntry> entries)
 {
@@ -352,11 +362,10 @@ CdxTag &CdxIndex::writeTag(const CdxTagInfo &given, std::vector<CdxEntry> entrie
                                   " cannot be written");
     CdxTagInfo info = given;
     info.name = AsciiUpperCase(given.name);
-    if (info.name.empty() || info.name.size() > directory_->keyLength() ||
-        info.name.size() > 10 ||
-        !std::all_of(info.name.begin(), info.name.end(), [](char c) {
-            return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-        }) ||
+    if (info.name.empty() || info.name.size() > directory_->keyLength() || info.name.size() > 10 ||
+        !std::all_of(
+            info.name.begin(), info.name.end(),
+            [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'; }) ||
         (info.name[0] >= '0' && info.name[0] <= '9'))
         throw XbaseError::refused("\"" + given.name +
                                   "\" is not a valid tag name (1 to 10 letters, digits or _)");
@@ -382,11 +391,10 @@ CdxTag &CdxIndex::writeTag(const CdxTagInfo &given, std::vector<CdxEntry> entrie
     std::sort(entries.begin(), entries.end(), entryLess);
     entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
     if (info.unique) // the first record of each key value
-        entries.erase(std::unique(entries.begin(), entries.end(),
-                                  [](const CdxEntry &a, const CdxEntry &b) {
-                                      return a.key == b.key;
-                                  }),
-                      entries.end());
+        entries.erase(
+            std::unique(entries.begin(), entries.end(),
+                        [](const CdxEntry &a, const CdxEntry &b) { return a.key == b.key; }),
+            entries.end());
 
     CdxTag *tag = findTag(info.name);
     uint32_t headerOffset;
@@ -396,8 +404,8 @@ CdxTag &CdxIndex::writeTag(const CdxTagInfo &given, std::vector<CdxEntry> entrie
     } else {
         headerOffset = store_->allocateHeader();
     }
-    auto tree = Tree::build(*store_, info.keyLength, padFor(info.characterKeys),
-                            "tag " + info.name, entries);
+    auto tree = Tree::build(*store_, info.keyLength, padFor(info.characterKeys), "tag " + info.name,
+                            entries);
     uint8_t h[kHeaderSize];
     encodeTagHeader(info, tree->root(), h);
     store_->writeRaw(headerOffset, h, kHeaderSize);
@@ -410,8 +418,8 @@ CdxTag &CdxIndex::writeTag(const CdxTagInfo &given, std::vector<CdxEntry> entrie
     std::string dirKey = info.name;
     dirKey.resize(directory_->keyLength(), ' ');
     directory_->insert(dirKey, headerOffset, false);
-    std::unique_ptr<CdxTag> created(new CdxTag(*this, std::move(info), headerOffset,
-                                               std::move(tree)));
+    std::unique_ptr<CdxTag> created(
+        new CdxTag(*this, std::move(info), headerOffset, std::move(tree)));
     CdxTag &result = *created;
     tags_.push_back(std::move(created));
     sortTags();
@@ -435,8 +443,8 @@ bool CdxIndex::removeTag(std::string_view name)
     tag->tree_->releaseAll();
     store_->release(tag->headerOffset_);
     store_->release(tag->headerOffset_ + kPageSize);
-    tags_.erase(std::find_if(tags_.begin(), tags_.end(),
-                             [&](const auto &t) { return t.get() == tag; }));
+    tags_.erase(
+        std::find_if(tags_.begin(), tags_.end(), [&](const auto &t) { return t.get() == tag; }));
     return true;
 }
 

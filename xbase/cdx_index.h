@@ -98,7 +98,8 @@ public:
     static std::unique_ptr<CdxIndex> open(const std::filesystem::path &path, bool writable,
                                           FileSystem &fs = DefaultFileSystem());
     // A new file with an empty directory of tags, replacing any file of that name.
-    static std::unique_ptr<CdxIndex> create(const std::filesystem::path &path, FileSystem &fs = DefaultFileSystem());
+    static std::unique_ptr<CdxIndex> create(const std::filesystem::path &path,
+                                            FileSystem &fs = DefaultFileSystem());
 
     const std::filesystem::path &path() const { return path_; }
     bool writable() const { return writable_; }

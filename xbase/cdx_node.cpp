@@ -10,7 +10,10 @@ namespace qn::xbase::cdx {
 
 namespace {
 
-uint32_t le16(const uint8_t *p) { return p[0] | (p[1] << 8); }
+uint32_t le16(const uint8_t *p)
+{
+    return p[0] | (p[1] << 8);
+}
 uint32_t le32(const uint8_t *p)
 {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
@@ -155,8 +158,7 @@ void Node::append(const Node &other, size_t from, size_t to)
     keys.append(other.keys, from * keyLength, (to - from) * keyLength);
     recnos.insert(recnos.end(), other.recnos.begin() + from, other.recnos.begin() + to);
     if (!leaf)
-        children.insert(children.end(), other.children.begin() + from,
-                        other.children.begin() + to);
+        children.insert(children.end(), other.children.begin() + from, other.children.begin() + to);
     sizeKnown = false;
 }
 
@@ -172,7 +174,10 @@ unsigned leafEntryBytes(uint16_t keyLength, uint32_t maxRecno)
     return leafWidths(keyLength, maxRecno).bytes;
 }
 
-size_t interiorCapacity(uint16_t keyLength) { return kInteriorSpace / (keyLength + 8u); }
+size_t interiorCapacity(uint16_t keyLength)
+{
+    return kInteriorSpace / (keyLength + 8u);
+}
 
 size_t leafBytes(const Node &node, size_t from, size_t to)
 {

@@ -129,7 +129,8 @@ void PageStore::readRaw(uint32_t offset, uint8_t *buffer, size_t n) const
     std::memset(buffer + got, 0, n - got);
     bool staged = false;
     for (const auto &entry : staged_)
-        staged = staged || (entry.first <= offset && entry.first + entry.second.size() >= offset + n);
+        staged =
+            staged || (entry.first <= offset && entry.first + entry.second.size() >= offset + n);
     if (got < n && !staged)
         throw XbaseError::damaged("Index " + name_ + " is damaged: it ends inside the header at " +
                                   hex(offset));

@@ -48,8 +48,10 @@ bool sameEntry(const Node &node, size_t i, std::string_view key, uint32_t recno)
 bool Probe::test(std::string_view k, uint32_t r) const
 {
     switch (kind) {
-    case Always: return true;
-    case Never: return false;
+    case Always:
+        return true;
+    case Never:
+        return false;
     case AtLeast: {
         int c = compareKeys(k, key);
         return c > 0 || (c == 0 && r >= recno);
@@ -58,8 +60,10 @@ bool Probe::test(std::string_view k, uint32_t r) const
         int c = compareKeys(k, key);
         return c > 0 || (c == 0 && r > recno);
     }
-    case PrefixAtLeast: return compareKeys(k, key) >= 0;
-    case PrefixGreater: return compareKeys(k, key) > 0;
+    case PrefixAtLeast:
+        return compareKeys(k, key) >= 0;
+    case PrefixGreater:
+        return compareKeys(k, key) > 0;
     }
     return true;
 }
@@ -483,8 +487,7 @@ bool Tree::mergeWithSibling(Path &path, size_t level)
     size_t index = path[level - 1].index;
     std::shared_ptr<Node> node = path[level].node;
 
-    auto tryMerge = [&](std::shared_ptr<Node> left, std::shared_ptr<Node> right,
-                        size_t leftIndex) {
+    auto tryMerge = [&](std::shared_ptr<Node> left, std::shared_ptr<Node> right, size_t leftIndex) {
         if (left->leaf != right->leaf)
             damaged("siblings lie at different levels");
         for (const Step &step : path)
@@ -551,8 +554,8 @@ std::unique_ptr<Tree> Tree::build(PageStore &store, uint16_t keyLength, char pad
         std::string_view previous = leaf->count() ? leaf->key(leaf->count() - 1) : "";
         size_t bytes = storedKeyBytes(previous, entry.key, pad);
         uint32_t newMax = std::max(maxRecno, entry.recno);
-        if (leaf->count() > 0 && (leaf->count() + 1) * leafEntryBytes(keyLength, newMax) +
-                                         stored + bytes > kLeafSpace) {
+        if (leaf->count() > 0 &&
+            (leaf->count() + 1) * leafEntryBytes(keyLength, newMax) + stored + bytes > kLeafSpace) {
             level.push_back(leaf);
             leaf = store.newNode(keyLength, pad, true);
             leaf->keys.reserve(kLeafSpace);
@@ -717,8 +720,7 @@ void Tree::verify()
         }
         for (size_t i = 0; i < node->count(); ++i) {
             self(self, node->children[i], depth + 1);
-            if (!havePrevious || previousRecno != node->recnos[i] ||
-                previousKey != node->key(i))
+            if (!havePrevious || previousRecno != node->recnos[i] || previousKey != node->key(i))
                 damaged("an interior key differs from the last key below it");
         }
     };
@@ -733,8 +735,7 @@ void Tree::verify()
         }
     }
     if (count_ && *count_ != total)
-        damaged("it holds " + std::to_string(total) + " entries, not " +
-                std::to_string(*count_));
+        damaged("it holds " + std::to_string(total) + " entries, not " + std::to_string(*count_));
     count_ = uint32_t(total);
 }
 

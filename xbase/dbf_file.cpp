@@ -10,8 +10,14 @@ namespace qn::xbase {
 
 namespace {
 
-uint32_t le32(const unsigned char *p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
-uint16_t le16(const unsigned char *p) { return uint16_t(p[0] | p[1] << 8); }
+uint32_t le32(const unsigned char *p)
+{
+    return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
+}
+uint16_t le16(const unsigned char *p)
+{
+    return uint16_t(p[0] | p[1] << 8);
+}
 void putLe32(unsigned char *p, uint32_t v)
 {
     for (int i = 0; i < 4; ++i)
@@ -80,9 +86,18 @@ std::vector<FieldInfo> DbfFile::normalizeFields(std::vector<FieldInfo> fields)
                 throw XbaseError::refused("Numeric field " + f.name +
                                           " is too narrow for its decimals");
             break;
-        case 'D': f.length = 8; f.decimals = 0; break;
-        case 'L': f.length = 1; f.decimals = 0; break;
-        case 'M': f.length = 10; f.decimals = 0; break;
+        case 'D':
+            f.length = 8;
+            f.decimals = 0;
+            break;
+        case 'L':
+            f.length = 1;
+            f.decimals = 0;
+            break;
+        case 'M':
+            f.length = 10;
+            f.decimals = 0;
+            break;
         default:
             throw XbaseError::refused(std::string("Field type ") + f.type + " of " + f.name +
                                       " is not supported (use C, N, D, L or M)");
@@ -95,10 +110,12 @@ std::vector<FieldInfo> DbfFile::normalizeFields(std::vector<FieldInfo> fields)
     return fields;
 }
 
-void DbfFile::create(const std::filesystem::path &path, const std::vector<FieldInfo> &input, FileSystem &fs)
+void DbfFile::create(const std::filesystem::path &path, const std::vector<FieldInfo> &input,
+                     FileSystem &fs)
 {
     std::vector<FieldInfo> fields = normalizeFields(input);
-    bool memo = std::any_of(fields.begin(), fields.end(), [](const FieldInfo &f) { return f.type == 'M'; });
+    bool memo =
+        std::any_of(fields.begin(), fields.end(), [](const FieldInfo &f) { return f.type == 'M'; });
     uint32_t recordLength = 1;
     for (const FieldInfo &f : fields)
         recordLength += f.length;
@@ -126,13 +143,14 @@ void DbfFile::create(const std::filesystem::path &path, const std::vector<FieldI
     file.sync();
 }
 
-std::unique_ptr<DbfFile> DbfFile::open(const std::filesystem::path &path, Access access, FileSystem &fs)
+std::unique_ptr<DbfFile> DbfFile::open(const std::filesystem::path &path, Access access,
+                                       FileSystem &fs)
 {
     std::unique_ptr<DbfFile> t(new DbfFile);
     t->access_ = access;
-    t->file_ = BinaryFile(path, access == Access::ReadOnly ? BinaryFile::Mode::ReadOnly
-                                                           : BinaryFile::Mode::ReadWrite,
-                         fs);
+    t->file_ = BinaryFile(
+        path, access == Access::ReadOnly ? BinaryFile::Mode::ReadOnly : BinaryFile::Mode::ReadWrite,
+        fs);
     if (!t->file_.tryLock(access == Access::Exclusive))
         throw XbaseError::lock("Table " + path.string() +
                                (access == Access::Exclusive
@@ -172,8 +190,8 @@ void DbfFile::readHeader()
     keyBlock_.reset();
     if (encrypted) {
         if (header.size() >= KeyBlock::Size + 33)
-            keyBlock_ = KeyBlock::read(reinterpret_cast<const uint8_t *>(header.data()) + header.size() -
-                                       KeyBlock::Size);
+            keyBlock_ = KeyBlock::read(reinterpret_cast<const uint8_t *>(header.data()) +
+                                       header.size() - KeyBlock::Size);
         if (!keyBlock_)
             throw XbaseError::refused("Table " + name +
                                       " is encrypted in a way this engine cannot read");
@@ -244,7 +262,8 @@ const TableCipher *DbfFile::cipher() const
     if (!keyBlock_)
         return nullptr;
     if (!key_)
-        throw PasswordError("Table " + file_.path().string() + " is encrypted: a password is needed to read or change it");
+        throw PasswordError("Table " + file_.path().string() +
+                            " is encrypted: a password is needed to read or change it");
     return &key_->cipher();
 }
 
@@ -281,8 +300,8 @@ void DbfFile::writeRecord(uint32_t recno, const char *buffer)
                                   file_.path().string());
     std::string bytes(buffer, recordLength_);
     if (const TableCipher *c = cipher())
-        c->encrypt(TableCipher::Domain::Record, recno, reinterpret_cast<uint8_t *>(bytes.data()) + 1,
-                   recordLength_ - 1u);
+        c->encrypt(TableCipher::Domain::Record, recno,
+                   reinterpret_cast<uint8_t *>(bytes.data()) + 1, recordLength_ - 1u);
     pending_[recno] = std::move(bytes);
     headerChanged_ = true; // the date of the last change
 }
@@ -295,8 +314,8 @@ uint32_t DbfFile::appendRecord(const char *buffer)
         throw XbaseError::refused("Table " + file_.path().string() + " is full");
     std::string bytes(buffer, recordLength_);
     if (const TableCipher *c = cipher())
-        c->encrypt(TableCipher::Domain::Record, count_ + 1u, reinterpret_cast<uint8_t *>(bytes.data()) + 1,
-                   recordLength_ - 1u);
+        c->encrypt(TableCipher::Domain::Record, count_ + 1u,
+                   reinterpret_cast<uint8_t *>(bytes.data()) + 1, recordLength_ - 1u);
     pending_[++count_] = std::move(bytes);
     headerChanged_ = true;
     return count_;

@@ -38,7 +38,10 @@ public:
     uint8_t version() const { return version_; }
     bool hasMemoFields() const;
     // Visual FoxPro tables keep memo pointers as 4 binary bytes.
-    bool binaryMemoPointers() const { return version_ == 0x30 || version_ == 0x31 || version_ == 0x32; }
+    bool binaryMemoPointers() const
+    {
+        return version_ == 0x30 || version_ == 0x31 || version_ == 0x32;
+    }
     const std::vector<FieldInfo> &fields() const { return fields_; }
     int fieldIndex(std::string_view name) const; // case-insensitive, -1 when missing
     uint32_t recordCount() const { return count_; }

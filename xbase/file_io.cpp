@@ -11,8 +11,7 @@ namespace qn::xbase {
 namespace {
 
 // The platform's failures become the engine's own, with the same text.
-template <typename F>
-auto engineErrors(F &&body) -> decltype(body())
+template <typename F> auto engineErrors(F &&body) -> decltype(body())
 {
     try {
         return body();
@@ -23,9 +22,10 @@ auto engineErrors(F &&body) -> decltype(body())
 
 } // namespace
 
-BinaryFile::BinaryFile(const std::filesystem::path &path, Mode mode, FileSystem &fs) : fs_(&fs), path_(path)
+BinaryFile::BinaryFile(const std::filesystem::path &path, Mode mode, FileSystem &fs)
+    : fs_(&fs), path_(path)
 {
-    OpenMode m = mode == Mode::ReadOnly ? OpenMode::ReadOnly
+    OpenMode m = mode == Mode::ReadOnly    ? OpenMode::ReadOnly
                  : mode == Mode::ReadWrite ? OpenMode::ReadWrite
                                            : OpenMode::Create;
     file_ = engineErrors([&] { return fs.open(path, m); });
@@ -80,7 +80,8 @@ void BinaryFile::unlockRange(uint64_t offset, uint64_t length)
         file_->unlockRange(offset, length);
 }
 
-std::filesystem::path siblingWithExtension(const std::filesystem::path &path, const std::string &extension)
+std::filesystem::path siblingWithExtension(const std::filesystem::path &path,
+                                           const std::string &extension)
 {
     std::filesystem::path wanted = path;
     std::string stem = path.stem().string();

@@ -57,14 +57,19 @@ inline bool tryLockRange(BinaryFile &file, uint64_t offset, uint64_t length)
 {
     return file.tryLockRange(offset, length);
 }
-inline void unlockRange(BinaryFile &file, uint64_t offset, uint64_t length) { file.unlockRange(offset, length); }
+inline void unlockRange(BinaryFile &file, uint64_t offset, uint64_t length)
+{
+    file.unlockRange(offset, length);
+}
 
 // Same folder and stem, another extension, found case-insensitively; when
 // missing, the extension takes the case of the stem's last letter.
-std::filesystem::path siblingWithExtension(const std::filesystem::path &path, const std::string &extension);
+std::filesystem::path siblingWithExtension(const std::filesystem::path &path,
+                                           const std::string &extension);
 
 // Renames over the target and syncs the folder so that the switch survives a crash.
-void replaceFile(const std::filesystem::path &from, const std::filesystem::path &to, FileSystem &fs);
+void replaceFile(const std::filesystem::path &from, const std::filesystem::path &to,
+                 FileSystem &fs);
 void syncDirectory(const std::filesystem::path &dir, FileSystem &fs);
 void removeFile(const std::filesystem::path &path, FileSystem &fs);
 

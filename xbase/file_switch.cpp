@@ -16,7 +16,10 @@ namespace fs = std::filesystem;
 constexpr const char *Header = "QNSWITCH 1";
 constexpr const char *Trailer = "END";
 
-fs::path folderOf(const fs::path &p) { return p.parent_path().empty() ? fs::path(".") : p.parent_path(); }
+fs::path folderOf(const fs::path &p)
+{
+    return p.parent_path().empty() ? fs::path(".") : p.parent_path();
+}
 
 fs::path withSuffix(const fs::path &p, const char *suffix)
 {
@@ -86,8 +89,14 @@ std::vector<fs::path> leftoverMarkers(const fs::path &marker)
 
 } // namespace
 
-fs::path newNameFor(const fs::path &target) { return withSuffix(target, ".new"); }
-fs::path markerFor(const fs::path &table) { return withSuffix(table, ".switch"); }
+fs::path newNameFor(const fs::path &target)
+{
+    return withSuffix(target, ".new");
+}
+fs::path markerFor(const fs::path &table)
+{
+    return withSuffix(table, ".switch");
+}
 
 void commit(FileSystem &system, const fs::path &table, const std::vector<fs::path> &targets)
 {

@@ -24,7 +24,8 @@ std::filesystem::path markerFor(const std::filesystem::path &table);   // table 
 
 // Every new file (newNameFor(target)) is written and synced. Renames them
 // over their targets behind the marker.
-void commit(FileSystem &fs, const std::filesystem::path &table, const std::vector<std::filesystem::path> &targets);
+void commit(FileSystem &fs, const std::filesystem::path &table,
+            const std::vector<std::filesystem::path> &targets);
 
 // Whether a switch or its leftovers wait to be finished or removed.
 bool pending(const std::filesystem::path &table);

@@ -10,14 +10,20 @@ namespace qn::xbase {
 
 namespace {
 
-uint32_t be32(const unsigned char *p) { return uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]; }
+uint32_t be32(const unsigned char *p)
+{
+    return uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
+}
 void putBe32(unsigned char *p, uint32_t v)
 {
     for (int i = 0; i < 4; ++i)
         p[i] = uint8_t(v >> (24 - 8 * i));
 }
 
-uint32_t firstBlock(uint32_t blockSize) { return (512 + blockSize - 1) / blockSize; }
+uint32_t firstBlock(uint32_t blockSize)
+{
+    return (512 + blockSize - 1) / blockSize;
+}
 
 } // namespace
 
@@ -44,11 +50,12 @@ void MemoFile::create(const std::filesystem::path &path, uint32_t blockSizeSetti
     file.sync();
 }
 
-std::unique_ptr<MemoFile> MemoFile::open(const std::filesystem::path &path, bool writable, bool cached,
-                                         FileSystem &fs)
+std::unique_ptr<MemoFile> MemoFile::open(const std::filesystem::path &path, bool writable,
+                                         bool cached, FileSystem &fs)
 {
     std::unique_ptr<MemoFile> m(new MemoFile);
-    m->file_ = BinaryFile(path, writable ? BinaryFile::Mode::ReadWrite : BinaryFile::Mode::ReadOnly, fs);
+    m->file_ =
+        BinaryFile(path, writable ? BinaryFile::Mode::ReadWrite : BinaryFile::Mode::ReadOnly, fs);
     m->cached_ = cached;
     m->size_ = m->committedSize_ = m->file_.size();
     m->cache_ = std::make_unique<ReadCache>(m->file_);
@@ -83,7 +90,10 @@ const char *MemoFile::mapping(uint64_t end) const
     return static_cast<const char *>(map_);
 }
 
-uint64_t MemoFile::fileSize() const { return cached_ ? size_ : file_.size(); }
+uint64_t MemoFile::fileSize() const
+{
+    return cached_ ? size_ : file_.size();
+}
 
 void MemoFile::readHeader()
 {
@@ -128,7 +138,8 @@ const TableCipher *MemoFile::cipher() const
     if (!keyMark_)
         return nullptr;
     if (!key_)
-        throw PasswordError("Memo file " + file_.path().string() + " is encrypted: a password is needed to read or change it");
+        throw PasswordError("Memo file " + file_.path().string() +
+                            " is encrypted: a password is needed to read or change it");
     return &key_->cipher();
 }
 
@@ -136,7 +147,8 @@ std::string MemoFile::read(uint32_t block) const
 {
     std::string text = readStored(block);
     if (const TableCipher *c = cipher())
-        c->decrypt(TableCipher::Domain::Memo, block, reinterpret_cast<uint8_t *>(text.data()), text.size());
+        c->decrypt(TableCipher::Domain::Memo, block, reinterpret_cast<uint8_t *>(text.data()),
+                   text.size());
     return text;
 }
 
@@ -211,7 +223,8 @@ uint32_t MemoFile::append(const std::string &text)
     putBe32(h + 4, uint32_t(text.size()));
     std::memcpy(bytes.data() + 8, text.data(), text.size());
     if (const TableCipher *c = cipher())
-        c->encrypt(TableCipher::Domain::Memo, block, reinterpret_cast<uint8_t *>(bytes.data()) + 8, text.size());
+        c->encrypt(TableCipher::Domain::Memo, block, reinterpret_cast<uint8_t *>(bytes.data()) + 8,
+                   text.size());
     cache_->invalidate(uint64_t(block) * blockSize_, bytes.size());
     file_.writeAt(uint64_t(block) * blockSize_, bytes.data(), bytes.size());
     size_ = std::max(size_, uint64_t(block) * blockSize_ + bytes.size());
@@ -220,7 +233,10 @@ uint32_t MemoFile::append(const std::string &text)
     return block;
 }
 
-void MemoFile::readHeaderBytes(uint8_t *out, size_t n) const { file_.readAt(0, out, n); }
+void MemoFile::readHeaderBytes(uint8_t *out, size_t n) const
+{
+    file_.readAt(0, out, n);
+}
 
 FileChange MemoFile::changes()
 {

@@ -21,8 +21,8 @@ public:
     MemoFile(const MemoFile &) = delete;
     MemoFile &operator=(const MemoFile &) = delete;
     // cached: nobody else writes the file while it is open.
-    static std::unique_ptr<MemoFile> open(const std::filesystem::path &path, bool writable, bool cached = true,
-                                          FileSystem &fs = DefaultFileSystem());
+    static std::unique_ptr<MemoFile> open(const std::filesystem::path &path, bool writable,
+                                          bool cached = true, FileSystem &fs = DefaultFileSystem());
     // blockSize as the setting gives it: 1..32 mean n x 512 bytes, 0 means 1 byte.
     static void create(const std::filesystem::path &path, uint32_t blockSizeSetting,
                        FileSystem &fs = DefaultFileSystem());

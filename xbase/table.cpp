@@ -46,7 +46,8 @@ void Table::create(const std::filesystem::path &pathIn, const std::vector<FieldI
     if (std::filesystem::exists(path))
         throw XbaseError::refused("Table " + path.string() + " already exists");
     std::vector<FieldInfo> normal = DbfFile::normalizeFields(fields);
-    bool memo = std::any_of(normal.begin(), normal.end(), [](const FieldInfo &f) { return f.type == 'M'; });
+    bool memo =
+        std::any_of(normal.begin(), normal.end(), [](const FieldInfo &f) { return f.type == 'M'; });
     std::filesystem::path cdx = siblingWithExtension(path, ".CDX");
     if (std::filesystem::exists(cdx))
         removeFile(cdx, fs);
@@ -126,18 +127,22 @@ bool Table::recoverAtOpen(FileSystem &fs, const std::filesystem::path &path, Acc
         guard = BinaryFile(path, BinaryFile::Mode::ReadWrite, fs);
     } catch (const XbaseError &e) {
         if (state == Journal::State::Hot)
-            throw XbaseError::refused("Table " + path.string() + " has an unfinished save to undo, which needs write access: " +
-                             e.what());
+            throw XbaseError::refused(
+                "Table " + path.string() +
+                " has an unfinished save to undo, which needs write access: " + e.what());
         return false;
     }
     if (guard.tryLock(true))
-        return Journal::recover(fs, path, access == Access::Exclusive || state == Journal::State::Cold);
+        return Journal::recover(fs, path,
+                                access == Access::Exclusive || state == Journal::State::Cold);
     if (state == Journal::State::Cold || access == Access::Exclusive)
         return false; // another opener's, or the exclusive open fails anyway
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(std::max(1, settings.lockTimeoutSeconds));
+    auto deadline = std::chrono::steady_clock::now() +
+                    std::chrono::seconds(std::max(1, settings.lockTimeoutSeconds));
     while (!guard.tryLockRange(lockBase, 1)) {
         if (std::chrono::steady_clock::now() >= deadline)
-            throw XbaseError::lock("Table " + path.string() + " is being saved by another program; try again later");
+            throw XbaseError::lock("Table " + path.string() +
+                                   " is being saved by another program; try again later");
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     bool undone = false;
@@ -260,11 +265,13 @@ uint32_t Table::recordCount()
 void Table::requireWritable(const char *what) const
 {
     if (stale_)
-        throw XbaseError::refused(std::string("Cannot ") + what + ": table " + path().string() +
-                         " was replaced by new files that could not be opened; close it and open it again");
+        throw XbaseError::refused(
+            std::string("Cannot ") + what + ": table " + path().string() +
+            " was replaced by new files that could not be opened; close it and open it again");
     if (failedCommit_)
-        throw XbaseError::refused(std::string("Cannot ") + what + ": a save of table " + path().string() +
-                         " failed and was undone; close it and open it again");
+        throw XbaseError::refused(std::string("Cannot ") + what + ": a save of table " +
+                                  path().string() +
+                                  " failed and was undone; close it and open it again");
     if (!dbf_->writable())
         throw XbaseError::refused(std::string("Cannot ") + what + ": table " + path().string() +
                                   " is open read-only");
@@ -322,9 +329,15 @@ bool Table::visible(uint32_t recno, const char *image, const std::string *key) c
     return true;
 }
 
-void Table::goTop() { goEnd(true); }
+void Table::goTop()
+{
+    goEnd(true);
+}
 
-void Table::goBottom() { goEnd(false); }
+void Table::goBottom()
+{
+    goEnd(false);
+}
 
 // The first (or last) visible record in the current order; past the end,
 // and at the beginning as well, when no record is visible.
@@ -621,13 +634,16 @@ void Table::replaceText(int field, const std::string &text)
 {
     const FieldInfo &f = this->field(field);
     switch (f.type) {
-    case 'C': return replaceRaw(field, text);
-    case 'M': return replaceMemo(field, text);
+    case 'C':
+        return replaceRaw(field, text);
+    case 'M':
+        return replaceMemo(field, text);
     case 'L': {
         std::string t = rtrimmed(text);
         if (t.empty())
             return replaceRaw(field, " ");
-        char c = char(std::toupper(static_cast<unsigned char>(t[t.front() == '.' && t.size() > 1 ? 1 : 0])));
+        char c = char(
+            std::toupper(static_cast<unsigned char>(t[t.front() == '.' && t.size() > 1 ? 1 : 0])));
         if (std::strchr("TY", c))
             return replaceLogical(field, true);
         if (std::strchr("FN", c))
@@ -738,7 +754,8 @@ void Table::replaceMemo(int field, const std::string &text)
 
 bool Table::lockRange(uint64_t offset)
 {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(std::max(0, settings_.lockTimeoutSeconds));
+    auto deadline = std::chrono::steady_clock::now() +
+                    std::chrono::seconds(std::max(0, settings_.lockTimeoutSeconds));
     for (;;) {
         if (tryLockRange(dbf_->file(), offset, 1))
             return true;
@@ -928,7 +945,8 @@ void Table::commit()
     if (!dbf_->changed())
         return;
     if (!lockRange(lockBase))
-        throw XbaseError::lock("Cannot write to " + path().string() + ": the table is locked by another user");
+        throw XbaseError::lock("Cannot write to " + path().string() +
+                               ": the table is locked by another user");
     try {
         commitChanges();
     } catch (...) {
@@ -940,7 +958,10 @@ void Table::commit()
 
 // ------------------------------------------------------- filters, scopes
 
-Expression Table::compile(const std::string &expression) const { return Expression::compile(expression, fields()); }
+Expression Table::compile(const std::string &expression) const
+{
+    return Expression::compile(expression, fields());
+}
 
 void Table::setFilter(const std::string &expression)
 {

@@ -18,12 +18,11 @@
 
 namespace qn::xbase {
 
-
 // Engine-wide settings; every open table reads them at the moment of use.
 struct EngineSettings {
-    bool deleted = false;    // hide records marked deleted
-    bool exact = false;      // text comparisons and seeks need the whole key
-    bool softSeek = false;   // a failed seek stops on the next greater key
+    bool deleted = false;  // hide records marked deleted
+    bool exact = false;    // text comparisons and seeks need the whole key
+    bool softSeek = false; // a failed seek stops on the next greater key
     bool century = false;
     int dateFormat = 0;
     int lockTimeoutSeconds = 1;
@@ -103,17 +102,17 @@ public:
     void deleteRecord();
     void recallRecord();
     void replaceRaw(int field, const std::string &bytes); // padded or cut to the width
-    void replaceText(int field, const std::string &text);  // C N D L from text
+    void replaceText(int field, const std::string &text); // C N D L from text
     void replaceNumber(int field, double value);
     void replaceLogical(int field, bool value);
     void replaceDate(int field, std::optional<CalendarDate> date);
     void replaceMemo(int field, const std::string &text);
     std::string memo(int field) const; // of the buffer
-    Value value(int field) const;       // of the buffer
-    std::string text(int field) const;  // raw field bytes (memo: its text)
+    Value value(int field) const;      // of the buffer
+    std::string text(int field) const; // raw field bytes (memo: its text)
     // Pending changes to disk as one atomic, durable step (see Journal).
     void commit();
-    void flushPending();                // pending buffer changes to the files
+    void flushPending(); // pending buffer changes to the files
 
     // Record locks (shared mode; in exclusive mode they always succeed)
     bool lockRecord(uint32_t recno);
@@ -124,17 +123,18 @@ public:
     int openIndex(const std::filesystem::path &path);
     // Writes or replaces a tag in the named index file (empty: the production
     // index), built from every record; makes it the current order.
-    int indexTag(const std::filesystem::path &file, const std::string &tag, const std::string &expression,
-                 bool unique, bool descending, const std::string &condition);
+    int indexTag(const std::filesystem::path &file, const std::string &tag,
+                 const std::string &expression, bool unique, bool descending,
+                 const std::string &condition);
     int tagOrder(std::string_view tag) const; // 0 when missing
-    std::string tagName(int order) const;      // empty past the last
+    std::string tagName(int order) const;     // empty past the last
     int tagCount() const { return int(tags_.size()); }
     void setOrder(int order);
     int order() const { return order_; }
     std::string indexFileName() const; // of the current order
     std::string indexExpression() const;
     std::string indexCondition() const;
-    std::string keyData();          // key of the current record in the current order
+    std::string keyData(); // key of the current record in the current order
     void closeIndexes();
     // Every tag's keys against its records; messages for every fault (a
     // production index too damaged to open is one).
@@ -202,7 +202,10 @@ private:
     void recoverUnderLock();
     static bool recoverAtOpen(FileSystem &fs, const std::filesystem::path &path, Access access,
                               const EngineSettings &settings);
-    FileSystem &fs() const { return settings_.fileSystem ? *settings_.fileSystem : DefaultFileSystem(); }
+    FileSystem &fs() const
+    {
+        return settings_.fileSystem ? *settings_.fileSystem : DefaultFileSystem();
+    }
 
     const EngineSettings &settings_;
     std::unique_ptr<DbfFile> dbf_;
@@ -226,7 +229,7 @@ private:
     std::string scopeTop_, scopeBottom_;
     std::set<uint32_t> locks_;
     bool closed_ = false;
-    bool stale_ = false; // a switch to new files failed half way: no more writes
+    bool stale_ = false;        // a switch to new files failed half way: no more writes
     bool failedCommit_ = false; // undone from the journal: no more writes
 };
 
@@ -242,7 +245,10 @@ struct Table::OpenTag {
 // Evaluates expressions against a record image other than the buffer.
 class Table::ImageView : public RecordView {
 public:
-    ImageView(const Table &table, const char *image, uint32_t recno) : t_(table), image_(image), recno_(recno) {}
+    ImageView(const Table &table, const char *image, uint32_t recno)
+        : t_(table), image_(image), recno_(recno)
+    {
+    }
     const char *recordImage() const override { return image_; }
     std::string memoText(int field) const override
     {

@@ -129,8 +129,8 @@ TableCipher::TableCipher(std::string_view password, const Salt &salt,
                            nullptr) != 1 ||
         EVP_DecryptInit_ex(contexts_->xtsDecrypt.get(), EVP_aes_256_xts(), nullptr, xtsKey,
                            nullptr) != 1 ||
-        EVP_EncryptInit_ex(contexts_->ecb.get(), EVP_aes_256_ecb(), nullptr, shortKey,
-                           nullptr) != 1)
+        EVP_EncryptInit_ex(contexts_->ecb.get(), EVP_aes_256_ecb(), nullptr, shortKey, nullptr) !=
+            1)
         cryptoFailure("cipher set-up");
     EVP_CIPHER_CTX_set_padding(contexts_->ecb.get(), 0);
 

@@ -48,7 +48,8 @@ std::optional<std::string> keyOf(const Expression &key, const Expression *condit
 std::optional<std::string> Table::tagKey(const OpenTag &t, const char *image, uint32_t recno) const
 {
     if (!t.key)
-        throw XbaseError::expression("Tag " + t.tag->info().name + " cannot be kept up to date: " + t.problem);
+        throw XbaseError::expression("Tag " + t.tag->info().name +
+                                     " cannot be kept up to date: " + t.problem);
     return keyOf(*t.key, t.condition.get(), t.tag->info(), ImageView(*this, image, recno));
 }
 
@@ -171,7 +172,8 @@ int Table::indexTag(const std::filesystem::path &fileIn, const std::string &tagN
     if (!condition.empty()) {
         cond = std::make_unique<Expression>(Expression::compile(condition, fields()));
         if (cond->type() != Value::Type::Logical)
-            throw XbaseError::expression("Index condition \"" + condition + "\" is not a logical expression");
+            throw XbaseError::expression("Index condition \"" + condition +
+                                         "\" is not a logical expression");
     }
     bool production = fileIn.empty();
     std::filesystem::path file = production ? siblingWithExtension(path(), ".CDX") : fileIn;
@@ -208,7 +210,8 @@ int Table::indexTag(const std::filesystem::path &fileIn, const std::string &tagN
         if (len == 0)
             len = 1;
         if (len > 240)
-            throw XbaseError::expression("Index key \"" + expression + "\" is longer than 240 characters");
+            throw XbaseError::expression("Index key \"" + expression +
+                                         "\" is longer than 240 characters");
         info.keyLength = uint16_t(len);
         info.characterKeys = true;
         break;

@@ -15,7 +15,10 @@ constexpr char Argon2idVersion = '2';
 // The memo file's mark only repeats the check; its form never changed.
 constexpr char MemoMagic[4] = {'Q', 'N', 'K', '1'};
 
-uint32_t le32(const uint8_t *p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
+uint32_t le32(const uint8_t *p)
+{
+    return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
+}
 void putLe32(uint8_t *p, uint32_t v)
 {
     for (int i = 0; i < 4; ++i)
@@ -88,7 +91,10 @@ TableKey::TableKey(std::string tableName, const KeyBlock &block, const std::stri
     }
 }
 
-TableKey::~TableKey() { OPENSSL_cleanse(triedPassword_.data(), triedPassword_.size()); }
+TableKey::~TableKey()
+{
+    OPENSSL_cleanse(triedPassword_.data(), triedPassword_.size());
+}
 
 void TableKey::derive() const
 {
@@ -116,8 +122,10 @@ const TableCipher &TableKey::cipher() const
     derive();
     if (!cipher_) {
         if (password_.empty())
-            throw PasswordError("Table " + tableName_ + " is encrypted: a password is needed to read or change it");
-        throw PasswordError("Table " + tableName_ + " is encrypted under another password: the password given is wrong");
+            throw PasswordError("Table " + tableName_ +
+                                " is encrypted: a password is needed to read or change it");
+        throw PasswordError("Table " + tableName_ +
+                            " is encrypted under another password: the password given is wrong");
     }
     return *cipher_;
 }

@@ -23,7 +23,7 @@ public:
 // 15); the memo file keeps a copy of the check in its header's unused bytes
 // so that a memo file of another key is never read as this table's.
 struct KeyBlock {
-    static constexpr size_t Size = 48;        // in the table header
+    static constexpr size_t Size = 48;         // in the table header
     static constexpr size_t MemoMarkSize = 20; // in the memo header, at byte 8
     static constexpr size_t MemoMarkOffset = 8;
 
@@ -35,7 +35,7 @@ struct KeyBlock {
     // nullopt: not a key block of this engine. The parameters are as stored:
     // derivation.problem() tells a damaged block.
     static std::optional<KeyBlock> read(const uint8_t *in);
-    void writeMemoMark(uint8_t *out) const;                  // MemoMarkSize bytes
+    void writeMemoMark(uint8_t *out) const; // MemoMarkSize bytes
     // The check of a memo header's mark, nullopt when the memo file has none.
     static std::optional<TableCipher::KeyCheck> readMemoMark(const uint8_t *in);
 };

@@ -36,7 +36,10 @@ void putBe32(uint8_t *p, uint32_t v)
 // system calls.
 class BufferedWriter {
 public:
-    BufferedWriter(const fs::path &path, FileSystem &system) : file_(path, BinaryFile::Mode::Create, system) {}
+    BufferedWriter(const fs::path &path, FileSystem &system)
+        : file_(path, BinaryFile::Mode::Create, system)
+    {
+    }
     uint64_t position() const { return flushed_ + buffer_.size(); }
     // Room for n more bytes at the end; the pointer is valid until the next call.
     uint8_t *grow(size_t n)
@@ -57,7 +60,8 @@ public:
         file_.writeAt(flushed_, buffer_.data(), buffer_.size());
         // Start writing back now, so that the final sync waits for the last
         // stretch only instead of the whole file.
-        sync_file_range(file_.descriptor(), off64_t(flushed_), off64_t(buffer_.size()), SYNC_FILE_RANGE_WRITE);
+        sync_file_range(file_.descriptor(), off64_t(flushed_), off64_t(buffer_.size()),
+                        SYNC_FILE_RANGE_WRITE);
         flushed_ += buffer_.size();
         buffer_.clear();
     }
@@ -79,8 +83,8 @@ private:
 // the key mark set or cleared), then the memos one after the other.
 class MemoWriter {
 public:
-    MemoWriter(const fs::path &path, FileSystem &system, MemoFile &old, const std::optional<KeyBlock> &key,
-               const TableCipher *cipher)
+    MemoWriter(const fs::path &path, FileSystem &system, MemoFile &old,
+               const std::optional<KeyBlock> &key, const TableCipher *cipher)
         : out_(path, system), blockSize_(old.blockSize()), cipher_(cipher)
     {
         uint32_t first = (512 + blockSize_ - 1) / blockSize_;
@@ -140,9 +144,9 @@ void setMemoPointer(const FieldInfo &f, char *image, uint32_t block)
 
 struct Table::Rewrite {
     const char *what = "";
-    bool dropDeleted = false;     // pack
-    bool rebuildIndexes = false;  // pack
-    std::optional<KeyBlock> key;  // the new files' key; nullopt: clear
+    bool dropDeleted = false;                  // pack
+    bool rebuildIndexes = false;               // pack
+    std::optional<KeyBlock> key;               // the new files' key; nullopt: clear
     std::shared_ptr<const TableCipher> cipher; // the new files' cipher, kept by the reopened table
 };
 
@@ -312,7 +316,8 @@ void Table::rewrite(const Rewrite &plan)
                     continue;
                 if (!memo_)
                     throw XbaseError::damaged("Table " + table.string() + " has no memo file");
-                setMemoPointer(fields()[size_t(f)], fresh.data(), memos->append(memo_->read(block)));
+                setMemoPointer(fields()[size_t(f)], fresh.data(),
+                               memos->append(memo_->read(block)));
             }
             // Keys come from the old image, whose memo pointers still lead
             // into the old memo file, under the record's new number.
@@ -320,7 +325,8 @@ void Table::rewrite(const Rewrite &plan)
                 if (auto k = tagKey(*tags_[t], image.data(), n))
                     entries[t].push_back(CdxEntry{std::move(*k), n});
             if (plan.cipher)
-                plan.cipher->encrypt(TableCipher::Domain::Record, n, reinterpret_cast<uint8_t *>(fresh.data()) + 1,
+                plan.cipher->encrypt(TableCipher::Domain::Record, n,
+                                     reinterpret_cast<uint8_t *>(fresh.data()) + 1,
                                      fresh.size() - 1);
             std::memcpy(records.grow(fresh.size()), fresh.data(), fresh.size());
             records.maybeFlush();
@@ -345,11 +351,14 @@ void Table::rewrite(const Rewrite &plan)
                     const CdxTagInfo &info = tags_[t]->tag->info();
                     std::vector<CdxEntry> &list = entries[t];
                     if (info.unique) {
-                        std::stable_sort(list.begin(), list.end(), [](const CdxEntry &a, const CdxEntry &b) {
-                            return a.key != b.key ? a.key < b.key : a.recno < b.recno;
-                        });
+                        std::stable_sort(
+                            list.begin(), list.end(), [](const CdxEntry &a, const CdxEntry &b) {
+                                return a.key != b.key ? a.key < b.key : a.recno < b.recno;
+                            });
                         list.erase(std::unique(list.begin(), list.end(),
-                                               [](const CdxEntry &a, const CdxEntry &b) { return a.key == b.key; }),
+                                               [](const CdxEntry &a, const CdxEntry &b) {
+                                                   return a.key == b.key;
+                                               }),
                                    list.end());
                     }
                     index->writeTag(info, std::move(list));
@@ -401,7 +410,8 @@ void Table::reopenAfterSwitch(const std::vector<fs::path> &indexFiles, int order
     auto dbf = DbfFile::open(table, mode, fs());
     std::unique_ptr<MemoFile> memo;
     if (dbf->hasMemoFields())
-        memo = MemoFile::open(siblingWithExtension(table, ".FPT"), dbf->writable(), mode != Access::Shared, fs());
+        memo = MemoFile::open(siblingWithExtension(table, ".FPT"), dbf->writable(),
+                              mode != Access::Shared, fs());
     std::vector<std::unique_ptr<CdxIndex>> indexes;
     for (const fs::path &p : indexFiles)
         indexes.push_back(CdxIndex::open(p, dbf->writable(), fs()));

@@ -121,8 +121,9 @@ void WorkAreas::createExec()
         throw XbaseError::refused("No table is being created in work area " +
                                   std::to_string(current_));
     if (a->createFields.size() != a->expectedFields)
-        throw XbaseError::refused("The new table was announced with " + std::to_string(a->expectedFields) +
-                         " fields but " + std::to_string(a->createFields.size()) + " were defined");
+        throw XbaseError::refused("The new table was announced with " +
+                                  std::to_string(a->expectedFields) + " fields but " +
+                                  std::to_string(a->createFields.size()) + " were defined");
     Table::create(a->createPath, a->createFields, settings.memoBlockSize,
                   settings.fileSystem ? *settings.fileSystem : DefaultFileSystem());
     a->table = Table::open(a->createPath, Table::Access::Exclusive, settings);

@@ -26,13 +26,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
-double seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double seconds(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 std::string entryText(std::mt19937 &rng)
 {
-    static const char *words[] = {"today", "the", "garden", "was", "quiet", "and", "I", "wrote", "letters",
-                                  "rain", "morning", "walked", "to", "market", "bread", "friend", "called",
-                                  "evening", "read", "chapter", "tired", "happy", "weather", "cold"};
+    static const char *words[] = {"today", "the",     "garden",  "was",    "quiet",   "and",
+                                  "I",     "wrote",   "letters", "rain",   "morning", "walked",
+                                  "to",    "market",  "bread",   "friend", "called",  "evening",
+                                  "read",  "chapter", "tired",   "happy",  "weather", "cold"};
     std::string text = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 ";
     size_t target = 1800 + rng() % 500;
     while (text.size() < target) {
@@ -42,13 +46,18 @@ std::string entryText(std::mt19937 &rng)
     return text + "}";
 }
 
-double megabytes(const fs::path &p) { return fs::exists(p) ? double(fs::file_size(p)) / 1e6 : 0.0; }
+double megabytes(const fs::path &p)
+{
+    return fs::exists(p) ? double(fs::file_size(p)) / 1e6 : 0.0;
+}
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    fs::path folder = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / ("qn-crypto-bench-" + std::to_string(getpid()));
+    fs::path folder =
+        argc > 1 ? fs::path(argv[1])
+                 : fs::temp_directory_path() / ("qn-crypto-bench-" + std::to_string(getpid()));
     size_t records = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 100000;
     fs::create_directories(folder);
     fs::path table = folder / "QUILLNK.DBF";
@@ -57,7 +66,8 @@ int main(int argc, char **argv)
 
     EngineSettings settings;
     settings.memoBlockSize = 64; // as the diary's engine settings leave it
-    Table::create(table, {{"DATE", 'C', 8, 0, 0}, {"ENTRY", 'M', 10, 0, 0}}, settings.memoBlockSize);
+    Table::create(table, {{"DATE", 'C', 8, 0, 0}, {"ENTRY", 'M', 10, 0, 0}},
+                  settings.memoBlockSize);
     auto start = Clock::now();
     {
         auto t = Table::open(table, Table::Access::Exclusive, settings);
@@ -72,8 +82,8 @@ int main(int argc, char **argv)
         t->close();
     }
     double memoMB = megabytes(folder / "QUILLNK.FPT");
-    std::printf("table: %zu records, memo file %.1f MB, table file %.1f MB, built in %.2f s\n", records, memoMB,
-                megabytes(table), seconds(start));
+    std::printf("table: %zu records, memo file %.1f MB, table file %.1f MB, built in %.2f s\n",
+                records, memoMB, megabytes(table), seconds(start));
 
     auto t = Table::open(table, Table::Access::Exclusive, settings);
     settings.password = "Secret 8";
@@ -114,7 +124,8 @@ int main(int argc, char **argv)
     }
     t->commit();
     phase("pack clear (a third deleted)", [&] { t->pack(); });
-    std::printf("after: %u records, memo file %.1f MB\n", t->recordCount(), megabytes(folder / "QUILLNK.FPT"));
+    std::printf("after: %u records, memo file %.1f MB\n", t->recordCount(),
+                megabytes(folder / "QUILLNK.FPT"));
     auto faults = t->checkIndexes();
     std::printf("index check: %s\n", faults.empty() ? "ok" : faults.front().c_str());
     t->close();

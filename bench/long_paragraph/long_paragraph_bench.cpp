@@ -29,8 +29,8 @@ double seconds(Clock::time_point a, Clock::time_point b)
 
 std::string paragraph(size_t bytes, uint8_t format)
 {
-    static const char *const words[] = {"diary", "morning", "walked", "along", "the", "river",
-                                        "weather", "was",   "bright", "and",   "cold", "garden"};
+    static const char *const words[] = {"diary",   "morning", "walked", "along", "the",  "river",
+                                        "weather", "was",     "bright", "and",   "cold", "garden"};
     std::mt19937 rng(7);
     std::string body;
     body.reserve(bytes + 64);
@@ -97,8 +97,8 @@ int main(int argc, char **argv)
             }
             const double edits = seconds(t2, t3);
             const double size = double(source.size()) / (1 << 20);
-            std::printf("%-5s %5d %10.3f %10.4f %10.3f %10.4f\n", name, mb, convert,
-                        convert / size, edits, edits / size);
+            std::printf("%-5s %5d %10.3f %10.4f %10.3f %10.4f\n", name, mb, convert, convert / size,
+                        edits, edits / size);
             std::fflush(stdout);
         }
     }

@@ -2,8 +2,8 @@
 // 100,000 records of a C(8) date key and a ~2 KB memo. Phases: append all
 // (one commit), seek 100,000 random keys, scan everything in index order
 // reading every memo, rebuild the tag, and then 1,000 more appends, each its
-// own commit as the diary saves (SQLite: one transaction per row). The read phases and the rebuild are
-// timed as the best of three passes, engine and SQLite passes alternating.
+// own commit as the diary saves (SQLite: one transaction per row). The read phases and the rebuild
+// are timed as the best of three passes, engine and SQLite passes alternating.
 //
 // Usage: xbase_bench [FOLDER] [RECORDS]   (FOLDER defaults to a fresh temporary one)
 
@@ -181,7 +181,8 @@ public:
         for (size_t i = 0; i < n; ++i) {
             exec("BEGIN");
             sqlite3_bind_text(insert, 1, w_.keys[i].data(), int(w_.keys[i].size()), SQLITE_STATIC);
-            sqlite3_bind_text(insert, 2, w_.memos[i].data(), int(w_.memos[i].size()), SQLITE_STATIC);
+            sqlite3_bind_text(insert, 2, w_.memos[i].data(), int(w_.memos[i].size()),
+                              SQLITE_STATIC);
             check(sqlite3_step(insert), "insert");
             sqlite3_reset(insert);
             exec("COMMIT");

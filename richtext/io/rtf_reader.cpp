@@ -15,7 +15,10 @@ namespace qn {
 
 using namespace rtf;
 
-TQnRtfReader::TQnRtfReader() { stack_.reserve(32); }
+TQnRtfReader::TQnRtfReader()
+{
+    stack_.reserve(32);
+}
 TQnRtfReader::~TQnRtfReader() = default;
 
 // ---------------------------------------------------------------------------
@@ -44,8 +47,8 @@ int TQnRtfReader::Read(TQnStream &stream, TParagraph *&first)
             par_->FirstIndent -= par_->LeftIndent;
         result = parse();
     } catch (const EQnRTFText &e) {
-        ErrorState = std::string_view(e.what()) == kErrorNewParagraphMemory ? kIoParagraphFailed
-                                                                                : kIoFailed;
+        ErrorState =
+            std::string_view(e.what()) == kErrorNewParagraphMemory ? kIoParagraphFailed : kIoFailed;
         pictureData_.clear();
         first = first_;
         if (first_)
@@ -71,7 +74,6 @@ int TQnRtfReader::Read(TQnStream &stream, TParagraph *&first)
         ErrorState = kIoFailed;
     return result;
 }
-
 
 void TQnRtfReader::act(const ControlWord &w, bool hasParam, int32_t param)
 {
@@ -115,7 +117,6 @@ void TQnRtfReader::act(const ControlWord &w, bool hasParam, int32_t param)
     }
 }
 
-
 // ---------------------------------------------------------------------------
 // Destinations and groups
 
@@ -128,7 +129,10 @@ void TQnRtfReader::skipGroup()
     dest_ = kSkip;
 }
 
-bool TQnRtfReader::outerIsText() const { return stack_.empty() || stack_.back().Dest == kText; }
+bool TQnRtfReader::outerIsText() const
+{
+    return stack_.empty() || stack_.back().Dest == kText;
+}
 
 void TQnRtfReader::resetPicture()
 {
@@ -268,8 +272,7 @@ void TQnRtfReader::popGroup()
             // The group closed before the paragraph's text began: the
             // paragraph takes the properties in effect again, and a border
             // that was set inside the group ends with the paragraph before.
-            if (!outerBorder && innerBorder && par_->Prev &&
-                (par_->Prev->BorderFlags & kBorderOn))
+            if (!outerBorder && innerBorder && par_->Prev && (par_->Prev->BorderFlags & kBorderOn))
                 par_->Prev->BorderFlags |= kBorderNotInherited;
             applyImage(par_, image_, !tableMode_ && !par_->IsTableCell());
         } else if (!outerBorder && innerBorder && (par_->BorderFlags & kBorderOn)) {
@@ -347,7 +350,8 @@ void TQnRtfReader::endFontEntry()
     // Names are compared without their surrounding blanks.
     const size_t b = fontName_.find_first_not_of(' ');
     const size_t e = fontName_.find_last_not_of(' ');
-    const std::string name = b == std::string::npos ? std::string() : fontName_.substr(b, e - b + 1);
+    const std::string name =
+        b == std::string::npos ? std::string() : fontName_.substr(b, e - b + 1);
     if (fontNumber_ >= 0 && fontNumber_ < kFontSlots && !name.empty()) {
         const int used = Header->UsedFontCount();
         int slot = Document->FindOrAddFont(name);
@@ -431,7 +435,7 @@ void TQnRtfReader::newParagraph()
 void TQnRtfReader::finishPicture()
 {
     if (hexHigh_ >= 0)
-        hexHigh_ = -1; // an odd digit at the end carries no byte
+        hexHigh_ = -1;                         // an odd digit at the end carries no byte
     if (!outerIsText() || !Header->RichMode) { // plain text holds no pictures
         pictureData_.clear();
         return;
@@ -473,13 +477,13 @@ void TQnRtfReader::finishPicture()
                 };
                 put16(h, 0xCDD7); // key 0x9AC6CDD7
                 put16(h + 2, 0x9AC6);
-                put16(h + 4, 0);                     // handle
-                put16(h + 6, 0);                     // left
-                put16(h + 8, 0);                     // top
+                put16(h + 4, 0);                             // handle
+                put16(h + 6, 0);                             // left
+                put16(h + 8, 0);                             // top
                 put16(h + 10, static_cast<uint16_t>(picW_)); // right
                 put16(h + 12, static_cast<uint16_t>(picH_)); // bottom
-                put16(h + 14, 2540);                 // units per inch
-                put16(h + 16, 0);                    // reserved
+                put16(h + 14, 2540);                         // units per inch
+                put16(h + 16, 0);                            // reserved
                 put16(h + 18, 0);
                 uint16_t sum = 0;
                 for (int i = 0; i < 10; ++i)

@@ -28,7 +28,7 @@ class TQnRtfReader : public TQnTextReader {
 public:
     static constexpr int kMaxGroupDepth = 512;
     static constexpr size_t kMaxPictureBytes = 64u << 20;
-    static constexpr size_t kMaxInfoText = 32768;     // title, subject, comment
+    static constexpr size_t kMaxInfoText = 32768; // title, subject, comment
     static constexpr size_t kMaxFootnoteText = 65536;
     static constexpr int kMaxCells = 50;
     static constexpr int kMaxObjects = 10000;   // pictures and objects of one read
@@ -63,8 +63,16 @@ private:
         uint8_t UnicodeSkip;
     };
     enum Dest : uint8_t {
-        kText = 0, kSkip = 1, kFonts = 2, kColours = 3, kPictureData = 4, kPictureFile = 5,
-        kTitleText = 6, kCommentText = 7, kSubjectText = 8, kFootnoteText = 9,
+        kText = 0,
+        kSkip = 1,
+        kFonts = 2,
+        kColours = 3,
+        kPictureData = 4,
+        kPictureFile = 5,
+        kTitleText = 6,
+        kCommentText = 7,
+        kSubjectText = 8,
+        kFootnoteText = 9,
     };
     enum Input : uint8_t { kNormal = 0, kBinary = 1, kQuoted = 3 };
 

@@ -18,7 +18,10 @@ using namespace rtf;
 
 namespace {
 
-uint8_t clampByte(int64_t v) { return static_cast<uint8_t>(std::clamp<int64_t>(v, 0, 255)); }
+uint8_t clampByte(int64_t v)
+{
+    return static_cast<uint8_t>(std::clamp<int64_t>(v, 0, 255));
+}
 
 // Lengths are kept within the reader's limit.
 bool isLength(uint8_t action)
@@ -63,9 +66,12 @@ void TQnRtfReader::styleWord(std::string_view name, int32_t value)
     static constexpr struct {
         std::string_view name;
         uint16_t bit;
-    } bits[] = {{"b", kStyleBold},           {"i", kStyleItalic},
-                {"ul", kStyleUnderline},     {"strike", kStyleStrikeout},
-                {"uldb", kStyleDoubleUnderline}, {"shad", kStyleShadow},
+    } bits[] = {{"b", kStyleBold},
+                {"i", kStyleItalic},
+                {"ul", kStyleUnderline},
+                {"strike", kStyleStrikeout},
+                {"uldb", kStyleDoubleUnderline},
+                {"shad", kStyleShadow},
                 {"v", kStyleHidden}};
     uint16_t bit = kStyleUnderline; // the other underline kinds
     for (const auto &b : bits)

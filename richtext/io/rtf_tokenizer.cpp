@@ -25,7 +25,10 @@ int hexValue(uint8_t c)
 
 // Letters of either case make a control word's name (current writers use
 // words such as \mmathPr); the lookup itself stays case-sensitive.
-bool isLetter(uint8_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isLetter(uint8_t c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
 constexpr char kRawClose[] = "\\qnrtf0";
 constexpr int kRawCloseLength = 7;
@@ -215,8 +218,7 @@ int TQnRtfReader::controlWord()
     const ControlWord *w = length <= 29 ? FindControlWord(std::string_view(name, length)) : nullptr;
     if (dest_ == kSkip) {
         // Nothing in a skipped group counts but the length of binary data.
-        if (w && w->Class == WordClass::Special && w->Action == sBinary && hasParam &&
-            param > 0) {
+        if (w && w->Class == WordClass::Special && w->Action == sBinary && hasParam && param > 0) {
             input_ = kBinary;
             binaryLeft_ = param;
         }

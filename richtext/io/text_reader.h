@@ -44,8 +44,8 @@ public:
     TTextHeader *Header = nullptr;
     TQnRTFText *Document = nullptr;
     TParagraph *Paragraph = nullptr; // read into this one (optional)
-    bool InsertInto = false; // reading into an existing document: page and colours stay
-    bool AutoText = false;   // every character read is also automatic text
+    bool InsertInto = false;         // reading into an existing document: page and colours stay
+    bool AutoText = false;           // every character read is also automatic text
 
     // kIoOk, kIoParagraphFailed, or kIoFailed (input or memory failure).
     uint8_t ErrorState = kIoOk;

@@ -150,7 +150,8 @@ TEST_F(DiaryStoreTest, FirstStartCreatesTableMemoAndIndexAndShowsToday)
         std::printf("note: the independent DBF reader is not available; skipped that check\n");
         return;
     }
-    qn::test::CommandResult dump = run(qn::test::peerPython() + " " + quoted(reader) + " " + quoted(dir / "QUILLNK.DBF"));
+    qn::test::CommandResult dump =
+        run(qn::test::peerPython() + " " + quoted(reader) + " " + quoted(dir / "QUILLNK.DBF"));
     ASSERT_EQ(dump.status, 0) << dump.out;
     EXPECT_NE(dump.out.find("records=0"), std::string::npos) << dump.out;
     EXPECT_NE(dump.out.find("field DATE       C len=8 dec=0"), std::string::npos) << dump.out;
@@ -271,7 +272,8 @@ TEST_F(DiaryStoreTest, AMissingIndexIsWrittenAgainAtTheNextStart)
     w->FirstButtonClick();
     EXPECT_EQ(w->CurrentDate, EncodeDate(2024, 1, 1));
     closeWindow();
-    qn::test::CommandResult list = run(qntable() + " list " + quoted(dir / "QUILLNK.DBF") + " --tag DATE");
+    qn::test::CommandResult list =
+        run(qntable() + " list " + quoted(dir / "QUILLNK.DBF") + " --tag DATE");
     ASSERT_EQ(list.status, 0) << list.out;
     EXPECT_EQ(list.out.substr(0, 8), "20240101") << list.out;
     EXPECT_NE(list.out.find("20240103"), std::string::npos);
@@ -358,7 +360,8 @@ TEST_F(DiaryStoreTest, RebuildRemovesDeletedRecordsAndStaysOnTheSameDate)
     EXPECT_EQ(w->DiaryXTable->IndexOrd(), 1);
     closeWindow();
 
-    qn::test::CommandResult list = run(qntable() + " list " + quoted(dir / "QUILLNK.DBF") + " --deleted");
+    qn::test::CommandResult list =
+        run(qntable() + " list " + quoted(dir / "QUILLNK.DBF") + " --deleted");
     ASSERT_EQ(list.status, 0) << list.out;
     EXPECT_EQ(list.out.find('*'), std::string::npos) << list.out;
     EXPECT_EQ(list.out.find("20240102"), std::string::npos) << list.out;
@@ -438,8 +441,8 @@ TEST_F(DiaryStoreTest, AFolderThatCannotHoldADiaryIsReportedAndNothingIsCreated)
                     fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                         fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec,
                     fs::perm_options::replace);
-    qn::test::CommandResult probe = run(quoted(qn::test::binaryDir() / "tests" / "diary_open_probe") + " " +
-                        quoted(dir.path()));
+    qn::test::CommandResult probe = run(
+        quoted(qn::test::binaryDir() / "tests" / "diary_open_probe") + " " + quoted(dir.path()));
     fs::permissions(dir.path(), fs::perms::owner_all, fs::perm_options::replace);
     if (probe.status == 4)
         GTEST_SKIP() << "could not run the probe as an ordinary user";
@@ -588,7 +591,8 @@ TEST_F(DiaryStoreTest, AnIndexThatLostKeysIsRebuiltAtStartAndFindsEveryDate)
         qn::test::NotificationCapture capture;
         open();
         ASSERT_EQ(capture.informations.size(), 1u);
-        EXPECT_NE(capture.informations[0].find("was rebuilt"), std::string::npos) << capture.informations[0];
+        EXPECT_NE(capture.informations[0].find("was rebuilt"), std::string::npos)
+            << capture.informations[0];
         for (const std::string &day : days) {
             w->CurrentDate = STOD(day);
             w->FindDateRecord();
@@ -622,13 +626,15 @@ TEST_F(DiaryStoreTest, QntableWorksAroundADamagedIndexAndRecoversUnfinishedSaves
     qn::test::writeFile(dir / "QUILLNK.CDX", cdx);
 
     // A save killed between its journal and its commit point.
-    qn::test::CommandResult killed = run("strace -f -o /dev/null -e inject=pwrite64:signal=KILL:when=4 " +
-                                         qntable() + " replace " + quoted(dir / "QUILLNK.DBF") + " 1 DATE=20991231");
+    qn::test::CommandResult killed =
+        run("strace -f -o /dev/null -e inject=pwrite64:signal=KILL:when=4 " + qntable() +
+            " replace " + quoted(dir / "QUILLNK.DBF") + " 1 DATE=20991231");
     if (killed.out.find("strace") != std::string::npos && killed.status == 127)
         GTEST_SKIP() << "strace is not installed";
     check = run(qntable() + " check " + quoted(dir / "QUILLNK.DBF"));
     if (check.status == 1 && check.out.find("unfinished save") != std::string::npos) {
-        qn::test::CommandResult recover = run(qntable() + " recover " + quoted(dir / "QUILLNK.DBF"));
+        qn::test::CommandResult recover =
+            run(qntable() + " recover " + quoted(dir / "QUILLNK.DBF"));
         EXPECT_EQ(recover.status, 0) << recover.out;
         EXPECT_NE(recover.out.find("undone"), std::string::npos) << recover.out;
     }

@@ -177,9 +177,9 @@ TEST_F(MainScreenTest, ActionBarButtonsInOrderWithSeparators)
         EXPECT_TRUE(b->isVisible()) << b->Caption().toStdString();
     // Flat buttons with their pictures, grey until hovered; the pictures
     // sit left of the caption up to Prev, right of it from Date on.
-    for (TFlatButton *b : {w->SaveButton, w->CancelButton, w->FirstButton, w->PriorButton,
-                           w->CalendarButton, w->Nextbutton, w->LastButton, w->Hidebutton,
-                           w->FlatButton1}) {
+    for (TFlatButton *b :
+         {w->SaveButton, w->CancelButton, w->FirstButton, w->PriorButton, w->CalendarButton,
+          w->Nextbutton, w->LastButton, w->Hidebutton, w->FlatButton1}) {
         EXPECT_EQ(b->Bitmap().Width, 16) << b->Caption().toStdString();
         EXPECT_EQ(b->Bitmap().Height, 16);
         EXPECT_EQ(b->Options(), TButtonOptions(boMonoDisplay | boPopupMark));

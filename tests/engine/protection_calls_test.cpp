@@ -73,7 +73,10 @@ protected:
 
 struct Gauge {
     std::vector<int32_t> values;
-    static void hook(void *context, int32_t value) { static_cast<Gauge *>(context)->values.push_back(value); }
+    static void hook(void *context, int32_t value)
+    {
+        static_cast<Gauge *>(context)->values.push_back(value);
+    }
     // As the maintenance dialogs show it: each rise over the last value adds to a sum.
     int32_t sumOfRises() const
     {

@@ -26,13 +26,14 @@ TEST(Interop, TableEncryptedThenDecryptedReadsAsBefore)
     TempDir dir;
     EngineSettings settings;
     settings.newKeyDerivation = KeyDerivation::argon2id(64, 1, 1);
-    Table::create(dir / "QUILLNK.DBF", {{"DATE", 'C', 8, 0, 0}, {"ENTRY", 'M', 10, 0, 0}, {"DONE", 'L', 1, 0, 0}},
-                  64);
+    Table::create(dir / "QUILLNK.DBF",
+                  {{"DATE", 'C', 8, 0, 0}, {"ENTRY", 'M', 10, 0, 0}, {"DONE", 'L', 1, 0, 0}}, 64);
     auto t = Table::open(dir / "QUILLNK.DBF", Table::Access::Exclusive, settings);
     for (int i = 1; i <= 30; ++i) {
         t->appendBlank();
         t->replaceText(0, "202611" + std::string(i < 10 ? "0" : "") + std::to_string(i));
-        t->replaceMemo(1, i % 7 == 0 ? std::string() : "{\\rtf1 caf\xE9 " + std::string(size_t(i * 53), 'a') + "}");
+        t->replaceMemo(1, i % 7 == 0 ? std::string()
+                                     : "{\\rtf1 caf\xE9 " + std::string(size_t(i * 53), 'a') + "}");
         t->replaceText(2, i % 2 ? "T" : "F");
     }
     t->indexTag({}, "DATE", "date", false, false, {});
@@ -46,8 +47,9 @@ TEST(Interop, TableEncryptedThenDecryptedReadsAsBefore)
     t->decrypt();
     t->close();
     if (havePython) {
-        auto theirs = commandOutput(peerPython() + " " + shellQuote(peerScript("dbf_dump.py").string()) + " " +
-                          shellQuote((dir / "QUILLNK.DBF").string()));
+        auto theirs =
+            commandOutput(peerPython() + " " + shellQuote(peerScript("dbf_dump.py").string()) +
+                          " " + shellQuote((dir / "QUILLNK.DBF").string()));
         ASSERT_TRUE(theirs.has_value());
         EXPECT_EQ(*theirs, before);
     }
@@ -62,19 +64,21 @@ TEST(Interop, TableEncryptedThenDecryptedReadsAsBefore)
     t.reset();
 
     if (havePython) {
-        auto theirs = commandOutput(peerPython() + " " + shellQuote(peerScript("dbf_dump.py").string()) + " " +
-                          shellQuote((dir / "QUILLNK.DBF").string()));
+        auto theirs =
+            commandOutput(peerPython() + " " + shellQuote(peerScript("dbf_dump.py").string()) +
+                          " " + shellQuote((dir / "QUILLNK.DBF").string()));
         ASSERT_TRUE(theirs.has_value());
         EXPECT_EQ(*theirs, after);
     }
     if (havePerl) {
         auto keys = commandOutput("perl " + shellQuote(peerScript("cdx_keys.pl").string()) + " " +
-                        shellQuote((dir / "QUILLNK.CDX").string()) + " DATE");
+                                  shellQuote((dir / "QUILLNK.CDX").string()) + " DATE");
         ASSERT_TRUE(keys.has_value());
         std::string expected;
         for (int i = 1, r = 1; i <= 30; ++i)
             if (i != 5)
-                expected += "202611" + std::string(i < 10 ? "0" : "") + std::to_string(i) + "|" + std::to_string(r++) + "\n";
+                expected += "202611" + std::string(i < 10 ? "0" : "") + std::to_string(i) + "|" +
+                            std::to_string(r++) + "\n";
         EXPECT_EQ(*keys, expected);
     }
 }
@@ -98,9 +102,11 @@ TEST(Interop, InterruptedCommitsLeaveFilesTheReadersAgreeOn)
         auto t = Table::open(table, Table::Access::Exclusive, settings);
         for (int i = 1; i <= 60; ++i) {
             t->appendBlank();
-            t->replaceText(0, "2026" + std::string(i / 28 + 1 < 10 ? "0" : "") + std::to_string(i / 28 + 1) +
-                                  (i % 28 + 1 < 10 ? "0" : "") + std::to_string(i % 28 + 1));
-            t->replaceMemo(1, "{\\rtf1 entry " + std::to_string(i) + std::string(size_t(i * 13), 'e') + "}");
+            t->replaceText(0, "2026" + std::string(i / 28 + 1 < 10 ? "0" : "") +
+                                  std::to_string(i / 28 + 1) + (i % 28 + 1 < 10 ? "0" : "") +
+                                  std::to_string(i % 28 + 1));
+            t->replaceMemo(1, "{\\rtf1 entry " + std::to_string(i) +
+                                  std::string(size_t(i * 13), 'e') + "}");
         }
         t->indexTag({}, "DATE", "date", false, false, {});
     }
@@ -120,7 +126,8 @@ TEST(Interop, InterruptedCommitsLeaveFilesTheReadersAgreeOn)
             try {
                 for (int i = 0; i < 12; ++i) {
                     t->appendBlank();
-                    t->replaceText(0, "2025" + std::string(i < 9 ? "0" : "") + std::to_string(i + 1) + "15");
+                    t->replaceText(0, "2025" + std::string(i < 9 ? "0" : "") +
+                                          std::to_string(i + 1) + "15");
                     t->replaceMemo(1, "{\\rtf1 appended " + std::to_string(i) + "}");
                 }
                 t->go(7);
@@ -143,14 +150,15 @@ TEST(Interop, InterruptedCommitsLeaveFilesTheReadersAgreeOn)
             keys += t->keyData() + "|" + std::to_string(t->recno()) + "\n";
         t->close();
         if (havePython) {
-            auto theirs = commandOutput(peerPython() + " " + shellQuote(peerScript("dbf_dump.py").string()) + " " +
-                                        shellQuote(table.string()));
+            auto theirs =
+                commandOutput(peerPython() + " " + shellQuote(peerScript("dbf_dump.py").string()) +
+                              " " + shellQuote(table.string()));
             ASSERT_TRUE(theirs.has_value());
             EXPECT_EQ(*theirs, ours);
         }
         if (havePerl) {
-            auto theirs = commandOutput("perl " + shellQuote(peerScript("cdx_keys.pl").string()) + " " +
-                                        shellQuote((dir / "QUILLNK.CDX").string()) + " DATE");
+            auto theirs = commandOutput("perl " + shellQuote(peerScript("cdx_keys.pl").string()) +
+                                        " " + shellQuote((dir / "QUILLNK.CDX").string()) + " DATE");
             ASSERT_TRUE(theirs.has_value());
             EXPECT_EQ(*theirs, keys);
         }

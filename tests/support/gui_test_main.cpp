@@ -18,12 +18,13 @@ int main(int argc, char **argv)
     const char *platform = std::getenv("QT_QPA_PLATFORM");
     if (!platform || !*platform)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    std::string runtime = (std::filesystem::temp_directory_path() /
-                           ("qn-runtime-" + std::to_string(getpid()))).string();
+    std::string runtime =
+        (std::filesystem::temp_directory_path() / ("qn-runtime-" + std::to_string(getpid())))
+            .string();
     mkdir(runtime.c_str(), 0700);
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    std::string home = (std::filesystem::temp_directory_path() /
-                        ("qn-home-" + std::to_string(getpid()))).string();
+    std::string home =
+        (std::filesystem::temp_directory_path() / ("qn-home-" + std::to_string(getpid()))).string();
     mkdir(home.c_str(), 0700);
     setenv("QUILLNOOK_HOME", home.c_str(), 1);
 

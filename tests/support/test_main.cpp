@@ -12,8 +12,8 @@
 
 int main(int argc, char **argv)
 {
-    std::string home = (std::filesystem::temp_directory_path() /
-                        ("qn-home-" + std::to_string(getpid()))).string();
+    std::string home =
+        (std::filesystem::temp_directory_path() / ("qn-home-" + std::to_string(getpid()))).string();
     mkdir(home.c_str(), 0700);
     setenv("QUILLNOOK_HOME", home.c_str(), 1);
 

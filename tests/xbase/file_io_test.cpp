@@ -1,6 +1,6 @@
-#include "xbase/file_io.h"
 #include "platform/file_lookup.h"
 #include "tests/support/fault_file_system.h"
+#include "xbase/file_io.h"
 #include "xbase/xbase_error.h"
 
 #include "tests/support/temp_dir.h"

@@ -42,7 +42,8 @@ protected:
             std::snprintf(date, sizeof date, "2026%02d%02d", 1 + i / 28, 1 + i % 28);
             t->replaceText(0, date);
             t->replaceMemo(1, "old text " + std::to_string(i));
-            t->replaceMemo(1, "{\\rtf1 secret entry number " + std::to_string(i) + std::string(size_t(i * 37 % 300), 'x') + "}");
+            t->replaceMemo(1, "{\\rtf1 secret entry number " + std::to_string(i) +
+                                  std::string(size_t(i * 37 % 300), 'x') + "}");
         }
         t->indexTag({}, "DATE", "date", false, false, {});
         for (int i = 3; i <= n; i += 3) {
@@ -52,7 +53,10 @@ protected:
         t->close();
     }
 
-    std::unique_ptr<Table> open() { return Table::open(path(), Table::Access::Exclusive, settings); }
+    std::unique_ptr<Table> open()
+    {
+        return Table::open(path(), Table::Access::Exclusive, settings);
+    }
 
     static Content content(Table &t)
     {
@@ -292,7 +296,8 @@ TEST_F(ProtectionTest, InterruptedRunsLeaveTheOldOrTheNewTable)
                 settings.password = c.oldPassword;
                 auto t = open();
                 t->openIndex("QUILLNK.CDX");
-                settings.password = c.name == std::string("encrypt") ? c.newPassword : c.oldPassword;
+                settings.password =
+                    c.name == std::string("encrypt") ? c.newPassword : c.oldPassword;
                 faults.crashAfter(n);
                 try {
                     c.run(*t, settings);
@@ -320,7 +325,8 @@ TEST_F(ProtectionTest, InterruptedRunsLeaveTheOldOrTheNewTable)
             t->close();
             for (auto &e : fs::directory_iterator(dir.path())) {
                 std::string name = e.path().filename().string();
-                EXPECT_TRUE(name.find(".new") == std::string::npos && name.find(".switch") == std::string::npos)
+                EXPECT_TRUE(name.find(".new") == std::string::npos &&
+                            name.find(".switch") == std::string::npos)
                     << name;
             }
         }

@@ -129,9 +129,9 @@ int main(int argc, char **argv)
         if (readFailed) {
             std::string why = readError.empty() ? "could not be read completely" : readError;
             std::replace(why.begin(), why.end(), '\t', ' ');
-            return fail(inName + ": " + why +
-                        (readNothing ? "; nothing was converted"
-                                     : "; what came before it was converted"));
+            return fail(
+                inName + ": " + why +
+                (readNothing ? "; nothing was converted" : "; what came before it was converted"));
         }
         return 0;
     } catch (const std::exception &e) {

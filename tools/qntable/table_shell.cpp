@@ -133,12 +133,20 @@ std::string listValue(Table &t, int field)
         return escapeListText(t.memo(field));
     Value value = t.value(field);
     switch (f.type) {
-    case 'C': v = t.text(field); break;
+    case 'C':
+        v = t.text(field);
+        break;
     case 'N':
-    case 'F': v = trim(t.text(field)); break;
+    case 'F':
+        v = trim(t.text(field));
+        break;
     case 'D':
-    case 'L': v = trim(t.text(field)); break;
-    default: v = value.type == Value::Type::Character ? value.text : value.toText(); break;
+    case 'L':
+        v = trim(t.text(field));
+        break;
+    default:
+        v = value.type == Value::Type::Character ? value.text : value.toText();
+        break;
     }
     while (!v.empty() && v.back() == ' ')
         v.pop_back();
@@ -207,13 +215,15 @@ int check(const std::string &path, std::ostream &out)
     auto t = openTable(path, Table::Access::ReadOnly, settings);
     std::vector<std::string> faults;
     DbfFile &dbf = t->dbf();
-    uint64_t expected = uint64_t(dbf.headerLength()) + uint64_t(dbf.recordCount()) * dbf.recordLength();
+    uint64_t expected =
+        uint64_t(dbf.headerLength()) + uint64_t(dbf.recordCount()) * dbf.recordLength();
     uint64_t size = dbf.file().size();
     if (size < expected)
         faults.push_back("the file is shorter than its record count needs");
     else if (size > expected + 1)
         faults.push_back("the file holds " + std::to_string(size - expected) +
-                         " bytes beyond its last record (record count " + std::to_string(dbf.recordCount()) + ")");
+                         " bytes beyond its last record (record count " +
+                         std::to_string(dbf.recordCount()) + ")");
     MemoFile *memo = t->memoFile();
     for (uint32_t r = 1; r <= dbf.recordCount(); ++r) {
         t->go(r);
@@ -223,8 +233,8 @@ int check(const std::string &path, std::ostream &out)
                 continue;
             try {
                 std::string raw(t->buffer() + f.offset, f.length);
-                if (raw.find_first_not_of(f.length == 4 ? std::string(1, '\0') : std::string(" ")) ==
-                    std::string::npos)
+                if (raw.find_first_not_of(f.length == 4 ? std::string(1, '\0')
+                                                        : std::string(" ")) == std::string::npos)
                     continue;
                 t->memo(int(i));
                 (void)memo;
@@ -439,11 +449,20 @@ std::string escapeListText(const std::string &text)
     out.reserve(text.size());
     for (char c : text) {
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\t': out += "\\t"; break;
-        case '\r': out += "\\r"; break;
-        case '\n': out += "\\n"; break;
-        default: out += c;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        default:
+            out += c;
         }
     }
     return out;

@@ -3,8 +3,8 @@
 #include <QScrollBar>
 
 #include "platform/qt/messages.h"
-#include "tests/support/notification_capture.h"
 #include "tests/richtext/controls/editor_test_util.h"
+#include "tests/support/notification_capture.h"
 
 using namespace qn;
 using namespace qn::test;

@@ -5,10 +5,10 @@
 #include <QScrollBar>
 
 #include "platform/qt/messages.h"
-#include "tests/support/notification_capture.h"
 #include "platform/winmath.h"
 #include "richtext/controls/clipboard_picture.h"
 #include "tests/richtext/controls/editor_test_util.h"
+#include "tests/support/notification_capture.h"
 #include "tests/support/temp_dir.h"
 
 using namespace qn;

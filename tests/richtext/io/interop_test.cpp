@@ -62,11 +62,12 @@ uint16_t stylesOf(const TQnRTFText &doc, std::string_view utf8)
 void checkSummerDocument(const TQnRTFText &doc)
 {
     for (const char *text :
-         {"Diary of a Summer", "The bold word and the italic word and the underlined word and "
-                               "struck text.",
+         {"Diary of a Summer",
+          "The bold word and the italic word and the underlined word and "
+          "struck text.",
           "Café in Zürich costs € 5 — naïve “quotes” and ‘single’ ones; 50 °C; ½ price.",
-          "A quoted paragraph that is indented from the left margin.", "first item",
-          "numbered two", "Left cell", "Right cell", "cherry", "A sentence with a footnote",
+          "A quoted paragraph that is indented from the left margin.", "first item", "numbered two",
+          "Left cell", "Right cell", "cherry", "A sentence with a footnote",
           "code text at the end."})
         EXPECT_GE(find(doc, text).paragraph, 0) << text;
     EXPECT_TRUE(stylesOf(doc, "bold word") & kStyleBold);
@@ -217,11 +218,12 @@ TEST(Interop, ConvertersAgreeOnTheWordsOfEachParagraph)
         GTEST_SKIP() << "qnrtf is not built";
     if (!commandOutput("pandoc --version") || !commandOutput("unrtf --version"))
         GTEST_SKIP() << "pandoc or unrtf is not installed (scripts/setup.sh installs both)";
-    for (const char *name : {"heading-math.rtf", "list-backslash-ends.rtf",
-                             "list-unicode-bullets.rtf"}) {
+    for (const char *name :
+         {"heading-math.rtf", "list-backslash-ends.rtf", "list-unicode-bullets.rtf"}) {
         const std::string file =
             shellQuote((sourceDir() / "tests/richtext/io/fixtures" / name).string());
-        const auto ours = commandOutput(shellQuote(tool.string()) + " --format text " + file + " -");
+        const auto ours =
+            commandOutput(shellQuote(tool.string()) + " --format text " + file + " -");
         const auto pandoc = commandOutput("pandoc --wrap=none -f rtf -t plain " + file);
         const auto unrtf = commandOutput("unrtf --text " + file);
         ASSERT_TRUE(ours && pandoc && unrtf) << name;

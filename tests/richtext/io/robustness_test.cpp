@@ -74,14 +74,44 @@ std::vector<std::string> seeds()
 TEST(Robustness, MutatedRealFilesReadSoundly)
 {
     std::mt19937 rng(7);
-    const std::string pieces[] = {"{", "}", "\\", "\\bin", "\\bin99999999", "\\'", "\\'zz",
+    const std::string pieces[] = {"{",
+                                  "}",
+                                  "\\",
+                                  "\\bin",
+                                  "\\bin99999999",
+                                  "\\'",
+                                  "\\'zz",
                                   "\\u",
-                                  "\\u-5", "\\uc9", "\\*", "\\pict", "\\picfile \"", "\\qnrtf1 ",
-                                  "\\trowd", "\\cellx-5", "\\cell", "\\row", "\\intbl", "\\par",
-                                  "\\footnote", "\\fonttbl", "\\colortbl", ";", "\\f98", "\\f99",
-                                  "\\fs-3", "\\cf255", "\\li-99999999999999999999", "\\tx1",
-                                  "\\trgaph99999", "\\brdrw-1", "\\pard", std::string(1, '\0'),
-                                  "\\wmetafile8", "\\dibitmap0", "\\wbitmap0", "\x01"};
+                                  "\\u-5",
+                                  "\\uc9",
+                                  "\\*",
+                                  "\\pict",
+                                  "\\picfile \"",
+                                  "\\qnrtf1 ",
+                                  "\\trowd",
+                                  "\\cellx-5",
+                                  "\\cell",
+                                  "\\row",
+                                  "\\intbl",
+                                  "\\par",
+                                  "\\footnote",
+                                  "\\fonttbl",
+                                  "\\colortbl",
+                                  ";",
+                                  "\\f98",
+                                  "\\f99",
+                                  "\\fs-3",
+                                  "\\cf255",
+                                  "\\li-99999999999999999999",
+                                  "\\tx1",
+                                  "\\trgaph99999",
+                                  "\\brdrw-1",
+                                  "\\pard",
+                                  std::string(1, '\0'),
+                                  "\\wmetafile8",
+                                  "\\dibitmap0",
+                                  "\\wbitmap0",
+                                  "\x01"};
     int runs = 0;
     for (const std::string &seed : seeds()) {
         for (int round = 0; round < 250; ++round, ++runs) {
@@ -129,7 +159,8 @@ TEST(Robustness, DeepNestingKeepsTheTextAndDropsTheFormatting)
     EXPECT_EQ(readRtf(doc, rtf), 0);
     ASSERT_EQ(doc.ParagraphCount(), 2);
     EXPECT_EQ(doc.ParagraphText(0), "akept");
-    EXPECT_EQ(doc.ParagraphText(1), "more\xe9" "btail");
+    EXPECT_EQ(doc.ParagraphText(1), "more\xe9"
+                                    "btail");
     for (int i = 0; i < 5; ++i)
         EXPECT_FALSE(attrAt(doc, 0, i).Style & kStyleBold) << i;
     EXPECT_TRUE(doc.Footnotes.empty());

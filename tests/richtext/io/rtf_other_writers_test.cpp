@@ -116,8 +116,8 @@ TEST(RtfOtherWriters, BulletedListWithBackslashLineEnds)
     TQnRTFText doc;
     ASSERT_EQ(readRtf(doc, fixture("list-backslash-ends.rtf")), 0);
     EXPECT_EQ(paragraphs(doc), (Texts{"Shopping for Saturday", "\t\x95\tBread and butter",
-                                      "\t\x95\tFresh eggs from the market", "\t\x95\tGreen tea",
-                                      "", "Price\t3 euros", "That is all for today."}));
+                                      "\t\x95\tFresh eggs from the market", "\t\x95\tGreen tea", "",
+                                      "Price\t3 euros", "That is all for today."}));
     EXPECT_TRUE(attrAt(doc, 0, 0).Style & kStyleBold);
     EXPECT_FALSE(attrAt(doc, 1, 3).Style & kStyleBold);
     EXPECT_EQ(doc.ParagraphAt(1)->LeftIndent, 720);

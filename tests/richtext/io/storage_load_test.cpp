@@ -319,9 +319,9 @@ TEST(StorageLoad, RandomBytesNeverBreakALoad)
 {
     uint32_t seed = 12345;
     auto next = [&] { return seed = seed * 1103515245u + 12345u; };
-    const std::string pieces[] = {"{\\rtf1 ", "\\par ", "{\\b ", "}", "<b>", "<p>", "\r\n",
-                                  "\\cell ", "\\row ", "\\trowd\\cellx1000 ", "\\intbl ",
-                                  "text ", "\\'e9", "<table>", "\0"};
+    const std::string pieces[] = {"{\\rtf1 ", "\\par ", "{\\b ",   "}",       "<b>",
+                                  "<p>",      "\r\n",   "\\cell ", "\\row ",  "\\trowd\\cellx1000 ",
+                                  "\\intbl ", "text ",  "\\'e9",   "<table>", "\0"};
     for (int round = 0; round < 300; ++round) {
         std::string bytes;
         const int n = static_cast<int>(next() % 40);

@@ -199,7 +199,7 @@ TEST(TextByOffset, InsertDeleteAndReplace)
     red.Colors = 1;
     doc.InsertText(p, 0, &red, "<<");
     EXPECT_EQ(p->Lines->Attrs[0].Colors, 1); // its own first line
-    doc.InsertText(p, 5, nullptr, "--"); // cuts "abcdef" after "abc"
+    doc.InsertText(p, 5, nullptr, "--");     // cuts "abcdef" after "abc"
     doc.InsertText(p, 99, nullptr, ">>");
     EXPECT_EQ(doc.ParagraphText(0), "<<abc--def>>");
     EXPECT_EQ(LineCount(p), 5);
@@ -207,7 +207,7 @@ TEST(TextByOffset, InsertDeleteAndReplace)
 
     // Deleting across lines; InsertAttr takes the first removed character's look.
     p->Lines->Next->Attrs[2].Style = kStyleStrikeout; // the 'c'
-    doc.DeleteText(p, 4, 5); // "c--de"
+    doc.DeleteText(p, 4, 5);                          // "c--de"
     EXPECT_EQ(doc.ParagraphText(0), "<<abf>>");
     EXPECT_EQ(doc.InsertAttr.Style, kStyleStrikeout);
     doc.DeleteText(p, 5, 100);
