@@ -6,7 +6,7 @@ CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup configure build run test install clean
+.PHONY: all setup configure build run test install clean format-check fuzz
 
 all: build
 
@@ -30,5 +30,22 @@ test: build
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
+# The libFuzzer targets (clang, sanitizers) in their own build folder; the
+# README's "Fuzzing" section says how to run them.
+FUZZ_BUILD ?= build-fuzz
+fuzz: setup
+	cmake -S . -B $(FUZZ_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 -DQN_FUZZ=ON \
+	  -DQN_BUILD_TESTS=OFF -DQN_BUILD_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_targets
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD)
+
+# Tells every place where the sources differ from .clang-format; changes
+# nothing. Format only the lines you change (git clang-format), never the tree.
+FORMAT_SOURCES = $(shell find . -path './build*' -prune -o -path ./.git -prune -o \
+	-type f \( -name '*.cpp' -o -name '*.h' \) -print | sort)
+
+format-check: setup
+	clang-format --dry-run -Werror $(FORMAT_SOURCES)

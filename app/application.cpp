@@ -44,6 +44,16 @@ bool DeliverGuarded(const std::function<bool()> &deliver)
     return false;
 }
 
+TApplication::TApplication(int &argc, char **argv)
+    : QApplication(argc, argv), previousNotifications_(SetNotificationReceiver(&notifications_))
+{
+}
+
+TApplication::~TApplication()
+{
+    SetNotificationReceiver(previousNotifications_);
+}
+
 bool TApplication::notify(QObject *receiver, QEvent *event)
 {
     return DeliverGuarded([&] { return QApplication::notify(receiver, event); });

@@ -4,6 +4,8 @@
 // reach the user in an error box with their text instead of ending the
 // program.
 
+#include "platform/qt/messages.h"
+
 #include <QApplication>
 #include <QString>
 
@@ -21,10 +23,17 @@ void ShowApplicationError(const QString &text);
 using TErrorBoxHook = std::function<void(const QString &)>;
 TErrorBoxHook SetErrorBoxHook(TErrorBoxHook hook);
 
+// The program's application object: it shows the user's notifications
+// (information boxes, beeps, engine messages) for its whole life.
 class TApplication : public QApplication {
 public:
-    TApplication(int &argc, char **argv) : QApplication(argc, argv) {}
+    TApplication(int &argc, char **argv);
+    ~TApplication() override;
     bool notify(QObject *receiver, QEvent *event) override;
+
+private:
+    QtNotificationReceiver notifications_;
+    NotificationReceiver *previousNotifications_;
 };
 
 } // namespace qn

@@ -1,5 +1,7 @@
 #include "app/help_file.h"
 
+#include "platform/ascii_text.h"
+
 #include <charconv>
 #include <fstream>
 #include <sstream>
@@ -7,13 +9,6 @@
 namespace qn {
 
 namespace {
-
-std::string_view trimRight(std::string_view s)
-{
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
 
 std::string escape(std::string_view s)
 {
@@ -95,7 +90,7 @@ bool THelpFile::Parse(std::string_view text, std::string &error)
         size_t end = text.find('\n', start);
         if (end == std::string_view::npos)
             end = text.size();
-        std::string_view line = trimRight(text.substr(start, end - start));
+        std::string_view line = TrimRight(text.substr(start, end - start), " \t\r");
         start = end + 1;
         ++lineNumber;
         if (!line.empty() && line.front() == '#')

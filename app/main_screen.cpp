@@ -1,7 +1,7 @@
 #include "app/main_screen.h"
 
+#include "app/action_bar_glyphs.h"
 #include "app/help_viewer.h"
-#include "app/ring_area.h"
 #include "app/splash_form.h"
 #include "engine/xtable.h"
 #include "platform/modal_result.h"
@@ -10,6 +10,9 @@
 #include "platform/qt/messages.h"
 #include "platform/qt/qt_text.h"
 #include "platform/winmath.h"
+#include "widgets/flat_button.h"
+#include "widgets/ring_panel.h"
+#include "widgets/save_form_state.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -105,6 +108,11 @@ TMainScreen::TMainScreen(const std::string &diaryDir, QWidget *parent)
     createClientArea();
     createDiaryComponents();
 
+    // The window's place from the last run, kept beside the diary.
+    SaveFormStateAndPosition1 = new TSaveFormStateAndPosition(this);
+    SaveFormStateAndPosition1->IniFileName = PlacementFileName(diaryDir_);
+    SaveFormStateAndPosition1->Loaded();
+
     // The form sees every key before the control that has the focus.
     qApp->installEventFilter(this);
 
@@ -193,8 +201,11 @@ void TMainScreen::createClientArea()
 
 void TMainScreen::createRingArea()
 {
-    RingPanel1 = new TRingArea;
+    RingPanel1 = new TRingPanel;
     RingPanel1->setObjectName(QStringLiteral("RingPanel1"));
+    RingPanel1->SetBorderStyle(bsSingle);
+    RingPanel1->SetDoubleRing(true);
+    RingPanel1->SetSmallRing(true);
     RingPanel1->SetLeftEdge(31);
     RingPanel1->SetRightEdge(15);
 
@@ -241,7 +252,6 @@ void TMainScreen::createPrivacyPanel()
 
     Pass = new QLineEdit(PrivacyPanel);
     Pass->setEchoMode(QLineEdit::Password);
-    Pass->setMaxLength(8);
     Pass->setFixedWidth(160);
 
     BitBtn1 = new QPushButton(QStringLiteral("OK"), PrivacyPanel);
@@ -276,44 +286,65 @@ void TMainScreen::createActionBar()
     layout->setContentsMargins(4, 4, 4, 4);
     layout->setSpacing(2);
 
-    auto button = [this, layout](const QString &caption, const QString &name) {
-        auto *b = new QPushButton(caption, ActionPanel);
+    // Flat buttons with their pictures, grey until the mouse is over them.
+    auto button = [this, layout](const QString &caption, const QString &name, const char *glyph,
+                                 TButtonLayout side) {
+        auto *b = new TFlatButton(ActionPanel);
         b->setObjectName(name);
-        b->setFocusPolicy(Qt::NoFocus); // flat buttons never take the focus
-        b->setFixedHeight(31);
-        b->setMinimumWidth(60);
+        b->SetCaption(caption);
+        b->SetBitmap(ActionBarGlyph(glyph));
+        b->SetLayout(side);
+        b->SetOptions(boMonoDisplay | boPopupMark);
+        b->setFixedSize(64, 31);
         layout->addWidget(b);
         return b;
     };
-    SaveButton = button(QStringLiteral("&Save"), QStringLiteral("SaveButton"));
-    CancelButton = button(QStringLiteral("&Cancel"), QStringLiteral("CancelButton"));
+    SaveButton =
+        button(QStringLiteral("&Save"), QStringLiteral("SaveButton"), "save", blBitmapLeft);
+    CancelButton =
+        button(QStringLiteral("&Cancel"), QStringLiteral("CancelButton"), "cancel", blBitmapLeft);
     ActionSeparator1 = verticalSeparator(ActionPanel);
     layout->addWidget(ActionSeparator1);
-    FirstButton = button(QStringLiteral("Fi&rst"), QStringLiteral("FirstButton"));
-    PriorButton = button(QStringLiteral("&Prev"), QStringLiteral("PriorButton"));
-    CalendarButton = button(QStringLiteral("&Date"), QStringLiteral("CalendarButton"));
-    Nextbutton = button(QStringLiteral("&Next"), QStringLiteral("Nextbutton"));
-    LastButton = button(QStringLiteral("&Last"), QStringLiteral("LastButton"));
+    FirstButton =
+        button(QStringLiteral("Fi&rst"), QStringLiteral("FirstButton"), "first", blBitmapLeft);
+    PriorButton =
+        button(QStringLiteral("&Prev"), QStringLiteral("PriorButton"), "prev", blBitmapLeft);
+    CalendarButton =
+        button(QStringLiteral("&Date"), QStringLiteral("CalendarButton"), "date", blBitmapRight);
+    Nextbutton =
+        button(QStringLiteral("&Next"), QStringLiteral("Nextbutton"), "next", blBitmapRight);
+    LastButton =
+        button(QStringLiteral("&Last"), QStringLiteral("LastButton"), "last", blBitmapRight);
     ActionSeparator2 = verticalSeparator(ActionPanel);
     layout->addWidget(ActionSeparator2);
-    Hidebutton = button(QStringLiteral("H&ide"), QStringLiteral("Hidebutton"));
-    FlatButton1 = button(QStringLiteral("E&xit"), QStringLiteral("FlatButton1"));
+    Hidebutton =
+        button(QStringLiteral("H&ide"), QStringLiteral("Hidebutton"), "hide", blBitmapRight);
+    FlatButton1 =
+        button(QStringLiteral("E&xit"), QStringLiteral("FlatButton1"), "exit", blBitmapRight);
     layout->addStretch();
 
     SaveButton->setVisible(false);
     CancelButton->setVisible(false);
 
-    connect(FirstButton, &QPushButton::clicked, this, &TMainScreen::FirstButtonClick);
-    connect(PriorButton, &QPushButton::clicked, this, &TMainScreen::PriorButtonClick);
-    connect(CalendarButton, &QPushButton::clicked, this, &TMainScreen::CalendarButtonClick);
-    connect(Nextbutton, &QPushButton::clicked, this, &TMainScreen::NextButtonClick);
-    connect(LastButton, &QPushButton::clicked, this, &TMainScreen::LastButtonClick);
-    connect(Hidebutton, &QPushButton::clicked, this, &TMainScreen::HideButtonClick);
-    connect(FlatButton1, &QPushButton::clicked, this, &TMainScreen::exit1Click);
+    connect(FirstButton, &TFlatButton::clicked, this, &TMainScreen::FirstButtonClick);
+    connect(PriorButton, &TFlatButton::clicked, this, &TMainScreen::PriorButtonClick);
+    connect(CalendarButton, &TFlatButton::clicked, this, &TMainScreen::CalendarButtonClick);
+    connect(Nextbutton, &TFlatButton::clicked, this, &TMainScreen::NextButtonClick);
+    connect(LastButton, &TFlatButton::clicked, this, &TMainScreen::LastButtonClick);
+    connect(Hidebutton, &TFlatButton::clicked, this, &TMainScreen::HideButtonClick);
+    connect(FlatButton1, &TFlatButton::clicked, this, &TMainScreen::exit1Click);
 }
 
 void TMainScreen::FormCreate()
 {
+    try {
+        engine::StartTableEngine();
+    } catch (const std::exception &error) {
+        startFailed_ = true;
+        ShowInformation(QString::fromStdString(error.what()));
+        close();
+        return;
+    }
     DiaryXTable->SysProp(1009, 0);
     // Dates shown without an explicit format use the American short form.
     SetShortDateFormat("mm/dd/yyyy");
@@ -323,7 +354,7 @@ void TMainScreen::FormCreate()
     if (!OpenDiaryFile()) {
         // The program cannot work without its diary; say why, then end.
         startFailed_ = true;
-        ShowInformation(openFailure_);
+        ShowInformationUtf8(openFailure_); // file names are UTF-8
         close();
         return;
     }
@@ -370,17 +401,19 @@ void TMainScreen::FormResize()
 
 void TMainScreen::placeRingChildren()
 {
+    // Sizes are the panel's outer ones; places are inside its border.
     const int panelWidth = RingPanel1->width();
     const int panelHeight = RingPanel1->height();
-    const int left = RingPanel1->LeftEdge() + 15;
+    const QPoint client = RingPanel1->ClientRect().topLeft();
+    const int left = client.x() + RingPanel1->LeftEdge() + 15;
     const int width =
         std::max(0, panelWidth - RingPanel1->LeftEdge() - RingPanel1->RightEdge() - 20);
-    const int editorTop = 35;
+    const int editorTop = client.y() + 35;
 
-    DateLabel->setGeometry(left, 8, width, DateLabel->sizeHint().height());
-    TopLine->setGeometry(left, 28, width, 1);
-    Bottomline->setGeometry(left, panelHeight - 20, width, 1);
-    QnRichText1->setGeometry(left, editorTop, width, std::max(0, panelHeight - editorTop - 22));
+    DateLabel->setGeometry(left, client.y() + 8, width, DateLabel->sizeHint().height());
+    TopLine->setGeometry(left, client.y() + 28, width, 1);
+    Bottomline->setGeometry(left, client.y() + panelHeight - 20, width, 1);
+    QnRichText1->setGeometry(left, editorTop, width, std::max(0, panelHeight - 35 - 22));
     // The privacy panel fills the area whether shown or not.
     PrivacyPanel->setGeometry(RingPanel1->contentsRect());
     // The editor control puts its caret at the start of the text here.
@@ -392,11 +425,16 @@ bool TMainScreen::FormCloseQuery()
     SaveButtonClick();
     ProcessPendingMessages();
     closeDiaryTable();
+    // Closing this window ends the program: the engine lets every table go.
+    engine::StopTableEngine();
     return true;
 }
 
 void TMainScreen::FormKeyDown(TKey &Key, TShiftState Shift)
 {
+    // A locked diary moves nowhere: only the password panel and Help answer.
+    if (locked_)
+        return;
     if (Shift.Keys() != TShiftState(ssCtrl))
         return;
     if (Key == VK_NEXT) {
@@ -416,11 +454,34 @@ void TMainScreen::HideAllThings(bool hide)
         PrivacyPanel->raise();
     ActionPanel->setVisible(!hide);
     QnToolBar2->setVisible(!hide);
+    locked_ = hide;
     for (QMenu *menu : {mnuFile, mnuEdit, mnuUtilities}) {
         menu->setEnabled(!hide);
         menu->menuAction()->setEnabled(!hide);
     }
+    lockMenuActions(hide);
     FormResize();
+}
+
+void TMainScreen::lockMenuActions(bool lock)
+{
+    // A disabled menu still lets the shortcuts of its actions through, so
+    // each action is disabled too. Unlocking enables only the actions that
+    // locking disabled: Find Next Entry keeps its own state.
+    if (!lock) {
+        for (QAction *action : actionsLocked_)
+            action->setEnabled(true);
+        actionsLocked_.clear();
+        return;
+    }
+    for (QMenu *menu : {mnuFile, mnuEdit, mnuUtilities}) {
+        for (QAction *action : menu->actions()) {
+            if (action->isEnabled() && !action->isSeparator()) {
+                action->setEnabled(false);
+                actionsLocked_.push_back(action);
+            }
+        }
+    }
 }
 
 void TMainScreen::SetDateCaption()

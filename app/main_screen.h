@@ -9,6 +9,8 @@
 
 #include "platform/datetime.h"
 #include "platform/keys.h"
+#include "widgets/flat_button.h"
+#include "widgets/ring_panel.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -18,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QAction;
 class QFrame;
@@ -36,7 +39,7 @@ class TXTableEnv;
 
 namespace qn {
 
-class TRingArea;
+class TSaveFormStateAndPosition;
 class THelpViewer;
 
 // The help context the Contents command opens.
@@ -82,9 +85,9 @@ public:
     std::filesystem::path HelpFile;
 
     // Components, top to bottom.
-    QWidget *QnToolBar2;   // formatting tool bar, height 28
-    QWidget *QnRuler1;     // ruler, height 15
-    TRingArea *RingPanel1; // fills the rest of the client area
+    QWidget *QnToolBar2;    // formatting tool bar, height 28
+    QWidget *QnRuler1;      // ruler, height 15
+    TRingPanel *RingPanel1; // fills the rest of the client area
     QLabel *DateLabel;
     QFrame *TopLine;
     QFrame *Bottomline;
@@ -95,17 +98,19 @@ public:
     QPushButton *BitBtn1; // "OK"
     QPushButton *BitBtn2; // "Close"
     QFrame *ActionPanel;  // action bar, height 39
-    QPushButton *SaveButton;
-    QPushButton *CancelButton;
-    QPushButton *FirstButton;
-    QPushButton *PriorButton;
-    QPushButton *CalendarButton;
-    QPushButton *Nextbutton;
-    QPushButton *LastButton;
-    QPushButton *Hidebutton;
-    QPushButton *FlatButton1; // "E&xit"
+    TFlatButton *SaveButton;
+    TFlatButton *CancelButton;
+    TFlatButton *FirstButton;
+    TFlatButton *PriorButton;
+    TFlatButton *CalendarButton;
+    TFlatButton *Nextbutton;
+    TFlatButton *LastButton;
+    TFlatButton *Hidebutton;
+    TFlatButton *FlatButton1; // "E&xit"
     QFrame *ActionSeparator1; // after Cancel
     QFrame *ActionSeparator2; // after Last
+    // Keeps the window's place between runs.
+    TSaveFormStateAndPosition *SaveFormStateAndPosition1;
 
     // Menus; the N<n> actions are the separators.
     QMenu *mnuFile;
@@ -139,9 +144,8 @@ public:
     // hold an entry. Moves the table's record pointer.
     void MarkEntryDays(QStringList &list, int year, int month);
     // The calendar: shows `date` and this window's month callback, answers
-    // the modal result and, on OK, the date picked in `date`. The date
-    // selector window fills this in; without one the Date button does
-    // nothing but save.
+    // the modal result and, on OK, the date picked in `date`. When empty
+    // (as it is unless a test puts its own here), the date selector dialog.
     using TDateSelectorRun = std::function<int(TMainScreen &, TDateTime &date)>;
     TDateSelectorRun RunDateSelector;
     // Why the last OpenDiaryFile failed, for the user.
@@ -186,6 +190,8 @@ private:
     void placeRingChildren();
     void createDiaryComponents();
     void closeDiaryTable();
+    void selectDateTag(); // the active index becomes the tag DATE
+    void lockMenuActions(bool lock);
     // What to tell the user when the diary cannot be opened or created.
     std::string explainOpenFailure(const std::string &engineText, bool creating) const;
 
@@ -193,6 +199,8 @@ private:
     std::string diaryDir_;
     std::string openFailure_;
     bool startFailed_ = false;
+    bool locked_ = false;                  // the privacy panel covers the entry
+    std::vector<QAction *> actionsLocked_; // disabled by locking, enabled by unlocking
 };
 
 // The corrected frame of a maximized window: when the full-screen area is

@@ -1,11 +1,13 @@
 // The diary store of the main window: the table at start, date keys and
 // positioning, the moves, the month callback and "Rebuild Indexes".
 #include "app/date_key.h"
+#include "app/date_selector.h"
 #include "app/main_screen.h"
 #include "app/rebuild_indexes.h"
 
 #include "engine/xtable.h"
 #include "engine/xtable_error.h"
+#include "platform/ascii_text.h"
 #include "platform/modal_result.h"
 #include "platform/program_dir.h"
 #include "platform/qt/messages.h"
@@ -15,8 +17,10 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <stdexcept>
 #include <sys/file.h>
 #include <unistd.h>
+#include <vector>
 
 namespace qn {
 
@@ -45,6 +49,25 @@ bool writableDir(const fs::path &dir)
     return ::access(dir.c_str(), W_OK | X_OK) == 0;
 }
 
+// Makes `tag` the table's active index. SetOrder counts the table's own
+// index definitions, where a tag created after opening comes last, while
+// TagArea counts the index file's tags in name order: the two agree only
+// while the file holds no tag that sorts after the new one. So the order
+// is looked up among the definitions.
+void selectTag(TXTable &component, TXDataTable &table, const std::string &tag)
+{
+    const std::vector<std::string> &defs = table.Cursor().IndexDefs();
+    for (size_t i = 0; i < defs.size(); ++i) {
+        if (AsciiSameText(defs[i], tag)) {
+            component.SetOrder(static_cast<int16_t>(i + 1));
+            return;
+        }
+    }
+    // Positioning in any other order would find the wrong records.
+    throw std::runtime_error("The diary's index has no tag " + tag +
+                             "; choose \"Rebuild Indexes\" in the File menu.");
+}
+
 // The rebuild dialog's view of the main window's table.
 class TDiaryRebuild : public TRebuildTarget {
 public:
@@ -56,7 +79,6 @@ public:
     void SetDeleted(bool on) override { main_.XTableEnv1->SetDeleted(on); }
     std::string DBFilter() override { return main_.DiaryXTable->DBFilter(); }
     void Query(const std::string &filter) override { main_.DiaryXTable->Query(filter); }
-    int IndexOrd() override { return main_.DiaryXTable->IndexOrd(); }
     void CloseIndexes() override { main_.DiaryXTable->CloseIndexes(); }
     fs::path Directory() override { return main_.DiaryDir(); }
     void SetGaugeHook(std::function<void(int32_t)> hook) override
@@ -66,11 +88,31 @@ public:
     void Pack() override { main_.DiaryXTable->Pack(); }
     void CreateIndex() override { main_.CreateDiaryIndex(); }
     int TagArea(const std::string &tag) override { return main_.DiaryXTable->TagArea(tag); }
-    void SetOrder(int order) override { main_.DiaryXTable->SetOrder(static_cast<int16_t>(order)); }
+    std::string ActiveTag() override { return main_.DiaryTable->IndexFieldNames(); }
+    void SelectTag(const std::string &tag) override
+    {
+        selectTag(*main_.DiaryXTable, *main_.DiaryTable, tag);
+    }
 
 private:
     TMainScreen &main_;
 };
+
+// The date selector over the main window, on `date`, with the window's
+// month callback; on OK `date` becomes the date picked.
+int showDateSelector(TMainScreen &main, TDateTime &date)
+{
+    TDateSelector dialog(&main);
+    main.CenterOnMainScreen(&dialog);
+    dialog.InitialDate = date;
+    dialog.OnFillMonth = [&main](QStringList &list, int year, int month) {
+        main.MarkEntryDays(list, year, month);
+    };
+    const int result = dialog.exec();
+    if (result == mrOk)
+        date = dialog.Calendar->CalendarDate();
+    return result;
+}
 
 } // namespace
 
@@ -131,9 +173,22 @@ bool TMainScreen::OpenDiaryFile()
         DiaryTableENTRY = &DiaryTable->FieldByName("ENTRY");
         // An index file without the date tag (written by another program)
         // is as good as missing: every positioning seeks in that tag.
-        if (!FindFileNoCase(diaryDir_, "QUILLNK.CDX") || DiaryXTable->TagArea("DATE") == 0)
+        if (DiaryXTable->RecoveredUnfinishedSave())
+            ShowInformation(QStringLiteral(
+                "The last save of the diary was interrupted (the program or the "
+                "computer stopped). It was undone; the diary is as it was before it."));
+        // The index is derived from the entries: one that does not match them
+        // (or cannot be read) is rebuilt, and finds every date again.
+        const bool indexFile = FindFileNoCase(diaryDir_, "QUILLNK.CDX").has_value();
+        const std::string fault = indexFile ? DiaryXTable->CheckIndexes() : std::string();
+        if (!fault.empty()) {
             CreateDiaryIndex();
-        DiaryXTable->SetOrder(DiaryXTable->TagArea("DATE"));
+            ShowInformation("The index of the diary did not match its entries (" + fault +
+                            "). It was rebuilt.");
+        } else if (!indexFile || DiaryXTable->TagArea("DATE") == 0) {
+            CreateDiaryIndex();
+        }
+        selectDateTag();
         XTableEnv1->SetDeleted(true);
         return true;
     } catch (const std::exception &error) {
@@ -162,13 +217,19 @@ void TMainScreen::CreateDiaryIndex()
     DiaryXTable->IndexTag("", "DATE", "date", 0, false, "");
 }
 
+void TMainScreen::selectDateTag()
+{
+    // Order 1 in every diary this program wrote; an index file from
+    // elsewhere may hold other tags.
+    selectTag(*DiaryXTable, *DiaryTable, "DATE");
+}
+
 void TMainScreen::FindDateRecord()
 {
     if (DiaryTable->Active()) {
         const std::string key = DateKey(CurrentDate);
-        // The date tag: order 1 in every diary this program wrote, but an
-        // index file from elsewhere may hold other tags before it.
-        DiaryXTable->SetOrder(DiaryXTable->TagArea("DATE"));
+        // Every time: searches and the calendar move the table meanwhile.
+        selectDateTag();
         RecordFound = DiaryXTable->Seek(key);
     } else {
         RecordFound = false;
@@ -216,7 +277,7 @@ void TMainScreen::SaveButtonClick()
 void TMainScreen::FirstButtonClick()
 {
     SaveButtonClick();
-    DiaryXTable->SetOrder(DiaryXTable->TagArea("DATE"));
+    selectDateTag();
     CurrentDate = FirstDiaryRecord();
     FindDateRecord();
     LoadRichText();
@@ -241,7 +302,7 @@ void TMainScreen::NextButtonClick()
 void TMainScreen::LastButtonClick()
 {
     SaveButtonClick();
-    DiaryXTable->SetOrder(DiaryXTable->TagArea("DATE"));
+    selectDateTag();
     CurrentDate = LastDiaryRecord();
     FindDateRecord();
     LoadRichText();
@@ -249,11 +310,13 @@ void TMainScreen::LastButtonClick()
 
 void TMainScreen::CalendarButtonClick()
 {
+    // Saved before the dialog shows: its month callback moves the record
+    // pointer away from the entry on screen.
     SaveButtonClick();
-    if (!RunDateSelector)
-        return;
     TDateTime picked = CurrentDate;
-    if (RunDateSelector(*this, picked) == mrOk) {
+    const int result =
+        RunDateSelector ? RunDateSelector(*this, picked) : showDateSelector(*this, picked);
+    if (result == mrOk) {
         CurrentDate = picked;
         FindDateRecord();
         LoadRichText();
@@ -273,7 +336,7 @@ void TMainScreen::RebuildIndexes1Click()
         CenterOnMainScreen(&dialog);
         dialog.exec();
         if (!dialog.Failure().empty())
-            ShowInformation("The indexes could not be rebuilt: " + dialog.Failure());
+            ShowInformationUtf8("The indexes could not be rebuilt: " + dialog.Failure());
     }
     FindDateRecord();
     LoadRichText();

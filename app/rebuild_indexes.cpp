@@ -84,7 +84,7 @@ void TRebuildInd::run()
     try {
         filter = target_.DBFilter();
         target_.Query(std::string());
-        int order = target_.IndexOrd();
+        std::string tag = target_.ActiveTag();
 
         target_.CloseIndexes();
         ProcessPendingMessages();
@@ -101,10 +101,10 @@ void TRebuildInd::run()
         progress_.SetPhase(TRebuildProgress::Phase::Index);
         target_.SetGaugeHook([this](int32_t value) { GaugeReport(value); });
         target_.CreateIndex();
-        target_.SetOrder(target_.TagArea("DATE"));
-        // The order the table had before, when it still names a tag.
-        if (order > 0)
-            target_.SetOrder(order);
+        target_.SelectTag("DATE");
+        // The tag the table had before, when the new index still has it.
+        if (!tag.empty() && target_.TagArea(tag) != 0)
+            target_.SelectTag(tag);
         target_.SetDeleted(true);
         target_.SetGaugeHook({});
         Gauge1->setVisible(false);
@@ -122,7 +122,7 @@ void TRebuildInd::run()
         try {
             if (target_.TagArea("DATE") == 0)
                 target_.CreateIndex();
-            target_.SetOrder(target_.TagArea("DATE"));
+            target_.SelectTag("DATE");
         } catch (const std::exception &) {
         }
         target_.SetDeleted(true);

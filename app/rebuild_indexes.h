@@ -48,15 +48,17 @@ public:
     virtual void SetDeleted(bool on) = 0; // on: deleted records hidden
     virtual std::string DBFilter() = 0;
     virtual void Query(const std::string &filter) = 0;
-    virtual int IndexOrd() = 0;
+    virtual std::string ActiveTag() = 0; // empty in natural order
     virtual void CloseIndexes() = 0;
     virtual std::filesystem::path Directory() = 0; // where the index file lives
     // An empty hook stops the reports.
     virtual void SetGaugeHook(std::function<void(int32_t)> hook) = 0;
     virtual void Pack() = 0;
-    virtual void CreateIndex() = 0; // the tag DATE on "date"
-    virtual int TagArea(const std::string &tag) = 0;
-    virtual void SetOrder(int order) = 0;
+    virtual void CreateIndex() = 0;                  // the tag DATE on "date"
+    virtual int TagArea(const std::string &tag) = 0; // 0 when the index has no such tag
+    // Makes the tag the active index (by name: the table counts its orders
+    // differently from the index file).
+    virtual void SelectTag(const std::string &tag) = 0;
 };
 
 class TRebuildInd : public QDialog {

@@ -1,5 +1,7 @@
 #include "engine/xdata_table.h"
 
+#include "platform/ascii_text.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -8,28 +10,6 @@
 namespace qn::engine {
 
 namespace {
-
-std::string trimRight(std::string s)
-{
-    size_t end = s.find_last_not_of(' ');
-    return end == std::string::npos ? std::string() : s.substr(0, end + 1);
-}
-
-std::string trim(const std::string &s)
-{
-    size_t begin = s.find_first_not_of(' ');
-    if (begin == std::string::npos)
-        return {};
-    return s.substr(begin, s.find_last_not_of(' ') - begin + 1);
-}
-
-std::string upper(std::string s)
-{
-    for (char &c : s)
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 'a' + 'A');
-    return s;
-}
 
 int32_t dayNumber(TDateTime date)
 {
@@ -52,7 +32,7 @@ bool parseStoredDate(const std::string &raw, TDateTime &date)
 
 bool parseNumber(const std::string &text, double &value)
 {
-    std::string t = trim(text);
+    std::string t(Trim(text));
     std::replace(t.begin(), t.end(), ',', '.');
     if (t.empty())
         return false;
@@ -109,7 +89,7 @@ std::string TXField::AsString() const
         TDateTime date;
         if (parseStoredDate(r, date))
             return DateToStr(date);
-        return trim(r);
+        return std::string(Trim(r));
     }
     case 'L': {
         char c = r.empty() ? ' ' : r[0];
@@ -121,9 +101,9 @@ std::string TXField::AsString() const
     }
     case 'N':
     case 'F':
-        return trim(r);
+        return std::string(Trim(r));
     default:
-        return trimRight(r);
+        return std::string(TrimRight(r));
     }
 }
 
@@ -141,7 +121,7 @@ void TXField::SetAsString(const std::string &text)
 {
     switch (desc_.type) {
     case 'D': {
-        if (trim(text).empty())
+        if (Trim(text).empty())
             return Clear();
         TDateTime date;
         if (!TryStrToDate(text, date))
@@ -149,7 +129,7 @@ void TXField::SetAsString(const std::string &text)
         return SetAsDateTime(date);
     }
     case 'L': {
-        std::string t = upper(trim(text));
+        std::string t = AsciiUpperCase(Trim(text));
         if (t.empty())
             return Clear();
         if (t == "T" || t == "TRUE" || t == "Y" || t == "YES")
@@ -161,7 +141,7 @@ void TXField::SetAsString(const std::string &text)
     }
     case 'N':
     case 'F': {
-        if (trim(text).empty())
+        if (Trim(text).empty())
             return Clear();
         double v;
         if (!parseNumber(text, v))
@@ -690,9 +670,9 @@ TXField &TXDataTable::Fields(int index)
 
 TXField *TXDataTable::FindField(const std::string &name)
 {
-    std::string n = upper(name);
+    std::string n = AsciiUpperCase(name);
     for (auto &f : fields_)
-        if (upper(f->FieldName()) == n)
+        if (AsciiUpperCase(f->FieldName()) == n)
             return f.get();
     return nullptr;
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <system_error>
 
 using namespace qn::xbase;
 
@@ -46,35 +47,64 @@ Table &table()
     return engine().areas.table();
 }
 
+// The result code of a failure of this kind in a call whose own failure
+// code is callCode. Opening and creating answer XT_ERR_OPEN whatever the
+// reason, except a missing or wrong password, which the caller must ask for.
+int32_t codeOf(XbaseError::Kind kind, int32_t callCode)
+{
+    using Kind = XbaseError::Kind;
+    if (kind == Kind::Password)
+        return XT_ERR_PASSWORD;
+    if (callCode == XT_ERR_OPEN)
+        return XT_ERR_OPEN;
+    switch (kind) {
+    case Kind::Expression:
+        return XT_ERR_EXPRESSION;
+    case Kind::Lock:
+        return XT_ERR_LOCK;
+    case Kind::Damaged:
+        return XT_ERR_DAMAGED;
+    case Kind::Io:
+        return XT_ERR_IO;
+    default:
+        return callCode;
+    }
+}
+
 // Runs body; on failure records the error and answers onError.
-template <typename R, typename F>
-R guarded(R onError, F &&body, int32_t code = XT_ERR_ENGINE)
+template <typename R, typename F> R guarded(R onError, F &&body, int32_t code = XT_ERR_ENGINE)
 {
     engine().errorCode = 0;
     engine().errorText.clear();
     try {
         return body();
     } catch (const NotInUse &) {
-        fail(XT_ERR_NOT_IN_USE, "Work area " + std::to_string(engine().areas.current()) + " is not in use");
-    } catch (const SimulatedCrash &) {
-        throw; // tests stop the engine mid-write; let it unwind to them
-    } catch (const PasswordError &e) {
-        fail(XT_ERR_PASSWORD, e.what());
+        fail(XT_ERR_NOT_IN_USE,
+             "Work area " + std::to_string(engine().areas.current()) + " is not in use");
     } catch (const XbaseError &e) {
-        std::string what = e.what();
-        int32_t c = code;
-        if (what.rfind("Expression", 0) == 0 || what.rfind("Filter", 0) == 0)
-            c = XT_ERR_EXPRESSION;
-        else if (what.find("is locked") != std::string::npos)
-            c = XT_ERR_LOCK;
-        fail(c, what);
+        fail(codeOf(e.kind(), code), e.what());
+    } catch (const std::system_error &e) {
+        fail(codeOf(XbaseError::Kind::Io, code), e.what()); // file system calls
     } catch (const std::exception &e) {
         fail(code, e.what());
     }
     return onError;
 }
 
-std::string str(const char *s) { return s ? std::string(s) : std::string(); }
+// Calls that act answer 0, or the failure's code as xt_Error gives it.
+template <typename F> int16_t acting(F &&body)
+{
+    guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
+        body();
+        return 0;
+    });
+    return int16_t(engine().errorCode);
+}
+
+std::string str(const char *s)
+{
+    return s ? std::string(s) : std::string();
+}
 
 int32_t copyOut(const std::string &text, char *buffer, int32_t size)
 {
@@ -90,14 +120,14 @@ int fieldByName(Table &t, const char *name)
 {
     int i = t.fieldIndex(str(name));
     if (i < 0)
-        throw XbaseError("Field " + str(name) + " does not exist");
+        throw XbaseError::refused("Field " + str(name) + " does not exist");
     return i;
 }
 
 int fieldByNumber(Table &t, int16_t n)
 {
     if (n < 1 || size_t(n) > t.fields().size())
-        throw XbaseError("Field number " + std::to_string(n) + " does not exist");
+        throw XbaseError::refused("Field number " + std::to_string(n) + " does not exist");
     return n - 1;
 }
 
@@ -116,7 +146,8 @@ int16_t xt_SetStringType(int16_t type)
 {
     return guarded<int16_t>(0, [&]() -> int16_t {
         if (type != 1)
-            throw XbaseError("String type " + std::to_string(type) + " is not supported (only 1, zero-terminated)");
+            throw XbaseError::refused("String type " + std::to_string(type) +
+                                      " is not supported (only 1, zero-terminated)");
         int16_t previous = engine().stringType;
         engine().stringType = type;
         return previous;
@@ -130,18 +161,24 @@ int16_t xt_ErrorLevel(int16_t level)
     return previous;
 }
 
-int32_t xt_Version(char *buffer, int32_t size) { return copyOut("2.40.00", buffer, size); }
+int32_t xt_Version(char *buffer, int32_t size)
+{
+    return copyOut("2.40.00", buffer, size);
+}
 
 int16_t xt_CloseAll(void)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        engine().areas.closeAll();
-        return 0;
-    });
+    return acting([&] { engine().areas.closeAll(); });
 }
 
-int32_t xt_Error(void) { return engine().errorCode; }
-int32_t xt_ErrorText(char *buffer, int32_t size) { return copyOut(engine().errorText, buffer, size); }
+int32_t xt_Error(void)
+{
+    return engine().errorCode;
+}
+int32_t xt_ErrorText(char *buffer, int32_t size)
+{
+    return copyOut(engine().errorText, buffer, size);
+}
 
 int16_t xt_Use(const char *path, const char *alias, int16_t mode, int16_t driver)
 {
@@ -149,32 +186,34 @@ int16_t xt_Use(const char *path, const char *alias, int16_t mode, int16_t driver
         0,
         [&]() -> int16_t {
             WorkAreas::checkDriver(driver);
-            Table::Access access = mode == 2 ? Table::Access::Exclusive
-                                             : (mode == 1 ? Table::Access::ReadOnly : Table::Access::Shared);
+            Table::Access access =
+                mode == 2 ? Table::Access::Exclusive
+                          : (mode == 1 ? Table::Access::ReadOnly : Table::Access::Shared);
             if (mode < 0 || mode > 2)
-                throw XbaseError("Open mode " + std::to_string(mode) + " is unknown (2 exclusive, 0 shared, 1 read-only)");
+                throw XbaseError::refused("Open mode " + std::to_string(mode) +
+                                          " is unknown (2 exclusive, 0 shared, 1 read-only)");
             return int16_t(engine().areas.use(str(path), str(alias), access));
         },
         XT_ERR_OPEN);
 }
 
-int16_t xt_WorkArea(const char *alias) { return int16_t(engine().areas.areaOf(str(alias))); }
+int16_t xt_WorkArea(const char *alias)
+{
+    return int16_t(engine().areas.areaOf(str(alias)));
+}
 
 int16_t xt_Select(int16_t area)
 {
     return guarded<int16_t>(0, [&]() -> int16_t {
         if (area < 0)
-            throw XbaseError("Work area " + std::to_string(area) + " does not exist");
+            throw XbaseError::refused("Work area " + std::to_string(area) + " does not exist");
         return int16_t(engine().areas.select(uint16_t(area)));
     });
 }
 
 int16_t xt_Close(void)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        engine().areas.close();
-        return 0;
-    });
+    return acting([&] { engine().areas.close(); });
 }
 
 int16_t xt_CreateNew(const char *path, const char *alias, int16_t driver, int16_t fieldCount)
@@ -184,7 +223,7 @@ int16_t xt_CreateNew(const char *path, const char *alias, int16_t driver, int16_
         [&]() -> int16_t {
             WorkAreas::checkDriver(driver);
             if (fieldCount < 1)
-                throw XbaseError("A new table needs at least one field");
+                throw XbaseError::refused("A new table needs at least one field");
             return int16_t(engine().areas.createNew(str(path), str(alias), size_t(fieldCount)));
         },
         XT_ERR_OPEN);
@@ -192,19 +231,18 @@ int16_t xt_CreateNew(const char *path, const char *alias, int16_t driver, int16_
 
 int16_t xt_CreateField(const char *name, const char *type, int16_t width, int16_t decimals)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
+    return acting([&] {
         std::string t = str(type);
         if (t.size() != 1)
-            throw XbaseError("Field type \"" + t + "\" must be one letter");
+            throw XbaseError::refused("Field type \"" + t + "\" must be one letter");
         if (width < 0 || decimals < 0 || decimals > 255)
-            throw XbaseError("Field " + str(name) + " has an impossible width");
+            throw XbaseError::refused("Field " + str(name) + " has an impossible width");
         FieldInfo f;
         f.name = str(name);
         f.type = t[0];
         f.length = uint16_t(width);
         f.decimals = uint8_t(decimals);
         engine().areas.createField(f);
-        return 0;
     });
 }
 
@@ -236,7 +274,8 @@ int32_t xt_FieldName(int16_t field, char *buffer, int32_t size)
 
 int16_t xt_FieldNum(const char *name)
 {
-    return guarded<int16_t>(0, [&]() -> int16_t { return int16_t(table().fieldIndex(str(name)) + 1); });
+    return guarded<int16_t>(
+        0, [&]() -> int16_t { return int16_t(table().fieldIndex(str(name)) + 1); });
 }
 
 int16_t xt_FieldType(int16_t field)
@@ -285,8 +324,8 @@ int16_t xt_IndexTag(const char *file, const char *tag, const char *expression, i
                     int16_t descending, const char *condition)
 {
     return guarded<int16_t>(0, [&]() -> int16_t {
-        return int16_t(table().indexTag(str(file), str(tag), str(expression), (option & 1) != 0, descending != 0,
-                                        str(condition)));
+        return int16_t(table().indexTag(str(file), str(tag), str(expression), (option & 1) != 0,
+                                        descending != 0, str(condition)));
     });
 }
 
@@ -297,7 +336,8 @@ int16_t xt_TagArea(const char *tag)
 
 int32_t xt_TagName(int16_t order, char *buffer, int32_t size)
 {
-    return guarded<int32_t>(-1, [&]() -> int32_t { return copyOut(table().tagName(order), buffer, size); });
+    return guarded<int32_t>(
+        -1, [&]() -> int32_t { return copyOut(table().tagName(order), buffer, size); });
 }
 
 int16_t xt_SetOrder(int16_t order)
@@ -317,12 +357,14 @@ int16_t xt_IndexOrd(void)
 
 int32_t xt_IndexName(char *buffer, int32_t size)
 {
-    return guarded<int32_t>(-1, [&]() -> int32_t { return copyOut(table().indexFileName(), buffer, size); });
+    return guarded<int32_t>(
+        -1, [&]() -> int32_t { return copyOut(table().indexFileName(), buffer, size); });
 }
 
 int32_t xt_IndexKey(char *buffer, int32_t size)
 {
-    return guarded<int32_t>(-1, [&]() -> int32_t { return copyOut(table().indexExpression(), buffer, size); });
+    return guarded<int32_t>(
+        -1, [&]() -> int32_t { return copyOut(table().indexExpression(), buffer, size); });
 }
 
 int32_t xt_IndexKeyField(char *buffer, int32_t size)
@@ -339,47 +381,48 @@ int32_t xt_IndexKeyField(char *buffer, int32_t size)
 
 int32_t xt_KeyData(char *buffer, int32_t size)
 {
-    return guarded<int32_t>(-1, [&]() -> int32_t { return copyOut(table().keyData(), buffer, size); });
+    return guarded<int32_t>(-1,
+                            [&]() -> int32_t { return copyOut(table().keyData(), buffer, size); });
 }
 
 int16_t xt_CloseIndexes(void)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        table().closeIndexes();
-        return 0;
+    return acting([&] { table().closeIndexes(); });
+}
+
+int32_t xt_CheckIndexes(char *buffer, int32_t size)
+{
+    return guarded<int32_t>(-1, [&]() -> int32_t {
+        std::vector<std::string> faults = table().checkIndexes();
+        copyOut(faults.empty() ? std::string() : faults.front(), buffer, size);
+        return int32_t(faults.size());
     });
+}
+
+int16_t xt_Recovered(void)
+{
+    return guarded<int16_t>(0,
+                            [&]() -> int16_t { return table().recoveredUnfinishedSave() ? 1 : 0; });
 }
 
 int16_t xt_GoTop(void)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        table().goTop();
-        return 0;
-    });
+    return acting([&] { table().goTop(); });
 }
 
 int16_t xt_GoBottom(void)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        table().goBottom();
-        return 0;
-    });
+    return acting([&] { table().goBottom(); });
 }
 
 int16_t xt_Skip(int32_t count)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        table().skip(count);
-        return 0;
-    });
+    return acting([&] { table().skip(count); });
 }
 
 int16_t xt_Go(int32_t recno)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        table().go(recno < 0 ? 0u : uint32_t(recno));
-        return 0;
-    });
+    return acting([&] { table().go(recno < 0 ? 0u : uint32_t(recno)); });
 }
 
 int32_t xt_RecNo(void)
@@ -425,16 +468,16 @@ int32_t xt_Query(const char *expression)
 
 int32_t xt_DBFilter(char *buffer, int32_t size)
 {
-    return guarded<int32_t>(-1, [&]() -> int32_t { return copyOut(table().filter(), buffer, size); });
+    return guarded<int32_t>(-1,
+                            [&]() -> int32_t { return copyOut(table().filter(), buffer, size); });
 }
 
 int16_t xt_SetScope(const char *top, const char *bottom)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
+    return acting([&] {
         Table &t = table();
         t.setScope(str(top), str(bottom));
         t.goTop();
-        return 0;
     });
 }
 
@@ -443,7 +486,8 @@ int16_t xt_EvalLogical(const char *expression)
     return guarded<int16_t>(0, [&]() -> int16_t {
         Value v = table().evaluate(str(expression));
         if (v.type != Value::Type::Logical)
-            throw XbaseError("Expression \"" + str(expression) + "\" is not a condition");
+            throw XbaseError::expression("Expression \"" + str(expression) +
+                                         "\" is not a condition");
         return v.logical ? 1 : 0;
     });
 }
@@ -457,60 +501,47 @@ int32_t xt_EvalString(const char *expression, char *buffer, int32_t size)
 
 int16_t xt_EvalTest(const char *expression)
 {
-    return guarded<int16_t>(0, [&]() -> int16_t { return int16_t(char(table().compile(str(expression)).type())); });
+    return guarded<int16_t>(
+        0, [&]() -> int16_t { return int16_t(char(table().compile(str(expression)).type())); });
 }
 
 int16_t xt_GetRecord(char *buffer)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
+    return acting([&] {
         Table &t = table();
         if (!buffer)
-            throw XbaseError("xt_GetRecord needs a buffer");
+            throw XbaseError::refused("xt_GetRecord needs a buffer");
         std::memcpy(buffer, t.buffer(), t.recordLength());
-        return 0;
     });
 }
 
 int16_t xt_PutRecord(const char *buffer)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
+    return acting([&] {
         if (!buffer)
-            throw XbaseError("xt_PutRecord needs a record image");
+            throw XbaseError::refused("xt_PutRecord needs a record image");
         table().putRecord(buffer);
-        return 0;
     });
 }
 
 int16_t xt_AppendBlank(void)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        table().appendBlank();
-        return 0;
-    });
+    return acting([&] { table().appendBlank(); });
 }
 
 int16_t xt_Delete(void)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        table().deleteRecord();
-        return 0;
-    });
+    return acting([&] { table().deleteRecord(); });
 }
 
 int16_t xt_Recall(void)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        table().recallRecord();
-        return 0;
-    });
+    return acting([&] { table().recallRecord(); });
 }
 
 int16_t xt_Commit(void)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        table().commit();
-        return 0;
-    });
+    return acting([&] { table().commit(); });
 }
 
 int16_t xt_Rlock(int32_t recno)
@@ -529,23 +560,26 @@ int16_t xt_Unlock(int32_t)
 {
     // Locks are released together: the engine holds at most the locks of
     // the record being edited.
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        table().unlockAll();
-        return 0;
-    });
+    return acting([&] { table().unlockAll(); });
 }
 
 int16_t xt_Replace(const char *field, int16_t kind, const void *value)
 {
-    return guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
+    return acting([&] {
         Table &t = table();
         int f = fieldByName(t, field);
         if (!value)
-            throw XbaseError("xt_Replace needs a value for field " + str(field));
+            throw XbaseError::refused("xt_Replace needs a value for field " + str(field));
         switch (kind) {
-        case XT_REPLACE_DOUBLE: t.replaceNumber(f, *static_cast<const double *>(value)); break;
-        case XT_REPLACE_LOGICAL: t.replaceLogical(f, *static_cast<const int32_t *>(value) != 0); break;
-        case XT_REPLACE_TEXT: t.replaceText(f, static_cast<const char *>(value)); break;
+        case XT_REPLACE_DOUBLE:
+            t.replaceNumber(f, *static_cast<const double *>(value));
+            break;
+        case XT_REPLACE_LOGICAL:
+            t.replaceLogical(f, *static_cast<const int32_t *>(value) != 0);
+            break;
+        case XT_REPLACE_TEXT:
+            t.replaceText(f, static_cast<const char *>(value));
+            break;
         case XT_REPLACE_DATE: {
             std::string text = static_cast<const char *>(value);
             if (text.find_first_not_of(" /") == std::string::npos) {
@@ -554,14 +588,17 @@ int16_t xt_Replace(const char *field, int16_t kind, const void *value)
             }
             auto d = parseDateText(text, 0);
             if (!d)
-                throw XbaseError("\"" + text + "\" is not a date (mm/dd/yy) for field " + str(field));
+                throw XbaseError::refused("\"" + text + "\" is not a date (mm/dd/yy) for field " +
+                                          str(field));
             t.replaceDate(f, d);
             break;
         }
-        case XT_REPLACE_MEMO: t.replaceMemo(f, static_cast<const char *>(value)); break;
-        default: throw XbaseError("Replace kind " + std::to_string(kind) + " is unknown");
+        case XT_REPLACE_MEMO:
+            t.replaceMemo(f, static_cast<const char *>(value));
+            break;
+        default:
+            throw XbaseError::refused("Replace kind " + std::to_string(kind) + " is unknown");
         }
-        return 0;
     });
 }
 
@@ -572,14 +609,17 @@ char *xt_GetMemo(const char *field, int16_t)
         std::string text = t.memo(fieldByName(t, field));
         char *out = static_cast<char *>(std::malloc(text.size() + 1));
         if (!out)
-            throw XbaseError("Out of memory reading a memo");
+            throw XbaseError::refused("Out of memory reading a memo");
         std::memcpy(out, text.data(), text.size());
         out[text.size()] = '\0';
         return out;
     });
 }
 
-void xt_MemDealloc(char *memo) { std::free(memo); }
+void xt_MemDealloc(char *memo)
+{
+    std::free(memo);
+}
 
 int32_t xt_GetString(const char *field, char *buffer, int32_t size)
 {
@@ -597,7 +637,8 @@ int32_t xt_GetTrimString(const char *field, char *buffer, int32_t size)
         size_t end = s.find_last_not_of(' ');
         s = end == std::string::npos ? std::string() : s.substr(0, end + 1);
         size_t begin = s.find_first_not_of(' ');
-        if (begin != std::string::npos && begin > 0 && t.fields()[size_t(fieldByName(t, field))].type == 'N')
+        if (begin != std::string::npos && begin > 0 &&
+            t.fields()[size_t(fieldByName(t, field))].type == 'N')
             s = s.substr(begin);
         return copyOut(s, buffer, size);
     });
@@ -609,7 +650,7 @@ int16_t xt_GetLogical(const char *field)
         Table &t = table();
         int f = fieldByName(t, field);
         if (t.fields()[size_t(f)].type != 'L')
-            throw XbaseError("Field " + str(field) + " is not logical");
+            throw XbaseError::refused("Field " + str(field) + " is not logical");
         return t.value(f).logical ? 1 : 0;
     });
 }
@@ -621,19 +662,35 @@ int32_t xt_GetDateString(const char *field, char *buffer, int32_t size)
         int f = fieldByName(t, field);
         Value v = t.value(f);
         if (v.type != Value::Type::Date)
-            throw XbaseError("Field " + str(field) + " is not a date field");
+            throw XbaseError::refused("Field " + str(field) + " is not a date field");
         if (v.number <= 0)
             return copyOut("", buffer, size);
         const EngineSettings &s = engine().areas.settings;
-        return copyOut(formatDate(fromJulianDay(long(v.number)), s.dateFormat, s.century), buffer, size);
+        return copyOut(formatDate(fromJulianDay(long(v.number)), s.dateFormat, s.century), buffer,
+                       size);
     });
 }
 
-int16_t xt_SetDeleted(int16_t on) { return setFlag(engine().areas.settings.deleted, on); }
-int16_t xt_SetExact(int16_t on) { return setFlag(engine().areas.settings.exact, on); }
-int16_t xt_SetSoftSeek(int16_t on) { return setFlag(engine().areas.settings.softSeek, on); }
-int16_t xt_SetCentury(int16_t on) { return setFlag(engine().areas.settings.century, on); }
-int16_t xt_SetTurboRead(int16_t on) { return setFlag(engine().areas.settings.turboRead, on); }
+int16_t xt_SetDeleted(int16_t on)
+{
+    return setFlag(engine().areas.settings.deleted, on);
+}
+int16_t xt_SetExact(int16_t on)
+{
+    return setFlag(engine().areas.settings.exact, on);
+}
+int16_t xt_SetSoftSeek(int16_t on)
+{
+    return setFlag(engine().areas.settings.softSeek, on);
+}
+int16_t xt_SetCentury(int16_t on)
+{
+    return setFlag(engine().areas.settings.century, on);
+}
+int16_t xt_SetTurboRead(int16_t on)
+{
+    return setFlag(engine().areas.settings.turboRead, on);
+}
 
 int16_t xt_SetDateFormat(int16_t format)
 {
@@ -654,7 +711,8 @@ int16_t xt_SetMemoBlockSize(int16_t size)
 {
     return guarded<int16_t>(0, [&]() -> int16_t {
         if (size < 0 || MemoFile::blockBytes(uint32_t(size)) > 32768)
-            throw XbaseError("Memo block size " + std::to_string(size) + " is not possible");
+            throw XbaseError::refused("Memo block size " + std::to_string(size) +
+                                      " is not possible");
         int16_t previous = int16_t(engine().areas.settings.memoBlockSize);
         engine().areas.settings.memoBlockSize = uint32_t(size);
         return previous;
@@ -665,9 +723,12 @@ intptr_t xt_SysProp(int32_t code, intptr_t value)
 {
     EngineState &e = engine();
     switch (code) {
-    case 65000: return e.areas.inUse() ? reinterpret_cast<intptr_t>(e.areas.table().buffer()) : 0;
-    case 65002: return e.areas.inUse() ? 1 : 0;
-    case 65010: return e.areas.inUse() ? intptr_t(e.areas.table().recordLength()) : 0;
+    case 65000:
+        return e.areas.inUse() ? reinterpret_cast<intptr_t>(e.areas.table().buffer()) : 0;
+    case 65002:
+        return e.areas.inUse() ? 1 : 0;
+    case 65010:
+        return e.areas.inUse() ? intptr_t(e.areas.table().recordLength()) : 0;
     case 65012: {
         if (!e.areas.inUse() || value < 1 || size_t(value) > e.areas.table().fields().size())
             return 1;
@@ -682,32 +743,28 @@ intptr_t xt_SysProp(int32_t code, intptr_t value)
         if (value >= 0)
             e.property1009 = value;
         return e.property1009;
-    default: return value;
+    default:
+        return value;
     }
 }
-
-} // extern "C"
-
-namespace {
-// The maintenance calls answer the failure's own code (a wrong password is
-// XT_ERR_PASSWORD), since their callers show it.
-template <typename F>
-int16_t maintenance(F &&body)
-{
-    guarded<int16_t>(XT_ERR_ENGINE, [&]() -> int16_t {
-        body();
-        return 0;
-    });
-    return int16_t(engine().errorCode);
-}
-} // namespace
-
-extern "C" {
 
 int16_t xt_SetPassword(const char *password)
 {
     engine().areas.settings.password = str(password);
     return 0;
+}
+
+int16_t xt_SetKeyCost(uint32_t memoryKiB, uint32_t passes, uint32_t lanes)
+{
+    return acting([&] {
+        KeyDerivation d = memoryKiB == 0 && passes == 0 && lanes == 0
+                              ? KeyDerivation::standard()
+                              : KeyDerivation::argon2id(memoryKiB, passes, lanes);
+        std::string problem = d.problem();
+        if (!problem.empty())
+            throw XbaseError::refused("Cannot use this key cost: " + problem);
+        engine().areas.settings.newKeyDerivation = d;
+    });
 }
 
 int16_t xt_SetGaugeHook(xt_GaugeHook hook, void *context)
@@ -724,17 +781,17 @@ int16_t xt_SetGaugeHook(xt_GaugeHook hook, void *context)
 
 int16_t xt_Pack(void)
 {
-    return maintenance([] { table().pack(); });
+    return acting([] { table().pack(); });
 }
 
 int16_t xt_DbfEncrypt(void)
 {
-    return maintenance([] { table().encrypt(); });
+    return acting([] { table().encrypt(); });
 }
 
 int16_t xt_DbfDecrypt(void)
 {
-    return maintenance([] { table().decrypt(); });
+    return acting([] { table().decrypt(); });
 }
 
 } // extern "C"

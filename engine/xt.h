@@ -23,21 +23,26 @@ extern "C" {
 // Error codes
 enum {
     XT_OK = 0,
-    XT_ERR_NOT_IN_USE = 9990,   // the current work area holds no table
-    XT_ERR_LOCK = 10245,        // a record or the table could not be locked
-    XT_ERR_OPEN = 11011,        // the table could not be opened or created
-    XT_ERR_ENGINE = 20000,      // any other failure; see xt_ErrorText
-    XT_ERR_EXPRESSION = 20001,  // an expression could not be parsed or evaluated
-    XT_ERR_PASSWORD = 20002,    // the table is encrypted and the password is missing or wrong
+    XT_ERR_NOT_IN_USE = 9990,  // the current work area holds no table
+    XT_ERR_LOCK = 10245,       // a record or the table could not be locked
+    XT_ERR_OPEN = 11011,       // the table could not be opened or created
+    XT_ERR_ENGINE = 20000,     // a request the engine refuses, or any other failure
+    XT_ERR_EXPRESSION = 20001, // an expression could not be parsed or evaluated
+    XT_ERR_PASSWORD = 20002,   // the table is encrypted and the password is missing or wrong
+    XT_ERR_DAMAGED = 20003,    // a table, memo or index file is damaged
+    XT_ERR_IO = 20004,         // the system refused a read, write or open
 };
+// Opening and creating (xt_Use, xt_CreateNew, xt_CreateExec) fail with
+// XT_ERR_OPEN whatever the reason, except XT_ERR_PASSWORD; xt_ErrorText says
+// more. Other calls give the code of the failure's kind.
 
 // Replace kinds
 enum {
-    XT_REPLACE_DOUBLE = 8,      // value: const double *
-    XT_REPLACE_LOGICAL = 128,   // value: const int32_t *, non-zero is true
-    XT_REPLACE_TEXT = 1024,     // value: const char *, converted to the field's type
-    XT_REPLACE_DATE = 1056,     // value: const char * "mm/dd/yy" or "mm/dd/yyyy"
-    XT_REPLACE_MEMO = 3072,     // value: const char *, the whole memo text
+    XT_REPLACE_DOUBLE = 8,    // value: const double *
+    XT_REPLACE_LOGICAL = 128, // value: const int32_t *, non-zero is true
+    XT_REPLACE_TEXT = 1024,   // value: const char *, converted to the field's type
+    XT_REPLACE_DATE = 1056,   // value: const char * "mm/dd/yy" or "mm/dd/yyyy"
+    XT_REPLACE_MEMO = 3072,   // value: const char *, the whole memo text
 };
 
 // Start and end
@@ -55,7 +60,8 @@ int16_t xt_Select(int16_t area);        // answers the previous area
 int16_t xt_Close(void);
 
 // Create
-int16_t xt_CreateNew(const char *path, const char *alias, int16_t driver, int16_t fieldCount); // area or 0
+int16_t xt_CreateNew(const char *path, const char *alias, int16_t driver,
+                     int16_t fieldCount); // area or 0
 int16_t xt_CreateField(const char *name, const char *type, int16_t width, int16_t decimals);
 int16_t xt_CreateExec(void); // non-zero when the table was written (it is then open)
 
@@ -70,18 +76,23 @@ int32_t xt_FieldOffset(int16_t field); // byte of the record image (the flag is 
 int32_t xt_RecSize(void);
 
 // Indexes. Option 1 makes a unique tag. Orders count open tags from 1.
-int16_t xt_IndexOpen(const char *path);  // order of its first tag, 0 on failure
+int16_t xt_IndexOpen(const char *path); // order of its first tag, 0 on failure
 int16_t xt_IndexTag(const char *file, const char *tag, const char *expression, int16_t option,
                     int16_t descending, const char *condition); // order, 0 on failure
-int16_t xt_TagArea(const char *tag);     // order, 0 when missing
-int32_t xt_TagName(int16_t order, char *buffer, int32_t size); // empty past the last
-int16_t xt_SetOrder(int16_t order);      // answers the previous order
+int16_t xt_TagArea(const char *tag);                            // order, 0 when missing
+int32_t xt_TagName(int16_t order, char *buffer, int32_t size);  // empty past the last
+int16_t xt_SetOrder(int16_t order);                             // answers the previous order
 int16_t xt_IndexOrd(void);
 int32_t xt_IndexName(char *buffer, int32_t size);     // index file of the current order
 int32_t xt_IndexKey(char *buffer, int32_t size);      // key expression of the current order
 int32_t xt_IndexKeyField(char *buffer, int32_t size); // the field when the key is one field
 int32_t xt_KeyData(char *buffer, int32_t size);       // key of the current record
 int16_t xt_CloseIndexes(void);
+// Faults of the open tags against their records (or of a production index
+// that could not be read): how many, the first one's text in buffer.
+int32_t xt_CheckIndexes(char *buffer, int32_t size);
+// Non-zero when opening the current table undid a save that a crash had left unfinished.
+int16_t xt_Recovered(void);
 
 // Moving
 int16_t xt_GoTop(void);
@@ -119,7 +130,8 @@ int16_t xt_Unlock(int32_t recno); // 0 releases every lock
 // image into the buffer (through 65000) must copy the original back before
 // the next move, or that image is written to the current record.
 int16_t xt_Replace(const char *field, int16_t kind, const void *value);
-char *xt_GetMemo(const char *field, int16_t option); // null when not readable; free with xt_MemDealloc
+char *xt_GetMemo(const char *field,
+                 int16_t option); // null when not readable; free with xt_MemDealloc
 void xt_MemDealloc(char *memo);
 int32_t xt_GetString(const char *field, char *buffer, int32_t size);
 int32_t xt_GetTrimString(const char *field, char *buffer, int32_t size);
@@ -138,6 +150,11 @@ int16_t xt_SetPassword(const char *password);
 // Encrypting an encrypted table, or decrypting a clear one, does nothing.
 int16_t xt_DbfEncrypt(void);
 int16_t xt_DbfDecrypt(void);
+// Cost of the Argon2id key derivation of tables encrypted from now on:
+// memory in KiB, passes, lanes; all zero restores the standard cost. Tests
+// lower it so that they run fast. Answers 0 or the failure's code (refused
+// for impossible values).
+int16_t xt_SetKeyCost(uint32_t memoryKiB, uint32_t passes, uint32_t lanes);
 // Removes deleted records, compacts the memo file and rebuilds every open tag
 // (and the production index when it is on disk but closed).
 // These three answer 0 or the failure's code, as xt_Error would.

@@ -230,6 +230,22 @@ void TXTable::CloseIndexes()
     }
 }
 
+std::string TXTable::CheckIndexes()
+{
+    Bracket bracket(*this);
+    char text[512] = "";
+    int32_t faults = xt_CheckIndexes(text, sizeof text);
+    if (faults < 0)
+        fail("Cannot check the indexes");
+    return faults == 0 ? std::string() : std::string(text);
+}
+
+bool TXTable::RecoveredUnfinishedSave()
+{
+    Bracket bracket(*this);
+    return xt_Recovered() != 0;
+}
+
 bool TXTable::Seek(const std::string &key)
 {
     Bracket bracket(*this);

@@ -67,6 +67,10 @@ public:
     // orders change nothing. Answers the previous order.
     int16_t SetOrder(int16_t order);
     void CloseIndexes();
+    // The first fault of the open tags against the records; empty when they agree.
+    std::string CheckIndexes();
+    // Opening undid a save that a crash had left unfinished.
+    bool RecoveredUnfinishedSave();
 
     // A hit leaves the table on the found record; a miss leaves it past the
     // end, with no current record.

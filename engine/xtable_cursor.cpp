@@ -2,7 +2,9 @@
 
 #include "engine/cstring_list.h"
 #include "engine/xt.h"
+#include "platform/ascii_text.h"
 #include "platform/datetime.h"
+#include "platform/file_lookup.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -13,26 +15,10 @@ namespace qn::engine {
 
 namespace {
 
-std::string upper(std::string s)
-{
-    for (char &c : s)
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 'a' + 'A');
-    return s;
-}
-
 // A file beside `file` with the same stem and the extension in any case.
 bool siblingExists(const std::filesystem::path &file, const std::string &extension)
 {
-    std::error_code ec;
-    std::filesystem::path dir = file.parent_path().empty() ? "." : file.parent_path();
-    std::string stem = upper(file.stem().string());
-    for (const auto &entry : std::filesystem::directory_iterator(dir, ec)) {
-        const auto &p = entry.path();
-        if (upper(p.stem().string()) == stem && upper(p.extension().string()) == upper(extension))
-            return true;
-    }
-    return false;
+    return FindFileNoCase(file.parent_path(), file.stem().string() + extension).has_value();
 }
 
 void calendarDate(int32_t dayNumber, int &year, int &month, int &day)
@@ -75,7 +61,7 @@ void writeLeft(char *p, int width, const std::string &text)
 
 int16_t driverFromName(const std::string &name)
 {
-    std::string n = upper(name);
+    std::string n = AsciiUpperCase(name);
     if (n == "XTNTX")
         return 1;
     if (n == "XTFOX")
@@ -255,9 +241,9 @@ int TXTableCursor::Close()
 
 const TXFieldDesc *TXTableCursor::Field(const std::string &name) const
 {
-    std::string n = upper(name);
+    std::string n = AsciiUpperCase(name);
     for (const auto &f : fields_)
-        if (upper(f.name) == n)
+        if (AsciiUpperCase(f.name) == n)
             return &f;
     return nullptr;
 }
@@ -639,9 +625,9 @@ int TXTableCursor::WriteMemo(int16_t field, char *image, const char *text, size_
 
 void TXTableCursor::AddIndexDef(const std::string &tag)
 {
-    std::string t = upper(tag);
+    std::string t = AsciiUpperCase(tag);
     for (const auto &d : indexDefs_)
-        if (upper(d) == t)
+        if (AsciiUpperCase(d) == t)
             return;
     indexDefs_.push_back(tag);
 }

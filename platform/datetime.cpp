@@ -1,5 +1,7 @@
 #include "platform/datetime.h"
 
+#include "platform/ascii_text.h"
+
 #include <array>
 #include <cctype>
 #include <cmath>
@@ -49,16 +51,11 @@ int currentYear()
     return y;
 }
 
-int lower(char c)
-{
-    return std::tolower(static_cast<unsigned char>(c));
-}
-
 // Count of repeats of the letter at format[i] (case-insensitive).
 size_t runLength(std::string_view format, size_t i)
 {
     size_t n = 1;
-    while (i + n < format.size() && lower(format[i + n]) == lower(format[i]))
+    while (i + n < format.size() && AsciiLower(format[i + n]) == AsciiLower(format[i]))
         ++n;
     return n;
 }
@@ -72,7 +69,7 @@ void formatInto(std::string &out, std::string_view format, TDateTime value, int 
     size_t i = 0;
     while (i < format.size()) {
         char c = format[i];
-        int l = lower(c);
+        int l = AsciiLower(c);
         if (c == '"' || c == '\'') {
             size_t end = format.find(c, i + 1);
             if (end == std::string_view::npos)
@@ -148,7 +145,7 @@ std::array<char, 3> fieldOrder()
     std::array<char, 3> order{};
     int found = 0;
     for (char c : settings().ShortDateFormat) {
-        int l = lower(c);
+        int l = AsciiLower(c);
         if ((l == 'd' || l == 'm' || l == 'y') && found < 3) {
             bool seen = false;
             for (int k = 0; k < found; ++k)

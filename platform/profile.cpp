@@ -1,16 +1,14 @@
 #include "platform/profile.h"
 
 #include "platform/ansi.h"
+#include "platform/ascii_text.h"
+#include "platform/file_replacement.h"
 
-#include <cerrno>
 #include <climits>
 #include <cstring>
-#include <fcntl.h>
 #include <fstream>
 #include <optional>
 #include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace qn {
@@ -22,13 +20,10 @@ bool isBlank(char c)
     return c == ' ' || c == '\t';
 }
 
+// Blanks around names and values.
 std::string_view trim(std::string_view s)
 {
-    while (!s.empty() && isBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
+    return Trim(s, " \t");
 }
 
 // One line of the file, with the line end it had, so that rewriting keeps
@@ -361,66 +356,10 @@ void TProfileFile::EraseSection(std::string_view section)
 
 void ReplaceFileAtomically(const std::filesystem::path &file, std::string_view bytes)
 {
-    // Write through a symbolic link to the file it names, so the link survives.
-    std::error_code ec;
-    std::filesystem::path target = file;
-    if (std::filesystem::is_symlink(file, ec)) {
-        auto resolved = std::filesystem::canonical(file, ec);
-        if (!ec)
-            target = resolved;
-    }
-    auto fail = [&](const std::string &what, int error) {
-        throw EProfileError("Cannot write " + target.string() + ": " + what + " (" +
-                            std::strerror(error) + ")");
-    };
-
-    std::string pattern = target.string() + ".new-XXXXXX";
-    int fd = mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0)
-        fail("cannot create a new file beside it", errno);
-
-    struct stat old {};
-    mode_t mode = 0644;
-    if (::stat(target.c_str(), &old) == 0)
-        mode = old.st_mode & 07777;
-    else {
-        mode_t mask = umask(0);
-        umask(mask);
-        mode = 0666 & ~mask;
-    }
-    fchmod(fd, mode);
-
-    size_t written = 0;
-    while (written < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            int error = errno;
-            ::close(fd);
-            ::unlink(pattern.c_str());
-            fail("writing failed", error);
-        }
-        written += static_cast<size_t>(n);
-    }
-    if (::fsync(fd) != 0) {
-        int error = errno;
-        ::close(fd);
-        ::unlink(pattern.c_str());
-        fail("flushing failed", error);
-    }
-    ::close(fd);
-    if (::rename(pattern.c_str(), target.c_str()) != 0) {
-        int error = errno;
-        ::unlink(pattern.c_str());
-        fail("replacing failed", error);
-    }
-    // Make the rename itself durable.
-    int dir = ::open(target.parent_path().empty() ? "." : target.parent_path().c_str(),
-                     O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
+    try {
+        ReplaceFile(file, bytes);
+    } catch (const FileError &e) {
+        throw EProfileError(e.what());
     }
 }
 

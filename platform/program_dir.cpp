@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <pwd.h>
-#include <strings.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -89,21 +88,6 @@ const std::string &ProgramDir()
         return text;
     }();
     return dir;
-}
-
-std::optional<fs::path> FindFileNoCase(const fs::path &dir, std::string_view name)
-{
-    std::error_code ec;
-    fs::path exact = dir / std::string(name);
-    if (fs::exists(exact, ec))
-        return exact;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        std::string candidate = it->path().filename().string();
-        if (candidate.size() == name.size() &&
-            strncasecmp(candidate.c_str(), std::string(name).c_str(), name.size()) == 0)
-            return it->path();
-    }
-    return std::nullopt;
 }
 
 std::vector<fs::path> ResourceDirs()

@@ -10,6 +10,8 @@
 // Read-only resources (help, main dictionary) are looked up in the diary
 // folder, then beside the program, then in the installation's share folder.
 
+#include "platform/file_lookup.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -42,11 +44,6 @@ std::filesystem::path ProgramFileDir();
 // The diary folder with a trailing separator, chosen at the first call and
 // created when missing.
 const std::string &ProgramDir();
-
-// The entry of `dir` whose name equals `name` without regard to ASCII case
-// (the exact spelling first).
-std::optional<std::filesystem::path> FindFileNoCase(const std::filesystem::path &dir,
-                                                    std::string_view name);
 
 // The folders searched for read-only resources, in order.
 std::vector<std::filesystem::path> ResourceDirs();

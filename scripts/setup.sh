@@ -6,16 +6,21 @@ set -euo pipefail
 packages=(
   # build
   build-essential cmake ninja-build ccache pkg-config
-  qt6-base-dev libssl-dev
+  qt6-base-dev libssl-dev libargon2-dev
   # tests
   libgtest-dev libgmock-dev
+  # make format-check
+  clang-format
   fonts-liberation fonts-dejavu-core xvfb xauth poppler-utils
+  strace  # kills a table tool at an exact write
   # independent readers of the table files
   python3 python3-dbfread python3-dbf libdbd-xbase-perl
   # word list of the main dictionary
   wamerican
   # benchmarks and the programs they compare against
   libbenchmark-dev libsqlite3-dev hunspell hunspell-en-us libhunspell-dev unrtf pandoc
+  # fuzz targets (make fuzz)
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()

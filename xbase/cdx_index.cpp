@@ -1,5 +1,6 @@
 #include "xbase/cdx_index.h"
 
+#include "platform/ascii_text.h"
 #include "xbase/cdx_store.h"
 #include "xbase/cdx_tree.h"
 #include "xbase/file_io.h"
@@ -23,7 +24,10 @@ constexpr uint8_t kOptionFor = 0x08;
 constexpr uint8_t kOptionsTag = 0x60;       // compact format, compound index
 constexpr uint8_t kOptionsDirectory = 0xE0; // the same, marked as the directory of tags
 
-uint32_t le16(const uint8_t *p) { return p[0] | (p[1] << 8); }
+uint32_t le16(const uint8_t *p)
+{
+    return p[0] | (p[1] << 8);
+}
 uint32_t le32(const uint8_t *p)
 {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
@@ -39,23 +43,14 @@ void put32(uint8_t *p, uint32_t v)
         p[i] = uint8_t(v >> (8 * i));
 }
 
-std::string upper(std::string_view s)
+char padFor(bool characterKeys)
 {
-    std::string out(s);
-    for (char &c : out)
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 'a' + 'A');
-    return out;
+    return characterKeys ? ' ' : '\0';
 }
-
-char padFor(bool characterKeys) { return characterKeys ? ' ' : '\0'; }
 
 std::string trimmedName(std::string_view key)
 {
-    size_t n = key.size();
-    while (n > 0 && (key[n - 1] == ' ' || key[n - 1] == '\0'))
-        --n;
-    return upper(key.substr(0, n));
+    return AsciiUpperCase(TrimRight(key, std::string_view(" \0", 2)));
 }
 
 // The fields of a tag header that the module uses.
@@ -67,7 +62,7 @@ struct TagHeader {
 TagHeader parseTagHeader(const uint8_t *h, const std::string &file, const std::string &name)
 {
     auto damaged = [&](const std::string &why) {
-        throw XbaseError("Index " + file + " is damaged (tag " + name + "): " + why);
+        throw XbaseError::damaged("Index " + file + " is damaged (tag " + name + "): " + why);
     };
     TagHeader header;
     header.root = le32(h);
@@ -138,8 +133,8 @@ CdxTag::~CdxTag() = default;
 void CdxTag::requireWritable() const
 {
     if (!owner_.writable_)
-        throw XbaseError("Index " + owner_.path_.filename().string() +
-                         " is open read-only; tag " + info_.name + " cannot change");
+        throw XbaseError::refused("Index " + owner_.path_.filename().string() +
+                                  " is open read-only; tag " + info_.name + " cannot change");
 }
 
 std::string CdxTag::normalized(std::string_view key) const
@@ -189,9 +184,9 @@ void CdxTag::insert(const CdxEntry &entry)
 {
     requireWritable();
     if (entry.key.size() != info_.keyLength)
-        throw XbaseError("Index " + owner_.path_.filename().string() + ", tag " + info_.name +
-                         ": a key of " + std::to_string(entry.key.size()) +
-                         " bytes does not fit keys of " + std::to_string(info_.keyLength));
+        throw XbaseError::refused("Index " + owner_.path_.filename().string() + ", tag " +
+                                  info_.name + ": a key of " + std::to_string(entry.key.size()) +
+                                  " bytes does not fit keys of " + std::to_string(info_.keyLength));
     owner_.housekeeping();
     tree_->insert(entry.key, entry.recno, info_.unique);
 }
@@ -232,6 +227,8 @@ CdxIndex::CdxIndex(const std::filesystem::path &path, bool writable)
 
 CdxIndex::~CdxIndex()
 {
+    if (journaled_)
+        return; // what was not committed is given up, as after a crash
     try {
         flush();
     } catch (...) {
@@ -239,10 +236,11 @@ CdxIndex::~CdxIndex()
     }
 }
 
-std::unique_ptr<CdxIndex> CdxIndex::open(const std::filesystem::path &path, bool writable)
+std::unique_ptr<CdxIndex> CdxIndex::open(const std::filesystem::path &path, bool writable,
+                                         FileSystem &fs)
 {
     std::unique_ptr<CdxIndex> index(new CdxIndex(path, writable));
-    BinaryFile file(path, writable ? BinaryFile::Mode::ReadWrite : BinaryFile::Mode::ReadOnly);
+    BinaryFile file(path, writable ? BinaryFile::Mode::ReadWrite : BinaryFile::Mode::ReadOnly, fs);
     index->store_ = std::make_unique<cdx::PageStore>(std::move(file), writable);
     index->loadDirectory();
     CdxIndex *self = index.get();
@@ -260,10 +258,10 @@ std::unique_ptr<CdxIndex> CdxIndex::open(const std::filesystem::path &path, bool
     return index;
 }
 
-std::unique_ptr<CdxIndex> CdxIndex::create(const std::filesystem::path &path)
+std::unique_ptr<CdxIndex> CdxIndex::create(const std::filesystem::path &path, FileSystem &fs)
 {
     std::unique_ptr<CdxIndex> index(new CdxIndex(path, true));
-    BinaryFile file(path, BinaryFile::Mode::Create);
+    BinaryFile file(path, BinaryFile::Mode::Create, fs);
     index->store_ = std::make_unique<cdx::PageStore>(std::move(file), true);
     uint32_t header = index->store_->allocateHeader();
     index->directory_ =
@@ -279,14 +277,15 @@ void CdxIndex::loadDirectory()
 {
     const std::string file = path_.filename().string();
     if (store_->end() < kHeaderSize + kPageSize)
-        throw XbaseError("Index " + file + " is damaged: it is too short for a compound index");
+        throw XbaseError::damaged("Index " + file +
+                                  " is damaged: it is too short for a compound index");
     uint8_t h[kHeaderSize];
     store_->readRaw(0, h, kHeaderSize);
     uint32_t root = le32(h);
     uint16_t keyLength = uint16_t(le16(h + 12));
     if (keyLength < 1 || keyLength > cdx::kMaxKeyLength)
-        throw XbaseError("Index " + file + " is damaged: its header gives tag names of " +
-                         std::to_string(keyLength) + " bytes");
+        throw XbaseError::damaged("Index " + file + " is damaged: its header gives tag names of " +
+                                  std::to_string(keyLength) + " bytes");
     store_->checkPageOffset(root, "the directory of tags");
     directory_ = std::make_unique<Tree>(*store_, root, keyLength, ' ', "the directory of tags");
 
@@ -295,24 +294,25 @@ void CdxIndex::loadDirectory()
     for (auto entry = directory_->firstWhere(Probe{}); entry;
          entry = directory_->firstWhere(Probe{Probe::Greater, entry->key, entry->recno})) {
         if (found.size() > limit)
-            throw XbaseError("Index " + file + " is damaged: its directory of tags loops");
+            throw XbaseError::damaged("Index " + file + " is damaged: its directory of tags loops");
         found.emplace_back(trimmedName(entry->key), entry->recno);
     }
     for (const auto &[name, headerOffset] : found) {
         if (name.empty())
-            throw XbaseError("Index " + file + " is damaged: a tag has no name");
+            throw XbaseError::damaged("Index " + file + " is damaged: a tag has no name");
         if (headerOffset % kPageSize != 0 || headerOffset < kHeaderSize ||
             uint64_t(headerOffset) + kHeaderSize > store_->end())
-            throw XbaseError("Index " + file + " is damaged: the header of tag " + name +
-                             " lies outside the file");
+            throw XbaseError::damaged("Index " + file + " is damaged: the header of tag " + name +
+                                      " lies outside the file");
         if (findTag(name))
-            throw XbaseError("Index " + file + " is damaged: tag " + name + " is listed twice");
+            throw XbaseError::damaged("Index " + file + " is damaged: tag " + name +
+                                      " is listed twice");
         uint8_t th[kHeaderSize];
         store_->readRaw(headerOffset, th, kHeaderSize);
         TagHeader header = parseTagHeader(th, file, name);
         store_->checkPageOffset(header.root, ("the root of tag " + name).c_str());
-        auto tree = std::make_unique<Tree>(*store_, header.root, header.info.keyLength, ' ',
-                                           "tag " + name);
+        auto tree =
+            std::make_unique<Tree>(*store_, header.root, header.info.keyLength, ' ', "tag " + name);
         std::unique_ptr<CdxTag> tag(
             new CdxTag(*this, std::move(header.info), headerOffset, std::move(tree)));
         // The file does not record the key type; binary keys betray themselves
@@ -329,14 +329,14 @@ void CdxIndex::loadDirectory()
 CdxTag &CdxIndex::tag(size_t i)
 {
     if (i >= tags_.size())
-        throw XbaseError("Index " + path_.filename().string() + " has no tag number " +
-                         std::to_string(i + 1));
+        throw XbaseError::refused("Index " + path_.filename().string() + " has no tag number " +
+                                  std::to_string(i + 1));
     return *tags_[i];
 }
 
 CdxTag *CdxIndex::findTag(std::string_view name)
 {
-    std::string wanted = upper(name);
+    std::string wanted = AsciiUpperCase(name);
     for (auto &tag : tags_)
         if (tag->info_.name == wanted)
             return tag.get();
@@ -349,49 +349,52 @@ void CdxIndex::sortTags()
                      [](const auto &a, const auto &b) { return a->info_.name < b->info_.name; });
 }
 
-void CdxIndex::housekeeping() { store_->trimCache(); }
+void CdxIndex::housekeeping()
+{
+    store_->trimCache();
+}
 
 CdxTag &CdxIndex::writeTag(const CdxTagInfo &given, std::vector<CdxEntry> entries)
 {
     const std::string file = path_.filename().string();
     if (!writable_)
-        throw XbaseError("Index " + file + " is open read-only; tag " + given.name +
-                         " cannot be written");
+        throw XbaseError::refused("Index " + file + " is open read-only; tag " + given.name +
+                                  " cannot be written");
     CdxTagInfo info = given;
-    info.name = upper(given.name);
-    if (info.name.empty() || info.name.size() > directory_->keyLength() ||
-        info.name.size() > 10 ||
-        !std::all_of(info.name.begin(), info.name.end(), [](char c) {
-            return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-        }) ||
+    info.name = AsciiUpperCase(given.name);
+    if (info.name.empty() || info.name.size() > directory_->keyLength() || info.name.size() > 10 ||
+        !std::all_of(
+            info.name.begin(), info.name.end(),
+            [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'; }) ||
         (info.name[0] >= '0' && info.name[0] <= '9'))
-        throw XbaseError("\"" + given.name +
-                         "\" is not a valid tag name (1 to 10 letters, digits or _)");
+        throw XbaseError::refused("\"" + given.name +
+                                  "\" is not a valid tag name (1 to 10 letters, digits or _)");
     if (info.keyLength < 1 || info.keyLength > cdx::kMaxKeyLength)
-        throw XbaseError("Tag " + info.name + ": keys of " + std::to_string(info.keyLength) +
-                         " bytes are not possible (1 to 240)");
+        throw XbaseError::refused("Tag " + info.name + ": keys of " +
+                                  std::to_string(info.keyLength) +
+                                  " bytes are not possible (1 to 240)");
     if (info.expression.empty())
-        throw XbaseError("Tag " + info.name + " needs a key expression");
+        throw XbaseError::expression("Tag " + info.name + " needs a key expression");
     if (info.expression.size() + info.forExpression.size() + 2 > kPoolSize ||
         info.expression.find('\0') != std::string::npos ||
         info.forExpression.find('\0') != std::string::npos)
-        throw XbaseError("Tag " + info.name + ": the key and FOR expressions are too long");
+        throw XbaseError::refused("Tag " + info.name +
+                                  ": the key and FOR expressions are too long");
     for (const CdxEntry &entry : entries)
         if (entry.key.size() != info.keyLength)
-            throw XbaseError("Tag " + info.name + ": the key of record " +
-                             std::to_string(entry.recno) + " has " +
-                             std::to_string(entry.key.size()) + " bytes instead of " +
-                             std::to_string(info.keyLength));
+            throw XbaseError::refused("Tag " + info.name + ": the key of record " +
+                                      std::to_string(entry.recno) + " has " +
+                                      std::to_string(entry.key.size()) + " bytes instead of " +
+                                      std::to_string(info.keyLength));
     housekeeping();
 
     std::sort(entries.begin(), entries.end(), entryLess);
     entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
     if (info.unique) // the first record of each key value
-        entries.erase(std::unique(entries.begin(), entries.end(),
-                                  [](const CdxEntry &a, const CdxEntry &b) {
-                                      return a.key == b.key;
-                                  }),
-                      entries.end());
+        entries.erase(
+            std::unique(entries.begin(), entries.end(),
+                        [](const CdxEntry &a, const CdxEntry &b) { return a.key == b.key; }),
+            entries.end());
 
     CdxTag *tag = findTag(info.name);
     uint32_t headerOffset;
@@ -401,8 +404,8 @@ CdxTag &CdxIndex::writeTag(const CdxTagInfo &given, std::vector<CdxEntry> entrie
     } else {
         headerOffset = store_->allocateHeader();
     }
-    auto tree = Tree::build(*store_, info.keyLength, padFor(info.characterKeys),
-                            "tag " + info.name, entries);
+    auto tree = Tree::build(*store_, info.keyLength, padFor(info.characterKeys), "tag " + info.name,
+                            entries);
     uint8_t h[kHeaderSize];
     encodeTagHeader(info, tree->root(), h);
     store_->writeRaw(headerOffset, h, kHeaderSize);
@@ -415,8 +418,8 @@ CdxTag &CdxIndex::writeTag(const CdxTagInfo &given, std::vector<CdxEntry> entrie
     std::string dirKey = info.name;
     dirKey.resize(directory_->keyLength(), ' ');
     directory_->insert(dirKey, headerOffset, false);
-    std::unique_ptr<CdxTag> created(new CdxTag(*this, std::move(info), headerOffset,
-                                               std::move(tree)));
+    std::unique_ptr<CdxTag> created(
+        new CdxTag(*this, std::move(info), headerOffset, std::move(tree)));
     CdxTag &result = *created;
     tags_.push_back(std::move(created));
     sortTags();
@@ -426,8 +429,8 @@ CdxTag &CdxIndex::writeTag(const CdxTagInfo &given, std::vector<CdxEntry> entrie
 bool CdxIndex::removeTag(std::string_view name)
 {
     if (!writable_)
-        throw XbaseError("Index " + path_.filename().string() +
-                         " is open read-only; no tag can be removed");
+        throw XbaseError::refused("Index " + path_.filename().string() +
+                                  " is open read-only; no tag can be removed");
     CdxTag *tag = findTag(name);
     if (!tag)
         return false;
@@ -435,20 +438,20 @@ bool CdxIndex::removeTag(std::string_view name)
     std::string dirKey = tag->info_.name;
     dirKey.resize(directory_->keyLength(), ' ');
     if (!directory_->remove(dirKey, tag->headerOffset_))
-        throw XbaseError("Index " + path_.filename().string() + " is damaged: tag " +
-                         tag->info_.name + " is missing from its directory");
+        throw XbaseError::damaged("Index " + path_.filename().string() + " is damaged: tag " +
+                                  tag->info_.name + " is missing from its directory");
     tag->tree_->releaseAll();
     store_->release(tag->headerOffset_);
     store_->release(tag->headerOffset_ + kPageSize);
-    tags_.erase(std::find_if(tags_.begin(), tags_.end(),
-                             [&](const auto &t) { return t.get() == tag; }));
+    tags_.erase(
+        std::find_if(tags_.begin(), tags_.end(), [&](const auto &t) { return t.get() == tag; }));
     return true;
 }
 
-void CdxIndex::flush()
+FileChange CdxIndex::changes()
 {
     if (!writable_ || !store_)
-        return;
+        return FileChange{};
     // Roots that moved are patched into their headers; the rest of a header
     // (fields other writers keep there) stays as it is.
     auto patchRoot = [&](Tree &tree, uint32_t headerOffset) {
@@ -457,16 +460,27 @@ void CdxIndex::flush()
         uint8_t root[4];
         put32(root, tree.root());
         store_->writeRaw(headerOffset, root, 4);
+        tree.clearRootChanged();
     };
     if (directory_)
         patchRoot(*directory_, 0);
     for (auto &tag : tags_)
         patchRoot(*tag->tree_, tag->headerOffset_);
+    return store_->changes();
+}
+
+void CdxIndex::committed()
+{
+    if (store_)
+        store_->committed();
+}
+
+void CdxIndex::flush()
+{
+    if (!writable_ || !store_)
+        return;
+    changes(); // stages the moved roots
     store_->flush();
-    if (directory_)
-        directory_->clearRootChanged();
-    for (auto &tag : tags_)
-        tag->tree_->clearRootChanged();
 }
 
 // ---------------------------------------------------------------- keys
@@ -487,7 +501,8 @@ std::string cdxNumericKey(double value)
 double cdxNumericFromKey(std::string_view key)
 {
     if (key.size() != 8)
-        throw XbaseError("A numeric index key has 8 bytes, not " + std::to_string(key.size()));
+        throw XbaseError::damaged("A numeric index key has 8 bytes, not " +
+                                  std::to_string(key.size()));
     uint64_t bits = 0;
     for (int i = 0; i < 8; ++i)
         bits = (bits << 8) | uint8_t(key[i]);
@@ -509,7 +524,8 @@ std::string cdxIntegerKey(int32_t value)
 int32_t cdxIntegerFromKey(std::string_view key)
 {
     if (key.size() != 4)
-        throw XbaseError("An integer index key has 4 bytes, not " + std::to_string(key.size()));
+        throw XbaseError::damaged("An integer index key has 4 bytes, not " +
+                                  std::to_string(key.size()));
     uint32_t bits = 0;
     for (int i = 0; i < 4; ++i)
         bits = (bits << 8) | uint8_t(key[i]);

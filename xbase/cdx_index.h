@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/file_system.h"
+#include "xbase/journal.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -92,9 +95,11 @@ public:
     CdxIndex(const CdxIndex &) = delete;
     CdxIndex &operator=(const CdxIndex &) = delete;
 
-    static std::unique_ptr<CdxIndex> open(const std::filesystem::path &path, bool writable);
+    static std::unique_ptr<CdxIndex> open(const std::filesystem::path &path, bool writable,
+                                          FileSystem &fs = DefaultFileSystem());
     // A new file with an empty directory of tags, replacing any file of that name.
-    static std::unique_ptr<CdxIndex> create(const std::filesystem::path &path);
+    static std::unique_ptr<CdxIndex> create(const std::filesystem::path &path,
+                                            FileSystem &fs = DefaultFileSystem());
 
     const std::filesystem::path &path() const { return path_; }
     bool writable() const { return writable_; }
@@ -109,7 +114,12 @@ public:
     CdxTag &writeTag(const CdxTagInfo &info, std::vector<CdxEntry> entries);
     // Drops the tag; references to it become invalid.
     bool removeTag(std::string_view name);
-    void flush(); // writes dirty pages, then fsync
+    void flush(); // writes dirty pages, then fsync (files not under a table's journal)
+    // For a table's commit: what to write (changes), then committed().
+    FileChange changes();
+    void committed();
+    // Under a table's journal: writes only through its commits, never on destruction.
+    void setJournaled(bool journaled) { journaled_ = journaled; }
 
 private:
     friend class CdxTag;
@@ -123,6 +133,7 @@ private:
     std::filesystem::path path_;
     bool writable_;
     std::unique_ptr<cdx::PageStore> store_;
+    bool journaled_ = false;
     std::unique_ptr<cdx::Tree> directory_;
     std::vector<std::unique_ptr<CdxTag>> tags_;
 };

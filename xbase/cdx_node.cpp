@@ -10,7 +10,10 @@ namespace qn::xbase::cdx {
 
 namespace {
 
-uint32_t le16(const uint8_t *p) { return p[0] | (p[1] << 8); }
+uint32_t le16(const uint8_t *p)
+{
+    return p[0] | (p[1] << 8);
+}
 uint32_t le32(const uint8_t *p)
 {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
@@ -155,8 +158,7 @@ void Node::append(const Node &other, size_t from, size_t to)
     keys.append(other.keys, from * keyLength, (to - from) * keyLength);
     recnos.insert(recnos.end(), other.recnos.begin() + from, other.recnos.begin() + to);
     if (!leaf)
-        children.insert(children.end(), other.children.begin() + from,
-                        other.children.begin() + to);
+        children.insert(children.end(), other.children.begin() + from, other.children.begin() + to);
     sizeKnown = false;
 }
 
@@ -172,7 +174,10 @@ unsigned leafEntryBytes(uint16_t keyLength, uint32_t maxRecno)
     return leafWidths(keyLength, maxRecno).bytes;
 }
 
-size_t interiorCapacity(uint16_t keyLength) { return kInteriorSpace / (keyLength + 8u); }
+size_t interiorCapacity(uint16_t keyLength)
+{
+    return kInteriorSpace / (keyLength + 8u);
+}
 
 size_t leafBytes(const Node &node, size_t from, size_t to)
 {
@@ -215,7 +220,7 @@ size_t capacity(const Node &node)
 void decodeNode(const uint8_t *page, Node &node, const std::string &where)
 {
     auto damaged = [&](const std::string &why) {
-        throw XbaseError(where + " is damaged: " + why);
+        throw XbaseError::damaged(where + " is damaged: " + why);
     };
     uint32_t attributes = le16(page);
     size_t count = le16(page + 2);
@@ -286,7 +291,7 @@ void encodeNode(const Node &node, uint8_t *page)
     put32(page + 8, node.right);
     const uint16_t keyLength = node.keyLength;
     if (!fits(node))
-        throw XbaseError("Internal error: an index node no longer fits its page");
+        throw XbaseError::damaged("Internal error: an index node no longer fits its page");
     if (!node.leaf) {
         for (size_t i = 0; i < node.count(); ++i) {
             uint8_t *entry = page + 12 + i * (keyLength + 8u);

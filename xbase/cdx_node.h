@@ -32,7 +32,7 @@ struct Node {
     // Packed size of a leaf, kept up to date by insert and erase so that the
     // check after each change does not re-pack the whole leaf.
     mutable bool sizeKnown = false;
-    mutable size_t storedSum = 0;   // key bytes stored
+    mutable size_t storedSum = 0; // key bytes stored
     mutable uint32_t maxRecno = 0;
 
     size_t count() const { return recnos.size(); }
@@ -60,7 +60,10 @@ size_t interiorCapacity(uint16_t keyLength);
 // Bytes that leaf entries [from, to) take when packed into one node.
 size_t leafBytes(const Node &node, size_t from, size_t to);
 bool fits(const Node &node, size_t from, size_t to);
-inline bool fits(const Node &node) { return fits(node, 0, node.count()); }
+inline bool fits(const Node &node)
+{
+    return fits(node, 0, node.count());
+}
 // How full the node is, in the units of `fits` (bytes for leaves, entries for
 // interior nodes), and the capacity in those units.
 size_t usedSpace(const Node &node);

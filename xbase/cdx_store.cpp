@@ -28,14 +28,14 @@ PageStore::PageStore(BinaryFile file, bool writable)
     end_ = (size + kPageSize - 1) / kPageSize * kPageSize;
     sizeAtOpen_ = size / kPageSize * kPageSize;
     if (end_ > 0xFFFFFE00u)
-        throw XbaseError("Index " + name_ + " is too large to be a compound index");
+        throw XbaseError::refused("Index " + name_ + " is too large to be a compound index");
 }
 
 void PageStore::checkPageOffset(uint32_t offset, const char *what) const
 {
     if (offset % kPageSize != 0 || offset < 2 * kPageSize || uint64_t(offset) + kPageSize > end_)
-        throw XbaseError("Index " + name_ + " is damaged: " + what + " points to " + hex(offset) +
-                         ", which is not a page of the file");
+        throw XbaseError::damaged("Index " + name_ + " is damaged: " + what + " points to " +
+                                  hex(offset) + ", which is not a page of the file");
 }
 
 std::shared_ptr<Node> PageStore::node(uint32_t offset, uint16_t keyLength, char pad)
@@ -46,8 +46,8 @@ std::shared_ptr<Node> PageStore::node(uint32_t offset, uint16_t keyLength, char 
         if (cached.keyLength == keyLength && (cached.pad == pad || dirty_.count(offset)))
             return found->second;
         if (cached.keyLength != keyLength)
-            throw XbaseError("Index " + name_ + " is damaged: the page at " + hex(offset) +
-                             " belongs to two tags");
+            throw XbaseError::damaged("Index " + name_ + " is damaged: the page at " + hex(offset) +
+                                      " belongs to two tags");
     }
     checkPageOffset(offset, "a node link");
     uint8_t page[kPageSize];
@@ -116,23 +116,24 @@ void PageStore::readPage(uint32_t offset, uint8_t *page) const
     // Pages not yet written are always in the cache, so a short read means a
     // truncated file.
     if (file_.readSomeAt(offset, page, kPageSize) < kPageSize)
-        throw XbaseError("Index " + name_ + " is damaged: it ends inside the page at " +
-                         hex(offset));
+        throw XbaseError::damaged("Index " + name_ + " is damaged: it ends inside the page at " +
+                                  hex(offset));
 }
 
 void PageStore::readRaw(uint32_t offset, uint8_t *buffer, size_t n) const
 {
     if (uint64_t(offset) + n > end_)
-        throw XbaseError("Index " + name_ + " is damaged: it ends before offset " +
-                         hex(uint32_t(offset + n)));
+        throw XbaseError::damaged("Index " + name_ + " is damaged: it ends before offset " +
+                                  hex(uint32_t(offset + n)));
     size_t got = file_.readSomeAt(offset, buffer, n);
     std::memset(buffer + got, 0, n - got);
     bool staged = false;
     for (const auto &entry : staged_)
-        staged = staged || (entry.first <= offset && entry.first + entry.second.size() >= offset + n);
+        staged =
+            staged || (entry.first <= offset && entry.first + entry.second.size() >= offset + n);
     if (got < n && !staged)
-        throw XbaseError("Index " + name_ + " is damaged: it ends inside the header at " +
-                         hex(offset));
+        throw XbaseError::damaged("Index " + name_ + " is damaged: it ends inside the header at " +
+                                  hex(offset));
     for (const auto &[at, bytes] : staged_) {
         uint64_t from = std::max<uint64_t>(at, offset);
         uint64_t to = std::min<uint64_t>(uint64_t(at) + bytes.size(), uint64_t(offset) + n);
@@ -158,17 +159,20 @@ void PageStore::trimCache()
     }
 }
 
-void PageStore::flush()
+FileChange PageStore::changes()
 {
+    FileChange c;
+    c.file = &file_;
     if (!writable_ || !hasChanges())
-        return;
+        return c;
+    c.originalSize = file_.size();
     // Nodes first, in file order, runs of adjacent pages in one write; the
     // headers that point to them last.
     std::string run;
     uint32_t runStart = 0;
-    auto writeRun = [&] {
+    auto endRun = [&] {
         if (!run.empty())
-            file_.writeAt(runStart, run.data(), run.size());
+            c.writes.emplace_back(runStart, std::move(run));
         run.clear();
     };
     uint8_t page[kPageSize];
@@ -178,25 +182,45 @@ void PageStore::flush()
             continue;
         encodeNode(*found->second, page);
         if (!run.empty() && runStart + run.size() != offset)
-            writeRun();
+            endRun();
         if (run.empty())
             runStart = offset;
         run.append(reinterpret_cast<const char *>(page), kPageSize);
         if (run.size() >= 256 * kPageSize)
-            writeRun();
+            endRun();
     }
-    writeRun();
+    endRun();
     for (const auto &[offset, bytes] : staged_)
-        file_.writeAt(offset, bytes.data(), bytes.size());
-    // Pages allocated but never written (released again before this flush)
+        c.writes.emplace_back(offset, bytes);
+    // Pages allocated but never written (released again before this commit)
     // would leave the file short of its last page.
-    if (file_.size() < end_)
-        file_.truncate(end_);
-    file_.sync();
+    uint64_t written = c.originalSize;
+    for (const auto &[offset, bytes] : c.writes)
+        written = std::max<uint64_t>(written, offset + bytes.size());
+    if (written < end_)
+        c.size = end_;
+    return c;
+}
+
+void PageStore::committed()
+{
     dirty_.clear();
     staged_.clear();
     free_.insert(pendingFree_.begin(), pendingFree_.end());
     pendingFree_.clear();
+}
+
+void PageStore::flush()
+{
+    FileChange c = changes();
+    if (c.empty())
+        return;
+    for (const auto &[offset, bytes] : c.writes)
+        file_.writeAt(offset, bytes.data(), bytes.size());
+    if (c.size)
+        file_.truncate(*c.size);
+    file_.sync();
+    committed();
 }
 
 } // namespace qn::xbase::cdx

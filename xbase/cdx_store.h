@@ -2,6 +2,7 @@
 
 #include "xbase/cdx_node.h"
 #include "xbase/file_io.h"
+#include "xbase/journal.h"
 
 #include <cstdint>
 #include <functional>
@@ -53,7 +54,11 @@ public:
     void checkPageOffset(uint32_t offset, const char *what) const;
     bool hasChanges() const { return !dirty_.empty() || !staged_.empty(); }
     void trimCache();
-    void flush();
+    // What a commit writes: dirty nodes in file order, then the staged raw
+    // bytes (headers pointing to them). committed() after it was written.
+    FileChange changes();
+    void committed();
+    void flush(); // changes written and synced without a journal (new files)
 
 private:
     BinaryFile file_;

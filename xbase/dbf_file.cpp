@@ -10,8 +10,14 @@ namespace qn::xbase {
 
 namespace {
 
-uint32_t le32(const unsigned char *p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
-uint16_t le16(const unsigned char *p) { return uint16_t(p[0] | p[1] << 8); }
+uint32_t le32(const unsigned char *p)
+{
+    return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
+}
+uint16_t le16(const unsigned char *p)
+{
+    return uint16_t(p[0] | p[1] << 8);
+}
 void putLe32(unsigned char *p, uint32_t v)
 {
     for (int i = 0; i < 4; ++i)
@@ -46,55 +52,70 @@ std::string asciiUpper(std::string text)
 std::vector<FieldInfo> DbfFile::normalizeFields(std::vector<FieldInfo> fields)
 {
     if (fields.empty())
-        throw XbaseError("A table needs at least one field");
+        throw XbaseError::refused("A table needs at least one field");
     if (fields.size() > 255)
-        throw XbaseError("A table can have at most 255 fields");
+        throw XbaseError::refused("A table can have at most 255 fields");
     uint32_t offset = 1;
     for (size_t i = 0; i < fields.size(); ++i) {
         FieldInfo &f = fields[i];
         f.name = asciiUpper(f.name);
         f.type = char(std::toupper(static_cast<unsigned char>(f.type)));
         if (f.name.empty() || f.name.size() > 10)
-            throw XbaseError("Field name \"" + f.name + "\" must have 1 to 10 characters");
+            throw XbaseError::refused("Field name \"" + f.name + "\" must have 1 to 10 characters");
         if (!std::isalpha(static_cast<unsigned char>(f.name[0])))
-            throw XbaseError("Field name \"" + f.name + "\" must start with a letter");
+            throw XbaseError::refused("Field name \"" + f.name + "\" must start with a letter");
         for (char c : f.name)
             if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_')
-                throw XbaseError("Field name \"" + f.name + "\" may hold only letters, digits and _");
+                throw XbaseError::refused("Field name \"" + f.name +
+                                          "\" may hold only letters, digits and _");
         for (size_t j = 0; j < i; ++j)
             if (fields[j].name == f.name)
-                throw XbaseError("Field name \"" + f.name + "\" is used twice");
+                throw XbaseError::refused("Field name \"" + f.name + "\" is used twice");
         switch (f.type) {
         case 'C':
             if (f.length < 1 || f.length > 254)
-                throw XbaseError("Character field " + f.name + " must be 1 to 254 characters wide");
+                throw XbaseError::refused("Character field " + f.name +
+                                          " must be 1 to 254 characters wide");
             f.decimals = 0;
             break;
         case 'N':
             if (f.length < 1 || f.length > 20)
-                throw XbaseError("Numeric field " + f.name + " must be 1 to 20 digits wide");
+                throw XbaseError::refused("Numeric field " + f.name +
+                                          " must be 1 to 20 digits wide");
             if (f.decimals > 0 && f.decimals + 2 > f.length)
-                throw XbaseError("Numeric field " + f.name + " is too narrow for its decimals");
+                throw XbaseError::refused("Numeric field " + f.name +
+                                          " is too narrow for its decimals");
             break;
-        case 'D': f.length = 8; f.decimals = 0; break;
-        case 'L': f.length = 1; f.decimals = 0; break;
-        case 'M': f.length = 10; f.decimals = 0; break;
+        case 'D':
+            f.length = 8;
+            f.decimals = 0;
+            break;
+        case 'L':
+            f.length = 1;
+            f.decimals = 0;
+            break;
+        case 'M':
+            f.length = 10;
+            f.decimals = 0;
+            break;
         default:
-            throw XbaseError(std::string("Field type ") + f.type + " of " + f.name +
-                             " is not supported (use C, N, D, L or M)");
+            throw XbaseError::refused(std::string("Field type ") + f.type + " of " + f.name +
+                                      " is not supported (use C, N, D, L or M)");
         }
         f.offset = offset;
         offset += f.length;
     }
     if (offset > 65535)
-        throw XbaseError("The record is longer than 65535 bytes");
+        throw XbaseError::refused("The record is longer than 65535 bytes");
     return fields;
 }
 
-void DbfFile::create(const std::filesystem::path &path, const std::vector<FieldInfo> &input)
+void DbfFile::create(const std::filesystem::path &path, const std::vector<FieldInfo> &input,
+                     FileSystem &fs)
 {
     std::vector<FieldInfo> fields = normalizeFields(input);
-    bool memo = std::any_of(fields.begin(), fields.end(), [](const FieldInfo &f) { return f.type == 'M'; });
+    bool memo =
+        std::any_of(fields.begin(), fields.end(), [](const FieldInfo &f) { return f.type == 'M'; });
     uint32_t recordLength = 1;
     for (const FieldInfo &f : fields)
         recordLength += f.length;
@@ -117,21 +138,24 @@ void DbfFile::create(const std::filesystem::path &path, const std::vector<FieldI
     }
     h[headerLength - 1] = 0x0D;
     h[headerLength] = 0x1A;
-    BinaryFile file(path, BinaryFile::Mode::Create);
+    BinaryFile file(path, BinaryFile::Mode::Create, fs);
     file.writeAt(0, bytes.data(), bytes.size());
     file.sync();
 }
 
-std::unique_ptr<DbfFile> DbfFile::open(const std::filesystem::path &path, Access access)
+std::unique_ptr<DbfFile> DbfFile::open(const std::filesystem::path &path, Access access,
+                                       FileSystem &fs)
 {
     std::unique_ptr<DbfFile> t(new DbfFile);
     t->access_ = access;
-    t->file_ = BinaryFile(path, access == Access::ReadOnly ? BinaryFile::Mode::ReadOnly
-                                                           : BinaryFile::Mode::ReadWrite);
+    t->file_ = BinaryFile(
+        path, access == Access::ReadOnly ? BinaryFile::Mode::ReadOnly : BinaryFile::Mode::ReadWrite,
+        fs);
     if (!t->file_.tryLock(access == Access::Exclusive))
-        throw XbaseError("Table " + path.string() +
-                         (access == Access::Exclusive ? " is in use by another program or work area"
-                                                      : " is open exclusively elsewhere"));
+        throw XbaseError::lock("Table " + path.string() +
+                               (access == Access::Exclusive
+                                    ? " is in use by another program or work area"
+                                    : " is open exclusively elsewhere"));
     t->readHeader();
     t->cache_ = std::make_unique<ReadCache>(t->file_);
     t->cache_->setEnabled(access != Access::Shared);
@@ -143,7 +167,8 @@ void DbfFile::readHeader()
     const std::string name = file_.path().string();
     uint64_t size = file_.size();
     if (size < 32)
-        throw XbaseError("Table " + name + " is damaged: the file is shorter than a table header");
+        throw XbaseError::damaged("Table " + name +
+                                  " is damaged: the file is shorter than a table header");
     unsigned char h[32];
     file_.readAt(0, h, 32);
     version_ = h[0];
@@ -154,20 +179,28 @@ void DbfFile::readHeader()
     bool encrypted = h[15] != 0;
     static const unsigned char versions[] = {0x02, 0x03, 0x30, 0x31, 0x32, 0x83, 0x8B, 0xF5, 0xFB};
     if (std::find(std::begin(versions), std::end(versions), version_) == std::end(versions))
-        throw XbaseError("Table " + name + " is damaged or not a table: unknown version byte");
+        throw XbaseError::damaged("Table " + name +
+                                  " is damaged or not a table: unknown version byte");
     if (headerLength_ < 32 + 32 + 1 || headerLength_ > size)
-        throw XbaseError("Table " + name + " is damaged: impossible header length");
+        throw XbaseError::damaged("Table " + name + " is damaged: impossible header length");
     if (recordLength_ < 2)
-        throw XbaseError("Table " + name + " is damaged: impossible record length");
+        throw XbaseError::damaged("Table " + name + " is damaged: impossible record length");
     std::string header(headerLength_ - 32, '\0');
     file_.readAt(32, header.data(), header.size());
     keyBlock_.reset();
     if (encrypted) {
         if (header.size() >= KeyBlock::Size + 33)
-            keyBlock_ = KeyBlock::read(reinterpret_cast<const uint8_t *>(header.data()) + header.size() -
-                                       KeyBlock::Size);
+            keyBlock_ = KeyBlock::read(reinterpret_cast<const uint8_t *>(header.data()) +
+                                       header.size() - KeyBlock::Size);
         if (!keyBlock_)
-            throw XbaseError("Table " + name + " is encrypted in a way this engine cannot read");
+            throw XbaseError::refused("Table " + name +
+                                      " is encrypted in a way this engine cannot read");
+        // Checked here, before any password is tried: a damaged block must
+        // not make the derivation allocate gigabytes or run for hours.
+        std::string problem = keyBlock_->derivation.problem();
+        if (!problem.empty())
+            throw XbaseError::damaged("Table " + name + " is damaged: its key block has an " +
+                                      problem);
     }
     fields_.clear();
     uint32_t offset = 1;
@@ -188,24 +221,25 @@ void DbfFile::readHeader()
             f.decimals = 0;
         }
         if (f.name.empty() || f.length == 0 || !std::isalpha(static_cast<unsigned char>(f.type)))
-            throw XbaseError("Table " + name + " is damaged: field descriptor " +
-                             std::to_string(fields_.size() + 1) + " is invalid");
+            throw XbaseError::damaged("Table " + name + " is damaged: field descriptor " +
+                                      std::to_string(fields_.size() + 1) + " is invalid");
         if (f.type == 'M' && f.length != 10 && f.length != 4)
-            throw XbaseError("Table " + name + " is damaged: memo field " + f.name + " has width " +
-                             std::to_string(f.length));
+            throw XbaseError::damaged("Table " + name + " is damaged: memo field " + f.name +
+                                      " has width " + std::to_string(f.length));
         f.offset = offset;
         offset += f.length;
         fields_.push_back(std::move(f));
     }
     if (fields_.empty())
-        throw XbaseError("Table " + name + " is damaged: no field descriptors");
+        throw XbaseError::damaged("Table " + name + " is damaged: no field descriptors");
     if (offset != recordLength_)
-        throw XbaseError("Table " + name + " is damaged: the record length does not match its fields");
+        throw XbaseError::damaged("Table " + name +
+                                  " is damaged: the record length does not match its fields");
     uint64_t needed = uint64_t(headerLength_) + uint64_t(count_) * recordLength_;
     if (needed > size)
-        throw XbaseError("Table " + name + " is damaged: it claims " + std::to_string(count_) +
-                         " records but the file holds only " +
-                         std::to_string((size - headerLength_) / recordLength_));
+        throw XbaseError::damaged("Table " + name + " is damaged: it claims " +
+                                  std::to_string(count_) + " records but the file holds only " +
+                                  std::to_string((size - headerLength_) / recordLength_));
 }
 
 bool DbfFile::hasMemoFields() const
@@ -228,14 +262,23 @@ const TableCipher *DbfFile::cipher() const
     if (!keyBlock_)
         return nullptr;
     if (!key_)
-        throw PasswordError("Table " + file_.path().string() + " is encrypted: a password is needed to read or change it");
+        throw PasswordError("Table " + file_.path().string() +
+                            " is encrypted: a password is needed to read or change it");
     return &key_->cipher();
 }
 
 void DbfFile::readStoredRecord(uint32_t recno, char *buffer) const
 {
     if (recno < 1 || recno > count_)
-        throw XbaseError("Record " + std::to_string(recno) + " does not exist in " + file_.path().string());
+        throw XbaseError::refused("Record " + std::to_string(recno) + " does not exist in " +
+                                  file_.path().string());
+    if (!pending_.empty()) {
+        auto found = pending_.find(recno);
+        if (found != pending_.end()) {
+            std::memcpy(buffer, found->second.data(), recordLength_);
+            return;
+        }
+    }
     cache_->readAt(headerLength_ + uint64_t(recno - 1) * recordLength_, buffer, recordLength_);
 }
 
@@ -251,40 +294,31 @@ void DbfFile::readRecord(uint32_t recno, char *buffer) const
 void DbfFile::writeRecord(uint32_t recno, const char *buffer)
 {
     if (!writable())
-        throw XbaseError("Table " + file_.path().string() + " is open read-only");
+        throw XbaseError::refused("Table " + file_.path().string() + " is open read-only");
     if (recno < 1 || recno > count_)
-        throw XbaseError("Record " + std::to_string(recno) + " does not exist in " + file_.path().string());
+        throw XbaseError::refused("Record " + std::to_string(recno) + " does not exist in " +
+                                  file_.path().string());
     std::string bytes(buffer, recordLength_);
     if (const TableCipher *c = cipher())
-        c->encrypt(TableCipher::Domain::Record, recno, reinterpret_cast<uint8_t *>(bytes.data()) + 1,
-                   recordLength_ - 1u);
-    cache_->invalidate(headerLength_ + uint64_t(recno - 1) * recordLength_, recordLength_);
-    file_.writeAt(headerLength_ + uint64_t(recno - 1) * recordLength_, bytes.data(), recordLength_);
-    changed_ = true;
-    unsynced_ = true;
+        c->encrypt(TableCipher::Domain::Record, recno,
+                   reinterpret_cast<uint8_t *>(bytes.data()) + 1, recordLength_ - 1u);
+    pending_[recno] = std::move(bytes);
+    headerChanged_ = true; // the date of the last change
 }
 
 uint32_t DbfFile::appendRecord(const char *buffer)
 {
     if (!writable())
-        throw XbaseError("Table " + file_.path().string() + " is open read-only");
+        throw XbaseError::refused("Table " + file_.path().string() + " is open read-only");
     if (count_ == 0xFFFFFFFEu)
-        throw XbaseError("Table " + file_.path().string() + " is full");
+        throw XbaseError::refused("Table " + file_.path().string() + " is full");
     std::string bytes(buffer, recordLength_);
     if (const TableCipher *c = cipher())
-        c->encrypt(TableCipher::Domain::Record, count_ + 1u, reinterpret_cast<uint8_t *>(bytes.data()) + 1,
-                   recordLength_ - 1u);
-    bytes.push_back('\x1A');
-    cache_->invalidate(headerLength_ + uint64_t(count_) * recordLength_, bytes.size());
-    file_.writeAt(headerLength_ + uint64_t(count_) * recordLength_, bytes.data(), bytes.size());
-    unsigned char h[8];
-    h[0] = version_;
-    todayBytes(h + 1);
-    putLe32(h + 4, count_ + 1);
-    file_.writeAt(0, h, 8);
-    changed_ = false;
-    unsynced_ = true;
-    return ++count_;
+        c->encrypt(TableCipher::Domain::Record, count_ + 1u,
+                   reinterpret_cast<uint8_t *>(bytes.data()) + 1, recordLength_ - 1u);
+    pending_[++count_] = std::move(bytes);
+    headerChanged_ = true;
+    return count_;
 }
 
 void DbfFile::rereadCount()
@@ -293,7 +327,8 @@ void DbfFile::rereadCount()
     file_.readAt(4, h, 4);
     uint32_t count = le32(h);
     if (uint64_t(headerLength_) + uint64_t(count) * recordLength_ > file_.size())
-        throw XbaseError("Table " + file_.path().string() + " is damaged: record count exceeds the file");
+        throw XbaseError::damaged("Table " + file_.path().string() +
+                                  " is damaged: record count exceeds the file");
     count_ = count;
 }
 
@@ -303,25 +338,55 @@ void DbfFile::setIndexFlag(bool hasProductionIndex)
     if (flags == flags_ || !writable())
         return;
     flags_ = flags;
-    file_.writeAt(28, &flags_, 1);
-    unsynced_ = true;
+    headerChanged_ = true;
 }
 
-void DbfFile::sync()
+FileChange DbfFile::changes()
 {
-    if (!writable())
-        return;
-    if (changed_) {
-        unsigned char h[8];
-        h[0] = version_;
-        todayBytes(h + 1);
-        putLe32(h + 4, count_);
-        file_.writeAt(0, h, 8);
-        changed_ = false;
+    FileChange c;
+    c.file = &file_;
+    if (!writable() || !changed())
+        return c;
+    c.originalSize = file_.size();
+    // Runs of adjacent records go out in one write each.
+    const uint64_t end = headerLength_ + uint64_t(count_) * recordLength_;
+    std::string run;
+    uint64_t runStart = 0;
+    for (const auto &[recno, bytes] : pending_) {
+        uint64_t at = headerLength_ + uint64_t(recno - 1) * recordLength_;
+        if (!run.empty() && runStart + run.size() != at) {
+            c.writes.emplace_back(runStart, std::move(run));
+            run.clear();
+        }
+        if (run.empty())
+            runStart = at;
+        run += bytes;
     }
-    if (unsynced_)
-        file_.sync();
-    unsynced_ = false;
+    if (!run.empty())
+        c.writes.emplace_back(runStart, std::move(run));
+    c.writes.emplace_back(end, std::string(1, '\x1A')); // the end mark after the last record
+    unsigned char h[8];
+    h[0] = version_;
+    todayBytes(h + 1);
+    putLe32(h + 4, count_);
+    c.writes.emplace_back(0, std::string(reinterpret_cast<char *>(h), 8));
+    c.writes.emplace_back(28, std::string(1, char(flags_)));
+    // Bytes beyond the last record (an append that never counted) go.
+    if (c.originalSize > end + 1)
+        c.size = end + 1;
+    return c;
+}
+
+void DbfFile::committed()
+{
+    if (!pending_.empty()) {
+        auto first = pending_.begin()->first, last = pending_.rbegin()->first;
+        cache_->invalidate(headerLength_ + uint64_t(first - 1) * recordLength_,
+                           size_t(uint64_t(last - first + 1) * recordLength_ + 1));
+    }
+    cache_->invalidate(0, 32);
+    pending_.clear();
+    headerChanged_ = false;
 }
 
 } // namespace qn::xbase

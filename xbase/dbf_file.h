@@ -2,10 +2,12 @@
 
 #include "xbase/field_info.h"
 #include "xbase/file_io.h"
+#include "xbase/journal.h"
 #include "xbase/read_cache.h"
 #include "xbase/table_key.h"
 
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,10 +23,12 @@ public:
 
     // Opens and validates the header; a damaged header is an XbaseError.
     // Exclusive access takes an exclusive OS lock, the others a shared one.
-    static std::unique_ptr<DbfFile> open(const std::filesystem::path &path, Access access);
+    static std::unique_ptr<DbfFile> open(const std::filesystem::path &path, Access access,
+                                         FileSystem &fs = DefaultFileSystem());
     // Writes a new empty table (FoxPro 2.x layout: version 0xF5 when a memo
     // field exists, else 0x03, minimal header, end-of-file mark).
-    static void create(const std::filesystem::path &path, const std::vector<FieldInfo> &fields);
+    static void create(const std::filesystem::path &path, const std::vector<FieldInfo> &fields,
+                       FileSystem &fs = DefaultFileSystem());
     // Field list checked and completed (names upper case, offsets, memo width 10).
     static std::vector<FieldInfo> normalizeFields(std::vector<FieldInfo> fields);
 
@@ -34,7 +38,10 @@ public:
     uint8_t version() const { return version_; }
     bool hasMemoFields() const;
     // Visual FoxPro tables keep memo pointers as 4 binary bytes.
-    bool binaryMemoPointers() const { return version_ == 0x30 || version_ == 0x31 || version_ == 0x32; }
+    bool binaryMemoPointers() const
+    {
+        return version_ == 0x30 || version_ == 0x31 || version_ == 0x32;
+    }
     const std::vector<FieldInfo> &fields() const { return fields_; }
     int fieldIndex(std::string_view name) const; // case-insensitive, -1 when missing
     uint32_t recordCount() const { return count_; }
@@ -48,18 +55,22 @@ public:
     // before any record of an encrypted table is touched.
     void setKey(const TableKey *key) { key_ = key; }
 
+    // Writes are kept in memory until the table commits (changes, then
+    // committed); reads see them at once.
     void readRecord(uint32_t recno, char *buffer) const;
     // The record as it lies in the file (encrypted when the table is).
     void readStoredRecord(uint32_t recno, char *buffer) const;
     void writeRecord(uint32_t recno, const char *buffer);
-    // Writes the record after the last one, then the new count: a crash in
-    // between leaves the old table. Returns the new record number.
+    // Adds the record after the last one; returns its number.
     uint32_t appendRecord(const char *buffer);
     // Shared mode: other processes may have appended.
     void rereadCount();
     void setIndexFlag(bool hasProductionIndex);
-    // Header date and count to disk, then fsync.
-    void sync();
+    // What the next commit writes: records, the end mark, header date,
+    // count and flags; bytes beyond the last record are cut.
+    FileChange changes();
+    void committed();
+    bool changed() const { return !pending_.empty() || headerChanged_; }
     BinaryFile &file() { return file_; }
 
 private:
@@ -75,8 +86,8 @@ private:
     uint32_t count_ = 0;
     uint16_t headerLength_ = 0;
     uint16_t recordLength_ = 0;
-    bool changed_ = false;  // header date and count to write
-    bool unsynced_ = false; // written since the last fsync
+    std::map<uint32_t, std::string> pending_; // records to write, as stored
+    bool headerChanged_ = false;
     std::vector<FieldInfo> fields_;
     std::optional<KeyBlock> keyBlock_;
     const TableKey *key_ = nullptr;

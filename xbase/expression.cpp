@@ -1,5 +1,6 @@
 #include "xbase/expression.h"
 
+#include "platform/ascii_text.h"
 #include "xbase/xbase_date.h"
 #include "xbase/xbase_error.h"
 
@@ -158,8 +159,8 @@ public:
 private:
     [[noreturn]] void fail(const std::string &what, size_t pos)
     {
-        throw XbaseError("Expression \"" + std::string(text_) + "\": " + what + " at position " +
-                         std::to_string(pos + 1));
+        throw XbaseError::expression("Expression \"" + std::string(text_) + "\": " + what +
+                                     " at position " + std::to_string(pos + 1));
     }
 
     void next()
@@ -541,20 +542,6 @@ private:
     Token tok_;
 };
 
-std::string rtrim(std::string s)
-{
-    while (!s.empty() && s.back() == ' ')
-        s.pop_back();
-    return s;
-}
-std::string ltrim(std::string s)
-{
-    size_t i = 0;
-    while (i < s.size() && s[i] == ' ')
-        ++i;
-    return s.substr(i);
-}
-
 std::string strFunction(double n, int width, int decimals)
 {
     if (width < 1 || width > 255)
@@ -644,7 +631,7 @@ private:
         }
         if (n.op == "-") {
             if (a.type == Type::Character) { // trailing blanks of the left move to the end
-                std::string t = rtrim(a.text);
+                std::string t(TrimRight(a.text));
                 return Value::character(t + b.text + std::string(a.text.size() - t.size(), ' '));
             }
             if (n.type == Type::Date)
@@ -655,7 +642,7 @@ private:
             return Value::numeric(a.number * b.number);
         if (n.op == "/") {
             if (b.number == 0)
-                throw XbaseError("Division by zero in expression");
+                throw XbaseError::expression("Division by zero in expression");
             return Value::numeric(a.number / b.number);
         }
         if (n.op == "$")
@@ -665,9 +652,9 @@ private:
         switch (a.type) {
         case Type::Character:
             if (n.op == "==")
-                equal = rtrim(a.text) == rtrim(b.text);
+                equal = TrimRight(a.text) == TrimRight(b.text);
             else if (view_.exactCompare())
-                equal = rtrim(a.text) == rtrim(b.text);
+                equal = TrimRight(a.text) == TrimRight(b.text);
             else // without exact, the left side only has to begin with the right
                 equal =
                     a.text.compare(0, b.text.size(), b.text) == 0 && a.text.size() >= b.text.size();
@@ -718,11 +705,11 @@ private:
             return Value::character(s);
         }
         if (f == "TRIM" || f == "RTRIM")
-            return Value::character(rtrim(a[0].text));
+            return Value::character(std::string(TrimRight(a[0].text)));
         if (f == "LTRIM")
-            return Value::character(ltrim(a[0].text));
+            return Value::character(std::string(TrimLeft(a[0].text)));
         if (f == "ALLTRIM")
-            return Value::character(ltrim(rtrim(a[0].text)));
+            return Value::character(std::string(Trim(a[0].text)));
         if (f == "DTOS")
             return Value::character(a[0].number > 0 ? a[0].text : std::string(8, ' '));
         if (f == "STR")
@@ -755,7 +742,7 @@ private:
         }
         if (f == "LEN")
             return Value::numeric(double(a[0].text.size()));
-        throw XbaseError("Unknown function " + f);
+        throw XbaseError::expression("Unknown function " + f);
     }
 
     const std::vector<FieldInfo> &fields_;
@@ -786,8 +773,8 @@ Value Expression::evaluate(const RecordView &record) const
 bool Expression::evaluateLogical(const RecordView &record) const
 {
     if (root_->type != Value::Type::Logical)
-        throw XbaseError("Expression \"" + text_ +
-                         "\" is not a condition (it gives no logical value)");
+        throw XbaseError::expression("Expression \"" + text_ +
+                                     "\" is not a condition (it gives no logical value)");
     return evaluate(record).logical;
 }
 

@@ -1,5 +1,6 @@
 #include "xbase/file_switch.h"
 
+#include "platform/file_replacement.h"
 #include "xbase/file_io.h"
 #include "xbase/xbase_error.h"
 
@@ -15,7 +16,10 @@ namespace fs = std::filesystem;
 constexpr const char *Header = "QNSWITCH 1";
 constexpr const char *Trailer = "END";
 
-fs::path folderOf(const fs::path &p) { return p.parent_path().empty() ? fs::path(".") : p.parent_path(); }
+fs::path folderOf(const fs::path &p)
+{
+    return p.parent_path().empty() ? fs::path(".") : p.parent_path();
+}
 
 fs::path withSuffix(const fs::path &p, const char *suffix)
 {
@@ -30,9 +34,9 @@ std::vector<fs::path> usualTargets(const fs::path &table)
     return {table, siblingWithExtension(table, ".FPT"), siblingWithExtension(table, ".CDX")};
 }
 
-std::vector<fs::path> readMarker(const fs::path &marker)
+std::vector<fs::path> readMarker(FileSystem &system, const fs::path &marker)
 {
-    BinaryFile file(marker, BinaryFile::Mode::ReadOnly);
+    BinaryFile file(marker, BinaryFile::Mode::ReadOnly, system);
     std::string text(file.size(), '\0');
     file.readAt(0, text.data(), text.size());
     std::istringstream in(text);
@@ -40,7 +44,8 @@ std::vector<fs::path> readMarker(const fs::path &marker)
     std::vector<fs::path> targets;
     bool ended = false;
     if (!std::getline(in, line) || line != Header)
-        throw XbaseError("The switch marker " + marker.string() + " is damaged; the table was left as it is");
+        throw XbaseError::damaged("The switch marker " + marker.string() +
+                                  " is damaged; the table was left as it is");
     while (std::getline(in, line)) {
         if (line == Trailer) {
             ended = true;
@@ -48,51 +53,70 @@ std::vector<fs::path> readMarker(const fs::path &marker)
         }
         // Only names in the table's own folder.
         if (line.empty() || line.find('/') != std::string::npos || line == "." || line == "..")
-            throw XbaseError("The switch marker " + marker.string() + " is damaged; the table was left as it is");
+            throw XbaseError::damaged("The switch marker " + marker.string() +
+                                      " is damaged; the table was left as it is");
         targets.push_back(folderOf(marker) / line);
     }
     if (!ended)
-        throw XbaseError("The switch marker " + marker.string() + " is damaged; the table was left as it is");
+        throw XbaseError::damaged("The switch marker " + marker.string() +
+                                  " is damaged; the table was left as it is");
     return targets;
 }
 
-void finish(const fs::path &marker, const std::vector<fs::path> &targets)
+void finish(FileSystem &system, const fs::path &marker, const std::vector<fs::path> &targets)
 {
     for (const fs::path &target : targets) {
         fs::path fresh = newNameFor(target);
         if (fs::exists(fresh))
-            replaceFile(fresh, target);
+            replaceFile(fresh, target, system);
     }
-    removeFile(marker);
-    syncDirectory(folderOf(marker));
+    removeFile(marker, system);
+    syncDirectory(folderOf(marker), system);
+}
+
+// Marker files a replacement left behind when it died before its rename.
+std::vector<fs::path> leftoverMarkers(const fs::path &marker)
+{
+    std::vector<fs::path> found;
+    std::error_code ec;
+    for (fs::directory_iterator it(folderOf(marker), ec), end; !ec && it != end; it.increment(ec))
+        if (IsReplacementOf(it->path(), marker))
+            found.push_back(it->path());
+    if (fs::exists(withSuffix(marker, ".tmp"), ec)) // the name earlier versions used
+        found.push_back(withSuffix(marker, ".tmp"));
+    return found;
 }
 
 } // namespace
 
-fs::path newNameFor(const fs::path &target) { return withSuffix(target, ".new"); }
-fs::path markerFor(const fs::path &table) { return withSuffix(table, ".switch"); }
+fs::path newNameFor(const fs::path &target)
+{
+    return withSuffix(target, ".new");
+}
+fs::path markerFor(const fs::path &table)
+{
+    return withSuffix(table, ".switch");
+}
 
-void commit(const fs::path &table, const std::vector<fs::path> &targets)
+void commit(FileSystem &system, const fs::path &table, const std::vector<fs::path> &targets)
 {
     fs::path marker = markerFor(table);
-    fs::path temporary = withSuffix(marker, ".tmp");
     std::string text = std::string(Header) + "\n";
     for (const fs::path &t : targets)
         text += t.filename().string() + "\n";
     text += std::string(Trailer) + "\n";
-    {
-        BinaryFile file(temporary, BinaryFile::Mode::Create);
-        file.writeAt(0, text.data(), text.size());
-        file.sync();
+    try {
+        ReplaceFile(marker, text, system); // the commit point
+    } catch (const FileError &e) {
+        throw XbaseError::io(e.what());
     }
-    replaceFile(temporary, marker); // the commit point
-    finish(marker, targets);
+    finish(system, marker, targets);
 }
 
 bool pending(const fs::path &table)
 {
     fs::path marker = markerFor(table);
-    if (fs::exists(marker) || fs::exists(withSuffix(marker, ".tmp")))
+    if (fs::exists(marker) || !leftoverMarkers(marker).empty())
         return true;
     for (const fs::path &t : usualTargets(table))
         if (fs::exists(newNameFor(t)))
@@ -100,26 +124,25 @@ bool pending(const fs::path &table)
     return false;
 }
 
-void recover(const fs::path &table)
+void recover(FileSystem &system, const fs::path &table)
 {
     fs::path marker = markerFor(table);
-    fs::path temporary = withSuffix(marker, ".tmp");
     if (fs::exists(marker)) {
-        finish(marker, readMarker(marker));
+        finish(system, marker, readMarker(system, marker));
     } else {
         for (const fs::path &t : usualTargets(table))
             if (fs::exists(newNameFor(t)))
-                removeFile(newNameFor(t));
+                removeFile(newNameFor(t), system);
     }
-    if (fs::exists(temporary))
-        removeFile(temporary);
-    syncDirectory(folderOf(table));
+    for (const fs::path &leftover : leftoverMarkers(marker))
+        removeFile(leftover, system);
+    syncDirectory(folderOf(table), system);
 }
 
-void copyFile(const fs::path &from, const fs::path &to)
+void copyFile(FileSystem &system, const fs::path &from, const fs::path &to)
 {
-    BinaryFile in(from, BinaryFile::Mode::ReadOnly);
-    BinaryFile out(to, BinaryFile::Mode::Create);
+    BinaryFile in(from, BinaryFile::Mode::ReadOnly, system);
+    BinaryFile out(to, BinaryFile::Mode::Create, system);
     std::string buffer(size_t(1) << 20, '\0');
     uint64_t size = in.size();
     for (uint64_t at = 0; at < size;) {
@@ -131,12 +154,12 @@ void copyFile(const fs::path &from, const fs::path &to)
     out.sync();
 }
 
-void discard(const std::vector<fs::path> &targets) noexcept
+void discard(FileSystem &system, const std::vector<fs::path> &targets) noexcept
 {
     for (const fs::path &t : targets) {
         try {
             if (fs::exists(newNameFor(t)))
-                removeFile(newNameFor(t));
+                removeFile(newNameFor(t), system);
         } catch (...) {
             // Left for the next open, which removes leftovers.
         }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/file_system.h"
+
 #include <filesystem>
 #include <vector>
 
@@ -9,8 +11,8 @@ namespace qn::xbase {
 //
 // Three renames are not atomic together, so the switch has a commit point:
 // the new files are written completely beside the old ones (name + ".new")
-// and synced; then a small marker naming the targets is written under a
-// temporary name, synced and renamed into place. Once the marker exists the
+// and synced; then a small marker naming the targets replaces any old one
+// (FileReplacement: written under a temporary name, synced, renamed). Once the marker exists the
 // switch is decided: the renames follow and the marker is removed last. A
 // crash before the marker leaves the old files (the ".new" leftovers are
 // removed at the next open); a crash after it is rolled forward at the next
@@ -22,19 +24,20 @@ std::filesystem::path markerFor(const std::filesystem::path &table);   // table 
 
 // Every new file (newNameFor(target)) is written and synced. Renames them
 // over their targets behind the marker.
-void commit(const std::filesystem::path &table, const std::vector<std::filesystem::path> &targets);
+void commit(FileSystem &fs, const std::filesystem::path &table,
+            const std::vector<std::filesystem::path> &targets);
 
 // Whether a switch or its leftovers wait to be finished or removed.
 bool pending(const std::filesystem::path &table);
 // Finishes a decided switch, removes the leftovers of one that was never
 // decided. Only while nobody has the table open.
-void recover(const std::filesystem::path &table);
+void recover(FileSystem &fs, const std::filesystem::path &table);
 
-// A synced copy of a file, written through BinaryFile (so the fault hook sees it).
-void copyFile(const std::filesystem::path &from, const std::filesystem::path &to);
+// A synced copy of a file.
+void copyFile(FileSystem &fs, const std::filesystem::path &from, const std::filesystem::path &to);
 
 // Removes the new files of a switch that is given up before its commit.
-void discard(const std::vector<std::filesystem::path> &targets) noexcept;
+void discard(FileSystem &fs, const std::vector<std::filesystem::path> &targets) noexcept;
 
 } // namespace file_switch
 

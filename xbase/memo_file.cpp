@@ -10,14 +10,20 @@ namespace qn::xbase {
 
 namespace {
 
-uint32_t be32(const unsigned char *p) { return uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]; }
+uint32_t be32(const unsigned char *p)
+{
+    return uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
+}
 void putBe32(unsigned char *p, uint32_t v)
 {
     for (int i = 0; i < 4; ++i)
         p[i] = uint8_t(v >> (24 - 8 * i));
 }
 
-uint32_t firstBlock(uint32_t blockSize) { return (512 + blockSize - 1) / blockSize; }
+uint32_t firstBlock(uint32_t blockSize)
+{
+    return (512 + blockSize - 1) / blockSize;
+}
 
 } // namespace
 
@@ -30,26 +36,28 @@ uint32_t MemoFile::blockBytes(uint32_t setting)
     return setting;
 }
 
-void MemoFile::create(const std::filesystem::path &path, uint32_t blockSizeSetting)
+void MemoFile::create(const std::filesystem::path &path, uint32_t blockSizeSetting, FileSystem &fs)
 {
     uint32_t size = blockBytes(blockSizeSetting);
     if (size > 65535)
-        throw XbaseError("Memo block size " + std::to_string(size) + " is too large");
+        throw XbaseError::refused("Memo block size " + std::to_string(size) + " is too large");
     unsigned char header[512] = {};
     putBe32(header, firstBlock(size));
     header[6] = uint8_t(size >> 8);
     header[7] = uint8_t(size);
-    BinaryFile file(path, BinaryFile::Mode::Create);
+    BinaryFile file(path, BinaryFile::Mode::Create, fs);
     file.writeAt(0, header, sizeof header);
     file.sync();
 }
 
-std::unique_ptr<MemoFile> MemoFile::open(const std::filesystem::path &path, bool writable, bool cached)
+std::unique_ptr<MemoFile> MemoFile::open(const std::filesystem::path &path, bool writable,
+                                         bool cached, FileSystem &fs)
 {
     std::unique_ptr<MemoFile> m(new MemoFile);
-    m->file_ = BinaryFile(path, writable ? BinaryFile::Mode::ReadWrite : BinaryFile::Mode::ReadOnly);
+    m->file_ =
+        BinaryFile(path, writable ? BinaryFile::Mode::ReadWrite : BinaryFile::Mode::ReadOnly, fs);
     m->cached_ = cached;
-    m->size_ = m->file_.size();
+    m->size_ = m->committedSize_ = m->file_.size();
     m->cache_ = std::make_unique<ReadCache>(m->file_);
     m->cache_->setEnabled(cached);
     m->readHeader();
@@ -82,13 +90,16 @@ const char *MemoFile::mapping(uint64_t end) const
     return static_cast<const char *>(map_);
 }
 
-uint64_t MemoFile::fileSize() const { return cached_ ? size_ : file_.size(); }
+uint64_t MemoFile::fileSize() const
+{
+    return cached_ ? size_ : file_.size();
+}
 
 void MemoFile::readHeader()
 {
     const std::string name = file_.path().string();
     if (file_.size() < 8)
-        throw XbaseError("Memo file " + name + " is damaged: shorter than its header");
+        throw XbaseError::damaged("Memo file " + name + " is damaged: shorter than its header");
     unsigned char h[8];
     file_.readAt(0, h, 8);
     keyMark_.reset();
@@ -100,13 +111,13 @@ void MemoFile::readHeader()
     nextFree_ = be32(h);
     blockSize_ = uint32_t(h[6]) << 8 | h[7];
     if (blockSize_ == 0)
-        throw XbaseError("Memo file " + name + " is damaged: block size 0");
+        throw XbaseError::damaged("Memo file " + name + " is damaged: block size 0");
     uint64_t end = (file_.size() + blockSize_ - 1) / blockSize_;
     if (nextFree_ < firstBlock(blockSize_) || nextFree_ > end)
         // A next-free pointer before the data or past the end would make the
         // next save overwrite memos or leave a hole; refuse rather than guess.
-        throw XbaseError("Memo file " + name + " is damaged: next free block " +
-                         std::to_string(nextFree_) + " is outside the file");
+        throw XbaseError::damaged("Memo file " + name + " is damaged: next free block " +
+                                  std::to_string(nextFree_) + " is outside the file");
 }
 
 bool MemoFile::validPointer(uint32_t block) const
@@ -127,7 +138,8 @@ const TableCipher *MemoFile::cipher() const
     if (!keyMark_)
         return nullptr;
     if (!key_)
-        throw PasswordError("Memo file " + file_.path().string() + " is encrypted: a password is needed to read or change it");
+        throw PasswordError("Memo file " + file_.path().string() +
+                            " is encrypted: a password is needed to read or change it");
     return &key_->cipher();
 }
 
@@ -135,7 +147,8 @@ std::string MemoFile::read(uint32_t block) const
 {
     std::string text = readStored(block);
     if (const TableCipher *c = cipher())
-        c->decrypt(TableCipher::Domain::Memo, block, reinterpret_cast<uint8_t *>(text.data()), text.size());
+        c->decrypt(TableCipher::Domain::Memo, block, reinterpret_cast<uint8_t *>(text.data()),
+                   text.size());
     return text;
 }
 
@@ -144,16 +157,18 @@ std::string MemoFile::readStored(uint32_t block) const
     cipher(); // a wrong key fails before anything is read
     const std::string name = file_.path().string();
     if (block < firstBlock(blockSize_))
-        throw XbaseError("Memo pointer " + std::to_string(block) + " points into the header of " + name);
+        throw XbaseError::damaged("Memo pointer " + std::to_string(block) +
+                                  " points into the header of " + name);
     uint64_t pos = uint64_t(block) * blockSize_;
     uint64_t size = fileSize();
     if (pos + 8 > size)
-        throw XbaseError("Memo pointer " + std::to_string(block) + " lies past the end of " + name);
+        throw XbaseError::damaged("Memo pointer " + std::to_string(block) +
+                                  " lies past the end of " + name);
     if (const char *map = mapping(pos + 8)) {
         uint32_t length = be32(reinterpret_cast<const unsigned char *>(map + pos + 4));
         if (pos + 8 + length > size)
-            throw XbaseError("Memo at block " + std::to_string(block) + " of " + name +
-                             " is damaged: its length runs past the end of the file");
+            throw XbaseError::damaged("Memo at block " + std::to_string(block) + " of " + name +
+                                      " is damaged: its length runs past the end of the file");
         map = mapping(pos + 8 + length);
         if (map)
             return std::string(map + pos + 8, length);
@@ -164,11 +179,12 @@ std::string MemoFile::readStored(uint32_t block) const
     size_t want = cached_ ? 8 : sizeof first;
     size_t got = cache_->readSomeAt(pos, first, want);
     if (got < 8)
-        throw XbaseError("Memo pointer " + std::to_string(block) + " lies past the end of " + name);
+        throw XbaseError::damaged("Memo pointer " + std::to_string(block) +
+                                  " lies past the end of " + name);
     uint32_t length = be32(reinterpret_cast<unsigned char *>(first) + 4);
     if (pos + 8 + length > size)
-        throw XbaseError("Memo at block " + std::to_string(block) + " of " + name +
-                         " is damaged: its length runs past the end of the file");
+        throw XbaseError::damaged("Memo at block " + std::to_string(block) + " of " + name +
+                                  " is damaged: its length runs past the end of the file");
     std::string text(length, '\0');
     size_t inFirst = std::min<size_t>(length, got - 8);
     std::memcpy(text.data(), first + 8, inFirst);
@@ -180,8 +196,8 @@ std::string MemoFile::readStored(uint32_t block) const
 uint32_t MemoFile::append(const std::string &text)
 {
     if (text.size() > 0x7FFFFFF0u)
-        throw XbaseError("Memo text is too long");
-    if (!cached_) {
+        throw XbaseError::refused("Memo text is too long");
+    if (!cached_ && !headerChanged_) {
         // Shared: another opener may have appended since (the caller holds
         // the table's write lock, so the header is current now).
         unsigned char head[4];
@@ -189,14 +205,16 @@ uint32_t MemoFile::append(const std::string &text)
         uint32_t next = be32(head);
         uint64_t end = (file_.size() + blockSize_ - 1) / blockSize_;
         if (next < firstBlock(blockSize_) || next > end)
-            throw XbaseError("Memo file " + file_.path().string() + " is damaged: next free block " +
-                             std::to_string(next) + " is outside the file");
+            throw XbaseError::damaged("Memo file " + file_.path().string() +
+                                      " is damaged: next free block " + std::to_string(next) +
+                                      " is outside the file");
         nextFree_ = next;
+        committedSize_ = file_.size();
     }
     uint32_t block = nextFree_;
     uint64_t blocks = (8 + uint64_t(text.size()) + blockSize_ - 1) / blockSize_;
     if (uint64_t(block) + blocks > 0xFFFFFFFFu)
-        throw XbaseError("Memo file " + file_.path().string() + " is full");
+        throw XbaseError::refused("Memo file " + file_.path().string() + " is full");
     // The data is padded to whole blocks so that the file ends on a block
     // boundary, as the next memo expects.
     std::string bytes(blocks * blockSize_, '\0');
@@ -205,26 +223,41 @@ uint32_t MemoFile::append(const std::string &text)
     putBe32(h + 4, uint32_t(text.size()));
     std::memcpy(bytes.data() + 8, text.data(), text.size());
     if (const TableCipher *c = cipher())
-        c->encrypt(TableCipher::Domain::Memo, block, reinterpret_cast<uint8_t *>(bytes.data()) + 8, text.size());
+        c->encrypt(TableCipher::Domain::Memo, block, reinterpret_cast<uint8_t *>(bytes.data()) + 8,
+                   text.size());
     cache_->invalidate(uint64_t(block) * blockSize_, bytes.size());
     file_.writeAt(uint64_t(block) * blockSize_, bytes.data(), bytes.size());
     size_ = std::max(size_, uint64_t(block) * blockSize_ + bytes.size());
     nextFree_ = uint32_t(block + blocks);
-    unsigned char next[4];
-    putBe32(next, nextFree_);
-    cache_->invalidate(0, 4);
-    file_.writeAt(0, next, 4);
-    changed_ = true;
+    headerChanged_ = true;
     return block;
 }
 
-void MemoFile::readHeaderBytes(uint8_t *out, size_t n) const { file_.readAt(0, out, n); }
-
-void MemoFile::sync()
+void MemoFile::readHeaderBytes(uint8_t *out, size_t n) const
 {
-    if (changed_ && file_.writable())
-        file_.sync();
-    changed_ = false;
+    file_.readAt(0, out, n);
+}
+
+FileChange MemoFile::changes()
+{
+    FileChange c;
+    c.file = &file_;
+    c.originalSize = committedSize_;
+    if (headerChanged_ && file_.writable()) {
+        unsigned char next[4];
+        putBe32(next, nextFree_);
+        c.writes.emplace_back(0, std::string(reinterpret_cast<char *>(next), 4));
+    }
+    return c;
+}
+
+void MemoFile::committed()
+{
+    if (!headerChanged_)
+        return;
+    cache_->invalidate(0, 4);
+    headerChanged_ = false;
+    committedSize_ = cached_ ? size_ : file_.size();
 }
 
 } // namespace qn::xbase

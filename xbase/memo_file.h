@@ -1,6 +1,7 @@
 #pragma once
 
 #include "xbase/file_io.h"
+#include "xbase/journal.h"
 #include "xbase/read_cache.h"
 #include "xbase/table_key.h"
 
@@ -20,9 +21,11 @@ public:
     MemoFile(const MemoFile &) = delete;
     MemoFile &operator=(const MemoFile &) = delete;
     // cached: nobody else writes the file while it is open.
-    static std::unique_ptr<MemoFile> open(const std::filesystem::path &path, bool writable, bool cached = true);
+    static std::unique_ptr<MemoFile> open(const std::filesystem::path &path, bool writable,
+                                          bool cached = true, FileSystem &fs = DefaultFileSystem());
     // blockSize as the setting gives it: 1..32 mean n x 512 bytes, 0 means 1 byte.
-    static void create(const std::filesystem::path &path, uint32_t blockSizeSetting);
+    static void create(const std::filesystem::path &path, uint32_t blockSizeSetting,
+                       FileSystem &fs = DefaultFileSystem());
     static uint32_t blockBytes(uint32_t blockSizeSetting);
 
     const std::filesystem::path &path() const { return file_.path(); }
@@ -33,10 +36,11 @@ public:
     std::string read(uint32_t block) const;
     std::string readStored(uint32_t block) const; // as it lies in the file
     // Writes the text as a new memo at the next free block (never over the
-    // old one, so that an interrupted save leaves the old text readable) and
-    // returns its block; the data reaches the file before the header moves on.
+    // old one) and returns its block. The data goes beyond the file's end at
+    // once; the header's next free block moves on at the table's commit.
     uint32_t append(const std::string &text);
-    void sync();
+    FileChange changes();
+    void committed();
     void readHeaderBytes(uint8_t *out, size_t n) const; // the first n bytes of the file
 
     // The key check an encrypted table's memo file carries; nullopt when clear.
@@ -62,7 +66,8 @@ private:
     mutable uint64_t mapSize_ = 0;
     uint32_t blockSize_ = 64;
     uint32_t nextFree_ = 8;
-    bool changed_ = false;
+    bool headerChanged_ = false;
+    uint64_t committedSize_ = 0; // the file's size at the last commit
     std::optional<TableCipher::KeyCheck> keyMark_;
     const TableKey *key_ = nullptr;
 

@@ -53,7 +53,7 @@ size_t ReadCache::readSomeAt(uint64_t offset, void *buffer, size_t n)
 void ReadCache::readAt(uint64_t offset, void *buffer, size_t n)
 {
     if (readSomeAt(offset, buffer, n) != n)
-        throw XbaseError("Unexpected end of file in " + file_.path().string());
+        throw XbaseError::damaged("Unexpected end of file in " + file_.path().string());
 }
 
 void ReadCache::invalidate(uint64_t offset, size_t n)

@@ -3,6 +3,7 @@
 #include "xbase/cdx_index.h"
 #include "xbase/dbf_file.h"
 #include "xbase/expression.h"
+#include "xbase/journal.h"
 #include "xbase/memo_file.h"
 #include "xbase/table_key.h"
 #include "xbase/xbase_date.h"
@@ -17,12 +18,11 @@
 
 namespace qn::xbase {
 
-
 // Engine-wide settings; every open table reads them at the moment of use.
 struct EngineSettings {
-    bool deleted = false;    // hide records marked deleted
-    bool exact = false;      // text comparisons and seeks need the whole key
-    bool softSeek = false;   // a failed seek stops on the next greater key
+    bool deleted = false;  // hide records marked deleted
+    bool exact = false;    // text comparisons and seeks need the whole key
+    bool softSeek = false; // a failed seek stops on the next greater key
     bool century = false;
     int dateFormat = 0;
     int lockTimeoutSeconds = 1;
@@ -30,9 +30,13 @@ struct EngineSettings {
     bool turboRead = false;
     // The key of encrypted tables and of encryption; empty means none.
     std::string password;
+    // How keys of newly encrypted tables are derived; tests choose small costs.
+    KeyDerivation newKeyDerivation = KeyDerivation::standard();
     // Progress of pack, encryption, decryption (0..100) and tag builds
     // (one rising run 0..400, a quarter per pass); may be empty.
     std::function<void(int)> progress;
+    // Where the table's files are read and written; null: the operating system's.
+    FileSystem *fileSystem = nullptr;
 };
 
 // One open table with its memo file and index files, and a record pointer.
@@ -52,10 +56,17 @@ public:
     // refuses to overwrite an existing table. A left-over index file of the
     // same stem is removed, since it belongs to no table.
     static void create(const std::filesystem::path &path, const std::vector<FieldInfo> &fields,
-                       uint32_t memoBlockSizeSetting);
+                       uint32_t memoBlockSizeSetting, FileSystem &fs = DefaultFileSystem());
     // Opens the table, its memo file and, when present, its production index.
+    // A save that a crash left unfinished is undone first (see Journal);
+    // recoveredUnfinishedSave() then tells.
     static std::unique_ptr<Table> open(const std::filesystem::path &path, Access access,
                                        const EngineSettings &settings);
+    bool recoveredUnfinishedSave() const { return recovered_; }
+    // Undoes an unfinished save of a closed table; false when there was none.
+    static bool recover(const std::filesystem::path &path, const EngineSettings &settings);
+    // Whether a closed table has an unfinished save waiting to be undone.
+    static bool hasHotJournal(const std::filesystem::path &path, const EngineSettings &settings);
     ~Table() override;
     void close(); // writes pending changes, syncs and releases; also on destruction
 
@@ -91,16 +102,17 @@ public:
     void deleteRecord();
     void recallRecord();
     void replaceRaw(int field, const std::string &bytes); // padded or cut to the width
-    void replaceText(int field, const std::string &text);  // C N D L from text
+    void replaceText(int field, const std::string &text); // C N D L from text
     void replaceNumber(int field, double value);
     void replaceLogical(int field, bool value);
     void replaceDate(int field, std::optional<CalendarDate> date);
     void replaceMemo(int field, const std::string &text);
     std::string memo(int field) const; // of the buffer
-    Value value(int field) const;       // of the buffer
-    std::string text(int field) const;  // raw field bytes (memo: its text)
-    void commit();                      // pending changes to disk, fsync all files
-    void flushPending();                // pending buffer changes to the files
+    Value value(int field) const;      // of the buffer
+    std::string text(int field) const; // raw field bytes (memo: its text)
+    // Pending changes to disk as one atomic, durable step (see Journal).
+    void commit();
+    void flushPending(); // pending buffer changes to the files
 
     // Record locks (shared mode; in exclusive mode they always succeed)
     bool lockRecord(uint32_t recno);
@@ -111,20 +123,23 @@ public:
     int openIndex(const std::filesystem::path &path);
     // Writes or replaces a tag in the named index file (empty: the production
     // index), built from every record; makes it the current order.
-    int indexTag(const std::filesystem::path &file, const std::string &tag, const std::string &expression,
-                 bool unique, bool descending, const std::string &condition);
+    int indexTag(const std::filesystem::path &file, const std::string &tag,
+                 const std::string &expression, bool unique, bool descending,
+                 const std::string &condition);
     int tagOrder(std::string_view tag) const; // 0 when missing
-    std::string tagName(int order) const;      // empty past the last
+    std::string tagName(int order) const;     // empty past the last
     int tagCount() const { return int(tags_.size()); }
     void setOrder(int order);
     int order() const { return order_; }
     std::string indexFileName() const; // of the current order
     std::string indexExpression() const;
     std::string indexCondition() const;
-    std::string keyData();          // key of the current record in the current order
+    std::string keyData(); // key of the current record in the current order
     void closeIndexes();
-    // Every tag's keys against its records; messages for every fault.
+    // Every tag's keys against its records; messages for every fault (a
+    // production index too damaged to open is one).
     std::vector<std::string> checkIndexes();
+    const std::string &indexProblem() const { return indexProblem_; }
     CdxTag *currentTag();
 
     // Maintenance. Each writes complete new files beside the old ones and
@@ -179,20 +194,32 @@ private:
     uint32_t memoPointer(int field, const char *image) const;
     struct Rewrite;
     void rewrite(const Rewrite &plan);
-    void attachKey();
-    void reopenAfterSwitch(const std::vector<std::filesystem::path> &indexFiles, int order, uint32_t recno);
+    void attachKey(std::shared_ptr<const TableCipher> known = nullptr);
+    void reopenAfterSwitch(const std::vector<std::filesystem::path> &indexFiles, int order,
+                           uint32_t recno, std::shared_ptr<const TableCipher> cipher = nullptr);
     void report(int value) const;
+    void commitChanges();
+    void recoverUnderLock();
+    static bool recoverAtOpen(FileSystem &fs, const std::filesystem::path &path, Access access,
+                              const EngineSettings &settings);
+    FileSystem &fs() const
+    {
+        return settings_.fileSystem ? *settings_.fileSystem : DefaultFileSystem();
+    }
 
     const EngineSettings &settings_;
     std::unique_ptr<DbfFile> dbf_;
     std::unique_ptr<TableKey> key_; // encrypted tables only
     std::unique_ptr<MemoFile> memo_;
     std::vector<std::unique_ptr<CdxIndex>> indexes_;
+    std::unique_ptr<Journal> journal_; // writable opens only
+    bool recovered_ = false;
+    std::string indexProblem_; // why the production index could not be opened
     std::vector<std::unique_ptr<OpenTag>> tags_;
     int order_ = 0;
     uint32_t recno_ = 0;
     bool bof_ = false, eof_ = true;
-    std::string buffer_, diskImage_;
+    std::string buffer_, diskImage_, scratch_;
     bool dirty_ = false;
     // The current record's entry in the current order, when known (saves
     // recomputing its key for the next skip).
@@ -202,7 +229,8 @@ private:
     std::string scopeTop_, scopeBottom_;
     std::set<uint32_t> locks_;
     bool closed_ = false;
-    bool stale_ = false; // a switch to new files failed half way: no more writes
+    bool stale_ = false;        // a switch to new files failed half way: no more writes
+    bool failedCommit_ = false; // undone from the journal: no more writes
 };
 
 // A tag of an open index with its compiled expressions.
@@ -212,6 +240,28 @@ struct Table::OpenTag {
     std::unique_ptr<Expression> key;
     std::unique_ptr<Expression> condition;
     std::string problem; // why the key cannot be computed, when it cannot
+};
+
+// Evaluates expressions against a record image other than the buffer.
+class Table::ImageView : public RecordView {
+public:
+    ImageView(const Table &table, const char *image, uint32_t recno)
+        : t_(table), image_(image), recno_(recno)
+    {
+    }
+    const char *recordImage() const override { return image_; }
+    std::string memoText(int field) const override
+    {
+        uint32_t block = t_.memoPointer(field, image_);
+        return block ? t_.memo_->read(block) : std::string();
+    }
+    uint32_t recordNumber() const override { return recno_; }
+    bool exactCompare() const override { return t_.settings_.exact; }
+
+private:
+    const Table &t_;
+    const char *image_;
+    uint32_t recno_;
 };
 
 } // namespace qn::xbase

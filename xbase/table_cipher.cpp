@@ -2,12 +2,14 @@
 
 #include "xbase/xbase_error.h"
 
+#include <argon2.h>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
 #include <openssl/rand.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 namespace qn::xbase {
@@ -19,7 +21,7 @@ namespace {
 constexpr size_t PieceSize = 4096;
 constexpr size_t CipherBlock = 16;
 
-uint32_t newKeyIterations = TableCipher::DefaultIterations;
+std::atomic<uint64_t> derivations{0};
 
 struct CtxDeleter {
     void operator()(EVP_CIPHER_CTX *ctx) const { EVP_CIPHER_CTX_free(ctx); }
@@ -28,7 +30,7 @@ using CtxPtr = std::unique_ptr<EVP_CIPHER_CTX, CtxDeleter>;
 
 [[noreturn]] void cryptoFailure(const char *what)
 {
-    throw XbaseError(std::string("Encryption failure: ") + what);
+    throw XbaseError::io(std::string("Encryption failure: ") + what);
 }
 
 std::array<uint8_t, 16> tweakFor(TableCipher::Domain domain, uint64_t unit, uint64_t piece)
@@ -50,17 +52,73 @@ struct TableCipher::Contexts {
     CtxPtr ecb{EVP_CIPHER_CTX_new()}; // keystream for units shorter than one block
 };
 
-TableCipher::TableCipher(std::string_view password, const Salt &salt, uint32_t iterations)
-    : contexts_(std::make_unique<Contexts>()), salt_(salt), iterations_(iterations)
+std::string KeyDerivation::problem() const
 {
-    if (iterations == 0)
-        throw XbaseError("Encryption failure: no key derivation iterations");
+    switch (method) {
+    case Method::Pbkdf2Sha256:
+        if (iterations == 0 || iterations > MaxIterations)
+            return "impossible iteration count " + std::to_string(iterations);
+        return {};
+    case Method::Argon2id:
+        if (lanes == 0 || lanes > MaxLanes)
+            return "impossible lane count " + std::to_string(lanes);
+        if (passes == 0 || passes > MaxPasses)
+            return "impossible pass count " + std::to_string(passes);
+        // Argon2 needs at least 8 KiB per lane.
+        if (memoryKiB < 8 * lanes || memoryKiB > MaxMemoryKiB)
+            return "impossible memory size " + std::to_string(memoryKiB) + " KiB";
+        return {};
+    }
+    return "unknown key derivation";
+}
+
+std::string KeyDerivation::describe() const
+{
+    if (method == Method::Pbkdf2Sha256)
+        return "PBKDF2-HMAC-SHA256, " + std::to_string(iterations) + " iterations";
+    return "Argon2id, " + std::to_string(memoryKiB) + " KiB memory, " + std::to_string(passes) +
+           (passes == 1 ? " pass, " : " passes, ") + std::to_string(lanes) +
+           (lanes == 1 ? " lane" : " lanes");
+}
+
+TableCipher::TableCipher(std::string_view password, const Salt &salt,
+                         const KeyDerivation &derivation)
+    : contexts_(std::make_unique<Contexts>()), salt_(salt), derivation_(derivation)
+{
+    std::string problem = derivation.problem();
+    if (!problem.empty())
+        throw XbaseError::damaged("Encryption failure: " + problem);
     // 64 bytes of XTS key (two AES-256 keys), 32 bytes for short units, 32 for the check.
     uint8_t material[128];
-    if (PKCS5_PBKDF2_HMAC(password.data(), static_cast<int>(password.size()), salt.data(),
-                          static_cast<int>(salt.size()), static_cast<int>(iterations),
-                          EVP_sha256(), sizeof material, material) != 1)
-        cryptoFailure("key derivation");
+    ++derivations;
+    if (derivation.method == KeyDerivation::Method::Pbkdf2Sha256) {
+        if (PKCS5_PBKDF2_HMAC(password.data(), static_cast<int>(password.size()), salt.data(),
+                              static_cast<int>(salt.size()),
+                              static_cast<int>(derivation.iterations), EVP_sha256(),
+                              sizeof material, material) != 1)
+            cryptoFailure("key derivation");
+    } else {
+        // One thread whatever the lanes: the result is the same, and an open
+        // never starts threads behind the caller's back.
+        argon2_context ctx{};
+        ctx.out = material;
+        ctx.outlen = sizeof material;
+        ctx.pwd = reinterpret_cast<uint8_t *>(const_cast<char *>(password.data()));
+        ctx.pwdlen = static_cast<uint32_t>(password.size());
+        ctx.salt = const_cast<uint8_t *>(salt.data());
+        ctx.saltlen = static_cast<uint32_t>(salt.size());
+        ctx.t_cost = derivation.passes;
+        ctx.m_cost = derivation.memoryKiB;
+        ctx.lanes = derivation.lanes;
+        ctx.threads = 1;
+        ctx.version = ARGON2_VERSION_13;
+        ctx.flags = ARGON2_DEFAULT_FLAGS;
+        int status = argon2_ctx(&ctx, Argon2_id);
+        if (status == ARGON2_MEMORY_ALLOCATION_ERROR)
+            cryptoFailure("out of memory for the key derivation");
+        if (status != ARGON2_OK)
+            cryptoFailure(argon2_error_message(status));
+    }
     const uint8_t *xtsKey = material;
     const uint8_t *shortKey = material + 64;
     const uint8_t *checkKey = material + 96;
@@ -71,8 +129,8 @@ TableCipher::TableCipher(std::string_view password, const Salt &salt, uint32_t i
                            nullptr) != 1 ||
         EVP_DecryptInit_ex(contexts_->xtsDecrypt.get(), EVP_aes_256_xts(), nullptr, xtsKey,
                            nullptr) != 1 ||
-        EVP_EncryptInit_ex(contexts_->ecb.get(), EVP_aes_256_ecb(), nullptr, shortKey,
-                           nullptr) != 1)
+        EVP_EncryptInit_ex(contexts_->ecb.get(), EVP_aes_256_ecb(), nullptr, shortKey, nullptr) !=
+            1)
         cryptoFailure("cipher set-up");
     EVP_CIPHER_CTX_set_padding(contexts_->ecb.get(), 0);
 
@@ -101,8 +159,10 @@ bool TableCipher::matches(const KeyCheck &stored) const
     return CRYPTO_memcmp(stored.data(), check_.data(), check_.size()) == 0;
 }
 
-uint32_t TableCipher::iterationsForNewKeys() { return newKeyIterations; }
-void TableCipher::setIterationsForNewKeys(uint32_t iterations) { newKeyIterations = iterations; }
+uint64_t TableCipher::derivationCount()
+{
+    return derivations.load();
+}
 
 void TableCipher::encrypt(Domain domain, uint64_t unit, uint8_t *data, size_t size) const
 {

@@ -14,26 +14,28 @@ namespace qn::xbase {
 // written.
 class PasswordError : public XbaseError {
 public:
-    using XbaseError::XbaseError;
+    explicit PasswordError(const std::string &what) : XbaseError(Kind::Password, what) {}
 };
 
-// What an encrypted table stores about its key: the salt and iteration count
-// of the key derivation and the key check value. The table file keeps it in
+// What an encrypted table stores about its key: the salt and parameters of
+// the key derivation and the key check value. The table file keeps it in
 // the last bytes of its header (and marks itself encrypted in header byte
 // 15); the memo file keeps a copy of the check in its header's unused bytes
 // so that a memo file of another key is never read as this table's.
 struct KeyBlock {
-    static constexpr size_t Size = 48;        // in the table header
+    static constexpr size_t Size = 48;         // in the table header
     static constexpr size_t MemoMarkSize = 20; // in the memo header, at byte 8
     static constexpr size_t MemoMarkOffset = 8;
 
     TableCipher::Salt salt{};
-    uint32_t iterations = 0;
+    KeyDerivation derivation;
     TableCipher::KeyCheck check{};
 
-    void write(uint8_t *out) const;                          // Size bytes
-    static std::optional<KeyBlock> read(const uint8_t *in); // nullopt: not a key block
-    void writeMemoMark(uint8_t *out) const;                  // MemoMarkSize bytes
+    void write(uint8_t *out) const; // Size bytes
+    // nullopt: not a key block of this engine. The parameters are as stored:
+    // derivation.problem() tells a damaged block.
+    static std::optional<KeyBlock> read(const uint8_t *in);
+    void writeMemoMark(uint8_t *out) const; // MemoMarkSize bytes
     // The check of a memo header's mark, nullopt when the memo file has none.
     static std::optional<TableCipher::KeyCheck> readMemoMark(const uint8_t *in);
 };
@@ -44,12 +46,16 @@ struct KeyBlock {
 // never yields a cipher, so nothing is read or written under a wrong key.
 class TableKey {
 public:
-    TableKey(std::string tableName, const KeyBlock &block, const std::string &password);
+    // `known`: a cipher already made for this block under the current
+    // password (after a rewrite), so that the key is not derived again.
+    TableKey(std::string tableName, const KeyBlock &block, const std::string &password,
+             std::shared_ptr<const TableCipher> known = nullptr);
     ~TableKey();
     const KeyBlock &block() const { return block_; }
     // The cipher for the current password; a PasswordError when it is
     // missing or wrong.
     const TableCipher &cipher() const;
+    std::shared_ptr<const TableCipher> sharedCipher() const; // as cipher()
     bool usable() const;
 
 private:
@@ -60,7 +66,7 @@ private:
     const std::string &password_;
     mutable bool tried_ = false;
     mutable std::string triedPassword_;
-    mutable std::unique_ptr<TableCipher> cipher_; // set when the tried password matches
+    mutable std::shared_ptr<const TableCipher> cipher_; // set when the tried password matches
 };
 
 } // namespace qn::xbase

@@ -36,7 +36,10 @@ void putBe32(uint8_t *p, uint32_t v)
 // system calls.
 class BufferedWriter {
 public:
-    explicit BufferedWriter(const fs::path &path) : file_(path, BinaryFile::Mode::Create) {}
+    BufferedWriter(const fs::path &path, FileSystem &system)
+        : file_(path, BinaryFile::Mode::Create, system)
+    {
+    }
     uint64_t position() const { return flushed_ + buffer_.size(); }
     // Room for n more bytes at the end; the pointer is valid until the next call.
     uint8_t *grow(size_t n)
@@ -57,7 +60,8 @@ public:
         file_.writeAt(flushed_, buffer_.data(), buffer_.size());
         // Start writing back now, so that the final sync waits for the last
         // stretch only instead of the whole file.
-        sync_file_range(file_.descriptor(), off64_t(flushed_), off64_t(buffer_.size()), SYNC_FILE_RANGE_WRITE);
+        sync_file_range(file_.descriptor(), off64_t(flushed_), off64_t(buffer_.size()),
+                        SYNC_FILE_RANGE_WRITE);
         flushed_ += buffer_.size();
         buffer_.clear();
     }
@@ -79,8 +83,9 @@ private:
 // the key mark set or cleared), then the memos one after the other.
 class MemoWriter {
 public:
-    MemoWriter(const fs::path &path, MemoFile &old, const std::optional<KeyBlock> &key, const TableCipher *cipher)
-        : out_(path), blockSize_(old.blockSize()), cipher_(cipher)
+    MemoWriter(const fs::path &path, FileSystem &system, MemoFile &old,
+               const std::optional<KeyBlock> &key, const TableCipher *cipher)
+        : out_(path, system), blockSize_(old.blockSize()), cipher_(cipher)
     {
         uint32_t first = (512 + blockSize_ - 1) / blockSize_;
         size_t headerBytes = size_t(first) * blockSize_;
@@ -95,7 +100,7 @@ public:
     {
         uint64_t blocks = (8 + uint64_t(text.size()) + blockSize_ - 1) / blockSize_;
         if (next_ + blocks > 0xFFFFFFFFu)
-            throw XbaseError("The new memo file would be too large");
+            throw XbaseError::refused("The new memo file would be too large");
         uint32_t block = uint32_t(next_);
         uint8_t *p = out_.grow(size_t(blocks * blockSize_));
         putBe32(p, 1);
@@ -139,10 +144,10 @@ void setMemoPointer(const FieldInfo &f, char *image, uint32_t block)
 
 struct Table::Rewrite {
     const char *what = "";
-    bool dropDeleted = false;     // pack
-    bool rebuildIndexes = false;  // pack
-    std::optional<KeyBlock> key;  // the new files' key; nullopt: clear
-    const TableCipher *cipher = nullptr;
+    bool dropDeleted = false;                  // pack
+    bool rebuildIndexes = false;               // pack
+    std::optional<KeyBlock> key;               // the new files' key; nullopt: clear
+    std::shared_ptr<const TableCipher> cipher; // the new files' cipher, kept by the reopened table
 };
 
 void Table::report(int value) const
@@ -151,7 +156,7 @@ void Table::report(int value) const
         settings_.progress(value);
 }
 
-void Table::attachKey()
+void Table::attachKey(std::shared_ptr<const TableCipher> known)
 {
     key_.reset();
     dbf_->setKey(nullptr);
@@ -160,31 +165,36 @@ void Table::attachKey()
     const std::optional<KeyBlock> &block = dbf_->keyBlock();
     if (block) {
         if (memo_ && (!memo_->keyMark() || *memo_->keyMark() != block->check))
-            throw XbaseError("The memo file " + memo_->path().string() + " does not belong to the encrypted table " +
-                             path().string());
-        key_ = std::make_unique<TableKey>(path().string(), *block, settings_.password);
+            throw XbaseError::damaged("The memo file " + memo_->path().string() +
+                                      " does not belong to the encrypted table " + path().string());
+        key_ = std::make_unique<TableKey>(path().string(), *block, settings_.password,
+                                          std::move(known));
         dbf_->setKey(key_.get());
         if (memo_)
             memo_->setKey(key_.get());
     } else if (memo_ && memo_->keyMark()) {
-        throw XbaseError("The memo file " + memo_->path().string() + " is encrypted but its table " +
-                         path().string() + " is not");
+        throw XbaseError::damaged("The memo file " + memo_->path().string() +
+                                  " is encrypted but its table " + path().string() + " is not");
     }
 }
 
 void Table::encrypt()
 {
     if (settings_.password.empty())
-        throw XbaseError("Cannot encrypt table " + path().string() + ": no password is set");
+        throw XbaseError::refused("Cannot encrypt table " + path().string() +
+                                  ": no password is set");
     if (key_) {
         key_->cipher(); // already encrypted: fine under this password, an error under another
-        return;
+        // A key from an older derivation is replaced, under the same password.
+        if (key_->block().derivation.method == settings_.newKeyDerivation.method)
+            return;
     }
-    TableCipher cipher(settings_.password, TableCipher::newSalt(), TableCipher::iterationsForNewKeys());
+    auto cipher = std::make_shared<const TableCipher>(settings_.password, TableCipher::newSalt(),
+                                                      settings_.newKeyDerivation);
     Rewrite plan;
     plan.what = "encrypt";
-    plan.key = KeyBlock{cipher.salt(), cipher.iterations(), cipher.keyCheck()};
-    plan.cipher = &cipher;
+    plan.key = KeyBlock{cipher->salt(), cipher->derivation(), cipher->keyCheck()};
+    plan.cipher = cipher;
     rewrite(plan);
 }
 
@@ -206,7 +216,7 @@ void Table::pack()
     plan.rebuildIndexes = true;
     if (key_) {
         plan.key = key_->block();
-        plan.cipher = &key_->cipher();
+        plan.cipher = key_->sharedCipher();
     }
     rewrite(plan);
 }
@@ -215,8 +225,8 @@ void Table::rewrite(const Rewrite &plan)
 {
     requireWritable(plan.what);
     if (access() != Access::Exclusive)
-        throw XbaseError(std::string("Cannot ") + plan.what + " table " + path().string() +
-                         ": it must be open exclusively");
+        throw XbaseError::refused(std::string("Cannot ") + plan.what + " table " + path().string() +
+                                  ": it must be open exclusively");
     commit();
     if (key_)
         key_->cipher(); // the old key must be right before anything is written
@@ -237,7 +247,7 @@ void Table::rewrite(const Rewrite &plan)
             return fs::exists(cdx) && fs::equivalent(x->path(), cdx);
         });
         if (!open && fs::exists(cdx))
-            addIndex(CdxIndex::open(cdx, true));
+            addIndex(CdxIndex::open(cdx, true, fs()));
     }
 
     std::vector<fs::path> targets{table};
@@ -261,7 +271,8 @@ void Table::rewrite(const Rewrite &plan)
             plan.key->write(reinterpret_cast<uint8_t *>(header.data()) + at);
         }
         if (header.size() > 0xFFFF)
-            throw XbaseError("The header of table " + table.string() + " is too long to add a key");
+            throw XbaseError::refused("The header of table " + table.string() +
+                                      " is too long to add a key");
         auto *h = reinterpret_cast<uint8_t *>(header.data());
         h[15] = plan.key ? 1 : 0;
         h[8] = uint8_t(header.size());
@@ -273,11 +284,12 @@ void Table::rewrite(const Rewrite &plan)
         h[2] = uint8_t(tm.tm_mon + 1);
         h[3] = uint8_t(tm.tm_mday);
 
-        BufferedWriter records(file_switch::newNameFor(table));
+        BufferedWriter records(file_switch::newNameFor(table), fs());
         std::memcpy(records.grow(header.size()), header.data(), header.size());
         std::optional<MemoWriter> memos;
         if (memo_)
-            memos.emplace(file_switch::newNameFor(memo_->path()), *memo_, plan.key, plan.cipher);
+            memos.emplace(file_switch::newNameFor(memo_->path()), fs(), *memo_, plan.key,
+                          plan.cipher.get());
 
         std::vector<int> memoFields;
         for (size_t i = 0; i < fields().size(); ++i)
@@ -303,8 +315,9 @@ void Table::rewrite(const Rewrite &plan)
                 if (block == 0)
                     continue;
                 if (!memo_)
-                    throw XbaseError("Table " + table.string() + " has no memo file");
-                setMemoPointer(fields()[size_t(f)], fresh.data(), memos->append(memo_->read(block)));
+                    throw XbaseError::damaged("Table " + table.string() + " has no memo file");
+                setMemoPointer(fields()[size_t(f)], fresh.data(),
+                               memos->append(memo_->read(block)));
             }
             // Keys come from the old image, whose memo pointers still lead
             // into the old memo file, under the record's new number.
@@ -312,7 +325,8 @@ void Table::rewrite(const Rewrite &plan)
                 if (auto k = tagKey(*tags_[t], image.data(), n))
                     entries[t].push_back(CdxEntry{std::move(*k), n});
             if (plan.cipher)
-                plan.cipher->encrypt(TableCipher::Domain::Record, n, reinterpret_cast<uint8_t *>(fresh.data()) + 1,
+                plan.cipher->encrypt(TableCipher::Domain::Record, n,
+                                     reinterpret_cast<uint8_t *>(fresh.data()) + 1,
                                      fresh.size() - 1);
             std::memcpy(records.grow(fresh.size()), fresh.data(), fresh.size());
             records.maybeFlush();
@@ -332,16 +346,19 @@ void Table::rewrite(const Rewrite &plan)
         if (plan.rebuildIndexes) {
             size_t t = 0;
             for (auto &x : indexes_) {
-                auto index = CdxIndex::create(file_switch::newNameFor(x->path()));
+                auto index = CdxIndex::create(file_switch::newNameFor(x->path()), fs());
                 for (size_t i = 0; i < x->tagCount(); ++i, ++t) {
                     const CdxTagInfo &info = tags_[t]->tag->info();
                     std::vector<CdxEntry> &list = entries[t];
                     if (info.unique) {
-                        std::stable_sort(list.begin(), list.end(), [](const CdxEntry &a, const CdxEntry &b) {
-                            return a.key != b.key ? a.key < b.key : a.recno < b.recno;
-                        });
+                        std::stable_sort(
+                            list.begin(), list.end(), [](const CdxEntry &a, const CdxEntry &b) {
+                                return a.key != b.key ? a.key < b.key : a.recno < b.recno;
+                            });
                         list.erase(std::unique(list.begin(), list.end(),
-                                               [](const CdxEntry &a, const CdxEntry &b) { return a.key == b.key; }),
+                                               [](const CdxEntry &a, const CdxEntry &b) {
+                                                   return a.key == b.key;
+                                               }),
                                    list.end());
                     }
                     index->writeTag(info, std::move(list));
@@ -351,24 +368,20 @@ void Table::rewrite(const Rewrite &plan)
             report(99);
         }
         fs::path folder = table.parent_path().empty() ? fs::path(".") : table.parent_path();
-        syncDirectory(folder);
-    } catch (const SimulatedCrash &) {
-        throw; // a crash leaves whatever it leaves; the next open cleans up
+        syncDirectory(folder, fs());
     } catch (...) {
-        file_switch::discard(targets);
+        file_switch::discard(fs(), targets);
         throw;
     }
 
     // The new table file is locked before it takes the table's name, so that
     // nobody opens it (or "recovers" this switch) between the renames and
     // the reopening below.
-    BinaryFile guard(file_switch::newNameFor(table), BinaryFile::Mode::ReadOnly);
+    BinaryFile guard(file_switch::newNameFor(table), BinaryFile::Mode::ReadOnly, fs());
     guard.tryLock(true);
     try {
-        file_switch::commit(table, targets);
+        file_switch::commit(fs(), table, targets);
         guard.close();
-    } catch (const SimulatedCrash &) {
-        throw;
     } catch (...) {
         guard.close();
         // The switch stopped half way (a rename refused, say). The marker
@@ -376,30 +389,32 @@ void Table::rewrite(const Rewrite &plan)
         // whatever is on disk. Never write on into replaced files.
         std::exception_ptr error = std::current_exception();
         try {
-            file_switch::recover(table);
+            file_switch::recover(fs(), table);
             reopenAfterSwitch(openIndexFiles, savedOrder, 0);
         } catch (...) {
             stale_ = true;
         }
         std::rethrow_exception(error);
     }
-    reopenAfterSwitch(openIndexFiles, savedOrder, plan.dropDeleted ? 0 : savedRecno);
+    reopenAfterSwitch(openIndexFiles, savedOrder, plan.dropDeleted ? 0 : savedRecno, plan.cipher);
     report(100);
 }
 
-void Table::reopenAfterSwitch(const std::vector<fs::path> &indexFiles, int order, uint32_t recno)
+void Table::reopenAfterSwitch(const std::vector<fs::path> &indexFiles, int order, uint32_t recno,
+                              std::shared_ptr<const TableCipher> cipher)
 {
     // Everything is opened before anything is let go, so that a failure
     // leaves the table as it was.
     const fs::path table = path();
     const Access mode = access();
-    auto dbf = DbfFile::open(table, mode);
+    auto dbf = DbfFile::open(table, mode, fs());
     std::unique_ptr<MemoFile> memo;
     if (dbf->hasMemoFields())
-        memo = MemoFile::open(siblingWithExtension(table, ".FPT"), dbf->writable(), mode != Access::Shared);
+        memo = MemoFile::open(siblingWithExtension(table, ".FPT"), dbf->writable(),
+                              mode != Access::Shared, fs());
     std::vector<std::unique_ptr<CdxIndex>> indexes;
     for (const fs::path &p : indexFiles)
-        indexes.push_back(CdxIndex::open(p, dbf->writable()));
+        indexes.push_back(CdxIndex::open(p, dbf->writable(), fs()));
 
     entry_.reset();
     locks_.clear();
@@ -407,7 +422,7 @@ void Table::reopenAfterSwitch(const std::vector<fs::path> &indexFiles, int order
     indexes_.clear();
     memo_ = std::move(memo);
     dbf_ = std::move(dbf);
-    attachKey();
+    attachKey(std::move(cipher));
     for (auto &x : indexes)
         addIndex(std::move(x));
     stale_ = false;

@@ -18,15 +18,19 @@ void WorkAreas::checkDriver(int driver)
     case 2:
         return;
     case 1:
-        throw XbaseError("Driver 1 (NTX indexes) is not available in this engine; use driver 2");
+        throw XbaseError::refused(
+            "Driver 1 (NTX indexes) is not available in this engine; use driver 2");
     case 3:
-        throw XbaseError("Driver 3 (XSX indexes) is not available in this engine; use driver 2");
+        throw XbaseError::refused(
+            "Driver 3 (XSX indexes) is not available in this engine; use driver 2");
     case 11:
-        throw XbaseError("Driver 11 (remote NTX) is not available in this engine; use driver 2");
+        throw XbaseError::refused(
+            "Driver 11 (remote NTX) is not available in this engine; use driver 2");
     case 12:
-        throw XbaseError("Driver 12 (remote FoxPro) is not available in this engine; use driver 2");
+        throw XbaseError::refused(
+            "Driver 12 (remote FoxPro) is not available in this engine; use driver 2");
     default:
-        throw XbaseError("Unknown table driver " + std::to_string(driver));
+        throw XbaseError::refused("Unknown table driver " + std::to_string(driver));
     }
 }
 
@@ -39,7 +43,7 @@ uint16_t WorkAreas::freeArea() const
         ++a;
     }
     if (a > 32767)
-        throw XbaseError("Every work area is in use");
+        throw XbaseError::refused("Every work area is in use");
     return a;
 }
 
@@ -67,7 +71,7 @@ uint16_t WorkAreas::use(const std::filesystem::path &pathIn, const std::string &
         path += ".DBF";
     std::string name = asciiUpper(alias.empty() ? defaultAlias(path) : alias);
     if (areaOf(name) != 0 && !name.empty())
-        throw XbaseError("Alias " + name + " is already in use");
+        throw XbaseError::refused("Alias " + name + " is already in use");
     uint16_t n = freeArea();
     Area area;
     area.alias = name;
@@ -84,10 +88,10 @@ uint16_t WorkAreas::createNew(const std::filesystem::path &pathIn, const std::st
     if (path.extension().empty())
         path += ".DBF";
     if (fieldCount == 0 || fieldCount > 255)
-        throw XbaseError("A new table needs 1 to 255 fields");
+        throw XbaseError::refused("A new table needs 1 to 255 fields");
     std::string name = asciiUpper(alias.empty() ? defaultAlias(path) : alias);
     if (areaOf(name) != 0)
-        throw XbaseError("Alias " + name + " is already in use");
+        throw XbaseError::refused("Alias " + name + " is already in use");
     uint16_t n = freeArea();
     Area area;
     area.alias = name;
@@ -103,9 +107,10 @@ void WorkAreas::createField(const FieldInfo &field)
 {
     Area *a = currentArea();
     if (!a || !a->creating)
-        throw XbaseError("No table is being created in work area " + std::to_string(current_));
+        throw XbaseError::refused("No table is being created in work area " +
+                                  std::to_string(current_));
     if (a->createFields.size() >= a->expectedFields)
-        throw XbaseError("More fields than announced for the new table");
+        throw XbaseError::refused("More fields than announced for the new table");
     a->createFields.push_back(field);
 }
 
@@ -113,11 +118,14 @@ void WorkAreas::createExec()
 {
     Area *a = currentArea();
     if (!a || !a->creating)
-        throw XbaseError("No table is being created in work area " + std::to_string(current_));
+        throw XbaseError::refused("No table is being created in work area " +
+                                  std::to_string(current_));
     if (a->createFields.size() != a->expectedFields)
-        throw XbaseError("The new table was announced with " + std::to_string(a->expectedFields) +
-                         " fields but " + std::to_string(a->createFields.size()) + " were defined");
-    Table::create(a->createPath, a->createFields, settings.memoBlockSize);
+        throw XbaseError::refused("The new table was announced with " +
+                                  std::to_string(a->expectedFields) + " fields but " +
+                                  std::to_string(a->createFields.size()) + " were defined");
+    Table::create(a->createPath, a->createFields, settings.memoBlockSize,
+                  settings.fileSystem ? *settings.fileSystem : DefaultFileSystem());
     a->table = Table::open(a->createPath, Table::Access::Exclusive, settings);
     a->creating = false;
     a->createFields.clear();
@@ -175,7 +183,7 @@ Table &WorkAreas::table()
 {
     Area *a = currentArea();
     if (!a || !a->table)
-        throw XbaseError("Work area " + std::to_string(current_) + " is not in use");
+        throw XbaseError::refused("Work area " + std::to_string(current_) + " is not in use");
     return *a->table;
 }
 

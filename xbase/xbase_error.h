@@ -5,11 +5,38 @@
 
 namespace qn::xbase {
 
-// Every failure of the table engine: damaged files, I/O errors, refused
-// operations. The text is shown to people, so it says what and where.
+// Every failure of the table engine. The text is shown to people, so it says
+// what and where; the kind, set where the error is raised, is what callers
+// and result codes look at (never the text).
 class XbaseError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    enum class Kind {
+        Expression, // an expression, filter or key that cannot be parsed or evaluated
+        Lock,       // a record, table or file is locked by someone else
+        Password,   // an encrypted file and a missing or wrong password
+        Damaged,    // a file's contents are impossible
+        Io,         // the operating system refused a read, write or open
+        Refused,    // a request the engine does not allow (arguments, state, limits)
+    };
+
+    XbaseError(Kind kind, const std::string &what) : std::runtime_error(what), kind_(kind) {}
+
+    static XbaseError expression(const std::string &what) { return {Kind::Expression, what}; }
+    static XbaseError lock(const std::string &what) { return {Kind::Lock, what}; }
+    static XbaseError damaged(const std::string &what) { return {Kind::Damaged, what}; }
+    static XbaseError io(const std::string &what) { return {Kind::Io, what}; }
+    static XbaseError refused(const std::string &what) { return {Kind::Refused, what}; }
+
+    Kind kind() const { return kind_; }
+    bool isExpression() const { return kind_ == Kind::Expression; }
+    bool isLock() const { return kind_ == Kind::Lock; }
+    bool isPassword() const { return kind_ == Kind::Password; }
+    bool isDamaged() const { return kind_ == Kind::Damaged; }
+    bool isIo() const { return kind_ == Kind::Io; }
+    bool isRefused() const { return kind_ == Kind::Refused; }
+
+private:
+    Kind kind_;
 };
 
 } // namespace qn::xbase

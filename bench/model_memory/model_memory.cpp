@@ -42,10 +42,22 @@ void operator delete(void *p) noexcept
     std::free(p);
 }
 
-void *operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void *p, std::size_t) noexcept { operator delete(p); }
-void operator delete[](void *p) noexcept { operator delete(p); }
-void operator delete[](void *p, std::size_t) noexcept { operator delete(p); }
+void *operator new[](std::size_t size)
+{
+    return operator new(size);
+}
+void operator delete(void *p, std::size_t) noexcept
+{
+    operator delete(p);
+}
+void operator delete[](void *p) noexcept
+{
+    operator delete(p);
+}
+void operator delete[](void *p, std::size_t) noexcept
+{
+    operator delete(p);
+}
 
 namespace {
 

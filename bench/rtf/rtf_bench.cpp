@@ -33,10 +33,27 @@ double seconds(Clock::time_point a, Clock::time_point b)
 void build(TQnRTFText &doc, size_t targetBytes)
 {
     std::mt19937 rng(42);
-    static const char *const words[] = {"diary", "morning", "walked", "along", "the", "river",
-                                        "caf\xe9", "weather", "was", "bright", "and", "cold",
-                                        "friends", "{notes}", "evening", "letters", "garden",
-                                        "\xfc" "ber", "quiet", "train"};
+    static const char *const words[] = {"diary",
+                                        "morning",
+                                        "walked",
+                                        "along",
+                                        "the",
+                                        "river",
+                                        "caf\xe9",
+                                        "weather",
+                                        "was",
+                                        "bright",
+                                        "and",
+                                        "cold",
+                                        "friends",
+                                        "{notes}",
+                                        "evening",
+                                        "letters",
+                                        "garden",
+                                        "\xfc"
+                                        "ber",
+                                        "quiet",
+                                        "train"};
     doc.FindOrAddFont("Times New Roman");
     doc.FindOrAddFont("Courier New");
     const uint32_t tabs = doc.AddTab(720, tkLeft) | doc.AddTab(2880, tkRight);
@@ -135,7 +152,8 @@ int main(int argc, char **argv)
                      ("rtf_bench_" + std::to_string(static_cast<long>(getpid())));
     std::filesystem::create_directories(dir);
     const auto file = dir / "document.rtf";
-    std::ofstream(file, std::ios::binary).write(rtf.data(), static_cast<std::streamsize>(rtf.size()));
+    std::ofstream(file, std::ios::binary)
+        .write(rtf.data(), static_cast<std::streamsize>(rtf.size()));
 
     const std::string qnrtf = QN_QNRTF;
     std::printf("to text, whole process (best of three):\n");

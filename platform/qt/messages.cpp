@@ -1,51 +1,13 @@
 #include "platform/qt/messages.h"
 
-#include "platform/qt/qt_text.h"
-
 #include <QApplication>
 #include <QMessageBox>
 
 namespace qn {
 
-namespace {
-
-TInformationHook &informationHook()
-{
-    static TInformationHook hook;
-    return hook;
-}
-
-TBeepHook &beepHook()
-{
-    static TBeepHook hook;
-    return hook;
-}
-
-} // namespace
-
 void ShowInformation(const QString &text)
 {
-    if (informationHook()) {
-        informationHook()(text);
-        return;
-    }
-    QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), text, QMessageBox::Ok,
-                    QApplication::activeWindow());
-    box.exec();
-}
-
-void ShowInformation(std::string_view ansiText)
-{
-    ShowInformation(AnsiToQString(ansiText));
-}
-
-void MessageBeep()
-{
-    if (beepHook()) {
-        beepHook()();
-        return;
-    }
-    QApplication::beep();
+    ShowInformationUtf8(text.toStdString());
 }
 
 void ProcessPendingMessages()
@@ -53,27 +15,26 @@ void ProcessPendingMessages()
     QCoreApplication::processEvents();
 }
 
-TInformationHook SetInformationHook(TInformationHook hook)
+void QtNotificationReceiver::Information(const std::string &text)
 {
-    return std::exchange(informationHook(), std::move(hook));
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Information"),
+                    QString::fromStdString(text), QMessageBox::Ok, QApplication::activeWindow());
+    box.exec();
 }
 
-TBeepHook SetBeepHook(TBeepHook hook)
+void QtNotificationReceiver::Beep(uint32_t)
 {
-    return std::exchange(beepHook(), std::move(hook));
+    QApplication::beep();
 }
 
-TMessageCapture::TMessageCapture()
+void QtNotificationReceiver::EngineMessage(const std::string &text)
 {
-    previousInformation_ =
-        SetInformationHook([this](const QString &text) { Informations.push_back(text); });
-    previousBeep_ = SetBeepHook([this] { ++Beeps; });
-}
-
-TMessageCapture::~TMessageCapture()
-{
-    SetInformationHook(std::move(previousInformation_));
-    SetBeepHook(std::move(previousBeep_));
+    // The two halves of the engine's box become its two lines.
+    QString lines = QString::fromStdString(text);
+    lines.replace(QLatin1Char('\t'), QLatin1Char('\n'));
+    QMessageBox box(QMessageBox::Information, QApplication::applicationName(), lines,
+                    QMessageBox::Ok, QApplication::activeWindow());
+    box.exec();
 }
 
 } // namespace qn

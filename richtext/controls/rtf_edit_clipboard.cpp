@@ -6,7 +6,7 @@
 #include <QImage>
 #include <QMimeData>
 
-#include "platform/qt/messages.h"
+#include "platform/notifications.h"
 #include "platform/qt/qt_text.h"
 #include "richtext/controls/clipboard_picture.h"
 #include "richtext/controls/rtf_edit.h"

@@ -6,8 +6,8 @@
 #include <QKeyEvent>
 #include <QRegularExpression>
 
+#include "platform/notifications.h"
 #include "platform/qt/key_translation.h"
-#include "platform/qt/messages.h"
 #include "platform/qt/qt_text.h"
 #include "richtext/controls/rtf_edit.h"
 

@@ -7,8 +7,14 @@ namespace qn {
 
 namespace {
 
-uint32_t le32(const uint8_t *p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
-uint16_t le16(const uint8_t *p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint32_t le32(const uint8_t *p)
+{
+    return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
+}
+uint16_t le16(const uint8_t *p)
+{
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
 void put32(uint8_t *p, uint32_t v)
 {
     for (int i = 0; i < 4; ++i)
@@ -40,8 +46,8 @@ bool DescribeDib(TQnGraphic &g)
     const uint32_t compression = le32(&d[16]);
     const uint32_t imageSize = le32(&d[20]);
     const uint32_t coloursUsed = le32(&d[32]);
-    if (headerSize < 40 || headerSize > d.size() || width <= 0 || width > kMaxSide ||
-        height == 0 || height > kMaxSide || height < -kMaxSide || planes != 1)
+    if (headerSize < 40 || headerSize > d.size() || width <= 0 || width > kMaxSide || height == 0 ||
+        height > kMaxSide || height < -kMaxSide || planes != 1)
         return false;
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
         return false;

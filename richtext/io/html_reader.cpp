@@ -5,62 +5,17 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/notifications.h"
 #include "richtext/io/bitmap.h"
+#include "richtext/io/html_text.h"
 #include "richtext/io/progress.h"
 #include "richtext/model/model_error.h"
 
 namespace qn {
 
-// ---------------------------------------------------------------------------
-// Messages
+using namespace html_text;
 
 namespace {
-TQnMessageHook &messageHook()
-{
-    static TQnMessageHook h;
-    return h;
-}
-
-char lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
-
-bool sameText(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    return true;
-}
-
-bool isBlank(uint8_t c)
-{
-    return c <= 32;
-}
-
-// A whole number at the start of text (blanks skipped), with an optional
-// sign; false when there is no digit. Large values are cut, not wrapped.
-bool parseNumber(std::string_view text, int &value, char *sign = nullptr)
-{
-    size_t i = 0;
-    while (i < text.size() && isBlank(static_cast<uint8_t>(text[i])))
-        ++i;
-    char s = 0;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        s = text[i++];
-    if (i >= text.size() || text[i] < '0' || text[i] > '9')
-        return false;
-    long long v = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-        v = std::min<long long>(v * 10 + (text[i] - '0'), 1000000);
-    value = static_cast<int>(s == '-' ? -v : v);
-    if (sign)
-        *sign = s;
-    return true;
-}
 
 int hexDigit(char c)
 {
@@ -97,22 +52,6 @@ constexpr int kIndentStep = 360; // per list level
 constexpr int kPlainIndent = 144;
 constexpr int kMinRowWidth = 3500;
 } // namespace
-
-TQnMessageHook SetMessageHook(TQnMessageHook hook)
-{
-    return std::exchange(messageHook(), std::move(hook));
-}
-
-void ShowEngineMessage(const std::string &text)
-{
-    if (messageHook()) {
-        messageHook()(text);
-        return;
-    }
-    std::string line = text;
-    std::replace(line.begin(), line.end(), '\t', ' ');
-    std::fprintf(stderr, "%s\n", line.c_str());
-}
 
 // ---------------------------------------------------------------------------
 
@@ -157,281 +96,6 @@ void TQnHTMLReader::message(const std::string &text)
         OnMessage(text);
     else
         ShowEngineMessage(text);
-}
-
-// ---------------------------------------------------------------------------
-// Input
-
-void TQnHTMLReader::readTag(Tag &tag)
-{
-    // at_ is just after '<'. The name runs to the first blank (or the end
-    // of the tag; a '/' after a name is the empty-element mark).
-    tag.Name.clear();
-    tag.Count = 0;
-    const size_t n = src_.size();
-    while (at_ < n) {
-        const char c = src_[at_];
-        if (isBlank(static_cast<uint8_t>(c)) || c == '>' || (c == '/' && !tag.Name.empty()))
-            break;
-        if (tag.Name.size() < static_cast<size_t>(kMaxTagName))
-            tag.Name.push_back(lower(c));
-        ++at_;
-    }
-    for (;;) {
-        while (at_ < n && (isBlank(static_cast<uint8_t>(src_[at_])) || src_[at_] == '/'))
-            ++at_;
-        if (at_ >= n)
-            return;
-        if (src_[at_] == '>') {
-            ++at_;
-            return;
-        }
-        Attr attr;
-        while (at_ < n) {
-            const char c = src_[at_];
-            if (c == '=' || c == '>' || isBlank(static_cast<uint8_t>(c)))
-                break;
-            if (attr.Name.size() < static_cast<size_t>(kMaxAttrValue))
-                attr.Name.push_back(lower(c));
-            ++at_;
-        }
-        size_t look = at_;
-        while (look < n && isBlank(static_cast<uint8_t>(src_[look])))
-            ++look;
-        if (look < n && src_[look] == '=') {
-            at_ = look + 1;
-            while (at_ < n && isBlank(static_cast<uint8_t>(src_[at_])))
-                ++at_;
-            // The value runs to the next blank outside quotes; the quotes
-            // are dropped. Only the first kMaxAttrValue characters are kept.
-            char quote = 0;
-            while (at_ < n) {
-                const char c = src_[at_];
-                if (quote) {
-                    if (c == quote) {
-                        quote = 0;
-                        ++at_;
-                        continue;
-                    }
-                } else {
-                    if (isBlank(static_cast<uint8_t>(c)) || c == '>')
-                        break;
-                    if (c == '"' || c == '\'') {
-                        quote = c;
-                        ++at_;
-                        continue;
-                    }
-                }
-                if (attr.Value.size() < static_cast<size_t>(kMaxAttrValue))
-                    attr.Value.push_back(c);
-                ++at_;
-            }
-        } else if (attr.Name.empty()) {
-            ++at_; // a stray '=': step over it
-            continue;
-        }
-        if (tag.Count < kMaxAttributes && !attr.Name.empty()) {
-            decodeEntities(attr.Value);
-            tag.Attrs[tag.Count++] = std::move(attr);
-        }
-    }
-}
-
-void TQnHTMLReader::readComment()
-{
-    // at_ is just after "<!--".
-    const size_t end = src_.find("-->", at_);
-    const size_t stop = end == std::string::npos ? src_.size() : end;
-    std::string text = src_.substr(at_, stop - at_);
-    at_ = end == std::string::npos ? src_.size() : end + 3;
-    if (Comments == shcOFF || inTitle_ || !Document->IsRich())
-        return;
-    ensureParagraph();
-    TQnFootnote *note = Document->AddFootnote('!', 0, std::move(text));
-    TCharAttr a = attr_;
-    a.Style = static_cast<uint16_t>((a.Style | kStyleRaised) & ~kStyleSuperscript);
-    if (Comments == shcHiddenFootnote)
-        a.Style |= kStyleHidden;
-    a.Tag = static_cast<int16_t>(note->Id);
-    storeChar('!', a);
-}
-
-namespace {
-// The character of an entity name, or -1 for names that give nothing.
-int entityChar(std::string_view name)
-{
-    if (sameText(name, "lt"))
-        return '<';
-    if (sameText(name, "gt"))
-        return '>';
-    if (sameText(name, "amp"))
-        return '&';
-    if (sameText(name, "quot"))
-        return '"';
-    if (sameText(name, "nbsp"))
-        return ' ';
-    if (name.size() > 1 && name[0] == '#') {
-        int v = 0;
-        for (size_t i = 1; i < name.size(); ++i) {
-            if (name[i] < '0' || name[i] > '9')
-                return -1;
-            v = std::min(v * 10 + (name[i] - '0'), 100000);
-        }
-        if (v > 0 && v <= 255)
-            return v;
-    }
-    return -1;
-}
-} // namespace
-
-void TQnHTMLReader::decodeEntities(std::string &value)
-{
-    // Attribute values hold entities like text does (an address with "&amp;").
-    if (value.find('&') == std::string::npos)
-        return;
-    std::string out;
-    for (size_t i = 0; i < value.size();) {
-        if (value[i] == '&') {
-            size_t j = i + 1;
-            while (j < value.size() && j - i - 1 < static_cast<size_t>(kMaxEntity) &&
-                   value[j] != ';' && value[j] != '&' && !isBlank(static_cast<uint8_t>(value[j])))
-                ++j;
-            if (j < value.size() && value[j] == ';') {
-                const int ch = entityChar(std::string_view(value).substr(i + 1, j - i - 1));
-                if (ch >= 0) {
-                    out.push_back(static_cast<char>(ch));
-                    i = j + 1;
-                    continue;
-                }
-            }
-        }
-        out.push_back(value[i++]);
-    }
-    value = std::move(out);
-}
-
-void TQnHTMLReader::readEntity()
-{
-    // at_ is just after '&'. The name ends at a blank, ';' (consumed), or
-    // '&' and '<' (read again), or after kMaxEntity characters.
-    std::string name;
-    const size_t n = src_.size();
-    while (at_ < n && name.size() < static_cast<size_t>(kMaxEntity)) {
-        const char c = src_[at_];
-        if (c == ';') {
-            ++at_;
-            break;
-        }
-        if (isBlank(static_cast<uint8_t>(c)) || c == '&' || c == '<')
-            break;
-        name.push_back(c);
-        ++at_;
-    }
-    if (name.empty()) {
-        textChar('&'); // a lone ampersand is text
-        return;
-    }
-    const int ch = entityChar(name);
-    if (ch < 0)
-        return;
-    if (inTitle_) {
-        textChar(static_cast<uint8_t>(ch));
-        return;
-    }
-    if (ch == 13 || ch == 10)
-        return;
-    AddChar(static_cast<uint8_t>(ch));
-}
-
-void TQnHTMLReader::skipRawText(std::string_view endTag)
-{
-    // Script and style bodies are no text: skip to their end tag.
-    const size_t n = src_.size();
-    while (at_ < n) {
-        const size_t lt = src_.find("</", at_);
-        if (lt == std::string::npos) {
-            at_ = n;
-            return;
-        }
-        at_ = lt + 2;
-        if (n - at_ >= endTag.size() &&
-            sameText(std::string_view(src_).substr(at_, endTag.size()), endTag)) {
-            const size_t gt = src_.find('>', at_);
-            at_ = gt == std::string::npos ? n : gt + 1;
-            return;
-        }
-    }
-}
-
-bool TQnHTMLReader::opensTag(size_t at) const
-{
-    if (at >= src_.size())
-        return false;
-    const char d = src_[at];
-    return (d >= 'a' && d <= 'z') || (d >= 'A' && d <= 'Z') || d == '/' || d == '!' || d == '?';
-}
-
-int TQnHTMLReader::tableColumns(size_t from)
-{
-    // One pass to the matching end of the table counts the cells of every
-    // row (COLSPAN included) and takes the largest count. Tables inside it
-    // are counted on the way and remembered, so that no part of the input is
-    // scanned twice however the tables nest.
-    if (auto it = columnCache_.find(from); it != columnCache_.end())
-        return it->second;
-    struct Frame {
-        size_t Key;
-        int Row = 0, Max = 0;
-    };
-    std::vector<Frame> stack{{from}};
-    const size_t saved = at_;
-    at_ = from;
-    int result = 0;
-    const size_t n = src_.size();
-    Tag tag;
-    while (!stack.empty()) {
-        const size_t lt = at_ < n ? src_.find('<', at_) : std::string::npos;
-        if (lt == std::string::npos)
-            break;
-        at_ = lt + 1;
-        if (src_.compare(at_, 3, "!--") == 0) {
-            const size_t end = src_.find("-->", at_ + 3);
-            at_ = end == std::string::npos ? n : end + 3;
-            continue;
-        }
-        if (!opensTag(at_))
-            continue; // a less-than sign that is text, as when reading
-        readTag(tag);
-        Frame &f = stack.back();
-        if (tag.Name == "script" || tag.Name == "style") {
-            skipRawText(tag.Name);
-        } else if (tag.Name == "table") {
-            stack.push_back({at_});
-        } else if (tag.Name == "tr") {
-            f.Max = std::max(f.Max, f.Row);
-            f.Row = 0;
-        } else if (tag.Name == "td" || tag.Name == "th") {
-            int span = 1;
-            if (const std::string *v = tag.Find("colspan"))
-                parseNumber(*v, span);
-            f.Row += std::clamp(span, 1, 16);
-            f.Row = std::min(f.Row, 100000);
-        } else if (tag.Name == "/table") {
-            f.Max = std::max(f.Max, f.Row);
-            columnCache_[f.Key] = f.Max;
-            result = f.Max;
-            stack.pop_back();
-        }
-    }
-    while (!stack.empty()) { // unclosed tables end with the input
-        Frame &f = stack.back();
-        f.Max = std::max(f.Max, f.Row);
-        columnCache_[f.Key] = f.Max;
-        result = f.Max;
-        stack.pop_back();
-    }
-    at_ = saved;
-    return result;
 }
 
 // ---------------------------------------------------------------------------
@@ -1218,14 +882,14 @@ int TQnHTMLReader::Read(TQnStream &stream, TParagraph *&first)
 {
     if (!Header || !Document)
         throw EQnRTFText("Wrong Arguments");
-    ErrorState = 0;
+    ErrorState = kIoOk;
     src_.clear();
     {
         char chunk[65536];
         for (;;) {
             const int64_t got = stream.Read(chunk, sizeof chunk);
             if (got < 0) {
-                ErrorState = 7;
+                ErrorState = kIoFailed;
                 break;
             }
             if (got == 0)
@@ -1274,14 +938,14 @@ int TQnHTMLReader::Read(TQnStream &stream, TParagraph *&first)
         }
         finish();
     } catch (...) {
-        ErrorState = 7;
+        ErrorState = kIoFailed;
         finish();
         throw;
     }
     src_.clear();
     src_.shrink_to_fit();
     columnCache_.clear();
-    return ErrorState ? 7 : 0;
+    return ErrorState ? kReadFailed : kReadOk;
 }
 
 int ReadHTMLDocument(TQnRTFText &document, TQnStream &input, const TQnHTMLReadOptions &options)

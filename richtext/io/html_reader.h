@@ -38,13 +38,9 @@ enum TStoreHTMLComment : uint8_t {
 // Texts the reader shows the user (a tab separates the two halves of a box).
 inline constexpr const char *kHtmlTableNotCorrect = "Table not\tcorrect";
 
-// Shows a message to the user. The reader calls the hook that was in effect
-// when it was created; the user interface installs one that opens a box.
+// Shows a message to the user (by default through ShowEngineMessage of
+// platform/notifications.h).
 using TQnMessageHook = std::function<void(const std::string &text)>;
-// Installs the engine-wide hook (an empty one restores the default, which
-// writes to standard error); returns the previous one.
-TQnMessageHook SetMessageHook(TQnMessageHook hook);
-void ShowEngineMessage(const std::string &text);
 
 class TQnHTMLReader : public TQnTextReader {
 public:
@@ -58,12 +54,13 @@ public:
     bool LinkImages = false;          // image objects are marked as linked
     std::filesystem::path PictureDir; // tried for image names that do not load as given
 
-    // Shows "Table not\tcorrect" and the like; the engine-wide hook by default.
+    // Shows "Table not\tcorrect" and the like; the user's notifications by default.
     TQnMessageHook OnMessage;
 
     // Reads the whole stream; first receives the first paragraph read (also
     // when an exception is passed on). Throws EQnRTFText "Wrong Arguments"
-    // without header or document. Returns 0, or 7 when the stream fails.
+    // without header or document. Returns kReadOk, or kReadFailed when the
+    // stream fails.
     int Read(TQnStream &stream, TParagraph *&first) override;
     // Text outside tags: blanks and line ends collapse to one blank between
     // words, as a browser shows them.
@@ -80,6 +77,7 @@ public:
     static constexpr int kMaxAttributes = 6;
     static constexpr int kMaxAttrValue = 127;
     static constexpr int kMaxEntity = 20;
+    static constexpr int kMaxComments = 10000; // kept as footnotes; later ones are dropped
 
 private:
     struct Attr {
@@ -109,7 +107,7 @@ private:
         uint32_t TabMask = 0;
     };
 
-    // Input.
+    // Input (html_reader_input.cpp).
     void readTag(Tag &tag);
     void readComment();
     void readEntity();
@@ -195,6 +193,7 @@ private:
     std::vector<bool> plainTables_;
     TParagraph *lastCell_ = nullptr; // the row's last cell so far
     std::map<size_t, int> columnCache_;
+    int commentsKept_ = 0;
 };
 
 struct TQnHTMLReadOptions {
@@ -205,7 +204,7 @@ struct TQnHTMLReadOptions {
 
 // Replaces the document's text by the HTML read from the stream (the header's
 // Title and colour table are taken from it, LoadedFormat becomes 4). Returns
-// the reader's result: 0 ok, 7 the stream failed.
+// the reader's result: kReadOk, or kReadFailed when the stream failed.
 int ReadHTMLDocument(TQnRTFText &document, TQnStream &input,
                      const TQnHTMLReadOptions &options = {});
 

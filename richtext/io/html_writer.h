@@ -78,7 +78,8 @@ private:
     bool afterRule_ = false;
 };
 
-// Writes the whole document as HTML; the writer's result (0 ok, 7 short write).
+// Writes the whole document as HTML; the writer's result (kWriteOk, or
+// kWriteShort after a short write).
 int WriteHTMLDocument(TQnRTFText &document, TQnStream &output,
                       TStoreHTMLComment footnotes = shcFootnote);
 

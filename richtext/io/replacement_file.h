@@ -4,10 +4,14 @@
 // file gets a temporary name in the same folder; Commit flushes it to the
 // disk and renames it over the old one, so that whatever goes wrong before
 // (a full disk, a write error, a crash) the old file stays as it was.
-// Without Commit the temporary file is removed.
+// Without Commit the temporary file is removed. A stream over the platform's
+// FileReplacement.
 
 #include <filesystem>
+#include <memory>
 #include <string>
+
+#include "platform/file_replacement.h"
 
 #include "richtext/io/stream.h"
 
@@ -35,10 +39,9 @@ public:
     int64_t Size() const override { return size_; }
 
 private:
-    void fail(const std::string &what, int error);
-    void discard();
+    void fail(const std::string &what);
 
-    int fd_ = -1;
+    std::unique_ptr<FileReplacement> file_;
     std::filesystem::path target_, temp_;
     int64_t position_ = 0, size_ = 0;
     bool failed_ = false;

@@ -6,12 +6,14 @@
 // rtf_control_words and dispatched by its class.
 //
 // Limits that keep any input from exhausting the reader: groups nested deeper
-// than kMaxGroupDepth are skipped whole (their text is dropped); the data of
+// than kMaxGroupDepth keep no state of their own (their text is read, their
+// formatting words are dropped, their destinations skipped); the data of
 // one picture is kept up to kMaxPictureBytes (a larger picture is not built);
 // font names, document information texts and footnote texts are cut at their
 // limits below. Nothing else is kept beyond what the document holds.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "richtext/io/text_reader.h"
@@ -26,7 +28,7 @@ class TQnRtfReader : public TQnTextReader {
 public:
     static constexpr int kMaxGroupDepth = 512;
     static constexpr size_t kMaxPictureBytes = 64u << 20;
-    static constexpr size_t kMaxInfoText = 32768;     // title, subject, comment
+    static constexpr size_t kMaxInfoText = 32768; // title, subject, comment
     static constexpr size_t kMaxFootnoteText = 65536;
     static constexpr int kMaxCells = 50;
     static constexpr int kMaxObjects = 10000;   // pictures and objects of one read
@@ -61,8 +63,16 @@ private:
         uint8_t UnicodeSkip;
     };
     enum Dest : uint8_t {
-        kText = 0, kSkip = 1, kFonts = 2, kColours = 3, kPictureData = 4, kPictureFile = 5,
-        kTitleText = 6, kCommentText = 7, kSubjectText = 8, kFootnoteText = 9,
+        kText = 0,
+        kSkip = 1,
+        kFonts = 2,
+        kColours = 3,
+        kPictureData = 4,
+        kPictureFile = 5,
+        kTitleText = 6,
+        kCommentText = 7,
+        kSubjectText = 8,
+        kFootnoteText = 9,
     };
     enum Input : uint8_t { kNormal = 0, kBinary = 1, kQuoted = 3 };
 
@@ -71,7 +81,20 @@ private:
     int hexByte(bool lenient);
     void act(const rtf::ControlWord &word, bool hasParam, int32_t param);
     void destination(uint8_t which);
+    void skipGroup(); // the rest of the current group is skipped
+    // Property words, one handler per group of related words; each returns
+    // whether the action was one of its own.
     void property(uint8_t action, int32_t value);
+    void styleWord(std::string_view name, int32_t value);
+    bool characterWord(uint8_t action, int32_t value);
+    bool paragraphWord(uint8_t action, int32_t value);
+    bool borderWord(uint8_t action, int32_t value);
+    bool tableWord(uint8_t action, int32_t value);
+    bool pictureWord(uint8_t action, int32_t value);
+    bool documentWord(uint8_t action, int32_t value);
+    void tabStop(int32_t position);
+    void endCell();
+    void applyCellBorders(int cell);
     void pushGroup();
     void popGroup();
     void dispatch(uint8_t c, bool lineBreak = false);
@@ -93,6 +116,10 @@ private:
     std::vector<GroupState> stack_;
     int depth_ = 0;
     int overflow_ = 0; // groups open beyond kMaxGroupDepth
+    // A skipped destination among those groups: the level it began at and
+    // the destination it interrupted.
+    int deepSkipFrom_ = 0;
+    uint8_t deepSkipDest_ = kText;
     bool started_ = false;
     bool stop_ = false;
 

@@ -2,9 +2,12 @@
 
 #include "richtext/io/rtf_text_io.h"
 
+#include "platform/ascii_text.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <new>
 
 #include "richtext/io/html_writer.h"
 #include "richtext/io/progress.h"
@@ -21,19 +24,11 @@ bool isBlank(uint8_t c)
     return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == 8;
 }
 
-bool isHtmlTagName(std::string name)
+bool isHtmlTagName(std::string_view tag)
 {
-    for (char &c : name)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string name = AsciiLowerCase(tag);
     return name == "html" || name == "b" || name == "p" || name == "br" || name == "title" ||
            name == "body" || name == "h1";
-}
-
-std::string upper(std::string text)
-{
-    for (char &c : text)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
 }
 
 // Ends the loader's progress range however the read leaves.
@@ -271,6 +266,9 @@ int TQnRTFTextIo::LoadFromStream(TQnStream &stream)
         ErrorState = reader->ErrorState;
         if (ErrorState != kIoOk && LastIoError.empty())
             LastIoError = "The document could not be read completely";
+    } catch (const std::bad_alloc &) {
+        ErrorState = kIoFailed;
+        LastIoError = kErrorReadMemory;
     } catch (const std::exception &e) {
         ErrorState = kIoFailed;
         LastIoError = e.what();
@@ -364,7 +362,7 @@ void TQnRTFTextIo::SaveToFile(const std::filesystem::path &name)
 {
     const uint8_t savedFormat = SaveFormat;
     const bool savedForce = ForceRtf;
-    const std::string upperName = upper(name.filename().string());
+    const std::string upperName = AsciiUpperCase(name.filename().string());
     if (upperName.find(".RTF") != std::string::npos)
         SaveFormat = kFormatRtf;
     else if (upperName.find(".HTM") != std::string::npos)

@@ -30,12 +30,11 @@ enum : uint8_t {
     kFormatHtml = 4,
 };
 
-// ErrorState values.
-enum : uint8_t {
-    kIoOk = 0,
-    kIoFailed = 7,  // a read or write failed
-    kIoReading = 8, // a read runs, or the last one was cut short
-};
+// ErrorState values: kIoOk, kIoParagraphFailed, kIoFailed and kIoReading,
+// declared with the readers (text_reader.h) that set them first.
+
+// LastIoError of a load that ran out of memory.
+inline constexpr const char *kErrorReadMemory = "Not enough memory to read the document";
 
 // Plain text longer than this switches the document to the plain memory format.
 constexpr int64_t kPlainModeThreshold = 500000;

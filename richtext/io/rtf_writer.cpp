@@ -45,7 +45,10 @@ const char *familyWord(int32_t pitchFamily)
 
 // A row ends at a cell that does not say the row goes on. (A one-cell row
 // has neither row mark; it ends at its only cell.)
-bool endsRow(const TParagraph *cell) { return !(cell->ParFlags & kParCellRowOpen); }
+bool endsRow(const TParagraph *cell)
+{
+    return !(cell->ParFlags & kParCellRowOpen);
+}
 
 } // namespace
 
@@ -110,8 +113,8 @@ int TQnRTFWriter::WriteHeader(TQnStream &output)
     }
     Put('}');
     const std::pair<const char *, int32_t> page[] = {
-        {"\\paperw", h.PageWidth}, {"\\paperh", h.PageHeight}, {"\\margl", h.MarginLeft},
-        {"\\margr", h.MarginRight}, {"\\margt", h.MarginTop},  {"\\margb", h.MarginBottom}};
+        {"\\paperw", h.PageWidth},  {"\\paperh", h.PageHeight}, {"\\margl", h.MarginLeft},
+        {"\\margr", h.MarginRight}, {"\\margt", h.MarginTop},   {"\\margb", h.MarginBottom}};
     for (const auto &[word, value] : page) {
         Put(word);
         PutNumber(value);
@@ -180,8 +183,8 @@ std::vector<TQnRTFWriter::CellDef> TQnRTFWriter::rowOf(const TParagraph *first) 
     std::vector<CellDef> row;
     for (const TParagraph *c = first; c && c->IsTableCell() && row.size() < kMaxCells;
          c = c->Next) {
-        row.push_back({c->ParFlags, c->BorderWidth, c->BorderSpaceColor, c->TabMask,
-                       c->SpaceBefore, c->LineSpacing});
+        row.push_back({c->ParFlags, c->BorderWidth, c->BorderSpaceColor, c->TabMask, c->SpaceBefore,
+                       c->LineSpacing});
         if (endsRow(c))
             break;
     }
@@ -357,9 +360,8 @@ int TQnRTFWriter::ParagraphStart()
             for (int i = 0; i < kTabSlots; ++i)
                 if (p->TabMask & (1u << i))
                     slots[n++] = i;
-            std::stable_sort(slots, slots + n, [&](int a, int b) {
-                return h.TabPosTwips[a] < h.TabPosTwips[b];
-            });
+            std::stable_sort(slots, slots + n,
+                             [&](int a, int b) { return h.TabPosTwips[a] < h.TabPosTwips[b]; });
             for (int k = 0; k < n; ++k) {
                 Put(tabKindWord(h.TabKind[slots[k]]));
                 Put("\\tx");
@@ -433,10 +435,14 @@ int TQnRTFWriter::WriteCharAttr()
         Put("\\cb");
         PutNumber(a.Colors >> 4);
     }
-    const std::pair<uint16_t, const char *> words[] = {
-        {kStyleBold, "\\b"},         {kStyleUnderline, "\\ul"},  {kStyleDoubleUnderline, "\\uldb"},
-        {kStyleSuperscript, "\\super"}, {kStyleSubscript, "\\sub"}, {kStyleItalic, "\\i"},
-        {kStyleStrikeout, "\\strike"}, {kStyleShadow, "\\shad"}};
+    const std::pair<uint16_t, const char *> words[] = {{kStyleBold, "\\b"},
+                                                       {kStyleUnderline, "\\ul"},
+                                                       {kStyleDoubleUnderline, "\\uldb"},
+                                                       {kStyleSuperscript, "\\super"},
+                                                       {kStyleSubscript, "\\sub"},
+                                                       {kStyleItalic, "\\i"},
+                                                       {kStyleStrikeout, "\\strike"},
+                                                       {kStyleShadow, "\\shad"}};
     for (const auto &[bit, word] : words)
         if (a.Style & bit)
             Put(word);
@@ -616,7 +622,28 @@ int TQnRTFWriter::WriteFootnote(int id)
     }
     putMark();
     Put("} ");
-    Put(f->AltText ? *f->AltText : f->Text);
+    // The text is escaped like body text: a brace or backslash in it (an HTML
+    // comment, say) would otherwise close the groups early and the rest of
+    // the document would be lost; line ends would vanish and a NUL would end
+    // reading.
+    for (const char ch : f->AltText ? *f->AltText : f->Text) {
+        const auto c = static_cast<uint8_t>(ch);
+        if (c == '\\' || c == '{' || c == '}') {
+            Put('\\');
+            Put(ch);
+        } else if (c == 9) {
+            Put("\\tab ");
+        } else if (c == 10) {
+            Put("\\line ");
+        } else if (c >= 32 || c == 13) {
+            if (c == 13) {
+                const char hex[4] = {'\\', '\'', '0', 'd'};
+                Put(std::string_view(hex, 4));
+            } else {
+                Put(ch);
+            }
+        }
+    }
     Put("}}");
     return FlushIfFull();
 }

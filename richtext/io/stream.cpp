@@ -37,7 +37,10 @@ bool TQnMemoryStream::Seek(int64_t position)
     return true;
 }
 
-TQnFileStream::~TQnFileStream() { Close(); }
+TQnFileStream::~TQnFileStream()
+{
+    Close();
+}
 
 bool TQnFileStream::Open(const std::filesystem::path &path, Mode mode)
 {

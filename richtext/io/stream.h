@@ -34,7 +34,11 @@ public:
     int64_t Size() const override { return static_cast<int64_t>(bytes_.size()); }
 
     const std::string &Bytes() const { return bytes_; }
-    std::string TakeBytes() { position_ = 0; return std::move(bytes_); }
+    std::string TakeBytes()
+    {
+        position_ = 0;
+        return std::move(bytes_);
+    }
 
 private:
     std::string bytes_;

@@ -108,7 +108,7 @@ int TQnTextReader::Read(TQnStream &stream, TParagraph *&first)
         attr_.Style |= kStyleAutoText;
     TQnProgress progress(stream.Size() - streamStart_);
     progress_ = &progress;
-    ErrorState = 0;
+    ErrorState = kIoOk;
     try {
         StartTarget(60);
         first = first_;
@@ -117,7 +117,7 @@ int TQnTextReader::Read(TQnStream &stream, TParagraph *&first)
             if (ParseChar(c))
                 break;
     } catch (...) {
-        ErrorState = 7;
+        ErrorState = kIoFailed;
         first = first_;
         MarkParagraphsRead(false);
         FinishInput();

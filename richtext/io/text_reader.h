@@ -26,6 +26,14 @@ enum : int {
     kReadFailed = 7,       // end of input inside a control word, or input/memory failure
 };
 
+// ErrorState values, of the readers and of the storage layer.
+enum : uint8_t {
+    kIoOk = 0,
+    kIoParagraphFailed = 2, // a paragraph could not be built (out of memory)
+    kIoFailed = 7,          // a read or write failed
+    kIoReading = 8,         // a read runs, or the last one was cut short
+};
+
 class TQnTextReader {
 public:
     TQnTextReader();
@@ -36,11 +44,11 @@ public:
     TTextHeader *Header = nullptr;
     TQnRTFText *Document = nullptr;
     TParagraph *Paragraph = nullptr; // read into this one (optional)
-    bool InsertInto = false; // reading into an existing document: page and colours stay
-    bool AutoText = false;   // every character read is also automatic text
+    bool InsertInto = false;         // reading into an existing document: page and colours stay
+    bool AutoText = false;           // every character read is also automatic text
 
-    // 0 ok, 2 failure while building paragraphs, 7 input or memory failure.
-    uint8_t ErrorState = 0;
+    // kIoOk, kIoParagraphFailed, or kIoFailed (input or memory failure).
+    uint8_t ErrorState = kIoOk;
 
     virtual int SpecialChar(uint8_t c);
     // Non-zero stops reading.
@@ -81,7 +89,7 @@ protected:
     void StoreChar(uint8_t c, const TCharAttr &attr, int capacity)
     {
         if (line_->Capacity - line_->Length < 4)
-            line_ = Document->AppendLine(par_, capacity);
+            Document->AddLine(line_, capacity); // line_ is the paragraph's last line
         const int n = line_->Length;
         line_->Text[n] = c;
         line_->Text[n + 1] = 0;

@@ -44,7 +44,10 @@ int TQnTextWriter::Flush()
     return result_;
 }
 
-int TQnTextWriter::WriteCharAttr() { return kWriteOk; }
+int TQnTextWriter::WriteCharAttr()
+{
+    return kWriteOk;
+}
 
 int TQnTextWriter::WriteText(int count)
 {
@@ -52,7 +55,10 @@ int TQnTextWriter::WriteText(int count)
     return FlushIfFull();
 }
 
-int TQnTextWriter::LineEnd() { return kWriteOk; }
+int TQnTextWriter::LineEnd()
+{
+    return kWriteOk;
+}
 
 int TQnTextWriter::ParagraphEnd()
 {
@@ -60,9 +66,18 @@ int TQnTextWriter::ParagraphEnd()
     return FlushIfFull();
 }
 
-int TQnTextWriter::ParagraphStart() { return kWriteOk; }
-int TQnTextWriter::WriteObject(int, int) { return kWriteOk; }
-int TQnTextWriter::WriteFootnote(int) { return kWriteOk; }
+int TQnTextWriter::ParagraphStart()
+{
+    return kWriteOk;
+}
+int TQnTextWriter::WriteObject(int, int)
+{
+    return kWriteOk;
+}
+int TQnTextWriter::WriteFootnote(int)
+{
+    return kWriteOk;
+}
 
 int TQnTextWriter::WriteHeader(TQnStream &output)
 {

@@ -20,9 +20,9 @@ namespace qn {
 // Result codes of the writers.
 enum : int {
     kWriteOk = 0,
-    kWriteNoMemory = 2,   // a group record could not be allocated
-    kWriteShort = 7,      // the output stored fewer bytes than asked
-    kWriteNothing = 8,    // no start paragraph
+    kWriteNoMemory = 2, // a group record could not be allocated
+    kWriteShort = 7,    // the output stored fewer bytes than asked
+    kWriteNothing = 8,  // no start paragraph
 };
 
 class TQnTextWriter {
@@ -44,9 +44,9 @@ public:
     void SetWholeDocument();
 
     // Options.
-    bool SkipFieldText = false; // insert-point text is not written
-    bool SkipAutoText = false;  // automatic text is not written
-    bool DibOnly = false;       // bitmaps always as device-independent bitmaps
+    bool SkipFieldText = false;          // insert-point text is not written
+    bool SkipAutoText = false;           // automatic text is not written
+    bool DibOnly = false;                // bitmaps always as device-independent bitmaps
     bool PictureFileAsReference = false; // named pictures as a bitmap reference
 
     // Steps, in the order derived writers override them.
@@ -84,7 +84,7 @@ protected:
     TParagraph *par_ = nullptr;     // current paragraph
     TParagraph *prevPar_ = nullptr; // previous paragraph written
     TLine *line_ = nullptr;
-    int pos_ = 0;                   // current character in line_
+    int pos_ = 0;                     // current character in line_
     const TCharAttr *attr_ = nullptr; // attribute of the current run
     // The last run of the previous line of this paragraph, when a run may go
     // on across the line end: where the layout happens to cut lines must

@@ -36,7 +36,10 @@ void TCaret::SetPosSize(int x, int y, int width, int height)
         Window->SetCaretPos(X, Y);
 }
 
-void TCaret::SetWidth(int width) { SetPosSize(X, Y, width, Height); }
+void TCaret::SetWidth(int width)
+{
+    SetPosSize(X, Y, width, Height);
+}
 
 void TCaret::Show()
 {

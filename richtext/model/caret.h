@@ -23,8 +23,8 @@ public:
     int Height = 16;
     bool Visible = false;
     bool Created = false;
-    bool Enabled = false;    // the control has the focus
-    bool Suppressed = false; // kept off until released
+    bool Enabled = false;           // the control has the focus
+    bool Suppressed = false;        // kept off until released
     TCaretDevice *Window = nullptr; // the control's window; not owned
     void *Owner = nullptr;          // the owning control; not owned
 

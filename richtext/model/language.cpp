@@ -6,10 +6,19 @@ namespace {
 TQnToolLanguage engineLanguage = tqnEnglish;
 }
 
-void SetEngineLanguage(TQnToolLanguage language) { engineLanguage = language; }
+void SetEngineLanguage(TQnToolLanguage language)
+{
+    engineLanguage = language;
+}
 
-TQnToolLanguage EngineLanguage() { return engineLanguage; }
+TQnToolLanguage EngineLanguage()
+{
+    return engineLanguage;
+}
 
-uint8_t EngineDecimalChar() { return engineLanguage == tqnGerman ? ',' : '.'; }
+uint8_t EngineDecimalChar()
+{
+    return engineLanguage == tqnGerman ? ',' : '.';
+}
 
 } // namespace qn

@@ -22,9 +22,9 @@ enum : uint16_t {
     kStyleSuperscript = 0x0040,
     kStyleSubscript = 0x0080,
     kStyleHidden = 0x0100,
-    kStyleShadow = 0x0200,     // also what protection option 0x01 guards
-    kStyleRtfCode = 0x0400,    // raw RTF, written out unescaped
-    kStyleRaised = 0x0800,     // drawn like superscript; footnote marks
+    kStyleShadow = 0x0200,      // also what protection option 0x01 guards
+    kStyleRtfCode = 0x0400,     // raw RTF, written out unescaped
+    kStyleRaised = 0x0800,      // drawn like superscript; footnote marks
     kStyleInsertPoint = 0x1000, // named field, Tag = field number
     kStyleAutoText = 0x2000,    // text that fills an insert point
     kStyleObject = 0x4000,      // the character stands for an object, Tag = its tag/id
@@ -93,7 +93,7 @@ enum : uint8_t { kAlignLeft = 0, kAlignRight = 1, kAlignCenter = 2, kAlignJustif
 
 // TParagraph::ParFlags
 enum : uint8_t {
-    kParPageBreak = 0x01,   // page break before this paragraph
+    kParPageBreak = 0x01,    // page break before this paragraph
     kParCellNotFirst = 0x02, // table row mark: the cell is not the first of its row
     kParCellRowOpen = 0x04,  // table row mark: the row goes on after this cell
     kParTableCell = 0x08,
@@ -165,7 +165,7 @@ struct TParagraph {
     uint8_t CellWidth() const { return TabMask & 0xFF; }        // 1/255 of the row
     uint8_t CellLeft() const { return (TabMask >> 8) & 0xFF; }  // 1/255 of the row
     uint8_t CellSpan() const { return (TabMask >> 16) & 0xFF; } // low: cols-1, high: rows-1
-    uint8_t CellTab() const { return TabMask >> 24; } // low nibble: 1 + tab slot, 0 none
+    uint8_t CellTab() const { return TabMask >> 24; }           // low nibble: 1 + tab slot, 0 none
     void SetCellWidth(uint8_t v) { setByte(0, v); }
     void SetCellLeft(uint8_t v) { setByte(1, v); }
     void SetCellSpan(uint8_t v) { setByte(2, v); }

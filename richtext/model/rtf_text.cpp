@@ -36,7 +36,10 @@ TQnRTFText::TQnRTFText() : Header(std::make_unique<TTextHeader>())
     Created = 1;
 }
 
-TQnRTFText::~TQnRTFText() { FreeAllParagraphs(); }
+TQnRTFText::~TQnRTFText()
+{
+    FreeAllParagraphs();
+}
 
 void TQnRTFText::FreeAllParagraphs()
 {
@@ -72,7 +75,10 @@ void TQnRTFText::SetCharAttr(TLine *line, int position, const TCharAttr &attr)
         FillPlainMetrics(*target, position < line->Capacity ? line->Text[position] : 0);
 }
 
-void TQnRTFText::SetCurrentAttr(const TCharAttr &attr) { CurrentAttr = attr; }
+void TQnRTFText::SetCurrentAttr(const TCharAttr &attr)
+{
+    CurrentAttr = attr;
+}
 
 void TQnRTFText::Clear()
 {

@@ -129,8 +129,8 @@ public:
     // line's end) by newLength characters of newText. Their attribute is
     // attrSource[0] (or attrSource[i] with perCharAttrs); nullptr = CurrentAttr.
     // Returns newLength - oldLength.
-    int ReplaceRange(TParagraph *paragraph, TLine *line, const TCharAttr *attrSource,
-                     int newLength, const uint8_t *newText, int oldLength, int position,
+    int ReplaceRange(TParagraph *paragraph, TLine *line, const TCharAttr *attrSource, int newLength,
+                     const uint8_t *newText, int oldLength, int position,
                      bool perCharAttrs = false);
     // Links a chain of paragraphs (made with NewParagraph from this document)
     // in at (par, line, position). An empty document (no paragraph, or one
@@ -269,14 +269,12 @@ protected:
     // Puts text at the end of a line (which must have room), with attrs.
     void StoreChars(TLine *line, std::string_view text, const TCharAttr &attr);
     // A new line holding text (split into lines of at most kMaxChunk).
-    TLine *MakeTextLines(std::string_view text, const TCharAttr &attr, int extra,
-                         TLine **last);
+    TLine *MakeTextLines(std::string_view text, const TCharAttr &attr, int extra, TLine **last);
     // Ensures room for `more` characters and the NUL in a line, growing to
     // Length + more + slack; throws when it cannot fit.
     void EnsureRoom(TLine *line, int more, int slack);
     // Gives a paragraph new lines holding text.
-    void ReplaceParagraphLines(TParagraph *paragraph, std::string_view text,
-                               const TCharAttr &attr);
+    void ReplaceParagraphLines(TParagraph *paragraph, std::string_view text, const TCharAttr &attr);
     void FreeAllParagraphs();
     void PutDefaultFontInSlotZero();
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/beep.h"
+#include "platform/notifications.h"
 
 namespace qn {
 
@@ -158,9 +158,8 @@ void TQnRTFText::FieldTextEvent(TParagraph *paragraph, TLine *line, bool whole, 
         --start;
     std::string text;
     int tag = 0;
-    for (int i = start; i < line->Length && runKey(line->Attrs[i].Style) == key &&
-                        text.size() < 254;
-         ++i) {
+    for (int i = start;
+         i < line->Length && runKey(line->Attrs[i].Style) == key && text.size() < 254; ++i) {
         text.push_back(static_cast<char>(line->Text[i]));
         const TCharAttr &a = line->Attrs[i];
         if (!tag && (a.Style & (kStyleInsertPoint | kStyleAutoText)))
@@ -425,8 +424,7 @@ int TQnRTFText::ReplaceRange(TParagraph *paragraph, TLine *line, const TCharAttr
     return diff;
 }
 
-int TQnRTFText::ReplaceText(TParagraph *paragraph, TLine *line, std::string_view text,
-                            int position)
+int TQnRTFText::ReplaceText(TParagraph *paragraph, TLine *line, std::string_view text, int position)
 {
     const int n = static_cast<int>(text.size());
     return ReplaceRange(paragraph, line, nullptr, n, reinterpret_cast<const uint8_t *>(text.data()),
@@ -436,8 +434,7 @@ int TQnRTFText::ReplaceText(TParagraph *paragraph, TLine *line, std::string_view
 // ---------------------------------------------------------------------------
 // Linking a chain of paragraphs
 
-int TQnRTFText::InsertParagraphs(TParagraph *&par, TLine *&line, TParagraph *first,
-                                 int &position)
+int TQnRTFText::InsertParagraphs(TParagraph *&par, TLine *&line, TParagraph *first, int &position)
 {
     if (!first || !first->Lines)
         return 0;
@@ -449,9 +446,9 @@ int TQnRTFText::InsertParagraphs(TParagraph *&par, TLine *&line, TParagraph *fir
     if (ReadingChain == first)
         ReadingChain = nullptr;
 
-    const bool empty = !FirstParagraph ||
-                       (!FirstParagraph->Next && FirstParagraph->Lines &&
-                        !FirstParagraph->Lines->Next && FirstParagraph->Lines->Length == 0);
+    const bool empty =
+        !FirstParagraph || (!FirstParagraph->Next && FirstParagraph->Lines &&
+                            !FirstParagraph->Lines->Next && FirstParagraph->Lines->Length == 0);
     if (empty) {
         FreeAllParagraphs();
         FirstParagraph = first;

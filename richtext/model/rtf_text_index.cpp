@@ -60,8 +60,7 @@ TParagraph *TQnRTFText::AddParagraphWithText(int index, std::string_view text,
                                              const TCharAttr *attr)
 {
     TParagraph *first = FirstParagraph;
-    if (first && !first->Next && first->Lines && !first->Lines->Next &&
-        first->Lines->Length == 0) {
+    if (first && !first->Next && first->Lines && !first->Lines->Next && first->Lines->Length == 0) {
         SetParagraphText(0, text, attr);
         return first;
     }

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "platform/winmath.h"
 #include "platform/ansi.h"
+#include "platform/winmath.h"
 
 namespace qn {
 
@@ -122,7 +122,10 @@ TQnFootnote *TQnRTFText::FindFootnote(int id) const
 // Paragraph styles
 
 namespace {
-std::string styleName(std::string_view name) { return AnsiUpperCase(name.substr(0, 8)); }
+std::string styleName(std::string_view name)
+{
+    return AnsiUpperCase(name.substr(0, 8));
+}
 } // namespace
 
 uint8_t TQnRTFText::AddStyle(const TParProps &props, std::string_view name)

@@ -2,8 +2,8 @@
 
 #include "richtext/model/rtf_text.h"
 
-#include "platform/winmath.h"
 #include "platform/ansi.h"
+#include "platform/winmath.h"
 
 namespace qn {
 

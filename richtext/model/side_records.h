@@ -16,11 +16,11 @@ namespace qn {
 // One embedded picture or control.
 struct TQnObject {
     std::shared_ptr<TQnGraphic> Graphic; // may be empty until supplied
-    uint16_t Tag = 0;  // number given by the creator (0 none)
-    uint16_t Id = 0;   // number given by the document
-    uint8_t InUse = 0; // mark while collecting unused objects
-    int32_t Width = 0;  // twips; 0 = take from the graphic
-    int32_t Height = 0; // twips; 0 = take from the graphic
+    uint16_t Tag = 0;                    // number given by the creator (0 none)
+    uint16_t Id = 0;                     // number given by the document
+    uint8_t InUse = 0;                   // mark while collecting unused objects
+    int32_t Width = 0;                   // twips; 0 = take from the graphic
+    int32_t Height = 0;                  // twips; 0 = take from the graphic
     int32_t Reserved1 = 0;
     int32_t Reserved2 = 0; // e.g. the vertical alignment of an HTML image
     uint8_t IsLinked = 0;  // written as a tag reference instead of picture data
@@ -32,8 +32,8 @@ struct TQnObject {
 struct TQnFootnote {
     uint8_t MarkChar = 0; // used when Number is 0 or UseMarkChar is set
     int32_t Number = 0;
-    uint16_t Id = 0; // unique, highest + 1 from 1
-    std::string Text; // the footnote's RTF body
+    uint16_t Id = 0;                    // unique, highest + 1 from 1
+    std::string Text;                   // the footnote's RTF body
     std::optional<std::string> AltText; // preferred over Text when present
     uint8_t UseMarkChar = 0;
 };

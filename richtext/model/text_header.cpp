@@ -6,17 +6,23 @@
 namespace qn {
 
 namespace {
-constexpr uint32_t rgb(uint32_t r, uint32_t g, uint32_t b) { return r | (g << 8) | (b << 16); }
+constexpr uint32_t rgb(uint32_t r, uint32_t g, uint32_t b)
+{
+    return r | (g << 8) | (b << 16);
+}
 } // namespace
 
 const uint32_t kDefaultColors[kColorSlots] = {
-    rgb(0, 0, 0),       rgb(255, 0, 0),   rgb(0, 128, 0),     rgb(0, 0, 255),
-    rgb(255, 255, 0),   rgb(255, 0, 255), rgb(128, 0, 128),   rgb(128, 0, 0),
-    rgb(0, 255, 0),     rgb(0, 255, 255), rgb(0, 128, 128),   rgb(0, 0, 128),
+    rgb(0, 0, 0),       rgb(255, 0, 0),     rgb(0, 128, 0),     rgb(0, 0, 255),
+    rgb(255, 255, 0),   rgb(255, 0, 255),   rgb(128, 0, 128),   rgb(128, 0, 0),
+    rgb(0, 255, 0),     rgb(0, 255, 255),   rgb(0, 128, 128),   rgb(0, 0, 128),
     rgb(255, 255, 255), rgb(192, 192, 192), rgb(128, 128, 128), rgb(0, 0, 0),
 };
 
-TTextHeader::TTextHeader() { Reset(); }
+TTextHeader::TTextHeader()
+{
+    Reset();
+}
 
 void TTextHeader::Reset()
 {

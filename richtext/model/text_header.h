@@ -11,9 +11,9 @@
 
 namespace qn {
 
-constexpr int kFontSlots = 99;     // slots 0..98
-constexpr int kFontNameMax = 31;   // a font name is cut to this many characters
-constexpr int kTabSlots = 31;      // slots 0..30
+constexpr int kFontSlots = 99;   // slots 0..98
+constexpr int kFontNameMax = 31; // a font name is cut to this many characters
+constexpr int kTabSlots = 31;    // slots 0..30
 constexpr int kColorSlots = 16;
 
 // Defaults of a reset header, in twips.

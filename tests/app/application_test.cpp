@@ -31,7 +31,7 @@ TEST(Application, AFailedCommandIsShownAndTheProgramGoesOn)
             return true;
         }));
         ASSERT_EQ(shown.size(), 2u);
-        EXPECT_TRUE(shown[1].contains("seek", Qt::CaseInsensitive)) << shown[1].toStdString();
+        EXPECT_TRUE(shown[1].contains("index", Qt::CaseInsensitive)) << shown[1].toStdString();
         EXPECT_EQ(w.CurrentDate, Date() + 1); // the date moved before the seek failed
         w.close();
     }

@@ -4,7 +4,8 @@
 //   diary_open_probe DIR
 // Run by the superuser it first becomes "nobody", for whom permissions hold.
 #include "app/main_screen.h"
-#include "platform/qt/messages.h"
+
+#include "tests/support/notification_capture.h"
 
 #include <QApplication>
 
@@ -21,10 +22,10 @@ int main(int argc, char **argv)
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     setenv("QUILLNOOK_HOME", argv[1], 1);
     QApplication app(argc, argv);
-    qn::TMessageCapture capture;
+    qn::test::NotificationCapture capture;
     bool failed = qn::TMainScreen(argv[1]).StartFailed();
-    for (const QString &text : capture.Informations)
-        std::printf("%s\n", text.toUtf8().constData());
+    for (const std::string &text : capture.informations)
+        std::printf("%s\n", text.c_str());
     std::printf(failed ? "failed\n" : "opened\n");
     return 0;
 }

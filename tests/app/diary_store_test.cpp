@@ -7,8 +7,10 @@
 #include "platform/modal_result.h"
 #include "platform/qt/key_translation.h"
 #include "platform/qt/messages.h"
+#include "xbase/cdx_index.h"
 
 #include "tests/support/command.h"
+#include "tests/support/notification_capture.h"
 #include "tests/support/temp_dir.h"
 
 #include <QApplication>
@@ -148,11 +150,32 @@ TEST_F(DiaryStoreTest, FirstStartCreatesTableMemoAndIndexAndShowsToday)
         std::printf("note: the independent DBF reader is not available; skipped that check\n");
         return;
     }
-    qn::test::CommandResult dump = run(qn::test::peerPython() + " " + quoted(reader) + " " + quoted(dir / "QUILLNK.DBF"));
+    qn::test::CommandResult dump =
+        run(qn::test::peerPython() + " " + quoted(reader) + " " + quoted(dir / "QUILLNK.DBF"));
     ASSERT_EQ(dump.status, 0) << dump.out;
     EXPECT_NE(dump.out.find("records=0"), std::string::npos) << dump.out;
     EXPECT_NE(dump.out.find("field DATE       C len=8 dec=0"), std::string::npos) << dump.out;
     EXPECT_NE(dump.out.find("field ENTRY      M len=10 dec=0"), std::string::npos) << dump.out;
+}
+
+TEST_F(DiaryStoreTest, TheWindowStartsTheEngineAndEndsItWhenItCloses)
+{
+    xt_ErrorLevel(5);
+    open();
+    EXPECT_EQ(xt_ErrorLevel(1), 1) << "the window sets the engine's error level";
+
+    // Another table the engine holds beside the diary.
+    const std::string other = (dir / "OTHER.DBF").string();
+    ASSERT_NE(xt_CreateNew(other.c_str(), "OTHER", 2, 1), 0);
+    ASSERT_EQ(xt_CreateField("NAME", "C", 10, 0), 0);
+    ASSERT_NE(xt_CreateExec(), 0);
+    const int16_t area = xt_WorkArea("OTHER");
+    ASSERT_NE(area, 0);
+
+    closeWindow();
+    xt_Select(area);
+    EXPECT_EQ(xt_SysProp(65002, 0), 0) << "a table was left open at the end";
+    xt_CloseAll();
 }
 
 TEST_F(DiaryStoreTest, FirstAndLastOnAnEmptyTableLandOnToday)
@@ -240,16 +263,17 @@ TEST_F(DiaryStoreTest, AMissingIndexIsWrittenAgainAtTheNextStart)
     closeWindow();
     ASSERT_TRUE(fs::remove(dir / "QUILLNK.CDX"));
 
-    TMessageCapture capture;
+    qn::test::NotificationCapture capture;
     open();
-    EXPECT_TRUE(capture.Informations.empty());
+    EXPECT_TRUE(capture.informations.empty());
     EXPECT_TRUE(fs::exists(dir / "QUILLNK.CDX"));
     goTo(2024, 1, 3);
     EXPECT_TRUE(w->RecordFound);
     w->FirstButtonClick();
     EXPECT_EQ(w->CurrentDate, EncodeDate(2024, 1, 1));
     closeWindow();
-    qn::test::CommandResult list = run(qntable() + " list " + quoted(dir / "QUILLNK.DBF") + " --tag DATE");
+    qn::test::CommandResult list =
+        run(qntable() + " list " + quoted(dir / "QUILLNK.DBF") + " --tag DATE");
     ASSERT_EQ(list.status, 0) << list.out;
     EXPECT_EQ(list.out.substr(0, 8), "20240101") << list.out;
     EXPECT_NE(list.out.find("20240103"), std::string::npos);
@@ -276,6 +300,40 @@ TEST_F(DiaryStoreTest, AnIndexWithoutTheDateTagGetsItAtStart)
     EXPECT_TRUE(w->RecordFound);
 }
 
+// Another program's tag that sorts after DATE, with other keys: the index
+// file counts DATE first, the table counts it after that tag once the
+// program has added it. Every positioning must still use DATE.
+TEST_F(DiaryStoreTest, AForeignTagAfterDateNeverTakesItsPlace)
+{
+    open();
+    add({"20231231", "20240102", "20240101"});
+    closeWindow();
+    ASSERT_TRUE(fs::remove(dir / "QUILLNK.CDX"));
+    // Keys mmddyyyy: month-day order, so the first record is 1 January.
+    qn::test::CommandResult other = run(qntable() + " index " + quoted(dir / "QUILLNK.DBF") +
+                                        " MONTHDAY \"right(date,4)+left(date,4)\"");
+    ASSERT_EQ(other.status, 0) << other.out;
+
+    for (int start = 0; start < 2; ++start) {
+        SCOPED_TRACE(start == 0 ? "start that adds DATE" : "start with both tags");
+        open();
+        EXPECT_EQ(w->DiaryTable->IndexFieldNames(), "DATE");
+        goTo(2024, 1, 2);
+        EXPECT_TRUE(w->RecordFound);
+        EXPECT_EQ(w->DiaryTableDATE->AsString(), "20240102");
+        w->FirstButtonClick();
+        EXPECT_EQ(w->CurrentDate, EncodeDate(2023, 12, 31));
+        EXPECT_TRUE(w->RecordFound);
+        w->LastButtonClick();
+        EXPECT_EQ(w->CurrentDate, EncodeDate(2024, 1, 2));
+        EXPECT_TRUE(w->RecordFound);
+        QStringList days;
+        w->MarkEntryDays(days, 2024, 1);
+        EXPECT_EQ(days, QStringList({"1", "2"}));
+        closeWindow();
+    }
+}
+
 TEST_F(DiaryStoreTest, RebuildRemovesDeletedRecordsAndStaysOnTheSameDate)
 {
     open();
@@ -284,15 +342,16 @@ TEST_F(DiaryStoreTest, RebuildRemovesDeletedRecordsAndStaysOnTheSameDate)
     remove("20240104");
     goTo(2024, 1, 3);
 
-    TMessageCapture capture;
+    qn::test::NotificationCapture capture;
     w->RebuildIndexes1Click();
     // Whatever became of the run, the window is where it was and finds it.
     EXPECT_EQ(w->CurrentDate, EncodeDate(2024, 1, 3));
     EXPECT_TRUE(w->RecordFound);
-    if (!capture.Informations.empty() && capture.Informations[0].contains("not available")) {
-        GTEST_SKIP() << "the engine cannot pack yet: " << capture.Informations[0].toStdString();
+    if (!capture.informations.empty() &&
+        capture.informations[0].find("not available") != std::string::npos) {
+        GTEST_SKIP() << "the engine cannot pack yet: " << capture.informations[0];
     }
-    EXPECT_TRUE(capture.Informations.empty()) << capture.Informations[0].toStdString();
+    EXPECT_TRUE(capture.informations.empty()) << capture.informations[0];
     EXPECT_EQ(w->CurrentDate, EncodeDate(2024, 1, 3));
     EXPECT_EQ(dateLine(), "Wednesday, January 3, 2024");
     EXPECT_TRUE(w->RecordFound);
@@ -301,7 +360,8 @@ TEST_F(DiaryStoreTest, RebuildRemovesDeletedRecordsAndStaysOnTheSameDate)
     EXPECT_EQ(w->DiaryXTable->IndexOrd(), 1);
     closeWindow();
 
-    qn::test::CommandResult list = run(qntable() + " list " + quoted(dir / "QUILLNK.DBF") + " --deleted");
+    qn::test::CommandResult list =
+        run(qntable() + " list " + quoted(dir / "QUILLNK.DBF") + " --deleted");
     ASSERT_EQ(list.status, 0) << list.out;
     EXPECT_EQ(list.out.find('*'), std::string::npos) << list.out;
     EXPECT_EQ(list.out.find("20240102"), std::string::npos) << list.out;
@@ -322,6 +382,16 @@ TEST_F(DiaryStoreTest, ADiaryHeldByAnotherProcessIsReportedAndLeftAlone)
     const fs::path table = dir / "QUILLNK.DBF";
     const std::string before = qn::test::readFile(table);
     const std::string indexBefore = qn::test::readFile(dir / "QUILLNK.CDX");
+    auto fileNames = [&] {
+        std::vector<std::string> names;
+        for (const auto &entry : fs::directory_iterator(dir.path()))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    // The tables, and the window's placement from the close above.
+    const std::vector<std::string> namesBefore = fileNames();
+    EXPECT_EQ(namesBefore.size(), 4u);
 
     std::string exe = (qn::test::binaryDir() / "tests" / "diary_hold_probe").string();
     std::string path = table.string();
@@ -341,12 +411,13 @@ TEST_F(DiaryStoreTest, ADiaryHeldByAnotherProcessIsReportedAndLeftAlone)
     EXPECT_STREQ(line, "held\n");
 
     {
-        TMessageCapture capture;
+        qn::test::NotificationCapture capture;
         TMainScreen blocked(dir.path().string());
         EXPECT_TRUE(blocked.StartFailed());
-        ASSERT_EQ(capture.Informations.size(), 1u);
-        EXPECT_TRUE(capture.Informations[0].contains("in use by another Quillnook"))
-            << capture.Informations[0].toStdString();
+        ASSERT_EQ(capture.informations.size(), 1u);
+        EXPECT_TRUE(capture.informations[0].find("in use by another Quillnook") !=
+                    std::string::npos)
+            << capture.informations[0];
         EXPECT_FALSE(blocked.DiaryTable->Active());
     }
     kill(holder, SIGKILL);
@@ -355,11 +426,7 @@ TEST_F(DiaryStoreTest, ADiaryHeldByAnotherProcessIsReportedAndLeftAlone)
 
     EXPECT_EQ(qn::test::readFile(table), before);
     EXPECT_EQ(qn::test::readFile(dir / "QUILLNK.CDX"), indexBefore);
-    std::vector<std::string> names;
-    for (const auto &entry : fs::directory_iterator(dir.path()))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"QUILLNK.CDX", "QUILLNK.DBF", "QUILLNK.FPT"}));
+    EXPECT_EQ(fileNames(), namesBefore);
 
     // Once it has let go, the diary opens as before.
     open();
@@ -374,8 +441,8 @@ TEST_F(DiaryStoreTest, AFolderThatCannotHoldADiaryIsReportedAndNothingIsCreated)
                     fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                         fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec,
                     fs::perm_options::replace);
-    qn::test::CommandResult probe = run(quoted(qn::test::binaryDir() / "tests" / "diary_open_probe") + " " +
-                        quoted(dir.path()));
+    qn::test::CommandResult probe = run(
+        quoted(qn::test::binaryDir() / "tests" / "diary_open_probe") + " " + quoted(dir.path()));
     fs::permissions(dir.path(), fs::perms::owner_all, fs::perm_options::replace);
     if (probe.status == 4)
         GTEST_SKIP() << "could not run the probe as an ordinary user";
@@ -389,12 +456,11 @@ TEST_F(DiaryStoreTest, ADamagedTableIsReportedWithTheEnginesReasonAndKept)
 {
     const std::string junk(300, 'x');
     qn::test::writeFile(dir / "QUILLNK.DBF", junk);
-    TMessageCapture capture;
+    qn::test::NotificationCapture capture;
     TMainScreen blocked(dir.path().string());
     EXPECT_TRUE(blocked.StartFailed());
-    ASSERT_EQ(capture.Informations.size(), 1u);
-    EXPECT_TRUE(capture.Informations[0].startsWith("The diary in "))
-        << capture.Informations[0].toStdString();
+    ASSERT_EQ(capture.informations.size(), 1u);
+    EXPECT_TRUE(capture.informations[0].rfind("The diary in ", 0) == 0) << capture.informations[0];
     EXPECT_EQ(qn::test::readFile(dir / "QUILLNK.DBF"), junk);
     EXPECT_FALSE(fs::exists(dir / "QUILLNK.CDX"));
 }
@@ -481,10 +547,10 @@ TEST_F(DiaryStoreTest, RebuildOfALargeDiaryShowsItsProgress)
         gauge = dialog->Gauge1->value();
     });
     watch.start(0);
-    TMessageCapture capture;
+    qn::test::NotificationCapture capture;
     w->RebuildIndexes1Click();
     watch.stop();
-    EXPECT_TRUE(capture.Informations.empty());
+    EXPECT_TRUE(capture.informations.empty());
 
     EXPECT_EQ(w->CurrentDate, EncodeDate(1990, 6, 15));
     EXPECT_EQ(w->RecordFound, keptBefore);
@@ -500,4 +566,80 @@ TEST_F(DiaryStoreTest, RebuildOfALargeDiaryShowsItsProgress)
     EXPECT_NE(info.out.find("records " + std::to_string(records - records / 3) + "\n"),
               std::string::npos)
         << info.out;
+}
+
+// The index is derived from the entries: one that lost a key (edited, or cut
+// short) is rebuilt when the diary opens, the user is told, and every date
+// is found again.
+TEST_F(DiaryStoreTest, AnIndexThatLostKeysIsRebuiltAtStartAndFindsEveryDate)
+{
+    const std::vector<std::string> days{"20240105", "20240101", "20240103", "20240110"};
+    open();
+    add(days);
+    closeWindow();
+    const std::string whole = qn::test::readFile(dir / "QUILLNK.CDX");
+    for (const char *damage : {"a key removed", "the file cut short"}) {
+        SCOPED_TRACE(damage);
+        qn::test::writeFile(dir / "QUILLNK.CDX", whole);
+        if (std::string(damage) == "a key removed") {
+            auto index = xbase::CdxIndex::open(dir / "QUILLNK.CDX", true);
+            ASSERT_TRUE(index->findTag("DATE")->remove(xbase::CdxEntry{"20240103", 3}));
+            index->flush();
+        } else {
+            qn::test::writeFile(dir / "QUILLNK.CDX", whole.substr(0, whole.size() - 512));
+        }
+        qn::test::NotificationCapture capture;
+        open();
+        ASSERT_EQ(capture.informations.size(), 1u);
+        EXPECT_NE(capture.informations[0].find("was rebuilt"), std::string::npos)
+            << capture.informations[0];
+        for (const std::string &day : days) {
+            w->CurrentDate = STOD(day);
+            w->FindDateRecord();
+            EXPECT_TRUE(w->RecordFound) << day;
+        }
+        EXPECT_TRUE(w->DiaryXTable->CheckIndexes().empty());
+        closeWindow();
+        qn::test::CommandResult check = run(qntable() + " check " + quoted(dir / "QUILLNK.DBF"));
+        EXPECT_EQ(check.status, 0) << check.out;
+    }
+}
+
+// qntable tells of a damaged index, still lists and describes the table,
+// reports an unfinished save without touching it and undoes it on request.
+TEST_F(DiaryStoreTest, QntableWorksAroundADamagedIndexAndRecoversUnfinishedSaves)
+{
+    open();
+    add({"20240105", "20240101"});
+    closeWindow();
+    const std::string cdx = qn::test::readFile(dir / "QUILLNK.CDX");
+    qn::test::writeFile(dir / "QUILLNK.CDX", cdx.substr(0, 700));
+    qn::test::CommandResult info = run(qntable() + " info " + quoted(dir / "QUILLNK.DBF"));
+    EXPECT_EQ(info.status, 0) << info.out;
+    EXPECT_NE(info.out.find("records 2\n"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("index unreadable"), std::string::npos) << info.out;
+    qn::test::CommandResult list = run(qntable() + " list " + quoted(dir / "QUILLNK.DBF"));
+    EXPECT_EQ(list.status, 0) << list.out;
+    EXPECT_EQ(list.out.substr(0, 8), "20240105") << list.out;
+    qn::test::CommandResult check = run(qntable() + " check " + quoted(dir / "QUILLNK.DBF"));
+    EXPECT_EQ(check.status, 1) << check.out;
+    qn::test::writeFile(dir / "QUILLNK.CDX", cdx);
+
+    // A save killed between its journal and its commit point.
+    qn::test::CommandResult killed =
+        run("strace -f -o /dev/null -e inject=pwrite64:signal=KILL:when=4 " + qntable() +
+            " replace " + quoted(dir / "QUILLNK.DBF") + " 1 DATE=20991231");
+    if (killed.out.find("strace") != std::string::npos && killed.status == 127)
+        GTEST_SKIP() << "strace is not installed";
+    check = run(qntable() + " check " + quoted(dir / "QUILLNK.DBF"));
+    if (check.status == 1 && check.out.find("unfinished save") != std::string::npos) {
+        qn::test::CommandResult recover =
+            run(qntable() + " recover " + quoted(dir / "QUILLNK.DBF"));
+        EXPECT_EQ(recover.status, 0) << recover.out;
+        EXPECT_NE(recover.out.find("undone"), std::string::npos) << recover.out;
+    }
+    check = run(qntable() + " check " + quoted(dir / "QUILLNK.DBF"));
+    EXPECT_EQ(check.status, 0) << check.out;
+    list = run(qntable() + " list " + quoted(dir / "QUILLNK.DBF"));
+    EXPECT_EQ(list.out.substr(0, 8), "20240105") << list.out;
 }

@@ -1,20 +1,27 @@
 #include "app/help_viewer.h"
 #include "app/main_screen.h"
-#include "app/ring_area.h"
 #include "app/splash_form.h"
+#include "platform/profile.h"
+#include "platform/program_dir.h"
 #include "platform/qt/messages.h"
+#include "widgets/flat_button.h"
+#include "widgets/ring_panel.h"
+#include "widgets/save_form_state.h"
 
+#include "tests/support/notification_capture.h"
 #include "tests/support/temp_dir.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBrowser>
@@ -34,6 +41,8 @@ protected:
 
     void SetUp() override
     {
+        // Every case starts as a first run, without a saved placement.
+        std::filesystem::remove(PlacementFileName(ProgramDir()));
         w = std::make_unique<TMainScreen>();
         w->show();
         QApplication::setActiveWindow(w.get());
@@ -76,8 +85,11 @@ void expectMenu(QMenu *menu, const char *caption, std::vector<MenuRow> rows)
 TEST_F(MainScreenTest, CaptionBoundsAndFont)
 {
     EXPECT_EQ(w->windowTitle(), "Quillnook");
-    EXPECT_EQ(w->pos(), QPoint(144, 99));
+    // A first run: the designed size, centred on the screen.
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
     EXPECT_EQ(w->size(), QSize(610, 460));
+    EXPECT_EQ(w->pos(), QPoint(screen.x() + (screen.width() - 610) / 2,
+                               screen.y() + (screen.height() - 460) / 2));
     EXPECT_EQ(w->font().family(), "Arial");
     EXPECT_EQ(w->font().pixelSize(), 11);
     QFont date = w->DateLabel->font();
@@ -150,8 +162,8 @@ TEST_F(MainScreenTest, ActionBarButtonsInOrderWithSeparators)
         QWidget *item = layout->itemAt(i)->widget();
         if (!item)
             continue;
-        if (auto *button = qobject_cast<QPushButton *>(item))
-            order.push_back(button->text());
+        if (auto *button = qobject_cast<TFlatButton *>(item))
+            order.push_back(button->Caption());
         else if (qobject_cast<QFrame *>(item))
             order.push_back("|");
     }
@@ -160,9 +172,20 @@ TEST_F(MainScreenTest, ActionBarButtonsInOrderWithSeparators)
     EXPECT_EQ(order, expected);
     EXPECT_FALSE(w->SaveButton->isVisible());
     EXPECT_FALSE(w->CancelButton->isVisible());
-    for (QPushButton *b : {w->FirstButton, w->PriorButton, w->CalendarButton, w->Nextbutton,
+    for (TFlatButton *b : {w->FirstButton, w->PriorButton, w->CalendarButton, w->Nextbutton,
                            w->LastButton, w->Hidebutton, w->FlatButton1})
-        EXPECT_TRUE(b->isVisible()) << b->text().toStdString();
+        EXPECT_TRUE(b->isVisible()) << b->Caption().toStdString();
+    // Flat buttons with their pictures, grey until hovered; the pictures
+    // sit left of the caption up to Prev, right of it from Date on.
+    for (TFlatButton *b :
+         {w->SaveButton, w->CancelButton, w->FirstButton, w->PriorButton, w->CalendarButton,
+          w->Nextbutton, w->LastButton, w->Hidebutton, w->FlatButton1}) {
+        EXPECT_EQ(b->Bitmap().Width, 16) << b->Caption().toStdString();
+        EXPECT_EQ(b->Bitmap().Height, 16);
+        EXPECT_EQ(b->Options(), TButtonOptions(boMonoDisplay | boPopupMark));
+        EXPECT_FALSE(b->GreyBitmap().IsEmpty());
+        EXPECT_EQ(b->Layout(), b->x() < w->CalendarButton->x() ? blBitmapLeft : blBitmapRight);
+    }
 }
 
 TEST_F(MainScreenTest, OpensOnTodayWithTheLongDateLine)
@@ -249,14 +272,18 @@ TEST_F(MainScreenTest, FormResizePlacesTheDateLineLinesAndEditor)
         const int ringWidth = w->RingPanel1->width();
         const int ringHeight = w->RingPanel1->height();
         EXPECT_EQ(ringHeight, w->height() - w->menuBar()->height() - 28 - 15 - 39);
-        const int left = 31 + 15;
+        // Places count from inside the panel's one-pixel border.
+        const int border = 1;
+        EXPECT_EQ(w->RingPanel1->ClientRect().topLeft(), QPoint(border, border));
+        const int left = border + 31 + 15;
         const int width = ringWidth - 31 - 15 - 20;
         EXPECT_EQ(w->DateLabel->x(), left);
-        EXPECT_EQ(w->DateLabel->y(), 8);
+        EXPECT_EQ(w->DateLabel->y(), border + 8);
         EXPECT_EQ(w->DateLabel->width(), width);
-        EXPECT_EQ(w->TopLine->geometry(), QRect(left, 28, width, 1));
-        EXPECT_EQ(w->Bottomline->geometry(), QRect(left, ringHeight - 20, width, 1));
-        EXPECT_EQ(w->QnRichText1->geometry(), QRect(left, 35, width, ringHeight - 35 - 22));
+        EXPECT_EQ(w->TopLine->geometry(), QRect(left, border + 28, width, 1));
+        EXPECT_EQ(w->Bottomline->geometry(), QRect(left, border + ringHeight - 20, width, 1));
+        EXPECT_EQ(w->QnRichText1->geometry(),
+                  QRect(left, border + 35, width, ringHeight - 35 - 22));
     }
 }
 
@@ -275,18 +302,18 @@ TEST_F(MainScreenTest, LockingCoversTheEntryAndLeavesOnlyHelp)
     EXPECT_FALSE(w->mnuUtilities->menuAction()->isEnabled());
     EXPECT_TRUE(w->Help1->menuAction()->isEnabled());
     // The layout still follows the area, which grew by the tool bar.
-    EXPECT_EQ(w->Bottomline->y(), w->RingPanel1->height() - 20);
+    EXPECT_EQ(w->Bottomline->y(), 1 + w->RingPanel1->height() - 20);
 
-    TMessageCapture capture;
+    qn::test::NotificationCapture capture;
     w->Pass->setText("secret 1");
     QTest::mouseClick(w->BitBtn1, Qt::LeftButton);
-    ASSERT_EQ(capture.Informations.size(), 1u);
-    EXPECT_EQ(capture.Informations[0], "Sorry, that is the wrong password");
+    ASSERT_EQ(capture.informations.size(), 1u);
+    EXPECT_EQ(capture.informations[0], "Sorry, that is the wrong password");
     EXPECT_TRUE(w->PrivacyPanel->isVisible());
 
     w->Pass->setText("Secret 1");
     QTest::mouseClick(w->BitBtn1, Qt::LeftButton);
-    EXPECT_EQ(capture.Informations.size(), 1u);
+    EXPECT_EQ(capture.informations.size(), 1u);
     EXPECT_FALSE(w->PrivacyPanel->isVisible());
     EXPECT_TRUE(w->ActionPanel->isVisible());
     EXPECT_TRUE(w->mnuFile->menuAction()->isEnabled());
@@ -305,11 +332,88 @@ TEST_F(MainScreenTest, ALockedWindowPutsTheFocusInThePasswordWhenActivated)
     EXPECT_EQ(QApplication::focusWidget(), w->Pass);
     EXPECT_EQ(w->Pass->echoMode(), QLineEdit::Password);
     // Return in the password edit is the OK button.
-    TMessageCapture capture;
+    qn::test::NotificationCapture capture;
     QTest::keyClicks(w->Pass, "abc");
     QTest::keyClick(w->Pass, Qt::Key_Return);
-    EXPECT_TRUE(capture.Informations.empty());
+    EXPECT_TRUE(capture.informations.empty());
     EXPECT_FALSE(w->PrivacyPanel->isVisible());
+}
+
+TEST_F(MainScreenTest, ALockedWindowAnswersNoKeyButThoseOfHelpAndThePassword)
+{
+    // Longer than the password dialog allows: the panel takes any length.
+    w->DiaryPassword = "a long secret";
+    w->HideAllThings(true);
+    w->Pass->setFocus();
+    settle();
+    ASSERT_EQ(QApplication::focusWidget(), w->Pass);
+
+    std::vector<std::unique_ptr<QSignalSpy>> spies;
+    for (QMenu *menu : {w->mnuFile, w->mnuEdit, w->mnuUtilities})
+        for (QAction *action : menu->actions())
+            spies.push_back(std::make_unique<QSignalSpy>(action, &QAction::triggered));
+    const TDateTime date = w->CurrentDate;
+    const QString dateLine = w->DateLabel->text();
+    struct Press {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+    };
+    const Press presses[] = {
+        {Qt::Key_P, Qt::ControlModifier},      {Qt::Key_F, Qt::ControlModifier},
+        {Qt::Key_R, Qt::ControlModifier},      {Qt::Key_F4, Qt::ControlModifier},
+        {Qt::Key_S, Qt::ControlModifier},      {Qt::Key_D, Qt::ControlModifier},
+        {Qt::Key_PageUp, Qt::ControlModifier}, {Qt::Key_PageDown, Qt::ControlModifier},
+        {Qt::Key_F, Qt::AltModifier},          {Qt::Key_E, Qt::AltModifier},
+        {Qt::Key_U, Qt::AltModifier},          {Qt::Key_X, Qt::AltModifier},
+    };
+    auto actionsRun = [&] {
+        int count = 0;
+        for (const auto &spy : spies)
+            count += static_cast<int>(spy->count());
+        return count;
+    };
+    for (const Press &press : presses) {
+        QTest::keyClick(QApplication::focusWidget(), press.key, press.modifiers);
+        settle();
+        EXPECT_EQ(actionsRun(), 0) << "key " << press.key << " ran a command";
+        EXPECT_EQ(w->CurrentDate, date) << "key " << press.key << " moved the diary";
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr)
+            << "key " << press.key << " opened a menu";
+        if (QWidget *popup = QApplication::activePopupWidget())
+            popup->close();
+        for (const auto &spy : spies)
+            spy->clear();
+        w->CurrentDate = date;
+    }
+    EXPECT_EQ(w->DateLabel->text(), dateLine);
+    EXPECT_TRUE(w->PrivacyPanel->isVisible());
+
+    // Help still opens from the keyboard.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_H, Qt::AltModifier);
+    settle();
+    EXPECT_EQ(QApplication::activePopupWidget(), w->Help1);
+    if (QWidget *popup = QApplication::activePopupWidget())
+        popup->close();
+    settle();
+
+    qn::test::NotificationCapture capture;
+    w->Pass->setFocus();
+    QTest::keyClicks(w->Pass, "a long secret");
+    QTest::keyClick(w->Pass, Qt::Key_Return);
+    EXPECT_TRUE(capture.informations.empty());
+    ASSERT_FALSE(w->PrivacyPanel->isVisible());
+
+    // Unlocked, the shortcuts work again; Find Next Entry keeps its state.
+    QSignalSpy print(w->PrintNow, &QAction::triggered);
+    QSignalSpy findNext(w->mnuFindNextBig, &QAction::triggered);
+    QTest::keyClick(w.get(), Qt::Key_P, Qt::ControlModifier);
+    QTest::keyClick(w.get(), Qt::Key_F5, Qt::ControlModifier);
+    EXPECT_EQ(print.count(), 1);
+    EXPECT_EQ(findNext.count(), 0);
+    EXPECT_FALSE(w->mnuFindNextBig->isEnabled());
+    w->setFocus();
+    QTest::keyClick(w.get(), Qt::Key_PageDown, Qt::ControlModifier);
+    EXPECT_EQ(w->CurrentDate, date + 1);
 }
 
 TEST_F(MainScreenTest, ExitAndCloseEndTheWindow)
@@ -383,16 +487,16 @@ TEST_F(MainScreenTest, AMissingHelpFileIsReported)
 {
     qn::test::TempDir dir;
     w->HelpFile = dir / "QUILLNK.HLP";
-    TMessageCapture capture;
+    qn::test::NotificationCapture capture;
     w->Contents1Click();
-    ASSERT_EQ(capture.Informations.size(), 1u);
-    EXPECT_EQ(capture.Informations[0], "The help file QUILLNK.HLP cannot be found.");
+    ASSERT_EQ(capture.informations.size(), 1u);
+    EXPECT_EQ(capture.informations[0], "The help file QUILLNK.HLP cannot be found.");
 
     qn::test::writeFile(w->HelpFile, "not a help file\n");
     w->Contents1Click();
-    ASSERT_EQ(capture.Informations.size(), 2u);
-    EXPECT_TRUE(capture.Informations[1].contains("Line 1"))
-        << capture.Informations[1].toStdString();
+    ASSERT_EQ(capture.informations.size(), 2u);
+    EXPECT_TRUE(capture.informations[1].find("Line 1") != std::string::npos)
+        << capture.informations[1];
 }
 
 TEST_F(MainScreenTest, Screenshot)

@@ -57,10 +57,10 @@ public:
         return "date > '2020'";
     }
     void Query(const std::string &filter) override { calls.push_back("query " + filter); }
-    int IndexOrd() override
+    std::string ActiveTag() override
     {
-        calls.push_back("indexord");
-        return 1;
+        calls.push_back("activetag");
+        return "DATE";
     }
     void CloseIndexes() override
     {
@@ -94,7 +94,7 @@ public:
         calls.push_back("tagarea " + tag);
         return indexOpen ? 1 : 0;
     }
-    void SetOrder(int order) override { calls.push_back("order " + std::to_string(order)); }
+    void SelectTag(const std::string &tag) override { calls.push_back("select " + tag); }
 };
 
 } // namespace
@@ -133,16 +133,16 @@ TEST(RebuildInd, RunsBothPhasesInOrderAndClosesItself)
                                       "deleted off",
                                       "dbfilter",
                                       "query ",
-                                      "indexord",
+                                      "activetag",
                                       "closeindexes",
                                       "hook",
                                       "pack",
                                       "unhook",
                                       "hook",
                                       "index",
+                                      "select DATE",
                                       "tagarea DATE",
-                                      "order 1",
-                                      "order 1",
+                                      "select DATE",
                                       "deleted on",
                                       "unhook",
                                       "query date > '2020'",

@@ -2,6 +2,7 @@
 #include "platform/qt/messages.h"
 #include "platform/single_instance.h"
 
+#include "tests/support/notification_capture.h"
 #include "tests/support/temp_dir.h"
 
 #include <QString>
@@ -40,10 +41,10 @@ TEST(StartUp, ASecondCopyIsToldAndEndsWhileTheFirstKeepsRunning)
     EXPECT_STREQ(line, "held\n");
 
     {
-        TMessageCapture capture;
+        qn::test::NotificationCapture capture;
         EXPECT_FALSE(PrepareStart());
-        ASSERT_EQ(capture.Informations.size(), 1u);
-        EXPECT_EQ(capture.Informations[0], "Quillnook! is already running");
+        ASSERT_EQ(capture.informations.size(), 1u);
+        EXPECT_EQ(capture.informations[0], "Quillnook! is already running");
     }
     // The first copy is untouched.
     EXPECT_EQ(waitpid(first, nullptr, WNOHANG), 0);
@@ -52,9 +53,9 @@ TEST(StartUp, ASecondCopyIsToldAndEndsWhileTheFirstKeepsRunning)
     fclose(out);
 
     // Once it has ended, a start goes ahead and keeps the lock.
-    TMessageCapture capture;
+    qn::test::NotificationCapture capture;
     EXPECT_TRUE(PrepareStart());
-    EXPECT_TRUE(capture.Informations.empty());
+    EXPECT_TRUE(capture.informations.empty());
     TInstanceLock other(file);
     EXPECT_EQ(other.TryAcquire(), TInstanceLock::Result::HeldElsewhere);
 }

@@ -31,7 +31,7 @@ class ProtectionCallsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        qn::xbase::TableCipher::setIterationsForNewKeys(64);
+        ASSERT_EQ(xt_SetKeyCost(64, 1, 1), 0);
         xt_SetStringType(1);
         xt_ErrorLevel(1);
         xt_SetDeleted(0);
@@ -43,7 +43,7 @@ protected:
         xt_CloseAll();
         xt_SetPassword("");
         xt_SetGaugeHook(nullptr, nullptr);
-        qn::xbase::TableCipher::setIterationsForNewKeys(qn::xbase::TableCipher::DefaultIterations);
+        xt_SetKeyCost(0, 0, 0);
     }
 
     // The diary as the program makes it, with n entries, every fourth deleted.
@@ -73,7 +73,10 @@ protected:
 
 struct Gauge {
     std::vector<int32_t> values;
-    static void hook(void *context, int32_t value) { static_cast<Gauge *>(context)->values.push_back(value); }
+    static void hook(void *context, int32_t value)
+    {
+        static_cast<Gauge *>(context)->values.push_back(value);
+    }
     // As the maintenance dialogs show it: each rise over the last value adds to a sum.
     int32_t sumOfRises() const
     {
@@ -132,6 +135,27 @@ TEST_F(ProtectionCallsTest, PasswordChangeAndWrongPasswords)
     EXPECT_EQ(xt_RecCount(), 8);
 }
 
+TEST_F(ProtectionCallsTest, KeyCostIsCheckedAndTheKeyDerivedOncePerOpen)
+{
+    EXPECT_NE(xt_SetKeyCost(2u << 20, 1, 1), 0); // 2 GiB
+    EXPECT_NE(xt_SetKeyCost(64, 101, 1), 0);
+    EXPECT_NE(xt_SetKeyCost(64, 1, 0), 0);
+    ASSERT_EQ(xt_SetKeyCost(256, 2, 1), 0) << errorText();
+    createDiary(8);
+    xt_SetPassword("pw");
+    ASSERT_EQ(xt_DbfEncrypt(), 0) << errorText();
+    xt_CloseAll();
+    uint64_t before = qn::xbase::TableCipher::derivationCount();
+    ASSERT_NE(xt_Use(path.c_str(), "QUILLNK", 2, 2), 0) << errorText();
+    for (int i = 1; i <= 8; ++i) {
+        ASSERT_EQ(xt_Go(i), 0) << errorText();
+        EXPECT_EQ(memoOf("ENTRY"), "{\\rtf1 day " + std::to_string(i) + "}");
+    }
+    xt_Replace("ENTRY", XT_REPLACE_MEMO, "changed");
+    EXPECT_EQ(xt_Go(1), 0) << errorText();
+    EXPECT_EQ(qn::xbase::TableCipher::derivationCount(), before + 1);
+}
+
 // The rebuild dialog's run: index file removed, pack with the hook showing
 // the value as it is, then the tag built with the hook adding up rises.
 TEST_F(ProtectionCallsTest, RebuildRunPacksAndReportsAsTheDialogAdds)
@@ -158,7 +182,7 @@ TEST_F(ProtectionCallsTest, RebuildRunPacksAndReportsAsTheDialogAdds)
 
 TEST(QntableProtection, EncryptDecryptAndPackAskForPasswords)
 {
-    qn::xbase::TableCipher::setIterationsForNewKeys(64);
+    const auto cheap = qn::xbase::KeyDerivation::argon2id(64, 1, 1);
     TempDir dir;
     std::string t = (dir / "DIARY.DBF").string();
     std::vector<std::string> answers;
@@ -172,7 +196,7 @@ TEST(QntableProtection, EncryptDecryptAndPackAskForPasswords)
     };
     auto run = [&](std::vector<std::string> args) {
         std::ostringstream out, err;
-        int status = qn::tools::runTableShell(args, out, err, prompt);
+        int status = qn::tools::runTableShell(args, out, err, prompt, cheap);
         return std::make_pair(status, out.str() + err.str());
     };
     ASSERT_EQ(run({"create", t, "DATE C(8), ENTRY M"}).first, 0);
@@ -186,7 +210,10 @@ TEST(QntableProtection, EncryptDecryptAndPackAskForPasswords)
 
     asked.clear();
     auto info = run({"info", t});
-    EXPECT_NE(info.second.find("encrypted (key from the password in 64 iterations)\n"), std::string::npos);
+    EXPECT_NE(info.second.find(
+                  "encrypted (key from the password by Argon2id, 64 KiB memory, 1 pass, 1 lane)\n"),
+              std::string::npos)
+        << info.second;
     EXPECT_NE(info.second.find("tag DATE \"date\"\n"), std::string::npos) << info.second;
     EXPECT_TRUE(asked.empty());
     answers = {"wrong"};
@@ -206,5 +233,4 @@ TEST(QntableProtection, EncryptDecryptAndPackAskForPasswords)
     asked.clear();
     EXPECT_EQ(run({"seek", t, "DATE", "20261202"}).second, "20261202\tsecond\n");
     EXPECT_TRUE(asked.empty()); // a clear table asks nothing
-    qn::xbase::TableCipher::setIterationsForNewKeys(qn::xbase::TableCipher::DefaultIterations);
 }

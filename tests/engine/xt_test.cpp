@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <vector>
 
 using qn::test::TempDir;
 
@@ -333,4 +335,65 @@ TEST_F(XtTest, NewRecordImagePreparedPastTheEnd)
     memo = xt_GetMemo("ENTRY", 0);
     EXPECT_STREQ(memo, "old");
     xt_MemDealloc(memo);
+}
+
+// The code of a failure follows its kind, whatever its message says.
+TEST_F(XtTest, FailuresAreCodedByTheirKind)
+{
+    std::string t = (dir / "kinds.dbf").string();
+    xt_CreateNew(t.c_str(), "", 2, 2);
+    xt_CreateField("AMOUNT", "N", 8, 2);
+    xt_CreateField("NOTE", "M", 10, 0);
+    ASSERT_NE(xt_CreateExec(), 0) << errorText();
+    ASSERT_EQ(xt_AppendBlank(), 0);
+    double amount = 12.5;
+    ASSERT_EQ(xt_Replace("AMOUNT", XT_REPLACE_DOUBLE, &amount), 0);
+    ASSERT_EQ(xt_Replace("NOTE", XT_REPLACE_MEMO, "a note"), 0);
+    ASSERT_EQ(xt_Commit(), 0);
+
+    // Evaluation failures are expression failures, not general ones.
+    EXPECT_EQ(xt_EvalLogical("AMOUNT / 0 > 1"), 0);
+    EXPECT_EQ(xt_Error(), XT_ERR_EXPRESSION) << errorText();
+    EXPECT_EQ(xt_EvalTest("NOSUCH(AMOUNT)"), 0);
+    EXPECT_EQ(xt_Error(), XT_ERR_EXPRESSION) << errorText();
+
+    // A memo pointer past the end of the memo file: a damaged file.
+    std::vector<char> image(static_cast<size_t>(xt_RecSize()));
+    ASSERT_EQ(xt_GetRecord(image.data()), 0);
+    std::memcpy(image.data() + xt_FieldOffset(2), "    999999", 10);
+    ASSERT_EQ(xt_PutRecord(image.data()), 0);
+    EXPECT_EQ(xt_GetMemo("NOTE", 0), nullptr);
+    EXPECT_EQ(xt_Error(), XT_ERR_DAMAGED) << errorText();
+
+    // The system refuses: an index file that is not there.
+    EXPECT_EQ(xt_IndexOpen((dir / "NONE.CDX").c_str()), 0);
+    EXPECT_EQ(xt_Error(), XT_ERR_IO) << errorText();
+
+    // Requests the engine refuses keep the general code.
+    EXPECT_EQ(xt_Replace("AMOUNT", 77, &amount), XT_ERR_ENGINE);
+    EXPECT_EQ(xt_SetOrder(9), 0);
+    EXPECT_EQ(xt_Error(), XT_ERR_ENGINE) << errorText();
+
+    // A record another opener holds is a lock failure.
+    xt_Close();
+    ASSERT_NE(xt_Use(t.c_str(), "ONE", 0, 2), 0) << errorText();
+    ASSERT_NE(xt_Rlock(1), 0);
+    ASSERT_NE(xt_Use(t.c_str(), "TWO", 0, 2), 0) << errorText();
+    const int16_t previousTimeout = xt_SetLockTimeout(0);
+    ASSERT_EQ(xt_Go(1), 0);
+    double changed = 99;
+    EXPECT_EQ(xt_Replace("AMOUNT", XT_REPLACE_DOUBLE, &changed), 0); // the buffer only
+    EXPECT_EQ(xt_Commit(), XT_ERR_LOCK) << errorText();
+    xt_SetLockTimeout(previousTimeout);
+
+    // Opening answers the open code whatever the reason.
+    xt_CloseAll();
+    {
+        std::FILE *f = std::fopen(t.c_str(), "r+b");
+        ASSERT_NE(f, nullptr);
+        std::fputc(0x42, f); // an unknown version byte
+        std::fclose(f);
+    }
+    EXPECT_EQ(xt_Use(t.c_str(), "DAMAGED", 2, 2), 0);
+    EXPECT_EQ(xt_Error(), XT_ERR_OPEN) << errorText();
 }

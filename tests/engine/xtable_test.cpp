@@ -793,7 +793,7 @@ TEST_F(EngineTest, ExtraIndexesOpenWithTheTable)
     EXPECT_EQ(datesInOrder(table), (StringList{"20240103", "20240102", "20240101"}));
     EXPECT_EQ(component.SetOrder(1), 2);
     EXPECT_EQ(datesInOrder(table), (StringList{"20240101", "20240102", "20240103"}));
-    EXPECT_EQ(errorCode([&] { component.IndexOpen((dir / "NONE.CDX").string()); }), XT_ERR_ENGINE);
+    EXPECT_EQ(errorCode([&] { component.IndexOpen((dir / "NONE.CDX").string()); }), XT_ERR_IO);
 }
 
 TEST_F(EngineTest, MemoWritesLeaveTheEnginesRecordAlone)

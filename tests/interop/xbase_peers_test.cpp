@@ -71,7 +71,8 @@ TEST(Interop, PythonReaderReadsOurTableAsWeDo)
     auto t = writeSample(dir, settings);
     std::string ours = qn::test::peerDump(*t);
     t->close();
-    auto theirs = commandOutput(peerPython() + " " + shellQuote(peerScript("dbf_dump.py").string()) + " " +
+    auto theirs =
+        commandOutput(peerPython() + " " + shellQuote(peerScript("dbf_dump.py").string()) + " " +
                       shellQuote((dir / "QUILLNK.DBF").string()));
     ASSERT_TRUE(theirs.has_value());
     EXPECT_EQ(*theirs, ours);
@@ -99,7 +100,7 @@ TEST(Interop, PerlReaderListsOurTagKeysInOurOrder)
             ours += key + "|" + std::to_string(again->recno()) + "\n";
         }
         auto theirs = commandOutput("perl " + shellQuote(peerScript("cdx_keys.pl").string()) + " " +
-                          shellQuote((dir / "QUILLNK.CDX").string()) + " " + tag);
+                                    shellQuote((dir / "QUILLNK.CDX").string()) + " " + tag);
         ASSERT_TRUE(theirs.has_value()) << tag;
         EXPECT_EQ(*theirs, ours) << tag;
     }
@@ -121,10 +122,11 @@ TEST(Interop, TablesWrittenByPythonDbfAreReadAndExtended)
         "t.append(('20261205', '', None, None, False))\n"
         "t.close()\n";
     qn::test::writeFile(dir / "make.py", script);
-    ASSERT_TRUE(commandOutput(peerPython() + " " + shellQuote((dir / "make.py").string())).has_value());
+    ASSERT_TRUE(
+        commandOutput(peerPython() + " " + shellQuote((dir / "make.py").string())).has_value());
     auto dump = [&] {
-        return commandOutput(peerPython() + " " + shellQuote(peerScript("dbf_dump.py").string()) + " " +
-                   shellQuote((dir / "PY.DBF").string()));
+        return commandOutput(peerPython() + " " + shellQuote(peerScript("dbf_dump.py").string()) +
+                             " " + shellQuote((dir / "PY.DBF").string()));
     };
     EngineSettings settings;
     {

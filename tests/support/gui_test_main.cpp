@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include "tests/support/temp_dir.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -16,15 +18,21 @@ int main(int argc, char **argv)
     const char *platform = std::getenv("QT_QPA_PLATFORM");
     if (!platform || !*platform)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    std::string runtime = (std::filesystem::temp_directory_path() /
-                           ("qn-runtime-" + std::to_string(getpid()))).string();
+    std::string runtime =
+        (std::filesystem::temp_directory_path() / ("qn-runtime-" + std::to_string(getpid())))
+            .string();
     mkdir(runtime.c_str(), 0700);
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    std::string home = (std::filesystem::temp_directory_path() /
-                        ("qn-home-" + std::to_string(getpid()))).string();
+    std::string home =
+        (std::filesystem::temp_directory_path() / ("qn-home-" + std::to_string(getpid()))).string();
     mkdir(home.c_str(), 0700);
     setenv("QUILLNOOK_HOME", home.c_str(), 1);
 
+    // ctest passes only the first item of the tests' environment list, so
+    // the pinned fonts are chosen here, where every run goes through.
+    const char *fonts = std::getenv("FONTCONFIG_FILE");
+    if (!fonts || !*fonts)
+        setenv("FONTCONFIG_FILE", (qn::test::sourceDir() / "tests/support/fonts.conf").c_str(), 1);
     testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
     int result = RUN_ALL_TESTS();

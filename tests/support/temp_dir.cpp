@@ -28,8 +28,14 @@ static std::filesystem::path fromEnvironment(const char *name, const char *fallb
     return value && *value ? std::filesystem::path(value) : std::filesystem::path(fallback);
 }
 
-std::filesystem::path sourceDir() { return fromEnvironment("QN_SOURCE_DIR", QN_DEFAULT_SOURCE_DIR); }
-std::filesystem::path binaryDir() { return fromEnvironment("QN_BINARY_DIR", QN_DEFAULT_BINARY_DIR); }
+std::filesystem::path sourceDir()
+{
+    return fromEnvironment("QN_SOURCE_DIR", QN_DEFAULT_SOURCE_DIR);
+}
+std::filesystem::path binaryDir()
+{
+    return fromEnvironment("QN_BINARY_DIR", QN_DEFAULT_BINARY_DIR);
+}
 
 std::string readFile(const std::filesystem::path &file)
 {

@@ -64,8 +64,8 @@ struct Sample {
 
 TEST(CdxRead, FixtureTagsListExactlyAsTheIndependentReaderDoes)
 {
-    for (const Sample &sample : {Sample{"rooms.cdx", false}, Sample{"setup.CDX", false},
-                                 Sample{"calls.CDX", true}}) {
+    for (const Sample &sample :
+         {Sample{"rooms.cdx", false}, Sample{"setup.CDX", false}, Sample{"calls.CDX", true}}) {
         SCOPED_TRACE(sample.file);
         auto index = CdxIndex::open(fixture(sample.file), false);
         auto names = lines(qn::test::readFile(fixture("expected/" + sample.file + ".tags.txt")));
@@ -76,8 +76,8 @@ TEST(CdxRead, FixtureTagsListExactlyAsTheIndependentReaderDoes)
             EXPECT_EQ(tag.info().name, names[i]);
             EXPECT_EQ(index->findTag(names[i]), &tag);
             EXPECT_EQ(tag.info().characterKeys, !sample.integerKeys);
-            auto expected = lines(qn::test::readFile(
-                fixture("expected/" + sample.file + "." + names[i] + ".txt")));
+            auto expected = lines(
+                qn::test::readFile(fixture("expected/" + sample.file + "." + names[i] + ".txt")));
             EXPECT_EQ(forwards(tag, sample.integerKeys), expected);
             EXPECT_EQ(backwards(tag, sample.integerKeys), expected);
             EXPECT_EQ(tag.count(), expected.size());

@@ -74,9 +74,9 @@ void expectSame(CdxTag &tag, const Model &model, std::mt19937 &rng,
 
 struct Workload {
     uint16_t keyLength;
-    int keySpace;   // distinct key values, small to get equal keys
-    size_t rounds;  // grow and shrink cycles
-    size_t peak;    // entries at the top of a cycle
+    int keySpace;  // distinct key values, small to get equal keys
+    size_t rounds; // grow and shrink cycles
+    size_t peak;   // entries at the top of a cycle
 };
 
 void runRandomWorkload(const Workload &w, unsigned seed)
@@ -230,8 +230,8 @@ TEST(CdxUpdate, InsertedTreeIsReadByThePerlReader)
                         "use XBase::Index; my $i = XBase::Index->new($ARGV[0], 'tag' => 'KEYS',"
                         " 'type' => 'char') or die; $i->prepare_select;"
                         " while (my ($k, $r) = $i->fetch) { $k =~ s/ +$//; print \"$k|$r\\n\"; }");
-    std::string command = "perl '" + (dir / "list.pl").string() + "' '" +
-                          (dir / "t.cdx").string() + "' 2>&1";
+    std::string command =
+        "perl '" + (dir / "list.pl").string() + "' '" + (dir / "t.cdx").string() + "' 2>&1";
     const std::string out = qn::test::runCommand(command).out;
     std::string expected;
     for (const auto &[k, r] : model)

@@ -45,8 +45,8 @@ std::vector<std::string> perlKeys(const TempDir &dir, const std::filesystem::pat
                                   const std::string &tag, const std::string &kind = "")
 {
     qn::test::writeFile(dir / "lister.pl", kPerlLister);
-    std::string out = run("perl '" + (dir / "lister.pl").string() + "' '" + file.string() +
-                          "' " + tag + " " + kind + " 2>&1");
+    std::string out = run("perl '" + (dir / "lister.pl").string() + "' '" + file.string() + "' " +
+                          tag + " " + kind + " 2>&1");
     std::vector<std::string> lines;
     std::istringstream in(out);
     for (std::string line; std::getline(in, line);)
@@ -134,7 +134,7 @@ TEST(CdxWrite, DiaryIndexHasTheExactBytesOfTheFormat)
 
     // An empty tag is one empty root leaf.
     std::string empty(512, '\0');
-    const unsigned char emptyHead[] = {3,    0,    0,    0, 0xFF, 0xFF, 0xFF, 0xFF,
+    const unsigned char emptyHead[] = {3,    0,    0,    0,    0xFF, 0xFF, 0xFF, 0xFF,
                                        0xFF, 0xFF, 0xFF, 0xFF, 0xE8, 0x01, 0xFF, 0,
                                        0,    0,    0x0F, 0x0F, 8,    4,    4,    2};
     std::memcpy(empty.data(), emptyHead, sizeof emptyHead);
@@ -222,8 +222,10 @@ TEST(CdxWrite, BinaryKeysAndManyTagsReadBackEverywhere)
         info.expression = "n";
         info.keyLength = 8;
         info.characterKeys = false;
-        index->writeTag(info, {{cdxNumericKey(-2.5), 1}, {cdxNumericKey(0), 2},
-                               {cdxNumericKey(1), 3}, {cdxNumericKey(1e6), 4}});
+        index->writeTag(info, {{cdxNumericKey(-2.5), 1},
+                               {cdxNumericKey(0), 2},
+                               {cdxNumericKey(1), 3},
+                               {cdxNumericKey(1e6), 4}});
     }
     std::sort(names.begin(), names.end());
     auto index = CdxIndex::open(dir / "many.cdx", false);

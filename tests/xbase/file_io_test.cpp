@@ -1,3 +1,5 @@
+#include "platform/file_lookup.h"
+#include "tests/support/fault_file_system.h"
 #include "xbase/file_io.h"
 #include "xbase/xbase_error.h"
 
@@ -22,19 +24,33 @@ TEST(BinaryFile, ReadsWhatWasWrittenAndRefusesShortReads)
     EXPECT_THROW(BinaryFile(dir / "missing", BinaryFile::Mode::ReadOnly), XbaseError);
 }
 
-TEST(BinaryFile, FaultHookStopsAfterTheGivenNumberOfWrites)
+TEST(BinaryFile, FaultFileSystemCrashesAtTheGivenOperationAndStaysCrashed)
 {
     TempDir dir;
-    BinaryFile f(dir / "a.bin", BinaryFile::Mode::Create);
-    setFaultAfterWrites(2);
+    qn::test::FaultFileSystem faults;
+    BinaryFile f(dir / "a.bin", BinaryFile::Mode::Create, faults); // one
+    faults.crashAfter(2);
     f.writeAt(0, "1", 1);
+    f.sync();
+    EXPECT_THROW(f.writeAt(1, "2", 1), qn::test::SimulatedCrash);
+    EXPECT_TRUE(faults.crashed());
+    EXPECT_THROW(f.truncate(0), qn::test::SimulatedCrash);
+    EXPECT_THROW(removeFile(dir / "a.bin", faults), qn::test::SimulatedCrash);
+    char c = 0;
+    f.readAt(0, &c, 1); // reads still work
+    EXPECT_EQ(c, '1');
+    EXPECT_EQ(f.size(), 1u);
+    faults.crashAfter(-1);
     f.writeAt(1, "2", 1);
-    EXPECT_THROW(f.writeAt(2, "3", 1), SimulatedCrash);
-    EXPECT_THROW(f.truncate(0), SimulatedCrash);
-    setFaultAfterWrites(-1);
     EXPECT_EQ(f.size(), 2u);
-    f.writeAt(2, "3", 1);
-    EXPECT_EQ(f.size(), 3u);
+    EXPECT_EQ(faults.counted(), 5); // the crashing write counts; the refused ones after it do not
+}
+
+TEST(BinaryFile, FailuresOfTheFileDoorAreEngineErrors)
+{
+    TempDir dir;
+    EXPECT_THROW(BinaryFile(dir / "missing" / "a.bin", BinaryFile::Mode::Create), XbaseError);
+    EXPECT_THROW(replaceFile(dir / "none", dir / "other", qn::DefaultFileSystem()), XbaseError);
 }
 
 TEST(BinaryFile, ExclusiveLockExcludesASecondOpen)
@@ -65,7 +81,8 @@ TEST(FileNames, AreFoundWhateverTheirCase)
 {
     TempDir dir;
     qn::test::writeFile(dir / "Quillnk.cdx", "x");
-    EXPECT_EQ(findCaseInsensitive(dir / "QUILLNK.CDX"), dir / "Quillnk.cdx");
+    EXPECT_EQ(qn::FindPathNoCase(dir / "QUILLNK.CDX"), dir / "Quillnk.cdx");
+    EXPECT_EQ(qn::FindPathNoCase(dir / "missing.cdx"), dir / "missing.cdx");
     EXPECT_EQ(siblingWithExtension(dir / "QUILLNK.DBF", ".cdx"), dir / "Quillnk.cdx");
     EXPECT_EQ(siblingWithExtension(dir / "QUILLNK.DBF", ".fpt"), dir / "QUILLNK.FPT");
     EXPECT_EQ(siblingWithExtension(dir / "quillnk.dbf", ".FPT"), dir / "quillnk.fpt");

@@ -1,4 +1,5 @@
 #include "xbase/table_cipher.h"
+#include "xbase/xbase_error.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,8 @@ using namespace qn::xbase;
 using Domain = TableCipher::Domain;
 
 namespace {
+
+const KeyDerivation cheap = KeyDerivation::argon2id(64, 1, 1);
 
 TableCipher::Salt fixedSalt(uint8_t seed)
 {
@@ -30,7 +33,7 @@ std::vector<uint8_t> bytes(size_t n, uint8_t seed)
 
 TEST(TableCipher, RoundTripsEveryLengthAndPreservesIt)
 {
-    TableCipher cipher("secret", fixedSalt(1), 10);
+    TableCipher cipher("secret", fixedSalt(1), cheap);
     for (size_t n : {1u, 8u, 15u, 16u, 17u, 19u, 64u, 4095u, 4096u, 4097u, 4111u, 4112u, 100000u}) {
         auto plain = bytes(n, static_cast<uint8_t>(n));
         auto data = plain;
@@ -46,7 +49,7 @@ TEST(TableCipher, RoundTripsEveryLengthAndPreservesIt)
 
 TEST(TableCipher, PositionDomainAndKeyChangeTheCiphertext)
 {
-    TableCipher cipher("secret", fixedSalt(1), 10);
+    TableCipher cipher("secret", fixedSalt(1), cheap);
     auto a = bytes(19, 3), b = a, c = a;
     cipher.encrypt(Domain::Record, 1, a.data(), a.size());
     cipher.encrypt(Domain::Record, 2, b.data(), b.size());
@@ -54,7 +57,7 @@ TEST(TableCipher, PositionDomainAndKeyChangeTheCiphertext)
     EXPECT_NE(a, b);
     EXPECT_NE(a, c);
 
-    TableCipher other("Secret", fixedSalt(1), 10);
+    TableCipher other("Secret", fixedSalt(1), cheap);
     auto d = bytes(19, 3);
     other.encrypt(Domain::Record, 1, d.data(), d.size());
     EXPECT_NE(a, d);
@@ -62,13 +65,54 @@ TEST(TableCipher, PositionDomainAndKeyChangeTheCiphertext)
 
 TEST(TableCipher, KeyCheckTellsTheRightPassword)
 {
-    TableCipher right("pass 1", fixedSalt(9), 10);
-    TableCipher same("pass 1", fixedSalt(9), 10);
-    TableCipher wrong("pass 2", fixedSalt(9), 10);
-    TableCipher otherSalt("pass 1", fixedSalt(10), 10);
+    TableCipher right("pass 1", fixedSalt(9), cheap);
+    TableCipher same("pass 1", fixedSalt(9), cheap);
+    TableCipher wrong("pass 2", fixedSalt(9), cheap);
+    TableCipher otherSalt("pass 1", fixedSalt(10), cheap);
     EXPECT_TRUE(same.matches(right.keyCheck()));
     EXPECT_FALSE(wrong.matches(right.keyCheck()));
     EXPECT_FALSE(otherSalt.matches(right.keyCheck()));
+
+    // Every parameter of the derivation is part of the key.
+    for (const KeyDerivation &d :
+         {KeyDerivation::argon2id(128, 1, 1), KeyDerivation::argon2id(64, 2, 1),
+          KeyDerivation::argon2id(64, 1, 2), KeyDerivation::pbkdf2(10)}) {
+        TableCipher changed("pass 1", fixedSalt(9), d);
+        EXPECT_FALSE(changed.matches(right.keyCheck())) << d.describe();
+        EXPECT_TRUE(TableCipher("pass 1", fixedSalt(9), d).matches(changed.keyCheck()))
+            << d.describe();
+    }
+}
+
+TEST(TableCipher, ImpossibleDerivationsAreDamagedBeforeAnyWork)
+{
+    for (const KeyDerivation &d :
+         {KeyDerivation::argon2id((1u << 20) + 1, 1, 1), KeyDerivation::argon2id(0xFFFFFFFF, 3, 1),
+          KeyDerivation::argon2id(64, 101, 1), KeyDerivation::argon2id(64, 0, 1),
+          KeyDerivation::argon2id(64, 1, 0), KeyDerivation::argon2id(64, 1, 9),
+          KeyDerivation::argon2id(1024, 1, 256), KeyDerivation::pbkdf2(0),
+          KeyDerivation::pbkdf2(0xFFFFFFFF)}) {
+        EXPECT_FALSE(d.problem().empty()) << d.describe();
+        uint64_t before = TableCipher::derivationCount();
+        try {
+            TableCipher("pw", fixedSalt(1), d);
+            ADD_FAILURE() << d.describe();
+        } catch (const XbaseError &e) {
+            EXPECT_EQ(e.kind(), XbaseError::Kind::Damaged) << d.describe();
+        }
+        EXPECT_EQ(TableCipher::derivationCount(), before);
+    }
+    // The largest allowed values are usable (not derived here: a gigabyte).
+    EXPECT_EQ(KeyDerivation::argon2id(1u << 20, 100, 255).problem(), "");
+    EXPECT_EQ(KeyDerivation::argon2id(8, 1, 1).problem(), "");
+}
+
+TEST(TableCipher, NewKeysUseArgon2idAtTheStandardCost)
+{
+    EXPECT_EQ(KeyDerivation::standard(), KeyDerivation::argon2id(131072, 4, 1));
+    EXPECT_EQ(KeyDerivation::standard().describe(),
+              "Argon2id, 131072 KiB memory, 4 passes, 1 lane");
+    EXPECT_EQ(KeyDerivation::pbkdf2(200000).describe(), "PBKDF2-HMAC-SHA256, 200000 iterations");
 }
 
 TEST(TableCipher, SaltsAreFresh)

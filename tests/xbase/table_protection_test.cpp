@@ -4,6 +4,7 @@
 #include "xbase/table_cipher.h"
 #include "xbase/xbase_error.h"
 
+#include "tests/support/fault_file_system.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -21,11 +22,10 @@ using Content = std::vector<std::string>;
 
 class ProtectionTest : public ::testing::Test {
 protected:
-    void SetUp() override { TableCipher::setIterationsForNewKeys(64); }
-    void TearDown() override
+    void SetUp() override
     {
-        setFaultAfterWrites(-1);
-        TableCipher::setIterationsForNewKeys(TableCipher::DefaultIterations);
+        settings.newKeyDerivation = KeyDerivation::argon2id(64, 1, 1);
+        settings.fileSystem = &faults;
     }
 
     fs::path path() const { return dir / "QUILLNK.DBF"; }
@@ -42,7 +42,8 @@ protected:
             std::snprintf(date, sizeof date, "2026%02d%02d", 1 + i / 28, 1 + i % 28);
             t->replaceText(0, date);
             t->replaceMemo(1, "old text " + std::to_string(i));
-            t->replaceMemo(1, "{\\rtf1 secret entry number " + std::to_string(i) + std::string(size_t(i * 37 % 300), 'x') + "}");
+            t->replaceMemo(1, "{\\rtf1 secret entry number " + std::to_string(i) +
+                                  std::string(size_t(i * 37 % 300), 'x') + "}");
         }
         t->indexTag({}, "DATE", "date", false, false, {});
         for (int i = 3; i <= n; i += 3) {
@@ -52,7 +53,10 @@ protected:
         t->close();
     }
 
-    std::unique_ptr<Table> open() { return Table::open(path(), Table::Access::Exclusive, settings); }
+    std::unique_ptr<Table> open()
+    {
+        return Table::open(path(), Table::Access::Exclusive, settings);
+    }
 
     static Content content(Table &t)
     {
@@ -84,6 +88,7 @@ protected:
     }
 
     TempDir dir;
+    qn::test::FaultFileSystem faults;
     EngineSettings settings;
 };
 
@@ -252,12 +257,15 @@ TEST_F(ProtectionTest, InterruptedRunsLeaveTheOldOrTheNewTable)
         std::string oldPassword, newPassword;
         std::function<void(Table &, EngineSettings &)> run;
         bool packs;
+        KeyDerivation oldKey = KeyDerivation::argon2id(64, 1, 1);
     };
     const std::vector<Case> cases = {
         {"encrypt", "", "pw", [](Table &t, EngineSettings &) { t.encrypt(); }, false},
         {"decrypt", "pw", "", [](Table &t, EngineSettings &) { t.decrypt(); }, false},
         {"pack", "pw", "pw", [](Table &t, EngineSettings &) { t.pack(); }, true},
         {"pack clear", "", "", [](Table &t, EngineSettings &) { t.pack(); }, true},
+        {"re-key", "pw", "pw", [](Table &t, EngineSettings &) { t.encrypt(); }, false,
+         KeyDerivation::pbkdf2(64)},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -267,10 +275,12 @@ TEST_F(ProtectionTest, InterruptedRunsLeaveTheOldOrTheNewTable)
         Content oldContent;
         settings.password = c.oldPassword;
         {
+            settings.newKeyDerivation = c.oldKey;
             auto t = open();
             if (!c.oldPassword.empty())
                 t->encrypt();
             oldContent = content(*t);
+            settings.newKeyDerivation = KeyDerivation::argon2id(64, 1, 1);
         }
         const Content newContent = c.packs ? packed(oldContent) : oldContent;
         const auto start = allFiles();
@@ -286,20 +296,23 @@ TEST_F(ProtectionTest, InterruptedRunsLeaveTheOldOrTheNewTable)
                 settings.password = c.oldPassword;
                 auto t = open();
                 t->openIndex("QUILLNK.CDX");
-                settings.password = c.name == std::string("encrypt") ? c.newPassword : c.oldPassword;
-                setFaultAfterWrites(n);
+                settings.password =
+                    c.name == std::string("encrypt") ? c.newPassword : c.oldPassword;
+                faults.crashAfter(n);
                 try {
                     c.run(*t, settings);
                     completed = true;
-                } catch (const SimulatedCrash &) {
+                } catch (const qn::test::SimulatedCrash &) {
                 }
                 t.reset(); // still "crashed": nothing more reaches the files
-                setFaultAfterWrites(-1);
+                faults.crashAfter(-1);
             }
             // The next start, with the password that fits the files.
             settings.password = c.newPassword;
             auto t = open();
-            bool isNew = t->encrypted() == !c.newPassword.empty() && t->recordCount() == newContent.size();
+            bool isNew =
+                t->encrypted() == !c.newPassword.empty() && t->recordCount() == newContent.size() &&
+                (!t->encrypted() || t->dbf().keyBlock()->derivation == settings.newKeyDerivation);
             if (!isNew) {
                 t.reset();
                 settings.password = c.oldPassword;
@@ -312,7 +325,8 @@ TEST_F(ProtectionTest, InterruptedRunsLeaveTheOldOrTheNewTable)
             t->close();
             for (auto &e : fs::directory_iterator(dir.path())) {
                 std::string name = e.path().filename().string();
-                EXPECT_TRUE(name.find(".new") == std::string::npos && name.find(".switch") == std::string::npos)
+                EXPECT_TRUE(name.find(".new") == std::string::npos &&
+                            name.find(".switch") == std::string::npos)
                     << name;
             }
         }
@@ -339,14 +353,14 @@ TEST_F(ProtectionTest, InterruptedTagBuildLeavesTheOldOrTheNewIndex)
             qn::test::writeFile(dir / name, bytes);
         {
             auto t = open();
-            setFaultAfterWrites(n);
+            faults.crashAfter(n);
             try {
                 t->indexTag({}, "TEXT", "LEFT(UPPER(entry), 30)", false, true, {});
                 completed = true;
-            } catch (const SimulatedCrash &) {
+            } catch (const qn::test::SimulatedCrash &) {
             }
             t.reset();
-            setFaultAfterWrites(-1);
+            faults.crashAfter(-1);
         }
         auto t = open();
         ASSERT_TRUE(t->tagCount() == 1 || t->tagCount() == 2) << t->tagCount();
@@ -390,6 +404,8 @@ TEST_F(ProtectionTest, LeftoversAreRemovedOnlyByTheTablesSoleUser)
     EXPECT_EQ(allFiles(), files);
 }
 
+// The key block's fields, little-endian after "QNK2": memory in KiB at 4,
+// passes at 40, lanes at 44.
 TEST_F(ProtectionTest, DamagedKeyBlocksAreRefusedWithoutWaiting)
 {
     makeDiary(3);
@@ -398,16 +414,160 @@ TEST_F(ProtectionTest, DamagedKeyBlocksAreRefusedWithoutWaiting)
     std::string bytes = fileBytes("QUILLNK.DBF");
     uint16_t headerLength = uint16_t(uint8_t(bytes[8]) | uint8_t(bytes[9]) << 8);
     size_t block = headerLength - KeyBlock::Size;
-    ASSERT_EQ(bytes.substr(block, 4), "QNK1");
-    std::string huge = bytes;
-    for (int i = 0; i < 4; ++i)
-        huge[block + 4 + size_t(i)] = '\xFF'; // four billion iterations
-    qn::test::writeFile(path(), huge);
-    EXPECT_THROW(open(), XbaseError);
+    ASSERT_EQ(bytes.substr(block, 4), "QNK2");
+    auto withField = [&](const std::string &from, size_t at, uint32_t value) {
+        std::string b = from;
+        for (int i = 0; i < 4; ++i)
+            b[block + at + size_t(i)] = char(uint8_t(value >> (8 * i)));
+        return b;
+    };
+    std::string pbkdf2 = bytes;
+    pbkdf2[block + 3] = '1';
+    pbkdf2 = withField(withField(withField(pbkdf2, 40, 0), 44, 0), 4,
+                       0xFFFFFFFF); // four billion iterations
+    const std::vector<std::pair<const char *, std::string>> damaged = {
+        {"memory 4 TiB", withField(bytes, 4, 0xFFFFFFFF)},
+        {"memory just over 1 GiB", withField(bytes, 4, (1u << 20) + 1)},
+        {"memory below 8 KiB a lane", withField(bytes, 4, 7)},
+        {"101 passes", withField(bytes, 40, 101)},
+        {"no passes", withField(bytes, 40, 0)},
+        {"no lanes", withField(bytes, 44, 0)},
+        {"a million lanes", withField(bytes, 44, 1000000)},
+        {"PBKDF2, four billion iterations", pbkdf2},
+    };
+    for (const auto &[name, file] : damaged) {
+        qn::test::writeFile(path(), file);
+        uint64_t derived = TableCipher::derivationCount();
+        try {
+            open();
+            ADD_FAILURE() << name << " opened";
+        } catch (const XbaseError &e) {
+            EXPECT_EQ(e.kind(), XbaseError::Kind::Damaged) << name << ": " << e.what();
+        }
+        EXPECT_EQ(TableCipher::derivationCount(), derived) << name;
+        EXPECT_EQ(fileBytes("QUILLNK.DBF"), file) << name;
+    }
     std::string unknown = bytes;
-    unknown[block] = 'X'; // marked encrypted, but not by this engine
+    unknown[block + 3] = '9'; // marked encrypted, but not by this engine
     qn::test::writeFile(path(), unknown);
     EXPECT_THROW(open(), XbaseError);
     qn::test::writeFile(path(), bytes);
     EXPECT_EQ(content(*open()).size(), 3u);
+}
+
+TEST_F(ProtectionTest, Argon2idKeyIsDerivedOncePerOpenAndChecked)
+{
+    makeDiary(12);
+    settings.password = "right";
+    settings.newKeyDerivation = KeyDerivation::argon2id(256, 2, 2);
+    Content before;
+    {
+        auto t = open();
+        before = content(*t);
+        uint64_t derived = TableCipher::derivationCount();
+        t->encrypt();
+        t->go(2);
+        t->replaceMemo(1, "changed after encryption");
+        t->commit();
+        before[1] = content(*t)[1];
+        // One derivation for the new key, kept by the rewritten table.
+        EXPECT_EQ(TableCipher::derivationCount(), derived + 1);
+        EXPECT_EQ(t->dbf().keyBlock()->derivation, KeyDerivation::argon2id(256, 2, 2));
+    }
+    settings.newKeyDerivation =
+        KeyDerivation::argon2id(64, 1, 1); // the stored cost counts, not this
+    auto files = allFiles();
+    {
+        uint64_t derived = TableCipher::derivationCount();
+        auto t = open();
+        EXPECT_EQ(content(*t), before);
+        t->setOrder(1);
+        EXPECT_TRUE(t->seek("20260107"));
+        t->pack();
+        EXPECT_EQ(content(*t), packed(before));
+        EXPECT_EQ(TableCipher::derivationCount(), derived + 1);
+        EXPECT_EQ(t->dbf().keyBlock()->derivation, KeyDerivation::argon2id(256, 2, 2));
+    }
+    for (const auto &[name, file] : files)
+        qn::test::writeFile(dir / name, file);
+    ASSERT_EQ(allFiles(), files);
+    settings.password = "wrong";
+    {
+        auto t = open();
+        EXPECT_THROW(t->go(1), PasswordError);
+        EXPECT_THROW(t->replaceMemo(1, "x"), PasswordError);
+        EXPECT_THROW(t->encrypt(), PasswordError);
+    }
+    EXPECT_EQ(allFiles(), files);
+}
+
+TEST_F(ProtectionTest, Pbkdf2TableOpensAndTheNextEncryptionUpgradesIt)
+{
+    makeDiary(10);
+    settings.password = "old key";
+    settings.newKeyDerivation = KeyDerivation::pbkdf2(64); // as tables were encrypted before
+    Content before;
+    {
+        auto t = open();
+        before = content(*t);
+        t->encrypt();
+    }
+    std::string bytes = fileBytes("QUILLNK.DBF");
+    ASSERT_NE(bytes.find("QNK1"), std::string::npos);
+    settings.newKeyDerivation = KeyDerivation::argon2id(64, 1, 1);
+    settings.password = "wrong";
+    {
+        auto t = open();
+        EXPECT_THROW(t->encrypt(), PasswordError); // no upgrade without the right password
+    }
+    EXPECT_EQ(fileBytes("QUILLNK.DBF"), bytes);
+
+    settings.password = "old key";
+    {
+        auto t = open();
+        EXPECT_EQ(content(*t), before);
+        EXPECT_EQ(t->dbf().keyBlock()->derivation, KeyDerivation::pbkdf2(64));
+        t->encrypt(); // same password, new derivation
+        EXPECT_EQ(t->dbf().keyBlock()->derivation, KeyDerivation::argon2id(64, 1, 1));
+        EXPECT_EQ(content(*t), before);
+        t->encrypt(); // already current: nothing to do
+        EXPECT_TRUE(t->checkIndexes().empty());
+    }
+    std::string upgraded = fileBytes("QUILLNK.DBF");
+    EXPECT_EQ(upgraded.find("QNK1"), std::string::npos);
+    EXPECT_NE(upgraded.find("QNK2"), std::string::npos);
+    EXPECT_EQ(content(*open()), before);
+
+    // A password change (decrypt, encrypt under the new one) also writes Argon2id.
+    settings.newKeyDerivation = KeyDerivation::pbkdf2(64);
+    open()->decrypt();
+    open()->encrypt();
+    ASSERT_EQ(open()->dbf().keyBlock()->derivation.method, KeyDerivation::Method::Pbkdf2Sha256);
+    settings.newKeyDerivation = KeyDerivation::argon2id(64, 1, 1);
+    open()->decrypt();
+    settings.password = "new key";
+    open()->encrypt();
+    auto t = open();
+    EXPECT_EQ(t->dbf().keyBlock()->derivation, KeyDerivation::argon2id(64, 1, 1));
+    EXPECT_EQ(content(*t), before);
+}
+
+TEST_F(ProtectionTest, StandardCostIsStoredAndUsed)
+{
+    makeDiary(2);
+    settings.newKeyDerivation = EngineSettings{}.newKeyDerivation;
+    EXPECT_EQ(settings.newKeyDerivation, KeyDerivation::argon2id(131072, 4, 1));
+    settings.password = "pw";
+    Content before;
+    {
+        auto t = open();
+        before = content(*t);
+        t->encrypt();
+    }
+    std::string bytes = fileBytes("QUILLNK.DBF");
+    uint16_t headerLength = uint16_t(uint8_t(bytes[8]) | uint8_t(bytes[9]) << 8);
+    std::string block = bytes.substr(headerLength - KeyBlock::Size, KeyBlock::Size);
+    EXPECT_EQ(block.substr(0, 8), std::string("QNK2\x00\x00\x02\x00", 8)); // 131072 KiB
+    EXPECT_EQ(block.substr(40, 8), std::string("\x04\x00\x00\x00\x01\x00\x00\x00", 8));
+    EXPECT_EQ(content(*open()), before);
 }

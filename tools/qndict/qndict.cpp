@@ -1,5 +1,6 @@
 #include "tools/qndict/qndict.h"
 
+#include "platform/file_replacement.h"
 #include "spell/dictionary_builder.h"
 #include "spell/qnspell.h"
 #include "tools/qndict/cp1252.h"
@@ -19,25 +20,13 @@ constexpr const char *kUsage = "usage: qndict build WORDLIST OUT.dct\n"
                                "       qndict check [--user USER.dct] DICT.dct WORD...\n"
                                "       qndict suggest [--user USER.dct] DICT.dct WORD...\n";
 
-// Writes beside the target and renames, so a failed build never leaves half a dictionary.
+// A failed or interrupted build never leaves half a dictionary.
 bool writeAtomically(const std::string &path, const std::string &bytes, std::ostream &err)
 {
-    const std::string temporary = path + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out) {
-            err << "qndict: cannot write " << temporary << "\n";
-            std::remove(temporary.c_str());
-            return false;
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temporary, path, ec);
-    if (ec) {
-        err << "qndict: cannot write " << path << ": " << ec.message() << "\n";
-        std::remove(temporary.c_str());
+    try {
+        ReplaceFile(path, bytes);
+    } catch (const FileError &e) {
+        err << "qndict: " << e.what() << "\n";
         return false;
     }
     return true;

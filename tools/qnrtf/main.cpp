@@ -4,12 +4,14 @@
 // ".htm"/".html", ".txt"), else the format IN was read in. "-" as OUT writes
 // to standard output. An existing OUT is replaced only by a complete file.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <filesystem>
 #include <string>
 
+#include "platform/ascii_text.h"
 #include "richtext/io/rtf_text_io.h"
 #include "richtext/io/stream.h"
 #include "richtext/io/text_writer.h"
@@ -27,16 +29,9 @@ int usage()
     return fail("usage: qnrtf [--format rtf|text|html] IN OUT  (OUT \"-\" = standard output)");
 }
 
-std::string lower(std::string text)
-{
-    for (char &c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 int formatNamed(const std::string &name)
 {
-    const std::string n = lower(name);
+    const std::string n = qn::AsciiLowerCase(name);
     if (n == "rtf")
         return qn::kFormatRtf;
     if (n == "text" || n == "txt")
@@ -48,7 +43,7 @@ int formatNamed(const std::string &name)
 
 int formatOfFileName(const std::string &name)
 {
-    const std::string ext = lower(std::filesystem::path(name).extension().string());
+    const std::string ext = qn::AsciiLowerCase(std::filesystem::path(name).extension().string());
     if (ext == ".rtf")
         return qn::kFormatRtf;
     if (ext == ".htm" || ext == ".html")
@@ -107,6 +102,8 @@ int main(int argc, char **argv)
         doc.LoadFromFile(inName);
         const bool readFailed = doc.ErrorState != qn::kIoOk;
         const std::string readError = doc.LastIoError;
+        // A failed load may leave nothing (a load that throws starts over).
+        const bool readNothing = doc.IsEmpty();
 
         if (format == qn::kFormatAuto && outName != "-")
             format = formatOfFileName(outName);
@@ -129,10 +126,13 @@ int main(int argc, char **argv)
         } else {
             doc.SaveToFile(outName);
         }
-        if (readFailed)
-            return fail(inName + ": " +
-                        (readError.empty() ? "could not be read completely" : readError) +
-                        "; what came before it was converted");
+        if (readFailed) {
+            std::string why = readError.empty() ? "could not be read completely" : readError;
+            std::replace(why.begin(), why.end(), '\t', ' ');
+            return fail(
+                inName + ": " + why +
+                (readNothing ? "; nothing was converted" : "; what came before it was converted"));
+        }
         return 0;
     } catch (const std::exception &e) {
         return fail(e.what());

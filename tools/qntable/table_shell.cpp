@@ -1,5 +1,6 @@
 #include "table_shell.h"
 
+#include "platform/ascii_text.h"
 #include "xbase/table.h"
 #include "xbase/xbase_error.h"
 
@@ -28,24 +29,23 @@ const char *usage =
     "  qntable replace TABLE.DBF RECNO FIELD=VALUE ...\n"
     "  qntable delete TABLE.DBF RECNO\n"
     "  qntable check TABLE.DBF               (exit status 0 only when all is well)\n"
+    "  qntable recover TABLE.DBF             (undoes a save a crash left unfinished)\n"
     "  qntable encrypt TABLE.DBF             (asks for the new password twice)\n"
     "  qntable decrypt TABLE.DBF\n"
     "  qntable pack TABLE.DBF                (removes deleted records, rebuilds the tags)\n"
     "Passwords are read from the terminal, or from standard input when that is not\n"
     "a terminal; an encrypted table asks for its password before any command.\n"
-    "A VALUE of the form @FILE is read from that file.\n";
+    "A VALUE of the form @FILE is read from that file. Any command but check undoes\n"
+    "an unfinished save first, as recover does, and says so.\n";
 
 struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-std::string trim(const std::string &s)
+// Blanks around the parts of a field definition and around values.
+std::string trim(std::string_view s)
 {
-    size_t b = s.find_first_not_of(" \t");
-    if (b == std::string::npos)
-        return {};
-    size_t e = s.find_last_not_of(" \t");
-    return s.substr(b, e - b + 1);
+    return std::string(Trim(s, " \t"));
 }
 
 std::vector<FieldInfo> parseStructure(const std::string &spec)
@@ -104,7 +104,7 @@ std::string valueArgument(const std::string &value)
     if (value.size() > 1 && value[0] == '@') {
         std::ifstream in(value.substr(1), std::ios::binary);
         if (!in)
-            throw XbaseError("Cannot read " + value.substr(1));
+            throw XbaseError::io("Cannot read " + value.substr(1));
         std::ostringstream s;
         s << in.rdbuf();
         return s.str();
@@ -133,12 +133,20 @@ std::string listValue(Table &t, int field)
         return escapeListText(t.memo(field));
     Value value = t.value(field);
     switch (f.type) {
-    case 'C': v = t.text(field); break;
+    case 'C':
+        v = t.text(field);
+        break;
     case 'N':
-    case 'F': v = trim(t.text(field)); break;
+    case 'F':
+        v = trim(t.text(field));
+        break;
     case 'D':
-    case 'L': v = trim(t.text(field)); break;
-    default: v = value.type == Value::Type::Character ? value.text : value.toText(); break;
+    case 'L':
+        v = trim(t.text(field));
+        break;
+    default:
+        v = value.type == Value::Type::Character ? value.text : value.toText();
+        break;
     }
     while (!v.empty() && v.back() == ' ')
         v.pop_back();
@@ -167,7 +175,7 @@ void applyAssignments(Table &t, const std::vector<std::string> &args, size_t fro
         std::string name = args[i].substr(0, eq);
         int f = t.fieldIndex(name);
         if (f < 0)
-            throw XbaseError("Table " + t.path().string() + " has no field " + name);
+            throw XbaseError::refused("Table " + t.path().string() + " has no field " + name);
         t.replaceText(f, valueArgument(args[i].substr(eq + 1)));
     }
 }
@@ -177,14 +185,18 @@ const PasswordPrompt *prompt = nullptr; // of the running command
 std::string askPassword(const std::string &text, bool confirm)
 {
     if (!prompt || !*prompt)
-        throw XbaseError("No password can be asked for here");
+        throw XbaseError::refused("No password can be asked for here");
     return (*prompt)(text, confirm);
 }
 
 // Opens the table; an encrypted one asks for its password first.
+std::ostream *notes = nullptr; // where openTable tells of an undone save
+
 std::unique_ptr<Table> openTable(const std::string &path, Table::Access access, EngineSettings &s)
 {
     auto t = Table::open(path, access, s);
+    if (t->recoveredUnfinishedSave() && notes)
+        *notes << "note: an unfinished save of " << path << " was undone\n";
     if (t->encrypted() && s.password.empty()) {
         s.password = askPassword("Password of " + path + ": ", false);
         t->goTop(); // a wrong password fails here, before any command reads or writes
@@ -195,16 +207,23 @@ std::unique_ptr<Table> openTable(const std::string &path, Table::Access access, 
 int check(const std::string &path, std::ostream &out)
 {
     EngineSettings settings;
+    // Opening would undo it; check only tells.
+    if (Table::hasHotJournal(path, settings)) {
+        out << "fault: an unfinished save waits to be undone (qntable recover " << path << ")\n";
+        return 1;
+    }
     auto t = openTable(path, Table::Access::ReadOnly, settings);
     std::vector<std::string> faults;
     DbfFile &dbf = t->dbf();
-    uint64_t expected = uint64_t(dbf.headerLength()) + uint64_t(dbf.recordCount()) * dbf.recordLength();
+    uint64_t expected =
+        uint64_t(dbf.headerLength()) + uint64_t(dbf.recordCount()) * dbf.recordLength();
     uint64_t size = dbf.file().size();
     if (size < expected)
         faults.push_back("the file is shorter than its record count needs");
     else if (size > expected + 1)
         faults.push_back("the file holds " + std::to_string(size - expected) +
-                         " bytes beyond its last record (record count " + std::to_string(dbf.recordCount()) + ")");
+                         " bytes beyond its last record (record count " +
+                         std::to_string(dbf.recordCount()) + ")");
     MemoFile *memo = t->memoFile();
     for (uint32_t r = 1; r <= dbf.recordCount(); ++r) {
         t->go(r);
@@ -214,8 +233,8 @@ int check(const std::string &path, std::ostream &out)
                 continue;
             try {
                 std::string raw(t->buffer() + f.offset, f.length);
-                if (raw.find_first_not_of(f.length == 4 ? std::string(1, '\0') : std::string(" ")) ==
-                    std::string::npos)
+                if (raw.find_first_not_of(f.length == 4 ? std::string(1, '\0')
+                                                        : std::string(" ")) == std::string::npos)
                     continue;
                 t->memo(int(i));
                 (void)memo;
@@ -233,13 +252,14 @@ int check(const std::string &path, std::ostream &out)
     return faults.empty() ? 0 : 1;
 }
 
-int run(const std::vector<std::string> &args, std::ostream &out)
+int run(const std::vector<std::string> &args, std::ostream &out, const KeyDerivation &newKeys)
 {
     if (args.size() < 2)
         throw UsageError("");
     const std::string &cmd = args[0];
     const std::string &path = args[1];
     EngineSettings settings;
+    settings.newKeyDerivation = newKeys;
     if (cmd == "create") {
         if (args.size() != 3)
             throw UsageError("");
@@ -263,7 +283,8 @@ int run(const std::vector<std::string> &args, std::ostream &out)
         std::snprintf(version, sizeof version, "0x%02X", t->version());
         out << "table " << t->path().string() << " version " << version << '\n';
         if (t->encrypted())
-            out << "encrypted (key from the password in " << t->dbf().keyBlock()->iterations << " iterations)\n";
+            out << "encrypted (key from the password by "
+                << t->dbf().keyBlock()->derivation.describe() << ")\n";
         out << "records " << t->recordCount() << '\n';
         out << "record length " << t->recordLength() << '\n';
         for (const FieldInfo &f : t->fields()) {
@@ -272,6 +293,8 @@ int run(const std::vector<std::string> &args, std::ostream &out)
                 out << ',' << int(f.decimals);
             out << '\n';
         }
+        if (!t->indexProblem().empty())
+            out << "index unreadable: " << t->indexProblem() << '\n';
         for (int o = 1; o <= t->tagCount(); ++o) {
             t->setOrder(o);
             out << "tag " << t->tagName(o) << " \"" << t->indexExpression() << '"';
@@ -297,7 +320,7 @@ int run(const std::vector<std::string> &args, std::ostream &out)
         if (!tag.empty()) {
             int o = t->tagOrder(tag);
             if (o == 0)
-                throw XbaseError("Table " + path + " has no tag " + tag);
+                throw XbaseError::refused("Table " + path + " has no tag " + tag);
             t->setOrder(o);
         }
         for (t->goTop(); !t->eof(); t->skip(1))
@@ -311,7 +334,7 @@ int run(const std::vector<std::string> &args, std::ostream &out)
         auto t = openTable(path, Table::Access::ReadOnly, settings);
         int o = t->tagOrder(args[2]);
         if (o == 0)
-            throw XbaseError("Table " + path + " has no tag " + args[2]);
+            throw XbaseError::refused("Table " + path + " has no tag " + args[2]);
         t->setOrder(o);
         if (!t->seek(args[3]))
             return 1;
@@ -326,7 +349,8 @@ int run(const std::vector<std::string> &args, std::ostream &out)
             if (eq == std::string::npos || eq == 0)
                 throw UsageError("\"" + args[i] + "\" is not FIELD=VALUE");
             if (t->fieldIndex(args[i].substr(0, eq)) < 0)
-                throw XbaseError("Table " + path + " has no field " + args[i].substr(0, eq));
+                throw XbaseError::refused("Table " + path + " has no field " +
+                                          args[i].substr(0, eq));
         }
         t->appendBlank();
         applyAssignments(*t, args, 2);
@@ -341,7 +365,7 @@ int run(const std::vector<std::string> &args, std::ostream &out)
         auto t = openTable(path, Table::Access::Exclusive, settings);
         uint32_t r = recordNumber(args[2]);
         if (r > t->recordCount())
-            throw XbaseError("Record " + args[2] + " does not exist");
+            throw XbaseError::refused("Record " + args[2] + " does not exist");
         t->go(r);
         applyAssignments(*t, args, 3);
         t->commit();
@@ -354,7 +378,7 @@ int run(const std::vector<std::string> &args, std::ostream &out)
         auto t = openTable(path, Table::Access::Exclusive, settings);
         uint32_t r = recordNumber(args[2]);
         if (r > t->recordCount())
-            throw XbaseError("Record " + args[2] + " does not exist");
+            throw XbaseError::refused("Record " + args[2] + " does not exist");
         t->go(r);
         t->deleteRecord();
         t->commit();
@@ -371,7 +395,8 @@ int run(const std::vector<std::string> &args, std::ostream &out)
         }
         settings.password = askPassword("New password: ", true);
         if (settings.password.empty())
-            throw XbaseError("An empty password encrypts nothing; the table was left as it is");
+            throw XbaseError::refused(
+                "An empty password encrypts nothing; the table was left as it is");
         t->encrypt();
         t->close();
         out << "encrypted\n";
@@ -405,6 +430,14 @@ int run(const std::vector<std::string> &args, std::ostream &out)
             throw UsageError("");
         return check(path, out);
     }
+    if (cmd == "recover") {
+        if (args.size() != 2)
+            throw UsageError("");
+        EngineSettings settings;
+        out << (Table::recover(path, settings) ? "undone: the unfinished save of " + path + "\n"
+                                               : "nothing to undo in " + path + "\n");
+        return 0;
+    }
     throw UsageError("unknown command \"" + cmd + "\"");
 }
 
@@ -416,11 +449,20 @@ std::string escapeListText(const std::string &text)
     out.reserve(text.size());
     for (char c : text) {
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\t': out += "\\t"; break;
-        case '\r': out += "\\r"; break;
-        case '\n': out += "\\n"; break;
-        default: out += c;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -438,7 +480,7 @@ std::string readPassword(const std::string &text, bool confirm)
     std::string line;
     if (!isatty(STDIN_FILENO)) {
         if (!readLine(line))
-            throw XbaseError("No password on standard input");
+            throw XbaseError::refused("No password on standard input");
         return line;
     }
     auto once = [&](const std::string &label) {
@@ -456,24 +498,32 @@ std::string readPassword(const std::string &text, bool confirm)
             tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
         std::cerr << '\n';
         if (!got)
-            throw XbaseError("No password was typed");
+            throw XbaseError::refused("No password was typed");
         return typed;
     };
     line = once(text);
     if (confirm && once("Again: ") != line)
-        throw XbaseError("The two passwords differ; nothing was changed");
+        throw XbaseError::refused("The two passwords differ; nothing was changed");
     return line;
 }
 
 int runTableShell(const std::vector<std::string> &args, std::ostream &out, std::ostream &err,
-                  const PasswordPrompt &askPassword)
+                  const PasswordPrompt &askPassword, const KeyDerivation &newKeys)
 {
     struct Current {
-        explicit Current(const PasswordPrompt &p) { prompt = &p; }
-        ~Current() { prompt = nullptr; }
-    } current(askPassword);
+        Current(const PasswordPrompt &p, std::ostream &e)
+        {
+            prompt = &p;
+            notes = &e;
+        }
+        ~Current()
+        {
+            prompt = nullptr;
+            notes = nullptr;
+        }
+    } current(askPassword, err);
     try {
-        return run(args, out);
+        return run(args, out, newKeys);
     } catch (const UsageError &e) {
         if (*e.what())
             err << "qntable: " << e.what() << '\n';

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "xbase/table_cipher.h"
+
 #include <functional>
 #include <iosfwd>
 #include <string>
@@ -18,8 +20,10 @@ using PasswordPrompt = std::function<std::string(const std::string &prompt, bool
 // Runs one qntable command; the answer is the exit status (0 success,
 // 1 "not found" or "check failed", 2 errors). Output and messages go to the
 // given streams so that tests can run it in process.
+// `newKeys`: how the keys of tables it encrypts are derived (tests lower the cost).
 int runTableShell(const std::vector<std::string> &args, std::ostream &out, std::ostream &err,
-                  const PasswordPrompt &askPassword = readPassword);
+                  const PasswordPrompt &askPassword = readPassword,
+                  const xbase::KeyDerivation &newKeys = xbase::KeyDerivation::standard());
 
 // Text of a value for a list line: backslash, tab, CR and LF escaped.
 std::string escapeListText(const std::string &text);

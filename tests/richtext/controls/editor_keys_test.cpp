@@ -4,6 +4,7 @@
 
 #include "platform/qt/messages.h"
 #include "tests/richtext/controls/editor_test_util.h"
+#include "tests/support/notification_capture.h"
 
 using namespace qn;
 using namespace qn::test;
@@ -213,7 +214,7 @@ TEST_F(EditorKeys, KeyboardScrollingKeepsTheCaretVisible)
 
 TEST_F(EditorKeys, ComposedCharactersArriveThroughTheInputMethod)
 {
-    TMessageCapture capture;
+    qn::test::NotificationCapture capture;
     QTest::keyClicks(edit, "Ma");
     QInputMethodEvent preedit(QStringLiteral("~"), {});
     QApplication::sendEvent(edit, &preedit);
@@ -225,7 +226,7 @@ TEST_F(EditorKeys, ComposedCharactersArriveThroughTheInputMethod)
     QApplication::sendEvent(edit, &more);
     EXPECT_EQ(text(0), "Ma\xF1"
                        "ana \xE9\xDF\x80");
-    EXPECT_EQ(capture.Beeps, 0);
+    EXPECT_EQ(capture.beeps.size(), 0u);
 
     // A character the code page cannot hold is refused whole, with a beep.
     QInputMethodEvent foreign;
@@ -235,7 +236,7 @@ TEST_F(EditorKeys, ComposedCharactersArriveThroughTheInputMethod)
                         Qt::NoModifier);
     EXPECT_EQ(text(0), "Ma\xF1"
                        "ana \xE9\xDF\x80");
-    EXPECT_EQ(capture.Beeps, 2);
+    EXPECT_EQ(capture.beeps.size(), 2u);
 
     // Accented letters from the keyboard layout take the same path.
     QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_Eacute, QStringLiteral("\u00E9"),

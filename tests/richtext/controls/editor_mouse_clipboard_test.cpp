@@ -8,6 +8,7 @@
 #include "platform/winmath.h"
 #include "richtext/controls/clipboard_picture.h"
 #include "tests/richtext/controls/editor_test_util.h"
+#include "tests/support/notification_capture.h"
 #include "tests/support/temp_dir.h"
 
 using namespace qn;
@@ -181,7 +182,7 @@ TEST_F(EditorClipboard, PastePrefersRtfAndReadsEitherType)
 
 TEST_F(EditorClipboard, PlainTextPasteConvertsOrRefuses)
 {
-    TMessageCapture capture;
+    qn::test::NotificationCapture capture;
     QApplication::clipboard()->setText(QStringLiteral("caf\u00E9\nna\u00EFve"));
     QTest::keyClick(edit, Qt::Key_Insert, Qt::ShiftModifier);
     ASSERT_EQ(doc().ParagraphCount(), 2);
@@ -190,7 +191,7 @@ TEST_F(EditorClipboard, PlainTextPasteConvertsOrRefuses)
 
     QApplication::clipboard()->setText(QStringLiteral("\u2603 snowman"));
     QTest::keyClick(edit, Qt::Key_Insert, Qt::ShiftModifier);
-    EXPECT_EQ(capture.Beeps, 1);
+    EXPECT_EQ(capture.beeps.size(), 1u);
     EXPECT_EQ(text(1), "na\xEFve");
 }
 

@@ -8,6 +8,7 @@
 
 #include "html_test_util.h"
 #include "io_test_util.h"
+#include "tests/support/notification_capture.h"
 #include "tests/support/temp_dir.h"
 
 namespace qn::test {
@@ -83,14 +84,22 @@ TEST(HtmlFixtures, PandocPageReadsAsItsText)
     EXPECT_EQ(cells, 9);
 }
 
+// Without a hook of its own the reader tells the user through the
+// notifications every layer shares.
+TEST(HtmlFixtures, AReaderWithoutAHookTellsTheUser)
+{
+    TQnRTFText doc;
+    NotificationCapture capture;
+    readHtml(doc, "<table><tr><td rowspan=2>a<td>b</tr><tr><td>c<td>d</table>");
+    EXPECT_EQ(capture.engineMessages, std::vector<std::string>{"Table not\tcorrect"});
+}
+
 TEST(HtmlFixtures, OldStylePageReadsAsItsText)
 {
     TQnRTFText doc;
-    std::vector<std::string> messages;
-    auto previous = SetMessageHook([&](const std::string &m) { messages.push_back(m); });
+    NotificationCapture capture;
     readHtml(doc, fixture("old_style_page.html"));
-    SetMessageHook(previous);
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(capture.engineMessages.empty());
     EXPECT_EQ(doc.Header->Title, "Garden diary 1999");
 
     auto find = [&](const std::string &s) -> const TParagraph * {
@@ -154,7 +163,7 @@ TEST(HtmlRobustness, MutatedPagesNeverBreakTheReader)
                             "\0",
                             "<p align="};
     std::mt19937 random(20261208);
-    TQnMessageHook previous = SetMessageHook([](const std::string &) {});
+    NotificationCapture quiet;
     for (const std::string &page : pages) {
         for (int round = 0; round < 150; ++round) {
             std::string html = page;
@@ -185,12 +194,11 @@ TEST(HtmlRobustness, MutatedPagesNeverBreakTheReader)
                 break;
         }
     }
-    SetMessageHook(previous);
 }
 
 TEST(HtmlRobustness, HostileShapes)
 {
-    TQnMessageHook previous = SetMessageHook([](const std::string &) {});
+    NotificationCapture quiet;
     std::string deepTables, deepLists, deepFonts, manyColumns, spans;
     for (int i = 0; i < 20000; ++i) {
         deepTables += "<table><tr><td>x<td>";
@@ -238,7 +246,6 @@ TEST(HtmlRobustness, HostileShapes)
             c = static_cast<char>(random() % 256);
         readWriteRead(junk);
     }
-    SetMessageHook(previous);
 }
 
 TEST(HtmlRobustness, ReadsIntoAGivenParagraph)

@@ -74,14 +74,44 @@ std::vector<std::string> seeds()
 TEST(Robustness, MutatedRealFilesReadSoundly)
 {
     std::mt19937 rng(7);
-    const std::string pieces[] = {"{", "}", "\\", "\\bin", "\\bin99999999", "\\'", "\\'zz",
+    const std::string pieces[] = {"{",
+                                  "}",
+                                  "\\",
+                                  "\\bin",
+                                  "\\bin99999999",
+                                  "\\'",
+                                  "\\'zz",
                                   "\\u",
-                                  "\\u-5", "\\uc9", "\\*", "\\pict", "\\picfile \"", "\\qnrtf1 ",
-                                  "\\trowd", "\\cellx-5", "\\cell", "\\row", "\\intbl", "\\par",
-                                  "\\footnote", "\\fonttbl", "\\colortbl", ";", "\\f98", "\\f99",
-                                  "\\fs-3", "\\cf255", "\\li-99999999999999999999", "\\tx1",
-                                  "\\trgaph99999", "\\brdrw-1", "\\pard", std::string(1, '\0'),
-                                  "\\wmetafile8", "\\dibitmap0", "\\wbitmap0", "\x01"};
+                                  "\\u-5",
+                                  "\\uc9",
+                                  "\\*",
+                                  "\\pict",
+                                  "\\picfile \"",
+                                  "\\qnrtf1 ",
+                                  "\\trowd",
+                                  "\\cellx-5",
+                                  "\\cell",
+                                  "\\row",
+                                  "\\intbl",
+                                  "\\par",
+                                  "\\footnote",
+                                  "\\fonttbl",
+                                  "\\colortbl",
+                                  ";",
+                                  "\\f98",
+                                  "\\f99",
+                                  "\\fs-3",
+                                  "\\cf255",
+                                  "\\li-99999999999999999999",
+                                  "\\tx1",
+                                  "\\trgaph99999",
+                                  "\\brdrw-1",
+                                  "\\pard",
+                                  std::string(1, '\0'),
+                                  "\\wmetafile8",
+                                  "\\dibitmap0",
+                                  "\\wbitmap0",
+                                  "\x01"};
     int runs = 0;
     for (const std::string &seed : seeds()) {
         for (int round = 0; round < 250; ++round, ++runs) {
@@ -115,23 +145,35 @@ TEST(Robustness, MutatedRealFilesReadSoundly)
     }
 }
 
-TEST(Robustness, DeepNestingIsBoundedAndSkipped)
+TEST(Robustness, DeepNestingKeepsTheTextAndDropsTheFormatting)
 {
     const int depth = TQnRtfReader::kMaxGroupDepth + 100;
+    const std::string open(depth, '{'), close(depth, '}');
     std::string rtf = "{\\rtf1 a";
-    rtf += std::string(depth, '{') + "lost" + std::string(depth, '}') + "b";
-    rtf += std::string(200000, '{'); // never closed
+    // Beyond the bound: text and paragraph ends stay, a destination is
+    // skipped to the end of its group, formatting words change nothing.
+    rtf += open + "\\b kept{\\*\\unknown gone{deeper}}{\\footnote gone}\\par more\\u233?" + close +
+           "b";
+    rtf += std::string(200000, '{') + "tail"; // never closed
     TQnRTFText doc;
     EXPECT_EQ(readRtf(doc, rtf), 0);
-    EXPECT_EQ(doc.ParagraphText(0), "ab");
+    ASSERT_EQ(doc.ParagraphCount(), 2);
+    EXPECT_EQ(doc.ParagraphText(0), "akept");
+    EXPECT_EQ(doc.ParagraphText(1), "more\xe9"
+                                    "btail");
+    for (int i = 0; i < 5; ++i)
+        EXPECT_FALSE(attrAt(doc, 0, i).Style & kStyleBold) << i;
+    EXPECT_TRUE(doc.Footnotes.empty());
 
-    // Just below the bound the text is read.
+    // Just below the bound the groups keep their own formatting.
     const int inside = TQnRtfReader::kMaxGroupDepth - 2;
     TQnRTFText ok;
-    EXPECT_EQ(readRtf(ok, "{\\rtf1 a" + std::string(inside, '{') + "kept" +
+    EXPECT_EQ(readRtf(ok, "{\\rtf1 a" + std::string(inside, '{') + "\\b kept" +
                               std::string(inside, '}') + "b}"),
               0);
     EXPECT_EQ(ok.ParagraphText(0), "akeptb");
+    EXPECT_TRUE(attrAt(ok, 0, 1).Style & kStyleBold);
+    EXPECT_FALSE(attrAt(ok, 0, 5).Style & kStyleBold);
 }
 
 TEST(Robustness, BinaryHexBracesAndNulAtTheEdges)

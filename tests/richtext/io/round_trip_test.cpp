@@ -54,8 +54,8 @@ std::unique_ptr<TQnRTFText> roundTrip(TQnRTFText &doc, std::string *firstBytes =
 std::shared_ptr<TQnGraphic> dib1x1()
 {
     auto g = std::make_shared<TQnGraphic>();
-    g->Data = {0x28, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 4, 0, 0, 0,
-               0,    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0};
+    g->Data = {0x28, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 4,    0,
+               0,    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  0, 0, 0, 0, 0, 0xFF, 0};
     g->Kind = gkDib;
     g->WidthPixels = g->HeightPixels = 1;
     g->BitsPerPixel = 24;
@@ -89,9 +89,15 @@ TEST(RoundTrip, EveryAttributePropertyBorderTabTableAndPicture)
 
     // Runs of every attribute.
     TParagraph *p = doc.FirstParagraph;
-    const uint16_t styles[] = {kStyleBold,         kStyleItalic,      kStyleUnderline,
-                               kStyleStrikeout,    kStyleDoubleUnderline, kStyleSuperscript,
-                               kStyleSubscript,    kStyleShadow,      kStyleAutoText,
+    const uint16_t styles[] = {kStyleBold,
+                               kStyleItalic,
+                               kStyleUnderline,
+                               kStyleStrikeout,
+                               kStyleDoubleUnderline,
+                               kStyleSuperscript,
+                               kStyleSubscript,
+                               kStyleShadow,
+                               kStyleAutoText,
                                kStyleBold | kStyleItalic | kStyleUnderline | kStyleShadow};
     add(doc, p, "plain ", makeAttr(0, 10));
     for (uint16_t s : styles)
@@ -261,8 +267,8 @@ TEST(RoundTrip, EveryAttributePropertyBorderTabTableAndPicture)
               std::string::npos);
     ASSERT_TRUE(back->Objects[5]->Graphic);
     EXPECT_EQ(back->Objects[5]->Graphic->Data, dib1x1()->Data);
-    EXPECT_EQ(back->Objects[0]->Graphic->Data, meta->Data.size() ? back->Objects[0]->Graphic->Data
-                                                                  : meta->Data);
+    EXPECT_EQ(back->Objects[0]->Graphic->Data,
+              meta->Data.size() ? back->Objects[0]->Graphic->Data : meta->Data);
     EXPECT_EQ(std::vector<uint8_t>(back->Objects[0]->Graphic->Data.begin() + 22,
                                    back->Objects[0]->Graphic->Data.end()),
               std::vector<uint8_t>(meta->Data.begin() + 22, meta->Data.end()));
@@ -305,9 +311,9 @@ TEST(RoundTrip, RandomDocumentsKeepTheirBytes)
                     const int c = pick(10) == 0 ? 128 + pick(128) : 32 + pick(95);
                     text.push_back(static_cast<char>(pick(40) == 0 ? '\t' : c));
                 }
-                const uint16_t bits[] = {kStyleBold, kStyleItalic, kStyleUnderline,
+                const uint16_t bits[] = {kStyleBold,      kStyleItalic,      kStyleUnderline,
                                          kStyleStrikeout, kStyleSuperscript, kStyleSubscript,
-                                         kStyleShadow, kStyleHidden, kStyleDoubleUnderline};
+                                         kStyleShadow,    kStyleHidden,      kStyleDoubleUnderline};
                 uint16_t style = 0;
                 for (uint16_t b : bits)
                     if (pick(5) == 0)

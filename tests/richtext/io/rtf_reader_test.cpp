@@ -10,7 +10,10 @@ using namespace qn::test;
 
 namespace {
 const std::string kHead = "{\\rtf1{\\fonttbl{\\f0\\fnil\\charset0 Arial;}}\\plain\\f0\\fs20 ";
-std::string doc1(const std::string &body) { return kHead + body + "}"; }
+std::string doc1(const std::string &body)
+{
+    return kHead + body + "}";
+}
 } // namespace
 
 TEST(RtfReader, ControlWordTableHasItsWordsInOrder)
@@ -68,8 +71,8 @@ TEST(RtfReader, FontSizeColourAndStyleWords)
     EXPECT_EQ(g.Colors, 0);
     EXPECT_EQ(g.Size, 0); // \plain zeroes everything; the writer puts \fs20 for it
     EXPECT_EQ(attrAt(doc, 0, 7).Style, kStyleBold | kStyleItalic | kStyleUnderline |
-                                           kStyleStrikeout | kStyleDoubleUnderline |
-                                           kStyleShadow | kStyleHidden | kStyleSuperscript);
+                                           kStyleStrikeout | kStyleDoubleUnderline | kStyleShadow |
+                                           kStyleHidden | kStyleSuperscript);
     EXPECT_EQ(attrAt(doc, 0, 8).Style & (kStyleBold | kStyleSuperscript), 0);
     EXPECT_EQ(attrAt(doc, 0, 9).Style & kStyleUnderline, 0);
     const TCharAttr &k = attrAt(doc, 0, 10);
@@ -294,8 +297,8 @@ TEST(RtfReader, PicturesOfEveryKind)
     EXPECT_EQ(m.WidthPixels, 100);
     ASSERT_EQ(m.Data.size(), 26u);
     const std::vector<uint8_t> header(m.Data.begin(), m.Data.begin() + 22);
-    const std::vector<uint8_t> expected = {0xD7, 0xCD, 0xC6, 0x9A, 0, 0, 0, 0, 0, 0, 100,
-                                           0,    50,   0,    0xEC, 9, 0, 0, 0, 0};
+    const std::vector<uint8_t> expected = {0xD7, 0xCD, 0xC6, 0x9A, 0,    0, 0, 0, 0, 0,
+                                           100,  0,    50,   0,    0xEC, 9, 0, 0, 0, 0};
     EXPECT_EQ(std::vector<uint8_t>(header.begin(), header.begin() + 20), expected);
     uint16_t sum = 0;
     for (int i = 0; i < 10; ++i)
@@ -336,8 +339,7 @@ TEST(RtfReader, PictureFilesAndLinkedObjects)
                                  "{\\*\\picfile \"C:\\\\old\\\\pic.bmp\"}"
                                  "{\\*\\picfile \"missing.bmp\"}"
                                  "\\qnobjtag7\\qnobjw100\\qnobjh200 \\'01");
-    ASSERT_EQ(readRtf(doc, rtf,
-                      [&](TQnRtfReader &r) { r.PictureDirectory = dir.path().string(); }),
+    ASSERT_EQ(readRtf(doc, rtf, [&](TQnRtfReader &r) { r.PictureDirectory = dir.path().string(); }),
               0);
     ASSERT_EQ(doc.Objects.size(), 4u);
     const TQnObject &a = *doc.Objects[0];
@@ -379,8 +381,8 @@ TEST(RtfReader, WrongArgumentsAndTruncatedControlWords)
         EXPECT_STREQ(e.what(), "Wrong Arguments");
     }
 
-    for (const char *cut : {"{\\rtf1 abc\\pa", "{\\rtf1 abc\\li-", "{\\rtf1 abc\\li72", "{\\rtf1 a\\",
-                            "{\\rtf1 a\\'4"}) {
+    for (const char *cut : {"{\\rtf1 abc\\pa", "{\\rtf1 abc\\li-", "{\\rtf1 abc\\li72",
+                            "{\\rtf1 a\\", "{\\rtf1 a\\'4"}) {
         TQnRTFText d;
         EXPECT_EQ(readRtf(d, cut), kReadFailed) << cut;
         EXPECT_EQ(d.ParagraphText(0).substr(0, 1), "a") << cut;

@@ -52,9 +52,8 @@ TEST(RtfWriter, RunAttributesInTheirOrder)
 {
     TQnRTFText doc;
     setText(doc, 0, "ab");
-    const uint16_t all = kStyleBold | kStyleUnderline | kStyleDoubleUnderline |
-                         kStyleSuperscript | kStyleSubscript | kStyleItalic | kStyleStrikeout |
-                         kStyleShadow;
+    const uint16_t all = kStyleBold | kStyleUnderline | kStyleDoubleUnderline | kStyleSuperscript |
+                         kStyleSubscript | kStyleItalic | kStyleStrikeout | kStyleShadow;
     setAttr(doc.FirstParagraph, 0, makeAttr(all, 12, 0x21));
     setAttr(doc.FirstParagraph, 1, makeAttr(0, 0, 0x0F, 0));
     EXPECT_EQ(bodyOf(writeRtf(doc)),
@@ -97,8 +96,8 @@ TEST(RtfWriter, RawRtfRunsAreUnescapedAndClosed)
     setText(doc, 0, "x{\\b y}z");
     for (int i = 1; i <= 6; ++i)
         setAttr(doc.FirstParagraph, i, makeAttr(kStyleRtfCode));
-    EXPECT_EQ(bodyOf(writeRtf(doc)), "{" + kRun + "x\\plain\\f0\\fs20\\cf0\\qnrtf1 {\\b y}" +
-                                         "\\qnrtf0" + kRun + "z}");
+    EXPECT_EQ(bodyOf(writeRtf(doc)),
+              "{" + kRun + "x\\plain\\f0\\fs20\\cf0\\qnrtf1 {\\b y}" + "\\qnrtf0" + kRun + "z}");
 
     // Raw text that ends a paragraph is closed before the paragraph end, and
     // before the footer, so that neither is read as raw text.
@@ -127,8 +126,8 @@ TEST(RtfWriter, IndentsAlignmentAndSpacingOnlyWhenTheyChange)
     c->SpaceBefore = 120;
     c->LineSpacing = 240;
     EXPECT_EQ(bodyOf(writeRtf(doc)), "{\\li720\\fi-360\\ri0 " + kRun + "a\\par\n\r" + kRun +
-                                         "b\\par\n\r\\qc \\li0\\fi0\\ri0 \\sb120\\sl240\\sa0 " + kRun +
-                                         "c}");
+                                         "b\\par\n\r\\qc \\li0\\fi0\\ri0 \\sb120\\sl240\\sa0 " +
+                                         kRun + "c}");
 }
 
 TEST(RtfWriter, PageBreakBordersAndTabGroups)
@@ -156,10 +155,10 @@ TEST(RtfWriter, PageBreakBordersAndTabGroups)
     y->BorderFlags = kBorderOn | kBorderTop | kBorderDouble;
     y->BorderStyle = kBorderDotted | kBorderBar;
     y->BorderSpaceColor = 0;
-    EXPECT_EQ(bodyOf(writeRtf(doc)),
-              "{{\\box\\brdrs\\brdrw20\\brsp113\\brdrcf3 " + kRun + "x\\par\n\r}" +
-                  "{\\brdrt\\brdrdb\\brdrbar\\brdrw20\\brdrdot " + kRun + "y\\par\n\r}\\page " +
-                  kRun + "z}");
+    EXPECT_EQ(bodyOf(writeRtf(doc)), "{{\\box\\brdrs\\brdrw20\\brsp113\\brdrcf3 " + kRun +
+                                         "x\\par\n\r}" +
+                                         "{\\brdrt\\brdrdb\\brdrbar\\brdrw20\\brdrdot " + kRun +
+                                         "y\\par\n\r}\\page " + kRun + "z}");
 }
 
 TEST(RtfWriter, TableRowGroupIsReusedByRowsOfTheSameShape)
@@ -293,8 +292,8 @@ TEST(RtfWriter, PicturesLinkedObjectsAndPictureFiles)
         "{\\pict\\wbitmap0\\wbmbitspixel1\\wbmplanes1\\wbmwidthbytes2\\picw2\\pich2"
         "\\picwgoal0\\pichgoal0\r\n80004000}" +
         kRun + "\\qnobjtag7\\qnobjw100\\qnobjh200 \\'01" + kRun;
-    EXPECT_EQ(bodyOf(writeRtf(doc)), "{" + kRun + pictures +
-                                         "{\\*\\picfile\\picwgoal30\\pichgoal40 \"pics\\a.bmp\"}}");
+    EXPECT_EQ(bodyOf(writeRtf(doc)),
+              "{" + kRun + pictures + "{\\*\\picfile\\picwgoal30\\pichgoal40 \"pics\\a.bmp\"}}");
     EXPECT_EQ(bodyOf(writeRtf(doc, [](TQnRTFWriter &w) { w.PictureFileAsReference = true; })),
               "{" + kRun + pictures + "\\{bmc pics\\\\a.bmp\\}}");
 
@@ -324,6 +323,21 @@ TEST(RtfWriter, FootnotesWithNumberOrMarkCharacter)
               "{" + kRun + "Note" + kRun +
                   "{\\cs16\\super *{\\*\\footnote \\pard\\plain \\s15\\widctlpar "
                   "\\f4\\fs20\\lang1031 {\\cs16\\super *} Other.}}}");
+
+    // Footnote text with braces, backslashes, line ends and a NUL (an HTML
+    // comment, say) reads back as it was, and the text after it survives.
+    f->AltText.reset();
+    f->Text = std::string("a}b{c\\d\tt\r\ne\0f", 14);
+    setText(doc, 1, "after");
+    {
+        TQnRTFText back;
+        ASSERT_EQ(readRtf(back, writeRtf(doc)), 0);
+        ASSERT_EQ(back.ParagraphCount(), 2);
+        EXPECT_EQ(back.ParagraphText(1), "after");
+        ASSERT_EQ(back.Footnotes.size(), 1u);
+        EXPECT_EQ(back.Footnotes[0]->Text, "a}b{c\\d\tt\r\nef");
+    }
+    f->Text = "See page 4.";
 
     // Marks that would break the groups or end reading are made safe, and
     // the text after them still reads back.

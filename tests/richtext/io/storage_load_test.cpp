@@ -151,6 +151,21 @@ TEST(StorageLoad, ReaderFailuresAreKeptInTheErrorState)
     empty.LoadFromStream(some);
     EXPECT_EQ(empty.ErrorState, kIoFailed);
     EXPECT_TRUE(empty.IsEmpty());
+    // Running out of memory is reported as such.
+    struct Exhausted : TQnTextReader {
+        int Read(TQnStream &s, TParagraph *&first) override
+        {
+            TQnTextReader::Read(s, first);
+            throw std::bad_alloc();
+        }
+    };
+    TQnRTFTextIo starved;
+    starved.CustomReader = [] { return std::make_unique<Exhausted>(); };
+    TQnMemoryStream lots("lots of text");
+    starved.LoadFromStream(lots);
+    EXPECT_EQ(starved.ErrorState, kIoFailed);
+    EXPECT_EQ(starved.LastIoError, kErrorReadMemory);
+    EXPECT_TRUE(starved.IsEmpty());
     // ... and one with text keeps its text unchanged.
     test::buildLines(empty, {{"kept"}});
     TQnMemoryStream more("more");
@@ -304,9 +319,9 @@ TEST(StorageLoad, RandomBytesNeverBreakALoad)
 {
     uint32_t seed = 12345;
     auto next = [&] { return seed = seed * 1103515245u + 12345u; };
-    const std::string pieces[] = {"{\\rtf1 ", "\\par ", "{\\b ", "}", "<b>", "<p>", "\r\n",
-                                  "\\cell ", "\\row ", "\\trowd\\cellx1000 ", "\\intbl ",
-                                  "text ", "\\'e9", "<table>", "\0"};
+    const std::string pieces[] = {"{\\rtf1 ", "\\par ", "{\\b ",   "}",       "<b>",
+                                  "<p>",      "\r\n",   "\\cell ", "\\row ",  "\\trowd\\cellx1000 ",
+                                  "\\intbl ", "text ",  "\\'e9",   "<table>", "\0"};
     for (int round = 0; round < 300; ++round) {
         std::string bytes;
         const int n = static_cast<int>(next() % 40);

@@ -6,6 +6,7 @@
 #include "richtext/io/progress.h"
 #include "richtext/io/text_writer.h"
 #include "tests/richtext/io/io_test_util.h"
+#include "tests/support/command.h"
 #include "tests/support/temp_dir.h"
 
 using namespace qn;
@@ -63,7 +64,10 @@ TEST(RtfProgress, ReaderAndWriterReportRisingPercentsThroughTheHook)
 }
 
 namespace {
-int run(const std::string &command) { return std::system((command + " 2>/dev/null").c_str()); }
+int run(const std::string &command)
+{
+    return std::system((command + " 2>/dev/null").c_str());
+}
 } // namespace
 
 TEST(QnrtfTool, ConvertsBothWaysAndFailsClearly)
@@ -73,11 +77,12 @@ TEST(QnrtfTool, ConvertsBothWaysAndFailsClearly)
         GTEST_SKIP() << "qnrtf is not built";
     TempDir dir;
     writeFile(dir / "in.rtf", "  \r\n{\\rtf1 caf\\u233? {\\b bold}\\par second}");
-    ASSERT_EQ(run(tool.string() + " " + (dir / "in.rtf").string() + " " + (dir / "out.txt").string()),
-              0);
+    ASSERT_EQ(
+        run(tool.string() + " " + (dir / "in.rtf").string() + " " + (dir / "out.txt").string()), 0);
     EXPECT_EQ(readFile(dir / "out.txt"), "caf\xe9 bold\r\nsecond\r\n");
-    ASSERT_EQ(run(tool.string() + " " + (dir / "out.txt").string() + " " + (dir / "back.RTF").string()),
-              0);
+    ASSERT_EQ(
+        run(tool.string() + " " + (dir / "out.txt").string() + " " + (dir / "back.RTF").string()),
+        0);
     const std::string rtf = readFile(dir / "back.RTF");
     EXPECT_EQ(rtf.substr(0, 5), "{\\rtf");
     EXPECT_NE(rtf.find("caf\\'e9 bold\\par"), std::string::npos);
@@ -94,7 +99,29 @@ TEST(QnrtfTool, ConvertsBothWaysAndFailsClearly)
               0);
     EXPECT_NE(run(tool.string() + " onlyone"), 0);
     writeFile(dir / "cut.rtf", "{\\rtf1 abc\\pa");
-    EXPECT_NE(run(tool.string() + " " + (dir / "cut.rtf").string() + " " + (dir / "cut.txt").string()),
-              0);
+    EXPECT_NE(
+        run(tool.string() + " " + (dir / "cut.rtf").string() + " " + (dir / "cut.txt").string()),
+        0);
     EXPECT_EQ(readFile(dir / "cut.txt"), "abc\r\n"); // what came before is kept
+    const std::string quoted = shellQuote(tool.string()) + " ";
+    EXPECT_NE(runCommand(quoted + (dir / "cut.rtf").string() + " - 2>&1 >/dev/null")
+                  .out.find("what came before it was converted"),
+              std::string::npos);
+
+    // Out of memory: said so, and nothing is claimed to be converted when
+    // nothing was. (A sanitizer's shadow memory cannot live under ulimit -v.)
+#if defined(__SANITIZE_ADDRESS__)
+    return;
+#endif
+    std::string big = "{\\rtf1 ";
+    while (big.size() < (24u << 20))
+        big += "one long paragraph of words ";
+    writeFile(dir / "big.rtf", big + "}");
+    const CommandResult starved =
+        runCommand("(ulimit -v 200000; " + quoted + (dir / "big.rtf").string() + " " +
+                   (dir / "big.txt").string() + ") 2>&1");
+    EXPECT_NE(starved.status, 0);
+    EXPECT_NE(starved.out.find("memory"), std::string::npos) << starved.out;
+    EXPECT_NE(starved.out.find("nothing was converted"), std::string::npos) << starved.out;
+    EXPECT_EQ(starved.out.find("what came before"), std::string::npos) << starved.out;
 }

@@ -12,7 +12,9 @@ struct FieldLog {
     std::vector<std::pair<std::string, int>> calls;
     void attach(TQnRTFText &doc)
     {
-        doc.OnFieldText = [this](const std::string &text, int tag) { calls.emplace_back(text, tag); };
+        doc.OnFieldText = [this](const std::string &text, int tag) {
+            calls.emplace_back(text, tag);
+        };
     }
 };
 

@@ -13,9 +13,9 @@ TEST(TabSlots, AddFindAndSnap)
     EXPECT_EQ(doc.AddTab(0, tkLeft), 0u);
     EXPECT_EQ(doc.AddTab(-5, tkLeft), 0u);
     EXPECT_EQ(doc.AddTab(720, tkLeft), 1u);
-    EXPECT_EQ(doc.AddTab(720, tkLeft), 1u);    // the same slot again
-    EXPECT_EQ(doc.AddTab(720, tkCenter), 2u);  // another kind takes another slot
-    EXPECT_EQ(doc.AddTab(1440, tkAll), 4u);    // tkAll stores the default kind
+    EXPECT_EQ(doc.AddTab(720, tkLeft), 1u);   // the same slot again
+    EXPECT_EQ(doc.AddTab(720, tkCenter), 2u); // another kind takes another slot
+    EXPECT_EQ(doc.AddTab(1440, tkAll), 4u);   // tkAll stores the default kind
     EXPECT_EQ(doc.Header->TabKind[2], tkRight);
     EXPECT_EQ(doc.FindTab(720, tkCenter), 1);
     EXPECT_EQ(doc.FindTab(720, tkAll), 0);

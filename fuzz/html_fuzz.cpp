@@ -1,0 +1,9 @@
+// libFuzzer target: HTML from outside, read and written again.
+
+#include "fuzz/document_fuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    qn::fuzz::readAndWrite(data, size, qn::kFormatHtml);
+    return 0;
+}

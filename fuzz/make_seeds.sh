@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Builds the seed corpora of the fuzz targets from the test fixtures:
+# fuzz/make_seeds.sh BUILD-FUZZ-FOLDER (default build-fuzz). Each target's
+# seeds land in BUILD/seeds/TARGET; the corpus a run grows goes beside them.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build-fuzz}
+seeds=$build/seeds
+rm -rf "$seeds"
+mkdir -p "$seeds"/{rtf,html,xbase,dictionary}
+
+cp "$root"/tests/richtext/io/fixtures/*.rtf "$seeds/rtf/"
+cat >"$seeds/rtf/features.rtf" <<'RTF'
+{\rtf1{\fonttbl{\f0 Arial;}}{\colortbl;\red255\green0\blue0;}\trowd\cellx2000\cellx4000\intbl a\cell b\cell\row\pard{\pict\dibitmap0\picw1\pich1 280000000100000001000000010018000000000004000000000000000000000000000000000000ff00}x{\*\footnote note}\bin3 {}\'e9\u8364?\qnrtf1 {raw}\qnrtf0 \
+next{\mmathPr\mmathFont34}\tx720\li360\fi-360\box\brdrs text}
+RTF
+
+cp "$root"/tests/richtext/io/html_fixtures/*.html "$root"/tests/richtext/io/fixtures/source.html \
+  "$seeds/html/"
+printf '%s' '<html><title>T</title><body><h1 align=center>H</h1><ul><li>a<ol><li>b</ol></ul><table border=1><tr><td colspan=2>c<td rowspan=2>d</table><font color=#ff0000 size=+2>e</font><img src="x.bmp"><!-- note --><pre>p  q</pre>&amp;&#233;<a href="u">l</a></body></html>' >"$seeds/html/features.html"
+
+sep=$'\n--next-file--\n'
+x=$root/tests/xbase/fixtures
+table() { # DBF FPT CDX
+  { cat "$1"; printf '%s' "$sep"; [[ -n $2 ]] && cat "$2"; printf '%s' "$sep"; [[ -n $3 ]] && cat "$3"; } || true
+}
+table "$x/calls.dbf" "$x/calls.FPT" "$x/calls.CDX" >"$seeds/xbase/calls"
+table "$x/pr90.dbf" "$x/pr90.fpt" "" >"$seeds/xbase/pr90"
+table "$x/rooms.dbf" "" "$x/rooms.cdx" >"$seeds/xbase/rooms"
+table "$x/setup.dbf" "" "$x/setup.CDX" >"$seeds/xbase/setup"
+
+QN_FUZZ_SEEDS="$seeds/dictionary" "$build/fuzz/dictionary_fuzz"
+ls -l "$seeds"/*

@@ -1,0 +1,48 @@
+#pragma once
+
+// The one way a whole file is replaced: the new contents go to a file with a
+// unique temporary name beside the target, are synced, renamed over the
+// target, and the folder is synced, so that a crash at any moment leaves the
+// old file or the new one. A symbolic link is followed (the file it names is
+// replaced and the link stays); the old file's permissions are kept.
+
+#include "platform/file_system.h"
+
+#include <filesystem>
+#include <memory>
+#include <string_view>
+
+namespace qn {
+
+class FileReplacement {
+public:
+    // Creates the temporary file; a FileError when it cannot.
+    explicit FileReplacement(const std::filesystem::path &target,
+                             FileSystem &fs = DefaultFileSystem());
+    ~FileReplacement(); // without commit the temporary file is removed
+    FileReplacement(const FileReplacement &) = delete;
+    FileReplacement &operator=(const FileReplacement &) = delete;
+
+    File &file() { return *file_; }
+    const std::filesystem::path &target() const { return target_; }
+    const std::filesystem::path &temporaryName() const { return temporary_; }
+    // Sync, rename over the target, sync the folder. A FileError leaves the
+    // target as it was.
+    void commit();
+
+private:
+    FileSystem &fs_;
+    std::filesystem::path target_, temporary_;
+    std::unique_ptr<File> file_;
+    bool committed_ = false;
+};
+
+// The whole replacement for contents at hand.
+void ReplaceFile(const std::filesystem::path &target, std::string_view bytes,
+                 FileSystem &fs = DefaultFileSystem());
+
+// Whether `name` is a temporary name FileReplacement gives for `target`
+// (left behind when a process died before its commit).
+bool IsReplacementOf(const std::filesystem::path &name, const std::filesystem::path &target);
+
+} // namespace qn
