@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "platform/ansi.h"
+#include "platform/notifications.h"
 #include "platform/qt/messages.h"
 #include "richtext/controls/rich_text.h"
 #include "richtext/controls/rich_text_document.h"
