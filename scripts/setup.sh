@@ -9,10 +9,10 @@ packages=(
   qt6-base-dev libssl-dev libargon2-dev
   # tests
   libgtest-dev libgmock-dev
-  # make format-check
-  clang-format
   fonts-liberation fonts-dejavu-core xvfb xauth poppler-utils
   strace  # kills a table tool at an exact write
+  # make format-check
+  clang-format
   # independent readers of the table files
   python3 python3-dbfread python3-dbf libdbd-xbase-perl
   # word list of the main dictionary
