@@ -2,6 +2,7 @@
 
 #include "platform/qt/qt_canvas.h"
 #include "platform/qt/qt_text.h"
+#include "widgets/canvas_font.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -27,11 +28,6 @@ std::string ansiOf(const QString &text)
     if (std::optional<std::string> ansi = QStringToAnsi(text))
         return *ansi;
     return text.toLatin1().toStdString();
-}
-
-ColorRef colorRefOf(const QColor &c)
-{
-    return Rgb(c.red(), c.green(), c.blue());
 }
 
 unsigned alignmentFormat(TAlignment alignment)
@@ -227,11 +223,11 @@ ColorRef TFlatButton::systemRgb(ColorRef color) const
 {
     switch (color) {
     case kSysColorButtonHighlight:
-        return colorRefOf(palette().color(QPalette::Light));
+        return ColorRefOf(palette().color(QPalette::Light));
     case kSysColorButtonShadow:
-        return colorRefOf(palette().color(QPalette::Dark));
+        return ColorRefOf(palette().color(QPalette::Dark));
     case kSysColorButtonFace:
-        return colorRefOf(palette().color(QPalette::Button));
+        return ColorRefOf(palette().color(QPalette::Button));
     default:
         return IsSystemColor(color) ? DefaultSystemColor(color) : color;
     }
@@ -573,19 +569,7 @@ void TFlatButton::Paint(Canvas &canvas)
 
     canvas.SetBrush(canvas.BrushColor(), BrushStyle::Clear);
     canvas.SetBackgroundMode(BackgroundMode::Transparent);
-    FontSpec spec;
-    const QFont f = font();
-    spec.Name = f.family().toStdString();
-    if (f.pixelSize() > 0)
-        spec.PixelHeight = f.pixelSize();
-    else
-        spec.SizePoints = std::max(1, qRound(f.pointSizeF()));
-    spec.Bold = f.bold();
-    spec.Italic = f.italic();
-    spec.Underline = f.underline();
-    spec.Strikeout = f.strikeOut();
-    spec.Color = fontColor_;
-    canvas.SelectFont(spec);
+    canvas.SelectFont(FontSpecOf(font(), fontColor_));
 
     const std::string caption = ansiOf(caption_);
     const unsigned format = alignmentFormat(alignment_) | (wordWrap_ ? unsigned(kDtWordBreak) : 0u);

@@ -17,11 +17,6 @@ namespace qn {
 
 namespace {
 
-ColorRef colorRefOf(const QColor &color)
-{
-    return Rgb(color.red(), color.green(), color.blue());
-}
-
 TMouseButton mouseButtonOf(Qt::MouseButton button)
 {
     switch (button) {
@@ -184,7 +179,7 @@ void TGraphicPanel::followParent()
         return;
     followingParent_ = true;
     if (parentColor_ && parentWidget())
-        color_ = colorRefOf(parentWidget()->palette().color(QPalette::Window));
+        color_ = ColorRefOf(parentWidget()->palette().color(QPalette::Window));
     if (parentFont_)
         font_ = FontSpecOf(QWidget::font(), font_.Color); // Qt passes the parent's on
     followingParent_ = false;
