@@ -171,6 +171,8 @@ void TMainScreen::createMenus()
     About1 = Help1->addAction(QStringLiteral("About"));
 
     connect(RebuildIndexes1, &QAction::triggered, this, &TMainScreen::RebuildIndexes1Click);
+    connect(PrintSetup1, &QAction::triggered, this, &TMainScreen::PrintSetup1Click);
+    connect(PrintNow, &QAction::triggered, this, &TMainScreen::PrintNowClick);
     connect(exit1, &QAction::triggered, this, &TMainScreen::exit1Click);
     connect(Contents1, &QAction::triggered, this, &TMainScreen::Contents1Click);
     connect(About1, &QAction::triggered, this, &TMainScreen::About1Click);

@@ -169,6 +169,18 @@ public:
     void BitBtn1Click();
     void BitBtn2Click();
 
+    // Printing.
+    void PrintNowClick();
+    void PrintbuttonClick();
+    void PrintSetup1Click();
+    // On the "Print to PDF" printer: where a run writes, a file for a merged
+    // run or a folder for one file per entry; empty cancels the run. When
+    // empty (as it is unless a test puts its own here), a file dialog asks.
+    using TPdfOutputQuestion = std::function<QString(TMainScreen &, bool folder)>;
+    TPdfOutputQuestion AskPdfOutput;
+    // The PDF files the last print run wrote.
+    QStringList LastPrintFiles;
+
     // Centres a dialog over this window (integer halves toward zero).
     void CenterOnMainScreen(QWidget *form) const;
 
@@ -192,6 +204,8 @@ private:
     void closeDiaryTable();
     void selectDateTag(); // the active index becomes the tag DATE
     void lockMenuActions(bool lock);
+    // The calendar of the print options, over `over`.
+    int selectPrintDate(QWidget *over, TDateTime &date);
     // What to tell the user when the diary cannot be opened or created.
     std::string explainOpenFailure(const std::string &engineText, bool creating) const;
 

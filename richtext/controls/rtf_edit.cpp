@@ -500,6 +500,13 @@ void TQnCustomRtfEdit::FastAppendText(TQnCustomRtfEdit &source)
     TQnRTFTextInput &d = *Document;
     d.DropBlock();
     TParagraph *last = d.LastParagraph();
+    // Behind existing text the copy starts a paragraph of its own, so that
+    // its first paragraph keeps its own place and properties.
+    if (last && !d.IsEmpty()) {
+        TLine *end = last->LastLine();
+        d.SplitParagraph(last, end, end->Length);
+        last = d.LastParagraph();
+    }
     if (last)
         d.Cursor = TTextPos{last, last->LastLine(), last->LastLine()->Length};
     rtf.Seek(0);
