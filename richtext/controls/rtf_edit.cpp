@@ -506,6 +506,7 @@ void TQnCustomRtfEdit::FastAppendText(TQnCustomRtfEdit &source)
         TLine *end = last->LastLine();
         d.SplitParagraph(last, end, end->Length);
         last = d.LastParagraph();
+        TParProps().ApplyTo(*last);
     }
     if (last)
         d.Cursor = TTextPos{last, last->LastLine(), last->LastLine()->Length};

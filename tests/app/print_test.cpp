@@ -572,11 +572,14 @@ TEST_F(PrintTest, MergedLayoutStacksEntriesInDateOrderUnderTheirHeadings)
 
 // Entries of many lengths: a long one continues on the next page from the
 // first line that did not fit, and an entry starts a new page when less
-// than half an inch (plus its quarter-inch gap) would be left. Kept as a
-// picture of a 20-entry job for review.
+// than half an inch (plus its quarter-inch gap) would be left. The job is
+// kept under build/screenshots for review.
 TEST_F(PrintTest, MergedLayoutBreaksPagesForLongEntriesAndShortRemainders)
 {
-    const int lengths[] = {3, 9, 14, 70, 5, 12, 8, 20, 2, 16, 11, 6, 25, 4, 10, 7, 13, 18, 9, 3};
+    // Twenty entries of many lengths, then a run of one-liners: small enough
+    // never to be split, so the run must cross a page by the half-inch rule.
+    const int lengths[] = {3, 9, 14, 70, 5, 12, 8, 20, 2, 16, 11, 6, 25, 4, 10, 7, 13, 18, 9, 3,
+                           1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
     const int count = int(std::size(lengths));
     for (int i = 0; i < count; ++i) {
         char tag[8];
@@ -613,6 +616,10 @@ TEST_F(PrintTest, MergedLayoutBreaksPagesForLongEntriesAndShortRemainders)
         }
         index.push_back(h);
     }
+    // An entry's first paragraph is its own, not the heading's: even lines.
+    const double step1 = words[findPhrase(words, "E01L02")].yMin - words[findPhrase(words, "E01L01")].yMin;
+    const double step2 = words[findPhrase(words, "E01L03")].yMin - words[findPhrase(words, "E01L02")].yMin;
+    EXPECT_NEAR(step1, step2, 0.5);
     // Nothing in the margins: text between 1 and 10 inches down.
     for (const Word &word : words) {
         EXPECT_GE(word.yMin, 72.0 - 1.0) << word.text;
