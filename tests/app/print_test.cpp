@@ -578,8 +578,8 @@ TEST_F(PrintTest, MergedLayoutBreaksPagesForLongEntriesAndShortRemainders)
 {
     // Twenty entries of many lengths, then a run of one-liners: small enough
     // never to be split, so the run must cross a page by the half-inch rule.
-    const int lengths[] = {3, 9, 14, 70, 5, 12, 8, 20, 2, 16, 11, 6, 25, 4, 10, 7, 13, 18, 9, 3,
-                           1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+    const int lengths[] = {3,  9, 14, 70, 5, 12, 8, 20, 2, 16, 11, 6, 25, 4, 10, 7, 13,
+                           18, 9, 3,  1,  1, 1,  1, 1,  1, 1,  1,  1, 1,  1, 1,  1, 1};
     const int count = int(std::size(lengths));
     for (int i = 0; i < count; ++i) {
         char tag[8];
@@ -617,8 +617,10 @@ TEST_F(PrintTest, MergedLayoutBreaksPagesForLongEntriesAndShortRemainders)
         index.push_back(h);
     }
     // An entry's first paragraph is its own, not the heading's: even lines.
-    const double step1 = words[findPhrase(words, "E01L02")].yMin - words[findPhrase(words, "E01L01")].yMin;
-    const double step2 = words[findPhrase(words, "E01L03")].yMin - words[findPhrase(words, "E01L02")].yMin;
+    const double step1 =
+        words[findPhrase(words, "E01L02")].yMin - words[findPhrase(words, "E01L01")].yMin;
+    const double step2 =
+        words[findPhrase(words, "E01L03")].yMin - words[findPhrase(words, "E01L02")].yMin;
     EXPECT_NEAR(step1, step2, 0.5);
     // Nothing in the margins: text between 1 and 10 inches down.
     for (const Word &word : words) {
