@@ -266,6 +266,11 @@ TEST(PrintOptionsTest, ControlsFollowTheChoiceAndBadDatesComeBack)
     EXPECT_EQ(o.DateFormat->text(), "(use: m/d/yyyy)");
     EXPECT_EQ(o.DateEditFrom->text(), "3/4/2024");
     EXPECT_EQ(o.DateEditTo->text(), "3/20/2024");
+    const fs::path shots = test::binaryDir() / "screenshots";
+    fs::create_directories(shots);
+    o.PrintRangeOfDates->click();
+    o.grab().save(QString::fromStdString((shots / "print_options.png").string()));
+    o.PrintCurrentOnly->click();
     // Current entry only: no dates, no layouts, OK.
     EXPECT_TRUE(o.PrintCurrentOnly->isChecked());
     EXPECT_FALSE(o.DateEditFrom->isEnabled());
@@ -389,6 +394,12 @@ TEST_F(PrintTest, SeparateLayoutPrintsEachEntryUnderItsDatedHeader)
     add(d[4], "{\\rtf1\\ansi }");                 // empty: skipped
     goTo(d[2]);
     const fs::path out = useFolder("separate");
+    const fs::path shots = test::binaryDir() / "screenshots";
+    fs::create_directories(shots);
+    whilePrinting = [&](TPrintStatusForm &s) {
+        if (s.Finished())
+            s.grab().save(QString::fromStdString((shots / "print_status.png").string()));
+    };
     printRange(d[0], d[4], false);
 
     EXPECT_EQ(pdfQuestions, 1);
@@ -442,8 +453,6 @@ TEST_F(PrintTest, SeparateLayoutPrintsEachEntryUnderItsDatedHeader)
     EXPECT_GE(ruleNear(0.985), 640) << "6.5 inches of rule under the header";
     EXPECT_GE(ruleNear(10.0), 640) << "the footer's rule one inch above the paper's end";
     EXPECT_LT(ruleNear(5.5), 100);
-    const fs::path shots = test::binaryDir() / "screenshots";
-    fs::create_directories(shots);
     fs::copy_file(out / "2024-03-04.pdf", shots / "print_separate.pdf",
                   fs::copy_options::overwrite_existing);
 
