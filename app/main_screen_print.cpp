@@ -89,8 +89,9 @@ void TMainScreen::PrintNowClick()
 
     TPrinterSetup printer = CurrentPrinter();
     QString pdfFolder;
-    if (printer.IsPdf() && printer.PdfFileName.isEmpty()) {
-        // Asked once for the whole run.
+    // Asked once for the whole run; separate pages always need a folder, as
+    // one fixed file would hold only the last entry.
+    if (printer.IsPdf() && (!merge || printer.PdfFileName.isEmpty())) {
         const QString answer =
             AskPdfOutput ? AskPdfOutput(*this, !merge) : askPdfOutput(*this, !merge);
         if (answer.isEmpty()) {
