@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -406,7 +407,15 @@ TEST_F(MainScreenTest, ALockedWindowAnswersNoKeyButThoseOfHelpAndThePassword)
     // Unlocked, the shortcuts work again; Find Next Entry keeps its state.
     QSignalSpy print(w->PrintNow, &QAction::triggered);
     QSignalSpy findNext(w->mnuFindNextBig, &QAction::triggered);
+    // Print opens its options; they are cancelled again.
+    QTimer cancelDialogs;
+    QObject::connect(&cancelDialogs, &QTimer::timeout, [] {
+        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+            dialog->reject();
+    });
+    cancelDialogs.start(0);
     QTest::keyClick(w.get(), Qt::Key_P, Qt::ControlModifier);
+    cancelDialogs.stop();
     QTest::keyClick(w.get(), Qt::Key_F5, Qt::ControlModifier);
     EXPECT_EQ(print.count(), 1);
     EXPECT_EQ(findNext.count(), 0);
