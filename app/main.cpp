@@ -3,9 +3,11 @@
 #include "app/application.h"
 #include "app/main_screen.h"
 #include "app/start_up.h"
+#include "app/termination.h"
 #include "platform/qt/messages.h"
 
 #include <QApplication>
+#include <QSessionManager>
 
 int main(int argc, char **argv)
 {
@@ -22,6 +24,11 @@ int main(int argc, char **argv)
     // told why.
     if (mainScreen.StartFailed())
         return 1;
+    // A termination signal or the end of the session saves the entry on
+    // screen, as closing the window does.
+    qn::WatchTerminationSignals([&mainScreen] { mainScreen.TerminateRequested(); });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &mainScreen,
+                     [&mainScreen](QSessionManager &) { mainScreen.CommitDataRequested(); });
     mainScreen.show();
     return QApplication::exec();
 }

@@ -20,8 +20,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -171,6 +173,18 @@ void TMainScreen::createMenus()
     About1 = Help1->addAction(QStringLiteral("About"));
 
     connect(RebuildIndexes1, &QAction::triggered, this, &TMainScreen::RebuildIndexes1Click);
+    connect(mnuFind, &QAction::triggered, this, &TMainScreen::mnuFindClick);
+    connect(Replace1, &QAction::triggered, this, &TMainScreen::Replace1Click);
+    connect(EnterDate1, &QAction::triggered, this, &TMainScreen::EnterDate1Click);
+    connect(mnuFindentrycontaining, &QAction::triggered, this,
+            &TMainScreen::mnuFindentrycontainingClick);
+    connect(mnuFindNextBig, &QAction::triggered, this, &TMainScreen::mnuFindNextBigClick);
+    // The handler inverts the check mark itself, as the tool bar's button
+    // does: undo the toggle the action made on its own.
+    connect(mnuWrapTexttofitScreen, &QAction::triggered, this, [this](bool checked) {
+        mnuWrapTexttofitScreen->setChecked(!checked);
+        mnuWrapTexttofitScreenClick();
+    });
     connect(exit1, &QAction::triggered, this, &TMainScreen::exit1Click);
     connect(Contents1, &QAction::triggered, this, &TMainScreen::Contents1Click);
     connect(About1, &QAction::triggered, this, &TMainScreen::About1Click);
@@ -222,16 +236,61 @@ void TMainScreen::createRingArea()
     TopLine = horizontalLine(RingPanel1);
     Bottomline = horizontalLine(RingPanel1);
 
-    // The editor's place: white, no border, Arial 11 pixels.
-    QnRichText1 = placeholder(QStringLiteral("QnRichText1"), RingPanel1);
-    QnRichText1->setAutoFillBackground(true);
-    QPalette white = QnRichText1->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    QnRichText1->setPalette(white);
-    QnRichText1->setFont(arialPixels(11));
-
+    createEditors();
     createPrivacyPanel();
     RingPanel1->OnResize = [this] { placeRingChildren(); };
+}
+
+void TMainScreen::createEditors()
+{
+    // The entry editor: white, no border, both scroll bars, word wrap on,
+    // insert mode, Tab typed into the text, no drag and drop, Arial 11
+    // pixels black, status texts in German.
+    QnRichText1 = new TQnRichText(RingPanel1);
+    QnRichText1->setObjectName(QStringLiteral("QnRichText1"));
+    QnRichText1->SetColor(0x00FFFFFF);
+    QnRichText1->SetBorderStyle(TBorderStyle::bsNone);
+    QnRichText1->SetScrollBars(TScrollStyle::ssBoth);
+    QnRichText1->SetWordWrap(true);
+    QnRichText1->SetZooming(100);
+    QnRichText1->SetInserting(true);
+    QnRichText1->WantTabs = true;
+    QnRichText1->DragAndDropSupport = false;
+    QnRichText1->setFont(arialPixels(11));
+    QnRichText1->SetFontColor(0);
+    QnRichText1->SetLanguage(tqnGerman);
+    QnRichText1->OnChange = [this](TQnCustomRtfEdit *) { QnRichText1Change(); };
+    QnRichText1->OnKeyDown = [this](TQnCustomRtfEdit *, TKey &key, TShiftState shift) {
+        QnRichText1KeyDown(key, shift);
+    };
+
+    // The scratch document for blank tests and searches: never shown.
+    QnRichTextAllPurpose = new TQnRichText(RingPanel1);
+    QnRichTextAllPurpose->setObjectName(QStringLiteral("QnRichTextAllPurpose"));
+    QnRichTextAllPurpose->SetScrollBars(TScrollStyle::ssNone);
+    QnRichTextAllPurpose->setFont(arialPixels(11));
+    QnRichTextAllPurpose->hide();
+
+    createSpeedButtons();
+}
+
+void TMainScreen::createSpeedButtons()
+{
+    // Made here, shown by the formatting tool bar at its end.
+    auto speed = [this](const char *name, const QString &hint) {
+        auto *button = new QToolButton(this);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setToolTip(hint);
+        button->setAutoRaise(true);
+        button->hide();
+        return button;
+    };
+    DocPageBreakButton = speed("DocPageBreakButton", QStringLiteral("Insert Page Break"));
+    ParagraphSetupButton = speed("ParagraphSetupButton", QStringLiteral("Paragraph properties"));
+    DocWordWrapButton = speed("DocWordWrapButton", QString());
+    Printbutton = speed("Printbutton", QStringLiteral("Print diary entries"));
+    connect(DocPageBreakButton, &QToolButton::clicked, this, &TMainScreen::DocPageBreakButtonClick);
+    connect(DocWordWrapButton, &QToolButton::clicked, this, &TMainScreen::DocWordWrapButtonClick);
 }
 
 void TMainScreen::createPrivacyPanel()
@@ -326,6 +385,8 @@ void TMainScreen::createActionBar()
     SaveButton->setVisible(false);
     CancelButton->setVisible(false);
 
+    connect(SaveButton, &TFlatButton::clicked, this, &TMainScreen::SaveButtonClick);
+    connect(CancelButton, &TFlatButton::clicked, this, &TMainScreen::CancelButtonClick);
     connect(FirstButton, &TFlatButton::clicked, this, &TMainScreen::FirstButtonClick);
     connect(PriorButton, &TFlatButton::clicked, this, &TMainScreen::PriorButtonClick);
     connect(CalendarButton, &TFlatButton::clicked, this, &TMainScreen::CalendarButtonClick);
@@ -359,6 +420,9 @@ void TMainScreen::FormCreate()
         return;
     }
     HideAllThings(!DiaryPassword.empty());
+    DocWordWrapButton->setToolTip(mnuWrapTexttofitScreen->isChecked()
+                                      ? QStringLiteral("Toggle word wrap off")
+                                      : QStringLiteral("Toggle word wrap on"));
     // The engine's key for the table, also when there is no password.
     DiaryXTable->SetPassword(DiaryPassword);
     CurrentDate = Date();
@@ -416,13 +480,22 @@ void TMainScreen::placeRingChildren()
     QnRichText1->setGeometry(left, editorTop, width, std::max(0, panelHeight - 35 - 22));
     // The privacy panel fills the area whether shown or not.
     PrivacyPanel->setGeometry(RingPanel1->contentsRect());
-    // The editor control puts its caret at the start of the text here.
-    QnRichText1->update();
+    QnRichText1->SetCursorOffset(0);
+    QnRichText1->Repaint();
 }
 
 bool TMainScreen::FormCloseQuery()
 {
-    SaveButtonClick();
+    if (!SaveButtonClick() && !terminating_) {
+        // The user has been told why; closing now would lose the entry.
+        const auto answer = QMessageBox::question(
+            this, QStringLiteral("Quillnook"),
+            QStringLiteral("The entry on screen is not saved. Close anyway and lose the "
+                           "changes?"),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        if (answer != QMessageBox::Yes)
+            return false;
+    }
     ProcessPendingMessages();
     closeDiaryTable();
     // Closing this window ends the program: the engine lets every table go.
@@ -496,7 +569,7 @@ void TMainScreen::HideButtonClick()
 
 void TMainScreen::exit1Click()
 {
-    SaveButtonClick();
+    // Closing saves a modified entry first (FormCloseQuery).
     close();
 }
 

@@ -9,6 +9,7 @@
 
 #include "platform/datetime.h"
 #include "platform/keys.h"
+#include "richtext/controls/rich_text.h"
 #include "widgets/flat_button.h"
 #include "widgets/ring_panel.h"
 
@@ -28,6 +29,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QToolButton;
 
 namespace qn::engine {
 class TXDataSource;
@@ -91,13 +93,19 @@ public:
     QLabel *DateLabel;
     QFrame *TopLine;
     QFrame *Bottomline;
-    QWidget *QnRichText1; // the entry editor
+    TQnRichText *QnRichText1;          // the entry editor
+    TQnRichText *QnRichTextAllPurpose; // hidden scratch document
     QFrame *PrivacyPanel;
     QLabel *PrivacyLabel;
     QLineEdit *Pass;
     QPushButton *BitBtn1; // "OK"
     QPushButton *BitBtn2; // "Close"
     QFrame *ActionPanel;  // action bar, height 39
+    // Speed buttons the formatting tool bar shows at its end.
+    QToolButton *DocPageBreakButton;   // "Insert Page Break"
+    QToolButton *ParagraphSetupButton; // "Paragraph properties"
+    QToolButton *DocWordWrapButton;    // word wrap on or off
+    QToolButton *Printbutton;          // "Print diary entries"
     TFlatButton *SaveButton;
     TFlatButton *CancelButton;
     TFlatButton *FirstButton;
@@ -153,9 +161,55 @@ public:
 
     // Entries.
     void LoadRichText();
+    // Stores the entry on screen for CurrentDate: rewrites, creates or
+    // deletes its record. Throws what the table throws; nothing is stored
+    // then.
+    void SaveRichText();
+    // True when the entry holds no character above a blank.
+    bool EntryIsBlank();
+    // New entries write in the default font.
+    void SetDefaultFontNow();
+    // The entry text as stored: lines ending in CR LF, one blank appended to
+    // the last line when the lines joined by CR LF are a non-empty multiple
+    // of four characters long.
+    static std::string PadMemoText(const std::string &rtf);
+    // Whether the entry on screen is modified (Save and Cancel shown).
+    bool EntryModified() const;
+
+    // Searching every entry, oldest first, for SearchText.
+    void mnuFindentrycontainingClick();
+    void mnuFindNextBigClick();
+    // Reads the current record into the search's scratch document; false
+    // when the record has no date and so cannot match.
+    bool LoadRichTextAllPurp();
+    // The dialog asking for the text: answers the modal result and, on OK,
+    // the text typed. When empty (unless a test puts its own here), the
+    // dialog "Find text from any entry".
+    using TLookForAllRun = std::function<int(TMainScreen &, std::string &text)>;
+    TLookForAllRun RunLookForAll;
+    // Called between entries of a scan with the date about to be searched;
+    // true stops the scan (tests; the progress window's Cancel does the same).
+    std::function<bool(TDateTime)> OnScanStep;
 
     // Commands.
-    void SaveButtonClick();
+    // Saves a modified entry. False when saving failed: the user has been
+    // told, the entry stays on screen and modified, and the caller must not
+    // leave it.
+    bool SaveButtonClick();
+    void CancelButtonClick();
+    void QnRichText1Change();
+    void QnRichText1KeyDown(TKey &Key, TShiftState Shift);
+    void EnterDate1Click();
+    void mnuFindClick();
+    void Replace1Click();
+    void mnuWrapTexttofitScreenClick();
+    void DocWordWrapButtonClick();
+    void DocPageBreakButtonClick();
+    // Ends the program on a termination request (signal, session end):
+    // saves a modified entry without asking anything, then closes.
+    void TerminateRequested();
+    // The session ends (logout): a modified entry is saved, without asking.
+    void CommitDataRequested();
     void FirstButtonClick();
     void PriorButtonClick();
     void NextButtonClick();
@@ -189,6 +243,11 @@ private:
     void createActionBar();
     void placeRingChildren();
     void createDiaryComponents();
+    void createEditors();
+    void createSpeedButtons();
+    void setEntryModified(bool modified);
+    // Searches from the current record on; false when stopped before the end.
+    bool scanEntries();
     void closeDiaryTable();
     void selectDateTag(); // the active index becomes the tag DATE
     void lockMenuActions(bool lock);
@@ -200,6 +259,8 @@ private:
     std::string openFailure_;
     bool startFailed_ = false;
     bool locked_ = false;                  // the privacy panel covers the entry
+    bool terminating_ = false;             // closing without questions
+    std::unique_ptr<TQnRTFTextIo> searchDocument_; // the entry a search looks at
     std::vector<QAction *> actionsLocked_; // disabled by locking, enabled by unlocking
 };
 

@@ -258,25 +258,10 @@ void TMainScreen::MarkEntryDays(QStringList &list, int year, int month)
             list.append(QString::number(day));
 }
 
-void TMainScreen::LoadRichText()
-{
-    // Moves the entry of the record found into the editor. The editor does
-    // not exist yet; the date line already shows the date positioned.
-}
-
-void TMainScreen::SaveButtonClick()
-{
-    // Stores the entry only when it is modified (Save shown). Until the
-    // editor exists there is never anything to store.
-    if (!SaveButton->isVisible())
-        return;
-    SaveButton->setVisible(false);
-    CancelButton->setVisible(false);
-}
-
 void TMainScreen::FirstButtonClick()
 {
-    SaveButtonClick();
+    if (!SaveButtonClick())
+        return;
     selectDateTag();
     CurrentDate = FirstDiaryRecord();
     FindDateRecord();
@@ -285,7 +270,8 @@ void TMainScreen::FirstButtonClick()
 
 void TMainScreen::PriorButtonClick()
 {
-    SaveButtonClick();
+    if (!SaveButtonClick())
+        return;
     CurrentDate -= 1;
     FindDateRecord();
     LoadRichText();
@@ -293,7 +279,8 @@ void TMainScreen::PriorButtonClick()
 
 void TMainScreen::NextButtonClick()
 {
-    SaveButtonClick();
+    if (!SaveButtonClick())
+        return;
     CurrentDate += 1;
     FindDateRecord();
     LoadRichText();
@@ -301,7 +288,8 @@ void TMainScreen::NextButtonClick()
 
 void TMainScreen::LastButtonClick()
 {
-    SaveButtonClick();
+    if (!SaveButtonClick())
+        return;
     selectDateTag();
     CurrentDate = LastDiaryRecord();
     FindDateRecord();
@@ -312,7 +300,8 @@ void TMainScreen::CalendarButtonClick()
 {
     // Saved before the dialog shows: its month callback moves the record
     // pointer away from the entry on screen.
-    SaveButtonClick();
+    if (!SaveButtonClick())
+        return;
     TDateTime picked = CurrentDate;
     const int result =
         RunDateSelector ? RunDateSelector(*this, picked) : showDateSelector(*this, picked);
@@ -329,7 +318,8 @@ void TMainScreen::CalendarButtonClick()
 
 void TMainScreen::RebuildIndexes1Click()
 {
-    SaveButtonClick();
+    if (!SaveButtonClick())
+        return;
     {
         TDiaryRebuild target(*this);
         TRebuildInd dialog(target, this);

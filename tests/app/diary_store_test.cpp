@@ -229,13 +229,14 @@ TEST_F(DiaryStoreTest, NextAndPriorMoveByCalendarDaysAndFindRecords)
     EXPECT_EQ(dateLine(), "Tuesday, February 28, 2023");
     EXPECT_FALSE(w->RecordFound);
 
-    // The keys of the window reach the same moves.
+    // The keys of the window reach the same moves, typed into the editor.
     QApplication::setActiveWindow(w.get());
+    w->QnRichText1->setFocus();
     goTo(2026, 12, 31);
-    QTest::keyClick(w.get(), Qt::Key_PageDown, Qt::ControlModifier);
+    QTest::keyClick(w->QnRichText1, Qt::Key_PageDown, Qt::ControlModifier);
     EXPECT_EQ(dateLine(), "Friday, January 1, 2027");
     EXPECT_TRUE(w->RecordFound);
-    QTest::keyClick(w.get(), Qt::Key_PageUp, Qt::ControlModifier);
+    QTest::keyClick(w->QnRichText1, Qt::Key_PageUp, Qt::ControlModifier);
     EXPECT_EQ(dateLine(), "Thursday, December 31, 2026");
     EXPECT_FALSE(w->RecordFound);
 }
