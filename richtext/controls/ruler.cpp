@@ -188,7 +188,7 @@ int TQnRuler::MarkerX(int marker) const
     }
 }
 
-QRect TQnRuler::markerRect(int marker) const
+QRect TQnRuler::MarkerRect(int marker) const
 {
     const int size = MarkerSize();
     int x = MarkerX(marker);
@@ -202,7 +202,7 @@ QRect TQnRuler::markerRect(int marker) const
 int TQnRuler::markerAt(QPoint at) const
 {
     for (int marker : {kMarkerRight, kMarkerLeft, kMarkerFirst})
-        if (markerRect(marker).contains(at))
+        if (MarkerRect(marker).contains(at))
             return marker;
     return kMarkerNone;
 }
@@ -357,7 +357,7 @@ void TQnRuler::mousePressEvent(QMouseEvent *event)
     if (dragMarker_ != kMarkerNone) {
         dragBoth_ = false;
         if (dragMarker_ == kMarkerLeft) {
-            const int top = markerRect(kMarkerLeft).top();
+            const int top = MarkerRect(kMarkerLeft).top();
             dragBoth_ = at.y() - top >= MarkerSize() || (event->modifiers() & Qt::ShiftModifier);
         }
         return;
@@ -556,7 +556,7 @@ void TQnRuler::paintMarkers(QPainter &p)
 
     // Left: a triangle pointing up over a small box.
     const int left = MarkerX(kMarkerLeft);
-    const QRect leftRect = markerRect(kMarkerLeft);
+    const QRect leftRect = MarkerRect(kMarkerLeft);
     const int boxTop = leftRect.top() + size;
     triangle(QPolygon({QPoint(left, leftRect.top()), QPoint(left - half, boxTop - 1),
                        QPoint(left + half, boxTop - 1)}));
@@ -571,7 +571,7 @@ void TQnRuler::paintMarkers(QPainter &p)
 
     // Right: pointing up at the bottom, at the text width when beyond it.
     const int right = std::min(MarkerX(kMarkerRight), textWidth() + base());
-    const QRect rightRect = markerRect(kMarkerRight);
+    const QRect rightRect = MarkerRect(kMarkerRight);
     triangle(QPolygon({QPoint(right, rightRect.top() + half), QPoint(right - half, height() - 2),
                        QPoint(right + half, height() - 2)}));
 }

@@ -62,6 +62,8 @@ public:
     int HandleHeight() const;
     // Pixel x of a marker (kMarkerRight, kMarkerLeft, kMarkerFirst).
     int MarkerX(int marker) const;
+    // Where a press grabs a marker.
+    QRect MarkerRect(int marker) const;
     int XOfTwips(int32_t twips) const;
     // A ruler x as twips, snapped to the unit's grid.
     int32_t TwipsOfX(int x) const;
@@ -89,7 +91,6 @@ private:
     int pixelsPerInch() const;
     int textWidth() const;
     int base() const { return xOffset_ + editorOffset_; }
-    QRect markerRect(int marker) const;
     int markerAt(QPoint at) const;
     // Sets the ruler indents when their markers keep their order; false refused.
     bool trySetIndents(int32_t first, int32_t left, int32_t right);

@@ -161,9 +161,12 @@ void TQnStatusBarBasic::arrange()
         panel.Width = panel.DefinedWidth;
         total += panel.Width;
     }
-    if (total > room && total > 0) {
+    const int gaps = 2 * (n - 1), widths = total - gaps;
+    if (total > room && widths > 0) {
+        // Scaled so that the panels with their gaps fit the bar.
         for (TPanel &panel : panels_)
-            panel.Width = std::max(1, static_cast<int>(int64_t(panel.Width) * room / total));
+            panel.Width = std::max(
+                1, static_cast<int>(int64_t(panel.Width) * std::max(n, room - gaps) / widths));
     }
     int x = 2;
     for (TPanel &panel : panels_) {

@@ -148,6 +148,21 @@ TQnTBCombo::TQnTBCombo(QWidget *parent) : QComboBox(parent)
     });
 }
 
+bool TQnTBCombo::eventFilter(QObject *watched, QEvent *event)
+{
+    // Enter in the edit field is the list's own: the typed text is matched
+    // here, so that a choice is reported exactly once.
+    if (watched == lineEdit() && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (OnEnter)
+                OnEnter(this);
+            return true;
+        }
+    }
+    return QComboBox::eventFilter(watched, event);
+}
+
 void TQnTBCombo::SetColorList(bool on)
 {
     colorList_ = on;
@@ -577,8 +592,8 @@ void TQnToolBar::buildLists(int &x)
         if (editable) {
             list->setInsertPolicy(QComboBox::NoInsert);
             list->setCompleter(nullptr);
-            connect(list->lineEdit(), &QLineEdit::returnPressed, this,
-                    [this, typ, list] { typedChosen(typ, list); });
+            list->lineEdit()->installEventFilter(list);
+            list->OnEnter = [this, typ](TQnTBCombo *sender) { typedChosen(typ, sender); };
         }
         list->OnChange = [this, typ](TQnTBCombo *sender, int index) {
             listChosen(typ, sender, index);
@@ -723,8 +738,15 @@ void TQnToolBar::iconClicked(int index, bool checked)
 void TQnToolBar::typedChosen(int typ, TQnTBCombo *list)
 {
     const QString text = list->currentText();
-    if (list->findText(text) >= 0)
-        return; // the list took it as a choice of that item
+    const int index = list->findText(typ == snFontSize ? QStringLiteral(" %1").arg(text.trimmed())
+                                                       : text.trimmed(),
+                                     Qt::MatchFixedString);
+    if (index >= 0) {
+        list->setCurrentIndex(index);
+        list->setEditText(list->itemText(index));
+        listChosen(typ, list, index);
+        return;
+    }
     if (typ == snFontSize) {
         bool ok = false;
         const int size = text.trimmed().toInt(&ok);

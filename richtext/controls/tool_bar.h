@@ -102,6 +102,8 @@ public:
     explicit TQnTBCombo(QWidget *parent = nullptr);
 
     std::function<void(TQnTBCombo *sender, int index)> OnChange;
+    // Enter pressed in the edit field of an editable list.
+    std::function<void(TQnTBCombo *sender)> OnEnter;
     // The text the list had when it got the focus.
     QString EnteredText() const { return enteredText_; }
 
@@ -114,9 +116,11 @@ public:
 protected:
     void focusInEvent(QFocusEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     bool colorList_ = false;
+    QObject *filtered_ = nullptr;
     QString enteredText_;
 };
 
