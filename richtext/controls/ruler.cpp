@@ -288,8 +288,7 @@ int TQnRuler::tabNear(int32_t twips) const
         if (!(h.RulerTabMask & (1u << slot)) || h.TabPosTwips[slot] <= 0)
             continue;
         const int32_t distance = std::abs(h.TabPosTwips[slot] - twips);
-        if (distance <= tolerance &&
-            (best < 0 || distance < std::abs(h.TabPosTwips[best] - twips)))
+        if (distance <= tolerance && (best < 0 || distance < std::abs(h.TabPosTwips[best] - twips)))
             best = slot;
     }
     return best;
@@ -487,8 +486,7 @@ void TQnRuler::paintEvent(QPaintEvent *)
 
 void TQnRuler::paintScale(QPainter &p, int mid, int right)
 {
-    const double unit =
-        units_ == Inch ? pixelsPerInch() : pixelsPerInch() * kInchesPerCentimetre;
+    const double unit = units_ == Inch ? pixelsPerInch() : pixelsPerInch() * kInchesPerCentimetre;
     if (unit < 4)
         return;
     const int limit = std::min(right, width());

@@ -120,8 +120,8 @@ private:
     // Mouse state.
     int dragMarker_ = kMarkerNone;
     bool dragBoth_ = false;
-    int dragTab_ = -1;       // slot of a tab being dragged
-    int dragTabX_ = 0;       // where it is drawn meanwhile
+    int dragTab_ = -1; // slot of a tab being dragged
+    int dragTabX_ = 0; // where it is drawn meanwhile
     bool dragTabOff_ = false;
     QPoint pressPoint_;
     bool overMarker_ = false;

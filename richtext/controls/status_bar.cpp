@@ -18,8 +18,8 @@ QColor qcolorOf(ColorRef c)
 }
 
 const char *const kKindNames[] = {
-    "stGauge", "stIndex", "stOutline", "stStatus", "stInsert", "stCaps",    "stNum",
-    "stXPos",  "stYPos",  "stDate",    "stTime",   "stPage",   "stLine",    "stChanged",
+    "stGauge", "stIndex", "stOutline", "stStatus", "stInsert", "stCaps",     "stNum",
+    "stXPos",  "stYPos",  "stDate",    "stTime",   "stPage",   "stLine",     "stChanged",
     "stFont",  "stStyle", "stUnit",    "stTxtFmt", "stName",   "stFileName", "stPathName",
 };
 

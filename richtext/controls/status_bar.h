@@ -34,7 +34,7 @@ public:
 
     struct TPanel {
         QString Text;
-        int Line = 0; // index of the definition line
+        int Line = 0;         // index of the definition line
         int Width = 0;        // as laid out
         int DefinedWidth = 0; // as the line gives it
         int X = 0;

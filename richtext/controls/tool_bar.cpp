@@ -11,8 +11,8 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QStyleOptionComboBox>
-#include <QStyledItemDelegate>
 #include <QStylePainter>
+#include <QStyledItemDelegate>
 #include <QTextEdit>
 
 #include <algorithm>
@@ -95,11 +95,11 @@ const IconRow kIconRows[] = {
 };
 
 const char *const kHintNames[] = {
-    "Normal", "Bold",   "Italic", "Under",   "Hyperlink", "StrikeOut",  "Sub",     "Super",
-    "Hidden", "RTFCode", "Left",  "Right",   "Justified", "Center",     "Copy",    "Cut",
-    "Paste",  "SelAll", "HideSel", "Find",   "Replace",   "Spell",      "Exit",    "New",
-    "Open",   "Save",   "Close",  "Print",   "PrintSetup", "Next",      "Prev",    "Add",
-    "Del",    "Edit",   "Cancel", "ToStart", "ToEnd",     "Post",
+    "Normal", "Bold",    "Italic",  "Under",   "Hyperlink",  "StrikeOut", "Sub",  "Super",
+    "Hidden", "RTFCode", "Left",    "Right",   "Justified",  "Center",    "Copy", "Cut",
+    "Paste",  "SelAll",  "HideSel", "Find",    "Replace",    "Spell",     "Exit", "New",
+    "Open",   "Save",    "Close",   "Print",   "PrintSetup", "Next",      "Prev", "Add",
+    "Del",    "Edit",    "Cancel",  "ToStart", "ToEnd",      "Post",
 };
 
 // Draws the items of a colour list as swatches.
@@ -290,7 +290,8 @@ void TQnCustomToolPanel::removeOwnControls()
 {
     for (int i = 0; i < ownControls_ && i < static_cast<int>(controls_.size()); ++i)
         delete controls_[i].Widget.data();
-    controls_.erase(controls_.begin(), controls_.begin() + std::min<size_t>(ownControls_, controls_.size()));
+    controls_.erase(controls_.begin(),
+                    controls_.begin() + std::min<size_t>(ownControls_, controls_.size()));
     ownControls_ = 0;
 }
 
@@ -395,17 +396,18 @@ TQnToolBar::TQnToolBar(QWidget *parent) : TQnCustomToolPanel(parent)
 {
     palette_.assign(std::begin(kSystemPalette), std::end(kSystemPalette));
     palette_[0] = Rgb(0, 0, 0);
-    connect(&TQnTBRCTRL::Instance(), &TQnTBRCTRL::FocusLeft, this, [this](QWidget *old, QWidget *now) {
-        if (!OnExit || !old)
-            return;
-        bool wasInside = false, isInside = false;
-        for (QWidget *w = old; w; w = w->parentWidget())
-            wasInside = wasInside || w == this;
-        for (QWidget *w = now; w; w = w->parentWidget())
-            isInside = isInside || w == this;
-        if (wasInside && !isInside)
-            OnExit(this);
-    });
+    connect(&TQnTBRCTRL::Instance(), &TQnTBRCTRL::FocusLeft, this,
+            [this](QWidget *old, QWidget *now) {
+                if (!OnExit || !old)
+                    return;
+                bool wasInside = false, isInside = false;
+                for (QWidget *w = old; w; w = w->parentWidget())
+                    wasInside = wasInside || w == this;
+                for (QWidget *w = now; w; w = w->parentWidget())
+                    isInside = isInside || w == this;
+                if (wasInside && !isInside)
+                    OnExit(this);
+            });
     Build();
 }
 
@@ -647,9 +649,8 @@ void TQnToolBar::buildLists(int &x)
         style_->setObjectName(QStringLiteral("StyleList"));
         style_->addItems({QStringLiteral("Standard"), QStringLiteral("Heading 1"),
                           QStringLiteral("Heading 2"), QStringLiteral("Heading 3")});
-        const int width =
-            QFontMetrics(parentWidget() ? parentWidget()->font() : font())
-                .horizontalAdvance(QStringLiteral("Blocksatz"));
+        const int width = QFontMetrics(parentWidget() ? parentWidget()->font() : font())
+                              .horizontalAdvance(QStringLiteral("Blocksatz"));
         style_->setFixedWidth(width);
         style_->move(x, 4);
         addControl(style_, 0, 4);
@@ -687,7 +688,8 @@ void TQnToolBar::buildButtons(int &x)
             top += side + 2;
         }
         button->move(x, top);
-        connect(button, &QToolButton::clicked, this, [this, i](bool checked) { iconClicked(i, checked); });
+        connect(button, &QToolButton::clicked, this,
+                [this, i](bool checked) { iconClicked(i, checked); });
         button->show();
         icon.Button = button;
         addControl(button, icon.Group, 3);
@@ -837,8 +839,7 @@ void TQnToolBar::applyToObject(QWidget *object, int typ, const QString &text, in
 // ---------------------------------------------------------------------------
 // TQnToolBar: what the editor shows
 
-template <typename Op>
-void TQnToolBar::forChain(Op op)
+template <typename Op> void TQnToolBar::forChain(Op op)
 {
     std::set<TQnCustomToolPanel *> visited;
     TQnCustomToolPanel *panel = this;
@@ -942,9 +943,8 @@ void TQnToolBar::UnbindEditor(TQnCustomRichText *editor)
 {
     if (editor_ == editor)
         editor_ = nullptr;
-    std::erase_if(linkedEditors_, [&](const QPointer<TQnCustomRichText> &e) {
-        return !e || e.data() == editor;
-    });
+    std::erase_if(linkedEditors_,
+                  [&](const QPointer<TQnCustomRichText> &e) { return !e || e.data() == editor; });
 }
 
 } // namespace qn

@@ -49,7 +49,15 @@ enum TSelStatusIcon : uint8_t {
     SelBlock,
     SelCenter
 };
-enum TSelActionIcon : uint8_t { SelExit, SelNew, SelOpen, SelSave, SelClose, SelPrint, SelPrintSetup };
+enum TSelActionIcon : uint8_t {
+    SelExit,
+    SelNew,
+    SelOpen,
+    SelSave,
+    SelClose,
+    SelPrint,
+    SelPrintSetup
+};
 enum TSelDatabaseIcon : uint8_t {
     SelToStart,
     SelNext,
@@ -73,8 +81,7 @@ enum TSelEditIcon : uint8_t {
 };
 
 // A set of enumeration members (at most 32).
-template <typename E>
-class TSelSet {
+template <typename E> class TSelSet {
 public:
     TSelSet() = default;
     TSelSet(std::initializer_list<E> members)
@@ -303,13 +310,12 @@ private:
     void returnFocus();
 
     // Runs an operation on this bar and on every chained bar, once each.
-    template <typename Op>
-    void forChain(Op op);
+    template <typename Op> void forChain(Op op);
 
     TFontSelChoice fontChoice_ = fsPrinterFonts;
     TSelSet<TSelListBox> listBoxes_{SelFontName, SelFontSize, SelFontColor, SelBackgroundColor};
-    TSelSet<TSelStatusIcon> statusIcons_{SelNormal,    SelBold, SelItalic, SelUnder, SelStrikeOut,
-                                         SelLeft,      SelRight, SelBlock, SelCenter};
+    TSelSet<TSelStatusIcon> statusIcons_{SelNormal, SelBold,  SelItalic, SelUnder, SelStrikeOut,
+                                         SelLeft,   SelRight, SelBlock,  SelCenter};
     TSelSet<TSelActionIcon> actionIcons_;
     TSelSet<TSelDatabaseIcon> databaseIcons_;
     TSelSet<TSelEditIcon> editIcons_{SelCopy, SelCut, SelPaste};

@@ -28,8 +28,8 @@ const QColor kLime(0, 255, 0);
 
 using Painter = std::function<void(QPainter &)>;
 
-void letter(QPainter &p, const QString &text, bool bold, bool italic, bool underline,
-            bool strike, const QColor &color = kBlack, int pixel = 13)
+void letter(QPainter &p, const QString &text, bool bold, bool italic, bool underline, bool strike,
+            const QColor &color = kBlack, int pixel = 13)
 {
     QFont font(QStringLiteral("Times New Roman"));
     font.setPixelSize(pixel);
@@ -126,12 +126,24 @@ const std::map<QString, Painter> &painters()
              p.setPen(QPen(kGray, 1, Qt::DotLine));
              p.drawLine(1, 14, 15, 14);
          }},
-        {"RTFCODE", [](QPainter &p) { letter(p, "{\\}", false, false, false, false, kMaroon, 10); }},
-        {"LEFT", [](QPainter &p) { paragraphLines(p, {1, 1, 1, 1, 1}, {14, 10, 13, 8, 12}); }},
-        {"RIGHT", [](QPainter &p) { paragraphLines(p, {1, 5, 2, 7, 3}, {14, 14, 14, 14, 14}); }},
-        {"CENTER", [](QPainter &p) { paragraphLines(p, {1, 3, 2, 4, 3}, {14, 12, 13, 11, 12}); }},
+        {"RTFCODE",
+         [](QPainter &p) { letter(p, "{\\}", false, false, false, false, kMaroon, 10); }},
+        {"LEFT",
+         [](QPainter &p) {
+             paragraphLines(p, {1, 1, 1, 1, 1}, {14, 10, 13, 8, 12});
+         }},
+        {"RIGHT",
+         [](QPainter &p) {
+             paragraphLines(p, {1, 5, 2, 7, 3}, {14, 14, 14, 14, 14});
+         }},
+        {"CENTER",
+         [](QPainter &p) {
+             paragraphLines(p, {1, 3, 2, 4, 3}, {14, 12, 13, 11, 12});
+         }},
         {"JUSTIFIED",
-         [](QPainter &p) { paragraphLines(p, {1, 1, 1, 1, 1}, {14, 14, 14, 14, 9}); }},
+         [](QPainter &p) {
+             paragraphLines(p, {1, 1, 1, 1, 1}, {14, 14, 14, 14, 9});
+         }},
         {"NEW", [](QPainter &p) { page(p); }},
         {"OPEN",
          [](QPainter &p) {

@@ -14,8 +14,8 @@ TEST(StatusBar, DefinitionLinesMakePanelsWithTheirWidthsFlagsAndKinds)
     TQnStatusBarBasic bar;
     bar.resize(400, 22);
     bar.show();
-    bar.SetLines({"@$20stStatus=Ready", "", "%STFILENAME=diary.rtf", "Hello there", "5stTxtFmt=RICH",
-                  "120stUnknown=free"});
+    bar.SetLines({"@$20stStatus=Ready", "", "%STFILENAME=diary.rtf", "Hello there",
+                  "5stTxtFmt=RICH", "120stUnknown=free"});
     const auto &panels = bar.Panels();
     ASSERT_EQ(panels.size(), 5u);
 
@@ -29,7 +29,8 @@ TEST(StatusBar, DefinitionLinesMakePanelsWithTheirWidthsFlagsAndKinds)
     EXPECT_EQ(panels[1].Kind, stFileName);
     EXPECT_EQ(panels[1].Flags, kPanelGrayed);
     EXPECT_EQ(panels[1].Line, 2);
-    EXPECT_EQ(panels[1].DefinedWidth, std::max(30, QFontMetrics(bar.font()).horizontalAdvance("diary.rtf")));
+    EXPECT_EQ(panels[1].DefinedWidth,
+              std::max(30, QFontMetrics(bar.font()).horizontalAdvance("diary.rtf")));
 
     // No kind name: a free text panel showing the whole line.
     EXPECT_EQ(panels[2].Kind, stString);

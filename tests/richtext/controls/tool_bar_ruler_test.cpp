@@ -313,7 +313,8 @@ TEST_F(ToolBarRulerTest, DraggingIndentMarkersChangesTheParagraphWithinTheRightM
     const QPoint now(ruler->MarkerX(kMarkerLeft), left.top() + 2);
     QTest::mousePress(ruler, Qt::LeftButton, {}, now);
     QTest::mouseMove(ruler, QPoint(ruler->MarkerX(kMarkerRight) + 30, now.y()));
-    QTest::mouseRelease(ruler, Qt::LeftButton, {}, QPoint(ruler->MarkerX(kMarkerRight) + 30, now.y()));
+    QTest::mouseRelease(ruler, Qt::LeftButton, {},
+                        QPoint(ruler->MarkerX(kMarkerRight) + 30, now.y()));
     EXPECT_EQ(p->LeftIndent, 1440);
 
     // A right marker dragged left of the left one is refused too.
