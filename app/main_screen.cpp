@@ -10,6 +10,9 @@
 #include "platform/qt/messages.h"
 #include "platform/qt/qt_text.h"
 #include "platform/winmath.h"
+#include "richtext/controls/ruler.h"
+#include "richtext/controls/tool_bar.h"
+#include "richtext/controls/tool_bar_glyphs.h"
 #include "widgets/flat_button.h"
 #include "widgets/ring_panel.h"
 #include "widgets/save_form_state.h"
@@ -22,6 +25,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -183,11 +187,45 @@ void TMainScreen::createClientArea()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    QnToolBar2 = placeholder(QStringLiteral("QnToolBar2"), client);
-    QnToolBar2->setFixedHeight(28);
-    QnRuler1 = placeholder(QStringLiteral("QnRuler1"), client);
+    QnToolBar2 = new TQnToolBar(client);
+    QnToolBar2->setObjectName(QStringLiteral("QnToolBar2"));
+    QnToolBar2->SetAlign(TToolAlign::alTop);
+    QnToolBar2->SetDesignHeight(28);
+    QnToolBar2->SetFontChoice(fsPrinterFonts);
+    QnToolBar2->SetFontSizeRange(8, 72);
+    QStringList hints = TQnToolBar::DefaultHints();
+    hints.removeAll(QStringLiteral("QNI_Hidden=Hidden"));
+    hints.removeAll(QStringLiteral("QNI_RTFCode=RTFCode"));
+    QnToolBar2->SetHints(hints);
+    QnRuler1 = new TQnRuler(client);
+    QnRuler1->setObjectName(QStringLiteral("QnRuler1"));
+    QnRuler1->Align = TToolAlign::alTop;
     QnRuler1->setFixedHeight(15);
+    QnRuler1->BevelInner = TToolBevel::bvNone;
+    QnRuler1->SetUnits(Inch);
+    QnRuler1->SetShowNumbers(false);
+    QnRuler1->NewTabKind = tkAll;
+    QnRuler1->OnSelection = [this](TQnRuler *, int, int, int, bool) { QnRuler1Selection(); };
+    QnRuler1->OnMouseDown = [this](TQnRuler *, Qt::MouseButton, Qt::KeyboardModifiers, QPoint) {
+        QnRuler1MouseDown();
+    };
     createRingArea();
+    // The speed buttons wait on the privacy panel until start-up moves them.
+    auto speedButton = [this](const char *name, const char *glyph, const QString &hint) {
+        auto *button = new QToolButton(PrivacyPanel);
+        button->setObjectName(QLatin1String(name));
+        button->setIcon(ToolBarGlyph(QLatin1String(glyph)));
+        button->setFixedSize(QFontInfo(font()).pixelSize() + 9, QFontInfo(font()).pixelSize() + 9);
+        button->setToolTip(hint);
+        button->hide();
+        return button;
+    };
+    DocPageBreakButton =
+        speedButton("DocPageBreakButton", "PAGEBREAK", QStringLiteral("Insert Page Break"));
+    ParagraphSetupButton =
+        speedButton("ParagraphSetupButton", "PARAGRAPH", QStringLiteral("Paragraph properties"));
+    DocWordWrapButton = speedButton("DocWordWrapButton", "WORDWRAP", QString());
+    Printbutton = speedButton("Printbutton", "QNI_PRINT", QStringLiteral("Print diary entries"));
     RingPanel1->setParent(client);
     createActionBar();
     ActionPanel->setParent(client);
@@ -359,6 +397,12 @@ void TMainScreen::FormCreate()
         return;
     }
     HideAllThings(!DiaryPassword.empty());
+    for (QToolButton *button :
+         {DocPageBreakButton, ParagraphSetupButton, DocWordWrapButton, Printbutton})
+        QnToolBar2->AddButton(button);
+    DocWordWrapButton->setToolTip(mnuWrapTexttofitScreen->isChecked()
+                                      ? QStringLiteral("Toggle word wrap off")
+                                      : QStringLiteral("Toggle word wrap on"));
     // The engine's key for the table, also when there is no password.
     DiaryXTable->SetPassword(DiaryPassword);
     CurrentDate = Date();
@@ -367,6 +411,19 @@ void TMainScreen::FormCreate()
     LoadRichText();
     HelpFile = FindResourceFile("QUILLNK.HLP")
                    .value_or(std::filesystem::path(ProgramDir()) / "QUILLNK.HLP");
+}
+
+// Until the entry editor is in place the notification's effect is shown
+// directly: Save and Cancel appear.
+void TMainScreen::QnRuler1Selection()
+{
+    SaveButton->setVisible(true);
+    CancelButton->setVisible(true);
+}
+
+void TMainScreen::QnRuler1MouseDown()
+{
+    QnRuler1Selection();
 }
 
 void TMainScreen::FormActivate()

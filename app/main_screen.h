@@ -9,6 +9,8 @@
 
 #include "platform/datetime.h"
 #include "platform/keys.h"
+#include "richtext/controls/ruler.h"
+#include "richtext/controls/tool_bar.h"
 #include "widgets/flat_button.h"
 #include "widgets/ring_panel.h"
 
@@ -28,6 +30,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QToolButton;
 
 namespace qn::engine {
 class TXDataSource;
@@ -85,8 +88,10 @@ public:
     std::filesystem::path HelpFile;
 
     // Components, top to bottom.
-    QWidget *QnToolBar2;    // formatting tool bar, height 28
-    QWidget *QnRuler1;      // ruler, height 15
+    TQnToolBar *QnToolBar2; // formatting tool bar, height 28
+    TQnRuler *QnRuler1;     // ruler, height 15
+    // Moved into the tool bar at start.
+    QToolButton *DocPageBreakButton, *ParagraphSetupButton, *DocWordWrapButton, *Printbutton;
     TRingPanel *RingPanel1; // fills the rest of the client area
     QLabel *DateLabel;
     QFrame *TopLine;
@@ -163,6 +168,9 @@ public:
     void CalendarButtonClick();
     void RebuildIndexes1Click();
     void HideButtonClick();
+    // The ruler's choices and clicks mark the entry modified.
+    void QnRuler1Selection();
+    void QnRuler1MouseDown();
     void exit1Click();
     void Contents1Click();
     void About1Click();

@@ -439,13 +439,13 @@ void TQnRuler::paintEvent(QPaintEvent *)
     const QColor face = qcolorOf(kSysColorButtonFace), shadow = qcolorOf(kSysColorButtonShadow);
     p.fillRect(rect(), face);
     QRect r = rect().adjusted(0, 0, -1, -1);
-    auto bevel = [&](TBevelCut cut) {
-        if (cut == TBevelCut::bvNone)
+    auto bevel = [&](TToolBevel cut) {
+        if (cut == TToolBevel::bvNone)
             return;
-        p.setPen(cut == TBevelCut::bvRaised ? Qt::white : shadow);
+        p.setPen(cut == TToolBevel::bvRaised ? Qt::white : shadow);
         p.drawLine(r.topLeft(), r.topRight());
         p.drawLine(r.topLeft(), r.bottomLeft());
-        p.setPen(cut == TBevelCut::bvRaised ? shadow : Qt::white);
+        p.setPen(cut == TToolBevel::bvRaised ? shadow : Qt::white);
         p.drawLine(r.bottomLeft(), r.bottomRight());
         p.drawLine(r.topRight(), r.bottomRight());
         r.adjust(1, 1, -1, -1);
@@ -572,6 +572,15 @@ void TQnRuler::paintMarkers(QPainter &p)
     const QRect rightRect = MarkerRect(kMarkerRight);
     triangle(QPolygon({QPoint(right, rightRect.top() + half), QPoint(right - half, height() - 2),
                        QPoint(right + half, height() - 2)}));
+}
+
+} // namespace qn
+
+namespace qn {
+
+TQnCustomRichText *TQnRuler::Editor() const
+{
+    return editor_;
 }
 
 } // namespace qn

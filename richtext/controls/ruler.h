@@ -36,9 +36,9 @@ public:
     ~TQnRuler() override;
 
     // ---- Properties ----
-    TAlign Align = TAlign::alNone;
-    TBevelCut BevelInner = TBevelCut::bvRaised;
-    TBevelCut BevelOuter = TBevelCut::bvNone;
+    TToolAlign Align = TToolAlign::alNone;
+    TToolBevel BevelInner = TToolBevel::bvRaised;
+    TToolBevel BevelOuter = TToolBevel::bvNone;
     PTQnRulerUnit Units() const { return units_; }
     void SetUnits(PTQnRulerUnit units);
     int XOffset() const { return xOffset_; }
@@ -69,7 +69,7 @@ public:
     int32_t TwipsOfX(int x) const;
     // The header the ruler works on (the editor's, or its own without one).
     TTextHeader &Header() const { return *header_; }
-    TQnCustomRichText *Editor() const { return editor_; }
+    TQnCustomRichText *Editor() const;
     int EditorOffset() const { return editorOffset_; }
 
     // ---- What the editor tells the ruler ----

@@ -135,7 +135,7 @@ void TQnStatusBarBasic::rebuild()
         panel.Kind = KindOfName(eq >= 0 ? rest.left(eq) : rest);
         panel.Text = eq >= 0 ? rest.mid(eq + 1) : s;
         if (width == 0)
-            width = fm.horizontalAdvance(panel.Text);
+            width = fm.horizontalAdvance(panel.Text) + 6; // with the frame and margins
         panel.DefinedWidth = width <= 9 ? 30 : width;
         panels_.push_back(panel);
     }

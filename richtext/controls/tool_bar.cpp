@@ -238,7 +238,7 @@ TQnCustomToolPanel::TQnCustomToolPanel(QWidget *parent) : QWidget(parent)
     resize(300, designHeight_);
 }
 
-void TQnCustomToolPanel::SetAlign(TAlign align)
+void TQnCustomToolPanel::SetAlign(TToolAlign align)
 {
     align_ = align;
     Arrange();
@@ -260,7 +260,7 @@ void TQnCustomToolPanel::SetWidthBetweenGroups(int width)
 void TQnCustomToolPanel::SetDesignHeight(int height)
 {
     designHeight_ = height;
-    if (align_ == TAlign::alTop || align_ == TAlign::alBottom)
+    if (align_ == TToolAlign::alTop || align_ == TToolAlign::alBottom)
         setFixedHeight(height);
     else
         resize(width(), height);
@@ -297,7 +297,7 @@ void TQnCustomToolPanel::removeOwnControls()
 
 int TQnCustomToolPanel::bevelEdge() const
 {
-    const int bevels = (BevelOuter != TBevelCut::bvNone) + (BevelInner != TBevelCut::bvNone);
+    const int bevels = (BevelOuter != TToolBevel::bvNone) + (BevelInner != TToolBevel::bvNone);
     return bevels * bevelWidth_;
 }
 
@@ -325,7 +325,7 @@ void TQnCustomToolPanel::Arrange()
         rowHeight = std::max(rowHeight, entry.Top + w->height());
         x += w->width() + 2;
     }
-    if (align_ == TAlign::alTop || align_ == TAlign::alBottom) {
+    if (align_ == TToolAlign::alTop || align_ == TToolAlign::alBottom) {
         const int needed = rowTop > 0 ? rowTop + rowHeight + 3 : 0;
         const int height = std::max(designHeight_, needed);
         if (height != this->height() || minimumHeight() != maximumHeight()) {
@@ -343,12 +343,12 @@ void TQnCustomToolPanel::paintEvent(QPaintEvent *)
     p.fillRect(rect(), qcolorOf(kSysColorButtonFace));
     const QColor light = qcolorOf(kSysColorButtonHighlight), dark = qcolorOf(kSysColorButtonShadow);
     QRect r = rect().adjusted(0, 0, -1, -1);
-    auto bevel = [&](TBevelCut cut) {
-        if (cut == TBevelCut::bvNone)
+    auto bevel = [&](TToolBevel cut) {
+        if (cut == TToolBevel::bvNone)
             return;
         for (int i = 0; i < bevelWidth_; ++i) {
-            const QColor topLeft = cut == TBevelCut::bvRaised ? light : dark;
-            const QColor bottomRight = cut == TBevelCut::bvRaised ? dark : light;
+            const QColor topLeft = cut == TToolBevel::bvRaised ? light : dark;
+            const QColor bottomRight = cut == TToolBevel::bvRaised ? dark : light;
             p.setPen(topLeft);
             p.drawLine(r.topLeft(), r.topRight());
             p.drawLine(r.topLeft(), r.bottomLeft());
@@ -612,6 +612,10 @@ void TQnToolBar::buildLists(int &x)
         int widest = 0;
         for (int i = 0; i < fontName_->count(); ++i)
             widest = std::max(widest, fm.horizontalAdvance(fontName_->itemText(i) + "    "));
+        // Family names on this platform run long ("DejaVu Sans Condensed"):
+        // the closed list keeps the room of a usual name, the drop-down shows all.
+        fontName_->view()->setMinimumWidth(widest);
+        widest = std::min(widest, fm.horizontalAdvance(QStringLiteral("Times New Roman    ")));
         fontName_->setFixedWidth(widest);
         fontName_->setEditText(QFontInfo(font()).family().left(kFontNameMax));
         fontName_->move(x, 4);
@@ -682,8 +686,8 @@ void TQnToolBar::buildButtons(int &x)
             if (icon.Number == 1)
                 button->setChecked(true);
         }
-        if ((Align() == TAlign::alTop || Align() == TAlign::alBottom) && x + side > width() &&
-            x > 30) {
+        if ((Align() == TToolAlign::alTop || Align() == TToolAlign::alBottom) &&
+            x + side > width() && x > 30) {
             x = 4;
             top += side + 2;
         }
@@ -945,6 +949,15 @@ void TQnToolBar::UnbindEditor(TQnCustomRichText *editor)
         editor_ = nullptr;
     std::erase_if(linkedEditors_,
                   [&](const QPointer<TQnCustomRichText> &e) { return !e || e.data() == editor; });
+}
+
+} // namespace qn
+
+namespace qn {
+
+TQnCustomRichText *TQnToolBar::Editor() const
+{
+    return editor_;
 }
 
 } // namespace qn

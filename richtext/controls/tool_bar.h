@@ -28,8 +28,8 @@ namespace qn {
 
 class TQnCustomRichText;
 
-enum class TAlign : uint8_t { alNone, alTop, alBottom, alLeft, alRight, alClient };
-enum class TBevelCut : uint8_t { bvNone, bvLowered, bvRaised };
+enum class TToolAlign : uint8_t { alNone, alTop, alBottom, alLeft, alRight, alClient };
+enum class TToolBevel : uint8_t { bvNone, bvLowered, bvRaised };
 enum TFontSelChoice : uint8_t { fsPrinterFonts, fsScreenFonts };
 
 enum TSelListBox : uint8_t { SelFontName, SelFontSize, SelFontColor, SelBackgroundColor, SelStyle };
@@ -160,10 +160,10 @@ public:
 
     explicit TQnCustomToolPanel(QWidget *parent = nullptr);
 
-    TAlign Align() const { return align_; }
-    void SetAlign(TAlign align);
-    TBevelCut BevelInner = TBevelCut::bvNone;
-    TBevelCut BevelOuter = TBevelCut::bvRaised;
+    TToolAlign Align() const { return align_; }
+    void SetAlign(TToolAlign align);
+    TToolBevel BevelInner = TToolBevel::bvNone;
+    TToolBevel BevelOuter = TToolBevel::bvRaised;
     int BevelWidth() const { return bevelWidth_; }
     void SetBevelWidth(int width);
     int WidthBetweenGroups() const { return widthBetweenGroups_; }
@@ -210,7 +210,7 @@ protected:
     int ownControls_ = 0; // the first entries are the bar's own
 
 private:
-    TAlign align_ = TAlign::alNone;
+    TToolAlign align_ = TToolAlign::alNone;
     int bevelWidth_ = 1;
     int widthBetweenGroups_ = 0;
     int designHeight_ = 31;
@@ -276,7 +276,7 @@ public:
     TQnTBCombo *StyleList() const { return style_; }
     const std::vector<TIconEntry> &Icons() const { return icons_; }
     QToolButton *IconButton(int group, int number) const;
-    TQnCustomRichText *Editor() const { return editor_; }
+    TQnCustomRichText *Editor() const;
     // The 16 colours of the lists.
     const std::vector<ColorRef> &ColorPalette() const { return palette_; }
 

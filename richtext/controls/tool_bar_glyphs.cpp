@@ -312,6 +312,26 @@ const std::map<QString, Painter> &painters()
              p.drawArc(4, 1, 8, 10, 0, 180 * 16);
              p.fillRect(2, 7, 12, 8, QColor(128, 128, 0));
          }},
+        // The main window's own buttons.
+        {"PAGEBREAK",
+         [](QPainter &p) {
+             page(p);
+             p.setPen(QPen(kBlue, 1, Qt::DashLine));
+             p.drawLine(1, 8, 15, 8);
+         }},
+        {"PARAGRAPH",
+         [](QPainter &p) { letter(p, QString(QChar(0x00B6)), true, false, false, false, kNavy); }},
+        {"WORDWRAP",
+         [](QPainter &p) {
+             p.setPen(kBlack);
+             p.drawLine(1, 3, 13, 3);
+             p.drawLine(1, 8, 8, 8);
+             p.drawLine(1, 13, 5, 13);
+             p.setPen(kBlue);
+             p.drawArc(8, 3, 6, 10, -90 * 16, 180 * 16);
+             p.drawLine(11, 13, 9, 11);
+             p.drawLine(11, 13, 9, 15);
+         }},
         {"MARK_BLUE", [](QPainter &p) { p.fillRect(2, 4, 12, 8, kBlue); }},
         {"MARK_RED", [](QPainter &p) { p.fillRect(2, 4, 12, 8, kRed); }},
         {"UNDER_GREEN",

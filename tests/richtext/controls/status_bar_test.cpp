@@ -30,7 +30,7 @@ TEST(StatusBar, DefinitionLinesMakePanelsWithTheirWidthsFlagsAndKinds)
     EXPECT_EQ(panels[1].Flags, kPanelGrayed);
     EXPECT_EQ(panels[1].Line, 2);
     EXPECT_EQ(panels[1].DefinedWidth,
-              std::max(30, QFontMetrics(bar.font()).horizontalAdvance("diary.rtf")));
+              std::max(30, QFontMetrics(bar.font()).horizontalAdvance("diary.rtf") + 6));
 
     // No kind name: a free text panel showing the whole line.
     EXPECT_EQ(panels[2].Kind, stString);

@@ -152,7 +152,7 @@ TEST(ToolBar, BuildsItsListsIconsAndHintsFromItsSets)
     EXPECT_EQ(bar.IconButton(3, 2)->toolTip(), "");
 
     // A narrow bar aligned to the top breaks its controls into rows and grows.
-    bar.SetAlign(TAlign::alTop);
+    bar.SetAlign(TToolAlign::alTop);
     bar.resize(200, 31);
     bar.Arrange();
     EXPECT_GT(bar.height(), 31);
