@@ -10,6 +10,9 @@
 #include "platform/qt/messages.h"
 #include "platform/qt/qt_text.h"
 #include "platform/winmath.h"
+#include "richtext/controls/ruler.h"
+#include "richtext/controls/tool_bar.h"
+#include "richtext/controls/tool_bar_glyphs.h"
 #include "widgets/flat_button.h"
 #include "widgets/ring_panel.h"
 #include "widgets/save_form_state.h"
@@ -43,14 +46,6 @@ QFont arialPixels(int pixels)
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(pixels);
     return font;
-}
-
-// A widget that only fills its place until the real control arrives.
-QWidget *placeholder(const QString &name, QWidget *parent)
-{
-    auto *widget = new QWidget(parent);
-    widget->setObjectName(name);
-    return widget;
 }
 
 QFrame *horizontalLine(QWidget *parent)
@@ -197,11 +192,48 @@ void TMainScreen::createClientArea()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    QnToolBar2 = placeholder(QStringLiteral("QnToolBar2"), client);
-    QnToolBar2->setFixedHeight(28);
-    QnRuler1 = placeholder(QStringLiteral("QnRuler1"), client);
+    QnToolBar2 = new TQnToolBar(client);
+    QnToolBar2->setObjectName(QStringLiteral("QnToolBar2"));
+    QnToolBar2->SetAlign(TToolAlign::alTop);
+    QnToolBar2->SetDesignHeight(28);
+    QnToolBar2->SetFontChoice(fsPrinterFonts);
+    QnToolBar2->SetFontSizeRange(8, 72);
+    QStringList hints = TQnToolBar::DefaultHints();
+    hints.removeAll(QStringLiteral("QNI_Hidden=Hidden"));
+    hints.removeAll(QStringLiteral("QNI_RTFCode=RTFCode"));
+    QnToolBar2->SetHints(hints);
+    QnRuler1 = new TQnRuler(client);
+    QnRuler1->setObjectName(QStringLiteral("QnRuler1"));
+    QnRuler1->Align = TToolAlign::alTop;
     QnRuler1->setFixedHeight(15);
+    QnRuler1->BevelInner = TToolBevel::bvNone;
+    QnRuler1->SetUnits(Inch);
+    QnRuler1->SetShowNumbers(false);
+    QnRuler1->NewTabKind = tkAll;
+    QnRuler1->OnSelection = [this](TQnRuler *, int, int, int, bool) { QnRuler1Selection(); };
+    QnRuler1->OnMouseDown = [this](TQnRuler *, Qt::MouseButton, Qt::KeyboardModifiers, QPoint) {
+        QnRuler1MouseDown();
+    };
     createRingArea();
+    // The speed buttons wait on the privacy panel until start-up moves them.
+    auto speedButton = [this](const char *name, const char *glyph, const QString &hint) {
+        auto *button = new QToolButton(PrivacyPanel);
+        button->setObjectName(QLatin1String(name));
+        button->setIcon(ToolBarGlyph(QLatin1String(glyph)));
+        button->setFixedSize(QFontInfo(font()).pixelSize() + 9, QFontInfo(font()).pixelSize() + 9);
+        button->setToolTip(hint);
+        button->hide();
+        return button;
+    };
+    DocPageBreakButton =
+        speedButton("DocPageBreakButton", "PAGEBREAK", QStringLiteral("Insert Page Break"));
+    ParagraphSetupButton =
+        speedButton("ParagraphSetupButton", "PARAGRAPH", QStringLiteral("Paragraph properties"));
+    DocWordWrapButton = speedButton("DocWordWrapButton", "WORDWRAP", QString());
+    Printbutton = speedButton("Printbutton", "QNI_PRINT", QStringLiteral("Print diary entries"));
+    connect(DocPageBreakButton, &QToolButton::clicked, this,
+            &TMainScreen::DocPageBreakButtonClick);
+    connect(DocWordWrapButton, &QToolButton::clicked, this, &TMainScreen::DocWordWrapButtonClick);
     RingPanel1->setParent(client);
     createActionBar();
     ActionPanel->setParent(client);
@@ -271,26 +303,9 @@ void TMainScreen::createEditors()
     QnRichTextAllPurpose->setFont(arialPixels(11));
     QnRichTextAllPurpose->hide();
 
-    createSpeedButtons();
-}
-
-void TMainScreen::createSpeedButtons()
-{
-    // Made here, shown by the formatting tool bar at its end.
-    auto speed = [this](const char *name, const QString &hint) {
-        auto *button = new QToolButton(this);
-        button->setObjectName(QString::fromLatin1(name));
-        button->setToolTip(hint);
-        button->setAutoRaise(true);
-        button->hide();
-        return button;
-    };
-    DocPageBreakButton = speed("DocPageBreakButton", QStringLiteral("Insert Page Break"));
-    ParagraphSetupButton = speed("ParagraphSetupButton", QStringLiteral("Paragraph properties"));
-    DocWordWrapButton = speed("DocWordWrapButton", QString());
-    Printbutton = speed("Printbutton", QStringLiteral("Print diary entries"));
-    connect(DocPageBreakButton, &QToolButton::clicked, this, &TMainScreen::DocPageBreakButtonClick);
-    connect(DocWordWrapButton, &QToolButton::clicked, this, &TMainScreen::DocWordWrapButtonClick);
+    // The bar and the ruler above show and change what is at the caret.
+    QnRichText1->SetQnToolBar(QnToolBar2);
+    QnRichText1->SetQnRuler(QnRuler1);
 }
 
 void TMainScreen::createPrivacyPanel()
@@ -420,6 +435,9 @@ void TMainScreen::FormCreate()
         return;
     }
     HideAllThings(!DiaryPassword.empty());
+    for (QToolButton *button :
+         {DocPageBreakButton, ParagraphSetupButton, DocWordWrapButton, Printbutton})
+        QnToolBar2->AddButton(button);
     DocWordWrapButton->setToolTip(mnuWrapTexttofitScreen->isChecked()
                                       ? QStringLiteral("Toggle word wrap off")
                                       : QStringLiteral("Toggle word wrap on"));
@@ -431,6 +449,19 @@ void TMainScreen::FormCreate()
     LoadRichText();
     HelpFile = FindResourceFile("QUILLNK.HLP")
                    .value_or(std::filesystem::path(ProgramDir()) / "QUILLNK.HLP");
+}
+
+// Until the entry editor is in place the notification's effect is shown
+// directly: Save and Cancel appear.
+void TMainScreen::QnRuler1Selection()
+{
+    // What the ruler changed is a change of the entry.
+    QnRichText1->Changed();
+}
+
+void TMainScreen::QnRuler1MouseDown()
+{
+    QnRuler1Selection();
 }
 
 void TMainScreen::FormActivate()

@@ -10,6 +10,8 @@
 #include "platform/datetime.h"
 #include "platform/keys.h"
 #include "richtext/controls/rich_text.h"
+#include "richtext/controls/ruler.h"
+#include "richtext/controls/tool_bar.h"
 #include "widgets/flat_button.h"
 #include "widgets/ring_panel.h"
 
@@ -87,8 +89,10 @@ public:
     std::filesystem::path HelpFile;
 
     // Components, top to bottom.
-    QWidget *QnToolBar2;    // formatting tool bar, height 28
-    QWidget *QnRuler1;      // ruler, height 15
+    TQnToolBar *QnToolBar2; // formatting tool bar, height 28
+    TQnRuler *QnRuler1;     // ruler, height 15
+    // Moved into the tool bar at start.
+    QToolButton *DocPageBreakButton, *ParagraphSetupButton, *DocWordWrapButton, *Printbutton;
     TRingPanel *RingPanel1; // fills the rest of the client area
     QLabel *DateLabel;
     QFrame *TopLine;
@@ -101,11 +105,6 @@ public:
     QPushButton *BitBtn1; // "OK"
     QPushButton *BitBtn2; // "Close"
     QFrame *ActionPanel;  // action bar, height 39
-    // Speed buttons the formatting tool bar shows at its end.
-    QToolButton *DocPageBreakButton;   // "Insert Page Break"
-    QToolButton *ParagraphSetupButton; // "Paragraph properties"
-    QToolButton *DocWordWrapButton;    // word wrap on or off
-    QToolButton *Printbutton;          // "Print diary entries"
     TFlatButton *SaveButton;
     TFlatButton *CancelButton;
     TFlatButton *FirstButton;
@@ -217,6 +216,9 @@ public:
     void CalendarButtonClick();
     void RebuildIndexes1Click();
     void HideButtonClick();
+    // The ruler's choices and clicks mark the entry modified.
+    void QnRuler1Selection();
+    void QnRuler1MouseDown();
     void exit1Click();
     void Contents1Click();
     void About1Click();
@@ -244,7 +246,6 @@ private:
     void placeRingChildren();
     void createDiaryComponents();
     void createEditors();
-    void createSpeedButtons();
     void setEntryModified(bool modified);
     // Searches from the current record on; false when stopped before the end.
     bool scanEntries();

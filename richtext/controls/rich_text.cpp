@@ -59,6 +59,10 @@ TQnCustomRichText::TQnCustomRichText(QWidget *parent) : TQnCustomRtfEdit(parent)
 TQnCustomRichText::~TQnCustomRichText()
 {
     UnbindFindDialogs(this);
+    if (toolBar_)
+        toolBar_->UnbindEditor(this);
+    if (ruler_)
+        ruler_->UnbindEditor(this);
     Document->AttrListener = nullptr;
     Document->Ruler = nullptr;
 }
@@ -115,6 +119,8 @@ void TQnCustomRichText::SetPaintGrayTable(bool on)
 
 void TQnCustomRichText::SetQnToolBar(TQnToolBarLink *bar)
 {
+    if (toolBar_ && toolBar_ != bar)
+        toolBar_->UnbindEditor(this);
     toolBar_ = bar;
     SetMode->ToolBar = bar;
     bindLinks();
@@ -122,8 +128,10 @@ void TQnCustomRichText::SetQnToolBar(TQnToolBarLink *bar)
 
 void TQnCustomRichText::SetQnRuler(TQnRulerControlLink *ruler)
 {
-    if (ruler_ && ruler_ != ruler)
+    if (ruler_ && ruler_ != ruler) {
+        ruler_->UnbindEditor(this);
         ruler_->SetHeader(nullptr);
+    }
     ruler_ = ruler;
     SetMode->Ruler = ruler;
     Document->Ruler = ruler;
@@ -143,6 +151,7 @@ void TQnCustomRichText::RemoveLink(const void *component)
     if (component == toolBar_)
         SetQnToolBar(nullptr);
     if (component == ruler_) {
+        ruler_->UnbindEditor(this);
         ruler_ = nullptr;
         SetMode->Ruler = nullptr;
         Document->Ruler = nullptr;
@@ -159,9 +168,12 @@ void TQnCustomRichText::RemoveLink(const void *component)
 
 void TQnCustomRichText::bindLinks()
 {
-    if (toolBar_)
+    if (toolBar_) {
+        toolBar_->BindEditor(this);
         toolBar_->SetTables(*Document->Header);
+    }
     if (ruler_) {
+        ruler_->BindEditor(this);
         ruler_->SetHeader(Document->Header.get());
         ruler_->RepaintRuler();
     }

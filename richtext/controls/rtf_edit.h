@@ -232,6 +232,7 @@ private:
     bool charAt(QPoint at, TParagraph *&paragraph, TLine *&line, int &index);
     int lineNumberOf(const TLine *line) const;
     void selectObject(TQnObject *object);
+    void cursorPlacedByMouse();
 
     // ---- Scroll bars (rtf_edit_scroll.cpp) ----
     void vBarAction(int action);

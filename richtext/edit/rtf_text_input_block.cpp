@@ -321,8 +321,7 @@ void TQnRTFTextInput::UpdateCurrentAttr()
     }
     if (source)
         SelectFont(*source);
-    if (AttrListener && (!source || !sameLook(*source, CurrentAttr)))
-        AttrListener->AttrChanged();
+    const bool changed = !source || !sameLook(*source, CurrentAttr);
     if (source)
         CurrentAttr = *source;
     if (!ObjectInsert) {
@@ -330,6 +329,9 @@ void TQnRTFTextInput::UpdateCurrentAttr()
         CurrentAttr.Style &= kTypingStyleMask;
         CurrentAttr.Tag = 0;
     }
+    // The listener reads the attribute the cursor now has.
+    if (AttrListener && changed)
+        AttrListener->AttrChanged();
 }
 
 // ---------------------------------------------------------------------------
