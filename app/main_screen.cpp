@@ -170,6 +170,8 @@ void TMainScreen::createMenus()
     N5 = Help1->addSeparator();
     About1 = Help1->addAction(QStringLiteral("About"));
 
+    connect(mnuSecurity, &QAction::triggered, this, &TMainScreen::mnuSecurityClick);
+    connect(mnuDefaultFont, &QAction::triggered, this, &TMainScreen::mnuDefaultFontClick);
     connect(RebuildIndexes1, &QAction::triggered, this, &TMainScreen::RebuildIndexes1Click);
     connect(exit1, &QAction::triggered, this, &TMainScreen::exit1Click);
     connect(Contents1, &QAction::triggered, this, &TMainScreen::Contents1Click);
@@ -348,6 +350,7 @@ void TMainScreen::FormCreate()
     DiaryXTable->SysProp(1009, 0);
     // Dates shown without an explicit format use the American short form.
     SetShortDateFormat("mm/dd/yyyy");
+    LoadPreferences();
     // An encrypted diary is read from its first record on: the engine needs
     // its key before the table opens, not only afterwards.
     DiaryXTable->SetPassword(DiaryPassword);
@@ -358,6 +361,16 @@ void TMainScreen::FormCreate()
         close();
         return;
     }
+    HelpFile = FindResourceFile("QUILLNK.HLP")
+                   .value_or(std::filesystem::path(ProgramDir()) / "QUILLNK.HLP");
+    if (keyRefused_) {
+        // Nothing of the table can be read until its password is typed.
+        HideAllThings(true);
+        CurrentDate = Date();
+        RecordFound = false;
+        SetDateCaption();
+        return;
+    }
     HideAllThings(!DiaryPassword.empty());
     // The engine's key for the table, also when there is no password.
     DiaryXTable->SetPassword(DiaryPassword);
@@ -365,8 +378,6 @@ void TMainScreen::FormCreate()
     RecordFound = false;
     FindDateRecord();
     LoadRichText();
-    HelpFile = FindResourceFile("QUILLNK.HLP")
-                   .value_or(std::filesystem::path(ProgramDir()) / "QUILLNK.HLP");
 }
 
 void TMainScreen::FormActivate()
@@ -528,10 +539,18 @@ void TMainScreen::BitBtn1Click()
 {
     // Text the code page cannot hold can never be the password.
     std::optional<std::string> typed = QStringToAnsi(Pass->text());
+    if (keyRefused_) {
+        if (!typed || !unlockRefusedKey(*typed))
+            ShowInformation(QStringLiteral("Sorry, that is the wrong password"));
+        else if (QnRichText1->isVisible())
+            QnRichText1->setFocus();
+        return;
+    }
     if (!typed || *typed != DiaryPassword) {
         ShowInformation(QStringLiteral("Sorry, that is the wrong password"));
         return;
     }
+    finishInterruptedClear();
     HideAllThings(false);
     if (QnRichText1->isVisible())
         QnRichText1->setFocus();

@@ -12,6 +12,7 @@
 #include "widgets/flat_button.h"
 #include "widgets/ring_panel.h"
 
+#include <QFont>
 #include <QMainWindow>
 #include <QStringList>
 
@@ -41,6 +42,7 @@ namespace qn {
 
 class TSaveFormStateAndPosition;
 class THelpViewer;
+class TGetPassword;
 
 // The help context the Contents command opens.
 constexpr int kHelpContentsContext = 1009;
@@ -154,6 +156,25 @@ public:
     // Entries.
     void LoadRichText();
 
+    // Preferences (QN.INI beside the diary) and the password.
+    void LoadPreferences();
+    void SavePreferences(); // raises EProfileError when QN.INI cannot be written
+    std::filesystem::path PreferencesFile() const;
+    // The font of the default font dialog, mirroring the Default* fields.
+    QFont DefaultFontdialogFont;
+    uint32_t DefaultFontdialogColor = 0;
+    void mnuSecurityClick();
+    void mnuDefaultFontClick();
+    // The font dialog: answers OK and the font chosen in `font`. When empty
+    // (as it is unless a test puts its own here), the system's font dialog.
+    using TFontDialogRun = std::function<bool(TMainScreen &, QFont &font)>;
+    TFontDialogRun RunFontDialog;
+    // Runs the password dialog; when empty, its modal loop.
+    std::function<void(TGetPassword &)> RunPasswordDialog;
+    // The table's key refuses the stored password: the privacy panel asks
+    // for the diary's own.
+    bool DiaryKeyRefused() const { return keyRefused_; }
+
     // Commands.
     void SaveButtonClick();
     void FirstButtonClick();
@@ -194,12 +215,18 @@ private:
     void lockMenuActions(bool lock);
     // What to tell the user when the diary cannot be opened or created.
     std::string explainOpenFailure(const std::string &engineText, bool creating) const;
+    bool finishOpeningDiary(); // what opening does once the table's key fits
+    void setDefaultFontDialogFont();
+    bool unlockRefusedKey(const std::string &typed);
+    void finishInterruptedClear();
 
     THelpViewer *helpViewer_ = nullptr;
     std::string diaryDir_;
     std::string openFailure_;
     bool startFailed_ = false;
     bool locked_ = false;                  // the privacy panel covers the entry
+    bool keyRefused_ = false;              // the stored password does not open the table
+    bool preferencesBehind_ = false;       // QN.INI could not record the password in effect
     std::vector<QAction *> actionsLocked_; // disabled by locking, enabled by unlocking
 };
 
