@@ -167,6 +167,8 @@ void TMainScreen::createMenus()
     N5 = Help1->addSeparator();
     About1 = Help1->addAction(QStringLiteral("About"));
 
+    connect(mnuSecurity, &QAction::triggered, this, &TMainScreen::mnuSecurityClick);
+    connect(mnuDefaultFont, &QAction::triggered, this, &TMainScreen::mnuDefaultFontClick);
     connect(RebuildIndexes1, &QAction::triggered, this, &TMainScreen::RebuildIndexes1Click);
     connect(mnuFind, &QAction::triggered, this, &TMainScreen::mnuFindClick);
     connect(Replace1, &QAction::triggered, this, &TMainScreen::Replace1Click);
@@ -424,6 +426,7 @@ void TMainScreen::FormCreate()
     DiaryXTable->SysProp(1009, 0);
     // Dates shown without an explicit format use the American short form.
     SetShortDateFormat("mm/dd/yyyy");
+    LoadPreferences();
     // An encrypted diary is read from its first record on: the engine needs
     // its key before the table opens, not only afterwards.
     DiaryXTable->SetPassword(DiaryPassword);
@@ -432,6 +435,16 @@ void TMainScreen::FormCreate()
         startFailed_ = true;
         ShowInformationUtf8(openFailure_); // file names are UTF-8
         close();
+        return;
+    }
+    HelpFile = FindResourceFile("QUILLNK.HLP")
+                   .value_or(std::filesystem::path(ProgramDir()) / "QUILLNK.HLP");
+    if (keyRefused_) {
+        // Nothing of the table can be read until its password is typed.
+        HideAllThings(true);
+        CurrentDate = Date();
+        RecordFound = false;
+        SetDateCaption();
         return;
     }
     HideAllThings(!DiaryPassword.empty());
@@ -447,8 +460,6 @@ void TMainScreen::FormCreate()
     RecordFound = false;
     FindDateRecord();
     LoadRichText();
-    HelpFile = FindResourceFile("QUILLNK.HLP")
-                   .value_or(std::filesystem::path(ProgramDir()) / "QUILLNK.HLP");
 }
 
 // Until the entry editor is in place the notification's effect is shown
@@ -632,10 +643,18 @@ void TMainScreen::BitBtn1Click()
 {
     // Text the code page cannot hold can never be the password.
     std::optional<std::string> typed = QStringToAnsi(Pass->text());
+    if (keyRefused_) {
+        if (!typed || !unlockRefusedKey(*typed))
+            ShowInformation(QStringLiteral("Sorry, that is the wrong password"));
+        else if (QnRichText1->isVisible())
+            QnRichText1->setFocus();
+        return;
+    }
     if (!typed || *typed != DiaryPassword) {
         ShowInformation(QStringLiteral("Sorry, that is the wrong password"));
         return;
     }
+    finishInterruptedClear();
     HideAllThings(false);
     if (QnRichText1->isVisible())
         QnRichText1->setFocus();

@@ -15,6 +15,7 @@
 #include "widgets/flat_button.h"
 #include "widgets/ring_panel.h"
 
+#include <QFont>
 #include <QMainWindow>
 #include <QStringList>
 
@@ -45,6 +46,7 @@ namespace qn {
 
 class TSaveFormStateAndPosition;
 class THelpViewer;
+class TGetPassword;
 
 // The help context the Contents command opens.
 constexpr int kHelpContentsContext = 1009;
@@ -190,6 +192,25 @@ public:
     // true stops the scan (tests; the progress window's Cancel does the same).
     std::function<bool(TDateTime)> OnScanStep;
 
+    // Preferences (QN.INI beside the diary) and the password.
+    void LoadPreferences();
+    void SavePreferences(); // raises EProfileError when QN.INI cannot be written
+    std::filesystem::path PreferencesFile() const;
+    // The font of the default font dialog, mirroring the Default* fields.
+    QFont DefaultFontdialogFont;
+    uint32_t DefaultFontdialogColor = 0;
+    void mnuSecurityClick();
+    void mnuDefaultFontClick();
+    // The font dialog: answers OK and the font chosen in `font`. When empty
+    // (as it is unless a test puts its own here), the system's font dialog.
+    using TFontDialogRun = std::function<bool(TMainScreen &, QFont &font)>;
+    TFontDialogRun RunFontDialog;
+    // Runs the password dialog; when empty, its modal loop.
+    std::function<void(TGetPassword &)> RunPasswordDialog;
+    // The table's key refuses the stored password: the privacy panel asks
+    // for the diary's own.
+    bool DiaryKeyRefused() const { return keyRefused_; }
+
     // Commands.
     // Saves a modified entry. False when saving failed: the user has been
     // told, the entry stays on screen and modified, and the caller must not
@@ -254,6 +275,10 @@ private:
     void lockMenuActions(bool lock);
     // What to tell the user when the diary cannot be opened or created.
     std::string explainOpenFailure(const std::string &engineText, bool creating) const;
+    bool finishOpeningDiary(); // what opening does once the table's key fits
+    void setDefaultFontDialogFont();
+    bool unlockRefusedKey(const std::string &typed);
+    void finishInterruptedClear();
 
     THelpViewer *helpViewer_ = nullptr;
     std::string diaryDir_;
@@ -262,6 +287,8 @@ private:
     bool locked_ = false;                  // the privacy panel covers the entry
     bool terminating_ = false;             // closing without questions
     std::unique_ptr<TQnRTFTextIo> searchDocument_; // the entry a search looks at
+    bool keyRefused_ = false;              // the stored password does not open the table
+    bool preferencesBehind_ = false;       // QN.INI could not record the password in effect
     std::vector<QAction *> actionsLocked_; // disabled by locking, enabled by unlocking
 };
 

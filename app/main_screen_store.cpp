@@ -5,6 +5,7 @@
 #include "app/main_screen.h"
 #include "app/rebuild_indexes.h"
 
+#include "engine/xt.h"
 #include "engine/xtable.h"
 #include "engine/xtable_error.h"
 #include "platform/ascii_text.h"
@@ -152,6 +153,7 @@ std::string TMainScreen::explainOpenFailure(const std::string &engineText, bool 
 bool TMainScreen::OpenDiaryFile()
 {
     openFailure_.clear();
+    keyRefused_ = false;
     auto table = FindFileNoCase(diaryDir_, "QUILLNK.DBF");
     if (!table) {
         if (!CreateDiaryTable()) {
@@ -177,6 +179,37 @@ bool TMainScreen::OpenDiaryFile()
             ShowInformation(QStringLiteral(
                 "The last save of the diary was interrupted (the program or the "
                 "computer stopped). It was undone; the diary is as it was before it."));
+        // A table whose key refuses the stored password waits, closed, for
+        // the password to be typed before anything of it is read.
+        keyRefused_ = DiaryXTable->KeyState() == TXTable::TKeyState::Refused;
+        if (keyRefused_) {
+            closeDiaryTable();
+            return true;
+        }
+        return finishOpeningDiary();
+    } catch (const engine::EXTableError &error) {
+        if (DiaryTable->Active())
+            DiaryTable->Close();
+        DiaryTableDATE = DiaryTableENTRY = nullptr;
+        // Reading the first record needs the table's key.
+        keyRefused_ = error.code() == XT_ERR_PASSWORD;
+        if (keyRefused_)
+            return true;
+        openFailure_ = explainOpenFailure(error.what(), false);
+        return false;
+    } catch (const std::exception &error) {
+        std::string text = error.what();
+        if (DiaryTable->Active())
+            DiaryTable->Close();
+        DiaryTableDATE = DiaryTableENTRY = nullptr;
+        openFailure_ = explainOpenFailure(text, false);
+        return false;
+    }
+}
+
+bool TMainScreen::finishOpeningDiary()
+{
+    try {
         // The index is derived from the entries: one that does not match them
         // (or cannot be read) is rebuilt, and finds every date again.
         const bool indexFile = FindFileNoCase(diaryDir_, "QUILLNK.CDX").has_value();

@@ -310,6 +310,32 @@ TEST_F(EntriesTest, CancelShowsTheStoredTextOrAnEmptyPageInTheDefaultFont)
     EXPECT_EQ(header.Colors[attr.TextColor()], 0x00800000u);
 }
 
+TEST_F(EntriesTest, ANewDefaultFontAppliesToPagesShownAsNewFromThenOn)
+{
+    goTo(2024, 5, 10);
+    type(QStringLiteral("stored in Arial"));
+    clickSave();
+    w->RunFontDialog = [](TMainScreen &, QFont &font) {
+        font = QFont(QStringLiteral("Times New Roman"));
+        font.setPointSize(16);
+        font.setItalic(true);
+        return true;
+    };
+    w->mnuDefaultFontClick();
+    goTo(2024, 5, 11);
+    type(QStringLiteral("new"));
+    TQnRichText &e = *w->QnRichText1;
+    TCharAttr attr = attrAt(e, 1);
+    EXPECT_EQ(e.FontIndexOf("Times New Roman"), attr.FontIndex);
+    EXPECT_EQ(attr.Size, 16);
+    EXPECT_TRUE(attr.Style & 0x0002);
+    // The stored entry keeps its font.
+    goTo(2024, 5, 10);
+    attr = attrAt(e, 1);
+    EXPECT_EQ(e.FontIndexOf("Arial"), attr.FontIndex);
+    EXPECT_FALSE(attr.Style & 0x0002);
+}
+
 TEST_F(EntriesTest, CommandsThatMarkTheEntryModified)
 {
     goTo(2024, 6, 1);
