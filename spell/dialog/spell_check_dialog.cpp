@@ -96,7 +96,14 @@ TSpellCheckDialog::TSpellCheckDialog(QWidget *parent) : QDialog(parent)
     FormCreate();
 }
 
-TSpellCheckDialog::~TSpellCheckDialog() = default;
+TSpellCheckDialog::~TSpellCheckDialog()
+{
+    // Freed before the close request arrived (the caller's modal loop ended).
+    if (!closed_) {
+        closed_ = true;
+        FormClose();
+    }
+}
 
 void TSpellCheckDialog::FormCreate()
 {
@@ -163,7 +170,9 @@ void TSpellCheckDialog::CheckNextWord()
     if (word.empty()) {
         hide();
         ShowInformation(QStringLiteral("Spell check complete"));
-        QMetaObject::invokeMethod(this, &QDialog::close, Qt::QueuedConnection);
+        // A hidden dialog takes no close event: the request ends it directly.
+        QMetaObject::invokeMethod(
+            this, [this] { done(mrCancel); }, Qt::QueuedConnection);
     }
 }
 
