@@ -171,6 +171,7 @@ void TMainScreen::createMenus()
     About1 = Help1->addAction(QStringLiteral("About"));
 
     connect(RebuildIndexes1, &QAction::triggered, this, &TMainScreen::RebuildIndexes1Click);
+    connect(SpellCheck1, &QAction::triggered, this, &TMainScreen::SpellCheck1Click);
     connect(exit1, &QAction::triggered, this, &TMainScreen::exit1Click);
     connect(Contents1, &QAction::triggered, this, &TMainScreen::Contents1Click);
     connect(About1, &QAction::triggered, this, &TMainScreen::About1Click);
