@@ -3,17 +3,16 @@
 #include "app/main_screen.h"
 
 #include "richtext/controls/paragraph_prop_dlg.h"
-#include "richtext/controls/rich_text.h"
 #include "spell/dialog/spell_check_dialog.h"
 
 namespace qn {
 
 namespace {
 
-// The entry editor, once the window holds the real control.
+// The entry editor, once the window holds the real control (null before).
 TQnCustomRichText *entryEditor(QWidget *widget)
 {
-    return qobject_cast<TQnCustomRichText *>(widget);
+    return RichTextOf(widget);
 }
 
 } // namespace

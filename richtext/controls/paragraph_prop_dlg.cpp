@@ -79,6 +79,11 @@ std::optional<double> ParseDialogNumber(const QString &text)
     return value;
 }
 
+TQnCustomRichText *RichTextOf(QWidget *widget)
+{
+    return qobject_cast<TQnCustomRichText *>(widget);
+}
+
 QString NotAFloatMessage(const QString &text)
 {
     return QStringLiteral("'%1' is not a valid floating point value").arg(text);

@@ -27,6 +27,10 @@ class TQnCustomRichText;
 // number either; the dialog treats it as 0 itself.
 std::optional<double> ParseDialogNumber(const QString &text);
 
+// The rich text control a widget is, or null; for callers that hand a widget
+// they hold to the dialogs without seeing the control's own header.
+TQnCustomRichText *RichTextOf(QWidget *widget);
+
 // "'TEXT' is not a valid floating point value".
 QString NotAFloatMessage(const QString &text);
 
