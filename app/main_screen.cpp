@@ -182,6 +182,7 @@ void TMainScreen::createMenus()
         mnuWrapTexttofitScreen->setChecked(!checked);
         mnuWrapTexttofitScreenClick();
     });
+    connect(SpellCheck1, &QAction::triggered, this, &TMainScreen::SpellCheck1Click);
     connect(exit1, &QAction::triggered, this, &TMainScreen::exit1Click);
     connect(Contents1, &QAction::triggered, this, &TMainScreen::Contents1Click);
     connect(About1, &QAction::triggered, this, &TMainScreen::About1Click);
@@ -236,6 +237,8 @@ void TMainScreen::createClientArea()
     connect(DocPageBreakButton, &QToolButton::clicked, this,
             &TMainScreen::DocPageBreakButtonClick);
     connect(DocWordWrapButton, &QToolButton::clicked, this, &TMainScreen::DocWordWrapButtonClick);
+    connect(ParagraphSetupButton, &QToolButton::clicked, this,
+            &TMainScreen::ParagraphSetupButtonClick);
     RingPanel1->setParent(client);
     createActionBar();
     ActionPanel->setParent(client);

@@ -245,6 +245,9 @@ public:
     void About1Click();
     void BitBtn1Click();
     void BitBtn2Click();
+    // The editor's dialogs (main_screen_dialogs.cpp).
+    void ParagraphSetupButtonClick();
+    void SpellCheck1Click();
 
     // Centres a dialog over this window (integer halves toward zero).
     void CenterOnMainScreen(QWidget *form) const;
