@@ -4,6 +4,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "platform/modal_result.h"
+
 namespace qn {
 
 TLookForAll::TLookForAll(QWidget *parent) : QDialog(parent)
@@ -22,9 +24,14 @@ TLookForAll::TLookForAll(QWidget *parent) : QDialog(parent)
     BitBtn1->setDefault(true);
     BitBtn2 = new QPushButton(QStringLiteral("Cancel"), this);
     BitBtn2->setGeometry(142, 96, 82, 28);
-    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
+    connect(BitBtn1, &QPushButton::clicked, this, [this] { done(mrOk); });
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
     LookForText->setFocus();
+}
+
+void TLookForAll::reject()
+{
+    done(mrCancel); // Cancel, Escape and the window's close
 }
 
 } // namespace qn

@@ -20,6 +20,8 @@ public:
     QLineEdit *LookForText; // has the focus when the dialog opens
     QPushButton *BitBtn1;   // OK
     QPushButton *BitBtn2;   // Cancel
+
+    void reject() override;
 };
 
 } // namespace qn

@@ -144,10 +144,19 @@ TEST_F(MainScreenTest, ShortcutsReachTheirCommandsUnlessDisabled)
     QSignalSpy spell(w->SpellCheck1, &QAction::triggered);
     QSignalSpy findAll(w->mnuFindentrycontaining, &QAction::triggered);
     QSignalSpy findNext(w->mnuFindNextBig, &QAction::triggered);
-    QTest::keyClick(w.get(), Qt::Key_P, Qt::ControlModifier);
-    QTest::keyClick(w.get(), Qt::Key_S, Qt::ControlModifier);
-    QTest::keyClick(w.get(), Qt::Key_F4, Qt::ControlModifier);
-    QTest::keyClick(w.get(), Qt::Key_F5, Qt::ControlModifier);
+    // The commands run for real: their dialogs answer at once.
+    qn::test::NotificationCapture capture;
+    w->RunLookForAll = [](TMainScreen &, std::string &) { return 2; };
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [] {
+        if (QWidget *modal = QApplication::activeModalWidget())
+            modal->close();
+    });
+    closer.start(20);
+    for (Qt::Key key : {Qt::Key_P, Qt::Key_S, Qt::Key_F4, Qt::Key_F5}) {
+        QApplication::setActiveWindow(w.get()); // back from the last dialog
+        QTest::keyClick(w.get(), key, Qt::ControlModifier);
+    }
     EXPECT_EQ(print.count(), 1);
     EXPECT_EQ(spell.count(), 1);
     EXPECT_EQ(findAll.count(), 1);
@@ -409,6 +418,12 @@ TEST_F(MainScreenTest, ALockedWindowAnswersNoKeyButThoseOfHelpAndThePassword)
     // Unlocked, the shortcuts work again; Find Next Entry keeps its state.
     QSignalSpy print(w->PrintNow, &QAction::triggered);
     QSignalSpy findNext(w->mnuFindNextBig, &QAction::triggered);
+    QTimer closer; // the commands' dialogs answer at once
+    QObject::connect(&closer, &QTimer::timeout, [] {
+        if (QWidget *modal = QApplication::activeModalWidget())
+            modal->close();
+    });
+    closer.start(20);
     QTest::keyClick(w.get(), Qt::Key_P, Qt::ControlModifier);
     QTest::keyClick(w.get(), Qt::Key_F5, Qt::ControlModifier);
     EXPECT_EQ(print.count(), 1);

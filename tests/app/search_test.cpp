@@ -232,7 +232,7 @@ TEST(LookForAllDialog, CaptionControlsAndResults)
     EXPECT_EQ(dialog.size(), QSize(264, 142));
     EXPECT_EQ(dialog.Label1->text(), QStringLiteral("Text to look for"));
     QTimer::singleShot(0, [&] {
-        EXPECT_EQ(QApplication::focusWidget(), dialog.LookForText);
+        EXPECT_EQ(dialog.focusWidget(), dialog.LookForText);
         QTest::keyClicks(dialog.LookForText, QStringLiteral("tide"));
         QTest::keyClick(dialog.LookForText, Qt::Key_Return);
     });
