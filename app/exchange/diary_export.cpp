@@ -67,6 +67,8 @@ std::string entryText(const DiaryEntry &entry)
     if (!document)
         return "[This entry cannot be read: " + error + "]";
     std::string text = unixLines(DocumentText(*document));
+    // The writer ends the text with a zero byte; no reader wants it.
+    std::erase(text, '\0');
     while (!text.empty() && text.back() == '\n')
         text.pop_back();
     return AnsiToUtf8(text);

@@ -193,9 +193,11 @@ std::string ImportResult::Report() const
     return text;
 }
 
-ImportResult ImportIntoDiary(DiaryRecords &records, const fs::path &source, bool dryRun,
+ImportResult ImportIntoDiary(DiaryRecords *records, const fs::path &source, bool dryRun,
                              const ProgressHook &progress)
 {
+    if (!records && !dryRun)
+        throw std::runtime_error("There is no diary to import into.");
     std::error_code ec;
     if (!fs::exists(source, ec))
         throw std::runtime_error("There is no file or folder " + source.string() + ".");
@@ -228,8 +230,8 @@ ImportResult ImportIntoDiary(DiaryRecords &records, const fs::path &source, bool
             std::optional<std::string> existing;
             if (auto it = written.find(s.Key); it != written.end())
                 existing = it->second;
-            else
-                existing = records.Entry(s.Key);
+            else if (records)
+                existing = records->Entry(s.Key);
             std::string text;
             if (!existing) {
                 item.What = ImportItem::Added;
@@ -257,7 +259,7 @@ ImportResult ImportIntoDiary(DiaryRecords &records, const fs::path &source, bool
             }
             if (item.What == ImportItem::Added || item.What == ImportItem::Appended) {
                 if (!dryRun)
-                    records.Store(s.Key, text);
+                    records->Store(s.Key, text);
                 written[s.Key] = text;
             }
         }

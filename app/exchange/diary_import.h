@@ -39,8 +39,9 @@ struct ImportResult {
 
 // Imports the folder or line file at `source`. A dry run reads and checks
 // everything and writes nothing. Throws std::runtime_error when the source
-// itself cannot be read.
-ImportResult ImportIntoDiary(DiaryRecords &records, const std::filesystem::path &source,
+// itself cannot be read. Without records (a dry run only) the diary is
+// taken to be empty, as a diary not yet made is.
+ImportResult ImportIntoDiary(DiaryRecords *records, const std::filesystem::path &source,
                              bool dryRun, const ProgressHook &progress = {});
 
 // The date key of a file name such as "2026-12-07.rtf" or "20261207.txt",
