@@ -46,6 +46,18 @@ std::string lowerAscii(std::string text)
     return text;
 }
 
+// A document from outside, refused when RTF is cut short.
+std::unique_ptr<TQnRTFText> readSource(const std::string &bytes, SourceFormat format,
+                                       std::string &error)
+{
+    std::unique_ptr<TQnRTFText> document = ReadDocument(bytes, format, error);
+    if (document && format == SourceFormat::Rtf && !RtfGroupsClosed(bytes)) {
+        error = "the RTF is cut short (its groups are not all closed)";
+        return nullptr;
+    }
+    return document;
+}
+
 std::vector<Source> folderSources(const fs::path &folder)
 {
     std::vector<fs::path> files;
@@ -70,7 +82,7 @@ std::vector<Source> folderSources(const fs::path &folder)
                                ? "the name is not a date (yyyy-mm-dd or yyyymmdd) that exists"
                                : "not a dated .rtf, .htm, .html or .txt file";
         } else if (std::optional<std::string> bytes = readWholeFile(file)) {
-            source.Document = ReadDocument(*bytes, format, source.Error);
+            source.Document = readSource(*bytes, format, source.Error);
         } else {
             source.Error = "the file cannot be read";
         }
@@ -111,7 +123,7 @@ std::vector<Source> lineFileSources(const fs::path &file)
             if (!rtf)
                 source.Error = "the \"rtf\" text holds characters a diary entry cannot hold";
             else
-                source.Document = ReadDocument(*rtf, SourceFormat::Rtf, source.Error);
+                source.Document = readSource(*rtf, SourceFormat::Rtf, source.Error);
         } else if (members->count("text")) {
             source.Document = ReadDocument((*members)["text"], SourceFormat::Text, source.Error);
         } else {

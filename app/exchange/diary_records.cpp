@@ -143,6 +143,8 @@ DiaryFolder::DiaryFolder(const fs::path &folder, const std::string &password, Mo
         component_.SetDataSource(&source_);
         component_.SetPassword(password);
         if (!file) {
+            std::error_code ec;
+            fs::create_directories(folder, ec);
             const fs::path path = folder / "QUILLNK.DBF";
             bool made = component_.CreateNew(path.string(), 2, 2) &&
                         component_.CreateField("DATE", "C", 8, 0) &&

@@ -195,6 +195,34 @@ std::unique_ptr<TQnRTFText> ReadDocument(std::string_view bytes, SourceFormat fo
     }
 }
 
+bool RtfGroupsClosed(std::string_view rtf)
+{
+    long depth = 0;
+    for (size_t i = 0; i < rtf.size(); ++i) {
+        const char c = rtf[i];
+        if (c == '\\') {
+            // An escaped brace or backslash is text; \binN data is skipped whole.
+            if (rtf.compare(i + 1, 3, "bin") == 0) {
+                size_t at = i + 4;
+                long n = 0;
+                while (at < rtf.size() && rtf[at] >= '0' && rtf[at] <= '9' && n < (1L << 30))
+                    n = n * 10 + (rtf[at++] - '0');
+                if (at < rtf.size() && rtf[at] == ' ')
+                    ++at;
+                i = at + static_cast<size_t>(n) - 1;
+                continue;
+            }
+            ++i;
+        } else if (c == '{') {
+            ++depth;
+        } else if (c == '}') {
+            if (--depth < 0)
+                return false;
+        }
+    }
+    return depth == 0;
+}
+
 std::string DocumentRtf(TQnRTFText &document)
 {
     return written<TQnRTFWriter>(document);

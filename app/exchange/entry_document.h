@@ -26,6 +26,10 @@ enum class SourceFormat { Rtf, Html, Text };
 std::unique_ptr<TQnRTFText> ReadDocument(std::string_view bytes, SourceFormat format,
                                          std::string &error);
 
+// Whether every group of the RTF text is closed again: a file cut short
+// reads without complaint otherwise.
+bool RtfGroupsClosed(std::string_view rtf);
+
 // The document as RTF, as HTML, and as plain text (Windows-1252, paragraphs
 // ending with CR LF).
 std::string DocumentRtf(TQnRTFText &document);
