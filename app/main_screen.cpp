@@ -1,6 +1,7 @@
 #include "app/main_screen.h"
 
 #include "app/action_bar_glyphs.h"
+#include "app/exchange_commands.h"
 #include "app/help_viewer.h"
 #include "app/splash_form.h"
 #include "engine/xtable.h"
@@ -105,6 +106,7 @@ TMainScreen::TMainScreen(const std::string &diaryDir, QWidget *parent)
     resize(610, 460);
 
     createMenus();
+    InstallExchangeCommands(*this);
     createClientArea();
     createDiaryComponents();
 
@@ -424,7 +426,10 @@ bool TMainScreen::FormCloseQuery()
 {
     SaveButtonClick();
     ProcessPendingMessages();
+    const int entries = EntriesBeforeClosing(*this);
     closeDiaryTable();
+    // A normal close leaves the day's copy of the closed diary's files.
+    BackupAfterClosing(*this, entries);
     // Closing this window ends the program: the engine lets every table go.
     engine::StopTableEngine();
     return true;
