@@ -95,18 +95,20 @@ bool mergedDocument(const std::vector<DiaryEntry> &entries, TQnRTFText &merged,
                     const ProgressHook &progress)
 {
     const int total = static_cast<int>(entries.size());
+    TParagraph *tail = nullptr;
     for (int i = 0; i < total; ++i) {
         const DiaryEntry &entry = entries[i];
-        AppendHeading(merged, headingOf(entry.Key), i == 0 ? 0 : 360);
+        AppendHeading(merged, headingOf(entry.Key), i == 0 ? 0 : 360, &tail);
         std::string error;
-        if (!AppendRtf(merged, entry.Rtf, false, error)) {
+        if (!AppendRtf(merged, entry.Rtf, false, error, &tail)) {
             // What cannot be read is said in its place rather than left out silently.
             TParagraph *note = nullptr;
             merged.NewParagraph(note, 64);
             TCharAttr attr;
             merged.AppendToLine(note->Lines, "[This entry cannot be read: " + error + "]", attr);
-            merged.LastParagraph()->Next = note;
-            note->Prev = merged.LastParagraph();
+            tail->Next = note;
+            note->Prev = tail;
+            tail = note;
         }
         if (!report(progress, i + 1, total))
             return false;

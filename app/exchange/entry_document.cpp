@@ -52,16 +52,24 @@ bool documentIsEmpty(const TQnRTFText &document)
     return !p || (!p->Next && p->Lines && !p->Lines->Next && p->Lines->Length == 0);
 }
 
-// Links an unlinked chain after the document's last paragraph.
-void linkAtEnd(TQnRTFText &document, TParagraph *first)
+// Links an unlinked chain after the document's last paragraph. `tail`,
+// when given, holds the last paragraph (null: not known yet) and receives
+// the new one, so that long documents are not walked for every addition.
+void linkAtEnd(TQnRTFText &document, TParagraph *first, TParagraph **tail)
 {
     if (documentIsEmpty(document)) {
         becomeChain(document, first);
-        return;
+    } else {
+        TParagraph *last = tail && *tail ? *tail : document.LastParagraph();
+        last->Next = first;
+        first->Prev = last;
     }
-    TParagraph *last = document.LastParagraph();
-    last->Next = first;
-    first->Prev = last;
+    if (tail) {
+        TParagraph *end = first;
+        while (end->Next)
+            end = end->Next;
+        *tail = end;
+    }
 }
 
 bool startsAsRtf(std::string_view bytes)
@@ -280,7 +288,8 @@ std::string StoredEntryText(std::string_view rtf)
     return text;
 }
 
-bool AppendRtf(TQnRTFText &document, std::string_view addition, bool pageBreak, std::string &error)
+bool AppendRtf(TQnRTFText &document, std::string_view addition, bool pageBreak, std::string &error,
+               TParagraph **tail)
 {
     error.clear();
     if (!startsAsRtf(addition)) {
@@ -297,11 +306,11 @@ bool AppendRtf(TQnRTFText &document, std::string_view addition, bool pageBreak, 
     }
     if (pageBreak && !documentIsEmpty(document))
         first->ParFlags |= kParPageBreak;
-    linkAtEnd(document, first);
+    linkAtEnd(document, first, tail);
     return true;
 }
 
-void AppendHeading(TQnRTFText &document, std::string_view text, int spaceBefore)
+void AppendHeading(TQnRTFText &document, std::string_view text, int spaceBefore, TParagraph **tail)
 {
     TParagraph *heading = nullptr;
     document.NewParagraph(heading, 64);
@@ -316,7 +325,7 @@ void AppendHeading(TQnRTFText &document, std::string_view text, int spaceBefore)
     const int slot = document.FindOrAddFont("Arial");
     attr.FontIndex = static_cast<uint8_t>(slot < kFontSlots ? slot : 0); // a full table keeps slot 0
     document.AppendToLine(heading->Lines, text, attr);
-    linkAtEnd(document, heading);
+    linkAtEnd(document, heading, tail);
 }
 
 } // namespace qn::exchange

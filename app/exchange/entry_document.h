@@ -48,13 +48,16 @@ std::string StoredEntryText(std::string_view rtf);
 // Links the paragraphs of `addition` (RTF) after the last paragraph of
 // `document`; with `pageBreak` the first of them starts a new page. Fonts and
 // colours are entered into the document's tables. `error` says why nothing
-// was added when the answer is false.
-bool AppendRtf(TQnRTFText &document, std::string_view addition, bool pageBreak,
-               std::string &error);
+// was added when the answer is false. `tail`, when given, keeps the last
+// paragraph between calls (start it at null) so that building a long
+// document does not walk it again for every addition.
+bool AppendRtf(TQnRTFText &document, std::string_view addition, bool pageBreak, std::string &error,
+               TParagraph **tail = nullptr);
 
 // A heading paragraph at the end of the document (a date as "dddd, mmmm d,
 // yyyy"), in Arial 10 points, bold, italic and underlined, with 90 twips of
 // space after it and `spaceBefore` twips above it.
-void AppendHeading(TQnRTFText &document, std::string_view text, int spaceBefore);
+void AppendHeading(TQnRTFText &document, std::string_view text, int spaceBefore,
+                   TParagraph **tail = nullptr);
 
 } // namespace qn::exchange
