@@ -1,6 +1,7 @@
 #include "app/main_screen.h"
 
 #include "app/action_bar_glyphs.h"
+#include "app/exchange_commands.h"
 #include "app/help_viewer.h"
 #include "app/splash_form.h"
 #include "engine/xtable.h"
@@ -102,6 +103,7 @@ TMainScreen::TMainScreen(const std::string &diaryDir, QWidget *parent)
     resize(610, 460);
 
     createMenus();
+    InstallExchangeCommands(*this);
     createClientArea();
     createDiaryComponents();
 
@@ -542,7 +544,10 @@ bool TMainScreen::FormCloseQuery()
             return false;
     }
     ProcessPendingMessages();
+    const int entries = EntriesBeforeClosing(*this);
     closeDiaryTable();
+    // A normal close leaves the day's copy of the closed diary's files.
+    BackupAfterClosing(*this, entries);
     // Closing this window ends the program: the engine lets every table go.
     engine::StopTableEngine();
     return true;

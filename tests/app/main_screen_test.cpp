@@ -116,6 +116,9 @@ TEST_F(MainScreenTest, MenusAsTheUserSeesThem)
                 {"Print Setup", ""},
                 {"Print", "Ctrl+P"},
                 {nullptr, ""},
+                {"Export...", ""},
+                {"Import...", ""},
+                {nullptr, ""},
                 {"E&xit", ""}});
     expectMenu(bar[1]->menu(), "&Edit",
                {{"&Find", "Ctrl+F"},
@@ -128,7 +131,10 @@ TEST_F(MainScreenTest, MenusAsTheUserSeesThem)
                 {nullptr, ""},
                 {"Default Font", ""}});
     expectMenu(bar[2]->menu(), "&Utilities",
-               {{"Find entry containing...", "Ctrl+F4"}, {"Find Next Entry", "Ctrl+F5"}});
+               {{"Find entry containing...", "Ctrl+F4"},
+                {"Find Next Entry", "Ctrl+F5"},
+                {nullptr, ""},
+                {"Restore from Backup...", ""}});
     expectMenu(bar[3]->menu(), "&Help", {{"Contents", ""}, {nullptr, ""}, {"About", ""}});
 
     EXPECT_TRUE(w->mnuWrapTexttofitScreen->isCheckable());
