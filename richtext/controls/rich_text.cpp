@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "platform/winmath.h"
+#include "richtext/controls/clipboard_picture.h"
 #include "richtext/controls/rich_text_document.h"
 
 namespace qn {
@@ -45,6 +46,14 @@ TQnCustomRichText::TQnCustomRichText(QWidget *parent) : TQnCustomRtfEdit(parent)
     d.OnNeedObject = [this](int tag, TQnObject &object) {
         if (ProvideObjectEvent)
             ProvideObjectEvent(tag, object);
+    };
+    // The form may hand over the pictures of an HTML page itself.
+    d.HtmlPictureRequest = [this](const std::string &src) -> std::shared_ptr<TQnGraphic> {
+        if (!OnHTMLBitmapRequest)
+            return nullptr;
+        QImage bitmap;
+        OnHTMLBitmapRequest(this, src, bitmap);
+        return GraphicFromImage(bitmap);
     };
     d.CaretXChanged = [this] {
         if (OnXPosChanged)
@@ -616,6 +625,34 @@ void TQnCustomRichText::Reformat()
     Document->ShowCaret();
     Document->PlaceCaret();
     updateExternBars();
+}
+
+int TQnCustomRichText::FillInsertPoints()
+{
+    if (!GetTextToInsert || ReadOnly() || !BeginEdit())
+        return 0;
+    TQnRTFTextInput &d = *Document;
+    const int cursor = GetCursorOffset();
+    // The cursor waits at the start, which no filling moves.
+    SelectRange(d, 0, 0);
+    const int changed = d.FillInsertPoints(
+        [this](TParagraph *p, std::string &text, int &lenOfAutoText, int tag, uint8_t c) {
+            bool doContinue = true;
+            GetTextToInsert(this, p, text, lenOfAutoText, tag, static_cast<char>(c), doContinue);
+            return doContinue;
+        });
+    if (changed > 0)
+        d.ReformatAll();
+    SelectRange(d, std::min(cursor, TextEndPosition(d)), 0);
+    d.UpdateCurrentAttr();
+    d.ShowCaret();
+    Repaint();
+    updateExternBars();
+    EditStateChanged();
+    FollowCursor();
+    if (changed > 0)
+        Changed();
+    return changed;
 }
 
 void TQnCustomRichText::ReformatAll()
