@@ -32,8 +32,10 @@ int showLookForAll(TMainScreen &main, std::string &text)
     return result;
 }
 
-// After this long a scan shows where it is and can be stopped.
+// After this long a scan shows where it is and can be stopped; the window
+// then follows it this often.
 constexpr int kProgressAfterMs = 500;
+constexpr int kProgressStepMs = 50;
 
 } // namespace
 
@@ -56,29 +58,32 @@ bool TMainScreen::scanEntries()
     QElapsedTimer clock;
     clock.start();
     std::unique_ptr<QProgressDialog> progress;
-    int looked = 0;
+    qint64 shown = 0; // when the progress window last showed where the scan is
     while (!DiaryTable->Eof()) {
         const std::string key = DiaryTableDATE->AsString();
         if (OnScanStep && OnScanStep(STOD(key)))
             return false; // stopped: no hit
-        if (!progress && clock.elapsed() > kProgressAfterMs) {
-            progress =
-                std::make_unique<QProgressDialog>(QString(), QStringLiteral("Cancel"), 0, 0, this);
+        const qint64 now = clock.elapsed();
+        if (!progress && now > kProgressAfterMs) {
+            progress = std::make_unique<QProgressDialog>(QString(), QStringLiteral("Cancel"), 0,
+                                                         0, this);
             progress->setWindowTitle(QStringLiteral("Find entry containing..."));
             progress->setWindowModality(Qt::WindowModal);
             progress->setMinimumDuration(0);
             progress->show();
+            shown = now - kProgressStepMs;
         }
-        if (progress && (looked % 25 == 0)) {
+        if (progress && now - shown >= kProgressStepMs) {
+            shown = now;
             if (!key.empty())
                 progress->setLabelText(
                     QStringLiteral("Searching the entry of ") +
                     AnsiToQString(FormatDateTime("dddd, mmmm d, yyyy", STOD(key))));
             QApplication::processEvents();
-            if (progress->wasCanceled())
-                return false; // stopped by the user: no hit
         }
-        ++looked;
+        // Escape or Cancel in the progress window.
+        if (progress && progress->wasCanceled())
+            return false; // stopped by the user: no hit
         if (LoadRichTextAllPurp()) {
             finder.SetDocument(searchDocument_.get());
             finder.Opts.Wildcard = '*';

@@ -217,6 +217,9 @@ void TQnCustomRichText::FollowCursor()
     TQnRTFTextInput &d = *Document;
     if (!d.Cursor.Paragraph)
         return;
+    // A document loaded or edited since may bring its own colour table.
+    if (toolBar_)
+        toolBar_->SetTables(*d.Header);
     SetMode->ParagraphUpdate(*d.Cursor.Paragraph, *d.Header);
     SetMode->AttrUpdate(d.CurrentAttr, BlockMarked(), *d.Header);
     int offset = 0;

@@ -924,6 +924,9 @@ void TQnToolBar::SetListValue(int typ, const std::string &text, int number)
 void TQnToolBar::SetTables(const TTextHeader &header)
 {
     forChain([&](TQnToolBar &bar) {
+        if (std::equal(bar.palette_.begin(), bar.palette_.end(), std::begin(header.Colors),
+                       std::end(header.Colors)))
+            return;
         bar.palette_.assign(std::begin(header.Colors), std::end(header.Colors));
         for (TQnTBCombo *list : {bar.fontColor_, bar.backColor_})
             if (list) {

@@ -177,8 +177,24 @@ TEST_F(EntriesTest, AFormattedEntrySurvivesMovesAndARestart)
     EXPECT_EQ(header.Colors[red.TextColor()], 0x000000FFu);
     EXPECT_FALSE(modified());
     // A picture of the window for whoever looks at it (QN_SHOT_DIR).
-    if (const char *shots = std::getenv("QN_SHOT_DIR"))
+    if (const char *shots = std::getenv("QN_SHOT_DIR")) {
         w->grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/entry.png"));
+        // And one with indents and tab stops under the bar and the ruler.
+        w->QnRichText1->SetText(
+            "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}{\\f1 Times New Roman;}}"
+            "{\\colortbl;\\red0\\green0\\blue0;\\red200\\green0\\blue0;"
+            "\\red0\\green0\\blue160;}"
+            "\\pard\\f1\\fs32\\b\\cf3 A day by the sea\\par"
+            "\\pard\\li720\\fi-360\\tx2160\\tqr\\tx5040\\f0\\fs20\\b0\\cf1 "
+            "Morning\\tab walk\\tab 6.5 km\\par "
+            "Noon\\tab {\\i lunch}\\tab 12.50\\par "
+            "\\pard\\li1440\\ri720\\qj\\cf2 An indented paragraph in red, justified "
+            "between its left indent of one inch and its right indent of half an inch, long "
+            "enough to wrap over a few lines of the page.\\par}");
+        w->QnRichText1->SetCursorOffset(30);
+        QApplication::processEvents();
+        w->grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/main_window.png"));
+    }
 
     // The stored form: RTF, every line ending in CR LF.
     std::optional<std::string> memo = stored(year, month, day);

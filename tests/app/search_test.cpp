@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -182,8 +183,6 @@ TEST_F(SearchTest, AModifiedEntryIsSavedFirstAndFound)
 {
     goTo(2024, 9, 1);
     w->QnRichText1->TypeText(std::string("unsaved thought"));
-    goTo(2024, 9, 1); // (LoadRichText reloads: type again and search instead)
-    w->QnRichText1->TypeText(std::string("unsaved thought"));
     EXPECT_FALSE(w->SaveButton->isHidden());
     find("thought");
     EXPECT_TRUE(w->SaveButton->isHidden());
@@ -207,6 +206,34 @@ TEST_F(SearchTest, StoppingAScanKeepsTheDateAndSaysNothing)
     EXPECT_EQ(shown(), "20241101");
     EXPECT_FALSE(w->SearchHit);
     EXPECT_FALSE(w->mnuFindNextBig->isEnabled());
+    EXPECT_TRUE(told().empty());
+}
+
+TEST_F(SearchTest, ALongScanShowsTheDateAndEscapeStopsIt)
+{
+    write(2025, 2, 1, "one");
+    write(2025, 2, 2, "two");
+    write(2025, 2, 3, "three");
+    goTo(2025, 3, 1);
+    QString label;
+    int steps = 0;
+    w->OnScanStep = [&](TDateTime) {
+        if (++steps == 1) {
+            QTest::qWait(600); // the first entry takes long
+            return false;
+        }
+        auto *progress = w->findChild<QProgressDialog *>();
+        if (progress && progress->isVisible()) {
+            label = progress->labelText();
+            QTest::keyClick(progress, Qt::Key_Escape);
+        }
+        return false;
+    };
+    find("three");
+    EXPECT_EQ(label.toStdString(), "Searching the entry of Saturday, February 1, 2025");
+    EXPECT_EQ(steps, 2);
+    EXPECT_EQ(shown(), "20250301");
+    EXPECT_FALSE(w->SearchHit);
     EXPECT_TRUE(told().empty());
 }
 

@@ -273,6 +273,20 @@ TEST_F(ToolBarRulerTest, TheBarFollowsTheCaret)
     EXPECT_FALSE(bar->IconButton(2, 1)->isChecked());
 }
 
+TEST_F(ToolBarRulerTest, ColourSwatchesFollowTheColourTableOfTheDocumentLoaded)
+{
+    // Its own colour table: slot 1 black, slot 2 a dark red.
+    edit->SetText("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red0\\green0"
+                  "\\blue0;\\red200\\green0\\blue0;}\\f0\\cf1 black \\cf2 red\\par}");
+    edit->SetCursorOffset(2);
+    QApplication::processEvents();
+    EXPECT_EQ(bar->FontColorList()->SwatchColor(bar->FontColorList()->currentIndex()),
+              QColor(0, 0, 0));
+    edit->SetCursorOffset(8);
+    EXPECT_EQ(bar->FontColorList()->SwatchColor(bar->FontColorList()->currentIndex()),
+              QColor(200, 0, 0));
+}
+
 TEST_F(ToolBarRulerTest, DraggingIndentMarkersChangesTheParagraphWithinTheRightMarker)
 {
     load("{\\rtf1\\ansi\\f0\\fs20 Some text to indent\\par next\\par}");
