@@ -1,14 +1,28 @@
 // Start-up: printer list correction and single instance, then the main
 // window, whose closing ends the program.
 #include "app/application.h"
+#include "app/exchange/command_line.h"
 #include "app/main_screen.h"
 #include "app/start_up.h"
+#include "app/termination.h"
 #include "platform/qt/messages.h"
 
+#include "platform/program_dir.h"
+
 #include <QApplication>
+#include <QSessionManager>
+
+#include <iostream>
+#include <unistd.h>
 
 int main(int argc, char **argv)
 {
+    // Export, import and backups run without a window (and without a display).
+    if (argc > 1 && qn::exchange::IsDiaryCommand(argv[1]))
+        return qn::exchange::RunDiaryCommand(std::vector<std::string>(argv + 1, argv + argc),
+                                             std::cin, std::cout, std::cerr, qn::ProgramDir(),
+                                             ::isatty(STDIN_FILENO) != 0);
+
     qn::TApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillnook"));
     QApplication::setDesktopFileName(QStringLiteral("quillnook"));
@@ -22,6 +36,11 @@ int main(int argc, char **argv)
     // told why.
     if (mainScreen.StartFailed())
         return 1;
+    // A termination signal or the end of the session saves the entry on
+    // screen, as closing the window does.
+    qn::WatchTerminationSignals([&mainScreen] { mainScreen.TerminateRequested(); });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &mainScreen,
+                     [&mainScreen](QSessionManager &) { mainScreen.CommitDataRequested(); });
     mainScreen.show();
     return QApplication::exec();
 }

@@ -1,6 +1,7 @@
 #include "app/main_screen.h"
 
 #include "app/action_bar_glyphs.h"
+#include "app/exchange_commands.h"
 #include "app/help_viewer.h"
 #include "app/splash_form.h"
 #include "engine/xtable.h"
@@ -10,6 +11,9 @@
 #include "platform/qt/messages.h"
 #include "platform/qt/qt_text.h"
 #include "platform/winmath.h"
+#include "richtext/controls/ruler.h"
+#include "richtext/controls/tool_bar.h"
+#include "richtext/controls/tool_bar_glyphs.h"
 #include "widgets/flat_button.h"
 #include "widgets/ring_panel.h"
 #include "widgets/save_form_state.h"
@@ -20,8 +24,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -41,14 +47,6 @@ QFont arialPixels(int pixels)
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(pixels);
     return font;
-}
-
-// A widget that only fills its place until the real control arrives.
-QWidget *placeholder(const QString &name, QWidget *parent)
-{
-    auto *widget = new QWidget(parent);
-    widget->setObjectName(name);
-    return widget;
 }
 
 QFrame *horizontalLine(QWidget *parent)
@@ -105,6 +103,7 @@ TMainScreen::TMainScreen(const std::string &diaryDir, QWidget *parent)
     resize(610, 460);
 
     createMenus();
+    InstallExchangeCommands(*this);
     createClientArea();
     createDiaryComponents();
 
@@ -170,9 +169,24 @@ void TMainScreen::createMenus()
     N5 = Help1->addSeparator();
     About1 = Help1->addAction(QStringLiteral("About"));
 
+    connect(mnuSecurity, &QAction::triggered, this, &TMainScreen::mnuSecurityClick);
+    connect(mnuDefaultFont, &QAction::triggered, this, &TMainScreen::mnuDefaultFontClick);
     connect(RebuildIndexes1, &QAction::triggered, this, &TMainScreen::RebuildIndexes1Click);
     connect(PrintSetup1, &QAction::triggered, this, &TMainScreen::PrintSetup1Click);
     connect(PrintNow, &QAction::triggered, this, &TMainScreen::PrintNowClick);
+    connect(mnuFind, &QAction::triggered, this, &TMainScreen::mnuFindClick);
+    connect(Replace1, &QAction::triggered, this, &TMainScreen::Replace1Click);
+    connect(EnterDate1, &QAction::triggered, this, &TMainScreen::EnterDate1Click);
+    connect(mnuFindentrycontaining, &QAction::triggered, this,
+            &TMainScreen::mnuFindentrycontainingClick);
+    connect(mnuFindNextBig, &QAction::triggered, this, &TMainScreen::mnuFindNextBigClick);
+    // The handler inverts the check mark itself, as the tool bar's button
+    // does: undo the toggle the action made on its own.
+    connect(mnuWrapTexttofitScreen, &QAction::triggered, this, [this](bool checked) {
+        mnuWrapTexttofitScreen->setChecked(!checked);
+        mnuWrapTexttofitScreenClick();
+    });
+    connect(SpellCheck1, &QAction::triggered, this, &TMainScreen::SpellCheck1Click);
     connect(exit1, &QAction::triggered, this, &TMainScreen::exit1Click);
     connect(Contents1, &QAction::triggered, this, &TMainScreen::Contents1Click);
     connect(About1, &QAction::triggered, this, &TMainScreen::About1Click);
@@ -185,11 +199,50 @@ void TMainScreen::createClientArea()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    QnToolBar2 = placeholder(QStringLiteral("QnToolBar2"), client);
-    QnToolBar2->setFixedHeight(28);
-    QnRuler1 = placeholder(QStringLiteral("QnRuler1"), client);
+    QnToolBar2 = new TQnToolBar(client);
+    QnToolBar2->setObjectName(QStringLiteral("QnToolBar2"));
+    QnToolBar2->SetAlign(TToolAlign::alTop);
+    QnToolBar2->SetDesignHeight(28);
+    QnToolBar2->SetFontChoice(fsPrinterFonts);
+    QnToolBar2->SetFontSizeRange(8, 72);
+    QStringList hints = TQnToolBar::DefaultHints();
+    hints.removeAll(QStringLiteral("QNI_Hidden=Hidden"));
+    hints.removeAll(QStringLiteral("QNI_RTFCode=RTFCode"));
+    QnToolBar2->SetHints(hints);
+    QnRuler1 = new TQnRuler(client);
+    QnRuler1->setObjectName(QStringLiteral("QnRuler1"));
+    QnRuler1->Align = TToolAlign::alTop;
     QnRuler1->setFixedHeight(15);
+    QnRuler1->BevelInner = TToolBevel::bvNone;
+    QnRuler1->SetUnits(Inch);
+    QnRuler1->SetShowNumbers(false);
+    QnRuler1->NewTabKind = tkAll;
+    QnRuler1->OnSelection = [this](TQnRuler *, int, int, int, bool) { QnRuler1Selection(); };
+    QnRuler1->OnMouseDown = [this](TQnRuler *, Qt::MouseButton, Qt::KeyboardModifiers, QPoint) {
+        QnRuler1MouseDown();
+    };
     createRingArea();
+    // The speed buttons wait on the privacy panel until start-up moves them.
+    auto speedButton = [this](const char *name, const char *glyph, const QString &hint) {
+        auto *button = new QToolButton(PrivacyPanel);
+        button->setObjectName(QLatin1String(name));
+        button->setIcon(ToolBarGlyph(QLatin1String(glyph)));
+        button->setFixedSize(QFontInfo(font()).pixelSize() + 9, QFontInfo(font()).pixelSize() + 9);
+        button->setToolTip(hint);
+        button->hide();
+        return button;
+    };
+    DocPageBreakButton =
+        speedButton("DocPageBreakButton", "PAGEBREAK", QStringLiteral("Insert Page Break"));
+    ParagraphSetupButton =
+        speedButton("ParagraphSetupButton", "PARAGRAPH", QStringLiteral("Paragraph properties"));
+    DocWordWrapButton = speedButton("DocWordWrapButton", "WORDWRAP", QString());
+    Printbutton = speedButton("Printbutton", "QNI_PRINT", QStringLiteral("Print diary entries"));
+    connect(DocPageBreakButton, &QToolButton::clicked, this, &TMainScreen::DocPageBreakButtonClick);
+    connect(DocWordWrapButton, &QToolButton::clicked, this, &TMainScreen::DocWordWrapButtonClick);
+    connect(ParagraphSetupButton, &QToolButton::clicked, this,
+            &TMainScreen::ParagraphSetupButtonClick);
+    connect(Printbutton, &QToolButton::clicked, this, &TMainScreen::PrintbuttonClick);
     RingPanel1->setParent(client);
     createActionBar();
     ActionPanel->setParent(client);
@@ -224,16 +277,44 @@ void TMainScreen::createRingArea()
     TopLine = horizontalLine(RingPanel1);
     Bottomline = horizontalLine(RingPanel1);
 
-    // The editor's place: white, no border, Arial 11 pixels.
-    QnRichText1 = placeholder(QStringLiteral("QnRichText1"), RingPanel1);
-    QnRichText1->setAutoFillBackground(true);
-    QPalette white = QnRichText1->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    QnRichText1->setPalette(white);
-    QnRichText1->setFont(arialPixels(11));
-
+    createEditors();
     createPrivacyPanel();
     RingPanel1->OnResize = [this] { placeRingChildren(); };
+}
+
+void TMainScreen::createEditors()
+{
+    // The entry editor: white, no border, both scroll bars, word wrap on,
+    // insert mode, Tab typed into the text, no drag and drop, Arial 11
+    // pixels black, status texts in German.
+    QnRichText1 = new TQnRichText(RingPanel1);
+    QnRichText1->setObjectName(QStringLiteral("QnRichText1"));
+    QnRichText1->SetColor(0x00FFFFFF);
+    QnRichText1->SetBorderStyle(TBorderStyle::bsNone);
+    QnRichText1->SetScrollBars(TScrollStyle::ssBoth);
+    QnRichText1->SetWordWrap(true);
+    QnRichText1->SetZooming(100);
+    QnRichText1->SetInserting(true);
+    QnRichText1->WantTabs = true;
+    QnRichText1->DragAndDropSupport = false;
+    QnRichText1->setFont(arialPixels(11));
+    QnRichText1->SetFontColor(0);
+    QnRichText1->SetLanguage(tqnGerman);
+    QnRichText1->OnChange = [this](TQnCustomRtfEdit *) { QnRichText1Change(); };
+    QnRichText1->OnKeyDown = [this](TQnCustomRtfEdit *, TKey &key, TShiftState shift) {
+        QnRichText1KeyDown(key, shift);
+    };
+
+    // The scratch document for blank tests and searches: never shown.
+    QnRichTextAllPurpose = new TQnRichText(RingPanel1);
+    QnRichTextAllPurpose->setObjectName(QStringLiteral("QnRichTextAllPurpose"));
+    QnRichTextAllPurpose->SetScrollBars(TScrollStyle::ssNone);
+    QnRichTextAllPurpose->setFont(arialPixels(11));
+    QnRichTextAllPurpose->hide();
+
+    // The bar and the ruler above show and change what is at the caret.
+    QnRichText1->SetQnToolBar(QnToolBar2);
+    QnRichText1->SetQnRuler(QnRuler1);
 }
 
 void TMainScreen::createPrivacyPanel()
@@ -328,6 +409,8 @@ void TMainScreen::createActionBar()
     SaveButton->setVisible(false);
     CancelButton->setVisible(false);
 
+    connect(SaveButton, &TFlatButton::clicked, this, &TMainScreen::SaveButtonClick);
+    connect(CancelButton, &TFlatButton::clicked, this, &TMainScreen::CancelButtonClick);
     connect(FirstButton, &TFlatButton::clicked, this, &TMainScreen::FirstButtonClick);
     connect(PriorButton, &TFlatButton::clicked, this, &TMainScreen::PriorButtonClick);
     connect(CalendarButton, &TFlatButton::clicked, this, &TMainScreen::CalendarButtonClick);
@@ -350,6 +433,7 @@ void TMainScreen::FormCreate()
     DiaryXTable->SysProp(1009, 0);
     // Dates shown without an explicit format use the American short form.
     SetShortDateFormat("mm/dd/yyyy");
+    LoadPreferences();
     // An encrypted diary is read from its first record on: the engine needs
     // its key before the table opens, not only afterwards.
     DiaryXTable->SetPassword(DiaryPassword);
@@ -360,15 +444,42 @@ void TMainScreen::FormCreate()
         close();
         return;
     }
+    HelpFile = FindResourceFile("QUILLNK.HLP")
+                   .value_or(std::filesystem::path(ProgramDir()) / "QUILLNK.HLP");
+    if (keyRefused_) {
+        // Nothing of the table can be read until its password is typed.
+        HideAllThings(true);
+        CurrentDate = Date();
+        RecordFound = false;
+        SetDateCaption();
+        return;
+    }
     HideAllThings(!DiaryPassword.empty());
+    for (QToolButton *button :
+         {DocPageBreakButton, ParagraphSetupButton, DocWordWrapButton, Printbutton})
+        QnToolBar2->AddButton(button);
+    DocWordWrapButton->setToolTip(mnuWrapTexttofitScreen->isChecked()
+                                      ? QStringLiteral("Toggle word wrap off")
+                                      : QStringLiteral("Toggle word wrap on"));
     // The engine's key for the table, also when there is no password.
     DiaryXTable->SetPassword(DiaryPassword);
     CurrentDate = Date();
     RecordFound = false;
     FindDateRecord();
     LoadRichText();
-    HelpFile = FindResourceFile("QUILLNK.HLP")
-                   .value_or(std::filesystem::path(ProgramDir()) / "QUILLNK.HLP");
+}
+
+// Until the entry editor is in place the notification's effect is shown
+// directly: Save and Cancel appear.
+void TMainScreen::QnRuler1Selection()
+{
+    // What the ruler changed is a change of the entry.
+    QnRichText1->Changed();
+}
+
+void TMainScreen::QnRuler1MouseDown()
+{
+    QnRuler1Selection();
 }
 
 void TMainScreen::FormActivate()
@@ -418,15 +529,27 @@ void TMainScreen::placeRingChildren()
     QnRichText1->setGeometry(left, editorTop, width, std::max(0, panelHeight - 35 - 22));
     // The privacy panel fills the area whether shown or not.
     PrivacyPanel->setGeometry(RingPanel1->contentsRect());
-    // The editor control puts its caret at the start of the text here.
-    QnRichText1->update();
+    QnRichText1->SetCursorOffset(0);
+    QnRichText1->Repaint();
 }
 
 bool TMainScreen::FormCloseQuery()
 {
-    SaveButtonClick();
+    if (!SaveButtonClick() && !terminating_) {
+        // The user has been told why; closing now would lose the entry.
+        const auto answer = QMessageBox::question(
+            this, QStringLiteral("Quillnook"),
+            QStringLiteral("The entry on screen is not saved. Close anyway and lose the "
+                           "changes?"),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        if (answer != QMessageBox::Yes)
+            return false;
+    }
     ProcessPendingMessages();
+    const int entries = EntriesBeforeClosing(*this);
     closeDiaryTable();
+    // A normal close leaves the day's copy of the closed diary's files.
+    BackupAfterClosing(*this, entries);
     // Closing this window ends the program: the engine lets every table go.
     engine::StopTableEngine();
     return true;
@@ -498,7 +621,7 @@ void TMainScreen::HideButtonClick()
 
 void TMainScreen::exit1Click()
 {
-    SaveButtonClick();
+    // Closing saves a modified entry first (FormCloseQuery).
     close();
 }
 
@@ -530,10 +653,18 @@ void TMainScreen::BitBtn1Click()
 {
     // Text the code page cannot hold can never be the password.
     std::optional<std::string> typed = QStringToAnsi(Pass->text());
+    if (keyRefused_) {
+        if (!typed || !unlockRefusedKey(*typed))
+            ShowInformation(QStringLiteral("Sorry, that is the wrong password"));
+        else if (QnRichText1->isVisible())
+            QnRichText1->setFocus();
+        return;
+    }
     if (!typed || *typed != DiaryPassword) {
         ShowInformation(QStringLiteral("Sorry, that is the wrong password"));
         return;
     }
+    finishInterruptedClear();
     HideAllThings(false);
     if (QnRichText1->isVisible())
         QnRichText1->setFocus();

@@ -9,9 +9,13 @@
 
 #include "platform/datetime.h"
 #include "platform/keys.h"
+#include "richtext/controls/rich_text.h"
+#include "richtext/controls/ruler.h"
+#include "richtext/controls/tool_bar.h"
 #include "widgets/flat_button.h"
 #include "widgets/ring_panel.h"
 
+#include <QFont>
 #include <QMainWindow>
 #include <QStringList>
 
@@ -28,6 +32,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QToolButton;
 
 namespace qn::engine {
 class TXDataSource;
@@ -41,6 +46,7 @@ namespace qn {
 
 class TSaveFormStateAndPosition;
 class THelpViewer;
+class TGetPassword;
 
 // The help context the Contents command opens.
 constexpr int kHelpContentsContext = 1009;
@@ -85,13 +91,16 @@ public:
     std::filesystem::path HelpFile;
 
     // Components, top to bottom.
-    QWidget *QnToolBar2;    // formatting tool bar, height 28
-    QWidget *QnRuler1;      // ruler, height 15
+    TQnToolBar *QnToolBar2; // formatting tool bar, height 28
+    TQnRuler *QnRuler1;     // ruler, height 15
+    // Moved into the tool bar at start.
+    QToolButton *DocPageBreakButton, *ParagraphSetupButton, *DocWordWrapButton, *Printbutton;
     TRingPanel *RingPanel1; // fills the rest of the client area
     QLabel *DateLabel;
     QFrame *TopLine;
     QFrame *Bottomline;
-    QWidget *QnRichText1; // the entry editor
+    TQnRichText *QnRichText1;          // the entry editor
+    TQnRichText *QnRichTextAllPurpose; // hidden scratch document
     QFrame *PrivacyPanel;
     QLabel *PrivacyLabel;
     QLineEdit *Pass;
@@ -153,9 +162,74 @@ public:
 
     // Entries.
     void LoadRichText();
+    // Stores the entry on screen for CurrentDate: rewrites, creates or
+    // deletes its record. Throws what the table throws; nothing is stored
+    // then.
+    void SaveRichText();
+    // True when the entry holds no character above a blank.
+    bool EntryIsBlank();
+    // New entries write in the default font.
+    void SetDefaultFontNow();
+    // The entry text as stored: lines ending in CR LF, one blank appended to
+    // the last line when the lines joined by CR LF are a non-empty multiple
+    // of four characters long.
+    static std::string PadMemoText(const std::string &rtf);
+    // Whether the entry on screen is modified (Save and Cancel shown).
+    bool EntryModified() const;
+
+    // Searching every entry, oldest first, for SearchText.
+    void mnuFindentrycontainingClick();
+    void mnuFindNextBigClick();
+    // Reads the current record into the search's scratch document; false
+    // when the record has no date and so cannot match.
+    bool LoadRichTextAllPurp();
+    // The dialog asking for the text: answers the modal result and, on OK,
+    // the text typed. When empty (unless a test puts its own here), the
+    // dialog "Find text from any entry".
+    using TLookForAllRun = std::function<int(TMainScreen &, std::string &text)>;
+    TLookForAllRun RunLookForAll;
+    // Called between entries of a scan with the date about to be searched;
+    // true stops the scan (tests; the progress window's Cancel does the same).
+    std::function<bool(TDateTime)> OnScanStep;
+
+    // Preferences (QN.INI beside the diary) and the password.
+    void LoadPreferences();
+    void SavePreferences(); // raises EProfileError when QN.INI cannot be written
+    std::filesystem::path PreferencesFile() const;
+    // The font of the default font dialog, mirroring the Default* fields.
+    QFont DefaultFontdialogFont;
+    uint32_t DefaultFontdialogColor = 0;
+    void mnuSecurityClick();
+    void mnuDefaultFontClick();
+    // The font dialog: answers OK and the font chosen in `font`. When empty
+    // (as it is unless a test puts its own here), the system's font dialog.
+    using TFontDialogRun = std::function<bool(TMainScreen &, QFont &font)>;
+    TFontDialogRun RunFontDialog;
+    // Runs the password dialog; when empty, its modal loop.
+    std::function<void(TGetPassword &)> RunPasswordDialog;
+    // The table's key refuses the stored password: the privacy panel asks
+    // for the diary's own.
+    bool DiaryKeyRefused() const { return keyRefused_; }
 
     // Commands.
-    void SaveButtonClick();
+    // Saves a modified entry. False when saving failed: the user has been
+    // told, the entry stays on screen and modified, and the caller must not
+    // leave it.
+    bool SaveButtonClick();
+    void CancelButtonClick();
+    void QnRichText1Change();
+    void QnRichText1KeyDown(TKey &Key, TShiftState Shift);
+    void EnterDate1Click();
+    void mnuFindClick();
+    void Replace1Click();
+    void mnuWrapTexttofitScreenClick();
+    void DocWordWrapButtonClick();
+    void DocPageBreakButtonClick();
+    // Ends the program on a termination request (signal, session end):
+    // saves a modified entry without asking anything, then closes.
+    void TerminateRequested();
+    // The session ends (logout): a modified entry is saved, without asking.
+    void CommitDataRequested();
     void FirstButtonClick();
     void PriorButtonClick();
     void NextButtonClick();
@@ -163,11 +237,17 @@ public:
     void CalendarButtonClick();
     void RebuildIndexes1Click();
     void HideButtonClick();
+    // The ruler's choices and clicks mark the entry modified.
+    void QnRuler1Selection();
+    void QnRuler1MouseDown();
     void exit1Click();
     void Contents1Click();
     void About1Click();
     void BitBtn1Click();
     void BitBtn2Click();
+    // The editor's dialogs (main_screen_dialogs.cpp).
+    void ParagraphSetupButtonClick();
+    void SpellCheck1Click();
 
     // Printing.
     void PrintNowClick();
@@ -201,6 +281,10 @@ private:
     void createActionBar();
     void placeRingChildren();
     void createDiaryComponents();
+    void createEditors();
+    void setEntryModified(bool modified);
+    // Searches from the current record on; false when stopped before the end.
+    bool scanEntries();
     void closeDiaryTable();
     void selectDateTag(); // the active index becomes the tag DATE
     void lockMenuActions(bool lock);
@@ -208,12 +292,20 @@ private:
     int selectPrintDate(QWidget *over, TDateTime &date);
     // What to tell the user when the diary cannot be opened or created.
     std::string explainOpenFailure(const std::string &engineText, bool creating) const;
+    bool finishOpeningDiary(); // what opening does once the table's key fits
+    void setDefaultFontDialogFont();
+    bool unlockRefusedKey(const std::string &typed);
+    void finishInterruptedClear();
 
     THelpViewer *helpViewer_ = nullptr;
     std::string diaryDir_;
     std::string openFailure_;
     bool startFailed_ = false;
     bool locked_ = false;                  // the privacy panel covers the entry
+    bool terminating_ = false;             // closing without questions
+    std::unique_ptr<TQnRTFTextIo> searchDocument_; // the entry a search looks at
+    bool keyRefused_ = false;                      // the stored password does not open the table
+    bool preferencesBehind_ = false;               // QN.INI could not record the password in effect
     std::vector<QAction *> actionsLocked_; // disabled by locking, enabled by unlocking
 };
 

@@ -52,7 +52,10 @@ int TMainScreen::selectPrintDate(QWidget *over, TDateTime &date)
 
 void TMainScreen::PrintNowClick()
 {
-    SaveButtonClick();
+    // An entry that could not be saved stays on screen: printing reloads
+    // the entry afterwards and would lose it.
+    if (!SaveButtonClick())
+        return;
     if (TPrinterList::Instance().Count() == 0) {
         ShowInformation(QStringLiteral("No printers installed"));
         return;
@@ -110,7 +113,7 @@ void TMainScreen::PrintNowClick()
                 selectDateTag();
                 if (!DiaryXTable->Seek(DateKey(date)))
                     return std::nullopt;
-                return DiaryTableENTRY->AsString();
+                return DiaryTable->MemoText("ENTRY");
             },
             this);
         status.FromDate = from;

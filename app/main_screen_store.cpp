@@ -5,6 +5,7 @@
 #include "app/main_screen.h"
 #include "app/rebuild_indexes.h"
 
+#include "engine/xt.h"
 #include "engine/xtable.h"
 #include "engine/xtable_error.h"
 #include "platform/ascii_text.h"
@@ -152,6 +153,7 @@ std::string TMainScreen::explainOpenFailure(const std::string &engineText, bool 
 bool TMainScreen::OpenDiaryFile()
 {
     openFailure_.clear();
+    keyRefused_ = false;
     auto table = FindFileNoCase(diaryDir_, "QUILLNK.DBF");
     if (!table) {
         if (!CreateDiaryTable()) {
@@ -177,6 +179,37 @@ bool TMainScreen::OpenDiaryFile()
             ShowInformation(QStringLiteral(
                 "The last save of the diary was interrupted (the program or the "
                 "computer stopped). It was undone; the diary is as it was before it."));
+        // A table whose key refuses the stored password waits, closed, for
+        // the password to be typed before anything of it is read.
+        keyRefused_ = DiaryXTable->KeyState() == TXTable::TKeyState::Refused;
+        if (keyRefused_) {
+            closeDiaryTable();
+            return true;
+        }
+        return finishOpeningDiary();
+    } catch (const engine::EXTableError &error) {
+        if (DiaryTable->Active())
+            DiaryTable->Close();
+        DiaryTableDATE = DiaryTableENTRY = nullptr;
+        // Reading the first record needs the table's key.
+        keyRefused_ = error.code() == XT_ERR_PASSWORD;
+        if (keyRefused_)
+            return true;
+        openFailure_ = explainOpenFailure(error.what(), false);
+        return false;
+    } catch (const std::exception &error) {
+        std::string text = error.what();
+        if (DiaryTable->Active())
+            DiaryTable->Close();
+        DiaryTableDATE = DiaryTableENTRY = nullptr;
+        openFailure_ = explainOpenFailure(text, false);
+        return false;
+    }
+}
+
+bool TMainScreen::finishOpeningDiary()
+{
+    try {
         // The index is derived from the entries: one that does not match them
         // (or cannot be read) is rebuilt, and finds every date again.
         const bool indexFile = FindFileNoCase(diaryDir_, "QUILLNK.CDX").has_value();
@@ -258,25 +291,10 @@ void TMainScreen::MarkEntryDays(QStringList &list, int year, int month)
             list.append(QString::number(day));
 }
 
-void TMainScreen::LoadRichText()
-{
-    // Moves the entry of the record found into the editor. The editor does
-    // not exist yet; the date line already shows the date positioned.
-}
-
-void TMainScreen::SaveButtonClick()
-{
-    // Stores the entry only when it is modified (Save shown). Until the
-    // editor exists there is never anything to store.
-    if (!SaveButton->isVisible())
-        return;
-    SaveButton->setVisible(false);
-    CancelButton->setVisible(false);
-}
-
 void TMainScreen::FirstButtonClick()
 {
-    SaveButtonClick();
+    if (!SaveButtonClick())
+        return;
     selectDateTag();
     CurrentDate = FirstDiaryRecord();
     FindDateRecord();
@@ -285,7 +303,8 @@ void TMainScreen::FirstButtonClick()
 
 void TMainScreen::PriorButtonClick()
 {
-    SaveButtonClick();
+    if (!SaveButtonClick())
+        return;
     CurrentDate -= 1;
     FindDateRecord();
     LoadRichText();
@@ -293,7 +312,8 @@ void TMainScreen::PriorButtonClick()
 
 void TMainScreen::NextButtonClick()
 {
-    SaveButtonClick();
+    if (!SaveButtonClick())
+        return;
     CurrentDate += 1;
     FindDateRecord();
     LoadRichText();
@@ -301,7 +321,8 @@ void TMainScreen::NextButtonClick()
 
 void TMainScreen::LastButtonClick()
 {
-    SaveButtonClick();
+    if (!SaveButtonClick())
+        return;
     selectDateTag();
     CurrentDate = LastDiaryRecord();
     FindDateRecord();
@@ -312,7 +333,8 @@ void TMainScreen::CalendarButtonClick()
 {
     // Saved before the dialog shows: its month callback moves the record
     // pointer away from the entry on screen.
-    SaveButtonClick();
+    if (!SaveButtonClick())
+        return;
     TDateTime picked = CurrentDate;
     const int result =
         RunDateSelector ? RunDateSelector(*this, picked) : showDateSelector(*this, picked);
@@ -329,7 +351,8 @@ void TMainScreen::CalendarButtonClick()
 
 void TMainScreen::RebuildIndexes1Click()
 {
-    SaveButtonClick();
+    if (!SaveButtonClick())
+        return;
     {
         TDiaryRebuild target(*this);
         TRebuildInd dialog(target, this);

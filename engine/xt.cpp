@@ -1,4 +1,5 @@
 #include "engine/xt.h"
+#include "engine/engine_files.h"
 
 #include "xbase/work_areas.h"
 #include "xbase/xbase_error.h"
@@ -794,4 +795,36 @@ int16_t xt_DbfDecrypt(void)
     return acting([] { table().decrypt(); });
 }
 
+int16_t xt_DbfChangeKey(const char *newPassword)
+{
+    const std::string password = str(newPassword);
+    return acting(
+        [&] { table().changeKey(password, [&] { engine().areas.settings.password = password; }); });
+}
+
+int16_t xt_KeyState(void)
+{
+    return guarded<int16_t>(-1, []() -> int16_t {
+        Table &t = table();
+        if (!t.encrypted())
+            return 0;
+        return t.keyFits() ? 1 : 2;
+    });
+}
+
 } // extern "C"
+
+namespace qn::engine {
+
+void SetEngineFileSystem(FileSystem *files)
+{
+    ::engine().areas.settings.fileSystem = files;
+}
+
+FileSystem &EngineFileSystem()
+{
+    FileSystem *files = ::engine().areas.settings.fileSystem;
+    return files ? *files : DefaultFileSystem();
+}
+
+} // namespace qn::engine

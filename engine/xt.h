@@ -150,6 +150,16 @@ int16_t xt_SetPassword(const char *password);
 // Encrypting an encrypted table, or decrypting a clear one, does nothing.
 int16_t xt_DbfEncrypt(void);
 int16_t xt_DbfDecrypt(void);
+// Rewrites the table under a new password (empty or null: in clear) in one
+// run: read under the engine's password, written under the new one, one
+// switch to the new files, so that an interruption leaves the table under
+// the old key or the new one and never in clear between the two. On success
+// the new password becomes the engine's; on failure the old one stays.
+int16_t xt_DbfChangeKey(const char *newPassword);
+// The key of the table of the current area against the engine's password:
+// 0 the table is in clear, 1 it is encrypted and the password fits, 2 it is
+// encrypted and the password is missing or wrong; -1 no table.
+int16_t xt_KeyState(void);
 // Cost of the Argon2id key derivation of tables encrypted from now on:
 // memory in KiB, passes, lanes; all zero restores the standard cost. Tests
 // lower it so that they run fast. Answers 0 or the failure's code (refused

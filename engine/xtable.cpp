@@ -310,6 +310,38 @@ void TXTable::DbfDecrypt()
     rewriteCipher(xt_DbfDecrypt, "Cannot decrypt the table");
 }
 
+void TXTable::DbfChangeKey(const std::string &newPassword)
+{
+    Bracket bracket(*this);
+    prepare();
+    TCStringList args{newPassword};
+    int16_t rc = xt_DbfChangeKey(args[0]);
+    std::string error = rc != 0 ? engineText() : std::string();
+    int32_t code = xt_Error();
+    if (tableOpen())
+        table_->Refresh();
+    if (rc != 0) {
+        lastError_ = error;
+        throw EXTableError(code, "Cannot change the key of the table" +
+                                     (error.empty() ? std::string() : ": " + error));
+    }
+}
+
+TXTable::TKeyState TXTable::KeyState()
+{
+    Bracket bracket(*this);
+    switch (xt_KeyState()) {
+    case 0:
+        return TKeyState::Clear;
+    case 1:
+        return TKeyState::Fits;
+    case 2:
+        return TKeyState::Refused;
+    default:
+        return TKeyState::NoTable;
+    }
+}
+
 void TXTable::SetGaugeHook(GaugeHook hook)
 {
     Bracket bracket(*this);

@@ -86,6 +86,13 @@ public:
     void SetPassword(const std::string &password);
     void DbfEncrypt();
     void DbfDecrypt();
+    // Rewrites the table under `newPassword` (empty: in clear) in one run,
+    // never in clear between two keys; on success `newPassword` is the
+    // engine's key, on failure the old one still is.
+    void DbfChangeKey(const std::string &newPassword);
+    enum class TKeyState { NoTable, Clear, Fits, Refused };
+    // The open table's key against the engine's password.
+    TKeyState KeyState();
     // Progress of pack, encryption and index builds; an empty hook stops it.
     using GaugeHook = std::function<void(int32_t value)>;
     void SetGaugeHook(GaugeHook hook);

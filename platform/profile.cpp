@@ -235,6 +235,24 @@ std::optional<int> parseInteger(std::string_view text)
 
 TProfileFile::TProfileFile(std::filesystem::path file) : file_(std::move(file)) {}
 
+TProfileFile::TProfileFile(std::filesystem::path file, FileSystem &files)
+    : file_(std::move(file)), files_(&files)
+{
+}
+
+void TProfileFile::replace(std::string_view bytes)
+{
+    if (!files_) {
+        ReplaceFileAtomically(file_, bytes);
+        return;
+    }
+    try {
+        ReplaceFile(file_, bytes, *files_);
+    } catch (const FileError &e) {
+        throw EProfileError(e.what());
+    }
+}
+
 std::string TProfileFile::ReadString(std::string_view section, std::string_view key,
                                      std::string_view defaultValue) const
 {
@@ -316,7 +334,7 @@ void TProfileFile::WriteString(std::string_view section, std::string_view key,
         lines.push_back(Line{"[" + std::string(section) + "]", nl});
         lines.push_back(Line{std::string(key) + "=" + encoded, nl});
     }
-    ReplaceFileAtomically(file_, doc.bytes());
+    replace(doc.bytes());
 }
 
 void TProfileFile::WriteInteger(std::string_view section, std::string_view key, int value)
@@ -338,7 +356,7 @@ void TProfileFile::DeleteKey(std::string_view section, std::string_view key)
     if (!at)
         return;
     doc.lines().erase(doc.lines().begin() + static_cast<long>(*at));
-    ReplaceFileAtomically(file_, doc.bytes());
+    replace(doc.bytes());
 }
 
 void TProfileFile::EraseSection(std::string_view section)
@@ -351,7 +369,7 @@ void TProfileFile::EraseSection(std::string_view section)
     size_t end = doc.sectionEnd(*header);
     doc.lines().erase(doc.lines().begin() + static_cast<long>(*header),
                       doc.lines().begin() + static_cast<long>(end));
-    ReplaceFileAtomically(file_, doc.bytes());
+    replace(doc.bytes());
 }
 
 void ReplaceFileAtomically(const std::filesystem::path &file, std::string_view bytes)

@@ -7,6 +7,8 @@
 // renamed over it), keeping every other line, comment and the order as they
 // were. Values are Windows-1252 bytes.
 
+#include "platform/file_system.h"
+
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -24,6 +26,8 @@ public:
 class TProfileFile {
 public:
     explicit TProfileFile(std::filesystem::path file);
+    // Written through `files` (tests put a wrapper there).
+    TProfileFile(std::filesystem::path file, FileSystem &files);
 
     const std::filesystem::path &FileName() const { return file_; }
 
@@ -54,7 +58,10 @@ public:
     void EraseSection(std::string_view section);
 
 private:
+    void replace(std::string_view bytes);
+
     std::filesystem::path file_;
+    FileSystem *files_ = nullptr; // null: the operating system's
 };
 
 // Replaces `file` with `bytes` so that a crash leaves either the old or the

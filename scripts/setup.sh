@@ -19,6 +19,8 @@ packages=(
   wamerican
   # benchmarks and the programs they compare against
   libbenchmark-dev libsqlite3-dev hunspell hunspell-en-us libhunspell-dev unrtf pandoc
+  # a browser that reads the exported HTML
+  chromium
   # fuzz targets (make fuzz)
   clang-14 libclang-rt-14-dev
 )

@@ -2,45 +2,30 @@
 
 #include "spell/dictionary_format.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <filesystem>
 
 namespace qn::spell {
 
-std::shared_ptr<DictionaryFile> DictionaryFile::Open(const std::string &path, Mode mode)
+std::shared_ptr<DictionaryFile> DictionaryFile::Open(const std::string &path, Mode mode,
+                                                     FileSystem &fs)
 {
-    int flags = O_CLOEXEC;
-    switch (mode) {
-    case Mode::ReadOnly:
-        flags |= O_RDONLY;
-        break;
-    case Mode::ReadWrite:
-        flags |= O_RDWR;
-        break;
-    case Mode::CreateNew:
-        flags |= O_RDWR | O_CREAT | O_EXCL;
-        break;
-    }
-    int fd;
-    do
-        fd = ::open(path.c_str(), flags, 0644);
-    while (fd < 0 && errno == EINTR);
-    if (fd < 0)
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (mode == Mode::CreateNew ? std::filesystem::exists(status)
+                                : !std::filesystem::is_regular_file(status))
         return nullptr;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    const OpenMode how = mode == Mode::ReadOnly    ? OpenMode::ReadOnly
+                         : mode == Mode::ReadWrite ? OpenMode::ReadWrite
+                                                   : OpenMode::CreateNew;
+    try {
+        return std::shared_ptr<DictionaryFile>(
+            new DictionaryFile(fs.open(path, how), mode != Mode::ReadOnly, path));
+    } catch (const FileError &) {
         return nullptr;
     }
-    return std::shared_ptr<DictionaryFile>(new DictionaryFile(fd, mode != Mode::ReadOnly, path));
 }
 
-DictionaryFile::~DictionaryFile()
-{
-    ::close(fd_);
-}
+DictionaryFile::~DictionaryFile() = default;
 
 size_t DictionaryFile::ReadAt(int64_t offset, void *buffer, size_t size) const
 {
@@ -48,14 +33,15 @@ size_t DictionaryFile::ReadAt(int64_t offset, void *buffer, size_t size) const
         return 0;
     size_t done = 0;
     auto *out = static_cast<char *>(buffer);
-    while (done < size) {
-        const ssize_t n =
-            ::pread(fd_, out + done, size - done, offset + static_cast<int64_t>(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += static_cast<size_t>(n);
+    try {
+        while (done < size) {
+            const size_t n =
+                file_->readSomeAt(static_cast<uint64_t>(offset) + done, out + done, size - done);
+            if (n == 0)
+                break;
+            done += n;
+        }
+    } catch (const FileError &) {
     }
     return done;
 }
@@ -64,29 +50,43 @@ bool DictionaryFile::WriteAt(int64_t offset, const void *buffer, size_t size)
 {
     if (!writable_ || offset < 0)
         return false;
-    size_t done = 0;
-    const auto *in = static_cast<const char *>(buffer);
-    while (done < size) {
-        const ssize_t n =
-            ::pwrite(fd_, in + done, size - done, offset + static_cast<int64_t>(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
+    try {
+        file_->writeAt(static_cast<uint64_t>(offset), buffer, size);
+        return true;
+    } catch (const FileError &) {
+        return false;
     }
-    return true;
+}
+
+bool DictionaryFile::Truncate(int64_t size)
+{
+    if (!writable_ || size < 0)
+        return false;
+    try {
+        file_->truncate(static_cast<uint64_t>(size));
+        return true;
+    } catch (const FileError &) {
+        return false;
+    }
 }
 
 bool DictionaryFile::Flush()
 {
-    return ::fdatasync(fd_) == 0;
+    try {
+        file_->sync();
+        return true;
+    } catch (const FileError &) {
+        return false;
+    }
 }
 
 int64_t DictionaryFile::Size() const
 {
-    struct stat st {};
-    return ::fstat(fd_, &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
+    try {
+        return static_cast<int64_t>(file_->size());
+    } catch (const FileError &) {
+        return 0;
+    }
 }
 
 int64_t DictionaryFile::FirstSectionOffset() const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/file_system.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -7,14 +9,17 @@
 
 namespace qn::spell {
 
-// One open dictionary file, read and written at explicit offsets. Shared by the
-// sections that live in it.
+// One open dictionary file, read and written at explicit offsets through the
+// file door. Shared by the sections that live in it. File errors come back as
+// results; anything else the door throws passes through.
 class DictionaryFile {
 public:
     enum class Mode { ReadOnly, ReadWrite, CreateNew };
 
-    // Null when the file cannot be opened (or, for CreateNew, already exists).
-    static std::shared_ptr<DictionaryFile> Open(const std::string &path, Mode mode);
+    // Null when the file cannot be opened, is no regular file, or (for
+    // CreateNew) already exists.
+    static std::shared_ptr<DictionaryFile> Open(const std::string &path, Mode mode,
+                                                FileSystem &fs = DefaultFileSystem());
     ~DictionaryFile();
     DictionaryFile(const DictionaryFile &) = delete;
     DictionaryFile &operator=(const DictionaryFile &) = delete;
@@ -22,6 +27,7 @@ public:
     // Bytes read; fewer at the end of the file, 0 on errors (which are not reported).
     size_t ReadAt(int64_t offset, void *buffer, size_t size) const;
     bool WriteAt(int64_t offset, const void *buffer, size_t size);
+    bool Truncate(int64_t size);
     bool Flush();
     int64_t Size() const;
     bool Writable() const { return writable_; }
@@ -31,12 +37,12 @@ public:
     int64_t FirstSectionOffset() const;
 
 private:
-    DictionaryFile(int fd, bool writable, std::string path)
-        : fd_(fd), writable_(writable), path_(std::move(path))
+    DictionaryFile(std::unique_ptr<File> file, bool writable, std::string path)
+        : file_(std::move(file)), writable_(writable), path_(std::move(path))
     {
     }
 
-    int fd_;
+    std::unique_ptr<File> file_;
     bool writable_;
     std::string path_;
 };

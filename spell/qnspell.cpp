@@ -1,5 +1,7 @@
 #include "spell/qnspell.h"
 
+#include "platform/file_replacement.h"
+#include "spell/dictionary_journal.h"
 #include "spell/dictionary_section.h"
 #include "spell/first_letters.h"
 #include "spell/phonetic_key.h"
@@ -10,13 +12,13 @@
 #include "spell/trie_walk.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <filesystem>
 
 namespace qn {
 
 using namespace spell;
 
-TQnSpell::TQnSpell() = default;
+TQnSpell::TQnSpell(FileSystem &fs) : fs_(fs) {}
 TQnSpell::~TQnSpell() = default;
 
 void TQnSpell::SetMaxSuggestions(int value)
@@ -28,7 +30,7 @@ bool TQnSpell::OpenDictionary(const std::string &path)
 {
     if (mainOpen_)
         return false;
-    auto file = DictionaryFile::Open(path, DictionaryFile::Mode::ReadOnly);
+    auto file = DictionaryFile::Open(path, DictionaryFile::Mode::ReadOnly, fs_);
     if (!file)
         return false;
     auto sections = DictionarySection::ReadSections(file, false);
@@ -43,7 +45,9 @@ bool TQnSpell::OpenDictionary(const std::string &path)
 
 int TQnSpell::appendUserDictionary(const std::string &path)
 {
-    auto file = DictionaryFile::Open(path, DictionaryFile::Mode::ReadWrite);
+    if (RecoverDictionary(fs_, path) == JournalRecovery::Failed)
+        return -1;
+    auto file = DictionaryFile::Open(path, DictionaryFile::Mode::ReadWrite, fs_);
     if (!file)
         return -1;
     auto sections = DictionarySection::ReadSections(file, true);
@@ -63,15 +67,13 @@ int TQnSpell::OpenUserDictionary(const std::string &path)
 
 int TQnSpell::CreateUserDictionary(const std::string &path, const std::vector<std::string> &words)
 {
-    {
-        auto file = DictionaryFile::Open(path, DictionaryFile::Mode::CreateNew);
-        if (!file)
-            return -1;
-        const std::string bytes = NewUserDictionaryBytes();
-        if (!file->WriteAt(0, bytes.data(), bytes.size()) || !file->Flush()) {
-            std::remove(path.c_str());
-            return -1;
-        }
+    std::error_code error;
+    if (std::filesystem::exists(std::filesystem::symlink_status(path, error)))
+        return -1;
+    try {
+        ReplaceFile(path, NewUserDictionaryBytes(), fs_);
+    } catch (const FileError &) {
+        return -1;
     }
     const int handle = appendUserDictionary(path);
     if (handle > 0)
@@ -216,6 +218,12 @@ bool TQnSpell::AddWord(std::string_view word, int handle)
     const size_t writeEnd = header.NodeSlots > old.NodeSlots
                                 ? after.size()
                                 : static_cast<size_t>(header.NodeCount) * kNodeSize;
+
+    // The whole file goes to the journal first (a user dictionary is small).
+    std::string contents(static_cast<size_t>(std::max<int64_t>(file.Size(), 0)), '\0');
+    if (file.ReadAt(0, contents.data(), contents.size()) != contents.size() ||
+        !BeginDictionaryChange(fs_, file.Path(), contents))
+        return false;
     bool ok = true;
     for (size_t at = 0; ok && at < writeEnd; at += kBlock) {
         const size_t size = std::min(kBlock, writeEnd - at);
@@ -228,9 +236,15 @@ bool TQnSpell::AddWord(std::string_view word, int handle)
     EncodeSectionHeader(header, bytes);
     ok = ok && file.WriteAt(section->HeaderOffset(), bytes, sizeof bytes) && file.Flush();
     if (!ok) {
+        // Put the old contents back at once; what cannot be put back now the
+        // journal puts back when the dictionary is next opened.
+        if (file.WriteAt(0, contents.data(), contents.size()) &&
+            file.Truncate(static_cast<int64_t>(contents.size())) && file.Flush())
+            EndDictionaryChange(fs_, file.Path());
         section->RefreshHeader();
         return false;
     }
+    EndDictionaryChange(fs_, file.Path());
     section->Replace(header);
     return true;
 }

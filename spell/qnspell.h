@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/file_system.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -18,7 +20,8 @@ class DictionarySection;
 // an exact lookup and a suggestion search. Words are Windows-1252 text.
 class TQnSpell {
 public:
-    TQnSpell();
+    // Dictionary files are read and written through `fs`.
+    explicit TQnSpell(FileSystem &fs = DefaultFileSystem());
     ~TQnSpell();
     TQnSpell(const TQnSpell &) = delete;
     TQnSpell &operator=(const TQnSpell &) = delete;
@@ -38,12 +41,13 @@ public:
 
     // Opens an existing user dictionary for reading and writing: its handle
     // (2, 3, ... in order of opening), -1 when it cannot be opened or read,
-    // 0 when the file is not a user dictionary.
+    // 0 when the file is not a user dictionary. A change that a crash
+    // interrupted is undone first (see dictionary_journal.h).
     int OpenUserDictionary(const std::string &path);
 
     // Creates a new user dictionary holding the word "A" and adds the words of
     // the list: its handle, or -1 when it cannot be created. An existing file
-    // is never overwritten.
+    // is never overwritten; the new file appears whole or not at all.
     int CreateUserDictionary(const std::string &path, const std::vector<std::string> &words);
 
     // Single letters are always correct; a word ending in 's is correct when
@@ -57,7 +61,9 @@ public:
     // Adds the word to the user dictionary with that handle, writing the file
     // at once. False for an unknown handle, a word longer than 25 letters, a
     // full dictionary, a file that cannot be written or does not read as a
-    // proper trie; the file is then left as it was.
+    // proper trie; the file is then left as it was. The file is changed in
+    // place behind a journal, so that a crash at any moment leaves the words
+    // from before or after the change.
     bool AddWord(std::string_view word, int handle);
 
     void CloseDictionaries();
@@ -74,6 +80,7 @@ private:
     void openMainOnDemand();
     spell::DictionarySection *userSection(int handle);
 
+    FileSystem &fs_;
     std::string dictionaryName_ = "qnspell.dct";
     std::string dictionaryUser_ = "custom.dct";
     uint8_t maxSuggestions_ = 10;

@@ -2,12 +2,11 @@
 
 // Small types the widgets share.
 
+#include "platform/border_style.h"
+
 namespace qn {
 
 // Horizontal placement of a caption.
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
-
-// A one-pixel frame around a panel, or none.
-enum TBorderStyle { bsNone, bsSingle };
 
 } // namespace qn

@@ -146,9 +146,19 @@ public:
     // switches over in one step (a crash leaves the old or the new table),
     // then carries on with the new files. Exclusive access only.
     bool encrypted() const { return key_ != nullptr; }
+    // An encrypted table's key fits the engine's password (derived once per password).
+    bool keyFits() const { return key_ && key_->usable(); }
     void pack();    // drops deleted records, compacts the memo file, rebuilds every tag
     void encrypt(); // under the password of the settings; nothing when already encrypted under it
     void decrypt(); // nothing when clear
+    // Rewrites the table under `newPassword` (empty: in clear) in one switch:
+    // every record and memo is read under the current key and written under
+    // the new one, so the text never reaches the disk in clear.
+    // `adoptPassword` makes `newPassword` the engine's password; it runs once
+    // the new files have taken the table's place, before they are read.
+    // Nothing when the table is already clear and stays so, or already has
+    // a current key for that password.
+    void changeKey(const std::string &newPassword, const std::function<void()> &adoptPassword);
 
     // Filters and scope
     void setFilter(const std::string &expression); // empty: none
@@ -194,9 +204,11 @@ private:
     uint32_t memoPointer(int field, const char *image) const;
     struct Rewrite;
     void rewrite(const Rewrite &plan);
-    void attachKey(std::shared_ptr<const TableCipher> known = nullptr);
+    void attachKey(std::shared_ptr<const TableCipher> known = nullptr,
+                   const std::string *knownPassword = nullptr);
     void reopenAfterSwitch(const std::vector<std::filesystem::path> &indexFiles, int order,
-                           uint32_t recno, std::shared_ptr<const TableCipher> cipher = nullptr);
+                           uint32_t recno, std::shared_ptr<const TableCipher> cipher = nullptr,
+                           const std::string *cipherPassword = nullptr);
     void report(int value) const;
     void commitChanges();
     void recoverUnderLock();

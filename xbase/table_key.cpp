@@ -80,13 +80,14 @@ std::optional<TableCipher::KeyCheck> KeyBlock::readMemoMark(const uint8_t *in)
 }
 
 TableKey::TableKey(std::string tableName, const KeyBlock &block, const std::string &password,
-                   std::shared_ptr<const TableCipher> known)
+                   std::shared_ptr<const TableCipher> known, const std::string *knownPassword)
     : tableName_(std::move(tableName)), block_(block), password_(password)
 {
-    if (known && !password_.empty() && known->salt() == block_.salt &&
+    const std::string &made = knownPassword ? *knownPassword : password_;
+    if (known && !made.empty() && known->salt() == block_.salt &&
         known->derivation() == block_.derivation && known->matches(block_.check)) {
         cipher_ = std::move(known);
-        triedPassword_ = password_;
+        triedPassword_ = made;
         tried_ = true;
     }
 }

@@ -46,10 +46,12 @@ struct KeyBlock {
 // never yields a cipher, so nothing is read or written under a wrong key.
 class TableKey {
 public:
-    // `known`: a cipher already made for this block under the current
-    // password (after a rewrite), so that the key is not derived again.
+    // `known`: a cipher already made for this block (after a rewrite), so
+    // that the key is not derived again; it was made from `knownPassword`,
+    // or from the current password when that is null.
     TableKey(std::string tableName, const KeyBlock &block, const std::string &password,
-             std::shared_ptr<const TableCipher> known = nullptr);
+             std::shared_ptr<const TableCipher> known = nullptr,
+             const std::string *knownPassword = nullptr);
     ~TableKey();
     const KeyBlock &block() const { return block_; }
     // The cipher for the current password; a PasswordError when it is

@@ -148,6 +148,8 @@ struct Table::Rewrite {
     bool rebuildIndexes = false;               // pack
     std::optional<KeyBlock> key;               // the new files' key; nullopt: clear
     std::shared_ptr<const TableCipher> cipher; // the new files' cipher, kept by the reopened table
+    const std::string *cipherPassword = nullptr; // what `cipher` was made from; null: the engine's
+    std::function<void()> afterSwitch; // once the new files are in place, before they are read
 };
 
 void Table::report(int value) const
@@ -156,7 +158,7 @@ void Table::report(int value) const
         settings_.progress(value);
 }
 
-void Table::attachKey(std::shared_ptr<const TableCipher> known)
+void Table::attachKey(std::shared_ptr<const TableCipher> known, const std::string *knownPassword)
 {
     key_.reset();
     dbf_->setKey(nullptr);
@@ -168,7 +170,7 @@ void Table::attachKey(std::shared_ptr<const TableCipher> known)
             throw XbaseError::damaged("The memo file " + memo_->path().string() +
                                       " does not belong to the encrypted table " + path().string());
         key_ = std::make_unique<TableKey>(path().string(), *block, settings_.password,
-                                          std::move(known));
+                                          std::move(known), knownPassword);
         dbf_->setKey(key_.get());
         if (memo_)
             memo_->setKey(key_.get());
@@ -205,6 +207,36 @@ void Table::decrypt()
     key_->cipher();
     Rewrite plan;
     plan.what = "decrypt";
+    rewrite(plan);
+}
+
+void Table::changeKey(const std::string &newPassword, const std::function<void()> &adoptPassword)
+{
+    if (newPassword.empty() && !key_) {
+        adoptPassword();
+        return;
+    }
+    if (key_) {
+        key_->cipher(); // the current key must fit before anything is read
+        if (newPassword == settings_.password &&
+            key_->block().derivation.method == settings_.newKeyDerivation.method)
+            return;
+    }
+    if (newPassword.empty()) {
+        Rewrite plan;
+        plan.what = "decrypt";
+        plan.afterSwitch = adoptPassword;
+        rewrite(plan);
+        return;
+    }
+    auto cipher = std::make_shared<const TableCipher>(newPassword, TableCipher::newSalt(),
+                                                      settings_.newKeyDerivation);
+    Rewrite plan;
+    plan.what = "change the key of";
+    plan.key = KeyBlock{cipher->salt(), cipher->derivation(), cipher->keyCheck()};
+    plan.cipher = cipher;
+    plan.cipherPassword = &newPassword;
+    plan.afterSwitch = adoptPassword;
     rewrite(plan);
 }
 
@@ -382,6 +414,8 @@ void Table::rewrite(const Rewrite &plan)
     try {
         file_switch::commit(fs(), table, targets);
         guard.close();
+        if (plan.afterSwitch)
+            plan.afterSwitch();
     } catch (...) {
         guard.close();
         // The switch stopped half way (a rename refused, say). The marker
@@ -390,18 +424,20 @@ void Table::rewrite(const Rewrite &plan)
         std::exception_ptr error = std::current_exception();
         try {
             file_switch::recover(fs(), table);
-            reopenAfterSwitch(openIndexFiles, savedOrder, 0);
+            reopenAfterSwitch(openIndexFiles, savedOrder, 0, plan.cipher, plan.cipherPassword);
         } catch (...) {
             stale_ = true;
         }
         std::rethrow_exception(error);
     }
-    reopenAfterSwitch(openIndexFiles, savedOrder, plan.dropDeleted ? 0 : savedRecno, plan.cipher);
+    reopenAfterSwitch(openIndexFiles, savedOrder, plan.dropDeleted ? 0 : savedRecno, plan.cipher,
+                      plan.cipherPassword);
     report(100);
 }
 
 void Table::reopenAfterSwitch(const std::vector<fs::path> &indexFiles, int order, uint32_t recno,
-                              std::shared_ptr<const TableCipher> cipher)
+                              std::shared_ptr<const TableCipher> cipher,
+                              const std::string *cipherPassword)
 {
     // Everything is opened before anything is let go, so that a failure
     // leaves the table as it was.
@@ -422,7 +458,7 @@ void Table::reopenAfterSwitch(const std::vector<fs::path> &indexFiles, int order
     indexes_.clear();
     memo_ = std::move(memo);
     dbf_ = std::move(dbf);
-    attachKey(std::move(cipher));
+    attachKey(std::move(cipher), cipherPassword);
     for (auto &x : indexes)
         addIndex(std::move(x));
     stale_ = false;

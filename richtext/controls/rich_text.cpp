@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "platform/winmath.h"
+#include "richtext/controls/clipboard_picture.h"
 #include "richtext/controls/rich_text_document.h"
 
 namespace qn {
@@ -46,6 +47,14 @@ TQnCustomRichText::TQnCustomRichText(QWidget *parent) : TQnCustomRtfEdit(parent)
         if (ProvideObjectEvent)
             ProvideObjectEvent(tag, object);
     };
+    // The form may hand over the pictures of an HTML page itself.
+    d.HtmlPictureRequest = [this](const std::string &src) -> std::shared_ptr<TQnGraphic> {
+        if (!OnHTMLBitmapRequest)
+            return nullptr;
+        QImage bitmap;
+        OnHTMLBitmapRequest(this, src, bitmap);
+        return GraphicFromImage(bitmap);
+    };
     d.CaretXChanged = [this] {
         if (OnXPosChanged)
             OnXPosChanged(this);
@@ -59,6 +68,10 @@ TQnCustomRichText::TQnCustomRichText(QWidget *parent) : TQnCustomRtfEdit(parent)
 TQnCustomRichText::~TQnCustomRichText()
 {
     UnbindFindDialogs(this);
+    if (toolBar_)
+        toolBar_->UnbindEditor(this);
+    if (ruler_)
+        ruler_->UnbindEditor(this);
     Document->AttrListener = nullptr;
     Document->Ruler = nullptr;
 }
@@ -115,6 +128,8 @@ void TQnCustomRichText::SetPaintGrayTable(bool on)
 
 void TQnCustomRichText::SetQnToolBar(TQnToolBarLink *bar)
 {
+    if (toolBar_ && toolBar_ != bar)
+        toolBar_->UnbindEditor(this);
     toolBar_ = bar;
     SetMode->ToolBar = bar;
     bindLinks();
@@ -122,8 +137,10 @@ void TQnCustomRichText::SetQnToolBar(TQnToolBarLink *bar)
 
 void TQnCustomRichText::SetQnRuler(TQnRulerControlLink *ruler)
 {
-    if (ruler_ && ruler_ != ruler)
+    if (ruler_ && ruler_ != ruler) {
+        ruler_->UnbindEditor(this);
         ruler_->SetHeader(nullptr);
+    }
     ruler_ = ruler;
     SetMode->Ruler = ruler;
     Document->Ruler = ruler;
@@ -143,6 +160,7 @@ void TQnCustomRichText::RemoveLink(const void *component)
     if (component == toolBar_)
         SetQnToolBar(nullptr);
     if (component == ruler_) {
+        ruler_->UnbindEditor(this);
         ruler_ = nullptr;
         SetMode->Ruler = nullptr;
         Document->Ruler = nullptr;
@@ -159,9 +177,12 @@ void TQnCustomRichText::RemoveLink(const void *component)
 
 void TQnCustomRichText::bindLinks()
 {
-    if (toolBar_)
+    if (toolBar_) {
+        toolBar_->BindEditor(this);
         toolBar_->SetTables(*Document->Header);
+    }
     if (ruler_) {
+        ruler_->BindEditor(this);
         ruler_->SetHeader(Document->Header.get());
         ruler_->RepaintRuler();
     }
@@ -196,6 +217,9 @@ void TQnCustomRichText::FollowCursor()
     TQnRTFTextInput &d = *Document;
     if (!d.Cursor.Paragraph)
         return;
+    // A document loaded or edited since may bring its own colour table.
+    if (toolBar_)
+        toolBar_->SetTables(*d.Header);
     SetMode->ParagraphUpdate(*d.Cursor.Paragraph, *d.Header);
     SetMode->AttrUpdate(d.CurrentAttr, BlockMarked(), *d.Header);
     int offset = 0;
@@ -604,6 +628,34 @@ void TQnCustomRichText::Reformat()
     Document->ShowCaret();
     Document->PlaceCaret();
     updateExternBars();
+}
+
+int TQnCustomRichText::FillInsertPoints()
+{
+    if (!GetTextToInsert || ReadOnly() || !BeginEdit())
+        return 0;
+    TQnRTFTextInput &d = *Document;
+    const int cursor = GetCursorOffset();
+    // The cursor waits at the start, which no filling moves.
+    SelectRange(d, 0, 0);
+    const int changed = d.FillInsertPoints(
+        [this](TParagraph *p, std::string &text, int &lenOfAutoText, int tag, uint8_t c) {
+            bool doContinue = true;
+            GetTextToInsert(this, p, text, lenOfAutoText, tag, static_cast<char>(c), doContinue);
+            return doContinue;
+        });
+    if (changed > 0)
+        d.ReformatAll();
+    SelectRange(d, std::min(cursor, TextEndPosition(d)), 0);
+    d.UpdateCurrentAttr();
+    d.ShowCaret();
+    Repaint();
+    updateExternBars();
+    EditStateChanged();
+    FollowCursor();
+    if (changed > 0)
+        Changed();
+    return changed;
 }
 
 void TQnCustomRichText::ReformatAll()

@@ -145,11 +145,15 @@ public:
         OnProtectedChange;
     // Asked for the graphic of an object the document names but does not hold.
     std::function<void(int tag, TQnObject &object)> ProvideObjectEvent;
-    // Published for forms that set them; no layer below asks for insert-point
-    // text or HTML pictures yet, so neither is raised.
+    // Asked by FillInsertPoints for the automatic text of each insert point:
+    // p its paragraph, text the automatic text behind it (changed in place),
+    // lenOfAutoText how many of the old characters the new text replaces, tag
+    // the field number, c the marker character; doContinue false stops.
     std::function<void(TQnCustomRichText *sender, TParagraph *p, std::string &text,
                        int &lenOfAutoText, int tag, char c, bool &doContinue)>
         GetTextToInsert;
+    // Asked for the picture of an HTML image (src as the page names it) while
+    // HTML is read; an empty bitmap lets the reader load the file itself.
     std::function<void(TQnCustomRichText *sender, const std::string &src, QImage &bitmap)>
         OnHTMLBitmapRequest;
 
@@ -165,6 +169,9 @@ public:
     void SaveToStream(TQnStream &stream);
     void Clear();
     bool IsEmpty() const { return Document->IsEmpty(); }
+    // Fills every insert point with the text GetTextToInsert gives it; the
+    // document is laid out again. Returns how many changed their text.
+    int FillInsertPoints();
 
     // ---- Cursor and selection (absolute positions) ----
     int GetCursorOffset() const;

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QLabel>
 
+#include "platform/notifications.h"
 #include "platform/qt/print_job.h"
 #include "richtext/controls/rich_text.h"
 #include "richtext/controls/rich_text_document.h"
@@ -41,8 +42,12 @@ TQnCustomRichText::TFileDialogHook &fileDialogHook()
 bool TQnCustomRichText::Print()
 {
     TPrintJob job;
-    if (!job.Begin(FileName.isEmpty() ? QStringLiteral("Quillnook") : FileName))
+    if (!job.Begin(FileName.isEmpty() ? QStringLiteral("Quillnook") : FileName)) {
+        // A printer that is gone or will not open is not a silent no-op.
+        if (!job.Cancelled())
+            ShowInformationUtf8(job.ErrorText().toStdString());
         return false;
+    }
     JobPages pages(job);
     const bool printed = PrintOn(pages);
     if (printed)

@@ -14,6 +14,7 @@
 namespace qn {
 
 struct TTextHeader;
+class TQnCustomRichText;
 
 // Selection kinds of the tool bar and the ruler.
 enum TQnSelNr : int {
@@ -47,6 +48,10 @@ public:
     virtual void SetListValue(int typ, const std::string &text, int number) = 0;
     // The document's font and colour tables, for the lists.
     virtual void SetTables(const TTextHeader &header) = 0;
+    // The editor that receives the bar's choices binds itself when it gets
+    // the focus and unbinds when it goes.
+    virtual void BindEditor(TQnCustomRichText * /*editor*/) {}
+    virtual void UnbindEditor(TQnCustomRichText * /*editor*/) {}
 };
 
 // The editor's side of a ruler. The ruler draws from the header it is given
@@ -57,6 +62,9 @@ public:
     // Editor's left edge minus the ruler's left edge, pixels.
     virtual void SetEditorOffset(int offset) = 0;
     virtual void SetIndents(int32_t first, int32_t left, int32_t right) = 0;
+    // The editor that applies the ruler's tabs and indents.
+    virtual void BindEditor(TQnCustomRichText * /*editor*/) {}
+    virtual void UnbindEditor(TQnCustomRichText * /*editor*/) {}
 };
 
 // Panel kinds of a status bar.

@@ -22,6 +22,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/border_style.h"
 #include "platform/canvas.h"
 #include "platform/keys.h"
 #include "richtext/edit/rtf_text_input.h"
@@ -36,7 +37,6 @@ namespace qn {
 
 class QtCanvas;
 
-enum class TBorderStyle : uint8_t { bsNone, bsSingle };
 enum class TScrollStyle : uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
 
 class TQnCustomRtfEdit : public QWidget, protected TCaretDevice {
@@ -232,6 +232,7 @@ private:
     bool charAt(QPoint at, TParagraph *&paragraph, TLine *&line, int &index);
     int lineNumberOf(const TLine *line) const;
     void selectObject(TQnObject *object);
+    void cursorPlacedByMouse();
 
     // ---- Scroll bars (rtf_edit_scroll.cpp) ----
     void vBarAction(int action);

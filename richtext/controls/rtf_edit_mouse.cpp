@@ -93,7 +93,17 @@ void TQnCustomRtfEdit::mouseReleaseEvent(QMouseEvent *event)
     if (!(event->modifiers() & Qt::ShiftModifier))
         Document->PointToPosition(at.x(), at.y(), false);
     Document->PlaceCaret();
+    cursorPlacedByMouse();
     EditStateChanged();
+}
+
+// The attribute for typing, and the tool bar and ruler linked to the
+// control, follow a cursor the mouse placed as they follow the keys.
+void TQnCustomRtfEdit::cursorPlacedByMouse()
+{
+    Document->UpdateCurrentAttr();
+    if (Document->AttrListener)
+        Document->AttrListener->CursorMoved();
 }
 
 // ---------------------------------------------------------------------------
@@ -122,6 +132,7 @@ void TQnCustomRtfEdit::buttonDown(QPoint at, TShiftState shift, bool doubleClick
     buttonHeld_ = true;
     pressPoint_ = at;
     Document->PlaceCaret();
+    cursorPlacedByMouse();
 }
 
 bool TQnCustomRtfEdit::clickHandling(QPoint at, bool doubleClick)
@@ -139,6 +150,7 @@ bool TQnCustomRtfEdit::clickHandling(QPoint at, bool doubleClick)
     buttonHeld_ = true;
     pressPoint_ = at;
     Document->PlaceCaret();
+    cursorPlacedByMouse();
     return true;
 }
 
@@ -264,6 +276,7 @@ void TQnCustomRtfEdit::selectWordAt(QPoint at)
     d.Cursor = d.BlockEnd;
     d.ShowCaret();
     d.PaintBand(0, pos.Line->Top - d.ScrollY, pos.Line->Height, d.WindowWidth);
+    cursorPlacedByMouse();
     EditStateChanged();
 }
 

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "richtext/layout/rtf_text_paint.h"
@@ -63,6 +64,16 @@ constexpr int kIndentUnchanged = -1000;
 // The line-end aim of up and down moves.
 constexpr int kWantedXLineEnd = 9999;
 
+// Asked for the text of one insert point: its paragraph, the automatic text
+// that follows it now (to be changed in place), how many characters of that
+// text the new text replaces (all of them unless changed), its field number
+// and its marker character. Returns whether to go on to the next insert point.
+using TQnInsertPointText = std::function<bool(TParagraph *paragraph, std::string &text,
+                                              int &lenOfAutoText, int tag, uint8_t c)>;
+
+// Longest automatic text put behind one insert point.
+constexpr int kMaxAutoText = 255;
+
 // Told about the cursor and the current attribute (the tool bar's link).
 class TQnAttrListener {
 public:
@@ -88,6 +99,11 @@ public:
     TQnObject *InsertObject(int &tag, std::shared_ptr<TQnGraphic> graphic, int height, int width);
     // Deletes the selected block; false without a complete block.
     bool DeleteBlock();
+    // Walks the insert points of the document in order and puts the text that
+    // ask gives each one behind it as automatic text (Style 0x2000, the
+    // field's Tag). Layout and cursor are left to the caller; the block is
+    // removed. Returns how many insert points changed their text.
+    int FillInsertPoints(const TQnInsertPointText &ask);
     void Clear() override;
 
     // ---- Formatting (the block, or the cursor paragraph and CurrentAttr) ----

@@ -321,8 +321,7 @@ void TQnRTFTextInput::UpdateCurrentAttr()
     }
     if (source)
         SelectFont(*source);
-    if (AttrListener && (!source || !sameLook(*source, CurrentAttr)))
-        AttrListener->AttrChanged();
+    const bool changed = !source || !sameLook(*source, CurrentAttr);
     if (source)
         CurrentAttr = *source;
     if (!ObjectInsert) {
@@ -330,6 +329,9 @@ void TQnRTFTextInput::UpdateCurrentAttr()
         CurrentAttr.Style &= kTypingStyleMask;
         CurrentAttr.Tag = 0;
     }
+    // The listener reads the attribute the cursor now has.
+    if (AttrListener && changed)
+        AttrListener->AttrChanged();
 }
 
 // ---------------------------------------------------------------------------
@@ -447,6 +449,66 @@ void TQnRTFTextInput::SetIndents(int first, int left, int right)
     }
     updateRulerFields();
     relayoutAndPaint();
+}
+
+// ---------------------------------------------------------------------------
+// Insert points
+
+int TQnRTFTextInput::FillInsertPoints(const TQnInsertPointText &ask)
+{
+    if (!ask)
+        return 0;
+    DropBlock();
+    int changed = 0;
+    std::string text;
+    std::vector<TCharAttr> attrs;
+    for (TParagraph *p = FirstParagraph; p; p = p->Next) {
+        // The paragraph as one run of characters; it is read again after a change.
+        auto read = [&] {
+            text.clear();
+            attrs.clear();
+            for (const TLine *l = p->Lines; l; l = l->Next)
+                for (int i = 0; i < l->Length; ++i) {
+                    text.push_back(static_cast<char>(l->Text[i]));
+                    attrs.push_back(l->Attrs ? l->Attrs[i] : TCharAttr{});
+                }
+        };
+        read();
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (!(attrs[i].Style & kStyleInsertPoint))
+                continue;
+            size_t end = i + 1;
+            while (end < text.size() && (attrs[end].Style & kStyleAutoText) &&
+                   !(attrs[end].Style & kStyleInsertPoint))
+                ++end;
+            const int oldLength = static_cast<int>(end - i - 1);
+            const std::string old = text.substr(i + 1, oldLength);
+            std::string now = old;
+            int replaced = oldLength;
+            const int tag = attrs[i].Tag;
+            const bool goOn = ask(p, now, replaced, tag, static_cast<uint8_t>(text[i]));
+            replaced = std::clamp(replaced, 0, oldLength);
+            if (now.size() > size_t(kMaxAutoText))
+                now.resize(kMaxAutoText);
+            // Control characters would break the paragraph's text apart.
+            std::erase_if(now, [](char c) { return static_cast<uint8_t>(c) < 32; });
+            if (replaced != oldLength || now != old) {
+                TCharAttr look = oldLength > 0 ? attrs[i + 1] : attrs[i];
+                look.Style =
+                    static_cast<uint16_t>((look.Style & ~kStyleInsertPoint) | kStyleAutoText);
+                look.Tag = static_cast<int16_t>(tag);
+                const int at = static_cast<int>(i) + 1;
+                DeleteText(p, at, replaced);
+                InsertText(p, at, &look, now);
+                p->State |= kStateRebreak | kStateRepaint;
+                ++changed;
+                read();
+            }
+            if (!goOn)
+                return changed;
+        }
+    }
+    return changed;
 }
 
 } // namespace qn

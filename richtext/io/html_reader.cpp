@@ -705,6 +705,9 @@ void TQnHTMLReader::endTable()
 
 std::shared_ptr<TQnGraphic> TQnHTMLReader::LoadPicture(const std::string &name)
 {
+    if (PictureRequest)
+        if (auto g = PictureRequest(name))
+            return g;
     std::error_code ec;
     const std::filesystem::path path(name);
     if (std::filesystem::is_regular_file(path, ec))

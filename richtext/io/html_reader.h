@@ -66,8 +66,13 @@ public:
     // words, as a browser shows them.
     void AddChar(uint8_t c) override;
 
-    // Turns an image name into a graphic. The default loads a bitmap file by
-    // the name, then by the name inside PictureDir; nullptr when none loads.
+    // Asked first for the graphic of an image name (the owner's picture
+    // source); nullptr lets the reader load the file itself.
+    std::function<std::shared_ptr<TQnGraphic>(const std::string &name)> PictureRequest;
+
+    // Turns an image name into a graphic. The default asks PictureRequest,
+    // then loads a bitmap file by the name, then by the name inside
+    // PictureDir; nullptr when none loads.
     virtual std::shared_ptr<TQnGraphic> LoadPicture(const std::string &name);
 
     // Bounds of the reader's state.

@@ -159,6 +159,8 @@ void TQnRTFTextIo::ReadWithReader(TQnStream *stream, TQnTextReader *reader)
         html->Comments = HtmlComments;
         html->LinkImages = HtmlLinkImages;
         html->PictureDir = PictureDirectory;
+        if (HtmlPictureRequest)
+            html->PictureRequest = HtmlPictureRequest;
     }
     ErrorState = kIoReading;
     LastIoError.clear();

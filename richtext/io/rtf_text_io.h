@@ -147,6 +147,8 @@ public:
     TStoreHTMLComment HtmlComments = shcFootnote; // also what the HTML writer makes of footnotes
     bool HtmlLinkImages = false;
     std::string PictureDirectory;
+    // Asked by the HTML reader for an image's graphic before it loads the file.
+    std::function<std::shared_ptr<TQnGraphic>(const std::string &src)> HtmlPictureRequest;
 
     // Used instead of the built-in classes when set.
     std::function<std::unique_ptr<TQnTextReader>()> CustomReader;

@@ -229,13 +229,14 @@ TEST_F(DiaryStoreTest, NextAndPriorMoveByCalendarDaysAndFindRecords)
     EXPECT_EQ(dateLine(), "Tuesday, February 28, 2023");
     EXPECT_FALSE(w->RecordFound);
 
-    // The keys of the window reach the same moves.
+    // The keys of the window reach the same moves, typed into the editor.
     QApplication::setActiveWindow(w.get());
+    w->QnRichText1->setFocus();
     goTo(2026, 12, 31);
-    QTest::keyClick(w.get(), Qt::Key_PageDown, Qt::ControlModifier);
+    QTest::keyClick(w->QnRichText1, Qt::Key_PageDown, Qt::ControlModifier);
     EXPECT_EQ(dateLine(), "Friday, January 1, 2027");
     EXPECT_TRUE(w->RecordFound);
-    QTest::keyClick(w.get(), Qt::Key_PageUp, Qt::ControlModifier);
+    QTest::keyClick(w->QnRichText1, Qt::Key_PageUp, Qt::ControlModifier);
     EXPECT_EQ(dateLine(), "Thursday, December 31, 2026");
     EXPECT_FALSE(w->RecordFound);
 }
@@ -389,9 +390,9 @@ TEST_F(DiaryStoreTest, ADiaryHeldByAnotherProcessIsReportedAndLeftAlone)
         std::sort(names.begin(), names.end());
         return names;
     };
-    // The tables, and the window's placement from the close above.
+    // The tables, the window's placement and the day's backup from the close above.
     const std::vector<std::string> namesBefore = fileNames();
-    EXPECT_EQ(namesBefore.size(), 4u);
+    EXPECT_EQ(namesBefore.size(), 5u);
 
     std::string exe = (qn::test::binaryDir() / "tests" / "diary_hold_probe").string();
     std::string path = table.string();

@@ -151,14 +151,16 @@ protected:
     {
         w->DiaryTable->Append();
         w->DiaryTableDATE->SetAsString(DateKey(date));
-        w->DiaryTableENTRY->SetAsString(rtf);
+        w->DiaryTable->SetMemoText("ENTRY", rtf);
         w->DiaryTable->Post();
     }
     void goTo(TDateTime date)
     {
         w->CurrentDate = date;
         w->FindDateRecord();
+        w->LoadRichText();
     }
+    QString onScreen() const { return w->QnRichText1->PlainText(); }
 
     // Runs the Print command with a script for its dialogs.
     void print()
@@ -393,6 +395,8 @@ TEST_F(PrintTest, SeparateLayoutPrintsEachEntryUnderItsDatedHeader)
     add(d[3], "{\\rtf1\\ansi   \\par \\par   }"); // blanks: printed all the same
     add(d[4], "{\\rtf1\\ansi }");                 // empty: skipped
     goTo(d[2]);
+    const QString before = onScreen();
+    ASSERT_TRUE(before.startsWith("Third entry"));
     const fs::path out = useFolder("separate");
     const fs::path shots = test::binaryDir() / "screenshots";
     fs::create_directories(shots);
@@ -460,6 +464,7 @@ TEST_F(PrintTest, SeparateLayoutPrintsEachEntryUnderItsDatedHeader)
     EXPECT_EQ(w->CurrentDate, d[2]);
     EXPECT_TRUE(w->RecordFound);
     EXPECT_EQ(w->DiaryTableDATE->AsString(), DateKey(d[2]));
+    EXPECT_EQ(onScreen(), before);
 }
 
 TEST_F(PrintTest, CurrentEntryOnlyPrintsTheDateOnScreenWhateverTheEditsHold)
@@ -468,6 +473,14 @@ TEST_F(PrintTest, CurrentEntryOnlyPrintsTheDateOnScreenWhateverTheEditsHold)
     add(kMar4 + 1, linesEntry("Shown", 2));
     add(kMar4 + 2, linesEntry("After", 2));
     goTo(kMar4 + 1);
+    // A change on screen is saved before printing, and printed.
+    QApplication::setActiveWindow(w.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    w->QnRichText1->setFocus();
+    QApplication::processEvents();
+    QTest::keyClicks(w->QnRichText1, "Typed ");
+    ASSERT_FALSE(w->SaveButton->isHidden()) << "the entry is modified";
+    const QString before = onScreen();
     const fs::path out = useFolder("current");
     chooseOptions = [](TPrintOptions &o) {
         o.PrintRangeOfDates->click();
@@ -478,7 +491,9 @@ TEST_F(PrintTest, CurrentEntryOnlyPrintsTheDateOnScreenWhateverTheEditsHold)
     print();
     EXPECT_EQ(filesIn(out), std::vector<std::string>{"2024-03-05.pdf"});
     const std::string text = pdfText(out / "2024-03-05.pdf");
-    EXPECT_NE(text.find("ShownL01"), std::string::npos);
+    EXPECT_NE(text.find("Typed ShownL01"), std::string::npos) << text;
+    EXPECT_TRUE(w->SaveButton->isHidden()) << "saved";
+    EXPECT_EQ(onScreen(), before) << "the same entry on screen afterwards";
     EXPECT_EQ(text.find("Before"), std::string::npos);
     EXPECT_EQ(text.find("After"), std::string::npos);
     EXPECT_EQ(w->CurrentDate, kMar4 + 1);
@@ -577,6 +592,7 @@ TEST_F(PrintTest, MergedLayoutStacksEntriesInDateOrderUnderTheirHeadings)
     EXPECT_EQ(w->CurrentDate, kMar4 + 3);
     EXPECT_TRUE(w->RecordFound);
     EXPECT_EQ(w->DiaryTableDATE->AsString(), DateKey(kMar4 + 3));
+    EXPECT_TRUE(onScreen().startsWith("FourthL01")) << onScreen().toStdString();
 }
 
 // Entries of many lengths: a long one continues on the next page from the

@@ -163,6 +163,9 @@ TEST_F(ProtectionTest, WrongOrMissingPasswordReadsAndWritesNothing)
             EXPECT_THROW(t->encrypt(), PasswordError) << wrong; // never a second key
         }
         EXPECT_THROW(t->indexTag({}, "DATE2", "date", false, false, {}), PasswordError) << wrong;
+        EXPECT_THROW(t->changeKey("other", [] {}), PasswordError) << wrong;
+        EXPECT_THROW(t->changeKey("", [] {}), PasswordError) << wrong;
+        EXPECT_FALSE(t->keyFits()) << wrong;
         // The right password given later makes the open table usable.
         settings.password = "right";
         t->go(2);
@@ -172,6 +175,45 @@ TEST_F(ProtectionTest, WrongOrMissingPasswordReadsAndWritesNothing)
         t->close();
         EXPECT_EQ(allFiles(), files) << wrong;
     }
+}
+
+TEST_F(ProtectionTest, ChangingTheKeyRewritesUnderTheNewPasswordOnly)
+{
+    makeDiary(10);
+    settings.password = "old one";
+    Content before;
+    {
+        auto t = open();
+        t->encrypt();
+        before = content(*t);
+        // The same password with a current key: nothing is rewritten.
+        auto files = allFiles();
+        t->changeKey("old one", [] { FAIL() << "nothing to switch"; });
+        EXPECT_EQ(allFiles(), files);
+        const uint64_t derived = TableCipher::derivationCount();
+        t->changeKey("New 2", [this] { settings.password = "New 2"; });
+        // The reopened table keeps the key made for the rewrite.
+        EXPECT_EQ(content(*t), before);
+        EXPECT_EQ(TableCipher::derivationCount(), derived + 1);
+        EXPECT_TRUE(t->keyFits());
+    }
+    for (const auto &[name, bytes] : allFiles())
+        EXPECT_EQ(bytes.find("secret entry"), std::string::npos) << name;
+    settings.password = "old one";
+    {
+        auto t = open();
+        EXPECT_TRUE(t->encrypted());
+        EXPECT_FALSE(t->keyFits());
+        EXPECT_THROW(t->go(1), PasswordError);
+    }
+    settings.password = "New 2";
+    auto t = open();
+    EXPECT_TRUE(t->keyFits());
+    EXPECT_EQ(content(*t), before);
+    EXPECT_TRUE(t->checkIndexes().empty());
+    t->changeKey("", [this] { settings.password.clear(); });
+    EXPECT_FALSE(t->encrypted());
+    EXPECT_EQ(content(*t), before);
 }
 
 TEST_F(ProtectionTest, MemoFileOfAnotherKeyIsRefused)
@@ -266,6 +308,16 @@ TEST_F(ProtectionTest, InterruptedRunsLeaveTheOldOrTheNewTable)
         {"pack clear", "", "", [](Table &t, EngineSettings &) { t.pack(); }, true},
         {"re-key", "pw", "pw", [](Table &t, EngineSettings &) { t.encrypt(); }, false,
          KeyDerivation::pbkdf2(64)},
+        {"change key", "pw", "new pw",
+         [](Table &t, EngineSettings &s) {
+             t.changeKey("new pw", [&s] { s.password = "new pw"; });
+         },
+         false},
+        {"change key to clear", "pw", "",
+         [](Table &t, EngineSettings &s) { t.changeKey("", [&s] { s.password.clear(); }); }, false},
+        {"change key from clear", "", "pw",
+         [](Table &t, EngineSettings &s) { t.changeKey("pw", [&s] { s.password = "pw"; }); },
+         false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -307,12 +359,19 @@ TEST_F(ProtectionTest, InterruptedRunsLeaveTheOldOrTheNewTable)
                 t.reset(); // still "crashed": nothing more reaches the files
                 faults.crashAfter(-1);
             }
+            // Between two keys the texts never reach the disk in clear, not
+            // even in a file left half written.
+            if (!c.oldPassword.empty() && !c.newPassword.empty()) {
+                for (const auto &[name, bytes] : allFiles())
+                    EXPECT_EQ(bytes.find("secret entry"), std::string::npos) << name;
+            }
             // The next start, with the password that fits the files.
             settings.password = c.newPassword;
             auto t = open();
             bool isNew =
                 t->encrypted() == !c.newPassword.empty() && t->recordCount() == newContent.size() &&
-                (!t->encrypted() || t->dbf().keyBlock()->derivation == settings.newKeyDerivation);
+                (!t->encrypted() ||
+                 (t->keyFits() && t->dbf().keyBlock()->derivation == settings.newKeyDerivation));
             if (!isNew) {
                 t.reset();
                 settings.password = c.oldPassword;

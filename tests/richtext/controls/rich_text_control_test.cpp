@@ -387,12 +387,17 @@ TEST_F(RichTextTest, ParagraphFromPropsAndTheOtherHeader)
     heading.CharAttr.Size = 10;
     heading.CharAttr.FontIndex = static_cast<uint8_t>(edit->FontIndexOf("arial"));
     heading.Text = "Monday, March 4, 2024";
+    heading.PageBreak = 1;
     edit->SetText("");
     edit->SetParagraphFromProps(heading);
     EXPECT_EQ(text(), "Monday, March 4, 2024");
+    EXPECT_EQ(doc().ParagraphCount(), 1);
+    EXPECT_FALSE(doc().FirstParagraph->ParFlags & kParPageBreak)
+        << "the only paragraph takes no page break";
+    EXPECT_EQ(doc().FirstParagraph->SpaceAfter, 90);
+    EXPECT_TRUE(doc().FirstParagraph->Lines->Attrs[0].Style & kStyleItalic);
     edit->SetText(kRtf);
     edit->SetCursorOffset(2);
-    heading.PageBreak = 1;
     edit->SetParagraphFromProps(heading);
     EXPECT_EQ(text(), "Hello bold world\nMonday, March 4, 2024\nsecond line");
     EXPECT_TRUE(doc().ParagraphAt(1)->ParFlags & kParPageBreak);

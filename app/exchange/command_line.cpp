@@ -1,0 +1,269 @@
+#include "app/exchange/command_line.h"
+
+#include "app/exchange/diary_backup.h"
+#include "app/exchange/diary_export.h"
+#include "app/exchange/diary_import.h"
+#include "app/exchange/diary_records.h"
+#include "platform/datetime.h"
+
+#include <algorithm>
+#include <cctype>
+#include <istream>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <termios.h>
+#include <unistd.h>
+
+namespace qn::exchange {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char *kUsage =
+    "Usage:\n"
+    "  quillnook export [--format html|rtf|text|folder|jsonl] [--from yyyy-mm-dd]\n"
+    "                   [--to yyyy-mm-dd] [--diary FOLDER] TARGET\n"
+    "  quillnook import [--dry-run] [--diary FOLDER] SOURCE\n"
+    "  quillnook backups [--diary FOLDER]\n"
+    "  quillnook restore [--diary FOLDER] BACKUP\n"
+    "Without --format the export's format follows TARGET's ending (.html, .rtf, .txt,\n"
+    ".jsonl); a TARGET without an ending is a folder of yyyy-mm-dd.rtf files.\n"
+    "SOURCE is a folder of files named yyyy-mm-dd or yyyymmdd with .rtf, .htm, .html or\n"
+    ".txt, or a JSON-lines file as the export writes it. The password of an encrypted\n"
+    "diary is read from standard input.\n";
+
+struct Options {
+    std::string Command;
+    std::vector<std::string> Operands;
+    std::optional<std::string> Format, From, To;
+    fs::path Diary;
+    bool DryRun = false;
+};
+
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+Options parse(const std::vector<std::string> &args, const fs::path &diaryDir)
+{
+    Options o;
+    o.Command = args.at(0);
+    o.Diary = diaryDir;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string &a = args[i];
+        auto value = [&](const std::string &name) {
+            if (i + 1 >= args.size())
+                throw UsageError(name + " needs a value");
+            return args[++i];
+        };
+        if (a == "--format")
+            o.Format = value(a);
+        else if (a == "--from")
+            o.From = value(a);
+        else if (a == "--to")
+            o.To = value(a);
+        else if (a == "--diary")
+            o.Diary = value(a);
+        else if (a == "--dry-run")
+            o.DryRun = true;
+        else if (a == "--password" || a.rfind("--password=", 0) == 0)
+            throw UsageError("the password is never given as an argument; it is read from "
+                             "standard input");
+        else if (a.size() > 1 && a[0] == '-')
+            throw UsageError("unknown option " + a);
+        else
+            o.Operands.push_back(a);
+    }
+    return o;
+}
+
+// One line of standard input, not shown on a terminal.
+std::string readPassword(std::istream &in, std::ostream &err, const fs::path &diary, bool terminal)
+{
+    termios saved{};
+    bool hidden = false;
+    if (terminal) {
+        err << "Password of the diary in " << diary.string() << ": " << std::flush;
+        if (::tcgetattr(STDIN_FILENO, &saved) == 0) {
+            termios quiet = saved;
+            quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+            hidden = ::tcsetattr(STDIN_FILENO, TCSANOW, &quiet) == 0;
+        }
+    }
+    std::string line;
+    std::getline(in, line);
+    if (hidden) {
+        ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+        err << "\n";
+    }
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line;
+}
+
+std::unique_ptr<DiaryFolder> openDiary(const Options &o, DiaryFolder::Mode mode, std::istream &in,
+                                       std::ostream &err, bool terminal)
+{
+    const std::string stored = StoredPassword(o.Diary);
+    std::string password;
+    if (!stored.empty()) {
+        password = readPassword(in, err, o.Diary, terminal);
+        if (password != stored)
+            throw DiaryOpenError(DiaryOpenError::Password, "Sorry, that is the wrong password");
+    }
+    try {
+        return std::make_unique<DiaryFolder>(o.Diary, password, mode);
+    } catch (const DiaryOpenError &error) {
+        // A table encrypted under a password QN.INI no longer holds.
+        if (error.kind() != DiaryOpenError::Password || !stored.empty())
+            throw;
+    }
+    password = readPassword(in, err, o.Diary, terminal);
+    return std::make_unique<DiaryFolder>(o.Diary, password, mode);
+}
+
+std::string keyOption(const std::optional<std::string> &text, const char *name)
+{
+    if (!text)
+        return {};
+    std::string key = KeyOfDateText(*text);
+    if (key.empty())
+        throw UsageError(std::string(name) + " \"" + *text +
+                         "\" is not a date in the form yyyy-mm-dd");
+    return key;
+}
+
+ExportFormat formatFor(const Options &o, const fs::path &target)
+{
+    ExportFormat format = ExportFormat::Html;
+    if (o.Format) {
+        if (!ExportFormatNamed(*o.Format, format))
+            throw UsageError("unknown format " + *o.Format + " (html, rtf, text, folder or jsonl)");
+        return format;
+    }
+    std::string ext = target.extension().string();
+    for (char &c : ext)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ext == ".html" || ext == ".htm")
+        return ExportFormat::Html;
+    if (ext == ".rtf")
+        return ExportFormat::Rtf;
+    if (ext == ".txt")
+        return ExportFormat::Text;
+    if (ext == ".jsonl" || ext == ".json")
+        return ExportFormat::JsonLines;
+    if (ext.empty() || fs::is_directory(target))
+        return ExportFormat::RtfFolder;
+    throw UsageError("the format of " + target.string() + " is not known; give --format");
+}
+
+int runExport(const Options &o, std::istream &in, std::ostream &out, std::ostream &err,
+              bool terminal)
+{
+    if (o.Operands.size() != 1)
+        throw UsageError("export needs one TARGET");
+    ExportRequest request;
+    request.Target = o.Operands[0];
+    request.Format = formatFor(o, request.Target);
+    request.FromKey = keyOption(o.From, "--from");
+    request.ToKey = keyOption(o.To, "--to");
+    auto diary = openDiary(o, DiaryFolder::ReadOnly, in, err, terminal);
+    ExportResult result = ExportDiary(diary->Records(), request);
+    out << "Exported " << result.Entries << (result.Entries == 1 ? " entry" : " entries") << " as "
+        << ExportFormatName(request.Format) << " to " << request.Target.string() << "\n";
+    return 0;
+}
+
+int runImport(const Options &o, std::istream &in, std::ostream &out, std::ostream &err,
+              bool terminal)
+{
+    if (o.Operands.size() != 1)
+        throw UsageError("import needs one SOURCE");
+    // A dry run against a diary not yet made shows what a first import would do.
+    std::unique_ptr<DiaryFolder> diary;
+    if (!o.DryRun || DiaryTableFile(o.Diary))
+        diary = openDiary(o, o.DryRun ? DiaryFolder::ReadOnly : DiaryFolder::CreateWhenMissing, in,
+                          err, terminal);
+    ImportResult result =
+        ImportIntoDiary(diary ? &diary->Records() : nullptr, o.Operands[0], o.DryRun);
+    out << result.Report();
+    return result.Count(ImportItem::Failed) > 0 ? 1 : 0;
+}
+
+void listBackups(const std::vector<BackupInfo> &list, std::ostream &out)
+{
+    for (const BackupInfo &b : list)
+        out << b.Name << "\t" << b.Made << "\t"
+            << (b.Entries < 0 ? std::string("?") : std::to_string(b.Entries)) << " entries\n";
+}
+
+int runBackups(const Options &o, std::ostream &out)
+{
+    std::vector<BackupInfo> list = ListBackups(o.Diary);
+    if (list.empty())
+        out << "There are no backups in " << BackupsFolder(o.Diary).string() << "\n";
+    listBackups(list, out);
+    return 0;
+}
+
+int runRestore(const Options &o, std::istream &in, std::ostream &out, std::ostream &err,
+               bool terminal)
+{
+    if (o.Operands.size() != 1)
+        throw UsageError("restore needs the name of one BACKUP (see quillnook backups)");
+    std::vector<BackupInfo> list = ListBackups(o.Diary);
+    auto chosen = std::find_if(list.begin(), list.end(),
+                               [&](const BackupInfo &b) { return b.Name == o.Operands[0]; });
+    if (chosen == list.end())
+        throw std::runtime_error("There is no backup named " + o.Operands[0] + " in " +
+                                 BackupsFolder(o.Diary).string() + ".");
+    int entries = -1;
+    if (DiaryTableFile(o.Diary)) {
+        // The count noted with the files replaced; the diary stays closed otherwise.
+        auto diary = openDiary(o, DiaryFolder::ReadOnly, in, err, terminal);
+        entries = diary->Records().Count();
+    }
+    BackupInfo before = RestoreBackup(o.Diary, *chosen, Now(), entries);
+    out << "Restored the backup " << chosen->Name << " (" << chosen->Made << "). The files it "
+        << "replaced are kept as the backup " << before.Name << ".\n";
+    return 0;
+}
+
+} // namespace
+
+bool IsDiaryCommand(const std::string &first)
+{
+    return first == "export" || first == "import" || first == "backups" || first == "restore" ||
+           first == "--help" || first == "help";
+}
+
+int RunDiaryCommand(const std::vector<std::string> &args, std::istream &in, std::ostream &out,
+                    std::ostream &err, const fs::path &diaryDir, bool terminal)
+{
+    if (args.empty() || args[0] == "--help" || args[0] == "help") {
+        out << kUsage;
+        return 0;
+    }
+    try {
+        const Options o = parse(args, diaryDir);
+        if (o.Command == "export")
+            return runExport(o, in, out, err, terminal);
+        if (o.Command == "import")
+            return runImport(o, in, out, err, terminal);
+        if (o.Command == "backups")
+            return runBackups(o, out);
+        if (o.Command == "restore")
+            return runRestore(o, in, out, err, terminal);
+        throw UsageError("unknown command " + o.Command);
+    } catch (const UsageError &error) {
+        err << "quillnook: " << error.what() << "\n" << kUsage;
+    } catch (const std::exception &error) {
+        err << "quillnook: " << error.what() << "\n";
+    }
+    return 2;
+}
+
+} // namespace qn::exchange

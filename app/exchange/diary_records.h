@@ -1,0 +1,88 @@
+#pragma once
+
+// The diary table as export, import and backups see it: entries by date
+// key, read in date order, and stored the way the window stores them.
+
+#include "engine/xtable.h"
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qn::exchange {
+
+// One entry: its date key ("yyyymmdd") and its stored RTF.
+struct DiaryEntry {
+    std::string Key;
+    std::string Rtf;
+};
+
+// Over an open diary table. The record pointer and the order are left
+// wherever the last call put them: a window positions its table again
+// afterwards.
+class DiaryRecords {
+public:
+    DiaryRecords(engine::TXDataTable &table, engine::TXTable &component);
+
+    // Every entry whose key lies in [fromKey, toKey] (empty: no bound), in
+    // date order. Only the date of records outside the range is read.
+    std::vector<DiaryEntry> Entries(const std::string &fromKey = {}, const std::string &toKey = {});
+    // The keys of all entries, in date order.
+    std::vector<std::string> Keys();
+    int Count();
+    // The stored RTF of a date, nothing when the date has no entry.
+    std::optional<std::string> Entry(const std::string &key);
+    // Replaces the entry of a date, or adds it. `rtf` is stored in the
+    // entry form (CR LF lines, padding).
+    void Store(const std::string &key, const std::string &rtf);
+
+private:
+    void selectDateTag();
+    engine::TXDataTable &table_;
+    engine::TXTable &component_;
+};
+
+// Why a diary could not be opened: in use by another program, a wrong or
+// missing password, no diary there, or another reason.
+class DiaryOpenError : public std::runtime_error {
+public:
+    enum Kind { InUse, Password, Missing, Other };
+    DiaryOpenError(Kind kind, const std::string &text) : std::runtime_error(text), kind_(kind) {}
+    Kind kind() const { return kind_; }
+
+private:
+    Kind kind_;
+};
+
+// A diary folder opened on its own, for the command line and for tests:
+// starts the table engine, opens the table exclusively (creating table and
+// index when asked to), and lets everything go again when destroyed.
+class DiaryFolder {
+public:
+    enum Mode { ReadOnly, Write, CreateWhenMissing };
+    // Throws DiaryOpenError.
+    DiaryFolder(const std::filesystem::path &folder, const std::string &password, Mode mode);
+    ~DiaryFolder();
+    DiaryFolder(const DiaryFolder &) = delete;
+    DiaryFolder &operator=(const DiaryFolder &) = delete;
+
+    DiaryRecords &Records() { return *records_; }
+
+private:
+    engine::TXDataTable table_;
+    engine::TXDataSource source_;
+    engine::TXTable component_;
+    engine::TXTableEnv settings_;
+    std::unique_ptr<DiaryRecords> records_;
+};
+
+// The diary's files in a folder, found without regard to case.
+std::optional<std::filesystem::path> DiaryTableFile(const std::filesystem::path &folder);
+
+// The diary password stored in the folder's QN.INI, in clear; empty when
+// there is none.
+std::string StoredPassword(const std::filesystem::path &folder);
+
+} // namespace qn::exchange

@@ -1,0 +1,288 @@
+// The entry on screen: loading it from the diary, storing it back (new,
+// changed or emptied), and the editing commands of the main window.
+#include "app/date_key.h"
+#include "app/main_screen.h"
+
+#include "engine/xtable.h"
+#include "platform/datetime.h"
+#include "platform/qt/messages.h"
+#include "richtext/io/stream.h"
+#include "richtext/model/records.h"
+#include "richtext/model/side_records.h"
+#include "richtext/model/text_header.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QToolButton>
+
+#include <cstdio>
+#include <stdexcept>
+
+namespace qn {
+
+using engine::TXDataSetState;
+
+namespace {
+
+constexpr uint16_t kBoldBit = 0x0001;
+constexpr uint16_t kItalicBit = 0x0002;
+constexpr uint16_t kUnderlineBit = 0x0004;
+
+// The text split into lines at CR LF, CR or LF, as a line buffer reads it;
+// a line end at the very end starts no further line.
+std::vector<std::string_view> splitLines(std::string_view text)
+{
+    std::vector<std::string_view> lines;
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n')
+            continue;
+        lines.push_back(text.substr(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size())
+        lines.push_back(text.substr(start));
+    return lines;
+}
+
+} // namespace
+
+std::string TMainScreen::PadMemoText(const std::string &rtf)
+{
+    std::vector<std::string_view> lines = splitLines(rtf);
+    size_t joined = 0;
+    for (std::string_view line : lines)
+        joined += line.size();
+    if (!lines.empty())
+        joined += 2 * (lines.size() - 1);
+    std::string stored;
+    stored.reserve(joined + 3);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        stored.append(lines[i]);
+        if (i + 1 == lines.size() && joined > 0 && joined % 4 == 0)
+            stored += ' ';
+        stored += "\r\n";
+    }
+    return stored;
+}
+
+bool TMainScreen::EntryModified() const
+{
+    // The buttons' own flag: while the window itself is hidden (start-up,
+    // locked) isVisible() answers false for every child.
+    return !SaveButton->isHidden();
+}
+
+void TMainScreen::setEntryModified(bool modified)
+{
+    SaveButton->setVisible(modified);
+    CancelButton->setVisible(modified);
+}
+
+void TMainScreen::LoadRichText()
+{
+    std::string stored;
+    std::string failure;
+    if (RecordFound) {
+        try {
+            stored = DiaryTable->MemoText("ENTRY");
+        } catch (const std::exception &error) {
+            failure = error.what();
+        }
+    }
+    QnRichText1->SetReadOnly(false);
+    QnRichText1->Clear();
+    if (!stored.empty()) {
+        TQnMemoryStream stream(std::move(stored));
+        QnRichText1->LoadFromStream(stream);
+    }
+    QnRichText1->SetCursorOffset(0);
+    QnRichText1->Repaint();
+    if (!RecordFound)
+        SetDefaultFontNow();
+    // Loading is no change the user made.
+    setEntryModified(false);
+    if (!failure.empty()) {
+        // What cannot be read must not be overwritten by an empty page.
+        QnRichText1->SetReadOnly(true);
+        ShowInformationUtf8("The entry of " + FormatDateTime("dddd, mmmm d, yyyy", CurrentDate) +
+                            " cannot be read: " + failure +
+                            "\nIt is shown empty and cannot be changed. \"Rebuild Indexes\" in "
+                            "the File menu may repair the diary.");
+    }
+}
+
+bool TMainScreen::EntryIsBlank()
+{
+    QnRichTextAllPurpose->Clear();
+    QnRichTextAllPurpose->FastAppendText(*QnRichText1);
+    QnRichTextAllPurpose->SetCursorOffset(0);
+    do {
+        if (QnRichTextAllPurpose->CharAtCursor() > 32)
+            return false; // the copy stays for whoever looks next
+    } while (QnRichTextAllPurpose->NextChar());
+    QnRichTextAllPurpose->Clear();
+    return true;
+}
+
+void TMainScreen::SetDefaultFontNow()
+{
+    TCharAttr attr = QnRichText1->GetCurrentAttr();
+    attr.FontIndex = static_cast<uint8_t>(QnRichText1->FontIndexOf(DefaultFontName));
+    attr.Size = static_cast<uint8_t>(std::clamp(DefaultFontSize, 1, 255));
+    if (DefaultFontBold)
+        attr.Style |= kBoldBit;
+    if (DefaultFontItalic)
+        attr.Style |= kItalicBit;
+    if (DefaultFontUnderline)
+        attr.Style |= kUnderlineBit;
+    // The highest colour slot that holds the colour, else the first.
+    uint8_t color = 0;
+    const TTextHeader &header = *QnRichText1->RtfText().Header;
+    for (uint8_t slot = 0; slot < 16; ++slot)
+        if (header.Colors[slot] == DefaultFontColor)
+            color = slot;
+    attr.Colors = static_cast<uint8_t>((attr.Colors & 0xF0) | color);
+    QnRichText1->ApplyAttr(attr);
+}
+
+void TMainScreen::SaveRichText()
+{
+    const bool blank = QnRichText1->IsEmpty() || EntryIsBlank();
+    const std::string key = DateKey(CurrentDate);
+    // The record of the date on screen, looked up again: searches and the
+    // calendar move the table, and a record for this date written meanwhile
+    // (another copy of the table, an import) takes the text instead of a
+    // second record for the same date.
+    selectDateTag();
+    RecordFound = DiaryXTable->Seek(key);
+    if (RecordFound && blank) {
+        // An emptied entry loses its record, in one step.
+        DiaryTable->Delete();
+        RecordFound = false;
+    } else if (!blank) {
+        TQnMemoryStream rtf;
+        QnRichText1->SetSaveFormat(FormatRTF);
+        QnRichText1->SaveToStream(rtf);
+        const std::string stored = PadMemoText(rtf.Bytes());
+        if (RecordFound)
+            DiaryTable->Edit();
+        else
+            DiaryTable->Append();
+        DiaryTableDATE->SetAsString(key);
+        DiaryTable->SetMemoText("ENTRY", stored);
+        DiaryTable->Post();
+        RecordFound = true;
+    }
+    ProcessPendingMessages();
+}
+
+bool TMainScreen::SaveButtonClick()
+{
+    if (!EntryModified())
+        return true;
+    try {
+        SaveRichText();
+    } catch (const std::exception &error) {
+        // Nothing of this save reached the diary: the entry stays on screen,
+        // modified, so the user can try again or copy it elsewhere.
+        if (DiaryTable->State() == TXDataSetState::Edit ||
+            DiaryTable->State() == TXDataSetState::Insert)
+            DiaryTable->Cancel();
+        try {
+            FindDateRecord();
+        } catch (const std::exception &) {
+            RecordFound = false;
+        }
+        const std::string text = std::string("The entry could not be saved: ") + error.what() +
+                                 "\nIt is still on screen and not saved.";
+        if (terminating_)
+            std::fprintf(stderr, "quillnook: %s\n", text.c_str());
+        else
+            ShowInformationUtf8(text);
+        return false;
+    }
+    setEntryModified(false);
+    return true;
+}
+
+void TMainScreen::CancelButtonClick()
+{
+    LoadRichText();
+    setEntryModified(false);
+}
+
+void TMainScreen::QnRichText1Change()
+{
+    setEntryModified(true);
+}
+
+void TMainScreen::QnRichText1KeyDown(TKey &Key, TShiftState Shift)
+{
+    // Keys the editor may act on without reporting a change.
+    const bool paste = Key == 'V' && Shift.Keys() == TShiftState(ssCtrl);
+    if (paste || Key == VK_TAB || Key == VK_DELETE)
+        QnRichText1Change();
+}
+
+void TMainScreen::EnterDate1Click()
+{
+    QnRichText1->TypeText(DateToStr(Date()) + ' ');
+    QnRichText1->Repaint();
+    ProcessPendingMessages();
+}
+
+void TMainScreen::mnuFindClick()
+{
+    QnRichText1->ShowFindDialog();
+}
+
+void TMainScreen::Replace1Click()
+{
+    QnRichText1->ShowReplaceDialog();
+    QnRichText1Change();
+}
+
+void TMainScreen::mnuWrapTexttofitScreenClick()
+{
+    const bool wrap = !mnuWrapTexttofitScreen->isChecked();
+    mnuWrapTexttofitScreen->setChecked(wrap);
+    QnRichText1->SetWordWrap(wrap);
+    QnRichText1->Repaint();
+    DocWordWrapButton->setToolTip(wrap ? QStringLiteral("Toggle word wrap off")
+                                       : QStringLiteral("Toggle word wrap on"));
+}
+
+void TMainScreen::DocWordWrapButtonClick()
+{
+    mnuWrapTexttofitScreenClick();
+}
+
+void TMainScreen::DocPageBreakButtonClick()
+{
+    TParProps props;
+    props.CharAttr = QnRichText1->GetCurrentAttr();
+    props.PageBreak = 1;
+    QnRichText1->SetParagraphFromProps(props);
+    QnRichText1Change();
+    QnRichText1->Reformat();
+    QnRichText1->Repaint();
+}
+
+void TMainScreen::TerminateRequested()
+{
+    terminating_ = true;
+    close();
+}
+
+void TMainScreen::CommitDataRequested()
+{
+    const bool was = terminating_;
+    terminating_ = true; // no dialog while the session ends
+    SaveButtonClick();
+    terminating_ = was;
+}
+
+} // namespace qn

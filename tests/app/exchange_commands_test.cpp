@@ -1,0 +1,181 @@
+// Export, import and restore from the main window, and the backup its
+// closing makes.
+#include "app/exchange/diary_backup.h"
+#include "app/exchange/diary_export.h"
+#include "app/exchange/diary_records.h"
+#include "app/exchange/entry_document.h"
+#include "app/exchange_commands.h"
+#include "app/exchange_dialogs.h"
+#include "app/main_screen.h"
+#include "engine/xtable.h"
+#include "tests/support/notification_capture.h"
+#include "tests/support/temp_dir.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+
+#include <gtest/gtest.h>
+
+using namespace qn;
+namespace fs = std::filesystem;
+
+namespace {
+
+void addEntry(TMainScreen &w, const std::string &key, const std::string &text)
+{
+    exchange::DiaryRecords(*w.DiaryTable, *w.DiaryXTable)
+        .Store(key, "{\\rtf1\\ansi " + text + "\\par}");
+    w.FindDateRecord();
+}
+
+std::string entryText(TMainScreen &w, const std::string &key)
+{
+    std::optional<std::string> rtf =
+        exchange::DiaryRecords(*w.DiaryTable, *w.DiaryXTable).Entry(key);
+    w.FindDateRecord();
+    if (!rtf)
+        return "(none)";
+    std::string error;
+    auto doc = exchange::ReadDocument(*rtf, exchange::SourceFormat::Rtf, error);
+    return doc ? exchange::ParagraphTexts(*doc)[0] : error;
+}
+
+QAction *action(QMenu *menu, const QString &text)
+{
+    for (QAction *a : menu->actions())
+        if (a->text() == text)
+            return a;
+    return nullptr;
+}
+
+void savePicture(QWidget &widget, const std::string &name)
+{
+    const fs::path folder = "/work/wt/shots/export";
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    widget.grab().save(QString::fromStdString((folder / name).string()));
+}
+
+class ExchangeCommandsTest : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        BackupClock() = [] { return Now(); };
+    }
+    qn::test::TempDir dir;
+    qn::test::NotificationCapture notes;
+};
+
+TEST_F(ExchangeCommandsTest, TheMenusOfferTheCommandsAndLockWithTheDiary)
+{
+    TMainScreen w(dir.path().string());
+    ASSERT_FALSE(w.StartFailed());
+    QAction *exportAction = action(w.mnuFile, QStringLiteral("Export..."));
+    QAction *importAction = action(w.mnuFile, QStringLiteral("Import..."));
+    QAction *restore = action(w.mnuUtilities, QStringLiteral("Restore from Backup..."));
+    ASSERT_TRUE(exportAction && importAction && restore);
+    // Before the exit command, below the printing commands.
+    const QList<QAction *> file = w.mnuFile->actions();
+    EXPECT_LT(file.indexOf(importAction), file.indexOf(w.exit1));
+    EXPECT_GT(file.indexOf(exportAction), file.indexOf(w.PrintNow));
+    w.HideAllThings(true);
+    EXPECT_FALSE(exportAction->isEnabled());
+    EXPECT_FALSE(restore->isEnabled());
+    w.HideAllThings(false);
+    EXPECT_TRUE(importAction->isEnabled());
+}
+
+TEST_F(ExchangeCommandsTest, ClosingMakesTheDaysBackupAndTheEleventhDropsTheOldest)
+{
+    for (int day = 1; day <= 11; ++day) {
+        BackupClock() = [day] { return EncodeDate(2026, 5, day) + 0.5; };
+        TMainScreen w(dir.path().string());
+        ASSERT_FALSE(w.StartFailed());
+        addEntry(w, "202605" + std::string(day < 10 ? "0" : "") + std::to_string(day),
+                 "day " + std::to_string(day));
+        w.close();
+        const auto list = exchange::ListBackups(dir.path());
+        ASSERT_EQ(list.size(), std::min(day, 10)) << day;
+        EXPECT_EQ(list.front().Entries, day);
+    }
+    const auto list = exchange::ListBackups(dir.path());
+    EXPECT_EQ(list.front().Name, "2026-05-11");
+    EXPECT_EQ(list.back().Name, "2026-05-02") << "the first day's backup was dropped";
+    EXPECT_TRUE(notes.informations.empty());
+}
+
+TEST_F(ExchangeCommandsTest, RestoreBringsBackTheChosenDayAndKeepsTheReplacedFiles)
+{
+    BackupClock() = [] { return EncodeDate(2026, 6, 1) + 0.5; };
+    {
+        TMainScreen w(dir.path().string());
+        addEntry(w, "20260601", "the first version");
+        w.close();
+    }
+    BackupClock() = [] { return EncodeDate(2026, 6, 2) + 0.5; };
+    TMainScreen w(dir.path().string());
+    addEntry(w, "20260601", "changed later");
+    addEntry(w, "20260602", "a day added later");
+    w.CurrentDate = EncodeDate(2026, 6, 1);
+    w.FindDateRecord();
+
+    TRestoreDialog dialog(w);
+    ASSERT_EQ(dialog.Backups->count(), 1);
+    EXPECT_TRUE(dialog.Backups->item(0)->text().contains(QStringLiteral("1 entry")));
+    savePicture(dialog, "restore_dialog.png");
+    QString asked;
+    dialog.Confirm = [&](const QString &question) {
+        asked = question;
+        return true;
+    };
+    ASSERT_TRUE(dialog.RestoreButtonClick());
+    EXPECT_TRUE(asked.contains(QStringLiteral("2026-06-01")));
+    EXPECT_EQ(entryText(w, "20260601"), "the first version");
+    EXPECT_EQ(entryText(w, "20260602"), "(none)");
+    EXPECT_TRUE(w.RecordFound) << "the window stands on its date again";
+    const auto list = exchange::ListBackups(dir.path());
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list.front().Entries, 2) << "the replaced diary is a backup of its own";
+    ASSERT_FALSE(notes.informations.empty());
+    EXPECT_NE(notes.informations.back().find("kept as the backup " + list.front().Name),
+              std::string::npos)
+        << notes.informations.back();
+}
+
+TEST_F(ExchangeCommandsTest, ExportAndImportDialogsWorkOnTheOpenDiary)
+{
+    TMainScreen w(dir.path().string());
+    addEntry(w, "20260301", "one");
+    addEntry(w, "20260302", "two");
+    TExportDialog out(w);
+    out.FormatBox->setCurrentIndex(out.FormatBox->findData(int(exchange::ExportFormat::JsonLines)));
+    out.Target->setText(QString::fromStdString((dir.path() / "out/all.jsonl").string()));
+    fs::create_directories(dir.path() / "out");
+    savePicture(out, "export_dialog.png");
+    ASSERT_TRUE(out.ExportButtonClick());
+    EXPECT_EQ(out.Gauge->value(), 2);
+    ASSERT_FALSE(notes.informations.empty());
+    EXPECT_NE(notes.informations.back().find("Exported 2 entries"), std::string::npos);
+
+    fs::create_directories(dir.path() / "in");
+    qn::test::writeFile(dir.path() / "in/2026-03-02.txt", "imported");
+    qn::test::writeFile(dir.path() / "in/2026-03-03.rtf", "{\\rtf1 cut");
+    TImportDialog in(w);
+    in.Source->setText(QString::fromStdString((dir.path() / "in").string()));
+    ASSERT_TRUE(in.ImportButtonClick());
+    const QString report = in.Report->toPlainText();
+    EXPECT_TRUE(report.contains(QStringLiteral("2026-03-03.rtf: not imported")))
+        << report.toStdString();
+    EXPECT_TRUE(report.contains(QStringLiteral("added after a page break")))
+        << report.toStdString();
+    savePicture(in, "import_dialog.png");
+    EXPECT_EQ(entryText(w, "20260302"), "two");
+    EXPECT_EQ(entryText(w, "20260303"), "(none)");
+}
+
+} // namespace
