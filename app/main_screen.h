@@ -301,12 +301,12 @@ private:
     std::string diaryDir_;
     std::string openFailure_;
     bool startFailed_ = false;
-    bool locked_ = false;                  // the privacy panel covers the entry
-    bool terminating_ = false;             // closing without questions
+    bool locked_ = false;                          // the privacy panel covers the entry
+    bool terminating_ = false;                     // closing without questions
     std::unique_ptr<TQnRTFTextIo> searchDocument_; // the entry a search looks at
     bool keyRefused_ = false;                      // the stored password does not open the table
     bool preferencesBehind_ = false;               // QN.INI could not record the password in effect
-    std::vector<QAction *> actionsLocked_; // disabled by locking, enabled by unlocking
+    std::vector<QAction *> actionsLocked_;         // disabled by locking, enabled by unlocking
 };
 
 // The corrected frame of a maximized window: when the full-screen area is
