@@ -55,7 +55,7 @@ QAction *action(QMenu *menu, const QString &text)
 
 void savePicture(QWidget &widget, const std::string &name)
 {
-    const fs::path folder = "/work/wt/shots/export";
+    const fs::path folder = qn::test::binaryDir() / "screenshots";
     std::error_code ec;
     fs::create_directories(folder, ec);
     widget.grab().save(QString::fromStdString((folder / name).string()));
