@@ -1,4 +1,5 @@
 #include "app/date_selector.h"
+#include "app/dialog_keys.h"
 
 #include "app/entry_glyph.h"
 #include "platform/modal_result.h"
@@ -206,21 +207,9 @@ void TDateSelector::showEvent(QShowEvent *event)
 
 void TDateSelector::keyPressEvent(QKeyEvent *event)
 {
-    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
-    if (modifiers == Qt::NoModifier) {
-        switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            OKButtonClick();
-            return;
-        case Qt::Key_Escape:
-            CancelButtonClick();
-            return;
-        default:
-            break;
-        }
-    }
-    QDialog::keyPressEvent(event);
+    if (!RunDialogKey(
+            event, [this] { OKButtonClick(); }, [this] { CancelButtonClick(); }))
+        QDialog::keyPressEvent(event);
 }
 
 } // namespace qn

@@ -12,7 +12,6 @@
 #include "richtext/model/text_header.h"
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QToolButton>
 
 #include <cstdio>

@@ -1,4 +1,5 @@
 #include "app/print_options.h"
+#include "app/dialog_keys.h"
 
 #include "app/action_bar_glyphs.h"
 #include "app/date_selector.h"
@@ -373,22 +374,9 @@ bool TPrintOptions::eventFilter(QObject *watched, QEvent *event)
 
 void TPrintOptions::keyPressEvent(QKeyEvent *event)
 {
-    // Enter and Escape reach the flat buttons through their own handling;
-    // QDialog's would close the dialog without them.
-    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
-        switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            OKButtonClick();
-            return;
-        case Qt::Key_Escape:
-            CancelButtonClick();
-            return;
-        default:
-            break;
-        }
-    }
-    QDialog::keyPressEvent(event);
+    if (!RunDialogKey(
+            event, [this] { OKButtonClick(); }, [this] { CancelButtonClick(); }))
+        QDialog::keyPressEvent(event);
 }
 
 } // namespace qn
