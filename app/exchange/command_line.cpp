@@ -5,6 +5,7 @@
 #include "app/exchange/diary_import.h"
 #include "app/exchange/diary_records.h"
 #include "platform/datetime.h"
+#include "platform/version.h"
 
 #include <algorithm>
 #include <cctype>
@@ -23,16 +24,26 @@ namespace {
 
 constexpr const char *kUsage =
     "Usage:\n"
+    "  quillnook                open the diary in its window\n"
     "  quillnook export [--format html|rtf|text|folder|jsonl] [--from yyyy-mm-dd]\n"
     "                   [--to yyyy-mm-dd] [--diary FOLDER] TARGET\n"
     "  quillnook import [--dry-run] [--diary FOLDER] SOURCE\n"
     "  quillnook backups [--diary FOLDER]\n"
     "  quillnook restore [--diary FOLDER] BACKUP\n"
+    "  quillnook --help         this text\n"
+    "  quillnook --version      the version\n"
     "Without --format the export's format follows TARGET's ending (.html, .rtf, .txt,\n"
     ".jsonl); a TARGET without an ending is a folder of yyyy-mm-dd.rtf files.\n"
     "SOURCE is a folder of files named yyyy-mm-dd or yyyymmdd with .rtf, .htm, .html or\n"
     ".txt, or a JSON-lines file as the export writes it. The password of an encrypted\n"
-    "diary is read from standard input.\n";
+    "diary is read from standard input. The diary is the one the window opens\n"
+    "(~/.local/share/Quillnook unless QUILLNOOK_HOME names another folder).\n"
+    "Exit status: 0 done, 1 imported but some files could not be read, 2 not done.\n";
+
+bool isHelpOption(const std::string &argument)
+{
+    return argument == "--help" || argument == "-h";
+}
 
 struct Options {
     std::string Command;
@@ -237,13 +248,24 @@ int runRestore(const Options &o, std::istream &in, std::ostream &out, std::ostre
 bool IsDiaryCommand(const std::string &first)
 {
     return first == "export" || first == "import" || first == "backups" || first == "restore" ||
-           first == "--help" || first == "help";
+           first == "help" || isHelpOption(first) || first == "--version";
+}
+
+bool AsksForInformation(const std::vector<std::string> &args)
+{
+    return args.empty() || args[0] == "help" || args[0] == "--version" ||
+           std::any_of(args.begin(), args.end(), isHelpOption);
 }
 
 int RunDiaryCommand(const std::vector<std::string> &args, std::istream &in, std::ostream &out,
                     std::ostream &err, const fs::path &diaryDir, bool terminal)
 {
-    if (args.empty() || args[0] == "--help" || args[0] == "help") {
+    if (!args.empty() && args[0] == "--version") {
+        out << "quillnook " << Version() << "\n";
+        return 0;
+    }
+    // Help, also after a command's name (quillnook export --help).
+    if (AsksForInformation(args)) {
         out << kUsage;
         return 0;
     }

@@ -1,6 +1,7 @@
 #include "table_shell.h"
 
 #include "platform/ascii_text.h"
+#include "platform/version.h"
 #include "xbase/table.h"
 #include "xbase/xbase_error.h"
 
@@ -33,6 +34,7 @@ const char *usage =
     "  qntable encrypt TABLE.DBF             (asks for the new password twice)\n"
     "  qntable decrypt TABLE.DBF\n"
     "  qntable pack TABLE.DBF                (removes deleted records, rebuilds the tags)\n"
+    "  qntable --help | --version\n"
     "Passwords are read from the terminal, or from standard input when that is not\n"
     "a terminal; an encrypted table asks for its password before any command.\n"
     "A VALUE of the form @FILE is read from that file. Any command but check undoes\n"
@@ -522,6 +524,14 @@ int runTableShell(const std::vector<std::string> &args, std::ostream &out, std::
             notes = nullptr;
         }
     } current(askPassword, err);
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h" || args[0] == "help")) {
+        out << usage;
+        return 0;
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        out << "qntable " << Version() << '\n';
+        return 0;
+    }
     try {
         return run(args, out, newKeys);
     } catch (const UsageError &e) {
