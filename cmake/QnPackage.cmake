@@ -98,10 +98,12 @@ endforeach()
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
-# The Debian package. Its run-time dependencies are what dpkg-shlibdeps finds
+# The Debian package. CPackConfig.cmake gets every value as it is (the
+# description holds quotes). Its run-time dependencies are what dpkg-shlibdeps finds
 # the programs linked against, and Qt's platform plugins, which the window
 # loads at run time and no linker sees.
 set(CPACK_GENERATOR DEB)
+set(CPACK_VERBATIM_VARIABLES ON)
 set(CPACK_PACKAGE_NAME quillnook)
 set(CPACK_PACKAGE_VERSION ${QN_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Quillnook developers")
@@ -118,5 +120,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# Without it a Wayland session shows the window through XWayland.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
