@@ -94,10 +94,6 @@ foreach(program quillnook qntable qnrtf qndict)
   target_link_options(${program} PRIVATE LINKER:-z,relro,-z,now)
 endforeach()
 
-# Folders an installation makes are readable by everyone, whatever the umask.
-set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
-    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-
 # The Debian package. CPackConfig.cmake gets every value as it is (the
 # description holds quotes). Its run-time dependencies are what dpkg-shlibdeps finds
 # the programs linked against, and Qt's platform plugins, which the window
