@@ -144,11 +144,15 @@ public:
             flags |= O_RDWR | O_CREAT | O_EXCL;
             break;
         }
-        int fd = ::open(path.c_str(), flags, 0644);
+        const bool creating = mode == OpenMode::Create || mode == OpenMode::CreateNew;
+        int fd = ::open(path.c_str(), flags, PrivateFileMode);
         if (fd < 0)
-            fail(mode == OpenMode::Create || mode == OpenMode::CreateNew ? "Cannot create"
-                                                                         : "Cannot open",
-                 path, errno);
+            fail(creating ? "Cannot create" : "Cannot open", path, errno);
+        // Exactly private, whatever the umask, also when Create empties a file
+        // that was there. A file system without permissions (or a file of
+        // another owner that we may write) keeps what it has.
+        if (creating)
+            (void)::fchmod(fd, PrivateFileMode);
         return std::make_unique<PosixFile>(fd, path, mode != OpenMode::ReadOnly);
     }
 

@@ -1,6 +1,7 @@
 // Files and folders the program creates are private to their owner whatever
 // the umask.
 
+#include "platform/file_replacement.h"
 #include "platform/file_system.h"
 #include "tests/support/temp_dir.h"
 
@@ -64,9 +65,38 @@ TEST(PrivateFolder, AFileInTheWayOrAFolderThatCannotBeMadeIsNamed)
     }
     fs::create_directory(dir / "locked");
     fs::permissions(dir / "locked", fs::perms(0500));
-    if (::geteuid() != 0)
+    if (::geteuid() != 0) { // permissions do not stop root
         EXPECT_THROW(CreatePrivateFolder(dir / "locked" / "diary"), FileError);
+    }
     fs::permissions(dir / "locked", fs::perms(0700));
+}
+
+TEST(PrivateFiles, CreatedAndReplacedFilesAreTheOwnersOnly)
+{
+    test::TempDir dir;
+    Umask umask(022);
+    FileSystem &fs = DefaultFileSystem();
+    fs.open(dir / "created", OpenMode::Create);
+    fs.open(dir / "new", OpenMode::CreateNew);
+    ReplaceFile(dir / "replaced-new", "text");
+    test::writeFile(dir / "emptied", "old");
+    test::writeFile(dir / "replaced", "old");
+    fs::permissions(dir / "emptied", fs::perms(0644));
+    fs::permissions(dir / "replaced", fs::perms(0664));
+    fs.open(dir / "emptied", OpenMode::Create);
+    ReplaceFile(dir / "replaced", "new");
+    for (const char *name : {"created", "new", "replaced-new", "emptied", "replaced"})
+        EXPECT_EQ(modeOf(dir / name), 0600u) << name;
+    EXPECT_EQ(test::readFile(dir / "replaced"), "new");
+}
+
+TEST(PrivateFiles, OpeningAnExistingFileLeavesItsPermissions)
+{
+    test::TempDir dir;
+    test::writeFile(dir / "shared", "x");
+    fs::permissions(dir / "shared", fs::perms(0644));
+    DefaultFileSystem().open(dir / "shared", OpenMode::ReadWrite)->writeAt(0, "y", 1);
+    EXPECT_EQ(modeOf(dir / "shared"), 0644u);
 }
 
 } // namespace
