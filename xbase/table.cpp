@@ -119,7 +119,10 @@ std::unique_ptr<Table> Table::open(const std::filesystem::path &pathIn, Access a
 bool Table::recoverAtOpen(FileSystem &fs, const std::filesystem::path &path, Access access,
                           const EngineSettings &settings)
 {
-    const Journal::State state = Journal::state(fs, path);
+    std::string problem;
+    const Journal::State state = Journal::state(fs, path, &problem);
+    if (state == Journal::State::Damaged)
+        throw XbaseError::damaged(problem);
     if (state == Journal::State::Missing)
         return false;
     BinaryFile guard;
@@ -174,46 +177,88 @@ bool Table::hasHotJournal(const std::filesystem::path &path, const EngineSetting
     return Journal::state(fs, FindPathNoCase(path)) == Journal::State::Hot;
 }
 
+std::string Table::journalProblem(const std::filesystem::path &path, const EngineSettings &settings)
+{
+    FileSystem &fs = settings.fileSystem ? *settings.fileSystem : DefaultFileSystem();
+    std::string problem;
+    Journal::state(fs, FindPathNoCase(path), &problem);
+    return problem;
+}
+
 // A writer in shared mode that finds a hot journal under the table lock
 // finds the journal of a writer that died: its save is undone first.
 void Table::recoverUnderLock()
 {
-    if (Journal::state(fs(), path()) != Journal::State::Hot)
-        return;
+    const Journal::State state = Journal::state(fs(), path());
+    if (state != Journal::State::Hot && state != Journal::State::Damaged)
+        return; // a damaged one is an error from recover
     Journal::recover(fs(), path(), false);
     recovered_ = true;
+}
+
+bool Table::isProductionIndex(const CdxIndex &index) const
+{
+    const std::filesystem::path production = siblingWithExtension(path(), ".CDX");
+    std::error_code ec;
+    const bool same = std::filesystem::equivalent(index.path(), production, ec);
+    return ec ? index.path() == production : same;
 }
 
 void Table::commitChanges()
 {
     if (!journal_)
         return;
+    // The journal restores the table's own three files. Other index files a
+    // caller opened are written once the commit is done: they only repeat
+    // what the table holds, and a check finds them out of step after a crash.
     std::vector<FileChange> changes;
     changes.push_back(dbf_->changes());
-    if (memo_)
+    changes.back().role = FileRole::Table;
+    if (memo_) {
         changes.push_back(memo_->changes());
-    for (auto &x : indexes_)
-        if (x->writable())
-            changes.push_back(x->changes());
+        changes.back().role = FileRole::Memo;
+    }
+    std::vector<CdxIndex *> others;
+    for (auto &x : indexes_) {
+        if (!x->writable())
+            continue;
+        if (!isProductionIndex(*x)) {
+            others.push_back(x.get());
+            continue;
+        }
+        changes.push_back(x->changes());
+        changes.back().role = FileRole::Index;
+    }
     try {
         journal_->commit(changes);
     } catch (...) {
-        // The files may be half written: the journal puts them back as the
-        // last commit left them, and this object, which is ahead of them,
-        // takes no more writes.
-        failedCommit_ = true;
-        try {
-            Journal::recover(fs(), path(), false);
-        } catch (...) {
-            // Left hot for the next open.
-        }
+        undoFailedCommit();
         throw;
     }
     dbf_->committed();
     if (memo_)
         memo_->committed();
     for (auto &x : indexes_)
-        x->committed();
+        if (std::find(others.begin(), others.end(), x.get()) == others.end())
+            x->committed();
+    for (CdxIndex *x : others)
+        x->flush();
+}
+
+// The files may be half written: the journal puts them back as the last
+// commit left them, and this object, which is ahead of them, takes no more
+// writes. A journal that never became complete undid nothing, for nothing
+// but new memos beyond the memo file's end had been written: they go.
+void Table::undoFailedCommit()
+{
+    failedCommit_ = true;
+    try {
+        Journal::recover(fs(), path(), false);
+        if (memo_)
+            memo_->discardUncommitted();
+    } catch (...) {
+        // Left for the next open, which undoes the save or drops the journal.
+    }
 }
 
 void Table::close()
@@ -731,6 +776,10 @@ void Table::replaceMemo(int field, const std::string &text)
         beginSharedWrite();
         uint32_t block;
         try {
+            // The memo goes beyond the file's end at once: the journal that
+            // lets a failure cut it off again must exist first.
+            if (journal_)
+                journal_->open();
             block = memo_->append(text);
         } catch (...) {
             if (dbf_->access() == Access::Shared)

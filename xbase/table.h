@@ -67,6 +67,10 @@ public:
     static bool recover(const std::filesystem::path &path, const EngineSettings &settings);
     // Whether a closed table has an unfinished save waiting to be undone.
     static bool hasHotJournal(const std::filesystem::path &path, const EngineSettings &settings);
+    // What is wrong with a closed table's journal when it is damaged (it is
+    // then never applied, and the table does not open); empty otherwise.
+    static std::string journalProblem(const std::filesystem::path &path,
+                                      const EngineSettings &settings);
     ~Table() override;
     void close(); // writes pending changes, syncs and releases; also on destruction
 
@@ -211,6 +215,8 @@ private:
                            const std::string *cipherPassword = nullptr);
     void report(int value) const;
     void commitChanges();
+    void undoFailedCommit();
+    bool isProductionIndex(const CdxIndex &index) const;
     void recoverUnderLock();
     static bool recoverAtOpen(FileSystem &fs, const std::filesystem::path &path, Access access,
                               const EngineSettings &settings);
