@@ -399,10 +399,15 @@ void Journal::commit(std::vector<FileChange> &all)
     for (FileChange *c : changes)
         c->file->sync();
 
-    // The commit point.
+    // The commit point. Once the clearing is written the commit stands: a
+    // sync that fails now only leaves it to a crash to undo the commit
+    // whole, so it is not reported as a failed commit.
     const char cleared[MagicSize] = {};
     file_->writeAt(0, cleared, MagicSize);
-    file_->sync();
+    try {
+        file_->sync();
+    } catch (const XbaseError &) {
+    }
     ++sequence_;
     if (!keepOpen_)
         file_.reset();

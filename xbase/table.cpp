@@ -261,6 +261,32 @@ void Table::undoFailedCommit()
     }
 }
 
+void Table::rollback()
+{
+    if (closed_ || !dbf_ || !dbf_->writable())
+        return;
+    const uint32_t recno = eof_ ? 0 : recno_;
+    entry_.reset();
+    dirty_ = false;
+    dbf_->discardUncommitted();
+    if (memo_)
+        memo_->discardUncommitted();
+    reloadIndexes();
+    if (recno >= 1 && recno <= dbf_->recordCount())
+        go(recno);
+    else
+        goTop();
+}
+
+bool Table::journalIsCold() const
+{
+    try {
+        return Journal::state(fs(), path()) == Journal::State::Cold;
+    } catch (...) {
+        return false;
+    }
+}
+
 void Table::close()
 {
     if (closed_ || !dbf_)
@@ -278,7 +304,9 @@ void Table::close()
     indexes_.clear();
     if (journal_) {
         try {
-            journal_->close(access() == Access::Exclusive && !failedCommit_ && !error);
+            // After a failure the journal goes only when nothing waits in it.
+            const bool clean = !failedCommit_ && !error;
+            journal_->close(access() == Access::Exclusive && (clean || journalIsCold()));
         } catch (...) {
             // A cold journal left behind is removed at the next open.
         }

@@ -116,6 +116,12 @@ public:
     std::string text(int field) const; // raw field bytes (memo: its text)
     // Pending changes to disk as one atomic, durable step (see Journal).
     void commit();
+    // Drops every change since the last commit (a record appended or
+    // written, memos, keys): the files and the table are as that commit left
+    // them. For a change that failed half way, such as an append whose memo
+    // found the disk full. The record pointer stays where it was when that
+    // record is still there.
+    void rollback();
     void flushPending(); // pending buffer changes to the files
 
     // Record locks (shared mode; in exclusive mode they always succeed)
@@ -205,6 +211,8 @@ private:
     void beginSharedWrite();
     void endSharedWrite();
     void reloadSharedIndexes();
+    void reloadIndexes();
+    bool journalIsCold() const;
     uint32_t memoPointer(int field, const char *image) const;
     struct Rewrite;
     void rewrite(const Rewrite &plan);
