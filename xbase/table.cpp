@@ -26,6 +26,18 @@ std::string rtrimmed(std::string s)
     return s;
 }
 
+// A file system call that fails for another reason than a missing file (a
+// name too long, a loop of links, a folder that may not be searched) is an
+// I/O error of the engine like any other.
+template <typename F> auto ioErrors(F &&body) -> decltype(body())
+{
+    try {
+        return body();
+    } catch (const std::filesystem::filesystem_error &e) {
+        throw XbaseError::io("Cannot reach " + e.path1().string() + ": " + e.code().message());
+    }
+}
+
 } // namespace
 
 Table::Table(const EngineSettings &settings) : settings_(settings) {}
@@ -42,74 +54,78 @@ Table::~Table()
 void Table::create(const std::filesystem::path &pathIn, const std::vector<FieldInfo> &fields,
                    uint32_t memoBlockSizeSetting, FileSystem &fs)
 {
-    std::filesystem::path path = FindPathNoCase(pathIn);
-    if (std::filesystem::exists(path))
-        throw XbaseError::refused("Table " + path.string() + " already exists");
-    std::vector<FieldInfo> normal = DbfFile::normalizeFields(fields);
-    bool memo =
-        std::any_of(normal.begin(), normal.end(), [](const FieldInfo &f) { return f.type == 'M'; });
-    std::filesystem::path cdx = siblingWithExtension(path, ".CDX");
-    if (std::filesystem::exists(cdx))
-        removeFile(cdx, fs);
-    if (memo)
-        MemoFile::create(siblingWithExtension(path, ".FPT"), memoBlockSizeSetting, fs);
-    DbfFile::create(path, normal, fs);
-    syncDirectory(FolderOf(path), fs);
+    ioErrors([&] {
+        std::filesystem::path path = FindPathNoCase(pathIn);
+        if (std::filesystem::exists(path))
+            throw XbaseError::refused("Table " + path.string() + " already exists");
+        std::vector<FieldInfo> normal = DbfFile::normalizeFields(fields);
+        bool memo = std::any_of(normal.begin(), normal.end(),
+                                [](const FieldInfo &f) { return f.type == 'M'; });
+        std::filesystem::path cdx = siblingWithExtension(path, ".CDX");
+        if (std::filesystem::exists(cdx))
+            removeFile(cdx, fs);
+        if (memo)
+            MemoFile::create(siblingWithExtension(path, ".FPT"), memoBlockSizeSetting, fs);
+        DbfFile::create(path, normal, fs);
+        syncDirectory(FolderOf(path), fs);
+    });
 }
 
 std::unique_ptr<Table> Table::open(const std::filesystem::path &pathIn, Access access,
                                    const EngineSettings &settings)
 {
-    std::filesystem::path path = FindPathNoCase(pathIn);
-    FileSystem &fs = settings.fileSystem ? *settings.fileSystem : DefaultFileSystem();
-    if (!std::filesystem::exists(path))
-        throw XbaseError::io("Table " + pathIn.string() + " does not exist");
-    if (file_switch::pending(path)) {
-        // An interrupted pack or encryption: finish or undo it, but only
-        // while nobody else has the table open (it may be theirs, running).
-        BinaryFile guard(path, BinaryFile::Mode::ReadOnly, fs);
-        if (guard.tryLock(true)) {
-            file_switch::recover(fs, path);
-        } else if (std::filesystem::exists(file_switch::markerFor(path))) {
-            throw XbaseError::lock("Table " + path.string() +
-                                   " is being rewritten by another program; try again later");
+    return ioErrors([&] {
+        std::filesystem::path path = FindPathNoCase(pathIn);
+        FileSystem &fs = settings.fileSystem ? *settings.fileSystem : DefaultFileSystem();
+        if (!std::filesystem::exists(path))
+            throw XbaseError::io("Table " + pathIn.string() + " does not exist");
+        if (file_switch::pending(path)) {
+            // An interrupted pack or encryption: finish or undo it, but only
+            // while nobody else has the table open (it may be theirs, running).
+            BinaryFile guard(path, BinaryFile::Mode::ReadOnly, fs);
+            if (guard.tryLock(true)) {
+                file_switch::recover(fs, path);
+            } else if (std::filesystem::exists(file_switch::markerFor(path))) {
+                throw XbaseError::lock("Table " + path.string() +
+                                       " is being rewritten by another program; try again later");
+            }
         }
-    }
-    const bool recovered = recoverAtOpen(fs, path, access, settings);
-    std::unique_ptr<Table> t(new Table(settings));
-    t->recovered_ = recovered;
-    t->dbf_ = DbfFile::open(path, access, fs);
-    if (t->dbf_->writable())
-        t->journal_ = std::make_unique<Journal>(fs, path, access == Access::Exclusive);
-    if (t->dbf_->hasMemoFields()) {
-        std::filesystem::path fpt = siblingWithExtension(path, ".FPT");
-        if (!std::filesystem::exists(fpt))
-            throw XbaseError::damaged("The memo file " + fpt.string() + " of table " +
-                                      path.string() + " is missing");
-        t->memo_ = MemoFile::open(fpt, t->dbf_->writable(), access != Access::Shared, fs);
-    }
-    t->attachKey();
-    t->buffer_.assign(t->dbf_->recordLength(), ' ');
-    t->diskImage_ = t->buffer_;
-    // The index flag may be set while the index was removed on purpose
-    // (it is then rebuilt), so a missing production index is no error.
-    // A damaged one does not keep the records from being read: the table
-    // opens without it, checkIndexes names the damage and a tag build
-    // replaces the file.
-    std::filesystem::path cdx = siblingWithExtension(path, ".CDX");
-    if (std::filesystem::exists(cdx)) {
-        try {
-            t->addIndex(CdxIndex::open(cdx, t->dbf_->writable(), fs));
-        } catch (const XbaseError &e) {
-            t->indexProblem_ = e.what();
+        const bool recovered = recoverAtOpen(fs, path, access, settings);
+        std::unique_ptr<Table> t(new Table(settings));
+        t->recovered_ = recovered;
+        t->dbf_ = DbfFile::open(path, access, fs);
+        if (t->dbf_->writable())
+            t->journal_ = std::make_unique<Journal>(fs, path, access == Access::Exclusive);
+        if (t->dbf_->hasMemoFields()) {
+            std::filesystem::path fpt = siblingWithExtension(path, ".FPT");
+            if (!std::filesystem::exists(fpt))
+                throw XbaseError::damaged("The memo file " + fpt.string() + " of table " +
+                                          path.string() + " is missing");
+            t->memo_ = MemoFile::open(fpt, t->dbf_->writable(), access != Access::Shared, fs);
         }
-        t->order_ = 0;
-    }
-    if (t->key_ && !t->key_->usable())
-        t->setEof(); // opens so that the password can still be given; reads fail clearly
-    else
-        t->goTop();
-    return t;
+        t->attachKey();
+        t->buffer_.assign(t->dbf_->recordLength(), ' ');
+        t->diskImage_ = t->buffer_;
+        // The index flag may be set while the index was removed on purpose
+        // (it is then rebuilt), so a missing production index is no error.
+        // A damaged one does not keep the records from being read: the table
+        // opens without it, checkIndexes names the damage and a tag build
+        // replaces the file.
+        std::filesystem::path cdx = siblingWithExtension(path, ".CDX");
+        if (std::filesystem::exists(cdx)) {
+            try {
+                t->addIndex(CdxIndex::open(cdx, t->dbf_->writable(), fs));
+            } catch (const XbaseError &e) {
+                t->indexProblem_ = e.what();
+            }
+            t->order_ = 0;
+        }
+        if (t->key_ && !t->key_->usable())
+            t->setEof(); // opens so that the password can still be given; reads fail clearly
+        else
+            t->goTop();
+        return t;
+    });
 }
 
 // A hot journal is rolled back before anything of the table is read, by
@@ -161,28 +177,34 @@ bool Table::recoverAtOpen(FileSystem &fs, const std::filesystem::path &path, Acc
 
 bool Table::recover(const std::filesystem::path &pathIn, const EngineSettings &settings)
 {
-    FileSystem &fs = settings.fileSystem ? *settings.fileSystem : DefaultFileSystem();
-    std::filesystem::path path = FindPathNoCase(pathIn);
-    if (!std::filesystem::exists(path))
-        throw XbaseError::io("Table " + pathIn.string() + " does not exist");
-    BinaryFile guard(path, BinaryFile::Mode::ReadWrite, fs);
-    if (!guard.tryLock(true))
-        throw XbaseError::lock("Table " + path.string() + " is in use by another program");
-    return Journal::recover(fs, path, true);
+    return ioErrors([&] {
+        FileSystem &fs = settings.fileSystem ? *settings.fileSystem : DefaultFileSystem();
+        std::filesystem::path path = FindPathNoCase(pathIn);
+        if (!std::filesystem::exists(path))
+            throw XbaseError::io("Table " + pathIn.string() + " does not exist");
+        BinaryFile guard(path, BinaryFile::Mode::ReadWrite, fs);
+        if (!guard.tryLock(true))
+            throw XbaseError::lock("Table " + path.string() + " is in use by another program");
+        return Journal::recover(fs, path, true);
+    });
 }
 
 bool Table::hasHotJournal(const std::filesystem::path &path, const EngineSettings &settings)
 {
-    FileSystem &fs = settings.fileSystem ? *settings.fileSystem : DefaultFileSystem();
-    return Journal::state(fs, FindPathNoCase(path)) == Journal::State::Hot;
+    return ioErrors([&] {
+        FileSystem &fs = settings.fileSystem ? *settings.fileSystem : DefaultFileSystem();
+        return Journal::state(fs, FindPathNoCase(path)) == Journal::State::Hot;
+    });
 }
 
 std::string Table::journalProblem(const std::filesystem::path &path, const EngineSettings &settings)
 {
-    FileSystem &fs = settings.fileSystem ? *settings.fileSystem : DefaultFileSystem();
-    std::string problem;
-    Journal::state(fs, FindPathNoCase(path), &problem);
-    return problem;
+    return ioErrors([&] {
+        FileSystem &fs = settings.fileSystem ? *settings.fileSystem : DefaultFileSystem();
+        std::string problem;
+        Journal::state(fs, FindPathNoCase(path), &problem);
+        return problem;
+    });
 }
 
 // A writer in shared mode that finds a hot journal under the table lock

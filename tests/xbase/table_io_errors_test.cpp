@@ -199,3 +199,28 @@ TEST_F(TableIoErrorTest, RollbackGivesUpWhatWasNotCommitted)
 }
 
 } // namespace
+
+// A name the system cannot even look up is an I/O error of the engine too,
+// not some other exception.
+TEST(TableNames, ANameThatCannotBeLookedUpIsAnIoError)
+{
+    TempDir dir;
+    fs::create_directory_symlink("loop", dir / "loop");
+    EngineSettings settings;
+    for (const fs::path &name : {dir / "loop" / "T.DBF", dir / std::string(300, 'a') / "T.DBF"}) {
+        SCOPED_TRACE(name.string().substr(0, 80));
+        try {
+            Table::open(name, Table::Access::ReadOnly, settings);
+            ADD_FAILURE() << "opened";
+        } catch (const XbaseError &e) {
+            EXPECT_TRUE(e.isIo()) << e.what();
+        }
+        try {
+            Table::create(name, {{"DATE", 'C', 8, 0, 0}}, 1);
+            ADD_FAILURE() << "created";
+        } catch (const XbaseError &e) {
+            EXPECT_TRUE(e.isIo()) << e.what();
+        }
+        EXPECT_FALSE(Table::hasHotJournal(name, settings));
+    }
+}
