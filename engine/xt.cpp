@@ -545,6 +545,11 @@ int16_t xt_Commit(void)
     return acting([&] { table().commit(); });
 }
 
+int16_t xt_Rollback(void)
+{
+    return acting([&] { table().rollback(); });
+}
+
 int16_t xt_Rlock(int32_t recno)
 {
     return guarded<int16_t>(0, [&]() -> int16_t {

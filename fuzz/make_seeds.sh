@@ -7,7 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build-fuzz}
 seeds=$build/seeds
 rm -rf "$seeds"
-mkdir -p "$seeds"/{rtf,html,xbase,dictionary}
+mkdir -p "$seeds"/{rtf,html,xbase,journal,dictionary}
 
 cp "$root"/tests/richtext/io/fixtures/*.rtf "$seeds/rtf/"
 cat >"$seeds/rtf/features.rtf" <<'RTF'
@@ -30,4 +30,5 @@ table "$x/rooms.dbf" "" "$x/rooms.cdx" >"$seeds/xbase/rooms"
 table "$x/setup.dbf" "" "$x/setup.CDX" >"$seeds/xbase/setup"
 
 QN_FUZZ_SEEDS="$seeds/dictionary" "$build/fuzz/dictionary_fuzz"
+QN_FUZZ_SEEDS="$seeds/journal" "$build/fuzz/journal_fuzz"
 ls -l "$seeds"/*

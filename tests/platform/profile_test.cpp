@@ -180,10 +180,10 @@ TEST_F(ProfileTest, WhatAFileCannotHoldIsRefusedAndTheFileKept)
     EXPECT_EQ(readFile(file), "[A]\nk=1\n");
 }
 
-TEST_F(ProfileTest, ReplacementIsAtomicAndKeepsPermissions)
+TEST_F(ProfileTest, ReplacementIsAtomicAndPrivate)
 {
     writeFile(file, "[A]\nk=1\n");
-    chmod(file.c_str(), 0600);
+    chmod(file.c_str(), 0644);
     ini.WriteString("A", "k", "2");
     struct stat info {};
     ASSERT_EQ(stat(file.c_str(), &info), 0);

@@ -209,7 +209,12 @@ std::unique_ptr<Table> openTable(const std::string &path, Table::Access access, 
 int check(const std::string &path, std::ostream &out)
 {
     EngineSettings settings;
-    // Opening would undo it; check only tells.
+    // Opening would undo it; check only tells. A damaged journal is never
+    // applied, and the table does not open while it lies there.
+    if (const std::string problem = Table::journalProblem(path, settings); !problem.empty()) {
+        out << "fault: " << problem << '\n';
+        return 1;
+    }
     if (Table::hasHotJournal(path, settings)) {
         out << "fault: an unfinished save waits to be undone (qntable recover " << path << ")\n";
         return 1;
