@@ -4,6 +4,7 @@
 #include "engine/xt.h"
 #include "engine/xtable_error.h"
 #include "platform/ascii_text.h"
+#include "platform/datetime.h"
 #include "platform/file_lookup.h"
 #include "platform/password_scramble.h"
 #include "platform/profile.h"
@@ -21,19 +22,58 @@ using engine::EXTableError;
 
 namespace {
 
-// True when another process holds the file's lock (the engine takes one for
-// every table it opens exclusively).
-bool heldElsewhere(const fs::path &file)
+// True when another process holds a lock of the file that keeps us out (the
+// engine takes an exclusive one for every table it opens exclusively, a
+// shared one for a table opened read-only). Readers share.
+bool heldElsewhere(const fs::path &file, bool reading)
 {
-    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return false;
-    bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    bool held = ::flock(fd, (reading ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0 && errno == EWOULDBLOCK;
     ::close(fd);
     return held;
 }
 
+std::string isoDate(const std::string &key)
+{
+    return key.substr(0, 4) + "-" + key.substr(4, 2) + "-" + key.substr(6, 2);
+}
+
 } // namespace
+
+bool IsDateKey(const std::string &key)
+{
+    if (key.size() != 8 || key.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    TDateTime date = 0;
+    return TryEncodeDate(std::stoi(key.substr(0, 4)), std::stoi(key.substr(4, 2)),
+                         std::stoi(key.substr(6, 2)), date);
+}
+
+std::string ShownBytes(std::string_view bytes)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (char ch : bytes) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c >= 0x20 && c < 0x7F && c != '\\') {
+            out.push_back(ch);
+        } else {
+            out += "\\x";
+            out.push_back(digits[c >> 4]);
+            out.push_back(digits[c & 15]);
+        }
+    }
+    return out;
+}
+
+std::string DamagedRecord::Describe() const
+{
+    if (IsDateKey(Key))
+        return "the entry of " + isoDate(Key) + ": " + Reason;
+    return "record " + std::to_string(Record) + " (date \"" + ShownBytes(Key) + "\"): " + Reason;
+}
 
 DiaryRecords::DiaryRecords(engine::TXDataTable &table, engine::TXTable &component)
     : table_(table), component_(component)
@@ -54,7 +94,8 @@ void DiaryRecords::selectDateTag()
                              "the File menu.");
 }
 
-std::vector<DiaryEntry> DiaryRecords::Entries(const std::string &fromKey, const std::string &toKey)
+std::vector<DiaryEntry> DiaryRecords::Entries(const std::string &fromKey, const std::string &toKey,
+                                              std::vector<DamagedRecord> *damaged)
 {
     // The natural order reads the file front to back (and needs no index);
     // the entries are put in date order afterwards.
@@ -63,9 +104,24 @@ std::vector<DiaryEntry> DiaryRecords::Entries(const std::string &fromKey, const 
     engine::TXField &date = table_.FieldByName("DATE");
     for (table_.First(); !table_.Eof(); table_.Next()) {
         std::string key = date.AsString();
+        const int32_t record = table_.RecNo();
+        if (damaged && !IsDateKey(key)) {
+            // No range can say whether it belongs: it is always told.
+            damaged->push_back({record, std::move(key), "its date is no date (yyyy-mm-dd)"});
+            continue;
+        }
         if ((!fromKey.empty() && key < fromKey) || (!toKey.empty() && key > toKey))
             continue;
-        entries.push_back({std::move(key), table_.MemoText("ENTRY")});
+        if (!damaged) {
+            entries.push_back({std::move(key), table_.MemoText("ENTRY"), record});
+            continue;
+        }
+        try {
+            std::string rtf = table_.MemoText("ENTRY");
+            entries.push_back({std::move(key), std::move(rtf), record});
+        } catch (const std::exception &error) {
+            damaged->push_back({record, std::move(key), error.what()});
+        }
     }
     std::stable_sort(entries.begin(), entries.end(),
                      [](const DiaryEntry &a, const DiaryEntry &b) { return a.Key < b.Key; });
@@ -128,17 +184,24 @@ std::string StoredPassword(const fs::path &folder)
     return scrambled.empty() ? std::string() : Decryptstring(scrambled);
 }
 
+std::string PreferencesRefused(const fs::path &folder)
+{
+    auto ini = FindFileNoCase(folder, "QN.INI");
+    return ini ? TProfileFile(*ini).Unusable() : std::string();
+}
+
 DiaryFolder::DiaryFolder(const fs::path &folder, const std::string &password, Mode mode)
     : source_(&table_)
 {
     std::optional<fs::path> file = DiaryTableFile(folder);
-    if (file && heldElsewhere(*file))
+    if (file && heldElsewhere(*file, mode == ReadOnly))
         throw DiaryOpenError(DiaryOpenError::InUse,
                              "The diary in " + folder.string() +
                                  " is in use by Quillnook or another program. Close it first.");
     if (!file && mode != CreateWhenMissing)
         throw DiaryOpenError(DiaryOpenError::Missing, "There is no diary in " + folder.string());
     engine::StartTableEngine();
+    engineStarted_ = true;
     try {
         component_.SetDataSource(&source_);
         component_.SetPassword(password);
@@ -157,7 +220,10 @@ DiaryFolder::DiaryFolder(const fs::path &folder, const std::string &password, Mo
         }
         table_.TableName = file->filename().string();
         table_.DatabaseName = folder;
-        table_.Exclusive = true;
+        // Read-only opens share the table with other readers and write
+        // nothing: a diary on a read-only disk or in a folder the user may
+        // not write can still be exported.
+        table_.Exclusive = mode != ReadOnly;
         table_.ReadOnly = mode == ReadOnly;
         try {
             table_.Open();
@@ -170,25 +236,59 @@ DiaryFolder::DiaryFolder(const fs::path &folder, const std::string &password, Mo
             throw DiaryOpenError(DiaryOpenError::Other, "The diary in " + folder.string() +
                                                             " cannot be opened: " + error.what());
         }
-        const bool indexFile = FindFileNoCase(folder, "QUILLNK.CDX").has_value();
-        if (mode != ReadOnly && (!indexFile || component_.TagArea("DATE") == 0))
-            component_.IndexTag("", "DATE", "date", 0, false, "");
+        openIndex(folder, mode);
         settings_.SetDeleted(true);
         records_ = std::make_unique<DiaryRecords>(table_, component_);
     } catch (...) {
-        if (table_.Active())
-            table_.Close();
-        engine::StopTableEngine();
+        try {
+            Close();
+        } catch (...) {
+            // The failure that brought us here is the one to tell.
+        }
         throw;
     }
 }
 
-DiaryFolder::~DiaryFolder()
+void DiaryFolder::openIndex(const fs::path &folder, Mode mode)
+{
+    if (mode == ReadOnly)
+        return; // reading goes in the order of the file and needs no index
+    // The index is derived from the entries: one that does not match them
+    // (or cannot be read) is written anew, as the window does.
+    const bool indexFile = FindFileNoCase(folder, "QUILLNK.CDX").has_value();
+    const std::string fault = indexFile ? component_.CheckIndexes() : std::string();
+    if (!fault.empty()) {
+        component_.IndexTag("", "DATE", "date", 0, false, "");
+        notes_.push_back("The index of the diary did not match its entries (" + fault +
+                         "). It was rebuilt.");
+    } else if (!indexFile || component_.TagArea("DATE") == 0) {
+        component_.IndexTag("", "DATE", "date", 0, false, "");
+    }
+}
+
+void DiaryFolder::Close()
 {
     records_.reset();
-    if (table_.Active())
-        table_.Close();
+    if (!engineStarted_)
+        return;
+    engineStarted_ = false;
+    try {
+        if (table_.Active())
+            table_.Close();
+    } catch (...) {
+        engine::StopTableEngine();
+        throw;
+    }
     engine::StopTableEngine();
+}
+
+DiaryFolder::~DiaryFolder()
+{
+    try {
+        Close();
+    } catch (...) {
+        // Close() is called first where a failure matters.
+    }
 }
 
 } // namespace qn::exchange
