@@ -107,7 +107,7 @@ std::vector<DiaryEntry> DiaryRecords::Entries(const std::string &fromKey, const 
         const int32_t record = table_.RecNo();
         if (damaged && !IsDateKey(key)) {
             // No range can say whether it belongs: it is always told.
-            damaged->push_back({record, std::move(key), "its date is no date (yyyy-mm-dd)"});
+            damaged->push_back({record, std::move(key), "its date is not a date (yyyy-mm-dd)"});
             continue;
         }
         if ((!fromKey.empty() && key < fromKey) || (!toKey.empty() && key > toKey))
