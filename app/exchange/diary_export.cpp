@@ -280,7 +280,7 @@ ExportResult ExportDiary(DiaryRecords &records, const ExportRequest &request,
     const std::vector<DiaryEntry> entries =
         records.Entries(request.FromKey, request.ToKey, &damaged);
     for (const DamagedRecord &record : damaged)
-        result.Problems.push_back(AnsiToUtf8(record.Describe()) + "; left out");
+        result.Problems.push_back(record.Describe() + "; left out");
     if (!report(progress, 0, static_cast<int>(entries.size()))) {
         result.Cancelled = true;
         return result;

@@ -146,6 +146,14 @@ int DiaryRecords::Count()
 
 std::optional<std::string> DiaryRecords::Entry(const std::string &key)
 {
+    if (scan_) {
+        component_.SetOrder(0);
+        engine::TXField &date = table_.FieldByName("DATE");
+        for (table_.First(); !table_.Eof(); table_.Next())
+            if (date.AsString() == key)
+                return table_.MemoText("ENTRY");
+        return std::nullopt;
+    }
     selectDateTag();
     if (!component_.Seek(key))
         return std::nullopt;
@@ -236,9 +244,9 @@ DiaryFolder::DiaryFolder(const fs::path &folder, const std::string &password, Mo
             throw DiaryOpenError(DiaryOpenError::Other, "The diary in " + folder.string() +
                                                             " cannot be opened: " + error.what());
         }
-        openIndex(folder, mode);
         settings_.SetDeleted(true);
         records_ = std::make_unique<DiaryRecords>(table_, component_);
+        openIndex(folder, mode);
     } catch (...) {
         try {
             Close();
@@ -251,12 +259,20 @@ DiaryFolder::DiaryFolder(const fs::path &folder, const std::string &password, Mo
 
 void DiaryFolder::openIndex(const fs::path &folder, Mode mode)
 {
-    if (mode == ReadOnly)
-        return; // reading goes in the order of the file and needs no index
     // The index is derived from the entries: one that does not match them
-    // (or cannot be read) is written anew, as the window does.
+    // (or cannot be read) is written anew, as the window does. Read-only, it
+    // is left as it is and not used.
     const bool indexFile = FindFileNoCase(folder, "QUILLNK.CDX").has_value();
     const std::string fault = indexFile ? component_.CheckIndexes() : std::string();
+    if (mode == ReadOnly) {
+        if (!fault.empty())
+            notes_.push_back("The index of the diary does not match its entries (" + fault +
+                             "). It is not used now; it is rebuilt when the diary is next "
+                             "written.");
+        if (!fault.empty() || !indexFile || component_.TagArea("DATE") == 0)
+            records_->LookUpWithoutIndex();
+        return;
+    }
     if (!fault.empty()) {
         component_.IndexTag("", "DATE", "date", 0, false, "");
         notes_.push_back("The index of the diary did not match its entries (" + fault +

@@ -61,10 +61,16 @@ public:
     // entry form (CR LF lines, padding).
     void Store(const std::string &key, const std::string &rtf);
 
+    // Finds dates by reading the table front to back instead of through the
+    // index: for a table open read-only whose index is missing or does not
+    // match the entries (and cannot be rebuilt without writing).
+    void LookUpWithoutIndex() { scan_ = true; }
+
 private:
     void selectDateTag();
     engine::TXDataTable &table_;
     engine::TXTable &component_;
+    bool scan_ = false;
 };
 
 // Why a diary could not be opened: in use by another program, a wrong or

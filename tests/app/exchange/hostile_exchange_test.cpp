@@ -315,7 +315,18 @@ TEST(HostileExchange, TheCommandLineRebuildsAnIndexThatDoesNotMatchTheEntries)
     writeFile(dir / "in/2023-03-03.txt", "added to day three");
     writeFile(dir / "in/2023-03-21.txt", "a new day");
 
+    // A dry run writes nothing, so the index is not used rather than rebuilt.
+    const std::string foreign = readFile(dir / "diary/QUILLNK.CDX");
     std::string out, err;
+    ASSERT_EQ(run({"import", "--dry-run", (dir / "in").string()}, out, err, dir / "diary"), 0)
+        << out << err;
+    EXPECT_NE(err.find("does not match its entries"), std::string::npos) << err;
+    EXPECT_NE(out.find("would be added after a page break to the entry of 2023-03-03"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("would become the entry of 2023-03-21"), std::string::npos) << out;
+    EXPECT_EQ(readFile(dir / "diary/QUILLNK.CDX"), foreign);
+
     ASSERT_EQ(run({"import", (dir / "in").string()}, out, err, dir / "diary"), 0) << out << err;
     EXPECT_NE(err.find("did not match its entries"), std::string::npos) << err;
     EXPECT_NE(err.find("It was rebuilt."), std::string::npos) << err;
