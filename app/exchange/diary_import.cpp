@@ -228,7 +228,7 @@ std::string ImportResult::Report() const
             std::to_string(Count(ImportItem::Appended)) + " added to existing entries, " +
             std::to_string(Count(ImportItem::Unchanged)) + " already there, " +
             std::to_string(Count(ImportItem::Skipped)) + " skipped, " +
-            std::to_string(Count(ImportItem::Failed)) + " not readable.\n";
+            std::to_string(Count(ImportItem::Failed)) + " not imported.\n";
     if (DryRun)
         text += "Dry run: the diary was not changed.\n";
     if (!Failure.empty())
