@@ -69,13 +69,16 @@ std::string skippedKind(const fs::path &file)
 Source folderSource(const fs::path &file)
 {
     Source source;
-    source.Name = file.filename().string();
-    if ((source.Error = skippedKind(file)); !source.Error.empty()) {
+    // The name is shown as it is only when it holds nothing a terminal or
+    // a UTF-8 reader would choke on.
+    source.Name = ShownBytes(file.filename().string());
+    source.Error = skippedKind(file);
+    if (!source.Error.empty()) {
         source.Skip = true;
         return source;
     }
     SourceFormat format = SourceFormat::Text;
-    source.Key = KeyOfFileName(source.Name, format);
+    source.Key = KeyOfFileName(file.filename().string(), format);
     if (source.Key.empty()) {
         source.Skip = true;
         const std::string ext = lowerAscii(file.extension().string());
@@ -127,7 +130,7 @@ std::vector<Source> lineFileSources(const fs::path &file)
         throw std::runtime_error("The file " + file.string() +
                                  " cannot be read: " + contents.Reason + ".");
     const std::string *bytes = &contents.Bytes;
-    const std::string name = file.filename().string();
+    const std::string name = ShownBytes(file.filename().string());
     std::vector<Source> sources;
     size_t start = 0;
     for (int number = 1; start < bytes->size(); ++number) {

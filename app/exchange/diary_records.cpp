@@ -51,18 +51,50 @@ bool IsDateKey(const std::string &key)
                          std::stoi(key.substr(6, 2)), date);
 }
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence of a printable character
+// (not a C1 control) at `at`, or 0.
+size_t printableUtf8At(std::string_view bytes, size_t at)
+{
+    const auto c = static_cast<unsigned char>(bytes[at]);
+    const size_t length = c >= 0xC2 && c <= 0xDF   ? 2
+                          : c >= 0xE0 && c <= 0xEF ? 3
+                          : c >= 0xF0 && c <= 0xF4 ? 4
+                                                   : 0;
+    if (length == 0 || at + length > bytes.size())
+        return 0;
+    char32_t code = c & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k) {
+        const auto b = static_cast<unsigned char>(bytes[at + k]);
+        if ((b & 0xC0) != 0x80)
+            return 0;
+        code = code << 6 | (b & 0x3F);
+    }
+    const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < least[length] || code > 0x10FFFF || (code >= 0xD800 && code < 0xE000) || code < 0xA0)
+        return 0;
+    return length;
+}
+
+} // namespace
+
 std::string ShownBytes(std::string_view bytes)
 {
     static const char digits[] = "0123456789abcdef";
     std::string out;
-    for (char ch : bytes) {
-        const auto c = static_cast<unsigned char>(ch);
+    for (size_t i = 0; i < bytes.size();) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
         if (c >= 0x20 && c < 0x7F && c != '\\') {
-            out.push_back(ch);
+            out.push_back(bytes[i++]);
+        } else if (const size_t length = printableUtf8At(bytes, i); length > 0) {
+            out.append(bytes.substr(i, length));
+            i += length;
         } else {
             out += "\\x";
             out.push_back(digits[c >> 4]);
             out.push_back(digits[c & 15]);
+            ++i;
         }
     }
     return out;

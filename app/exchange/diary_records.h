@@ -34,8 +34,10 @@ struct DamagedRecord {
 // Whether a key is "yyyymmdd" of a day that exists.
 bool IsDateKey(const std::string &key);
 
-// Bytes of unknown origin shown safely on one line: printable ASCII as it
-// is, anything else as \xNN.
+// Bytes of unknown origin (a stored date, a file name) shown safely on one
+// line of UTF-8: printable characters of well-formed UTF-8 as they are,
+// every other byte (controls, terminal escapes, broken UTF-8, the
+// backslash) as \xNN.
 std::string ShownBytes(std::string_view bytes);
 
 // Over an open diary table. The record pointer and the order are left

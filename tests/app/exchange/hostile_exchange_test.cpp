@@ -238,6 +238,8 @@ TEST(HostileExchange, ImportReadsOnlyTheRegularFilesOfItsFolderAndNamesTheRest)
     fs::create_symlink("2024-06-01.txt", dir / "in/2024-06-06.txt");
     fs::create_symlink("/dev/zero", dir / "in/2024-06-07.txt");
     ASSERT_EQ(mkfifo((dir / "in/2024-06-04.txt").c_str(), 0600), 0);
+    // A name with a terminal escape and broken UTF-8 is shown harmlessly.
+    writeFile(dir / "in" / "caf\xc3\xa9\x1b[2J\xff.txt", "no date");
 
     // A FIFO opened for reading would wait for a writer for ever: the child
     // stops itself after a while.
@@ -255,14 +257,16 @@ TEST(HostileExchange, ImportReadsOnlyTheRegularFilesOfItsFolderAndNamesTheRest)
     ASSERT_TRUE(WIFEXITED(status)) << "stopped by signal " << WTERMSIG(status);
     const std::string report = readFile(dir / "report.txt");
     EXPECT_EQ(WEXITSTATUS(status), 0) << report;
-    for (const char *line : {"2024-06-01.txt: became the entry of 2024-06-01",
-                             "2024-06-02.txt: skipped: a symbolic link; links are not followed",
-                             "2024-06-03.txt: skipped: a symbolic link to nothing",
-                             "2024-06-04.txt: skipped: a FIFO, not a file",
-                             "2024-06-05.txt: skipped: a folder; folders inside are not read",
-                             "2024-06-06.txt: skipped: a symbolic link;",
-                             "2024-06-07.txt: skipped: a symbolic link;", "1 new"})
+    for (const char *line :
+         {"2024-06-01.txt: became the entry of 2024-06-01",
+          "2024-06-02.txt: skipped: a symbolic link; links are not followed",
+          "2024-06-03.txt: skipped: a symbolic link to nothing",
+          "2024-06-04.txt: skipped: a FIFO, not a file",
+          "2024-06-05.txt: skipped: a folder; folders inside are not read",
+          "2024-06-06.txt: skipped: a symbolic link;", "2024-06-07.txt: skipped: a symbolic link;",
+          "caf\xc3\xa9\\x1b[2J\\xff.txt: skipped: the name is not a date", "1 new"})
         EXPECT_NE(report.find(line), std::string::npos) << line << "\n" << report;
+    EXPECT_EQ(report.find('\x1b'), std::string::npos);
     const std::map<std::string, std::string> diary = diaryEntries(dir / "diary");
     ASSERT_EQ(diary.size(), 1u);
     EXPECT_EQ(paragraphsOf(diary.at("20240601"))[0], "a plain entry");
