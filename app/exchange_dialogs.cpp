@@ -26,6 +26,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace qn {
 
 namespace {
@@ -181,12 +183,20 @@ bool TExportDialog::ExportButtonClick()
         if (result.Cancelled) {
             Status->setText(QStringLiteral("Cancelled"));
         } else {
-            const std::string text = "Exported " + std::to_string(result.Entries) +
-                                     (result.Entries == 1 ? " entry to " : " entries to ") +
-                                     request.Target.string();
-            Status->setText(fromUtf8(text));
+            std::string text = "Exported " + std::to_string(result.Entries) +
+                               (result.Entries == 1 ? " entry to " : " entries to ") +
+                               request.Target.string();
+            Status->setText(fromUtf8(result.Failure.empty() ? text : std::string("Error")));
+            if (!result.Failure.empty())
+                text = result.Failure + "\n" + text + " before that.";
+            // The first few problems; a box cannot hold a long list.
+            const size_t shown = std::min<size_t>(result.Problems.size(), 10);
+            for (size_t i = 0; i < shown; ++i)
+                text += "\n" + result.Problems[i];
+            if (result.Problems.size() > shown)
+                text += "\n... and " + std::to_string(result.Problems.size() - shown) + " more.";
             ShowInformationUtf8(text);
-            done = true;
+            done = result.Failure.empty();
         }
     } catch (const std::exception &error) {
         Status->setText(QStringLiteral("Error"));

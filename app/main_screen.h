@@ -306,6 +306,7 @@ private:
     std::unique_ptr<TQnRTFTextIo> searchDocument_; // the entry a search looks at
     bool keyRefused_ = false;                      // the stored password does not open the table
     bool preferencesBehind_ = false;               // QN.INI could not record the password in effect
+    bool preferencesRefusalShown_ = false;         // the user was told QN.INI is not read
     std::vector<QAction *> actionsLocked_;         // disabled by locking, enabled by unlocking
 };
 

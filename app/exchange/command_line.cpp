@@ -115,9 +115,22 @@ std::string readPassword(std::istream &in, std::ostream &err, const fs::path &di
     return line;
 }
 
+std::unique_ptr<DiaryFolder> openFolder(const Options &o, const std::string &password,
+                                        DiaryFolder::Mode mode, std::ostream &err)
+{
+    auto diary = std::make_unique<DiaryFolder>(o.Diary, password, mode);
+    for (const std::string &note : diary->Notes())
+        err << "quillnook: " << note << "\n";
+    return diary;
+}
+
 std::unique_ptr<DiaryFolder> openDiary(const Options &o, DiaryFolder::Mode mode, std::istream &in,
                                        std::ostream &err, bool terminal)
 {
+    // A QN.INI that is no plain file is not read: the diary is taken to
+    // have no stored password, and the user is told.
+    if (const std::string refused = PreferencesRefused(o.Diary); !refused.empty())
+        err << "quillnook: " << refused << "; its settings are not used.\n";
     const std::string stored = StoredPassword(o.Diary);
     std::string password;
     if (!stored.empty()) {
@@ -126,14 +139,14 @@ std::unique_ptr<DiaryFolder> openDiary(const Options &o, DiaryFolder::Mode mode,
             throw DiaryOpenError(DiaryOpenError::Password, "Sorry, that is the wrong password");
     }
     try {
-        return std::make_unique<DiaryFolder>(o.Diary, password, mode);
+        return openFolder(o, password, mode, err);
     } catch (const DiaryOpenError &error) {
         // A table encrypted under a password QN.INI no longer holds.
         if (error.kind() != DiaryOpenError::Password || !stored.empty())
             throw;
     }
     password = readPassword(in, err, o.Diary, terminal);
-    return std::make_unique<DiaryFolder>(o.Diary, password, mode);
+    return openFolder(o, password, mode, err);
 }
 
 std::string keyOption(const std::optional<std::string> &text, const char *name)
@@ -171,6 +184,12 @@ ExportFormat formatFor(const Options &o, const fs::path &target)
     throw UsageError("the format of " + target.string() + " is not known; give --format");
 }
 
+// 0 all done, 1 part done, 2 nothing done.
+int exitStatus(bool complete, bool anythingDone)
+{
+    return complete ? 0 : anythingDone ? 1 : 2;
+}
+
 int runExport(const Options &o, std::istream &in, std::ostream &out, std::ostream &err,
               bool terminal)
 {
@@ -183,9 +202,23 @@ int runExport(const Options &o, std::istream &in, std::ostream &out, std::ostrea
     request.ToKey = keyOption(o.To, "--to");
     auto diary = openDiary(o, DiaryFolder::ReadOnly, in, err, terminal);
     ExportResult result = ExportDiary(diary->Records(), request);
-    out << "Exported " << result.Entries << (result.Entries == 1 ? " entry" : " entries") << " as "
-        << ExportFormatName(request.Format) << " to " << request.Target.string() << "\n";
-    return 0;
+    diary->Close();
+    for (const std::string &problem : result.Problems)
+        err << "quillnook: " << problem << "\n";
+    if (!result.Failure.empty()) {
+        err << "quillnook: " << result.Failure << "\n";
+        if (!result.Files.empty())
+            out << "Written before that:\n";
+        for (const std::string &file : result.Files)
+            out << "  " << file << "\n";
+    }
+    if (!result.Files.empty())
+        out << "Exported " << result.Entries << (result.Entries == 1 ? " entry" : " entries")
+            << " as " << ExportFormatName(request.Format) << " to " << request.Target.string()
+            << (result.Problems.empty() ? "" : "; the entries named above were left out") << "\n";
+    else if (result.Failure.empty())
+        out << "There is nothing to export: no entry was read.\n";
+    return exitStatus(result.Complete(), !result.Files.empty());
 }
 
 int runImport(const Options &o, std::istream &in, std::ostream &out, std::ostream &err,
@@ -201,7 +234,18 @@ int runImport(const Options &o, std::istream &in, std::ostream &out, std::ostrea
     ImportResult result =
         ImportIntoDiary(diary ? &diary->Records() : nullptr, o.Operands[0], o.DryRun);
     out << result.Report();
-    return result.Count(ImportItem::Failed) > 0 ? 1 : 0;
+    if (diary) {
+        try {
+            diary->Close();
+        } catch (const std::exception &error) {
+            // The entries reported were stored; closing writes nothing of theirs.
+            err << "quillnook: the diary could not be closed cleanly: " << error.what() << "\n";
+            return exitStatus(false, result.Written() > 0);
+        }
+    }
+    if (!result.Failure.empty())
+        err << "quillnook: " << result.Failure << "\n";
+    return exitStatus(result.Complete(), result.Written() > 0);
 }
 
 void listBackups(const std::vector<BackupInfo> &list, std::ostream &out)
@@ -284,6 +328,8 @@ int RunDiaryCommand(const std::vector<std::string> &args, std::istream &in, std:
         err << "quillnook: " << error.what() << "\n" << kUsage;
     } catch (const std::exception &error) {
         err << "quillnook: " << error.what() << "\n";
+    } catch (...) {
+        err << "quillnook: the command failed for a reason that cannot be told\n";
     }
     return 2;
 }

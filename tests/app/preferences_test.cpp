@@ -486,3 +486,32 @@ TEST_F(PreferencesTest, PicturesOfTheLockedWindowAndOfARunningChange)
     EXPECT_TRUE(
         during.save(QString::fromStdString((shots / "password_dialog_running.png").string())));
 }
+
+// A QN.INI that is a link (to a file elsewhere, to /dev/zero) is neither read
+// nor written through: the defaults hold, the user is told once, and the
+// file the link names is left as it is.
+TEST_F(PreferencesTest, AQnIniThatIsALinkIsNeitherReadNorWrittenThrough)
+{
+    const fs::path elsewhere = dir / "elsewhere.ini";
+    const std::string text = "[Default Font]\nName=Courier New\nSize=14\n";
+    qn::test::writeFile(elsewhere, text);
+    fs::create_symlink(elsewhere, ini());
+    open();
+    EXPECT_EQ(w->DefaultFontName, "Arial");
+    EXPECT_EQ(w->DefaultFontSize, 10);
+    ASSERT_EQ(capture.informations.size(), 1u);
+    EXPECT_EQ(capture.informations[0].rfind("QN.INI is not read: it is a symbolic link", 0), 0u)
+        << capture.informations[0];
+
+    w->RunFontDialog = [](TMainScreen &, QFont &font) {
+        font = QFont(QStringLiteral("Times New Roman"), 12);
+        return true;
+    };
+    w->mnuDefaultFontClick();
+    ASSERT_EQ(capture.informations.size(), 2u);
+    EXPECT_EQ(capture.informations[1].rfind("The default font could not be stored in QN.INI", 0),
+              0u)
+        << capture.informations[1];
+    EXPECT_TRUE(fs::is_symlink(ini()));
+    EXPECT_EQ(qn::test::readFile(elsewhere), text);
+}
