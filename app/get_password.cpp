@@ -1,5 +1,6 @@
 #include "app/get_password.h"
 
+#include "app/exchange/diary_backup.h"
 #include "app/main_screen.h"
 #include "engine/xtable.h"
 #include "platform/qt/messages.h"
@@ -9,6 +10,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -240,11 +242,75 @@ bool TGetPassword::ProcessPassword(const std::string &old, const std::string &no
                             error.what() +
                             "). Quillnook will ask for the password at its next start.");
     }
+    ProcessBackups(old, now);
     if (now.empty())
         ShowInformation(QStringLiteral("Password cleared. No password now required."));
     else
         ShowInformation("Be sure to write down your new password: " + AnsiToQString(now));
     return true;
+}
+
+namespace {
+
+bool askDeleteBackups(QWidget *parent, bool clearing, int backups)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Set Up Password"),
+                    clearing ? QStringLiteral("The diary has %1 backup(s), encrypted under the "
+                                              "old password. Decrypt them too, or delete them?")
+                                   .arg(backups)
+                             : QStringLiteral("The diary has %1 backup(s), which are still under "
+                                              "the old password or in clear. Encrypt them under "
+                                              "the new password, or delete them?")
+                                   .arg(backups),
+                    QMessageBox::NoButton, parent);
+    QPushButton *keep = box.addButton(clearing ? QStringLiteral("Decrypt backups")
+                                               : QStringLiteral("Encrypt backups"),
+                                      QMessageBox::AcceptRole);
+    QPushButton *remove =
+        box.addButton(QStringLiteral("Delete backups"), QMessageBox::DestructiveRole);
+    box.setDefaultButton(keep);
+    box.exec();
+    return box.clickedButton() == remove;
+}
+
+} // namespace
+
+void TGetPassword::ProcessBackups(const std::string &old, const std::string &now)
+{
+    const std::filesystem::path dir = main_.DiaryDir();
+    const int count = static_cast<int>(exchange::ListBackups(dir).size());
+    if (count == 0)
+        return;
+    const bool clearing = now.empty();
+    const bool remove = ChooseDeleteBackups ? ChooseDeleteBackups(clearing, count)
+                                            : askDeleteBackups(this, clearing, count);
+    try {
+        if (remove) {
+            exchange::DeleteAllBackups(dir, main_.HeldDiaryLock());
+            return;
+        }
+        running_ = true;
+        ProcessingLabel->setText(QStringLiteral("Processing the backups:"));
+        Gauge1->setValue(0);
+        Gauge1->setVisible(true);
+        exchange::BackupKeyResult result = exchange::ChangeBackupKeys(
+            dir, old, now,
+            [this](int done, int total) { GaugeReport(total ? done * 100 / total : 100); },
+            main_.HeldDiaryLock());
+        running_ = false;
+        Gauge1->setVisible(false);
+        ProcessingLabel->setText(QStringLiteral("Processing new password:"));
+        if (!result.LeftAlone.empty()) {
+            std::string names;
+            for (const std::string &line : result.LeftAlone)
+                names += "\n" + line;
+            ShowInformationUtf8("These backups were left as they were:" + names);
+        }
+    } catch (const std::exception &error) {
+        running_ = false;
+        Gauge1->setVisible(false);
+        ShowInformationUtf8(std::string("The backups could not be processed: ") + error.what());
+    }
 }
 
 std::string TGetPassword::passwordInEffect(const std::string &old, const std::string &now)

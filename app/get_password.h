@@ -65,6 +65,16 @@ public:
     // the dialog in the middle of a run here).
     std::function<void()> OnProgress;
 
+    // Once the table is under the new key, the backups follow: re-encrypted
+    // (decrypted when the password is removed) or deleted, as the user
+    // chooses. Answers true to delete them. When empty (as it is unless a
+    // test puts its own here), a question with two buttons.
+    std::function<bool(bool clearing, int backups)> ChooseDeleteBackups;
+    // Puts the backups under the password now in effect (`old` the one they
+    // were under), or deletes them; with progress, and a message naming any
+    // backup left as it was.
+    void ProcessBackups(const std::string &old, const std::string &now);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void reject() override; // not while the table is rewritten

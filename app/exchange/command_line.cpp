@@ -200,12 +200,14 @@ void listBackups(const std::vector<BackupInfo> &list, std::ostream &out)
             << (b.Entries < 0 ? std::string("?") : std::to_string(b.Entries)) << " entries\n";
 }
 
-int runBackups(const Options &o, std::ostream &out)
+int runBackups(const Options &o, std::ostream &out, std::ostream &err)
 {
     std::vector<BackupInfo> list = ListBackups(o.Diary);
     if (list.empty())
         out << "There are no backups in " << BackupsFolder(o.Diary).string() << "\n";
     listBackups(list, out);
+    for (const BackupInfo &b : ListUnusableBackups(o.Diary))
+        err << "quillnook: " << b.Problem << "\n";
     return 0;
 }
 
@@ -217,6 +219,10 @@ int runRestore(const Options &o, std::istream &in, std::ostream &out, std::ostre
     std::vector<BackupInfo> list = ListBackups(o.Diary);
     auto chosen = std::find_if(list.begin(), list.end(),
                                [&](const BackupInfo &b) { return b.Name == o.Operands[0]; });
+    if (chosen == list.end())
+        for (const BackupInfo &b : ListUnusableBackups(o.Diary))
+            if (b.Name == o.Operands[0])
+                throw std::runtime_error(b.Problem + " Nothing was restored.");
     if (chosen == list.end())
         throw std::runtime_error("There is no backup named " + o.Operands[0] + " in " +
                                  BackupsFolder(o.Diary).string() + ".");
@@ -254,7 +260,7 @@ int RunDiaryCommand(const std::vector<std::string> &args, std::istream &in, std:
         if (o.Command == "import")
             return runImport(o, in, out, err, terminal);
         if (o.Command == "backups")
-            return runBackups(o, out);
+            return runBackups(o, out, err);
         if (o.Command == "restore")
             return runRestore(o, in, out, err, terminal);
         throw UsageError("unknown command " + o.Command);

@@ -10,8 +10,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qn::exchange {
@@ -128,9 +130,35 @@ std::string StoredPassword(const fs::path &folder)
     return scrambled.empty() ? std::string() : Decryptstring(scrambled);
 }
 
+void MakeDiaryFolder(const fs::path &folder)
+{
+    std::error_code ec;
+    if (fs::is_directory(folder, ec))
+        return;
+    if (!folder.parent_path().empty() && folder.parent_path() != folder)
+        fs::create_directories(folder.parent_path(), ec);
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+        throw DiaryOpenError(DiaryOpenError::Other, "The diary folder " + folder.string() +
+                                                        " cannot be made: " + std::strerror(errno));
+}
+
 DiaryFolder::DiaryFolder(const fs::path &folder, const std::string &password, Mode mode)
     : source_(&table_)
 {
+    // One writer at a time, for the whole time the diary is open; the
+    // creation of a new diary too.
+    if (mode == CreateWhenMissing)
+        MakeDiaryFolder(folder);
+    try {
+        if (mode != ReadOnly && fs::is_directory(folder))
+            lock_ = std::make_unique<DiaryLock>(folder);
+        else if (mode == ReadOnly && DiaryLock::HeldElsewhere(folder))
+            throw DiaryInUseError(DiaryInUseText(folder));
+    } catch (const DiaryInUseError &error) {
+        throw DiaryOpenError(DiaryOpenError::InUse, error.what());
+    } catch (const std::runtime_error &error) {
+        throw DiaryOpenError(DiaryOpenError::Other, error.what());
+    }
     std::optional<fs::path> file = DiaryTableFile(folder);
     if (file && heldElsewhere(*file))
         throw DiaryOpenError(DiaryOpenError::InUse,
@@ -143,8 +171,6 @@ DiaryFolder::DiaryFolder(const fs::path &folder, const std::string &password, Mo
         component_.SetDataSource(&source_);
         component_.SetPassword(password);
         if (!file) {
-            std::error_code ec;
-            fs::create_directories(folder, ec);
             const fs::path path = folder / "QUILLNK.DBF";
             bool made = component_.CreateNew(path.string(), 2, 2) &&
                         component_.CreateField("DATE", "C", 8, 0) &&

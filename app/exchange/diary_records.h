@@ -4,6 +4,7 @@
 // key, read in date order, and stored the way the window stores them.
 
 #include "engine/xtable.h"
+#include "platform/diary_lock.h"
 
 #include <filesystem>
 #include <memory>
@@ -58,7 +59,9 @@ private:
 
 // A diary folder opened on its own, for the command line and for tests:
 // starts the table engine, opens the table exclusively (creating table and
-// index when asked to), and lets everything go again when destroyed.
+// index when asked to), and lets everything go again when destroyed. A
+// writer holds the diary's lock (DiaryLock) all the while; a reader is
+// refused while a writer holds it.
 class DiaryFolder {
 public:
     enum Mode { ReadOnly, Write, CreateWhenMissing };
@@ -75,6 +78,7 @@ private:
     engine::TXDataSource source_;
     engine::TXTable component_;
     engine::TXTableEnv settings_;
+    std::unique_ptr<DiaryLock> lock_;
     std::unique_ptr<DiaryRecords> records_;
 };
 
@@ -84,5 +88,9 @@ std::optional<std::filesystem::path> DiaryTableFile(const std::filesystem::path 
 // The diary password stored in the folder's QN.INI, in clear; empty when
 // there is none.
 std::string StoredPassword(const std::filesystem::path &folder);
+
+// Makes the folder of a new diary (and the folders above it) when missing;
+// a folder made here is private to the user (0700).
+void MakeDiaryFolder(const std::filesystem::path &folder);
 
 } // namespace qn::exchange

@@ -147,6 +147,51 @@ TEST_F(ExchangeCommandsTest, RestoreBringsBackTheChosenDayAndKeepsTheReplacedFil
         << notes.informations.back();
 }
 
+TEST_F(ExchangeCommandsTest, TheRestoreDialogNamesUnusableBackupsAndOffersOnlyTheGoodOnes)
+{
+    BackupClock() = [] { return EncodeDate(2026, 6, 1) + 0.5; };
+    {
+        TMainScreen w(dir.path().string());
+        addEntry(w, "20260601", "the first version");
+        w.close();
+    }
+    const fs::path good = exchange::BackupsFolder(dir.path()) / "2026-06-01";
+    const fs::path crafted = exchange::BackupsFolder(dir.path()) / "crafted";
+    fs::copy(good, crafted);
+    qn::test::writeFile(crafted / "BACKUP.INI", "[Backup]\r\nMade=2026-06-02 10:00:00\r\n"
+                                                "Files=QUILLNK.DBF|../../planted.txt\r\n");
+    TMainScreen w(dir.path().string());
+    ASSERT_FALSE(w.StartFailed());
+    TRestoreDialog dialog(w);
+    ASSERT_EQ(dialog.Backups->count(), 1);
+    EXPECT_TRUE(dialog.Backups->item(0)->text().contains(QStringLiteral("2026-06-01")));
+    EXPECT_TRUE(dialog.Status->text().contains(
+        QStringLiteral("The backup crafted cannot be used: BACKUP.INI is damaged: it names a "
+                       "path instead of a file of the diary")))
+        << dialog.Status->text().toStdString();
+}
+
+TEST_F(ExchangeCommandsTest, ASecondWriterIsRefusedWhileTheWindowHoldsTheDiary)
+{
+    TMainScreen w(dir.path().string());
+    ASSERT_FALSE(w.StartFailed());
+    ASSERT_NE(w.HeldDiaryLock(), nullptr);
+    try {
+        exchange::DiaryFolder second(dir.path(), "", exchange::DiaryFolder::CreateWhenMissing);
+        ADD_FAILURE() << "a second writer was let in";
+    } catch (const exchange::DiaryOpenError &error) {
+        EXPECT_EQ(error.kind(), exchange::DiaryOpenError::InUse);
+        EXPECT_NE(std::string(error.what()).find("close it first"), std::string::npos);
+    }
+    EXPECT_THROW(exchange::MakeBackup(dir.path(), "x", EncodeDate(2026, 1, 1), 0), DiaryInUseError);
+    // The window's own backup and restore go through under its lock.
+    const exchange::BackupInfo made = exchange::MakeBackup(
+        dir.path(), "x", EncodeDate(2026, 1, 1), 0, DefaultFileSystem(), w.HeldDiaryLock());
+    EXPECT_NO_THROW(RestoreDiary(w, made));
+    w.close();
+    EXPECT_FALSE(DiaryLock::HeldElsewhere(dir.path())) << "released once the window closed";
+}
+
 TEST_F(ExchangeCommandsTest, ExportAndImportDialogsWorkOnTheOpenDiary)
 {
     TMainScreen w(dir.path().string());
