@@ -6,11 +6,11 @@
 #include "platform/qt/messages.h"
 #include "platform/qt/qt_text.h"
 
+#include <QCheckBox>
 #include <QEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -86,7 +86,11 @@ TGetPassword::TGetPassword(TMainScreen &main, QWidget *parent)
     NewPassword = passwordEdit(PassPanel, 150, 70);
     NewPassword->setObjectName(QStringLiteral("NewPassword"));
     RulesLabel =
-        label(QStringLiteral("(maximum 8 chars - A-Z, 0-9 and spaces)"), PassPanel, 24, 118, 310);
+        label(QStringLiteral("(maximum 8 chars - A-Z, 0-9 and spaces)"), PassPanel, 24, 108, 310);
+    DeleteBackups = new QCheckBox(
+        QStringLiteral("Delete the backups (else they take the new password)"), PassPanel);
+    DeleteBackups->setObjectName(QStringLiteral("DeleteBackups"));
+    DeleteBackups->setGeometry(24, 136, 320, 22);
 
     OkButton = new QPushButton(QStringLiteral("OK"), this);
     OkButton->setGeometry(16, 194, 96, 30);
@@ -250,40 +254,12 @@ bool TGetPassword::ProcessPassword(const std::string &old, const std::string &no
     return true;
 }
 
-namespace {
-
-bool askDeleteBackups(QWidget *parent, bool clearing, int backups)
-{
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Set Up Password"),
-                    clearing ? QStringLiteral("The diary has %1 backup(s), encrypted under the "
-                                              "old password. Decrypt them too, or delete them?")
-                                   .arg(backups)
-                             : QStringLiteral("The diary has %1 backup(s), which are still under "
-                                              "the old password or in clear. Encrypt them under "
-                                              "the new password, or delete them?")
-                                   .arg(backups),
-                    QMessageBox::NoButton, parent);
-    QPushButton *keep = box.addButton(clearing ? QStringLiteral("Decrypt backups")
-                                               : QStringLiteral("Encrypt backups"),
-                                      QMessageBox::AcceptRole);
-    QPushButton *remove =
-        box.addButton(QStringLiteral("Delete backups"), QMessageBox::DestructiveRole);
-    box.setDefaultButton(keep);
-    box.exec();
-    return box.clickedButton() == remove;
-}
-
-} // namespace
-
 void TGetPassword::ProcessBackups(const std::string &old, const std::string &now)
 {
     const std::filesystem::path dir = main_.DiaryDir();
-    const int count = static_cast<int>(exchange::ListBackups(dir).size());
-    if (count == 0)
+    if (exchange::ListBackups(dir).empty() && exchange::ListUnusableBackups(dir).empty())
         return;
-    const bool clearing = now.empty();
-    const bool remove = ChooseDeleteBackups ? ChooseDeleteBackups(clearing, count)
-                                            : askDeleteBackups(this, clearing, count);
+    const bool remove = DeleteBackups->isChecked();
     try {
         if (remove) {
             exchange::DeleteAllBackups(dir, main_.HeldDiaryLock());

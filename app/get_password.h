@@ -13,6 +13,7 @@
 #include <functional>
 #include <string>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -65,11 +66,10 @@ public:
     // the dialog in the middle of a run here).
     std::function<void()> OnProgress;
 
-    // Once the table is under the new key, the backups follow: re-encrypted
-    // (decrypted when the password is removed) or deleted, as the user
-    // chooses. Answers true to delete them. When empty (as it is unless a
-    // test puts its own here), a question with two buttons.
-    std::function<bool(bool clearing, int backups)> ChooseDeleteBackups;
+    // Once the table is under the new key, the backups follow: encrypted
+    // under it (decrypted when the password is removed), or deleted when
+    // this box is checked.
+    QCheckBox *DeleteBackups;
     // Puts the backups under the password now in effect (`old` the one they
     // were under), or deletes them; with progress, and a message naming any
     // backup left as it was.

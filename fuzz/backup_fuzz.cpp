@@ -133,9 +133,11 @@ const Scene &scene()
         writeFile(s.backup / "sub/QUILLNK.FPT", "bait");
         writeFile(s.root / "outside.txt", "bait");
         fs::create_symlink(s.root / "outside.txt", s.backup / "QUILLNK.DBF-journal");
+        // Outlives the scene, which is gone before the handlers at exit run.
+        static const fs::path *leftBehind = new fs::path(s.root);
         std::atexit([] {
             std::error_code ec;
-            fs::remove_all(scene().root, ec);
+            fs::remove_all(*leftBehind, ec);
         });
         return s;
     }();

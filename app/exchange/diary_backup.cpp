@@ -407,7 +407,9 @@ void stageRestore(const BackupInfo &backup, const fs::path &table, FileSystem &f
         {"QUILLNK.FPT", xbase::siblingWithExtension(table, ".FPT")},
         {"QUILLNK.CDX", xbase::siblingWithExtension(table, ".CDX")},
         {"QUILLNK.DBF-journal", journal}};
-    for (const auto &[role, target] : roles) {
+    for (const auto &roleAndTarget : roles) {
+        const char *role = roleAndTarget.first;
+        const fs::path &target = roleAndTarget.second;
         auto held = std::find_if(backup.Files.begin(), backup.Files.end(),
                                  [&](const std::string &f) { return sameName(f, role); });
         if (held == backup.Files.end()) {

@@ -390,9 +390,10 @@ TEST_F(DiaryStoreTest, ADiaryHeldByAnotherProcessIsReportedAndLeftAlone)
         std::sort(names.begin(), names.end());
         return names;
     };
-    // The tables, the window's placement and the day's backup from the close above.
+    // The tables, the window's placement, the diary's lock file and the day's
+    // backup from the close above.
     const std::vector<std::string> namesBefore = fileNames();
-    EXPECT_EQ(namesBefore.size(), 5u);
+    EXPECT_EQ(namesBefore.size(), 6u);
 
     std::string exe = (qn::test::binaryDir() / "tests" / "diary_hold_probe").string();
     std::string path = table.string();

@@ -7,6 +7,7 @@
 #include "app/exchange_commands.h"
 #include "app/exchange_dialogs.h"
 #include "app/main_screen.h"
+#include "engine/xt.h"
 #include "engine/xtable.h"
 #include "tests/support/notification_capture.h"
 #include "tests/support/temp_dir.h"
@@ -190,6 +191,33 @@ TEST_F(ExchangeCommandsTest, ASecondWriterIsRefusedWhileTheWindowHoldsTheDiary)
     EXPECT_NO_THROW(RestoreDiary(w, made));
     w.close();
     EXPECT_FALSE(DiaryLock::HeldElsewhere(dir.path())) << "released once the window closed";
+}
+
+TEST_F(ExchangeCommandsTest, ABackupUnderAnotherPasswordOpensLockedAndAsksForIt)
+{
+    BackupClock() = [] { return EncodeDate(2026, 6, 1) + 0.5; };
+    {
+        TMainScreen w(dir.path().string());
+        addEntry(w, "20260601", "from the backup");
+        w.close();
+    }
+    ASSERT_EQ(xt_SetKeyCost(64, 1, 1), 0);
+    // A backup under a password the diary no longer has.
+    ASSERT_EQ(exchange::ChangeBackupKeys(dir.path(), "", "Other").Changed, 1);
+    xt_SetKeyCost(0, 0, 0);
+    TMainScreen w(dir.path().string());
+    addEntry(w, "20260602", "today");
+    TRestoreDialog dialog(w);
+    dialog.Confirm = [](const QString &) { return true; };
+    ASSERT_TRUE(dialog.RestoreButtonClick());
+    EXPECT_TRUE(w.DiaryKeyRefused());
+    EXPECT_FALSE(w.PrivacyPanel->isHidden()) << "nothing shows before its password is typed";
+    w.Pass->setText(QStringLiteral("Other"));
+    w.BitBtn1Click();
+    EXPECT_FALSE(w.DiaryKeyRefused());
+    EXPECT_TRUE(w.PrivacyPanel->isHidden());
+    EXPECT_EQ(entryText(w, "20260601"), "from the backup");
+    EXPECT_EQ(exchange::StoredPassword(dir.path()), "Other");
 }
 
 TEST_F(ExchangeCommandsTest, ExportAndImportDialogsWorkOnTheOpenDiary)

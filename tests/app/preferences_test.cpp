@@ -15,6 +15,7 @@
 #include "xbase/table.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFrame>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -270,16 +271,11 @@ TEST_F(PreferencesTest, TheBackupsFollowThePasswordOrAreDeleted)
     ASSERT_NE(qn::test::readFile(backup / "QUILLNK.FPT").find("private entry"), std::string::npos);
 
     open();
-    std::vector<std::pair<bool, int>> asked;
     std::vector<int> gauge;
     passwordDialog("", "Ab 9", "OK", [&](TGetPassword &d) {
-        d.ChooseDeleteBackups = [&](bool clearing, int backups) {
-            asked.emplace_back(clearing, backups);
-            return false;
-        };
+        EXPECT_FALSE(d.DeleteBackups->isChecked()) << "kept unless the user says otherwise";
         d.OnProgress = [&] { gauge.push_back(d.Gauge1->value()); };
     });
-    EXPECT_EQ(asked, (std::vector<std::pair<bool, int>>{{false, 1}}));
     EXPECT_FALSE(gauge.empty());
     EXPECT_EQ(qn::test::readFile(backup / "QUILLNK.FPT").find("private entry"), std::string::npos)
         << "the backup made in clear is encrypted under the new password";
@@ -293,15 +289,9 @@ TEST_F(PreferencesTest, TheBackupsFollowThePasswordOrAreDeleted)
     }
     EXPECT_FALSE(fs::exists(backup / "QN.INI"));
 
-    // Removing the password: the user chooses to delete them.
-    asked.clear();
-    passwordDialog("Ab 9", "", "Clear", [&](TGetPassword &d) {
-        d.ChooseDeleteBackups = [&](bool clearing, int backups) {
-            asked.emplace_back(clearing, backups);
-            return true;
-        };
-    });
-    EXPECT_EQ(asked, (std::vector<std::pair<bool, int>>{{true, 1}}));
+    // Removing the password, with the backups deleted as the user chose.
+    passwordDialog("Ab 9", "", "Clear",
+                   [&](TGetPassword &d) { d.DeleteBackups->setChecked(true); });
     EXPECT_TRUE(exchange::ListBackups(dir.path()).empty());
     EXPECT_FALSE(fs::exists(backup));
 }

@@ -324,6 +324,41 @@ TEST(DiaryRestore, AnImportWhileARestoreRunsIsRefusedAndLosesNothing)
     }
 }
 
+TEST(DiaryLockCommands, TwoImportsMakingTheSameNewDiaryNeverSeeAHalfMadeOne)
+{
+    TempDir dir;
+    const fs::path a = dir / "a", b = dir / "b";
+    fs::create_directory(a);
+    fs::create_directory(b);
+    writeFile(a / "2024-01-01.txt", "from a\n");
+    writeFile(b / "2024-01-02.txt", "from b\n");
+    const std::string q = shellQuote(QN_QUILLNOOK);
+    for (int round = 0; round < 6; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const fs::path diary = dir / ("diary" + std::to_string(round));
+        const std::string d = shellQuote(diary.string());
+        const CommandResult both = runCommand(
+            "(" + q + " import --diary " + d + " " + shellQuote(a.string()) + " </dev/null; echo " +
+            "\"a=$?\") >" + shellQuote((dir / "a.out").string()) + " 2>&1 & (" + q +
+            " import --diary " + d + " " + shellQuote(b.string()) + " </dev/null; echo " +
+            "\"b=$?\") >" + shellQuote((dir / "b.out").string()) + " 2>&1 & wait");
+        ASSERT_EQ(both.status, 0);
+        size_t imported = 0;
+        for (const char *side : {"a", "b"}) {
+            const std::string out = readFile(dir / (std::string(side) + ".out"));
+            EXPECT_EQ(out.find("damaged"), std::string::npos) << out;
+            if (out.find(std::string(side) + "=0") != std::string::npos) {
+                ++imported;
+            } else {
+                EXPECT_NE(out.find(std::string(side) + "=2"), std::string::npos) << out;
+                EXPECT_NE(out.find("in use"), std::string::npos) << out;
+            }
+        }
+        EXPECT_GE(imported, 1u);
+        EXPECT_EQ(diaryEntries(diary).size(), imported);
+    }
+}
+
 bool holdsText(const fs::path &file, const std::string &text)
 {
     return readFile(file).find(text) != std::string::npos;
