@@ -324,6 +324,28 @@ TEST(DiaryRestore, AnImportWhileARestoreRunsIsRefusedAndLosesNothing)
     }
 }
 
+TEST(DiaryLockCommands, TheTableToolLeavesAHeldDiaryAlone)
+{
+    TempDir dir;
+    const fs::path diary = dir / "diary";
+    makeDiary(diary, numberedEntries(3, "kept"));
+    const std::string table = (diary / "QUILLNK.DBF").string();
+    {
+        DiaryLock held(diary);
+        for (const std::vector<std::string> &command : {std::vector<std::string>{"pack", table},
+                                                        {"decrypt", table},
+                                                        {"check", table},
+                                                        {"append", table, "DATE=20300101"}}) {
+            std::ostringstream out, err;
+            EXPECT_NE(tools::runTableShell(command, out, err), 0) << command[0];
+            EXPECT_NE(err.str().find("in use"), std::string::npos) << command[0] << err.str();
+        }
+    }
+    std::ostringstream out, err;
+    EXPECT_EQ(tools::runTableShell({"check", table}, out, err), 0) << err.str();
+    EXPECT_EQ(diaryEntries(diary).size(), 3u);
+}
+
 TEST(DiaryLockCommands, TwoImportsMakingTheSameNewDiaryNeverSeeAHalfMadeOne)
 {
     TempDir dir;
