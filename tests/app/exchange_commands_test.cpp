@@ -6,6 +6,7 @@
 #include "app/exchange/entry_document.h"
 #include "app/exchange_commands.h"
 #include "app/exchange_dialogs.h"
+#include "app/get_password.h"
 #include "app/main_screen.h"
 #include "engine/xt.h"
 #include "engine/xtable.h"
@@ -19,6 +20,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 
 #include <gtest/gtest.h>
 
@@ -218,6 +220,35 @@ TEST_F(ExchangeCommandsTest, ABackupUnderAnotherPasswordOpensLockedAndAsksForIt)
     EXPECT_TRUE(w.PrivacyPanel->isHidden());
     EXPECT_EQ(entryText(w, "20260601"), "from the backup");
     EXPECT_EQ(exchange::StoredPassword(dir.path()), "Other");
+}
+
+TEST_F(ExchangeCommandsTest, ABackupInClearRestoredIntoADiaryWithAPasswordIsEncryptedAtOnce)
+{
+    ASSERT_EQ(xt_SetKeyCost(64, 1, 1), 0);
+    BackupClock() = [] { return EncodeDate(2026, 6, 1) + 0.5; };
+    {
+        TMainScreen w(dir.path().string());
+        addEntry(w, "20260601", "private words");
+        w.RunPasswordDialog = [](TGetPassword &d) {
+            d.NewPassword->setText(QStringLiteral("pw"));
+            d.OkButton->click();
+        };
+        w.mnuSecurityClick();
+        w.close();
+    }
+    // A backup left in clear (as the password's removal would leave it).
+    ASSERT_EQ(exchange::ChangeBackupKeys(dir.path(), "pw", "").Changed, 1);
+    TMainScreen w(dir.path().string());
+    w.Pass->setText(QStringLiteral("pw"));
+    w.BitBtn1Click();
+    TRestoreDialog dialog(w);
+    dialog.Confirm = [](const QString &) { return true; };
+    ASSERT_TRUE(dialog.RestoreButtonClick());
+    EXPECT_EQ(w.DiaryXTable->KeyState(), engine::TXTable::TKeyState::Fits);
+    EXPECT_EQ(entryText(w, "20260601"), "private words");
+    EXPECT_EQ(exchange::StoredPassword(dir.path()), "pw");
+    EXPECT_EQ(qn::test::readFile(dir / "QUILLNK.FPT").find("private words"), std::string::npos);
+    xt_SetKeyCost(0, 0, 0);
 }
 
 TEST_F(ExchangeCommandsTest, ExportAndImportDialogsWorkOnTheOpenDiary)
