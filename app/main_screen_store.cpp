@@ -140,7 +140,7 @@ void TMainScreen::closeDiaryTable()
 std::string TMainScreen::explainOpenFailure(const std::string &engineText, bool creating) const
 {
     auto table = FindFileNoCase(diaryDir_, "QUILLNK.DBF");
-    if ((table && heldElsewhere(*table)) || DiaryLock::HeldElsewhere(diaryDir_))
+    if ((table && heldElsewhere(*table)) || (!diaryLock_ && DiaryLock::HeldElsewhere(diaryDir_)))
         return "The diary in " + diaryDir_ +
                " is in use by another Quillnook (or another program). Close it first and start "
                "Quillnook again.";

@@ -463,6 +463,8 @@ TEST_F(DiaryStoreTest, ADamagedTableIsReportedWithTheEnginesReasonAndKept)
     EXPECT_TRUE(blocked.StartFailed());
     ASSERT_EQ(capture.informations.size(), 1u);
     EXPECT_TRUE(capture.informations[0].rfind("The diary in ", 0) == 0) << capture.informations[0];
+    EXPECT_EQ(capture.informations[0].find("in use"), std::string::npos)
+        << "the window's own lock is no other program's";
     EXPECT_EQ(qn::test::readFile(dir / "QUILLNK.DBF"), junk);
     EXPECT_FALSE(fs::exists(dir / "QUILLNK.CDX"));
 }
