@@ -211,6 +211,27 @@ int runBackups(const Options &o, std::ostream &out, std::ostream &err)
     return 0;
 }
 
+// QN.INI stays through a restore: a backup in clear restored into a diary
+// that has a password is put under that password at once.
+void encryptRestoredInClear(const Options &o, std::ostream &out)
+{
+    const std::string stored = StoredPassword(o.Diary);
+    if (stored.empty())
+        return;
+    std::unique_ptr<DiaryFolder> diary;
+    try {
+        diary = std::make_unique<DiaryFolder>(o.Diary, std::string(), DiaryFolder::Write);
+    } catch (const DiaryOpenError &error) {
+        if (error.kind() == DiaryOpenError::Password)
+            return; // encrypted: under the diary's password, or the window asks for its own
+        throw;
+    }
+    if (diary->Encrypted())
+        return;
+    diary->ChangeKey(stored);
+    out << "The restored diary was in clear; it is now encrypted under the diary's password.\n";
+}
+
 int runRestore(const Options &o, std::istream &in, std::ostream &out, std::ostream &err,
                bool terminal)
 {
@@ -235,6 +256,7 @@ int runRestore(const Options &o, std::istream &in, std::ostream &out, std::ostre
     BackupInfo before = RestoreBackup(o.Diary, *chosen, Now(), entries);
     out << "Restored the backup " << chosen->Name << " (" << chosen->Made << "). The files it "
         << "replaced are kept as the backup " << before.Name << ".\n";
+    encryptRestoredInClear(o, out);
     return 0;
 }
 

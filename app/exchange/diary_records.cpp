@@ -209,6 +209,19 @@ DiaryFolder::DiaryFolder(const fs::path &folder, const std::string &password, Mo
     }
 }
 
+bool DiaryFolder::Encrypted()
+{
+    return component_.KeyState() != engine::TXTable::TKeyState::Clear;
+}
+
+void DiaryFolder::ChangeKey(const std::string &password)
+{
+    component_.SetOrder(0);
+    component_.CloseIndexes();
+    component_.DbfChangeKey(password);
+    component_.SetPassword(password);
+}
+
 DiaryFolder::~DiaryFolder()
 {
     records_.reset();

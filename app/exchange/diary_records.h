@@ -72,6 +72,10 @@ public:
     DiaryFolder &operator=(const DiaryFolder &) = delete;
 
     DiaryRecords &Records() { return *records_; }
+    // Whether the table is encrypted.
+    bool Encrypted();
+    // Rewrites the table under `password` in one switch (see TXTable::DbfChangeKey).
+    void ChangeKey(const std::string &password);
 
 private:
     engine::TXDataTable table_;

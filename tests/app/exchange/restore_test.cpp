@@ -438,6 +438,28 @@ TEST(BackupPassword, BackupsHoldNoPasswordAndFollowTheDiarysKey)
     EXPECT_TRUE(ListBackups(diary).empty());
 }
 
+TEST(BackupPassword, ABackupInClearRestoredByTheCommandLineTakesTheDiarysPassword)
+{
+    TempDir dir;
+    const fs::path diary = dir / "diary";
+    makeDiary(diary, numberedEntries(3, "secretword"));
+    MakeBackup(diary, "clear", EncodeDate(2026, 1, 1), 3);
+    encryptDiary(diary, "pw");
+    ASSERT_EQ(xt_SetKeyCost(64, 1, 1), 0);
+    std::istringstream in("pw\n");
+    std::ostringstream out, err;
+    EXPECT_EQ(RunDiaryCommand({"restore", "--diary", diary.string(), "clear"}, in, out, err,
+                              fs::path(), false),
+              0)
+        << err.str();
+    xt_SetKeyCost(0, 0, 0);
+    EXPECT_NE(out.str().find("now encrypted under the diary's password"), std::string::npos)
+        << out.str();
+    EXPECT_FALSE(holdsText(diary / "QUILLNK.FPT", "secretword"));
+    EXPECT_EQ(diaryEntries(diary, "pw").size(), 3u);
+    EXPECT_EQ(StoredPassword(diary), "pw");
+}
+
 TEST(BackupPassword, ARestoreKeepsTheDiarysPreferencesAndPassword)
 {
     TempDir dir;
