@@ -154,9 +154,17 @@ void reset(const Scene &s)
     for (const auto &entry : fs::directory_iterator(qn::exchange::BackupsFolder(s.diary)))
         if (entry.path() != s.backup)
             fs::remove_all(entry.path(), ec);
-    for (const auto &entry : fs::directory_iterator(s.pristine))
-        fs::copy_file(entry.path(), s.diary / entry.path().filename(),
-                      fs::copy_options::overwrite_existing);
+    for (const auto &entry : fs::directory_iterator(s.pristine)) {
+        // libFuzzer's timer signal may interrupt the copy: it is tried again.
+        for (int attempt = 0;; ++attempt) {
+            fs::copy_file(entry.path(), s.diary / entry.path().filename(),
+                          fs::copy_options::overwrite_existing, ec);
+            if (!ec)
+                break;
+            if (attempt == 100)
+                fail("the diary cannot be reset: " + ec.message());
+        }
+    }
 }
 
 } // namespace
