@@ -345,8 +345,10 @@ void TRestoreDialog::fill()
         Backups->addItem(
             QStringLiteral("%1    made %2    %3").arg(fromUtf8(b.Name), fromUtf8(b.Made), entries));
     }
-    if (list_.empty())
-        Status->setText(QStringLiteral("There are no backups yet."));
+    QString status = list_.empty() ? QStringLiteral("There are no backups yet.") : QString();
+    for (const BackupInfo &b : ListUnusableBackups(main_.DiaryDir()))
+        status += (status.isEmpty() ? QString() : QStringLiteral("\n")) + fromUtf8(b.Problem);
+    Status->setText(status);
     if (!list_.empty())
         Backups->setCurrentRow(0);
     RestoreButton->setEnabled(!list_.empty());

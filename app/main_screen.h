@@ -8,6 +8,7 @@
 // panel, flat buttons, diary table) take the place of the plain widgets here.
 
 #include "platform/datetime.h"
+#include "platform/diary_lock.h"
 #include "platform/keys.h"
 #include "richtext/controls/rich_text.h"
 #include "richtext/controls/ruler.h"
@@ -159,6 +160,10 @@ public:
     TDateSelectorRun RunDateSelector;
     // Why the last OpenDiaryFile failed, for the user.
     const std::string &OpenFailure() const { return openFailure_; }
+    // The diary's lock, held from the first open until the window closes
+    // (after the backup at closing); null before.
+    const DiaryLock *HeldDiaryLock() const { return diaryLock_.get(); }
+    void ReleaseDiaryLock() { diaryLock_.reset(); }
 
     // Entries.
     void LoadRichText();
@@ -300,6 +305,7 @@ private:
     THelpViewer *helpViewer_ = nullptr;
     std::string diaryDir_;
     std::string openFailure_;
+    std::unique_ptr<DiaryLock> diaryLock_;
     bool startFailed_ = false;
     bool locked_ = false;                          // the privacy panel covers the entry
     bool terminating_ = false;                     // closing without questions

@@ -832,4 +832,10 @@ FileSystem &EngineFileSystem()
     return files ? *files : DefaultFileSystem();
 }
 
+void CopyFileSettings(xbase::EngineSettings &settings)
+{
+    settings.fileSystem = ::engine().areas.settings.fileSystem;
+    settings.newKeyDerivation = ::engine().areas.settings.newKeyDerivation;
+}
+
 } // namespace qn::engine

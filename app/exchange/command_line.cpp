@@ -255,13 +255,36 @@ void listBackups(const std::vector<BackupInfo> &list, std::ostream &out)
             << (b.Entries < 0 ? std::string("?") : std::to_string(b.Entries)) << " entries\n";
 }
 
-int runBackups(const Options &o, std::ostream &out)
+int runBackups(const Options &o, std::ostream &out, std::ostream &err)
 {
     std::vector<BackupInfo> list = ListBackups(o.Diary);
     if (list.empty())
         out << "There are no backups in " << BackupsFolder(o.Diary).string() << "\n";
     listBackups(list, out);
+    for (const BackupInfo &b : ListUnusableBackups(o.Diary))
+        err << "quillnook: " << b.Problem << "\n";
     return 0;
+}
+
+// QN.INI stays through a restore: a backup in clear restored into a diary
+// that has a password is put under that password at once.
+void encryptRestoredInClear(const Options &o, std::ostream &out)
+{
+    const std::string stored = StoredPassword(o.Diary);
+    if (stored.empty())
+        return;
+    std::unique_ptr<DiaryFolder> diary;
+    try {
+        diary = std::make_unique<DiaryFolder>(o.Diary, std::string(), DiaryFolder::Write);
+    } catch (const DiaryOpenError &error) {
+        if (error.kind() == DiaryOpenError::Password)
+            return; // encrypted: under the diary's password, or the window asks for its own
+        throw;
+    }
+    if (diary->Encrypted())
+        return;
+    diary->ChangeKey(stored);
+    out << "The restored diary was in clear; it is now encrypted under the diary's password.\n";
 }
 
 int runRestore(const Options &o, std::istream &in, std::ostream &out, std::ostream &err,
@@ -272,6 +295,10 @@ int runRestore(const Options &o, std::istream &in, std::ostream &out, std::ostre
     std::vector<BackupInfo> list = ListBackups(o.Diary);
     auto chosen = std::find_if(list.begin(), list.end(),
                                [&](const BackupInfo &b) { return b.Name == o.Operands[0]; });
+    if (chosen == list.end())
+        for (const BackupInfo &b : ListUnusableBackups(o.Diary))
+            if (b.Name == o.Operands[0])
+                throw std::runtime_error(b.Problem + " Nothing was restored.");
     if (chosen == list.end())
         throw std::runtime_error("There is no backup named " + o.Operands[0] + " in " +
                                  BackupsFolder(o.Diary).string() + ".");
@@ -284,6 +311,7 @@ int runRestore(const Options &o, std::istream &in, std::ostream &out, std::ostre
     BackupInfo before = RestoreBackup(o.Diary, *chosen, Now(), entries);
     out << "Restored the backup " << chosen->Name << " (" << chosen->Made << "). The files it "
         << "replaced are kept as the backup " << before.Name << ".\n";
+    encryptRestoredInClear(o, out);
     return 0;
 }
 
@@ -320,7 +348,7 @@ int RunDiaryCommand(const std::vector<std::string> &args, std::istream &in, std:
         if (o.Command == "import")
             return runImport(o, in, out, err, terminal);
         if (o.Command == "backups")
-            return runBackups(o, out);
+            return runBackups(o, out, err);
         if (o.Command == "restore")
             return runRestore(o, in, out, err, terminal);
         throw UsageError("unknown command " + o.Command);

@@ -5,6 +5,7 @@
 #include "platform/ansi.h"
 #include "platform/datetime.h"
 #include "platform/file_replacement.h"
+#include "platform/file_system.h"
 
 #include <stdexcept>
 
@@ -109,13 +110,7 @@ void makeFolder(const fs::path &folder)
     std::error_code ec;
     if (fs::is_directory(folder, ec))
         return;
-    if (folder.has_parent_path())
-        fs::create_directories(folder.parent_path(), ec);
-    if (fs::create_directory(folder, ec))
-        fs::permissions(folder, fs::perms::owner_all, ec);
-    if (!fs::is_directory(folder))
-        throw std::runtime_error("The export folder " + folder.string() + " cannot be made" +
-                                 (ec ? ": " + ec.message() : "."));
+    CreatePrivateFolder(folder);
 }
 
 // An entry whose text cannot be read is written as a note, and told.

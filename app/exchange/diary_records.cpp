@@ -6,13 +6,16 @@
 #include "platform/ascii_text.h"
 #include "platform/datetime.h"
 #include "platform/file_lookup.h"
+#include "platform/file_system.h"
 #include "platform/password_scramble.h"
 #include "platform/profile.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qn::exchange {
@@ -230,9 +233,35 @@ std::string PreferencesRefused(const fs::path &folder)
     return ini ? TProfileFile(*ini).Unusable() : std::string();
 }
 
+void MakeDiaryFolder(const fs::path &folder)
+{
+    std::error_code ec;
+    if (fs::is_directory(folder, ec))
+        return;
+    try {
+        CreatePrivateFolder(folder);
+    } catch (const FileError &error) {
+        throw DiaryOpenError(DiaryOpenError::Other, error.what());
+    }
+}
+
 DiaryFolder::DiaryFolder(const fs::path &folder, const std::string &password, Mode mode)
     : source_(&table_)
 {
+    // One writer at a time, for the whole time the diary is open; the
+    // creation of a new diary too.
+    if (mode == CreateWhenMissing)
+        MakeDiaryFolder(folder);
+    try {
+        if (mode != ReadOnly && fs::is_directory(folder))
+            lock_ = std::make_unique<DiaryLock>(folder);
+        else if (mode == ReadOnly && DiaryLock::HeldElsewhere(folder))
+            throw DiaryInUseError(DiaryInUseText(folder));
+    } catch (const DiaryInUseError &error) {
+        throw DiaryOpenError(DiaryOpenError::InUse, error.what());
+    } catch (const std::runtime_error &error) {
+        throw DiaryOpenError(DiaryOpenError::Other, error.what());
+    }
     std::optional<fs::path> file = DiaryTableFile(folder);
     if (file && heldElsewhere(*file, mode == ReadOnly))
         throw DiaryOpenError(DiaryOpenError::InUse,
@@ -246,8 +275,6 @@ DiaryFolder::DiaryFolder(const fs::path &folder, const std::string &password, Mo
         component_.SetDataSource(&source_);
         component_.SetPassword(password);
         if (!file) {
-            std::error_code ec;
-            fs::create_directories(folder, ec);
             const fs::path path = folder / "QUILLNK.DBF";
             bool made = component_.CreateNew(path.string(), 2, 2) &&
                         component_.CreateField("DATE", "C", 8, 0) &&
@@ -287,6 +314,19 @@ DiaryFolder::DiaryFolder(const fs::path &folder, const std::string &password, Mo
         }
         throw;
     }
+}
+
+bool DiaryFolder::Encrypted()
+{
+    return component_.KeyState() != engine::TXTable::TKeyState::Clear;
+}
+
+void DiaryFolder::ChangeKey(const std::string &password)
+{
+    component_.SetOrder(0);
+    component_.CloseIndexes();
+    component_.DbfChangeKey(password);
+    component_.SetPassword(password);
 }
 
 void DiaryFolder::openIndex(const fs::path &folder, Mode mode)

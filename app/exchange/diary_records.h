@@ -4,6 +4,7 @@
 // key, read in date order, and stored the way the window stores them.
 
 #include "engine/xtable.h"
+#include "platform/diary_lock.h"
 
 #include <filesystem>
 #include <memory>
@@ -89,7 +90,9 @@ private:
 
 // A diary folder opened on its own, for the command line and for tests:
 // starts the table engine, opens the table exclusively (creating table and
-// index when asked to), and lets everything go again when destroyed.
+// index when asked to), and lets everything go again when destroyed. A
+// writer holds the diary's lock (DiaryLock) all the while; a reader is
+// refused while a writer holds it.
 class DiaryFolder {
 public:
     enum Mode { ReadOnly, Write, CreateWhenMissing };
@@ -106,6 +109,10 @@ public:
     // Closes the table; a failure (its last writes) throws. The destructor
     // closes too, but can only swallow a failure.
     void Close();
+    // Whether the table is encrypted.
+    bool Encrypted();
+    // Rewrites the table under `password` in one switch (see TXTable::DbfChangeKey).
+    void ChangeKey(const std::string &password);
 
 private:
     void openIndex(const std::filesystem::path &folder, Mode mode);
@@ -114,6 +121,7 @@ private:
     engine::TXDataSource source_;
     engine::TXTable component_;
     engine::TXTableEnv settings_;
+    std::unique_ptr<DiaryLock> lock_;
     std::unique_ptr<DiaryRecords> records_;
     std::vector<std::string> notes_;
     bool engineStarted_ = false;
@@ -129,5 +137,8 @@ std::string StoredPassword(const std::filesystem::path &folder);
 // Why the folder's QN.INI is not read (a link, a FIFO, a device, too large),
 // for the user; empty when it is read or missing.
 std::string PreferencesRefused(const std::filesystem::path &folder);
+// Makes the folder of a new diary (and the folders above it) when missing;
+// a folder made here is private to the user (0700).
+void MakeDiaryFolder(const std::filesystem::path &folder);
 
 } // namespace qn::exchange

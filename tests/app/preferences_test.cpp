@@ -1,3 +1,4 @@
+#include "app/exchange/diary_backup.h"
 #include "app/get_password.h"
 #include "app/main_screen.h"
 #include "engine/engine_files.h"
@@ -11,8 +12,10 @@
 #include "tests/support/fault_file_system.h"
 #include "tests/support/notification_capture.h"
 #include "tests/support/temp_dir.h"
+#include "xbase/table.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFrame>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -256,6 +259,41 @@ TEST_F(PreferencesTest, TheDialogRefusesBadInputAndLosesNothing)
     EXPECT_EQ(Decryptstring(storedPassword()), "Pw1");
     EXPECT_FALSE(ValidPasswordText("\xe9t\xe9"));
     EXPECT_TRUE(ValidPasswordText("Zz 09"));
+}
+
+TEST_F(PreferencesTest, TheBackupsFollowThePasswordOrAreDeleted)
+{
+    open();
+    add(6);
+    closeWindow(); // the day's backup, in clear
+    ASSERT_EQ(exchange::ListBackups(dir.path()).size(), 1u);
+    const fs::path backup = exchange::ListBackups(dir.path())[0].Folder;
+    ASSERT_NE(qn::test::readFile(backup / "QUILLNK.FPT").find("private entry"), std::string::npos);
+
+    open();
+    std::vector<int> gauge;
+    passwordDialog("", "Ab 9", "OK", [&](TGetPassword &d) {
+        EXPECT_FALSE(d.DeleteBackups->isChecked()) << "kept unless the user says otherwise";
+        d.OnProgress = [&] { gauge.push_back(d.Gauge1->value()); };
+    });
+    EXPECT_FALSE(gauge.empty());
+    EXPECT_EQ(qn::test::readFile(backup / "QUILLNK.FPT").find("private entry"), std::string::npos)
+        << "the backup made in clear is encrypted under the new password";
+    {
+        xbase::EngineSettings settings;
+        settings.password = "Ab 9";
+        auto table =
+            xbase::Table::open(backup / "QUILLNK.DBF", xbase::Table::Access::ReadOnly, settings);
+        EXPECT_TRUE(table->keyFits());
+        EXPECT_EQ(table->recordCount(), 6u);
+    }
+    EXPECT_FALSE(fs::exists(backup / "QN.INI"));
+
+    // Removing the password, with the backups deleted as the user chose.
+    passwordDialog("Ab 9", "", "Clear",
+                   [&](TGetPassword &d) { d.DeleteBackups->setChecked(true); });
+    EXPECT_TRUE(exchange::ListBackups(dir.path()).empty());
+    EXPECT_FALSE(fs::exists(backup));
 }
 
 TEST_F(PreferencesTest, AFailedChangeKeepsTheOldPasswordAndTheDialogUsable)
