@@ -123,6 +123,18 @@ public:
     virtual void CutToClipboard();
     virtual void PasteFromClipboard();
 
+    // ---- Undo and redo ----
+    // Every change of the document is one step of a bounded history that
+    // belongs to the document on screen; loading another document clears it.
+    bool CanUndo() const;
+    bool CanRedo() const;
+    // Takes back (puts again) one step: text, formatting and selection come
+    // back, and the control reports a change as for any edit.
+    void Undo();
+    void Redo();
+    // Forgets every step (another document was loaded).
+    void ClearUndo();
+
     // Appends the whole document of another control. Throws
     // std::invalid_argument "Cannot perform FastAppendText(self)" for itself.
     void FastAppendText(TQnCustomRtfEdit &source);
@@ -155,6 +167,10 @@ public:
 
     // Both clipboard formats this control reads and writes.
     static const char *const kRtfMimeTypes[2];
+
+signals:
+    // CanUndo or CanRedo may have changed.
+    void UndoStateChanged();
 
 protected:
     // Key table; key becomes 0 when it was handled.
