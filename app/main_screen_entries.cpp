@@ -101,6 +101,8 @@ void TMainScreen::LoadRichText()
     QnRichText1->Repaint();
     if (!RecordFound)
         SetDefaultFontNow();
+    // The history belongs to the entry on screen.
+    QnRichText1->ClearUndo();
     // Loading is no change the user made.
     setEntryModified(false);
     if (!failure.empty()) {

@@ -356,6 +356,7 @@ void TQnCustomRichText::LoadFromFile(const QString &name)
             c.ShowStatus(QString());
         }
     } done{*this};
+    ClearUndo();
     Document->LoadFromFile(name.toStdString());
     if (Document->ErrorState == kIoOk) {
         FileName = name;
@@ -382,6 +383,7 @@ void TQnCustomRichText::SaveToFile(const QString &name)
 
 void TQnCustomRichText::SetText(const std::string &text)
 {
+    ClearUndo();
     if (text.empty()) {
         applyDefaultFontAsAttr();
         Changed();
@@ -403,6 +405,7 @@ void TQnCustomRichText::TypeText(const std::string &characters)
 {
     if (characters.empty() || !BeginEdit())
         return;
+    UndoRecord record(*this, UndoKind::Other);
     Document->CurrentAttr.Style &= static_cast<uint16_t>(~kStyleHidden);
     Document->InputString(characters);
     Document->ShowCaret();
@@ -412,6 +415,7 @@ void TQnCustomRichText::TypeText(const std::string &characters)
 
 void TQnCustomRichText::LoadFromStream(TQnStream &stream)
 {
+    ClearUndo();
     Document->LoadFromStream(stream);
     Document->ShowCaret();
     Repaint();
@@ -425,6 +429,7 @@ void TQnCustomRichText::SaveToStream(TQnStream &stream)
 
 void TQnCustomRichText::Clear()
 {
+    ClearUndo();
     applyDefaultFontAsAttr();
     FileName.clear();
     if (statusBar_)
@@ -495,6 +500,7 @@ void TQnCustomRichText::InsertText(const std::string &text)
 {
     if (!BeginEdit())
         return;
+    UndoRecord record(*this, UndoKind::Other);
     TQnRTFTextInput &d = *Document;
     TTextPos start = d.Cursor, end = d.Cursor;
     if (BlockMarked())
@@ -529,6 +535,7 @@ void TQnCustomRichText::ApplyAttr(const TCharAttr &attr)
 {
     if (!BeginEdit())
         return;
+    UndoRecord record(*this, UndoKind::Other);
     Document->SetSelectionAttr(attr, kAttrFont | kAttrSize | kAttrTextColor | kAttrBackColor |
                                          kAttrStyleGroup);
     Document->SetCurrentAttr(attr);
@@ -634,6 +641,7 @@ int TQnCustomRichText::FillInsertPoints()
 {
     if (!GetTextToInsert || ReadOnly() || !BeginEdit())
         return 0;
+    UndoRecord record = UndoRecord::WholeDocument(*this);
     TQnRTFTextInput &d = *Document;
     const int cursor = GetCursorOffset();
     // The cursor waits at the start, which no filling moves.
@@ -675,6 +683,7 @@ void TQnCustomRichText::SetPageLayout(int marginLeft, int marginRight, int margi
 {
     if (!BeginEdit())
         return;
+    UndoRecord record(*this, UndoKind::Other, 0, 0);
     TTextHeader &h = *Document->Header;
     auto set = [](int32_t &field, int value) {
         if (value != kIndentUnchanged)
@@ -698,6 +707,7 @@ void TQnCustomRichText::SetParagraphSpacing(int before, int lineSpacing, int aft
 {
     if (!BeginEdit())
         return;
+    UndoRecord record(*this, UndoKind::Other);
     TQnRTFTextInput &d = *Document;
     std::vector<TParagraph *> paragraphs;
     if (BlockMarked()) {
@@ -736,6 +746,7 @@ void TQnCustomRichText::SetParagraphIndents(int first, int left, int right)
 {
     if (!BeginEdit())
         return;
+    UndoRecord record(*this, UndoKind::Other);
     Document->SetIndents(first, left, right);
     Document->ShowCaret();
     Repaint();
@@ -787,6 +798,7 @@ void TQnCustomRichText::SetParagraphFromProps(const TParProps &props)
 {
     if (!BeginEdit())
         return;
+    UndoRecord record(*this, UndoKind::Other);
     ApplyParagraphProps(*Document, props);
     Document->FormatAll();
     Document->ShowCaret();

@@ -124,6 +124,7 @@ void TQnCustomRichText::DialogReplace(TQnFindDialog &dialog, bool all)
             DialogFind(dialog);
             return;
         }
+        UndoRecord record(*this, UndoKind::Other);
         const int position = f.FoundPosition();
         // The replacement keeps the look of the text it replaces.
         f.ReplaceAttr = qn::AttrAtCursor(d);
@@ -138,6 +139,7 @@ void TQnCustomRichText::DialogReplace(TQnFindDialog &dialog, bool all)
         Changed();
         return;
     }
+    UndoRecord record = UndoRecord::WholeDocument(*this);
     f.SetDocument(&d);
     f.Opts.Wildcard = '*';
     f.Opts.WholeWord = dialog.WholeWord() ? 1 : 0;

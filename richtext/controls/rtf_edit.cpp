@@ -32,6 +32,7 @@ TQnCustomRtfEdit::TQnCustomRtfEdit(QWidget *parent) : QWidget(parent)
     Caret = std::make_unique<TCaret>();
     Caret->Owner = this;
     Finder = std::make_unique<TQnTextFinder>(Document.get());
+    undo_ = std::make_unique<UndoHistory>(*Document);
     Strings = std::make_unique<TQnRtfStrings>(*Document);
 
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -81,6 +82,7 @@ TQnCustomRtfEdit::~TQnCustomRtfEdit()
     Document->SpareHook = nullptr;
     Document->HorizontalChanged = nullptr;
     Document->VerticalChanged = nullptr;
+    undo_.reset();
     Strings.reset();
     Finder.reset();
     Caret.reset();
@@ -480,6 +482,7 @@ void TQnCustomRtfEdit::ClearSelection()
 
 void TQnCustomRtfEdit::DeleteSelection()
 {
+    UndoRecord record(*this, UndoKind::Other);
     if (Document->DeleteBlock()) {
         Document->FormatAll();
         Document->ShowCaret();
@@ -498,6 +501,7 @@ void TQnCustomRtfEdit::FastAppendText(TQnCustomRtfEdit &source)
     source.Document->SaveToStream(rtf);
     source.Document->SaveFormat = savedFormat;
     TQnRTFTextInput &d = *Document;
+    UndoRecord record(*this, std::max(d.ParagraphCount() - 1, 0), -1);
     d.DropBlock();
     TParagraph *last = d.LastParagraph();
     // Behind existing text the copy starts a paragraph of its own, so that

@@ -27,6 +27,7 @@
 #include "platform/keys.h"
 #include "richtext/edit/rtf_text_input.h"
 #include "richtext/edit/text_finder.h"
+#include "richtext/edit/undo_history.h"
 #include "richtext/io/rtf_strings.h"
 #include "richtext/model/caret.h"
 
@@ -134,6 +135,28 @@ public:
     void Redo();
     // Forgets every step (another document was loaded).
     void ClearUndo();
+    UndoHistory &History() { return *undo_; }
+
+    // One edit of the document as one step of the history: made before the
+    // edit changes anything, destroyed after it. A record made while another
+    // is alive belongs to the outer one.
+    class UndoRecord {
+    public:
+        // The paragraphs of the selection (or the cursor's), widened by
+        // `before` and `after` paragraphs.
+        UndoRecord(TQnCustomRtfEdit &edit, UndoKind kind, int before = 1, int after = 1);
+        // Paragraphs [first, last] by index; last < 0: to the end.
+        UndoRecord(TQnCustomRtfEdit &edit, int first, int last);
+        // The whole document (replace all and the like).
+        static UndoRecord WholeDocument(TQnCustomRtfEdit &edit) { return {edit, 0, -1}; }
+        ~UndoRecord();
+        UndoRecord(const UndoRecord &) = delete;
+        UndoRecord &operator=(const UndoRecord &) = delete;
+
+    private:
+        TQnCustomRtfEdit &edit_;
+        bool outer_;
+    };
 
     // Appends the whole document of another control. Throws
     // std::invalid_argument "Cannot perform FastAppendText(self)" for itself.
@@ -262,7 +285,16 @@ private:
     bool pasteMimeData(const QMimeData *data);
     bool insertStream(const std::string &bytes, int format);
 
+    // ---- Undo (rtf_edit_undo.cpp) ----
+    // Brings the control up to date with a document undo or redo rebuilt.
+    void afterUndo();
+    // Closes the step of an edit that spans events (an object resize).
+    void finishUndoStep();
+
     friend class RtfEditAccessible;
+
+    std::unique_ptr<UndoHistory> undo_;
+    int undoDepth_ = 0;
 
     TBorderStyle borderStyle_ = TBorderStyle::bsSingle;
     TScrollStyle scrollBars_ = TScrollStyle::ssBoth;

@@ -62,6 +62,7 @@ void TQnCustomRtfEdit::CutToClipboard()
         return;
     CopyToClipboard();
     if (!Document->ReadOnly && BeginEdit()) {
+        UndoRecord record(*this, UndoKind::Other);
         Document->DeleteBlock();
         Document->FormatAll();
         Document->ShowCaret();
@@ -79,6 +80,7 @@ void TQnCustomRtfEdit::PasteFromClipboard()
     if (Document->ReadOnly || !BeginEdit())
         return;
     const QMimeData *data = QApplication::clipboard()->mimeData();
+    UndoRecord record(*this, UndoKind::Other);
     if (data && pasteMimeData(data))
         Changed();
     Repaint();
@@ -113,6 +115,7 @@ bool TQnCustomRtfEdit::pasteMimeData(const QMimeData *data)
                 return false;
             if (SaveForUNDO)
                 SaveForUNDO(this);
+            UndoRecord record(*this, UndoKind::Other);
             Document->DeleteBlock();
             int tag = 0;
             Document->InsertObject(tag, graphic, 0, 0);
@@ -136,6 +139,7 @@ bool TQnCustomRtfEdit::insertStream(const std::string &bytes, int format)
     TQnMemoryStream stream(std::move(data));
     if (SaveForUNDO)
         SaveForUNDO(this);
+    UndoRecord record(*this, UndoKind::Other);
     TQnRTFTextInput &d = *Document;
     d.DeleteBlock();
     std::unique_ptr<TQnTextReader> reader = TQnRTFTextIo::MakeReader(format);

@@ -24,6 +24,38 @@ bool ctrlOnly(const QKeyEvent &event)
     return (m & Qt::ControlModifier) && !(m & Qt::AltModifier);
 }
 
+// What typing a string is to the history, and how many paragraphs around
+// the cursor (or the block) it may change: Backspace joins the previous
+// paragraph, Delete the next one; a block's edges may join their neighbours.
+UndoKind undoKindOf(const std::string &ansi, bool block)
+{
+    if (ansi.size() != 1 || block)
+        return ansi.size() == 1 && uint8_t(ansi[0]) >= 32 && ansi[0] != kDeleteCode
+                   ? UndoKind::Typing
+                   : UndoKind::Other;
+    switch (ansi[0]) {
+    case 8:
+        return UndoKind::Backspace;
+    case kDeleteCode:
+        return UndoKind::Delete;
+    case 13:
+    case kPageBreak:
+        return UndoKind::Other;
+    default:
+        return UndoKind::Typing;
+    }
+}
+
+int undoBefore(const std::string &ansi, bool block)
+{
+    return block || ansi.size() != 1 || ansi[0] == 8 || ansi[0] == kPageBreak ? 1 : 0;
+}
+
+int undoAfter(const std::string &ansi, bool block)
+{
+    return block || ansi.size() != 1 || ansi[0] == kDeleteCode || ansi[0] == kPageBreak ? 1 : 0;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -179,6 +211,7 @@ void TQnCustomRtfEdit::move(int kind, TShiftState shift)
     const bool extend = shift.Contains(ssShift);
     if (!extend)
         ClearSelection();
+    undo_->BreakGroup();
     TQnRTFTextInput &d = *Document;
     const TLine *before = d.Cursor.Line;
     const int scrollY = d.ScrollY, scrollX = d.ScrollX;
@@ -239,6 +272,8 @@ void TQnCustomRtfEdit::typeChars(const std::string &ansi)
     if (ansi.empty() || !BeginEdit())
         return;
     TQnRTFTextInput &d = *Document;
+    UndoRecord record(*this, undoKindOf(ansi, d.HasBlock()), undoBefore(ansi, d.HasBlock()),
+                      undoAfter(ansi, d.HasBlock()));
     // Typed text is never hidden.
     d.CurrentAttr.Style = static_cast<uint16_t>(d.CurrentAttr.Style & ~kStyleHidden);
     d.InputString(ansi);

@@ -88,6 +88,7 @@ void TQnCustomRtfEdit::mouseReleaseEvent(QMouseEvent *event)
     if (resizingObject_) {
         resizingObject_ = false;
         Changed();
+        finishUndoStep();
         return;
     }
     if (!(event->modifiers() & Qt::ShiftModifier))
@@ -116,6 +117,9 @@ void TQnCustomRtfEdit::buttonDown(QPoint at, TShiftState shift, bool doubleClick
     if ((doubleClick || OneClickHyperlink) && clickHandling(at, doubleClick))
         return;
     if (selectedObject_ && overResizeHandle(at) && BeginEdit()) {
+        // The step closes when the button is released.
+        finishUndoStep();
+        undo_->BeforeAtSelection(UndoKind::Other, 0, 0);
         resizingObject_ = true;
         buttonHeld_ = true;
         return;
