@@ -25,8 +25,10 @@ bool ctrlOnly(const QKeyEvent &event)
 }
 
 // What typing a string is to the history, and how many paragraphs around
-// the cursor (or the block) it may change: Backspace joins the previous
-// paragraph, Delete the next one; a block's edges may join their neighbours.
+// the cursor (or the block) it may change. Backspace joins the previous
+// paragraph and Delete the next one; a block's edges join each other. Beyond
+// what is joined or split, the neighbour may change too: layout mends table
+// row marks that a join or split leaves broken.
 UndoKind undoKindOf(const std::string &ansi, bool block)
 {
     if (ansi.size() != 1 || block)
@@ -48,12 +50,16 @@ UndoKind undoKindOf(const std::string &ansi, bool block)
 
 int undoBefore(const std::string &ansi, bool block)
 {
-    return block || ansi.size() != 1 || ansi[0] == 8 || ansi[0] == kPageBreak ? 1 : 0;
+    if (block || ansi.size() != 1)
+        return 1;
+    return ansi[0] == 8 ? 2 : ansi[0] == kDeleteCode || ansi[0] == 13 || ansi[0] == kPageBreak;
 }
 
 int undoAfter(const std::string &ansi, bool block)
 {
-    return block || ansi.size() != 1 || ansi[0] == kDeleteCode || ansi[0] == kPageBreak ? 1 : 0;
+    if (block || ansi.size() != 1)
+        return 1;
+    return ansi[0] == kDeleteCode ? 2 : ansi[0] == 8 || ansi[0] == 13 || ansi[0] == kPageBreak;
 }
 
 } // namespace

@@ -298,6 +298,8 @@ void TQnRuler::addTab(int32_t twips, TTabKind kind)
 {
     if (!editor_)
         return;
+    // Taking a tab slot belongs to the step that sets the tab.
+    TQnCustomRtfEdit::UndoRecord record(*editor_, UndoKind::Other);
     const uint32_t mask = editor_->Document->AddTab(twips, kind == tkAll ? tkLeft : kind);
     if (mask)
         editor_->RulerTab(mask, false);

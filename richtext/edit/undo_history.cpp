@@ -412,16 +412,17 @@ void UndoHistory::BeforeAtSelection(UndoKind kind, int before, int after)
     }
     first = std::max(first - before, 0);
     last += after;
-    // An edit in a table may touch its whole row: take the rows in.
+    // An edit in a table may touch the whole table (its rows, the indents
+    // its cells share): take it in.
     const TParagraph *p = paragraphAt(d, first);
     if (p && p->IsTableCell())
-        while (p->Prev && p->Prev->IsTableCell() && (p->Prev->ParFlags & kParCellRowOpen)) {
+        while (p->Prev && p->Prev->IsTableCell()) {
             p = p->Prev;
             --first;
         }
     p = paragraphAt(d, last);
     if (p && p->IsTableCell())
-        while (p->Next && (p->ParFlags & kParCellRowOpen)) {
+        while (p->Next && p->Next->IsTableCell()) {
             p = p->Next;
             ++last;
         }
@@ -519,6 +520,7 @@ bool UndoHistory::After()
     step->SelectionAfter = SelectionOf(document_);
     step->TextHash = rangeHash(document_, step->First, step->CountNow);
     lastEdit_ = Now();
+    ++recorded_;
     joinable_ = step->Kind != UndoKind::Other;
     if (!joinedOpen_) {
         dropRedo();

@@ -102,6 +102,8 @@ public:
     Clock Now;
     size_t MemoryUsed() const { return bytes_; }
     size_t StepCount() const { return steps_.size(); }
+    // Edits recorded so far (a new step or one joined to the last).
+    size_t Recorded() const { return recorded_; }
 
     // The selection of the document as positions, and placing one.
     static UndoSelection SelectionOf(const TQnRTFTextInput &document);
@@ -126,6 +128,7 @@ private:
     bool joinedOpen_ = false;    // the pending edit joined the last step
     size_t done_ = 0; // steps_[0, done_) are done, the rest undone
     size_t bytes_ = 0;
+    size_t recorded_ = 0;
     bool pending_ = false;
     bool joinable_ = false;
     std::chrono::steady_clock::time_point lastEdit_;
