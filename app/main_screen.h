@@ -125,6 +125,7 @@ public:
     QMenu *mnuFile;
     QAction *mnuSecurity, *N2, *RebuildIndexes1, *N1, *PrintSetup1, *PrintNow, *N6, *exit1;
     QMenu *mnuEdit;
+    QAction *mnuUndo, *mnuRedo, *N8;
     QAction *mnuFind, *Replace1, *N3, *SpellCheck1, *EnterDate1, *N4, *mnuWrapTexttofitScreen, *N7,
         *mnuDefaultFont;
     QMenu *mnuUtilities;
@@ -220,6 +221,8 @@ public:
     void QnRichText1Change();
     void QnRichText1KeyDown(TKey &Key, TShiftState Shift);
     void EnterDate1Click();
+    void mnuUndoClick();
+    void mnuRedoClick();
     void mnuFindClick();
     void Replace1Click();
     void mnuWrapTexttofitScreenClick();
@@ -288,6 +291,9 @@ private:
     void closeDiaryTable();
     void selectDateTag(); // the active index becomes the tag DATE
     void lockMenuActions(bool lock);
+    // Undo and Redo are enabled when the entry has a step to take back or
+    // to put again (and the menus are not locked).
+    void updateUndoActions();
     // The calendar of the print options, over `over`.
     int selectPrintDate(QWidget *over, TDateTime &date);
     // What to tell the user when the diary cannot be opened or created.

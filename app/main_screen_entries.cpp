@@ -235,6 +235,19 @@ void TMainScreen::EnterDate1Click()
     ProcessPendingMessages();
 }
 
+void TMainScreen::mnuUndoClick()
+{
+    // The editor reports the change, which shows Save and Cancel.
+    QnRichText1->Undo();
+    QnRichText1->setFocus();
+}
+
+void TMainScreen::mnuRedoClick()
+{
+    QnRichText1->Redo();
+    QnRichText1->setFocus();
+}
+
 void TMainScreen::mnuFindClick()
 {
     QnRichText1->ShowFindDialog();

@@ -121,7 +121,10 @@ TEST_F(MainScreenTest, MenusAsTheUserSeesThem)
                 {nullptr, ""},
                 {"E&xit", ""}});
     expectMenu(bar[1]->menu(), "&Edit",
-               {{"&Find", "Ctrl+F"},
+               {{"&Undo", "Ctrl+Z"},
+                {"&Redo", "Ctrl+Y"},
+                {nullptr, ""},
+                {"&Find", "Ctrl+F"},
                 {"&Replace", "Ctrl+R"},
                 {nullptr, ""},
                 {"&Spell Check", "Ctrl+S"},
@@ -137,6 +140,12 @@ TEST_F(MainScreenTest, MenusAsTheUserSeesThem)
                 {"Restore from Backup...", ""}});
     expectMenu(bar[3]->menu(), "&Help", {{"Contents", ""}, {nullptr, ""}, {"About", ""}});
 
+    EXPECT_EQ(w->mnuRedo->shortcuts(),
+              QList<QKeySequence>({QKeySequence(QStringLiteral("Ctrl+Y")),
+                                   QKeySequence(QStringLiteral("Ctrl+Shift+Z"))}));
+    // Nothing to take back in a fresh entry.
+    EXPECT_FALSE(w->mnuUndo->isEnabled());
+    EXPECT_FALSE(w->mnuRedo->isEnabled());
     EXPECT_TRUE(w->mnuWrapTexttofitScreen->isCheckable());
     EXPECT_TRUE(w->mnuWrapTexttofitScreen->isChecked());
     EXPECT_FALSE(w->mnuFindNextBig->isEnabled());
