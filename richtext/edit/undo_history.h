@@ -126,7 +126,7 @@ private:
     std::deque<std::unique_ptr<Step>> steps_;
     std::unique_ptr<Step> open_; // opened by Before, kept by After when it changed something
     bool joinedOpen_ = false;    // the pending edit joined the last step
-    size_t done_ = 0; // steps_[0, done_) are done, the rest undone
+    size_t done_ = 0;            // steps_[0, done_) are done, the rest undone
     size_t bytes_ = 0;
     size_t recorded_ = 0;
     bool pending_ = false;

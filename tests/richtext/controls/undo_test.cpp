@@ -73,9 +73,8 @@ TEST_F(UndoTest, TypingIsOneStepUntilAPauseAMoveOrAnotherKindOfEdit)
     EXPECT_EQ(text(), "art one two three for");
     EXPECT_EQ(edit->History().StepCount(), 5u);
 
-    const char *back[] = {"Start one two three for",  "Start one two three fouXr",
-                          "Start one two three four", "Start one two three",
-                          "Start"};
+    const char *back[] = {"Start one two three for", "Start one two three fouXr",
+                          "Start one two three four", "Start one two three", "Start"};
     for (const char *expected : back) {
         edit->Undo();
         EXPECT_EQ(text(), expected);
