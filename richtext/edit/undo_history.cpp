@@ -3,7 +3,6 @@
 #include "richtext/edit/undo_history.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "platform/winmath.h"
 
@@ -23,17 +22,10 @@ TCharAttr withoutMetrics(TCharAttr attr)
     return attr;
 }
 
-// A fast check sum of text, eight bytes at a time.
+// A check sum of text that does not depend on how lines break it.
 uint64_t hashBytes(uint64_t h, const uint8_t *bytes, size_t count)
 {
-    size_t i = 0;
-    for (; i + 8 <= count; i += 8) {
-        uint64_t v;
-        std::memcpy(&v, bytes + i, 8);
-        h = (h ^ v) * 0x9E3779B97F4A7C15ull;
-        h ^= h >> 29;
-    }
-    for (; i < count; ++i)
+    for (size_t i = 0; i < count; ++i)
         h = (h ^ bytes[i]) * 1099511628211ull;
     return h;
 }

@@ -239,3 +239,26 @@ TEST_F(UndoTest, FormattingComesBackWithItsSelection)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(UndoTest, StepsSurviveTheLinesBreakingAnewAfterAResize)
+{
+    std::string words;
+    for (int i = 0; i < 60; ++i)
+        words += "word" + std::to_string(i) + ' ';
+    edit->SetText(words);
+    edit->SetCursorOffset(10);
+    type("typed ");
+    const std::string typed = text();
+    edit->resize(220, 400); // every line breaks elsewhere
+    QApplication::processEvents();
+    edit->Undo();
+    EXPECT_EQ(text(), words);
+    edit->resize(500, 400);
+    QApplication::processEvents();
+    edit->Redo();
+    EXPECT_EQ(text(), typed);
+}
+
+} // namespace
