@@ -267,15 +267,26 @@ struct UndoHistory::Step {
     int CountNow = 0;    // paragraphs of the range in the document as it is
     int DocumentNow = 0; // paragraphs of the whole document as it is
     uint64_t TextHash = 0;
-    std::vector<ParagraphCopy> Saved; // the range in the other state
+    // The range in the other state: a compact copy, or (once swapped) the
+    // paragraphs themselves as the document had them, laid out for LiveLayout.
+    std::vector<ParagraphCopy> Saved;
+    TParagraph *Live = nullptr;
+    int LiveCount = 0;
+    uint64_t LiveLayout = 0;
+    size_t LiveBytes = 0;
     std::shared_ptr<const SideState> SideBefore, SideAfter;
     TCharAttr AttrBefore, AttrAfter;
     UndoSelection SelectionBefore, SelectionAfter;
     size_t Bytes = 0;
 
+    Step() = default;
+    Step(const Step &) = delete;
+    Step &operator=(const Step &) = delete;
+    ~Step() { TQnRTFText::FreeParagraphChain(Live); }
+
     void Count()
     {
-        Bytes = sizeof(*this);
+        Bytes = sizeof(*this) + LiveBytes;
         for (const auto &c : Saved)
             Bytes += c.Bytes();
         if (SideAfter && SideAfter != SideBefore)
@@ -314,6 +325,27 @@ uint64_t rangeHash(const TQnRTFText &d, int first, int count)
         h = hashBytes(h, &end, 1);
     }
     return h;
+}
+
+// What the layout of paragraphs depends on besides their text.
+uint64_t layoutKey(const TQnRTFTextInput &d)
+{
+    const TTextHeader &h = *d.Header;
+    uint64_t key = 1469598103934665603ull;
+    for (int64_t v : {int64_t(h.LayoutWidthPixels), int64_t(h.PixelsPerInchX),
+                      int64_t(h.PixelsPerInchY), int64_t(d.Zooming), int64_t(d.Resizing),
+                      int64_t(d.WindowWidth), int64_t(d.WrapToWindow), int64_t(d.PlainMode)})
+        key = (key ^ uint64_t(v)) * 1099511628211ull;
+    return key;
+}
+
+// Memory a paragraph takes in the document.
+size_t liveBytes(const TParagraph &p)
+{
+    size_t n = sizeof(TParagraph);
+    for (const TLine *l = p.Lines; l; l = l->Next)
+        n += sizeof(TLine) + l->Capacity * (1 + (l->Attrs ? sizeof(TCharAttr) : 0));
+    return n;
 }
 
 UndoPosition positionOf(const TQnRTFText &d, const TTextPos &pos)
@@ -610,38 +642,59 @@ bool UndoHistory::swap(Step &step, bool undo)
         rangeHash(d, step.First, step.CountNow) != step.TextHash)
         return false;
 
-    // The range as it is now becomes the step's copy.
+    // The range as it is now becomes the step's. A large one leaves the
+    // document whole, so that a later swap links it back without building,
+    // measuring or breaking it again; a small one is copied compactly.
+    const bool keepLive = step.CountNow >= LiveParagraphs;
     std::vector<ParagraphCopy> now;
-    now.reserve(step.CountNow);
     TParagraph *before = step.First > 0 ? paragraphAt(d, step.First - 1) : nullptr;
     TParagraph *oldFirst = before ? before->Next : d.FirstParagraph;
     TParagraph *oldLast = nullptr;
     bool numbered = false;
+    size_t oldBytes = 0;
     {
         TParagraph *p = oldFirst;
         for (int i = 0; i < step.CountNow && p; ++i, p = p->Next) {
-            now.emplace_back(*p);
             numbered = numbered || p->Numbering;
+            if (keepLive)
+                oldBytes += liveBytes(*p);
+            else
+                now.emplace_back(*p);
             oldLast = p;
         }
     }
-    // The copy comes back as a new chain.
+    // What comes back: the paragraphs kept by the last swap, or the copy.
     TParagraph *chainFirst = nullptr, *chainLast = nullptr;
-    try {
-        for (const ParagraphCopy &c : step.Saved) {
-            TParagraph *p = c.Build(d);
+    int incoming = 0;
+    if (step.Live) {
+        const bool relayout = step.LiveLayout != layoutKey(d);
+        for (TParagraph *p = step.Live; p; p = p->Next) {
             numbered = numbered || p->Numbering;
-            if (!chainFirst)
-                chainFirst = p;
-            else {
-                chainLast->Next = p;
-                p->Prev = chainLast;
-            }
+            if (relayout)
+                p->State |= kStateRebreak | kStateRepaint;
             chainLast = p;
         }
-    } catch (...) {
-        TQnRTFText::FreeParagraphChain(chainFirst);
-        return false;
+        chainFirst = step.Live;
+        incoming = step.LiveCount;
+        step.Live = nullptr;
+    } else {
+        try {
+            for (const ParagraphCopy &c : step.Saved) {
+                TParagraph *p = c.Build(d);
+                numbered = numbered || p->Numbering;
+                if (!chainFirst)
+                    chainFirst = p;
+                else {
+                    chainLast->Next = p;
+                    p->Prev = chainLast;
+                }
+                chainLast = p;
+            }
+        } catch (...) {
+            TQnRTFText::FreeParagraphChain(chainFirst);
+            return false;
+        }
+        incoming = static_cast<int>(step.Saved.size());
     }
     // Nothing may point into the paragraphs that go.
     d.DropBlock();
@@ -663,17 +716,25 @@ bool UndoHistory::swap(Step &step, bool undo)
     }
     if (after)
         after->Prev = chainLast ? chainLast : before;
-    TQnRTFText::FreeParagraphChain(oldFirst);
     if (!d.FirstParagraph) {
         TParagraph *none = nullptr;
         d.FirstParagraph = d.NewParagraph(none, 8);
     }
     d.Cursor = TTextPos{d.FirstParagraph, d.FirstParagraph->Lines, 0};
 
-    const int newCount = static_cast<int>(step.Saved.size());
-    step.DocumentNow += newCount - step.CountNow;
-    step.CountNow = newCount;
-    step.Saved = std::move(now);
+    if (keepLive) {
+        step.Live = oldFirst;
+        step.LiveCount = step.CountNow;
+        step.LiveLayout = layoutKey(d);
+        step.Saved.clear();
+        step.Saved.shrink_to_fit();
+    } else {
+        TQnRTFText::FreeParagraphChain(oldFirst);
+        step.Saved = std::move(now);
+    }
+    step.LiveBytes = oldBytes;
+    step.DocumentNow += incoming - step.CountNow;
+    step.CountNow = incoming;
     bytes_ -= step.Bytes;
     step.Count();
     bytes_ += step.Bytes;

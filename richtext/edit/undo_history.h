@@ -19,7 +19,8 @@
 // step until the caret moves, a pause, or another kind of edit.
 //
 // The history is bounded: when its copies take more than Limit bytes the
-// oldest steps go first. Before a step is swapped back the range it replaces
+// oldest steps go first. Large ranges, once swapped out, are kept as the
+// document had them (see LiveParagraphs). Before a step is swapped back the range it replaces
 // is checked against what the step recorded (the document's paragraph count
 // and the range's text); an edit that bypassed the history shows there, and
 // the history is then dropped rather than restoring the wrong text.
@@ -99,6 +100,10 @@ public:
 
     size_t Limit = size_t(32) << 20; // bytes of copies
     std::chrono::milliseconds TypingPause{1500};
+    // A swapped-out range of this many paragraphs or more is kept laid out
+    // (about 15 bytes a character) instead of copied (about 2), so that
+    // taking a large step back and forth again costs no layout.
+    int LiveParagraphs = 32;
     Clock Now;
     size_t MemoryUsed() const { return bytes_; }
     size_t StepCount() const { return steps_.size(); }

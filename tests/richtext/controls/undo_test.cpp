@@ -248,6 +248,9 @@ TEST_F(UndoTest, StepsSurviveTheLinesBreakingAnewAfterAResize)
     for (int i = 0; i < 60; ++i)
         words += "word" + std::to_string(i) + ' ';
     edit->SetText(words);
+    // Swapped-out paragraphs kept laid out must be laid out again for the
+    // new width.
+    edit->History().LiveParagraphs = 1;
     edit->SetCursorOffset(10);
     type("typed ");
     const std::string typed = text();
@@ -259,6 +262,15 @@ TEST_F(UndoTest, StepsSurviveTheLinesBreakingAnewAfterAResize)
     QApplication::processEvents();
     edit->Redo();
     EXPECT_EQ(text(), typed);
+    auto lines = [&] {
+        int n = 0;
+        for (const TLine *l = edit->Document->FirstParagraph->Lines; l; l = l->Next)
+            ++n;
+        return n;
+    };
+    const int shown = lines();
+    edit->Document->ReformatAll();
+    EXPECT_EQ(lines(), shown);
 }
 
 } // namespace
