@@ -4,8 +4,9 @@
 //    middle), until the backing image is repainted;
 //  - undo and redo of a Replace All that changes every paragraph;
 //  - the memory the history takes for 10,000 keystrokes: typed without a
-//    pause (one step), a pause after every word, a pause after every key,
-//    and every key a step in one paragraph of 10,000 characters.
+//    pause (one step), a pause after every word (all into one paragraph, and
+//    with Enter every 500 keys), a pause after every key, and every key a
+//    step in one paragraph of 10,000 characters.
 // Plain main: prints medians and maxima. Argument: repetitions (default 30).
 #include <QApplication>
 #include <QKeyEvent>
@@ -214,8 +215,8 @@ void replaceAll(const std::string &rtf, int runs)
 }
 
 // 10,000 keystrokes at the middle of the entry; `pauseEvery` keys a pause
-// (0: never).
-void keystrokes(const char *what, const std::string &rtf, int pauseEvery)
+// (0: never), `enterEvery` keys a new paragraph (0: never).
+void keystrokes(const char *what, const std::string &rtf, int pauseEvery, int enterEvery = 0)
 {
     Editor e(rtf);
     e.edit.SetCursorOffset(e.middle());
@@ -225,8 +226,11 @@ void keystrokes(const char *what, const std::string &rtf, int pauseEvery)
         if (pauseEvery > 0 && i % pauseEvery == 0)
             e.now += std::chrono::seconds(2);
         const Clock::time_point t0 = Clock::now();
-        sendKey(&e.edit, space ? Qt::Key_Space : Qt::Key_A + i % 26,
-                space ? QStringLiteral(" ") : QString(QChar('a' + i % 26)));
+        if (enterEvery > 0 && i % enterEvery == enterEvery - 1)
+            sendKey(&e.edit, Qt::Key_Return, QStringLiteral("\r"));
+        else
+            sendKey(&e.edit, space ? Qt::Key_Space : Qt::Key_A + i % 26,
+                    space ? QStringLiteral(" ") : QString(QChar('a' + i % 26)));
         perKey.push_back(ms(Clock::now() - t0));
     }
     const UndoHistory &h = e.edit.History();
@@ -250,6 +254,7 @@ int main(int argc, char **argv)
     std::printf("history after 10,000 keystrokes in the middle of the entry:\n");
     keystrokes("typed without a pause (one step)", big, 0);
     keystrokes("a pause after every word", big, 6);
+    keystrokes("a pause after every word, Enter every 500", big, 6, 500);
     keystrokes("a pause after every key", big, 1);
     keystrokes("every key a step, paragraph of 10,000", entry(10000, 20000), 1);
     return 0;
