@@ -645,8 +645,6 @@ bool UndoHistory::swap(Step &step, bool undo)
     // The range as it is now becomes the step's. A large one leaves the
     // document whole, so that a later swap links it back without building,
     // measuring or breaking it again; a small one is copied compactly.
-    const bool keepLive = step.CountNow >= LiveParagraphs;
-    std::vector<ParagraphCopy> now;
     TParagraph *before = step.First > 0 ? paragraphAt(d, step.First - 1) : nullptr;
     TParagraph *oldFirst = before ? before->Next : d.FirstParagraph;
     TParagraph *oldLast = nullptr;
@@ -656,12 +654,19 @@ bool UndoHistory::swap(Step &step, bool undo)
         TParagraph *p = oldFirst;
         for (int i = 0; i < step.CountNow && p; ++i, p = p->Next) {
             numbered = numbered || p->Numbering;
-            if (keepLive)
-                oldBytes += liveBytes(*p);
-            else
-                now.emplace_back(*p);
+            oldBytes += liveBytes(*p);
             oldLast = p;
         }
+    }
+    // Never so large that keeping it would push the step itself out.
+    const bool keepLive = step.CountNow >= LiveParagraphs && oldBytes <= Limit / 2;
+    std::vector<ParagraphCopy> now;
+    if (!keepLive) {
+        now.reserve(step.CountNow);
+        TParagraph *p = oldFirst;
+        for (int i = 0; i < step.CountNow && p; ++i, p = p->Next)
+            now.emplace_back(*p);
+        oldBytes = 0;
     }
     // What comes back: the paragraphs kept by the last swap, or the copy.
     TParagraph *chainFirst = nullptr, *chainLast = nullptr;
