@@ -212,7 +212,7 @@ void replaceAll(const std::string &rtf, int runs)
     replace.print("replace all itself");
     undo.print("undo to repainted window");
     redo.print("redo to repainted window");
-    std::printf("  history for the step: %.2f MB done, %.2f MB undone (kept laid out)\n",
+    std::printf("  history for the step: %.2f MB done, %.2f MB undone\n",
                 memory / 1048576.0, undone / 1048576.0);
 }
 
