@@ -296,7 +296,7 @@ void TMainScreen::createEditors()
     QnRichText1->SetZooming(100);
     QnRichText1->SetInserting(true);
     QnRichText1->WantTabs = true;
-    QnRichText1->DragAndDropSupport = false;
+    QnRichText1->DragAndDropSupport = true;
     QnRichText1->setFont(arialPixels(11));
     QnRichText1->SetFontColor(0);
     QnRichText1->SetLanguage(tqnGerman);
