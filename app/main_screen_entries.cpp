@@ -219,7 +219,7 @@ void TMainScreen::QnRichText1Change()
     setEntryModified(true);
 }
 
-void TMainScreen::QnRichText1KeyDown(TKey &Key, TShiftState Shift)
+void TMainScreen::QnRichText1KeyDown(TKey &Key, TShiftState)
 {
     // Keys the editor may act on without reporting a change. A paste reports
     // its own, and only when something was pasted.

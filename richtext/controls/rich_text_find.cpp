@@ -186,8 +186,7 @@ void TQnCustomRichText::replaceAll(TQnFindDialog &dialog, const std::string &pat
     // The cursor goes after the last replacement (before it upwards).
     const int last = f.LastReplacedEnd;
     const int place =
-        count == 0 || last < 0 ? cursor
-                               : (dialog.Down() ? last : last - int(replacement.size()));
+        count == 0 || last < 0 ? cursor : (dialog.Down() ? last : last - int(replacement.size()));
     d.Cursor = PlaceOfPosition(d, place);
     d.UpdateCurrentAttr();
     d.ShowCaret();
@@ -201,7 +200,8 @@ void TQnCustomRichText::replaceAll(TQnFindDialog &dialog, const std::string &pat
         ShowInformationUtf8("Stopped after " + std::to_string(count) +
                             (count == 1 ? " replacement" : " replacements"));
     else
-        ShowInformationUtf8(std::to_string(count) + (count == 1 ? " replacement" : " replacements"));
+        ShowInformationUtf8(std::to_string(count) +
+                            (count == 1 ? " replacement" : " replacements"));
 }
 
 // ---------------------------------------------------------------------------

@@ -218,10 +218,12 @@ bool TQnCustomRtfEdit::PasteMimeData(const QMimeData *data)
         for (const QString &type : data->formats())
             if (isImageType(type))
                 why = std::string(kUnreadable) + "the picture is damaged.";
+    // Characters the code page cannot hold are refused with a beep, as at
+    // the keyboard; the box says why.
+    if (why.empty() || why == kNotStorable)
+        MessageBeep();
     if (!why.empty())
         ShowInformationUtf8(why);
-    else
-        MessageBeep(); // nothing on the clipboard that could be pasted
     return false;
 }
 

@@ -26,33 +26,33 @@ QMenu *TQnCustomRtfEdit::CreateContextMenu()
         return action;
     };
     add(QStringLiteral("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z),
-        editable && History.CanUndo && History.Undo && History.CanUndo(), [this] { History.Undo(); })
+        editable && History.CanUndo && History.Undo && History.CanUndo(),
+        [this] { History.Undo(); })
         ->setObjectName(QStringLiteral("Undo"));
     add(QStringLiteral("&Redo"), QKeySequence(Qt::CTRL | Qt::Key_Y),
-        editable && History.CanRedo && History.Redo && History.CanRedo(), [this] { History.Redo(); })
+        editable && History.CanRedo && History.Redo && History.CanRedo(),
+        [this] { History.Redo(); })
         ->setObjectName(QStringLiteral("Redo"));
     menu->addSeparator();
-    add(QStringLiteral("Cu&t"), QKeySequence(Qt::CTRL | Qt::Key_X), editable && block,
-        [this] { CutToClipboard(); })
-        ->setObjectName(QStringLiteral("Cut"));
-    add(QStringLiteral("&Copy"), QKeySequence(Qt::CTRL | Qt::Key_C), block,
-        [this] { CopyToClipboard(); })
-        ->setObjectName(QStringLiteral("Copy"));
+    add(QStringLiteral("Cu&t"), QKeySequence(Qt::CTRL | Qt::Key_X), editable && block, [this] {
+        CutToClipboard();
+    })->setObjectName(QStringLiteral("Cut"));
+    add(QStringLiteral("&Copy"), QKeySequence(Qt::CTRL | Qt::Key_C), block, [this] {
+        CopyToClipboard();
+    })->setObjectName(QStringLiteral("Copy"));
     add(QStringLiteral("&Paste"), QKeySequence(Qt::CTRL | Qt::Key_V),
         editable && CanPaste(QApplication::clipboard()->mimeData()),
         [this] { PasteFromClipboard(); })
         ->setObjectName(QStringLiteral("Paste"));
-    add(QStringLiteral("&Delete"), QKeySequence(Qt::Key_Delete), editable && block,
-        [this] {
-            if (!BeginEdit())
-                return;
-            if (SaveForUNDO)
-                SaveForUNDO(this);
-            DeleteSelection();
-            barsChanged();
-            Changed();
-        })
-        ->setObjectName(QStringLiteral("Delete"));
+    add(QStringLiteral("&Delete"), QKeySequence(Qt::Key_Delete), editable && block, [this] {
+        if (!BeginEdit())
+            return;
+        if (SaveForUNDO)
+            SaveForUNDO(this);
+        DeleteSelection();
+        barsChanged();
+        Changed();
+    })->setObjectName(QStringLiteral("Delete"));
     menu->addSeparator();
     add(QStringLiteral("Select &All"), QKeySequence(Qt::CTRL | Qt::Key_A),
         Document->FirstParagraph && !Document->IsEmpty(), [this] { SelectAllText(); })

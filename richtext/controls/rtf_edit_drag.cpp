@@ -27,8 +27,8 @@ namespace qn {
 
 namespace {
 
-constexpr int kDragThreshold = 6;                     // |dx| + |dy|, pixels
-constexpr uint64_t kMaxDroppedFile = 64ull << 20;     // larger files are refused
+constexpr int kDragThreshold = 6;                 // |dx| + |dy|, pixels
+constexpr uint64_t kMaxDroppedFile = 64ull << 20; // larger files are refused
 
 std::string lowerExtension(const std::filesystem::path &path)
 {
@@ -202,7 +202,7 @@ void TQnCustomRtfEdit::dragMoveEvent(QDragMoveEvent *event)
     // Within the control Ctrl copies, otherwise the text moves.
     if (isOwnDrag(event->mimeData()))
         event->setDropAction((event->modifiers() & Qt::ControlModifier) ? Qt::CopyAction
-                                                                         : Qt::MoveAction);
+                                                                        : Qt::MoveAction);
     event->accept();
 }
 

@@ -63,15 +63,15 @@ TEST_F(MainScreenEditorKeys, EveryAltAcceleratorRunsItsCommandAndNeverTypes)
 
     alt(Qt::Key_S); // Save
     EXPECT_FALSE(w->SaveButton->isVisible());
-    EXPECT_EQ(entry(), "entry\n");
+    EXPECT_EQ(entry(), "entry");
 
     alt(Qt::Key_N); // Next
     EXPECT_EQ(w->CurrentDate, day + 1);
-    EXPECT_EQ(entry(), "\n");
+    EXPECT_EQ(entry(), "");
     EXPECT_FALSE(w->SaveButton->isVisible()) << "nothing was typed";
     alt(Qt::Key_P); // Prev
     EXPECT_EQ(w->CurrentDate, day);
-    EXPECT_EQ(entry(), "entry\n");
+    EXPECT_EQ(entry(), "entry");
 
     w->CurrentDate = day + 5;
     w->FindDateRecord();
@@ -83,7 +83,7 @@ TEST_F(MainScreenEditorKeys, EveryAltAcceleratorRunsItsCommandAndNeverTypes)
     w->LoadRichText();
     alt(Qt::Key_L); // Last
     EXPECT_EQ(w->CurrentDate, day);
-    EXPECT_EQ(entry(), "entry\n");
+    EXPECT_EQ(entry(), "entry");
 
     int calendars = 0;
     w->RunDateSelector = [&](TMainScreen &, TDateTime &) {
@@ -98,7 +98,7 @@ TEST_F(MainScreenEditorKeys, EveryAltAcceleratorRunsItsCommandAndNeverTypes)
     ASSERT_TRUE(w->CancelButton->isVisible());
     alt(Qt::Key_C); // Cancel
     EXPECT_FALSE(w->CancelButton->isVisible());
-    EXPECT_EQ(entry(), "entry\n");
+    EXPECT_EQ(entry(), "entry");
 
     // The menus open and close again.
     const std::vector<std::pair<Qt::Key, QMenu *>> menus = {{Qt::Key_F, w->mnuFile},
@@ -111,7 +111,7 @@ TEST_F(MainScreenEditorKeys, EveryAltAcceleratorRunsItsCommandAndNeverTypes)
         if (QWidget *popup = QApplication::activePopupWidget())
             popup->close();
         QApplication::processEvents();
-        EXPECT_EQ(entry(), "entry\n") << menu->title().toStdString();
+        EXPECT_EQ(entry(), "entry") << menu->title().toStdString();
     }
     EXPECT_FALSE(w->SaveButton->isVisible());
 
@@ -120,11 +120,11 @@ TEST_F(MainScreenEditorKeys, EveryAltAcceleratorRunsItsCommandAndNeverTypes)
     w->showNormal();
     QApplication::setActiveWindow(w.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
-    EXPECT_EQ(entry(), "entry\n");
+    EXPECT_EQ(entry(), "entry");
 
     alt(Qt::Key_X); // Exit
     EXPECT_FALSE(w->isVisible());
-    EXPECT_EQ(entry(), "entry\n");
+    EXPECT_EQ(entry(), "entry");
 }
 
 TEST_F(MainScreenEditorKeys, TypingAtTheStartOfALoadedEntryTakesItsSize)
@@ -138,7 +138,7 @@ TEST_F(MainScreenEditorKeys, TypingAtTheStartOfALoadedEntryTakesItsSize)
     // Loaded again from the diary.
     alt(Qt::Key_N);
     alt(Qt::Key_P);
-    ASSERT_EQ(entry(), "ten points\n");
+    ASSERT_EQ(entry(), "ten points");
     const TLine *line = w->QnRichText1->Document->FirstParagraph->Lines;
     ASSERT_NE(line->Attrs, nullptr);
     const int size = line->Attrs[0].Size;

@@ -80,7 +80,8 @@ TEST_F(EditorPaste, HtmlAloneIsPastedWithItsLook)
                                  " \u20ac</body></html>"));
     setClipboard(data);
     QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(edit->PlainText(), QString::fromUtf8("aBold red \xe2\x82\xac" "b\n"));
+    EXPECT_EQ(edit->PlainText(), QString::fromUtf8("aBold red \xe2\x82\xac"
+                                                   "b"));
     EXPECT_TRUE(attrAt(0, 1).Style & kStyleBold);
     EXPECT_FALSE(attrAt(0, 6).Style & kStyleBold);
     EXPECT_EQ(colorOf(attrAt(0, 7)), Rgb(200, 0, 0));
@@ -266,8 +267,8 @@ TEST_F(EditorDrag, TheDragStartsOnlyPastSixPixels)
     load(kHead + "one two three}");
     select(4, 3); // "two"
     int runs = 0;
-    const TQnCustomRtfEdit::TDragRunner previous = TQnCustomRtfEdit::SetDragRunner(
-        [&](QDrag &drag, Qt::DropActions actions) {
+    const TQnCustomRtfEdit::TDragRunner previous =
+        TQnCustomRtfEdit::SetDragRunner([&](QDrag &drag, Qt::DropActions actions) {
             ++runs;
             EXPECT_TRUE(actions & Qt::MoveAction);
             EXPECT_EQ(drag.mimeData()->text(), "two");

@@ -76,22 +76,27 @@ TEST_F(EditorShortcuts, CtrlASelectsAllAndCtrlBackspaceAndCtrlDeleteDeleteWords)
     EXPECT_EQ(copiedBlock(), "one two three\nfour");
 
     // Ctrl+Backspace deletes back to the start of the word, Ctrl+Delete on
-    // to the start of the next one.
+    // to the end of the next one, as Ctrl+Left and Ctrl+Right move.
     QTest::keyClick(edit, Qt::Key_Home, Qt::ControlModifier);
     for (int i = 0; i < 7; ++i)
         QTest::keyClick(edit, Qt::Key_Right);
     QTest::keyClick(edit, Qt::Key_Backspace, Qt::ControlModifier);
     EXPECT_EQ(text(0), "one  three");
     QTest::keyClick(edit, Qt::Key_Delete, Qt::ControlModifier);
-    EXPECT_EQ(text(0), "one three");
+    EXPECT_EQ(text(0), "one ");
     EXPECT_EQ(text(1), "four");
     EXPECT_TRUE(edit->Modified);
+    // At the start of the text Ctrl+Backspace has nothing to delete.
+    QTest::keyClick(edit, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_Backspace, Qt::ControlModifier);
+    EXPECT_EQ(text(0), "one ");
 
     // With a selection both delete the selection.
     QTest::keyClick(edit, Qt::Key_Right, Qt::ShiftModifier);
     QTest::keyClick(edit, Qt::Key_Right, Qt::ShiftModifier);
-    QTest::keyClick(edit, Qt::Key_Backspace, Qt::ControlModifier);
-    EXPECT_EQ(text(0), "one ree");
+    QTest::keyClick(edit, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(text(0), "e ");
+    EXPECT_EQ(text(1), "four");
 }
 
 TEST_F(EditorShortcuts, TheOldClipboardKeysStay)

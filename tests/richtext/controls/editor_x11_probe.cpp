@@ -3,7 +3,7 @@
 // display it is given and reports the document as lines on standard output:
 //   TEXT <the text, UTF-8>
 //   LOOK <one letter a character: B bold, O object, . other>
-//   COLOR <the RGB of each character's text colour, hex, space-separated>
+//   COLOR <each character's text colour as 0x00BBGGRR, hex, space-separated>
 //   MODIFIED <0 or 1>
 //
 // editor_x11_probe paste [rtf]      loads rtf (if given), selects all, pastes
@@ -64,9 +64,8 @@ void report(TQnRichText &edit)
                               unsigned(d.Header->Colors[a.Colors & 0x0F]) & 0xFFFFFFu);
                 colors += hex;
             }
-    std::printf("TEXT %s\nLOOK %s\nCOLOR %s\nMODIFIED %d\n",
-                edit.PlainText().toUtf8().constData(), look.c_str(), colors.c_str(),
-                edit.Modified ? 1 : 0);
+    std::printf("TEXT %s\nLOOK %s\nCOLOR %s\nMODIFIED %d\n", edit.PlainText().toUtf8().constData(),
+                look.c_str(), colors.c_str(), edit.Modified ? 1 : 0);
     std::fflush(stdout);
 }
 
