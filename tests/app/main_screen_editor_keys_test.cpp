@@ -147,7 +147,8 @@ TEST_F(MainScreenEditorKeys, TypingAtTheStartOfALoadedEntryTakesItsSize)
     QTest::keyClick(w->QnRichText1, Qt::Key_Home, Qt::ControlModifier);
     EXPECT_EQ(w->QnToolBar2->FontSizeList()->currentText().trimmed().toInt(), size);
     QTest::keyClicks(w->QnRichText1, "X");
-    EXPECT_EQ(line->Attrs[0].Size, size);
+    ASSERT_EQ(entry(), "Xten points");
+    EXPECT_EQ(w->QnRichText1->Document->FirstParagraph->Lines->Attrs[0].Size, size);
     EXPECT_EQ(w->QnToolBar2->FontSizeList()->currentText().trimmed().toInt(), size);
 }
 
