@@ -144,7 +144,7 @@ void TMainScreen::createMenus()
     mnuUndo = mnuEdit->addAction(QStringLiteral("&Undo"));
     mnuUndo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     mnuUndo->setEnabled(false);
-    mnuRedo = mnuEdit->addAction(QStringLiteral("&Redo"));
+    mnuRedo = mnuEdit->addAction(QStringLiteral("R&edo")); // R is Replace's
     mnuRedo->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     mnuRedo->setEnabled(false);
@@ -306,7 +306,7 @@ void TMainScreen::createEditors()
     QnRichText1->SetZooming(100);
     QnRichText1->SetInserting(true);
     QnRichText1->WantTabs = true;
-    QnRichText1->DragAndDropSupport = false;
+    QnRichText1->DragAndDropSupport = true;
     QnRichText1->setFont(arialPixels(11));
     QnRichText1->SetFontColor(0);
     QnRichText1->SetLanguage(tqnGerman);

@@ -99,7 +99,8 @@ void TMainScreen::LoadRichText()
     }
     QnRichText1->SetCursorOffset(0);
     QnRichText1->Repaint();
-    if (!RecordFound)
+    // An entry without text is typed in the diary's default font.
+    if (!RecordFound || QnRichText1->IsEmpty())
         SetDefaultFontNow();
     // The history belongs to the entry on screen.
     QnRichText1->ClearUndo();
@@ -220,11 +221,11 @@ void TMainScreen::QnRichText1Change()
     setEntryModified(true);
 }
 
-void TMainScreen::QnRichText1KeyDown(TKey &Key, TShiftState Shift)
+void TMainScreen::QnRichText1KeyDown(TKey &Key, TShiftState)
 {
-    // Keys the editor may act on without reporting a change.
-    const bool paste = Key == 'V' && Shift.Keys() == TShiftState(ssCtrl);
-    if (paste || Key == VK_TAB || Key == VK_DELETE)
+    // Keys the editor may act on without reporting a change. A paste reports
+    // its own, and only when something was pasted.
+    if (Key == VK_TAB || Key == VK_DELETE)
         QnRichText1Change();
 }
 

@@ -21,6 +21,9 @@ packages=(
   libbenchmark-dev libsqlite3-dev hunspell hunspell-en-us libhunspell-dev unrtf pandoc
   # a browser that reads the exported HTML
   chromium
+  # the editor under a real X server: clipboard, keyboard layouts, a window
+  # manager, keys and clicks from outside, window pictures
+  xclip xdotool openbox x11-xkb-utils x11-apps netpbm
   # fuzz targets (make fuzz)
   clang-14 libclang-rt-14-dev
 )

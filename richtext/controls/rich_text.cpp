@@ -231,10 +231,7 @@ void TQnCustomRichText::FollowCursor()
 void TQnCustomRichText::EditStateChanged()
 {
     TQnCustomRtfEdit::EditStateChanged();
-    const QMimeData *data = QApplication::clipboard()->mimeData();
-    bool clipboard = data && data->hasText();
-    for (const char *type : kRtfMimeTypes)
-        clipboard = clipboard || (data && data->hasFormat(QLatin1String(type)));
+    const bool clipboard = CanPaste(QApplication::clipboard()->mimeData());
     int start = 0, length = 0;
     BlockRange(*Document, start, length);
     const bool whole = length > 0 && start == 0 && length == TextEndPosition(*Document);

@@ -262,6 +262,7 @@ public:
 
     // ---- Overrides ----
     void EditStateChanged() override;
+    void SelectAllText() override { SelectAll(); }
     void UpdateHorzScrollBar() override;
     void UpdateVertScrollBar() override;
     void Changed() override;
@@ -278,6 +279,8 @@ private:
     void afterEdit(bool changed);
     bool checkEdit(bool needsBlock);
     void placeMatch(int position, int length, bool cursorAfter);
+    void replaceAll(TQnFindDialog &dialog, const std::string &pattern,
+                    const std::string &replacement);
     void applyDefaultFontAsAttr();
 
     std::unique_ptr<AttrFollower> follower_;

@@ -188,17 +188,12 @@ void TQnCustomRichText::ToolBarIcon(int typ, int group, int number)
         case 2:
             if (!BlockMarked())
                 ShowStatus(RichTextString(rtsNoSelection));
-            else if (BeginEdit()) {
-                CutToClipboard();
-                Changed();
-            }
+            else
+                CutToClipboard(); // raises the change itself
             release(3, 2);
             break;
         case 3:
-            if (BeginEdit()) {
-                PasteFromClipboard();
-                Changed();
-            }
+            PasteFromClipboard(); // raises the change only when it pasted
             release(3, 3);
             break;
         case 4:

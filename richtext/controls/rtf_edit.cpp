@@ -40,6 +40,8 @@ TQnCustomRtfEdit::TQnCustomRtfEdit(QWidget *parent) : QWidget(parent)
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::IBeamCursor);
     setMouseTracking(true);
+    // Drops are weighed by DragAndDropSupport when they come.
+    setAcceptDrops(true);
 
     vBar_ = new QScrollBar(Qt::Vertical, this);
     hBar_ = new QScrollBar(Qt::Horizontal, this);
@@ -62,6 +64,9 @@ TQnCustomRtfEdit::TQnCustomRtfEdit(QWidget *parent) : QWidget(parent)
     });
     autoScrollTimer_.setInterval(50);
     connect(&autoScrollTimer_, &QTimer::timeout, this, [this] { autoScrollStep(); });
+    primaryTimer_.setSingleShot(true);
+    primaryTimer_.setInterval(150);
+    connect(&primaryTimer_, &QTimer::timeout, this, [this] { offerPrimarySelection(); });
     connect(QApplication::clipboard(), &QClipboard::dataChanged, this, [this] {
         if (hasFocus())
             EditStateChanged();
@@ -387,7 +392,15 @@ void TQnCustomRtfEdit::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
-        applyFont();
+        // A theme or desktop font change must not wipe an entry: a document
+        // with text is only measured again.
+        if (Document->IsEmpty()) {
+            applyFont();
+        } else {
+            Document->ReformatAll();
+            Document->ShowCaret();
+            Repaint();
+        }
     } else if (event->type() == QEvent::PaletteChange && canvas_) {
         canvas_->SetPalette(palette());
         Repaint();
@@ -449,6 +462,10 @@ void TQnCustomRtfEdit::Changed()
     }
     if (OnChange)
         OnChange(this);
+    // Typing over a selection, a cut or a paste ends the block: Cut and Copy
+    // follow at once.
+    if (BlockMarked() != lastBlockReported_)
+        EditStateChanged();
 }
 
 bool TQnCustomRtfEdit::BlockMarked() const
@@ -461,13 +478,13 @@ bool TQnCustomRtfEdit::BlockMarked() const
 
 void TQnCustomRtfEdit::EditStateChanged()
 {
+    lastBlockReported_ = BlockMarked();
+    // The X primary selection follows the selection once it rests.
+    if (lastBlockReported_)
+        primaryTimer_.start();
     if (!EditStateEvent)
         return;
-    const QMimeData *data = QApplication::clipboard()->mimeData();
-    bool clipboard = data && data->hasText();
-    for (const char *type : kRtfMimeTypes)
-        clipboard = clipboard || (data && data->hasFormat(QLatin1String(type)));
-    EditStateEvent(this, BlockMarked(), clipboard);
+    EditStateEvent(this, lastBlockReported_, CanPaste(QApplication::clipboard()->mimeData()));
 }
 
 void TQnCustomRtfEdit::ClearSelection()

@@ -33,6 +33,9 @@
 
 class QScrollBar;
 class QMimeData;
+class QMenu;
+class QKeyEvent;
+class QDrag;
 
 namespace qn {
 
@@ -123,6 +126,35 @@ public:
     virtual void CopyToClipboard();
     virtual void CutToClipboard();
     virtual void PasteFromClipboard();
+    // Selects the whole text.
+    virtual void SelectAllText();
+    // Bold, italic or underline on for the selection (or the typing
+    // attribute) unless its first character has it already, else off.
+    void ToggleStyle(uint16_t bits);
+    // Deletes from the cursor to the next (or previous) word start, or the
+    // selection when there is one.
+    void DeleteWord(bool forward);
+    // Pastes a clipboard's contents at the cursor, replacing the selection:
+    // RTF, then HTML, then text, then a picture. A paste that cannot be read
+    // changes nothing and tells the user why; false then, or when there was
+    // nothing to paste.
+    bool PasteMimeData(const QMimeData *data);
+    // PasteFromClipboard with given data (the primary selection, a drop):
+    // one change notification when something was pasted, none otherwise.
+    void PasteFromClipboardData(const QMimeData *data);
+    // Whether data holds anything PasteMimeData can read.
+    static bool CanPaste(const QMimeData *data);
+    // The selection in every format the clipboard offers; null without one.
+    QMimeData *SelectionMimeData();
+
+    // The selection as a drag from this control carries it.
+    QMimeData *DragMimeData();
+    // Runs a drag instead of QDrag::exec (tests); answers the action done.
+    using TDragRunner = std::function<Qt::DropAction(QDrag &drag, Qt::DropActions actions)>;
+    static TDragRunner SetDragRunner(TDragRunner runner);
+
+    // The context menu for the current state (the caller owns it).
+    QMenu *CreateContextMenu();
 
     // ---- Undo and redo ----
     // Every change of the document is one step of a bounded history that
@@ -214,6 +246,11 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
     // TCaretDevice: a caret drawn over the backing image.
     void CreateCaret(int width, int height) override;
@@ -248,6 +285,8 @@ private:
     void keyInsert(TShiftState shift);
     void keyDelete(TShiftState shift);
     void move(int kind, TShiftState shift);
+    static bool isCtrlCommandKey(TKey key);
+    bool ctrlCommand(TKey key, TShiftState shift);
     void keepCaretLineInView();
     // Types Windows-1252 characters after BeginEdit, then Changed.
     void typeChars(const std::string &ansi);
@@ -282,8 +321,26 @@ private:
     void settleBars();
 
     // ---- Clipboard (rtf_edit_clipboard.cpp) ----
-    bool pasteMimeData(const QMimeData *data);
-    bool insertStream(const std::string &bytes, int format);
+    // Reads data into a scratch document first; false (with the reason)
+    // when it cannot be read.
+    bool insertStream(const std::string &bytes, int format, std::string &why);
+    bool insertPicture(const QImage &image, std::string &why);
+    // After an insertion: layout, caret, bars, edit state.
+    void afterInsertion();
+    void pastePrimarySelection(QPoint at);
+    void offerPrimarySelection();
+
+    // ---- Drag and drop (rtf_edit_drag.cpp) ----
+    bool pressInSelection(QPoint at);
+    bool dragPastThreshold(QPoint at) const;
+    QByteArray ownDragMark() const;
+    bool isOwnDrag(const QMimeData *data) const;
+    void startDrag();
+    // Drops data at a client point; own: dragged from this control, whose
+    // block then moves (move) or is copied.
+    bool dropAt(QPoint at, const QMimeData *data, bool own, bool move);
+    // Inserts dropped files at the cursor; false (and why) when none went in.
+    bool dropFiles(const QMimeData *data);
 
     // ---- Undo (rtf_edit_undo.cpp) ----
     // Brings the control up to date with a document undo or redo rebuilt.
@@ -324,8 +381,20 @@ private:
     QPoint pressPoint_;
     QPoint lastMousePoint_;
     QTimer autoScrollTimer_;
+    // Offers a selection made by keys to the primary selection once the
+    // keys rest.
+    QTimer primaryTimer_;
     TQnObject *selectedObject_ = nullptr;
     QRect selectedObjectRect_; // client coordinates
+
+    // A press inside the selection that may become a drag.
+    bool dragPending_ = false;
+    bool dragging_ = false;
+    bool ownDropDone_ = false;
+    bool lastBlockReported_ = false;
 };
+
+// Alt (not AltGr) held: the key is the window's accelerator, never text.
+bool IsAltCommand(const QKeyEvent &event);
 
 } // namespace qn

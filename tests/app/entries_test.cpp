@@ -14,6 +14,7 @@
 #include "tests/support/temp_dir.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -368,6 +369,11 @@ TEST_F(EntriesTest, CommandsThatMarkTheEntryModified)
         EXPECT_TRUE(modified()) << k;
         w->CancelButtonClick();
     }
+    // A paste marks the entry only when something was pasted.
+    QApplication::clipboard()->clear();
+    key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_FALSE(modified());
+    QApplication::clipboard()->setText(QStringLiteral("pasted"));
     key(Qt::Key_V, Qt::ControlModifier);
     EXPECT_TRUE(modified());
     w->CancelButtonClick();

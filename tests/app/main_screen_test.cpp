@@ -122,7 +122,7 @@ TEST_F(MainScreenTest, MenusAsTheUserSeesThem)
                 {"E&xit", ""}});
     expectMenu(bar[1]->menu(), "&Edit",
                {{"&Undo", "Ctrl+Z"},
-                {"&Redo", "Ctrl+Y"},
+                {"R&edo", "Ctrl+Y"},
                 {nullptr, ""},
                 {"&Find", "Ctrl+F"},
                 {"&Replace", "Ctrl+R"},
