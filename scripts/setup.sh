@@ -18,7 +18,7 @@ packages=(
   # word list of the main dictionary
   wamerican scowl
   # benchmarks and the programs they compare against
-  libbenchmark-dev libsqlite3-dev hunspell hunspell-en-us libhunspell-dev unrtf pandoc
+  libbenchmark-dev libsqlite3-dev hunspell hunspell-en-us hunspell-de-de libhunspell-dev unrtf pandoc
   # a browser that reads the exported HTML
   chromium
   # fuzz targets (make fuzz)
