@@ -591,6 +591,10 @@ TEST_F(MainScreenTest, SpellingMarksFinishedWordsInTheChosenLanguage)
         return out;
     };
     EXPECT_EQ(words(), (std::vector<std::string>{"recieve", "teh"}));
+    // A picture of the marks for review, under build/screenshots.
+    const auto shots = test::binaryDir() / "screenshots";
+    std::filesystem::create_directories(shots);
+    w->grab().save(QString::fromStdString((shots / "spelling_marks.png").string()));
     editor->SetCursorOffset(18); // just after "teh": still being typed
     EXPECT_EQ(words(), (std::vector<std::string>{"recieve"}));
     editor->SetCursorOffset(0);
