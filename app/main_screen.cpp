@@ -200,6 +200,7 @@ void TMainScreen::createMenus()
     connect(exit1, &QAction::triggered, this, &TMainScreen::exit1Click);
     connect(Contents1, &QAction::triggered, this, &TMainScreen::Contents1Click);
     connect(About1, &QAction::triggered, this, &TMainScreen::About1Click);
+    createSpellingMenus();
 }
 
 void TMainScreen::createClientArea()

@@ -252,6 +252,15 @@ public:
     void ParagraphSetupButtonClick();
     void SpellCheck1Click();
 
+    // Spelling while typing (main_screen_spelling.cpp), kept in QN.INI.
+    QAction *mnuSpellAsYouType = nullptr;
+    QMenu *mnuSpellingLanguage = nullptr;
+    // Empty for English with the diary's own dictionary, else the code of a
+    // Hunspell dictionary of the system ("de_DE").
+    std::string SpellingLanguage;
+    void SetSpellAsYouType(bool on);
+    void SetSpellingLanguage(const std::string &code);
+
     // Printing.
     void PrintNowClick();
     void PrintbuttonClick();
@@ -302,6 +311,10 @@ private:
     void setDefaultFontDialogFont();
     bool unlockRefusedKey(const std::string &typed);
     void finishInterruptedClear();
+    void createSpellingMenus();
+    void loadSpellingPreferences();
+    void saveSpellingPreferences();
+    void applySpellingEngine();
 
     THelpViewer *helpViewer_ = nullptr;
     std::string diaryDir_;

@@ -16,9 +16,9 @@ packages=(
   # independent readers of the table files
   python3 python3-dbfread python3-dbf libdbd-xbase-perl
   # word list of the main dictionary
-  wamerican
+  wamerican scowl
   # benchmarks and the programs they compare against
-  libbenchmark-dev libsqlite3-dev hunspell hunspell-en-us libhunspell-dev unrtf pandoc
+  libbenchmark-dev libsqlite3-dev hunspell hunspell-en-us hunspell-de-de libhunspell-dev unrtf pandoc
   # a browser that reads the exported HTML
   chromium
   # the editor under a real X server: clipboard, keyboard layouts, a window

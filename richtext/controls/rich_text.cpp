@@ -35,6 +35,7 @@ TQnCustomRichText::TQnCustomRichText(QWidget *parent) : TQnCustomRtfEdit(parent)
 {
     DialogFinder = std::make_unique<TQnTextFinder>(Document.get());
     SetMode = std::make_unique<TQnRichTextSetMode>();
+    SpellMarks = std::make_unique<TQnSpellMarks>(*this);
     follower_ = std::make_unique<AttrFollower>(*this);
     TQnRTFTextInput &d = *Document;
     d.AttrListener = follower_.get();

@@ -22,6 +22,7 @@
 #include "richtext/controls/rich_text_set_mode.h"
 #include "richtext/controls/rich_text_texts.h"
 #include "richtext/controls/rtf_edit.h"
+#include "richtext/controls/spell_marks.h"
 
 namespace qn {
 
@@ -267,8 +268,13 @@ public:
     void UpdateVertScrollBar() override;
     void Changed() override;
 
+    // Spelling marks while typing; none until an engine is set on them.
+    std::unique_ptr<TQnSpellMarks> SpellMarks;
+
 protected:
     void focusInEvent(QFocusEvent *event) override;
+    void PaintOverlay(QPainter &painter, const QPoint &clientTopLeft, const QRect &dirty) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     class AttrFollower;

@@ -206,6 +206,12 @@ void TQnCustomRtfEdit::paintEvent(QPaintEvent *event)
     const QRect dirty = event->rect().intersected(client);
     if (!dirty.isEmpty())
         p.drawImage(dirty.topLeft(), backing_, dirty.translated(-client.topLeft()));
+    if (!dirty.isEmpty()) {
+        p.save();
+        p.setClipRect(dirty);
+        PaintOverlay(p, client.topLeft(), dirty);
+        p.restore();
+    }
 
     if (selectedObject_ && !selectedObjectRect_.isEmpty()) {
         const QRect r = selectedObjectRect_.translated(client.topLeft());

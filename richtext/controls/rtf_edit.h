@@ -37,6 +37,8 @@ class QMenu;
 class QKeyEvent;
 class QDrag;
 
+class QPainter;
+
 namespace qn {
 
 class QtCanvas;
@@ -235,6 +237,10 @@ protected:
 
     bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    // Draws over the editor's picture on the screen only (never printed).
+    virtual void PaintOverlay(QPainter &, const QPoint & /*clientTopLeft*/, const QRect & /*dirty*/)
+    {
+    }
     void resizeEvent(QResizeEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;

@@ -4,6 +4,7 @@
 #include "platform/profile.h"
 #include "platform/program_dir.h"
 #include "platform/qt/messages.h"
+#include "spell/spelling_engine.h"
 #include "widgets/flat_button.h"
 #include "widgets/ring_panel.h"
 #include "widgets/save_form_state.h"
@@ -28,6 +29,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 using namespace qn;
@@ -128,6 +130,8 @@ TEST_F(MainScreenTest, MenusAsTheUserSeesThem)
                 {"&Replace", "Ctrl+R"},
                 {nullptr, ""},
                 {"&Spell Check", "Ctrl+S"},
+                {"Check Spelling as &You Type", ""},
+                {"Spelling &Language", ""},
                 {"Insert Today's &Date ", "Ctrl+D"},
                 {nullptr, ""},
                 {"&Wrap Text to fit Screen", ""},
@@ -566,4 +570,58 @@ TEST(MainScreenGeometry, CentringHalvesTowardZero)
     EXPECT_EQ(CenteredPosition(QRect(0, 0, 101, 101), QSize(50, 50)), QPoint(25, 25));
     // A dialog larger than the window: -51 div 2 is -25, not -26.
     EXPECT_EQ(CenteredPosition(QRect(10, 10, 100, 100), QSize(151, 151)), QPoint(-15, -15));
+}
+
+// Finished words the dictionary does not know are marked; the word being
+// typed is not; switching to German marks English words and not German ones.
+TEST_F(MainScreenTest, SpellingMarksFinishedWordsInTheChosenLanguage)
+{
+    // The dictionary the build makes, where the program looks for it.
+    const auto made = test::binaryDir() / "bin" / "quillnk.dct";
+    const auto placed = std::filesystem::path(ProgramDir()) / "quillnk.dct";
+    const bool copied = !FindResourceFile("quillnk.dct") && std::filesystem::exists(made) &&
+                        std::filesystem::copy_file(made, placed);
+    if (!FindResourceFile("quillnk.dct"))
+        GTEST_SKIP() << "no main dictionary";
+    w->SetSpellingLanguage("");
+    TQnRichText *editor = w->QnRichText1;
+    ASSERT_NE(editor->SpellMarks->Engine(), nullptr);
+    editor->SetText("We did recieve teh parcel");
+    editor->SetCursorOffset(0);
+    settle();
+    auto words = [editor] {
+        std::vector<std::string> out;
+        TParagraph *p = editor->Document->FirstParagraph;
+        std::string text;
+        for (const TLine *l = p->Lines; l; l = l->Next)
+            text.append(reinterpret_cast<const char *>(l->Text), l->Length);
+        for (const auto &r : editor->SpellMarks->ParagraphMarks(p))
+            out.push_back(text.substr(static_cast<size_t>(r.Start), static_cast<size_t>(r.Length)));
+        return out;
+    };
+    EXPECT_EQ(words(), (std::vector<std::string>{"recieve", "teh"}));
+    // A picture of the marks for review, under build/screenshots.
+    const auto shots = test::binaryDir() / "screenshots";
+    std::filesystem::create_directories(shots);
+    w->grab().save(QString::fromStdString((shots / "spelling_marks.png").string()));
+    editor->SetCursorOffset(18); // just after "teh": still being typed
+    EXPECT_EQ(words(), (std::vector<std::string>{"recieve"}));
+    editor->SetCursorOffset(0);
+    EXPECT_EQ(editor->SpellMarks->Engine()->Suggest("recieve", 8).at(0), "receive");
+
+    w->SetSpellAsYouType(false);
+    EXPECT_TRUE(words().empty());
+    w->SetSpellAsYouType(true);
+
+    const auto installed = spell::InstalledDictionaries();
+    if (std::none_of(installed.begin(), installed.end(),
+                     [](const spell::InstalledDictionary &d) { return d.Code == "de_DE"; }))
+        return;
+    w->SetSpellingLanguage("de_DE");
+    editor->SetText("the Haus.");
+    editor->SetCursorOffset(9); // after the full stop: no word is being typed
+    EXPECT_EQ(words(), (std::vector<std::string>{"the"}));
+    w->SetSpellingLanguage("");
+    if (copied)
+        std::filesystem::remove(placed);
 }
