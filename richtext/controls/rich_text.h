@@ -274,7 +274,7 @@ public:
 protected:
     void focusInEvent(QFocusEvent *event) override;
     void PaintOverlay(QPainter &painter, const QPoint &clientTopLeft, const QRect &dirty) override;
-    void contextMenuEvent(QContextMenuEvent *event) override;
+    void AddContextMenuItems(QMenu &menu, QPoint at) override;
 
 private:
     class AttrFollower;

@@ -3,7 +3,6 @@
 
 #include "richtext/controls/rich_text.h"
 
-#include <QContextMenuEvent>
 #include <QMenu>
 
 namespace qn {
@@ -15,17 +14,10 @@ void TQnCustomRichText::PaintOverlay(QPainter &painter, const QPoint &clientTopL
         SpellMarks->Paint(painter, clientTopLeft, dirty);
 }
 
-void TQnCustomRichText::contextMenuEvent(QContextMenuEvent *event)
+void TQnCustomRichText::AddContextMenuItems(QMenu &menu, QPoint at)
 {
-    const QPoint at = event->pos() - ClientRect().topLeft();
-    QMenu menu(this);
-    if (SpellMarks && SpellMarks->Engine() && SpellMarks->Enabled() &&
-        SpellMarks->AddMenuItems(menu, at.x(), at.y())) {
-        menu.exec(event->globalPos());
-        event->accept();
-        return;
-    }
-    event->ignore();
+    if (at.x() >= 0 && SpellMarks && SpellMarks->Engine() && SpellMarks->Enabled())
+        SpellMarks->AddMenuItems(menu, at.x(), at.y());
 }
 
 } // namespace qn

@@ -155,8 +155,10 @@ public:
     using TDragRunner = std::function<Qt::DropAction(QDrag &drag, Qt::DropActions actions)>;
     static TDragRunner SetDragRunner(TDragRunner runner);
 
-    // The context menu for the current state (the caller owns it).
-    QMenu *CreateContextMenu();
+    // The context menu for the current state (the caller owns it); `at` (in
+    // client coordinates) is where the right click was, for the items a
+    // derived control adds for the text there.
+    QMenu *CreateContextMenu(QPoint at = QPoint(-1, -1));
 
     // ---- Undo and redo ----
     // Every change of the document is one step of a bounded history that
@@ -253,6 +255,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    // Items of a derived control put at the top of the context menu (the
+    // spelling suggestions for a marked word).
+    virtual void AddContextMenuItems(QMenu &, QPoint) {}
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dragLeaveEvent(QDragLeaveEvent *event) override;

@@ -9,7 +9,7 @@
 
 namespace qn {
 
-QMenu *TQnCustomRtfEdit::CreateContextMenu()
+QMenu *TQnCustomRtfEdit::CreateContextMenu(QPoint at)
 {
     auto *menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("EditorContextMenu"));
@@ -55,6 +55,7 @@ QMenu *TQnCustomRtfEdit::CreateContextMenu()
     add(QStringLiteral("Select &All"), QKeySequence(Qt::CTRL | Qt::Key_A),
         Document->FirstParagraph && !Document->IsEmpty(), [this] { SelectAllText(); })
         ->setObjectName(QStringLiteral("SelectAll"));
+    AddContextMenuItems(*menu, at);
     return menu;
 }
 
@@ -70,7 +71,9 @@ void TQnCustomRtfEdit::contextMenuEvent(QContextMenuEvent *event)
         Document->PlaceCaret();
         cursorPlacedByMouse();
     }
-    QMenu *menu = CreateContextMenu();
+    // From the keyboard the menu is for the word at the caret.
+    const bool byMouse = event->reason() == QContextMenuEvent::Mouse;
+    QMenu *menu = CreateContextMenu(byMouse || caretRect_.x() < 0 ? at : caretRect_.center());
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(event->globalPos());
     event->accept();

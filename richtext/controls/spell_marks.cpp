@@ -195,7 +195,11 @@ void TQnSpellMarks::Replace(const MarkedWord &word, const std::string &text)
         return;
     const int start = AbsolutePosition(doc, TTextPos{word.Paragraph, line, offset});
     editor_.SetSelection(start, word.Length);
-    editor_.InsertText(text);
+    {
+        // One step of the history, recorded around the word's own paragraph.
+        TQnCustomRtfEdit::UndoRecord record(editor_, UndoKind::Other);
+        editor_.InsertText(text);
+    }
     editor_.SetSelection(start + static_cast<int>(std::min<size_t>(text.size(), 255)), 0);
 }
 

@@ -609,6 +609,28 @@ TEST_F(MainScreenTest, SpellingMarksFinishedWordsInTheChosenLanguage)
     editor->SetCursorOffset(0);
     EXPECT_EQ(editor->SpellMarks->Engine()->Suggest("recieve", 8).at(0), "receive");
 
+    // The right-click menu on a marked word offers the suggestions above the
+    // editor's own items; choosing one replaces the word as one undo step.
+    {
+        TQnRTFTextInput &doc = *editor->Document;
+        TParagraph *p = doc.FirstParagraph;
+        TLine *l = p->Lines;
+        const QPoint inWord((doc.XOfChar(p, l, 8) + doc.XOfChar(p, l, 9)) / 2,
+                            l->Top - doc.ScrollY + l->Height / 2);
+        std::unique_ptr<QMenu> menu(editor->CreateContextMenu(inWord));
+        const QList<QAction *> items = menu->actions();
+        ASSERT_FALSE(items.isEmpty());
+        EXPECT_EQ(items.first()->text().toStdString(), "receive");
+        EXPECT_TRUE(std::any_of(items.begin(), items.end(), [](QAction *a) {
+            return a->objectName() == QStringLiteral("Paste");
+        }));
+        items.first()->trigger();
+    }
+    EXPECT_EQ(editor->PlainText().toStdString(), "We did receive teh parcel");
+    editor->Undo();
+    EXPECT_EQ(editor->PlainText().toStdString(), "We did recieve teh parcel");
+    editor->SetCursorOffset(0);
+
     w->SetSpellAsYouType(false);
     EXPECT_TRUE(words().empty());
     w->SetSpellAsYouType(true);
