@@ -141,6 +141,14 @@ void TMainScreen::createMenus()
     exit1 = mnuFile->addAction(QStringLiteral("E&xit"));
 
     mnuEdit = bar->addMenu(QStringLiteral("&Edit"));
+    mnuUndo = mnuEdit->addAction(QStringLiteral("&Undo"));
+    mnuUndo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    mnuUndo->setEnabled(false);
+    mnuRedo = mnuEdit->addAction(QStringLiteral("R&edo")); // R is Replace's
+    mnuRedo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    mnuRedo->setEnabled(false);
+    N8 = mnuEdit->addSeparator();
     mnuFind = mnuEdit->addAction(QStringLiteral("&Find"));
     mnuFind->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     Replace1 = mnuEdit->addAction(QStringLiteral("&Replace"));
@@ -174,6 +182,8 @@ void TMainScreen::createMenus()
     connect(RebuildIndexes1, &QAction::triggered, this, &TMainScreen::RebuildIndexes1Click);
     connect(PrintSetup1, &QAction::triggered, this, &TMainScreen::PrintSetup1Click);
     connect(PrintNow, &QAction::triggered, this, &TMainScreen::PrintNowClick);
+    connect(mnuUndo, &QAction::triggered, this, &TMainScreen::mnuUndoClick);
+    connect(mnuRedo, &QAction::triggered, this, &TMainScreen::mnuRedoClick);
     connect(mnuFind, &QAction::triggered, this, &TMainScreen::mnuFindClick);
     connect(Replace1, &QAction::triggered, this, &TMainScreen::Replace1Click);
     connect(EnterDate1, &QAction::triggered, this, &TMainScreen::EnterDate1Click);
@@ -190,6 +200,7 @@ void TMainScreen::createMenus()
     connect(exit1, &QAction::triggered, this, &TMainScreen::exit1Click);
     connect(Contents1, &QAction::triggered, this, &TMainScreen::Contents1Click);
     connect(About1, &QAction::triggered, this, &TMainScreen::About1Click);
+    createSpellingMenus();
 }
 
 void TMainScreen::createClientArea()
@@ -296,7 +307,7 @@ void TMainScreen::createEditors()
     QnRichText1->SetZooming(100);
     QnRichText1->SetInserting(true);
     QnRichText1->WantTabs = true;
-    QnRichText1->DragAndDropSupport = false;
+    QnRichText1->DragAndDropSupport = true;
     QnRichText1->setFont(arialPixels(11));
     QnRichText1->SetFontColor(0);
     QnRichText1->SetLanguage(tqnGerman);
@@ -304,6 +315,8 @@ void TMainScreen::createEditors()
     QnRichText1->OnKeyDown = [this](TQnCustomRtfEdit *, TKey &key, TShiftState shift) {
         QnRichText1KeyDown(key, shift);
     };
+    connect(QnRichText1, &TQnCustomRtfEdit::UndoStateChanged, this,
+            &TMainScreen::updateUndoActions);
 
     // The scratch document for blank tests and searches: never shown.
     QnRichTextAllPurpose = new TQnRichText(RingPanel1);
@@ -598,6 +611,7 @@ void TMainScreen::lockMenuActions(bool lock)
         for (QAction *action : actionsLocked_)
             action->setEnabled(true);
         actionsLocked_.clear();
+        updateUndoActions();
         return;
     }
     for (QMenu *menu : {mnuFile, mnuEdit, mnuUtilities}) {
@@ -608,6 +622,13 @@ void TMainScreen::lockMenuActions(bool lock)
             }
         }
     }
+}
+
+void TMainScreen::updateUndoActions()
+{
+    const bool locked = !actionsLocked_.empty();
+    mnuUndo->setEnabled(!locked && QnRichText1->CanUndo());
+    mnuRedo->setEnabled(!locked && QnRichText1->CanRedo());
 }
 
 void TMainScreen::SetDateCaption()

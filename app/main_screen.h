@@ -126,6 +126,7 @@ public:
     QMenu *mnuFile;
     QAction *mnuSecurity, *N2, *RebuildIndexes1, *N1, *PrintSetup1, *PrintNow, *N6, *exit1;
     QMenu *mnuEdit;
+    QAction *mnuUndo, *mnuRedo, *N8;
     QAction *mnuFind, *Replace1, *N3, *SpellCheck1, *EnterDate1, *N4, *mnuWrapTexttofitScreen, *N7,
         *mnuDefaultFont;
     QMenu *mnuUtilities;
@@ -225,6 +226,8 @@ public:
     void QnRichText1Change();
     void QnRichText1KeyDown(TKey &Key, TShiftState Shift);
     void EnterDate1Click();
+    void mnuUndoClick();
+    void mnuRedoClick();
     void mnuFindClick();
     void Replace1Click();
     void mnuWrapTexttofitScreenClick();
@@ -253,6 +256,15 @@ public:
     // The editor's dialogs (main_screen_dialogs.cpp).
     void ParagraphSetupButtonClick();
     void SpellCheck1Click();
+
+    // Spelling while typing (main_screen_spelling.cpp), kept in QN.INI.
+    QAction *mnuSpellAsYouType = nullptr;
+    QMenu *mnuSpellingLanguage = nullptr;
+    // Empty for English with the diary's own dictionary, else the code of a
+    // Hunspell dictionary of the system ("de_DE").
+    std::string SpellingLanguage;
+    void SetSpellAsYouType(bool on);
+    void SetSpellingLanguage(const std::string &code);
 
     // Printing.
     void PrintNowClick();
@@ -293,6 +305,9 @@ private:
     void closeDiaryTable();
     void selectDateTag(); // the active index becomes the tag DATE
     void lockMenuActions(bool lock);
+    // Undo and Redo are enabled when the entry has a step to take back or
+    // to put again (and the menus are not locked).
+    void updateUndoActions();
     // The calendar of the print options, over `over`.
     int selectPrintDate(QWidget *over, TDateTime &date);
     // What to tell the user when the diary cannot be opened or created.
@@ -301,6 +316,10 @@ private:
     void setDefaultFontDialogFont();
     bool unlockRefusedKey(const std::string &typed);
     void finishInterruptedClear();
+    void createSpellingMenus();
+    void loadSpellingPreferences();
+    void saveSpellingPreferences();
+    void applySpellingEngine();
 
     THelpViewer *helpViewer_ = nullptr;
     std::string diaryDir_;

@@ -99,8 +99,11 @@ void TMainScreen::LoadRichText()
     }
     QnRichText1->SetCursorOffset(0);
     QnRichText1->Repaint();
-    if (!RecordFound)
+    // An entry without text is typed in the diary's default font.
+    if (!RecordFound || QnRichText1->IsEmpty())
         SetDefaultFontNow();
+    // The history belongs to the entry on screen.
+    QnRichText1->ClearUndo();
     // Loading is no change the user made.
     setEntryModified(false);
     if (!failure.empty()) {
@@ -218,11 +221,11 @@ void TMainScreen::QnRichText1Change()
     setEntryModified(true);
 }
 
-void TMainScreen::QnRichText1KeyDown(TKey &Key, TShiftState Shift)
+void TMainScreen::QnRichText1KeyDown(TKey &Key, TShiftState)
 {
-    // Keys the editor may act on without reporting a change.
-    const bool paste = Key == 'V' && Shift.Keys() == TShiftState(ssCtrl);
-    if (paste || Key == VK_TAB || Key == VK_DELETE)
+    // Keys the editor may act on without reporting a change. A paste reports
+    // its own, and only when something was pasted.
+    if (Key == VK_TAB || Key == VK_DELETE)
         QnRichText1Change();
 }
 
@@ -231,6 +234,19 @@ void TMainScreen::EnterDate1Click()
     QnRichText1->TypeText(DateToStr(Date()) + ' ');
     QnRichText1->Repaint();
     ProcessPendingMessages();
+}
+
+void TMainScreen::mnuUndoClick()
+{
+    // The editor reports the change, which shows Save and Cancel.
+    QnRichText1->Undo();
+    QnRichText1->setFocus();
+}
+
+void TMainScreen::mnuRedoClick()
+{
+    QnRichText1->Redo();
+    QnRichText1->setFocus();
 }
 
 void TMainScreen::mnuFindClick()

@@ -70,6 +70,7 @@ void TMainScreen::LoadPreferences()
     DefaultFontUnderline = ini.ReadBool(kDefaultFont, "Underline", false);
     DefaultFontColor = static_cast<uint32_t>(ini.ReadInteger(kDefaultFont, "Color", 0)) & 0xFFFFFF;
     setDefaultFontDialogFont();
+    loadSpellingPreferences();
 }
 
 void TMainScreen::setDefaultFontDialogFont()

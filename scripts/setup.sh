@@ -16,13 +16,16 @@ packages=(
   # independent readers of the table files
   python3 python3-dbfread python3-dbf libdbd-xbase-perl
   # word list of the main dictionary
-  wamerican
+  wamerican scowl
   # benchmarks and the programs they compare against
-  libbenchmark-dev libsqlite3-dev hunspell hunspell-en-us libhunspell-dev unrtf pandoc
+  libbenchmark-dev libsqlite3-dev hunspell hunspell-en-us hunspell-de-de libhunspell-dev unrtf pandoc
   # a browser that reads the exported HTML
   chromium
   # make package, and the tests of the package, manual pages and metadata
   dpkg-dev file lintian groff-base appstream desktop-file-utils
+  # the editor under a real X server: clipboard, keyboard layouts, a window
+  # manager, keys and clicks from outside, window pictures
+  xclip xdotool openbox x11-xkb-utils x11-apps netpbm
   # fuzz targets (make fuzz)
   clang-14 libclang-rt-14-dev
 )

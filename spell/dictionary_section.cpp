@@ -63,28 +63,28 @@ void DictionarySection::computeLimit()
     limit_ = static_cast<int32_t>(std::max<int64_t>(0, limit));
 }
 
-void DictionarySection::dropCache()
+void DictionarySection::decode()
 {
-    for (CacheSlot &slot : cache_)
-        slot.Block = -1;
+    std::vector<uint8_t> bytes(static_cast<size_t>(limit_) * kNodeSize, 0);
+    file_->ReadAt(AreaOffset(), bytes.data(), bytes.size());
+    nodes_.resize(static_cast<size_t>(limit_) + 1);
+    nodes_[0] = TrieNode{kNoChild, kLastInRun};
+    for (int32_t n = 1; n <= limit_; ++n)
+        nodes_[static_cast<size_t>(n)] = DecodeNode(bytes.data() + (n - 1) * kNodeSize);
+}
+
+const std::vector<TrieNode> &DictionarySection::Nodes()
+{
+    if (nodes_.empty())
+        decode();
+    return nodes_;
 }
 
 bool DictionarySection::ReadNode(int32_t n, TrieNode &node)
 {
     if (n < 1 || n > limit_)
         return false;
-    if (cache_.empty())
-        cache_.resize(kCacheSlots);
-    const int32_t block = (n - 1) / kBlockNodes;
-    const int64_t first = int64_t{block} * kBlockNodes + 1;
-    CacheSlot &slot =
-        cache_[static_cast<size_t>(((first * kNodeSize + AreaOffset()) / 8) % kCacheSlots)];
-    if (slot.Block != block) {
-        slot.Bytes.fill(0);
-        file_->ReadAt(AreaOffset() + (first - 1) * kNodeSize, slot.Bytes.data(), slot.Bytes.size());
-        slot.Block = block;
-    }
-    node = DecodeNode(slot.Bytes.data() + ((n - 1) % kBlockNodes) * kNodeSize);
+    node = Nodes()[static_cast<size_t>(n)];
     return true;
 }
 
@@ -102,7 +102,7 @@ void DictionarySection::Replace(const SectionHeader &header)
 {
     header_ = header;
     computeLimit();
-    dropCache();
+    nodes_.clear();
 }
 
 } // namespace qn::spell

@@ -3,14 +3,15 @@
 #include "spell/dictionary_file.h"
 #include "spell/dictionary_format.h"
 
-#include <array>
 #include <memory>
 #include <vector>
 
 namespace qn::spell {
 
-// One section of an open dictionary file: its header and a read cache over its
-// nodes. Nodes are read from the file on demand, never loaded as a whole.
+// One section of an open dictionary file: its header and its nodes. The nodes
+// are read and decoded in one go when they are first needed and kept decoded
+// (a section holds at most 65535 nodes, 256 KB decoded) until the header
+// changes.
 class DictionarySection {
 public:
     enum class Kind { MainFirst, MainFurther, User };
@@ -38,6 +39,10 @@ public:
     // False for node numbers outside 1 .. NodeLimit().
     bool ReadNode(int32_t n, TrieNode &node);
 
+    // Nodes 0 .. NodeLimit(), decoded; node 0 is no node and reads as an empty
+    // last node. Nodes the file could not give read as zero bytes.
+    const std::vector<TrieNode> &Nodes();
+
     // Reads the header again from the file (another program may have added
     // words); cached nodes are dropped when it changed.
     void RefreshHeader();
@@ -46,16 +51,8 @@ public:
     void Replace(const SectionHeader &header);
 
 private:
-    static constexpr int kCacheSlots = 1024;
-    static constexpr int kBlockNodes = 8;
-
-    struct CacheSlot {
-        int32_t Block = -1;
-        std::array<uint8_t, kBlockNodes * kNodeSize> Bytes{};
-    };
-
     void computeLimit();
-    void dropCache();
+    void decode();
 
     std::shared_ptr<DictionaryFile> file_;
     int64_t headerOffset_;
@@ -63,7 +60,7 @@ private:
     Kind kind_;
     int handle_;
     int32_t limit_ = 0;
-    std::vector<CacheSlot> cache_;
+    std::vector<TrieNode> nodes_; // empty until first needed
 };
 
 } // namespace qn::spell

@@ -3,6 +3,7 @@
 #include "platform/file_replacement.h"
 #include "spell/dictionary_journal.h"
 #include "spell/dictionary_section.h"
+#include "spell/edit_cost.h"
 #include "spell/first_letters.h"
 #include "spell/phonetic_key.h"
 #include "spell/ranked_suggestions.h"
@@ -10,9 +11,11 @@
 #include "spell/spell_letters.h"
 #include "spell/trie_image.h"
 #include "spell/trie_walk.h"
+#include "spell/word_frequency.h"
 
 #include <algorithm>
 #include <filesystem>
+#include <unordered_map>
 
 namespace qn {
 
@@ -40,6 +43,7 @@ bool TQnSpell::OpenDictionary(const std::string &path)
         chain_.push_back(std::move(s));
     mainOpen_ = true;
     dictionaryName_ = path;
+    frequency_.reset();
     return true;
 }
 
@@ -116,17 +120,25 @@ bool TQnSpell::IsCorrect(std::string_view word)
     return lookup(SpellUpperCase(word));
 }
 
-std::vector<std::string> TQnSpell::Suggest(std::string_view word)
+std::vector<std::string> TQnSpell::splits(const std::string &upper)
 {
-    openMainOnDemand();
-    refreshUserHeaders();
-    suggestions_.clear();
-    const std::string_view typed = word.substr(0, kMaxWordLength);
-    const std::string upper = SpellUpperCase(typed);
-    if (upper.empty())
-        return suggestions_;
+    // Two words run together: every split whose halves are both words.
+    std::vector<std::string> out;
+    const int length = static_cast<int>(upper.size());
+    const auto opensOrClosesAlone = [](char c) { return c == 'A' || c == 'I'; };
+    const int firstSplit = opensOrClosesAlone(upper.front()) ? 1 : 2;
+    const int lastSplit = opensOrClosesAlone(upper.back()) ? length - 1 : length - 2;
+    for (int d = firstSplit; d <= lastSplit; ++d) {
+        const std::string_view left = std::string_view(upper).substr(0, d);
+        const std::string_view right = std::string_view(upper).substr(d);
+        if (lookup(left) && lookup(right))
+            out.push_back(std::string(left) + ' ' + std::string(right));
+    }
+    return out;
+}
 
-    RankedSuggestions table(maxSuggestions_);
+void TQnSpell::classicCandidates(const std::string &upper, RankedSuggestions &table)
+{
     // A candidate that scores 0 has nothing in common with the word (every
     // single-letter word does, and the walk meets those once per first-letter
     // alternative): listing it would only pad the list with the same junk.
@@ -142,19 +154,105 @@ std::vector<std::string> TQnSpell::Suggest(std::string_view word)
         for (auto &s : chain_)
             WalkCandidates(*s, key, offer);
     }
+    for (const std::string &split : splits(upper))
+        offer(split);
+}
 
-    // Two words run together: every split whose halves are both words.
-    const int length = static_cast<int>(upper.size());
-    const auto opensOrClosesAlone = [](char c) { return c == 'A' || c == 'I'; };
-    const int firstSplit = opensOrClosesAlone(upper.front()) ? 1 : 2;
-    const int lastSplit = opensOrClosesAlone(upper.back()) ? length - 1 : length - 2;
-    for (int d = firstSplit; d <= lastSplit; ++d) {
-        const std::string_view left = std::string_view(upper).substr(0, d);
-        const std::string_view right = std::string_view(upper).substr(d);
-        if (lookup(left) && lookup(right))
-            offer(std::string(left) + ' ' + std::string(right));
+void TQnSpell::loadFrequency()
+{
+    if (frequency_)
+        return;
+    frequency_ = std::make_unique<WordFrequency>();
+    if (mainOpen_)
+        frequency_->Load(FrequencyPathFor(dictionaryName_), fs_);
+}
+
+std::vector<std::string> TQnSpell::rankByEdits(const std::string &upper)
+{
+    struct Candidate {
+        std::string Text;
+        int Cost = 0;
+        int Similarity = 0;
+        int Frequency = 0;
+    };
+    std::vector<Candidate> found;
+    std::unordered_map<std::string, size_t> seen;
+    auto add = [&](const std::string &text, int cost) {
+        const auto [at, added] = seen.emplace(text, found.size());
+        if (added)
+            found.push_back({text, cost});
+        else
+            found[at->second].Cost = std::min(found[at->second].Cost, cost);
+    };
+
+    // Two edits turn a short word into most other short words: those look
+    // one edit further only when one edit does not fill the list.
+    EditRows rows(upper);
+    const bool shortWord = upper.size() <= 4;
+    for (auto &s : chain_)
+        WalkWithinEdits(*s, rows, shortWord ? kPlainEdit : kTwoEdits, add);
+    if (shortWord && found.size() < maxSuggestions_)
+        for (auto &s : chain_)
+            WalkWithinEdits(*s, rows, kTwoEdits, add);
+    // A split costs more than a slip (most texts that split into two words
+    // are one letter off a single word) unless both halves are common words.
+    loadFrequency();
+    for (const std::string &split : splits(upper)) {
+        const size_t space = split.find(' ');
+        const bool common = frequency_->ClassOf(split.substr(0, space)) <= 1 &&
+                            frequency_->ClassOf(split.substr(space + 1)) <= 1;
+        add(split, common ? kPlainEdit : kSplit);
     }
+    RankedSuggestions classic(maxSuggestions_);
+    classicCandidates(upper, classic);
+    for (const auto &entry : classic.Entries())
+        if (!seen.count(entry.Text))
+            add(entry.Text, EditCost(entry.Text, upper));
 
+    // Only candidates that can still make the list are scored further.
+    if (found.size() > maxSuggestions_ && maxSuggestions_ > 0) {
+        std::vector<int> costs;
+        costs.reserve(found.size());
+        for (const Candidate &c : found)
+            costs.push_back(c.Cost);
+        std::nth_element(costs.begin(), costs.begin() + (maxSuggestions_ - 1), costs.end());
+        const int worst = costs[maxSuggestions_ - 1];
+        std::erase_if(found, [worst](const Candidate &c) { return c.Cost > worst; });
+    }
+    for (Candidate &c : found) {
+        c.Similarity = SimilarityScore(c.Text, upper);
+        c.Frequency = frequency_->ClassOf(c.Text);
+    }
+    std::stable_sort(found.begin(), found.end(), [](const Candidate &a, const Candidate &b) {
+        if (a.Cost != b.Cost)
+            return a.Cost < b.Cost;
+        if (a.Similarity != b.Similarity)
+            return a.Similarity > b.Similarity;
+        return a.Frequency < b.Frequency;
+    });
+    std::vector<std::string> out;
+    for (size_t i = 0; i < found.size() && out.size() < maxSuggestions_; ++i)
+        out.push_back(std::move(found[i].Text));
+    return out;
+}
+
+std::vector<std::string> TQnSpell::Suggest(std::string_view word)
+{
+    openMainOnDemand();
+    refreshUserHeaders();
+    suggestions_.clear();
+    const std::string_view typed = word.substr(0, kMaxWordLength);
+    const std::string upper = SpellUpperCase(typed);
+    if (upper.empty())
+        return suggestions_;
+
+    if (ranking_ == Ranking::ByEdits) {
+        for (const std::string &text : rankByEdits(upper))
+            suggestions_.push_back(ApplyCasePattern(text, typed));
+        return suggestions_;
+    }
+    RankedSuggestions table(maxSuggestions_);
+    classicCandidates(upper, table);
     for (const auto &entry : table.Entries())
         suggestions_.push_back(ApplyCasePattern(entry.Text, typed));
     return suggestions_;
@@ -255,6 +353,7 @@ void TQnSpell::CloseDictionaries()
     suggestions_.clear();
     mainOpen_ = false;
     nextHandle_ = 2;
+    frequency_.reset();
 }
 
 void TQnSpell::ForEachWord(const std::function<void(const std::string &)> &word)

@@ -13,7 +13,9 @@ namespace qn {
 
 namespace spell {
 class DictionarySection;
-}
+class RankedSuggestions;
+class WordFrequency;
+} // namespace spell
 
 // The spell checker: a chain of open dictionary sections (the main dictionary
 // first when it was opened first, then user dictionaries in order of opening),
@@ -54,6 +56,16 @@ public:
     // the word without them is. Opens DictionaryName when no main dictionary is open.
     bool IsCorrect(std::string_view word);
 
+    // How Suggest ranks. Classic: the words whose sound key fits and the
+    // run-together splits, by similarity alone. ByEdits: those, and every word
+    // within two edits of the typed one, by edit cost (slips on neighbouring
+    // keys, doubled letters and swapped letters cost less), then similarity,
+    // then how common the word is (from the frequency list beside the main
+    // dictionary, when there is one).
+    enum class Ranking { Classic, ByEdits };
+    Ranking SuggestionRanking() const { return ranking_; }
+    void SetSuggestionRanking(Ranking ranking) { ranking_ = ranking; }
+
     // At most MaxSuggestions replacements, best first, in the case of the word as typed.
     std::vector<std::string> Suggest(std::string_view word);
     const std::vector<std::string> &Suggestions() const { return suggestions_; }
@@ -77,6 +89,10 @@ private:
     int appendUserDictionary(const std::string &path);
     void refreshUserHeaders();
     bool lookup(std::string_view upperWord);
+    void classicCandidates(const std::string &upper, spell::RankedSuggestions &table);
+    std::vector<std::string> splits(const std::string &upper);
+    std::vector<std::string> rankByEdits(const std::string &upper);
+    void loadFrequency();
     void openMainOnDemand();
     spell::DictionarySection *userSection(int handle);
 
@@ -84,6 +100,8 @@ private:
     std::string dictionaryName_ = "qnspell.dct";
     std::string dictionaryUser_ = "custom.dct";
     uint8_t maxSuggestions_ = 10;
+    Ranking ranking_ = Ranking::Classic;
+    std::unique_ptr<spell::WordFrequency> frequency_;
     std::vector<std::unique_ptr<spell::DictionarySection>> chain_;
     std::vector<std::string> suggestions_;
     bool mainOpen_ = false;

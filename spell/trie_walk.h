@@ -1,6 +1,7 @@
 #pragma once
 
 #include "spell/dictionary_section.h"
+#include "spell/edit_cost.h"
 #include "spell/phonetic_key.h"
 
 #include <functional>
@@ -20,6 +21,12 @@ bool FindWord(DictionarySection &section, std::string_view upperWord);
 // path passes only through prefixes with the given phonetic key.
 void WalkCandidates(DictionarySection &section, const PhoneticKey &key,
                     const std::function<void(const std::string &)> &candidate);
+
+// Every word of the section whose edit cost against the rows' typed word is at
+// most the budget, with that cost. Branches whose rows cannot come back under
+// the budget are left unwalked. The rows must hold no candidate letters.
+void WalkWithinEdits(DictionarySection &section, EditRows &rows, int budget,
+                     const std::function<void(const std::string &, int cost)> &word);
 
 // Every word of the section, in trie order.
 void ForEachWord(DictionarySection &section, const std::function<void(const std::string &)> &word);

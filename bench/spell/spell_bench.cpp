@@ -1,10 +1,12 @@
 // Measures the spell checker on the main dictionary: lookups per second and
 // the time and hit rate of suggestions for misspellings made by one edit
 // (insert, delete, substitute, transpose) of random dictionary words, and the
-// same for Hunspell on the same misspellings.
+// same for Hunspell on the same misspellings. "quillnook" ranks by edits,
+// "classic" by similarity alone.
 //
 //   build/bench/spell_bench [--dict quillnk.dct] [--words LIST] [--count 1000]
-//                           [--seed 1] [--show-misses N] [--hunspell /usr/share/hunspell/en_US |
+//                           [--seed 1] [--show-misses N] [--show-seconds N]
+//                           [--hunspell /usr/share/hunspell/en_US |
 //                           none]
 
 #include "spell/qnspell.h"
@@ -36,6 +38,7 @@ struct Options {
     std::string hunspell = "/usr/share/hunspell/en_US";
     int count = 1000;
     int showMisses = 0;
+    int showSeconds = 0;
     unsigned seed = 1;
 };
 
@@ -213,6 +216,8 @@ int main(int argc, char **argv)
             options.seed = static_cast<unsigned>(std::strtoul(argv[i + 1], nullptr, 10));
         else if (key == "--show-misses")
             options.showMisses = std::atoi(argv[i + 1]);
+        else if (key == "--show-seconds")
+            options.showSeconds = std::atoi(argv[i + 1]);
         else if (key == "--hunspell")
             options.hunspell = argv[i + 1];
         else {
@@ -227,6 +232,7 @@ int main(int argc, char **argv)
         return 2;
     }
     qn::TQnSpell spell;
+    spell.SetSuggestionRanking(qn::TQnSpell::Ranking::ByEdits);
     if (!spell.OpenDictionary(options.dictionary)) {
         std::fprintf(stderr, "cannot read dictionary %s\n", options.dictionary.c_str());
         return 2;
@@ -247,19 +253,23 @@ int main(int argc, char **argv)
                 options.wordList.c_str(), options.seed);
 
     for (const Misspelling &m : misspellings) {
-        if (options.showMisses <= 0)
+        if (options.showMisses <= 0 && options.showSeconds <= 0)
             break;
         const auto list = spell.Suggest(m.typed);
         const std::string original = qn::spell::SpellUpperCase(m.original);
-        if (std::none_of(list.begin(), list.end(), [&](const std::string &s) {
-                return qn::spell::SpellUpperCase(s) == original;
-            })) {
+        const auto hit = std::find_if(list.begin(), list.end(), [&](const std::string &s) {
+            return qn::spell::SpellUpperCase(s) == original;
+        });
+        const bool missed = hit == list.end() && options.showMisses > 0;
+        const bool second = hit != list.end() && hit != list.begin() && options.showSeconds > 0;
+        if (missed || second) {
             std::string joined;
             for (const auto &s : list)
                 joined += (joined.empty() ? "" : "|") + qn::qndict::ToUtf8(s);
-            std::printf("  missed %s (%s of %s): %s\n", qn::qndict::ToUtf8(m.typed).c_str(),
-                        kKinds[m.kind], qn::qndict::ToUtf8(m.original).c_str(), joined.c_str());
-            --options.showMisses;
+            std::printf("  %s %s (%s of %s): %s\n", missed ? "missed" : "not first",
+                        qn::qndict::ToUtf8(m.typed).c_str(), kKinds[m.kind],
+                        qn::qndict::ToUtf8(m.original).c_str(), joined.c_str());
+            --(missed ? options.showMisses : options.showSeconds);
         }
     }
 
@@ -267,6 +277,9 @@ int main(int argc, char **argv)
     Engine ours{"quillnook", [&spell](const std::string &w) { return spell.IsCorrect(w); },
                 [&spell](const std::string &w) { return spell.Suggest(w); }};
     rows.emplace_back(ours.name, measure(ours, lookups, misspellings));
+    spell.SetSuggestionRanking(qn::TQnSpell::Ranking::Classic);
+    rows.emplace_back("classic", measure(ours, lookups, misspellings));
+    spell.SetSuggestionRanking(qn::TQnSpell::Ranking::ByEdits);
 
 #ifdef QN_WITH_HUNSPELL
     Hunhandle *hun = options.hunspell == "none"

@@ -314,6 +314,8 @@ void TParagraphPropDlg::OkbuttonClick()
         }
     }
     if (Editor) {
+        // Spacing and indents are one step of the editor's history.
+        TQnCustomRtfEdit::UndoRecord record(*Editor, UndoKind::Other);
         Editor->SetParagraphSpacing(SpaceBeforeValue, LineHeightValue, SpaceAfterValue);
         Editor->SetParagraphIndents(FirstIndentValue, LeftIndentValue, RightIndentValue);
     }

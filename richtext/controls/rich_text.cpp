@@ -35,6 +35,7 @@ TQnCustomRichText::TQnCustomRichText(QWidget *parent) : TQnCustomRtfEdit(parent)
 {
     DialogFinder = std::make_unique<TQnTextFinder>(Document.get());
     SetMode = std::make_unique<TQnRichTextSetMode>();
+    SpellMarks = std::make_unique<TQnSpellMarks>(*this);
     follower_ = std::make_unique<AttrFollower>(*this);
     TQnRTFTextInput &d = *Document;
     d.AttrListener = follower_.get();
@@ -231,10 +232,7 @@ void TQnCustomRichText::FollowCursor()
 void TQnCustomRichText::EditStateChanged()
 {
     TQnCustomRtfEdit::EditStateChanged();
-    const QMimeData *data = QApplication::clipboard()->mimeData();
-    bool clipboard = data && data->hasText();
-    for (const char *type : kRtfMimeTypes)
-        clipboard = clipboard || (data && data->hasFormat(QLatin1String(type)));
+    const bool clipboard = CanPaste(QApplication::clipboard()->mimeData());
     int start = 0, length = 0;
     BlockRange(*Document, start, length);
     const bool whole = length > 0 && start == 0 && length == TextEndPosition(*Document);
@@ -356,6 +354,7 @@ void TQnCustomRichText::LoadFromFile(const QString &name)
             c.ShowStatus(QString());
         }
     } done{*this};
+    ClearUndo();
     Document->LoadFromFile(name.toStdString());
     if (Document->ErrorState == kIoOk) {
         FileName = name;
@@ -382,6 +381,7 @@ void TQnCustomRichText::SaveToFile(const QString &name)
 
 void TQnCustomRichText::SetText(const std::string &text)
 {
+    ClearUndo();
     if (text.empty()) {
         applyDefaultFontAsAttr();
         Changed();
@@ -403,6 +403,7 @@ void TQnCustomRichText::TypeText(const std::string &characters)
 {
     if (characters.empty() || !BeginEdit())
         return;
+    UndoRecord record(*this, UndoKind::Other);
     Document->CurrentAttr.Style &= static_cast<uint16_t>(~kStyleHidden);
     Document->InputString(characters);
     Document->ShowCaret();
@@ -412,6 +413,7 @@ void TQnCustomRichText::TypeText(const std::string &characters)
 
 void TQnCustomRichText::LoadFromStream(TQnStream &stream)
 {
+    ClearUndo();
     Document->LoadFromStream(stream);
     Document->ShowCaret();
     Repaint();
@@ -425,6 +427,7 @@ void TQnCustomRichText::SaveToStream(TQnStream &stream)
 
 void TQnCustomRichText::Clear()
 {
+    ClearUndo();
     applyDefaultFontAsAttr();
     FileName.clear();
     if (statusBar_)
@@ -495,6 +498,7 @@ void TQnCustomRichText::InsertText(const std::string &text)
 {
     if (!BeginEdit())
         return;
+    UndoRecord record(*this, UndoKind::Other);
     TQnRTFTextInput &d = *Document;
     TTextPos start = d.Cursor, end = d.Cursor;
     if (BlockMarked())
@@ -529,6 +533,7 @@ void TQnCustomRichText::ApplyAttr(const TCharAttr &attr)
 {
     if (!BeginEdit())
         return;
+    UndoRecord record(*this, UndoKind::Other);
     Document->SetSelectionAttr(attr, kAttrFont | kAttrSize | kAttrTextColor | kAttrBackColor |
                                          kAttrStyleGroup);
     Document->SetCurrentAttr(attr);
@@ -634,6 +639,7 @@ int TQnCustomRichText::FillInsertPoints()
 {
     if (!GetTextToInsert || ReadOnly() || !BeginEdit())
         return 0;
+    UndoRecord record = UndoRecord::WholeDocument(*this);
     TQnRTFTextInput &d = *Document;
     const int cursor = GetCursorOffset();
     // The cursor waits at the start, which no filling moves.
@@ -675,6 +681,7 @@ void TQnCustomRichText::SetPageLayout(int marginLeft, int marginRight, int margi
 {
     if (!BeginEdit())
         return;
+    UndoRecord record(*this, UndoKind::Other, 0, 0);
     TTextHeader &h = *Document->Header;
     auto set = [](int32_t &field, int value) {
         if (value != kIndentUnchanged)
@@ -698,6 +705,7 @@ void TQnCustomRichText::SetParagraphSpacing(int before, int lineSpacing, int aft
 {
     if (!BeginEdit())
         return;
+    UndoRecord record(*this, UndoKind::Other);
     TQnRTFTextInput &d = *Document;
     std::vector<TParagraph *> paragraphs;
     if (BlockMarked()) {
@@ -736,6 +744,7 @@ void TQnCustomRichText::SetParagraphIndents(int first, int left, int right)
 {
     if (!BeginEdit())
         return;
+    UndoRecord record(*this, UndoKind::Other);
     Document->SetIndents(first, left, right);
     Document->ShowCaret();
     Repaint();
@@ -787,6 +796,7 @@ void TQnCustomRichText::SetParagraphFromProps(const TParProps &props)
 {
     if (!BeginEdit())
         return;
+    UndoRecord record(*this, UndoKind::Other);
     ApplyParagraphProps(*Document, props);
     Document->FormatAll();
     Document->ShowCaret();

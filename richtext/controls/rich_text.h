@@ -22,6 +22,7 @@
 #include "richtext/controls/rich_text_set_mode.h"
 #include "richtext/controls/rich_text_texts.h"
 #include "richtext/controls/rtf_edit.h"
+#include "richtext/controls/spell_marks.h"
 
 namespace qn {
 
@@ -262,12 +263,18 @@ public:
 
     // ---- Overrides ----
     void EditStateChanged() override;
+    void SelectAllText() override { SelectAll(); }
     void UpdateHorzScrollBar() override;
     void UpdateVertScrollBar() override;
     void Changed() override;
 
+    // Spelling marks while typing; none until an engine is set on them.
+    std::unique_ptr<TQnSpellMarks> SpellMarks;
+
 protected:
     void focusInEvent(QFocusEvent *event) override;
+    void PaintOverlay(QPainter &painter, const QPoint &clientTopLeft, const QRect &dirty) override;
+    void AddContextMenuItems(QMenu &menu, QPoint at) override;
 
 private:
     class AttrFollower;
@@ -278,6 +285,8 @@ private:
     void afterEdit(bool changed);
     bool checkEdit(bool needsBlock);
     void placeMatch(int position, int length, bool cursorAfter);
+    void replaceAll(TQnFindDialog &dialog, const std::string &pattern,
+                    const std::string &replacement);
     void applyDefaultFontAsAttr();
 
     std::unique_ptr<AttrFollower> follower_;

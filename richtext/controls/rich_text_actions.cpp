@@ -109,6 +109,7 @@ void TQnCustomRichText::ToolBarIcon(int typ, int group, int number)
     auto style = [&](uint16_t bits, bool on) {
         if (!BeginEdit())
             return;
+        UndoRecord record(*this, UndoKind::Other);
         d.SetStyle(bits, on);
         Repaint();
         Changed();
@@ -168,6 +169,7 @@ void TQnCustomRichText::ToolBarIcon(int typ, int group, int number)
     if (group == kIconGroupAlign) {
         static const uint8_t kAlignments[] = {kAlignLeft, kAlignRight, kAlignJustify, kAlignCenter};
         if (down && number >= 1 && number <= 4 && BeginEdit()) {
+            UndoRecord record(*this, UndoKind::Other);
             d.SetAlignment(kAlignments[number - 1]);
             Repaint();
             Changed();
@@ -186,17 +188,12 @@ void TQnCustomRichText::ToolBarIcon(int typ, int group, int number)
         case 2:
             if (!BlockMarked())
                 ShowStatus(RichTextString(rtsNoSelection));
-            else if (BeginEdit()) {
-                CutToClipboard();
-                Changed();
-            }
+            else
+                CutToClipboard(); // raises the change itself
             release(3, 2);
             break;
         case 3:
-            if (BeginEdit()) {
-                PasteFromClipboard();
-                Changed();
-            }
+            PasteFromClipboard(); // raises the change only when it pasted
             release(3, 3);
             break;
         case 4:
@@ -251,6 +248,7 @@ void TQnCustomRichText::ToolBarList(int typ, const std::string &text, int number
         d.ErrorState = kResultRefused;
         return;
     }
+    UndoRecord record(*this, UndoKind::Other);
     TCharAttr attr = d.CurrentAttr;
     uint8_t parts = 0;
     switch (typ) {
@@ -286,6 +284,7 @@ void TQnCustomRichText::RulerTab(uint32_t mask, bool remove)
 {
     if (!BeginEdit())
         return;
+    UndoRecord record(*this, UndoKind::Other);
     Document->SetTab(mask, remove);
     Document->ShowCaret();
     Repaint();
@@ -296,6 +295,8 @@ void TQnCustomRichText::RulerIndents(bool changing)
     TQnRTFTextInput &d = *Document;
     if (!BeginEdit())
         return;
+    // A drag of the marker is one step.
+    UndoRecord record(*this, UndoKind::Indents, 0, 0);
     // While the marker is dragged a table cell is left alone.
     if (!(changing && d.Cursor.Paragraph && d.Cursor.Paragraph->IsTableCell())) {
         const TTextHeader &h = *d.Header;

@@ -4,6 +4,7 @@
 
 #include "platform/ansi.h"
 #include "platform/notifications.h"
+#include "platform/qt/escape_watch.h"
 #include "platform/qt/messages.h"
 #include "richtext/controls/rich_text.h"
 #include "richtext/controls/rich_text_document.h"
@@ -21,6 +22,11 @@ std::string ansiOf(const QString &text)
         if (const auto code = UnicodeToAnsi(c))
             out += char(*code);
     return out;
+}
+
+std::string notFoundText(const QString &pattern)
+{
+    return "Cannot find \"" + pattern.toStdString() + "\".";
 }
 
 } // namespace
@@ -106,7 +112,7 @@ void TQnCustomRichText::DialogFind(TQnFindDialog &dialog)
     if (found)
         placeMatch(f.FoundPosition(), f.FoundLength(), dialog.Down());
     else
-        MessageBeep();
+        ShowInformationUtf8(notFoundText(dialog.FindText()));
 }
 
 void TQnCustomRichText::DialogReplace(TQnFindDialog &dialog, bool all)
@@ -124,6 +130,7 @@ void TQnCustomRichText::DialogReplace(TQnFindDialog &dialog, bool all)
             DialogFind(dialog);
             return;
         }
+        UndoRecord record(*this, UndoKind::Other);
         const int position = f.FoundPosition();
         // The replacement keeps the look of the text it replaces.
         f.ReplaceAttr = qn::AttrAtCursor(d);
@@ -138,40 +145,65 @@ void TQnCustomRichText::DialogReplace(TQnFindDialog &dialog, bool all)
         Changed();
         return;
     }
+    replaceAll(dialog, pattern, replacement);
+}
+
+void TQnCustomRichText::replaceAll(TQnFindDialog &dialog, const std::string &pattern,
+                                   const std::string &replacement)
+{
+    TQnRTFTextInput &d = *Document;
+    TQnTextFinder &f = *DialogFinder;
+    UndoRecord record = UndoRecord::WholeDocument(*this);
     f.SetDocument(&d);
     f.Opts.Wildcard = '*';
     f.Opts.WholeWord = dialog.WholeWord() ? 1 : 0;
     f.Opts.CaseSensitive = dialog.MatchCase() ? 1 : 0;
-    f.SetPosition(GetCursorOffset());
+    f.KeepMatchLook = true;
+    f.LastReplacedEnd = -1;
+    const int cursor = GetCursorOffset();
+    f.SetPosition(cursor);
+    if (SaveForUNDO)
+        SaveForUNDO(this);
     d.DropBlock();
-    int last = -1;
-    // Layout waits until every occurrence is replaced.
+    // Escape stops it; layout waits until every occurrence is replaced.
+    EscapeWatch escape;
+    f.EscapePressed = [&escape] { return escape.Pressed(); };
     d.PaintFlags2 |= kPaint2Locked;
+    int count = 0;
     try {
-        bool found = f.SearchForward(pattern);
-        while (found) {
-            const TTextPos at = PlaceOfPosition(d, f.FoundPosition());
-            if (at.Line && at.Line->Attrs && at.Offset < at.Line->Length)
-                f.ReplaceAttr = at.Line->Attrs[at.Offset];
-            if (f.ReplaceFound(replacement))
-                last = f.FoundPosition();
-            found = f.FindNext(pattern);
-        }
+        count = f.ReplaceAll(pattern, replacement);
     } catch (...) {
+        f.EscapePressed = nullptr;
+        f.KeepMatchLook = false;
         d.PaintFlags2 &= static_cast<uint8_t>(~kPaint2Locked);
         d.ReformatAll();
         Repaint();
         throw;
     }
+    const bool stopped = escape.Pressed();
+    f.EscapePressed = nullptr;
+    f.KeepMatchLook = false;
     d.PaintFlags2 &= static_cast<uint8_t>(~kPaint2Locked);
     d.ReformatAll();
-    if (last >= 0) {
-        SelectRange(d, down ? last + int(replacement.size()) : last, 0);
-        Changed();
-    }
+    // The cursor goes after the last replacement (before it upwards).
+    const int last = f.LastReplacedEnd;
+    const int place =
+        count == 0 || last < 0 ? cursor : (dialog.Down() ? last : last - int(replacement.size()));
+    d.Cursor = PlaceOfPosition(d, place);
+    d.UpdateCurrentAttr();
     d.ShowCaret();
     Repaint();
+    if (count > 0)
+        Changed();
     EditStateChanged();
+    if (count == 0)
+        ShowInformationUtf8(notFoundText(dialog.FindText()));
+    else if (stopped)
+        ShowInformationUtf8("Stopped after " + std::to_string(count) +
+                            (count == 1 ? " replacement" : " replacements"));
+    else
+        ShowInformationUtf8(std::to_string(count) +
+                            (count == 1 ? " replacement" : " replacements"));
 }
 
 // ---------------------------------------------------------------------------

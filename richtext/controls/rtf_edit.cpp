@@ -32,6 +32,7 @@ TQnCustomRtfEdit::TQnCustomRtfEdit(QWidget *parent) : QWidget(parent)
     Caret = std::make_unique<TCaret>();
     Caret->Owner = this;
     Finder = std::make_unique<TQnTextFinder>(Document.get());
+    undo_ = std::make_unique<UndoHistory>(*Document);
     Strings = std::make_unique<TQnRtfStrings>(*Document);
 
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -39,6 +40,8 @@ TQnCustomRtfEdit::TQnCustomRtfEdit(QWidget *parent) : QWidget(parent)
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::IBeamCursor);
     setMouseTracking(true);
+    // Drops are weighed by DragAndDropSupport when they come.
+    setAcceptDrops(true);
 
     vBar_ = new QScrollBar(Qt::Vertical, this);
     hBar_ = new QScrollBar(Qt::Horizontal, this);
@@ -61,6 +64,9 @@ TQnCustomRtfEdit::TQnCustomRtfEdit(QWidget *parent) : QWidget(parent)
     });
     autoScrollTimer_.setInterval(50);
     connect(&autoScrollTimer_, &QTimer::timeout, this, [this] { autoScrollStep(); });
+    primaryTimer_.setSingleShot(true);
+    primaryTimer_.setInterval(150);
+    connect(&primaryTimer_, &QTimer::timeout, this, [this] { offerPrimarySelection(); });
     connect(QApplication::clipboard(), &QClipboard::dataChanged, this, [this] {
         if (hasFocus())
             EditStateChanged();
@@ -81,6 +87,7 @@ TQnCustomRtfEdit::~TQnCustomRtfEdit()
     Document->SpareHook = nullptr;
     Document->HorizontalChanged = nullptr;
     Document->VerticalChanged = nullptr;
+    undo_.reset();
     Strings.reset();
     Finder.reset();
     Caret.reset();
@@ -199,6 +206,12 @@ void TQnCustomRtfEdit::paintEvent(QPaintEvent *event)
     const QRect dirty = event->rect().intersected(client);
     if (!dirty.isEmpty())
         p.drawImage(dirty.topLeft(), backing_, dirty.translated(-client.topLeft()));
+    if (!dirty.isEmpty()) {
+        p.save();
+        p.setClipRect(dirty);
+        PaintOverlay(p, client.topLeft(), dirty);
+        p.restore();
+    }
 
     if (selectedObject_ && !selectedObjectRect_.isEmpty()) {
         const QRect r = selectedObjectRect_.translated(client.topLeft());
@@ -385,7 +398,15 @@ void TQnCustomRtfEdit::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
-        applyFont();
+        // A theme or desktop font change must not wipe an entry: a document
+        // with text is only measured again.
+        if (Document->IsEmpty()) {
+            applyFont();
+        } else {
+            Document->ReformatAll();
+            Document->ShowCaret();
+            Repaint();
+        }
     } else if (event->type() == QEvent::PaletteChange && canvas_) {
         canvas_->SetPalette(palette());
         Repaint();
@@ -447,6 +468,10 @@ void TQnCustomRtfEdit::Changed()
     }
     if (OnChange)
         OnChange(this);
+    // Typing over a selection, a cut or a paste ends the block: Cut and Copy
+    // follow at once.
+    if (BlockMarked() != lastBlockReported_)
+        EditStateChanged();
 }
 
 bool TQnCustomRtfEdit::BlockMarked() const
@@ -459,13 +484,13 @@ bool TQnCustomRtfEdit::BlockMarked() const
 
 void TQnCustomRtfEdit::EditStateChanged()
 {
+    lastBlockReported_ = BlockMarked();
+    // The X primary selection follows the selection once it rests.
+    if (lastBlockReported_)
+        primaryTimer_.start();
     if (!EditStateEvent)
         return;
-    const QMimeData *data = QApplication::clipboard()->mimeData();
-    bool clipboard = data && data->hasText();
-    for (const char *type : kRtfMimeTypes)
-        clipboard = clipboard || (data && data->hasFormat(QLatin1String(type)));
-    EditStateEvent(this, BlockMarked(), clipboard);
+    EditStateEvent(this, lastBlockReported_, CanPaste(QApplication::clipboard()->mimeData()));
 }
 
 void TQnCustomRtfEdit::ClearSelection()
@@ -480,6 +505,7 @@ void TQnCustomRtfEdit::ClearSelection()
 
 void TQnCustomRtfEdit::DeleteSelection()
 {
+    UndoRecord record(*this, UndoKind::Other);
     if (Document->DeleteBlock()) {
         Document->FormatAll();
         Document->ShowCaret();
@@ -498,6 +524,7 @@ void TQnCustomRtfEdit::FastAppendText(TQnCustomRtfEdit &source)
     source.Document->SaveToStream(rtf);
     source.Document->SaveFormat = savedFormat;
     TQnRTFTextInput &d = *Document;
+    UndoRecord record(*this, std::max(d.ParagraphCount() - 1, 0), -1);
     d.DropBlock();
     TParagraph *last = d.LastParagraph();
     // Behind existing text the copy starts a paragraph of its own, so that

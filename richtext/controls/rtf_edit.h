@@ -27,11 +27,17 @@
 #include "platform/keys.h"
 #include "richtext/edit/rtf_text_input.h"
 #include "richtext/edit/text_finder.h"
+#include "richtext/edit/undo_history.h"
 #include "richtext/io/rtf_strings.h"
 #include "richtext/model/caret.h"
 
 class QScrollBar;
 class QMimeData;
+class QMenu;
+class QKeyEvent;
+class QDrag;
+
+class QPainter;
 
 namespace qn {
 
@@ -122,6 +128,71 @@ public:
     virtual void CopyToClipboard();
     virtual void CutToClipboard();
     virtual void PasteFromClipboard();
+    // Selects the whole text.
+    virtual void SelectAllText();
+    // Bold, italic or underline on for the selection (or the typing
+    // attribute) unless its first character has it already, else off.
+    void ToggleStyle(uint16_t bits);
+    // Deletes from the cursor to the next (or previous) word start, or the
+    // selection when there is one.
+    void DeleteWord(bool forward);
+    // Pastes a clipboard's contents at the cursor, replacing the selection:
+    // RTF, then HTML, then text, then a picture. A paste that cannot be read
+    // changes nothing and tells the user why; false then, or when there was
+    // nothing to paste.
+    bool PasteMimeData(const QMimeData *data);
+    // PasteFromClipboard with given data (the primary selection, a drop):
+    // one change notification when something was pasted, none otherwise.
+    void PasteFromClipboardData(const QMimeData *data);
+    // Whether data holds anything PasteMimeData can read.
+    static bool CanPaste(const QMimeData *data);
+    // The selection in every format the clipboard offers; null without one.
+    QMimeData *SelectionMimeData();
+
+    // The selection as a drag from this control carries it.
+    QMimeData *DragMimeData();
+    // Runs a drag instead of QDrag::exec (tests); answers the action done.
+    using TDragRunner = std::function<Qt::DropAction(QDrag &drag, Qt::DropActions actions)>;
+    static TDragRunner SetDragRunner(TDragRunner runner);
+
+    // The context menu for the current state (the caller owns it); `at` (in
+    // client coordinates) is where the right click was, for the items a
+    // derived control adds for the text there.
+    QMenu *CreateContextMenu(QPoint at = QPoint(-1, -1));
+
+    // ---- Undo and redo ----
+    // Every change of the document is one step of a bounded history that
+    // belongs to the document on screen; loading another document clears it.
+    bool CanUndo() const;
+    bool CanRedo() const;
+    // Takes back (puts again) one step: text, formatting and selection come
+    // back, and the control reports a change as for any edit.
+    void Undo();
+    void Redo();
+    // Forgets every step (another document was loaded).
+    void ClearUndo();
+    UndoHistory &History() { return *undo_; }
+
+    // One edit of the document as one step of the history: made before the
+    // edit changes anything, destroyed after it. A record made while another
+    // is alive belongs to the outer one.
+    class UndoRecord {
+    public:
+        // The paragraphs of the selection (or the cursor's), widened by
+        // `before` and `after` paragraphs.
+        UndoRecord(TQnCustomRtfEdit &edit, UndoKind kind, int before = 1, int after = 1);
+        // Paragraphs [first, last] by index; last < 0: to the end.
+        UndoRecord(TQnCustomRtfEdit &edit, int first, int last);
+        // The whole document (replace all and the like).
+        static UndoRecord WholeDocument(TQnCustomRtfEdit &edit) { return {edit, 0, -1}; }
+        ~UndoRecord();
+        UndoRecord(const UndoRecord &) = delete;
+        UndoRecord &operator=(const UndoRecord &) = delete;
+
+    private:
+        TQnCustomRtfEdit &edit_;
+        bool outer_;
+    };
 
     // Appends the whole document of another control. Throws
     // std::invalid_argument "Cannot perform FastAppendText(self)" for itself.
@@ -156,6 +227,10 @@ public:
     // Both clipboard formats this control reads and writes.
     static const char *const kRtfMimeTypes[2];
 
+signals:
+    // CanUndo or CanRedo may have changed.
+    void UndoStateChanged();
+
 protected:
     // Key table; key becomes 0 when it was handled.
     virtual void KeyDown(TKey &key, TShiftState shift);
@@ -164,6 +239,10 @@ protected:
 
     bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    // Draws over the editor's picture on the screen only (never printed).
+    virtual void PaintOverlay(QPainter &, const QPoint & /*clientTopLeft*/, const QRect & /*dirty*/)
+    {
+    }
     void resizeEvent(QResizeEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
@@ -175,6 +254,14 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    // Items of a derived control put at the top of the context menu (the
+    // spelling suggestions for a marked word).
+    virtual void AddContextMenuItems(QMenu &, QPoint) {}
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
     // TCaretDevice: a caret drawn over the backing image.
     void CreateCaret(int width, int height) override;
@@ -209,6 +296,8 @@ private:
     void keyInsert(TShiftState shift);
     void keyDelete(TShiftState shift);
     void move(int kind, TShiftState shift);
+    static bool isCtrlCommandKey(TKey key);
+    bool ctrlCommand(TKey key, TShiftState shift);
     void keepCaretLineInView();
     // Types Windows-1252 characters after BeginEdit, then Changed.
     void typeChars(const std::string &ansi);
@@ -243,10 +332,37 @@ private:
     void settleBars();
 
     // ---- Clipboard (rtf_edit_clipboard.cpp) ----
-    bool pasteMimeData(const QMimeData *data);
-    bool insertStream(const std::string &bytes, int format);
+    // Reads data into a scratch document first; false (with the reason)
+    // when it cannot be read.
+    bool insertStream(const std::string &bytes, int format, std::string &why);
+    bool insertPicture(const QImage &image, std::string &why);
+    // After an insertion: layout, caret, bars, edit state.
+    void afterInsertion();
+    void pastePrimarySelection(QPoint at);
+    void offerPrimarySelection();
+
+    // ---- Drag and drop (rtf_edit_drag.cpp) ----
+    bool pressInSelection(QPoint at);
+    bool dragPastThreshold(QPoint at) const;
+    QByteArray ownDragMark() const;
+    bool isOwnDrag(const QMimeData *data) const;
+    void startDrag();
+    // Drops data at a client point; own: dragged from this control, whose
+    // block then moves (move) or is copied.
+    bool dropAt(QPoint at, const QMimeData *data, bool own, bool move);
+    // Inserts dropped files at the cursor; false (and why) when none went in.
+    bool dropFiles(const QMimeData *data);
+
+    // ---- Undo (rtf_edit_undo.cpp) ----
+    // Brings the control up to date with a document undo or redo rebuilt.
+    void afterUndo();
+    // Closes the step of an edit that spans events (an object resize).
+    void finishUndoStep();
 
     friend class RtfEditAccessible;
+
+    std::unique_ptr<UndoHistory> undo_;
+    int undoDepth_ = 0;
 
     TBorderStyle borderStyle_ = TBorderStyle::bsSingle;
     TScrollStyle scrollBars_ = TScrollStyle::ssBoth;
@@ -276,8 +392,20 @@ private:
     QPoint pressPoint_;
     QPoint lastMousePoint_;
     QTimer autoScrollTimer_;
+    // Offers a selection made by keys to the primary selection once the
+    // keys rest.
+    QTimer primaryTimer_;
     TQnObject *selectedObject_ = nullptr;
     QRect selectedObjectRect_; // client coordinates
+
+    // A press inside the selection that may become a drag.
+    bool dragPending_ = false;
+    bool dragging_ = false;
+    bool ownDropDone_ = false;
+    bool lastBlockReported_ = false;
 };
+
+// Alt (not AltGr) held: the key is the window's accelerator, never text.
+bool IsAltCommand(const QKeyEvent &event);
 
 } // namespace qn

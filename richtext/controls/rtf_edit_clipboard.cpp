@@ -1,19 +1,29 @@
-// The clipboard of the editor control: the block goes out as RTF (under the
-// MIME types other programs on the desktop use) and as plain text; paste
-// prefers RTF, then text, then a picture.
+// The clipboard of the editor control, as programs on the desktop use it.
+// The block goes out as RTF (under both MIME types in use), as HTML and as
+// UTF-8 text; paste prefers RTF, then HTML, then text, then a picture. What
+// is pasted is read into a scratch document first, so that a clipboard that
+// cannot be read changes nothing. Middle-click pastes the X primary
+// selection, which a selection made here offers.
 #include <QApplication>
 #include <QClipboard>
 #include <QImage>
 #include <QMimeData>
+#include <QRegularExpression>
 
 #include "platform/notifications.h"
 #include "platform/qt/qt_text.h"
 #include "richtext/controls/clipboard_picture.h"
+#include "richtext/controls/rich_text_document.h"
 #include "richtext/controls/rtf_edit.h"
+#include "richtext/io/html_reader.h"
 
 namespace qn {
 
 namespace {
+
+const char *const kUnreadable = "The clipboard's contents cannot be read: ";
+const char *const kNotStorable =
+    "The text on the clipboard holds characters this diary cannot store.";
 
 // Clipboard data is taken up to its first NUL byte.
 std::string upToNul(std::string bytes)
@@ -32,26 +42,89 @@ std::string writeBlock(TQnRTFTextInput &document, int format)
     return upToNul(stream.TakeBytes());
 }
 
+// Pictures named by pasted HTML are never looked up on this computer: the
+// names come from another program and are no paths of ours.
+class ClipboardHtmlReader : public TQnHTMLReader {
+public:
+    std::shared_ptr<TQnGraphic> LoadPicture(const std::string &) override { return nullptr; }
+};
+
+std::unique_ptr<TQnTextReader> clipboardReader(int format)
+{
+    if (format == kFormatHtml)
+        return std::make_unique<ClipboardHtmlReader>();
+    return TQnRTFTextIo::MakeReader(format);
+}
+
+// Text with the paragraph ends of the document's plain text (CR LF).
+std::optional<std::string> ansiParagraphs(QString text)
+{
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return QStringToAnsi(text);
+}
+
+bool isImageType(const QString &type)
+{
+    return type.startsWith(QLatin1String("image/"));
+}
+
 } // namespace
 
-void TQnCustomRtfEdit::CopyToClipboard()
+// ---------------------------------------------------------------------------
+// Copy and cut
+
+QMimeData *TQnCustomRtfEdit::SelectionMimeData()
 {
     if (!BlockMarked())
-        return;
+        return nullptr;
     TQnRTFTextInput &d = *Document;
     const uint8_t savedFormat = d.SaveFormat;
-    const std::string rtf = writeBlock(d, kFormatRtf);
-    std::string text = writeBlock(d, kFormatText);
+    std::string rtf, html, text;
+    try {
+        rtf = writeBlock(d, kFormatRtf);
+        html = writeBlock(d, kFormatHtml);
+        text = writeBlock(d, kFormatText);
+    } catch (...) {
+        d.SaveFormat = savedFormat;
+        throw;
+    }
     d.SaveFormat = savedFormat;
 
     auto *data = new QMimeData;
     const QByteArray rtfBytes(rtf.data(), static_cast<qsizetype>(rtf.size()));
     for (const char *type : kRtfMimeTypes)
         data->setData(QLatin1String(type), rtfBytes);
+    // The HTML writer writes the document's code page; the desktop reads
+    // clipboard HTML as UTF-8.
+    QString page = AnsiToQString(html);
+    page.replace(QLatin1String("windows-1252"), QLatin1String("utf-8"), Qt::CaseInsensitive);
+    // The writer gives the code page's own numbers for its characters
+    // 128..159 (the euro sign is &#128;); in UTF-8 HTML they are C1 codes.
+    static const QRegularExpression c1(QStringLiteral("&#(1[2-5][0-9]);"));
+    QString fixed;
+    qsizetype from = 0;
+    for (QRegularExpressionMatchIterator it = c1.globalMatch(page); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        const int code = m.captured(1).toInt();
+        fixed += page.mid(from, m.capturedStart() - from);
+        fixed += code <= 159 ? AnsiToQString(std::string(1, char(code))) : m.captured(0);
+        from = m.capturedEnd();
+    }
+    page = fixed + page.mid(from);
+    data->setHtml(page);
     // Other programs here end lines with a line feed alone.
     QString plain = AnsiToQString(text);
     plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     data->setText(plain);
+    return data;
+}
+
+void TQnCustomRtfEdit::CopyToClipboard()
+{
+    QMimeData *data = SelectionMimeData();
+    if (!data)
+        return;
     QApplication::clipboard()->setMimeData(data);
     EditStateChanged();
 }
@@ -62,8 +135,12 @@ void TQnCustomRtfEdit::CutToClipboard()
         return;
     CopyToClipboard();
     if (!Document->ReadOnly && BeginEdit()) {
+        if (SaveForUNDO)
+            SaveForUNDO(this);
+        UndoRecord record(*this, UndoKind::Other);
         Document->DeleteBlock();
         Document->FormatAll();
+        Document->UpdateCurrentAttr();
         Document->ShowCaret();
         Repaint();
         barsChanged();
@@ -74,82 +151,225 @@ void TQnCustomRtfEdit::CutToClipboard()
     EditStateChanged();
 }
 
-void TQnCustomRtfEdit::PasteFromClipboard()
-{
-    if (Document->ReadOnly || !BeginEdit())
-        return;
-    const QMimeData *data = QApplication::clipboard()->mimeData();
-    if (data && pasteMimeData(data))
-        Changed();
-    Repaint();
-}
+// ---------------------------------------------------------------------------
+// Paste
 
-bool TQnCustomRtfEdit::pasteMimeData(const QMimeData *data)
+bool TQnCustomRtfEdit::CanPaste(const QMimeData *data)
 {
-    for (const char *type : kRtfMimeTypes)
-        if (data->hasFormat(QLatin1String(type))) {
-            const QByteArray bytes = data->data(QLatin1String(type));
-            return insertStream(std::string(bytes.constData(), size_t(bytes.size())), kFormatRtf);
-        }
-    if (data->hasText()) {
-        // Paragraphs end in CR LF in the document's plain text; other
-        // programs here end lines with a line feed alone.
-        QString text = data->text();
-        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-        text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-        const std::optional<std::string> ansi = QStringToAnsi(text);
-        if (!ansi) {
-            // Nothing garbled goes in: text the code page cannot hold is refused.
-            MessageBeep();
-            return false;
-        }
-        return insertStream(*ansi, kFormatText);
-    }
-    if (data->hasImage()) {
-        try {
-            const QImage image = qvariant_cast<QImage>(data->imageData());
-            std::shared_ptr<TQnGraphic> graphic = GraphicFromImage(image);
-            if (!graphic)
-                return false;
-            if (SaveForUNDO)
-                SaveForUNDO(this);
-            Document->DeleteBlock();
-            int tag = 0;
-            Document->InsertObject(tag, graphic, 0, 0);
-            Document->FormatAll();
-            Document->ShowCaret();
-            barsChanged();
+    if (!data)
+        return false;
+    if (data->hasText() || data->hasHtml() || data->hasImage())
+        return true;
+    for (const QString &type : data->formats())
+        if (isImageType(type) || type == QLatin1String(kRtfMimeTypes[0]) ||
+            type == QLatin1String(kRtfMimeTypes[1]))
             return true;
-        } catch (...) {
-            return false; // a picture that cannot be made is no paste
-        }
-    }
     return false;
 }
 
-bool TQnCustomRtfEdit::insertStream(const std::string &bytes, int format)
+void TQnCustomRtfEdit::PasteFromClipboard()
+{
+    PasteFromClipboardData(QApplication::clipboard()->mimeData());
+}
+
+bool TQnCustomRtfEdit::PasteMimeData(const QMimeData *data)
+{
+    if (!data || Document->ReadOnly || !Document->FirstParagraph)
+        return false;
+    std::string why;
+    // Each form the data comes in, best first; one that cannot be read
+    // gives way to the next.
+    for (const char *type : kRtfMimeTypes)
+        if (data->hasFormat(QLatin1String(type))) {
+            const QByteArray bytes = data->data(QLatin1String(type));
+            if (insertStream(std::string(bytes.constData(), size_t(bytes.size())), kFormatRtf, why))
+                return true;
+            break;
+        }
+    if (data->hasHtml()) {
+        const std::optional<std::string> page = QStringToAnsi(data->html());
+        if (!page) {
+            if (why.empty())
+                why = kNotStorable;
+        } else if (insertStream(*page, kFormatHtml, why)) {
+            return true;
+        }
+    }
+    if (data->hasText()) {
+        const std::optional<std::string> text = ansiParagraphs(data->text());
+        if (!text) {
+            if (why.empty())
+                why = kNotStorable;
+        } else if (insertStream(*text, kFormatText, why)) {
+            return true;
+        }
+    }
+    QImage image;
+    if (data->hasImage())
+        image = qvariant_cast<QImage>(data->imageData());
+    for (const QString &type : data->formats()) {
+        if (!image.isNull())
+            break;
+        if (isImageType(type))
+            image = QImage::fromData(data->data(type));
+    }
+    if (!image.isNull() && insertPicture(image, why))
+        return true;
+    if (image.isNull() && why.empty())
+        for (const QString &type : data->formats())
+            if (isImageType(type))
+                why = std::string(kUnreadable) + "the picture is damaged.";
+    // Characters the code page cannot hold are refused with a beep, as at
+    // the keyboard; the box says why.
+    if (why.empty() || why == kNotStorable)
+        MessageBeep();
+    if (!why.empty())
+        ShowInformationUtf8(why);
+    return false;
+}
+
+bool TQnCustomRtfEdit::insertStream(const std::string &bytes, int format, std::string &why)
 {
     std::string data = upToNul(bytes);
     if (data.empty())
         return false;
     data += '\0';
-    TQnMemoryStream stream(std::move(data));
+    TQnRTFTextInput &d = *Document;
+    // Read once aside: only what can be read, and holds something, goes in.
+    {
+        TQnRTFTextIo scratch;
+        TQnMemoryStream probe(data);
+        std::unique_ptr<TQnTextReader> reader = clipboardReader(format);
+        try {
+            scratch.ReadWithReader(&probe, reader.get());
+        } catch (const std::exception &error) {
+            if (why.empty())
+                why = kUnreadable + std::string(error.what());
+            return false;
+        }
+        if (scratch.ErrorState != kIoOk) {
+            if (why.empty())
+                why = kUnreadable + (scratch.LastIoError.empty() ? std::string("damaged data.")
+                                                                 : scratch.LastIoError);
+            return false;
+        }
+        if (scratch.IsEmpty())
+            return false;
+        TTextPos start = d.Cursor, end = d.Cursor;
+        if (BlockMarked())
+            d.OrderedBlock(start, end);
+        if (scratch.FirstParagraph && scratch.FirstParagraph->Next && start.Paragraph &&
+            start.Paragraph->IsTableCell()) {
+            if (why.empty())
+                why = "Text of several paragraphs cannot be pasted into a table cell.";
+            return false;
+        }
+    }
     if (SaveForUNDO)
         SaveForUNDO(this);
-    TQnRTFTextInput &d = *Document;
+    UndoRecord record(*this, UndoKind::Other);
     d.DeleteBlock();
-    std::unique_ptr<TQnTextReader> reader = TQnRTFTextIo::MakeReader(format);
-    bool read = true;
+    if (!d.CursorIsValid())
+        d.ResetCursor();
+    const int at = AbsolutePosition(d, d.Cursor);
+    const int lengthBefore = TextEndPosition(d);
+    TQnMemoryStream stream(std::move(data));
+    std::unique_ptr<TQnTextReader> reader = clipboardReader(format);
     try {
         d.ReadWithReader(&stream, reader.get());
     } catch (...) {
-        read = false; // an unreadable clipboard leaves the text as it was
+        // Read once already; nothing more is known here.
     }
     d.FormatAll();
+    // The caret stands after what was pasted, also where the document was
+    // empty and the reader put it back at the start.
+    d.DropBlock();
+    d.Cursor = PlaceOfPosition(d, at + (TextEndPosition(d) - lengthBefore));
+    afterInsertion();
+    return true;
+}
+
+bool TQnCustomRtfEdit::insertPicture(const QImage &image, std::string &why)
+{
+    std::shared_ptr<TQnGraphic> graphic;
+    try {
+        graphic = GraphicFromImage(image);
+    } catch (const std::exception &error) {
+        if (why.empty())
+            why = kUnreadable + std::string(error.what());
+        return false;
+    }
+    if (!graphic)
+        return false;
+    if (SaveForUNDO)
+        SaveForUNDO(this);
+    UndoRecord record(*this, UndoKind::Other);
+    TQnRTFTextInput &d = *Document;
+    d.DeleteBlock();
+    int tag = 0;
+    try {
+        d.InsertObject(tag, graphic, 0, 0);
+    } catch (const std::exception &error) {
+        if (why.empty())
+            why = kUnreadable + std::string(error.what());
+        return false;
+    }
+    d.FormatAll();
+    afterInsertion();
+    return true;
+}
+
+void TQnCustomRtfEdit::afterInsertion()
+{
+    TQnRTFTextInput &d = *Document;
+    d.UpdateCurrentAttr();
     d.ShowCaret();
     keepCaretLineInView();
     barsChanged();
-    return read;
+    if (d.AttrListener)
+        d.AttrListener->CursorMoved();
+}
+
+// ---------------------------------------------------------------------------
+// The X primary selection
+
+void TQnCustomRtfEdit::offerPrimarySelection()
+{
+    QClipboard *clipboard = QApplication::clipboard();
+    if (!clipboard->supportsSelection() || !BlockMarked())
+        return;
+    if (QMimeData *data = SelectionMimeData())
+        clipboard->setMimeData(data, QClipboard::Selection);
+}
+
+void TQnCustomRtfEdit::pastePrimarySelection(QPoint at)
+{
+    QClipboard *clipboard = QApplication::clipboard();
+    if (!clipboard->supportsSelection() || Document->ReadOnly || !Document->FirstParagraph)
+        return;
+    const QMimeData *data = clipboard->mimeData(QClipboard::Selection);
+    if (!CanPaste(data))
+        return;
+    // The text goes where the middle button was pressed; a selection here
+    // stays text, as everywhere on the desktop.
+    Document->DropBlock();
+    Document->PointToPosition(at.x(), at.y(), false);
+    PasteFromClipboardData(data);
+}
+
+void TQnCustomRtfEdit::PasteFromClipboardData(const QMimeData *data)
+{
+    if (Document->ReadOnly)
+        return;
+    const bool wasModified = Modified;
+    if (!BeginEdit())
+        return;
+    // A paste that changes nothing leaves the entry as it was.
+    if (PasteMimeData(data))
+        Changed();
+    else
+        Modified = wasModified;
+    Repaint();
 }
 
 } // namespace qn

@@ -9,6 +9,7 @@
 #include "platform/notifications.h"
 #include "platform/qt/key_translation.h"
 #include "platform/qt/qt_text.h"
+#include "richtext/controls/rich_text_document.h"
 #include "richtext/controls/rtf_edit.h"
 
 namespace qn {
@@ -23,6 +24,58 @@ bool ctrlOnly(const QKeyEvent &event)
     const auto m = event.modifiers();
     return (m & Qt::ControlModifier) && !(m & Qt::AltModifier);
 }
+
+// What typing a string is to the history, and how many paragraphs around
+// the cursor (or the block) it may change. Backspace joins the previous
+// paragraph and Delete the next one; a block's edges join each other. Beyond
+// what is joined or split, the neighbour may change too: layout mends table
+// row marks that a join or split leaves broken.
+UndoKind undoKindOf(const std::string &ansi, bool block)
+{
+    if (ansi.size() != 1 || block)
+        return ansi.size() == 1 && uint8_t(ansi[0]) >= 32 && ansi[0] != kDeleteCode
+                   ? UndoKind::Typing
+                   : UndoKind::Other;
+    switch (ansi[0]) {
+    case 8:
+        return UndoKind::Backspace;
+    case kDeleteCode:
+        return UndoKind::Delete;
+    case 13:
+    case kPageBreak:
+        return UndoKind::Other;
+    default:
+        return UndoKind::Typing;
+    }
+}
+
+int undoBefore(const std::string &ansi, bool block)
+{
+    if (block || ansi.size() != 1)
+        return 1;
+    return ansi[0] == 8 ? 2 : ansi[0] == kDeleteCode || ansi[0] == 13 || ansi[0] == kPageBreak;
+}
+
+int undoAfter(const std::string &ansi, bool block)
+{
+    if (block || ansi.size() != 1)
+        return 1;
+    return ansi[0] == kDeleteCode ? 2 : ansi[0] == 8 || ansi[0] == 13 || ansi[0] == kPageBreak;
+}
+
+} // namespace
+
+// Alt belongs to the window: with it a letter is a menu or button
+// accelerator, never text. AltGr is not Alt: X reports it as a group switch
+// (or no modifier at all), other systems as Ctrl+Alt, and the characters it
+// gives are typed.
+bool IsAltCommand(const QKeyEvent &event)
+{
+    const auto m = event.modifiers();
+    return (m & Qt::AltModifier) && !(m & Qt::ControlModifier) && !(m & Qt::GroupSwitchModifier);
+}
+
+namespace {
 
 } // namespace
 
@@ -67,6 +120,10 @@ void TQnCustomRtfEdit::KeyDown(TKey &key, TShiftState shift)
         OnKeyDown(this, key, shift);
     if (key == 0 || !isVisible())
         return;
+    if (ctrlCommand(key, shift)) {
+        key = 0;
+        return;
+    }
     const KeyHandler handler = keyHandler(key);
     if (!handler)
         return;
@@ -156,8 +213,10 @@ void TQnCustomRtfEdit::keyInsert(TShiftState shift)
 
 void TQnCustomRtfEdit::keyDelete(TShiftState shift)
 {
-    if (shift.Contains(ssCtrl) || shift.Contains(ssShift))
+    if (shift.Contains(ssShift))
         CutToClipboard();
+    else if (shift.Contains(ssCtrl))
+        DeleteWord(true);
     else
         typeChars(std::string(1, kDeleteCode));
 }
@@ -179,6 +238,7 @@ void TQnCustomRtfEdit::move(int kind, TShiftState shift)
     const bool extend = shift.Contains(ssShift);
     if (!extend)
         ClearSelection();
+    undo_->BreakGroup();
     TQnRTFTextInput &d = *Document;
     const TLine *before = d.Cursor.Line;
     const int scrollY = d.ScrollY, scrollX = d.ScrollX;
@@ -191,6 +251,115 @@ void TQnCustomRtfEdit::move(int kind, TShiftState shift)
     else
         repaintSelectionChange(before, scrollY);
     EditStateChanged();
+    primaryTimer_.start();
+}
+
+// ---------------------------------------------------------------------------
+// Ctrl commands: select all, the three styles, deleting a word
+
+bool TQnCustomRtfEdit::isCtrlCommandKey(TKey key)
+{
+    switch (key) {
+    case 'A':
+    case 'B':
+    case 'C':
+    case 'I':
+    case 'U':
+    case 'V':
+    case 'X':
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TQnCustomRtfEdit::ctrlCommand(TKey key, TShiftState shift)
+{
+    if (!shift.Contains(ssCtrl) || shift.Contains(ssAlt) || shift.Contains(ssShift))
+        return false;
+    switch (key) {
+    case 'A':
+        SelectAllText();
+        return true;
+    case 'B':
+        ToggleStyle(kStyleBold);
+        return true;
+    case 'I':
+        ToggleStyle(kStyleItalic);
+        return true;
+    case 'U':
+        ToggleStyle(kStyleUnderline);
+        return true;
+    case VK_BACK:
+        DeleteWord(false);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TQnCustomRtfEdit::SelectAllText()
+{
+    TQnRTFTextInput &d = *Document;
+    if (!d.FirstParagraph)
+        return;
+    SelectRange(d, 0, TextEndPosition(d));
+    d.UpdateCurrentAttr();
+    d.ShowCaret();
+    Repaint();
+    EditStateChanged();
+    primaryTimer_.start();
+    if (d.AttrListener)
+        d.AttrListener->CursorMoved();
+}
+
+void TQnCustomRtfEdit::ToggleStyle(uint16_t bits)
+{
+    if (!BeginEdit())
+        return;
+    TQnRTFTextInput &d = *Document;
+    // The look of the first selected character decides, as a button shows it.
+    uint16_t style = d.CurrentAttr.Style;
+    if (BlockMarked()) {
+        TTextPos start, end;
+        d.OrderedBlock(start, end);
+        if (start.Line && start.Line->Attrs && start.Offset < start.Line->Length)
+            style = start.Line->Attrs[start.Offset].Style;
+    }
+    {
+        UndoRecord record(*this, UndoKind::Other);
+        d.SetStyle(bits, (style & bits) != bits);
+    }
+    d.ShowCaret();
+    Repaint();
+    Changed();
+}
+
+void TQnCustomRtfEdit::DeleteWord(bool forward)
+{
+    if (!BeginEdit())
+        return;
+    TQnRTFTextInput &d = *Document;
+    if (!BlockMarked()) {
+        d.DropBlock();
+        d.MoveCursor(forward ? kMoveWordRight : kMoveWordLeft, true);
+        if (!BlockMarked()) {
+            d.DropBlock();
+            return;
+        }
+    }
+    if (SaveForUNDO)
+        SaveForUNDO(this);
+    UndoRecord record(*this, UndoKind::Other);
+    d.DeleteBlock();
+    d.FormatAll();
+    d.UpdateCurrentAttr();
+    d.ShowCaret();
+    keepCaretLineInView();
+    Repaint();
+    barsChanged();
+    EditStateChanged();
+    Changed();
 }
 
 // ---------------------------------------------------------------------------
@@ -208,14 +377,11 @@ void TQnCustomRtfEdit::KeyPress(char key)
         CopyToClipboard();
         return;
     case 22: // Ctrl+V
-        if (BeginEdit())
-            PasteFromClipboard();
+        PasteFromClipboard();
         return;
-    case 24: // Ctrl+X
-        if (BeginEdit()) {
+    case 24: // Ctrl+X; without a block nothing changes
+        if (BlockMarked() && BeginEdit())
             CutToClipboard();
-            Repaint();
-        }
         return;
     case 27: // Escape
         ClearSelection();
@@ -239,6 +405,8 @@ void TQnCustomRtfEdit::typeChars(const std::string &ansi)
     if (ansi.empty() || !BeginEdit())
         return;
     TQnRTFTextInput &d = *Document;
+    UndoRecord record(*this, undoKindOf(ansi, d.HasBlock()), undoBefore(ansi, d.HasBlock()),
+                      undoAfter(ansi, d.HasBlock()));
     // Typed text is never hidden.
     d.CurrentAttr.Style = static_cast<uint16_t>(d.CurrentAttr.Style & ~kStyleHidden);
     d.InputString(ansi);
@@ -327,9 +495,13 @@ bool TQnCustomRtfEdit::event(QEvent *event)
         auto *key = static_cast<QKeyEvent *>(event);
         const TKeyDown k = TranslateKeyEvent(*key);
         const bool ctrl = key->modifiers() & Qt::ControlModifier;
-        const bool ours = keyHandler(k.Key) != nullptr || k.Key == VK_BACK ||
-                          (ctrl && (k.Key == 'C' || k.Key == 'V' || k.Key == 'X')) ||
-                          (!ctrl && !key->text().isEmpty() && key->text()[0].isPrint());
+        const bool alt = IsAltCommand(*key);
+        const bool ours =
+            !alt && (keyHandler(k.Key) != nullptr || k.Key == VK_BACK ||
+                     (ctrl && !(key->modifiers() & Qt::AltModifier) && isCtrlCommandKey(k.Key)) ||
+                     (!ctrl && !key->text().isEmpty() && key->text()[0].isPrint()) ||
+                     (ctrl && (key->modifiers() & Qt::AltModifier) && !key->text().isEmpty() &&
+                      key->text()[0].isPrint()));
         if (ours) {
             event->accept();
             return true;
@@ -340,7 +512,8 @@ bool TQnCustomRtfEdit::event(QEvent *event)
 
 void TQnCustomRtfEdit::keyPressEvent(QKeyEvent *event)
 {
-    if (!isVisible()) {
+    // An Alt key no accelerator took is still not text.
+    if (!isVisible() || IsAltCommand(*event)) {
         event->ignore();
         return;
     }

@@ -36,12 +36,25 @@ TShiftState shiftOf(const QMouseEvent &event, bool doubleClick)
 
 void TQnCustomRtfEdit::mousePressEvent(QMouseEvent *event)
 {
+    const QPoint at = event->position().toPoint() - clientOrigin();
+    if (event->button() == Qt::MiddleButton) {
+        setFocus(Qt::MouseFocusReason);
+        pastePrimarySelection(at);
+        return;
+    }
     if (event->button() != Qt::LeftButton) {
         QWidget::mousePressEvent(event);
         return;
     }
     setFocus(Qt::MouseFocusReason);
-    buttonDown(event->position().toPoint() - clientOrigin(), shiftOf(*event, false), false);
+    // A press inside the selection may start a drag; it moves the cursor
+    // only when released without one.
+    if (DragAndDropSupport && !(event->modifiers() & Qt::ShiftModifier) && pressInSelection(at)) {
+        dragPending_ = true;
+        pressPoint_ = at;
+        return;
+    }
+    buttonDown(at, shiftOf(*event, false), false);
 }
 
 void TQnCustomRtfEdit::mouseDoubleClickEvent(QMouseEvent *event)
@@ -57,6 +70,11 @@ void TQnCustomRtfEdit::mouseMoveEvent(QMouseEvent *event)
 {
     const QPoint at = event->position().toPoint() - clientOrigin();
     lastMousePoint_ = at;
+    if (dragPending_) {
+        if ((event->buttons() & Qt::LeftButton) && dragPastThreshold(at))
+            startDrag();
+        return;
+    }
     if (buttonHeld_ && (event->buttons() & Qt::LeftButton)) {
         if (resizingObject_) {
             resizeObjectTo(at);
@@ -81,6 +99,11 @@ void TQnCustomRtfEdit::mouseReleaseEvent(QMouseEvent *event)
         return;
     }
     autoScrollTimer_.stop();
+    if (dragPending_) {
+        // No drag after all: a click in the selection places the cursor.
+        dragPending_ = false;
+        buttonDown(event->position().toPoint() - clientOrigin(), shiftOf(*event, false), false);
+    }
     if (!buttonHeld_)
         return;
     buttonHeld_ = false;
@@ -88,6 +111,7 @@ void TQnCustomRtfEdit::mouseReleaseEvent(QMouseEvent *event)
     if (resizingObject_) {
         resizingObject_ = false;
         Changed();
+        finishUndoStep();
         return;
     }
     if (!(event->modifiers() & Qt::ShiftModifier))
@@ -95,6 +119,7 @@ void TQnCustomRtfEdit::mouseReleaseEvent(QMouseEvent *event)
     Document->PlaceCaret();
     cursorPlacedByMouse();
     EditStateChanged();
+    offerPrimarySelection();
 }
 
 // The attribute for typing, and the tool bar and ruler linked to the
@@ -116,6 +141,9 @@ void TQnCustomRtfEdit::buttonDown(QPoint at, TShiftState shift, bool doubleClick
     if ((doubleClick || OneClickHyperlink) && clickHandling(at, doubleClick))
         return;
     if (selectedObject_ && overResizeHandle(at) && BeginEdit()) {
+        // The step closes when the button is released.
+        finishUndoStep();
+        undo_->BeforeAtSelection(UndoKind::Other, 0, 0);
         resizingObject_ = true;
         buttonHeld_ = true;
         return;
@@ -278,6 +306,7 @@ void TQnCustomRtfEdit::selectWordAt(QPoint at)
     d.PaintBand(0, pos.Line->Top - d.ScrollY, pos.Line->Height, d.WindowWidth);
     cursorPlacedByMouse();
     EditStateChanged();
+    offerPrimarySelection();
 }
 
 // ---------------------------------------------------------------------------

@@ -160,6 +160,12 @@ int TQnRuler::textWidth() const
     return MulDiv(h.PageWidth - h.MarginLeft - h.MarginRight, pixelsPerInch(), 1440);
 }
 
+int TQnRuler::indentWidth() const
+{
+    const TTextHeader &h = *header_;
+    return h.TextAreaWidthPixels > 0 ? h.TextAreaWidthPixels : textWidth();
+}
+
 int TQnRuler::XOfTwips(int32_t twips) const
 {
     return MulDiv(twips, pixelsPerInch(), 1440) + base();
@@ -177,8 +183,9 @@ int TQnRuler::MarkerX(int marker) const
     const int p = pixelsPerInch();
     switch (marker) {
     case kMarkerRight:
-        // The right indent counts from the width the editor breaks lines to.
-        return std::min(textWidth(), textWidth() - MulDiv(h.RulerRightIndent, p, 1440)) + base();
+        // The layout counts the right indent from the page's text width and
+        // breaks at the window's edge when that comes first.
+        return std::min(textWidth(), indentWidth() - MulDiv(h.RulerRightIndent, p, 1440)) + base();
     case kMarkerLeft:
         return MulDiv(h.RulerLeftIndent, p, 1440) + base();
     case kMarkerFirst:
@@ -226,7 +233,7 @@ bool TQnRuler::trySetIndents(int32_t first, int32_t left, int32_t right)
     left = std::max(0, left);
     right = std::max(0, right);
     const int p = pixelsPerInch();
-    const int rightX = std::min(textWidth(), textWidth() - MulDiv(right, p, 1440));
+    const int rightX = std::min(textWidth(), indentWidth() - MulDiv(right, p, 1440));
     if (rightX < MulDiv(left, p, 1440) || rightX < MulDiv(first, p, 1440))
         return false;
     h.RulerFirstIndent = first;
@@ -242,7 +249,7 @@ void TQnRuler::dragMarkerTo(int x)
     int32_t first = h.RulerFirstIndent, left = h.RulerLeftIndent, right = h.RulerRightIndent;
     switch (dragMarker_) {
     case kMarkerRight:
-        right = MulDiv(textWidth(), 1440, pixelsPerInch()) - t;
+        right = MulDiv(indentWidth(), 1440, pixelsPerInch()) - t;
         break;
     case kMarkerLeft:
         if (dragBoth_)
@@ -298,6 +305,8 @@ void TQnRuler::addTab(int32_t twips, TTabKind kind)
 {
     if (!editor_)
         return;
+    // Taking a tab slot belongs to the step that sets the tab.
+    TQnCustomRtfEdit::UndoRecord record(*editor_, UndoKind::Other);
     const uint32_t mask = editor_->Document->AddTab(twips, kind == tkAll ? tkLeft : kind);
     if (mask)
         editor_->RulerTab(mask, false);

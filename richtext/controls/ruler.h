@@ -90,6 +90,8 @@ protected:
 private:
     int pixelsPerInch() const;
     int textWidth() const;
+    // The width right indents count from (the page's text width).
+    int indentWidth() const;
     int base() const { return xOffset_ + editorOffset_; }
     int markerAt(QPoint at) const;
     // Sets the ruler indents when their markers keep their order; false refused.

@@ -115,7 +115,8 @@ public:
     void SetTab(uint32_t mask, bool remove);
     // Twips; kIndentUnchanged or 65000 and above keep a value.
     void SetIndents(int first, int left, int right);
-    // CurrentAttr from the character before the cursor.
+    // CurrentAttr from the character before the cursor (at the start of the
+    // text, from the first character).
     void UpdateCurrentAttr();
 
     // ---- Moves ----

@@ -317,6 +317,10 @@ void TQnRTFTextInput::UpdateCurrentAttr()
                 before = Cursor.Paragraph->Prev->LastLine();
             if (before && before->Length > 0 && before->Attrs)
                 source = &before->Attrs[before->Length - 1];
+            // At the start of the text the first character sets the look,
+            // not whatever the attribute held before.
+            else if (!before && !Cursor.Paragraph->Prev && offset < line->Length && line->Attrs)
+                source = &line->Attrs[offset];
         }
     }
     if (source)

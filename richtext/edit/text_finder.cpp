@@ -468,10 +468,23 @@ bool TQnTextFinder::isGuardedRange(TParagraph *paragraph, int offset, int count)
 
 void TQnTextFinder::replaceFound(std::string_view text)
 {
+    if (KeepMatchLook) {
+        // The replacement takes the look of the first character it replaces.
+        int at = offset_;
+        for (const TLine *line = paragraph_->Lines; line; line = line->Next) {
+            if (at < line->Length) {
+                if (line->Attrs)
+                    ReplaceAttr = line->Attrs[at];
+                break;
+            }
+            at -= line->Length;
+        }
+    }
     document_->DeleteText(paragraph_, offset_, foundLength_);
     document_->InsertText(paragraph_, offset_, &ReplaceAttr, text);
     foundLength_ = static_cast<int>(text.size());
     replaceText_.assign(text);
+    LastReplacedEnd = paragraphStart_ + offset_ + foundLength_;
     TextReplaced(paragraph_);
 }
 

@@ -127,6 +127,10 @@ public:
     Options Opts;
     TCharAttr MatchAttr;
     TCharAttr ReplaceAttr; // given to replacement text
+    // Each replacement takes the look of the text it replaces instead.
+    bool KeepMatchLook = false;
+    // The position after the text of the last replacement (-1 before one).
+    int LastReplacedEnd = -1;
     // A search continues from Offset instead of from just after the last match.
     bool KeepPosition = false;
     // Polled every 30 replacements of a replace-all; true stops it (the

@@ -319,6 +319,10 @@ void TQnHTMLReader::handleTag(const Tag &tag)
         fontTag(tag);
     else if (t == "/font")
         endFont();
+    else if (t == "span")
+        spanTag(tag);
+    else if (t == "/span")
+        endSpan();
     else if (t == "small") {
         if (htmlSize_ > 1)
             attr_.Size = htmlPoints(htmlSize_ - 1);
@@ -860,6 +864,97 @@ void TQnHTMLReader::fontTag(const Tag &tag)
             htmlSize_ = std::clamp(size, 1, 7);
         }
     }
+}
+
+void TQnHTMLReader::spanTag(const Tag &tag)
+{
+    if (static_cast<int>(spans_.size()) >= kMaxFontStack) {
+        ++spanOverflow_;
+        return;
+    }
+    spans_.push_back(attr_);
+    const std::string *style = tag.Find("style");
+    if (!style)
+        return;
+    std::string_view rest = *style;
+    while (!rest.empty()) {
+        const size_t end = std::min(rest.find(';'), rest.size());
+        const std::string_view declaration = rest.substr(0, end);
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+        const size_t colon = declaration.find(':');
+        if (colon == std::string_view::npos)
+            continue;
+        const auto trim = [](std::string_view v) {
+            while (!v.empty() && isBlank(static_cast<uint8_t>(v.front())))
+                v.remove_prefix(1);
+            while (!v.empty() && isBlank(static_cast<uint8_t>(v.back())))
+                v.remove_suffix(1);
+            return v;
+        };
+        applyStyleDeclaration(trim(declaration.substr(0, colon)),
+                              trim(declaration.substr(colon + 1)));
+    }
+}
+
+void TQnHTMLReader::applyStyleDeclaration(std::string_view property, std::string_view value)
+{
+    const auto has = [&](std::string_view word) {
+        for (size_t i = 0; i + word.size() <= value.size(); ++i)
+            if (sameText(value.substr(i, word.size()), word))
+                return true;
+        return false;
+    };
+    const auto setBit = [&](uint16_t bit, bool on) {
+        attr_.Style = static_cast<uint16_t>(on ? (attr_.Style | bit) : (attr_.Style & ~bit));
+    };
+    if (sameText(property, "color")) {
+        std::string colour(value);
+        // rgb(r, g, b) as #rrggbb
+        if (value.size() > 4 && sameText(value.substr(0, 4), "rgb(")) {
+            int parts[3] = {0, 0, 0};
+            size_t at = 4;
+            for (int i = 0; i < 3; ++i) {
+                while (at < value.size() && !(value[at] >= '0' && value[at] <= '9'))
+                    ++at;
+                int n = 0;
+                while (at < value.size() && value[at] >= '0' && value[at] <= '9' && n < 1000)
+                    n = n * 10 + (value[at++] - '0');
+                parts[i] = std::min(n, 255);
+            }
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "#%02x%02x%02x", parts[0], parts[1], parts[2]);
+            colour = hex;
+        }
+        const int i = colourIndex(colour);
+        if (i >= 0)
+            attr_.Colors = static_cast<uint8_t>((attr_.Colors & 0xF0) | i);
+    } else if (sameText(property, "font-weight")) {
+        int weight = 0;
+        const bool numeric = parseNumber(value, weight);
+        setBit(kStyleBold, numeric ? weight >= 600 : (has("bold") || has("bolder")));
+    } else if (sameText(property, "font-style")) {
+        setBit(kStyleItalic, has("italic") || has("oblique"));
+    } else if (sameText(property, "text-decoration") ||
+               sameText(property, "text-decoration-line")) {
+        setBit(kStyleUnderline, has("underline"));
+    }
+}
+
+void TQnHTMLReader::endSpan()
+{
+    if (spanOverflow_ > 0) {
+        --spanOverflow_;
+        return;
+    }
+    if (spans_.empty())
+        return;
+    const TCharAttr saved = spans_.back();
+    spans_.pop_back();
+    attr_.FontIndex = saved.FontIndex;
+    attr_.Colors = saved.Colors;
+    attr_.Size = saved.Size;
+    const uint16_t look = kStyleBold | kStyleItalic | kStyleUnderline;
+    attr_.Style = static_cast<uint16_t>((attr_.Style & ~look) | (saved.Style & look));
 }
 
 void TQnHTMLReader::endFont()

@@ -156,6 +156,11 @@ private:
     void imageTag(const Tag &tag);
     void fontTag(const Tag &tag);
     void endFont();
+    // <span style="...">: colour, weight, slant and underline of CSS, as
+    // pages copied from a browser carry them; </span> restores the look.
+    void spanTag(const Tag &tag);
+    void endSpan();
+    void applyStyleDeclaration(std::string_view property, std::string_view value);
     int colourIndex(std::string_view value);
     void message(const std::string &text);
     static uint8_t alignmentOf(const Tag &tag, uint8_t fallback);
@@ -179,6 +184,8 @@ private:
     int listOverflow_ = 0;
     std::vector<FontState> fonts_;
     int fontOverflow_ = 0;
+    std::vector<TCharAttr> spans_;
+    int spanOverflow_ = 0;
     int htmlSize_ = 3;
     int coloursUsed_ = 0;
     struct Table {

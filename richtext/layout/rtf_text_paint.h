@@ -239,7 +239,9 @@ private:
     int paintRunsTo(TParagraph *paragraph, TLine *line, int lineTop, int markFrom, int markTo);
     void paintObject(TQnObject *object, const CanvasRect &rect);
     void paintBorders(TParagraph *paragraph, TLine *line, int lineTop);
-    void paintPageMarks(TParagraph *paragraph, TLine *line, int lineTop);
+    // The page-break sign at the top of a line that starts a page; its label
+    // only where the line's text ends before it.
+    void paintPageMarks(TParagraph *paragraph, TLine *line, int lineTop, int textEndX);
     void selectionOfLine(TParagraph *paragraph, TLine *line, int &from, int &to, bool &pastEnd);
     int naturalWidth(const TLine *line) const;
     // Window x after character i of a line when it starts at window x.

@@ -219,7 +219,7 @@ void TQnRTFTextPaint::paintLineAt(TParagraph *p, TLine *line, int markFrom, int 
         canvas_->FillRect({std::max(endX, startX), lineTop, areaRight, lineBottom}, rest);
     }
     if (!printing())
-        paintPageMarks(p, line, lineTop);
+        paintPageMarks(p, line, lineTop, std::max(endX, startX));
     paintBorders(p, line, lineTop);
 }
 
@@ -396,18 +396,49 @@ void TQnRTFTextPaint::paintObject(TQnObject *object, const CanvasRect &rect)
 // ---------------------------------------------------------------------------
 // Page-break marks and borders
 
-void TQnRTFTextPaint::paintPageMarks(TParagraph *p, TLine *line, int lineTop)
+void TQnRTFTextPaint::paintPageMarks(TParagraph *p, TLine *line, int lineTop, int textEndX)
 {
     const bool forced = line == p->Lines && (p->ParFlags & kParPageBreak);
     const bool automatic =
         (line->LineFlags & kLinePageStart) && !(PaintFlags & kPaintNoAutoBreakMarks);
     if (!forced && !automatic)
         return;
-    const PenStyle style =
-        forced && automatic ? PenStyle::DashDot : (forced ? PenStyle::Dash : PenStyle::Dot);
-    canvas_->SetPen(Rgb(0, 0, 0), 1, style);
-    canvas_->MoveTo(0, lineTop);
-    canvas_->LineTo(WindowWidth, lineTop);
+    // A sign of its own across the text area, in grey so that it never
+    // reads as underlined text: a dotted rule at the top of the line that
+    // starts the page, labelled at its right end where the line leaves room.
+    Canvas &c = *canvas_;
+    constexpr ColorRef kMarkColor = 0x00808080;
+    const int left = marginX();
+    const int right = std::min(WindowWidth, marginX() + Header->LayoutWidthPixels);
+    c.SetPen(kMarkColor, 1, PenStyle::Dot);
+    c.MoveTo(left, lineTop);
+    c.LineTo(right, lineTop);
+
+    const FontSpec savedFont = c.Font();
+    const ColorRef savedText = c.TextColor(), savedBack = c.BackgroundColor();
+    const BackgroundMode savedMode = c.GetBackgroundMode();
+    const unsigned savedAlign = c.TextAlign();
+    FontSpec small;
+    small.Name = "Arial";
+    small.SizePoints = 6;
+    small.PixelHeight = std::max(1, MulDiv(6, std::max(1, Header->PixelsPerInchY), 72));
+    small.Color = kMarkColor;
+    c.SelectFont(small);
+    const std::string label = forced ? "page break" : "page";
+    const int width = c.TextWidth(label);
+    const int x = right - width - 2;
+    if (x > textEndX + 4 && c.Metrics().Height < line->Height) {
+        c.SetTextColor(kMarkColor);
+        c.SetBackgroundColor(paperColor());
+        c.SetBackgroundMode(BackgroundMode::Opaque);
+        c.SetTextAlign(kAlignTop);
+        c.TextOut(x, lineTop + 1, label);
+    }
+    c.SelectFont(savedFont);
+    c.SetTextColor(savedText);
+    c.SetBackgroundColor(savedBack);
+    c.SetBackgroundMode(savedMode);
+    c.SetTextAlign(savedAlign);
 }
 
 void TQnRTFTextPaint::paintBorders(TParagraph *p, TLine *line, int lineTop)

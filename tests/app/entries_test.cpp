@@ -14,6 +14,7 @@
 #include "tests/support/temp_dir.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -368,6 +369,11 @@ TEST_F(EntriesTest, CommandsThatMarkTheEntryModified)
         EXPECT_TRUE(modified()) << k;
         w->CancelButtonClick();
     }
+    // A paste marks the entry only when something was pasted.
+    QApplication::clipboard()->clear();
+    key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_FALSE(modified());
+    QApplication::clipboard()->setText(QStringLiteral("pasted"));
     key(Qt::Key_V, Qt::ControlModifier);
     EXPECT_TRUE(modified());
     w->CancelButtonClick();
@@ -510,4 +516,45 @@ TEST(EntriesProcess, NothingSavedIsLostToAKillAndTerminationSaves)
     w.LoadRichText();
     EXPECT_EQ(w.QnRichText1->PlainText(), QStringLiteral("modified when terminated"));
     ResetFormatSettings();
+}
+
+TEST_F(EntriesTest, UndoAndRedoFromTheEditMenuBelongToTheEntryOnScreen)
+{
+    goTo(2024, 6, 1);
+    EXPECT_FALSE(w->mnuUndo->isEnabled());
+    EXPECT_FALSE(w->mnuRedo->isEnabled());
+    type(QStringLiteral("first words"));
+    EXPECT_TRUE(w->mnuUndo->isEnabled());
+    EXPECT_FALSE(w->mnuRedo->isEnabled());
+    clickSave();
+    EXPECT_FALSE(modified());
+
+    // Ctrl+Z with the focus in the entry: the typing goes, and the entry is
+    // changed again against what is stored.
+    key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(text(), QString());
+    EXPECT_TRUE(modified());
+    EXPECT_FALSE(w->mnuUndo->isEnabled());
+    EXPECT_TRUE(w->mnuRedo->isEnabled());
+    key(Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(text(), QStringLiteral("first words"));
+    w->mnuUndo->trigger();
+    EXPECT_EQ(text(), QString());
+    key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(text(), QStringLiteral("first words"));
+    EXPECT_FALSE(w->mnuRedo->isEnabled());
+
+    // Another date has a history of its own; coming back starts afresh.
+    clickSave();
+    goTo(2024, 6, 2);
+    EXPECT_FALSE(w->mnuUndo->isEnabled());
+    key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(text(), QString());
+    goTo(2024, 6, 1);
+    EXPECT_EQ(text(), QStringLiteral("first words"));
+    EXPECT_FALSE(w->mnuUndo->isEnabled());
+    type(QStringLiteral("!"));
+    w->CancelButtonClick();
+    EXPECT_FALSE(w->mnuUndo->isEnabled());
+    EXPECT_EQ(text(), QStringLiteral("first words"));
 }

@@ -4,6 +4,7 @@
 #include "platform/profile.h"
 #include "platform/program_dir.h"
 #include "platform/qt/messages.h"
+#include "spell/spelling_engine.h"
 #include "widgets/flat_button.h"
 #include "widgets/ring_panel.h"
 #include "widgets/save_form_state.h"
@@ -28,6 +29,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 using namespace qn;
@@ -121,10 +123,15 @@ TEST_F(MainScreenTest, MenusAsTheUserSeesThem)
                 {nullptr, ""},
                 {"E&xit", ""}});
     expectMenu(bar[1]->menu(), "&Edit",
-               {{"&Find", "Ctrl+F"},
+               {{"&Undo", "Ctrl+Z"},
+                {"R&edo", "Ctrl+Y"},
+                {nullptr, ""},
+                {"&Find", "Ctrl+F"},
                 {"&Replace", "Ctrl+R"},
                 {nullptr, ""},
                 {"&Spell Check", "Ctrl+S"},
+                {"Check Spelling as &You Type", ""},
+                {"Spelling &Language", ""},
                 {"Insert Today's &Date ", "Ctrl+D"},
                 {nullptr, ""},
                 {"&Wrap Text to fit Screen", ""},
@@ -137,6 +144,12 @@ TEST_F(MainScreenTest, MenusAsTheUserSeesThem)
                 {"Restore from Backup...", ""}});
     expectMenu(bar[3]->menu(), "&Help", {{"Contents", ""}, {nullptr, ""}, {"About", ""}});
 
+    EXPECT_EQ(w->mnuRedo->shortcuts(),
+              QList<QKeySequence>({QKeySequence(QStringLiteral("Ctrl+Y")),
+                                   QKeySequence(QStringLiteral("Ctrl+Shift+Z"))}));
+    // Nothing to take back in a fresh entry.
+    EXPECT_FALSE(w->mnuUndo->isEnabled());
+    EXPECT_FALSE(w->mnuRedo->isEnabled());
     EXPECT_TRUE(w->mnuWrapTexttofitScreen->isCheckable());
     EXPECT_TRUE(w->mnuWrapTexttofitScreen->isChecked());
     EXPECT_FALSE(w->mnuFindNextBig->isEnabled());
@@ -557,4 +570,80 @@ TEST(MainScreenGeometry, CentringHalvesTowardZero)
     EXPECT_EQ(CenteredPosition(QRect(0, 0, 101, 101), QSize(50, 50)), QPoint(25, 25));
     // A dialog larger than the window: -51 div 2 is -25, not -26.
     EXPECT_EQ(CenteredPosition(QRect(10, 10, 100, 100), QSize(151, 151)), QPoint(-15, -15));
+}
+
+// Finished words the dictionary does not know are marked; the word being
+// typed is not; switching to German marks English words and not German ones.
+TEST_F(MainScreenTest, SpellingMarksFinishedWordsInTheChosenLanguage)
+{
+    // The dictionary the build makes, where the program looks for it.
+    const auto made = test::binaryDir() / "bin" / "quillnk.dct";
+    const auto placed = std::filesystem::path(ProgramDir()) / "quillnk.dct";
+    const bool copied = !FindResourceFile("quillnk.dct") && std::filesystem::exists(made) &&
+                        std::filesystem::copy_file(made, placed);
+    if (!FindResourceFile("quillnk.dct"))
+        GTEST_SKIP() << "no main dictionary";
+    w->SetSpellingLanguage("");
+    TQnRichText *editor = w->QnRichText1;
+    ASSERT_NE(editor->SpellMarks->Engine(), nullptr);
+    editor->SetText("We did recieve teh parcel");
+    editor->SetCursorOffset(0);
+    settle();
+    auto words = [editor] {
+        std::vector<std::string> out;
+        TParagraph *p = editor->Document->FirstParagraph;
+        std::string text;
+        for (const TLine *l = p->Lines; l; l = l->Next)
+            text.append(reinterpret_cast<const char *>(l->Text), l->Length);
+        for (const auto &r : editor->SpellMarks->ParagraphMarks(p))
+            out.push_back(text.substr(static_cast<size_t>(r.Start), static_cast<size_t>(r.Length)));
+        return out;
+    };
+    EXPECT_EQ(words(), (std::vector<std::string>{"recieve", "teh"}));
+    // A picture of the marks for review, under build/screenshots.
+    const auto shots = test::binaryDir() / "screenshots";
+    std::filesystem::create_directories(shots);
+    w->grab().save(QString::fromStdString((shots / "spelling_marks.png").string()));
+    editor->SetCursorOffset(18); // just after "teh": still being typed
+    EXPECT_EQ(words(), (std::vector<std::string>{"recieve"}));
+    editor->SetCursorOffset(0);
+    EXPECT_EQ(editor->SpellMarks->Engine()->Suggest("recieve", 8).at(0), "receive");
+
+    // The right-click menu on a marked word offers the suggestions above the
+    // editor's own items; choosing one replaces the word as one undo step.
+    {
+        TQnRTFTextInput &doc = *editor->Document;
+        TParagraph *p = doc.FirstParagraph;
+        TLine *l = p->Lines;
+        const QPoint inWord((doc.XOfChar(p, l, 8) + doc.XOfChar(p, l, 9)) / 2,
+                            l->Top - doc.ScrollY + l->Height / 2);
+        std::unique_ptr<QMenu> menu(editor->CreateContextMenu(inWord));
+        const QList<QAction *> items = menu->actions();
+        ASSERT_FALSE(items.isEmpty());
+        EXPECT_EQ(items.first()->text().toStdString(), "receive");
+        EXPECT_TRUE(std::any_of(items.begin(), items.end(), [](QAction *a) {
+            return a->objectName() == QStringLiteral("Paste");
+        }));
+        items.first()->trigger();
+    }
+    EXPECT_EQ(editor->PlainText().toStdString(), "We did receive teh parcel");
+    editor->Undo();
+    EXPECT_EQ(editor->PlainText().toStdString(), "We did recieve teh parcel");
+    editor->SetCursorOffset(0);
+
+    w->SetSpellAsYouType(false);
+    EXPECT_TRUE(words().empty());
+    w->SetSpellAsYouType(true);
+
+    const auto installed = spell::InstalledDictionaries();
+    if (std::none_of(installed.begin(), installed.end(),
+                     [](const spell::InstalledDictionary &d) { return d.Code == "de_DE"; }))
+        return;
+    w->SetSpellingLanguage("de_DE");
+    editor->SetText("the Haus.");
+    editor->SetCursorOffset(9); // after the full stop: no word is being typed
+    EXPECT_EQ(words(), (std::vector<std::string>{"the"}));
+    w->SetSpellingLanguage("");
+    if (copied)
+        std::filesystem::remove(placed);
 }

@@ -62,12 +62,18 @@ TEST(Qndict, BuildsListsChecksAndSuggests)
     EXPECT_EQ(run({"check", dict, "cat", "dogs"}).code, 1);
     EXPECT_EQ(run({"check", dict, "cat", "dog's"}).code, 0);
 
-    const Output suggested = run({"suggest", dict, "Cst", "alot"});
+    const Output suggested = run({"suggest", "--classic", dict, "Cst", "alot"});
     EXPECT_EQ(suggested.code, 0);
     // CATS has a longer phonetic key than CST: its branch is never entered.
     EXPECT_EQ(suggested.out.substr(0, suggested.out.find('\n')), "Cst: Cat");
     EXPECT_NE(suggested.out.find("\nalot: "), std::string::npos);
     EXPECT_NE(suggested.out.find("a lot"), std::string::npos);
+
+    // Ranked by edits (the default), CATS is one letter off and listed.
+    const Output edits = run({"suggest", dict, "Cst"});
+    EXPECT_EQ(edits.code, 0);
+    EXPECT_EQ(edits.out.substr(0, edits.out.find('|')), "Cst: Cat");
+    EXPECT_NE(edits.out.find("|Cats"), std::string::npos);
 }
 
 TEST(Qndict, UserDictionaryAndErrors)

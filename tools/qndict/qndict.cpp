@@ -10,17 +10,20 @@
 #include <filesystem>
 #include <fstream>
 #include <ostream>
+#include <set>
 #include <unistd.h>
 
 namespace qn::qndict {
 
 namespace {
 
-constexpr const char *kUsage = "usage: qndict build WORDLIST OUT.dct\n"
-                               "       qndict words DICT.dct\n"
-                               "       qndict check [--user USER.dct] DICT.dct WORD...\n"
-                               "       qndict suggest [--user USER.dct] DICT.dct WORD...\n"
-                               "       qndict --help | --version\n";
+constexpr const char *kUsage =
+    "usage: qndict build WORDLIST OUT.dct\n"
+    "       qndict words DICT.dct\n"
+    "       qndict frequency OUT.frq LIST...\n"
+    "       qndict check [--user USER.dct] DICT.dct WORD...\n"
+    "       qndict suggest [--user USER.dct] [--classic] DICT.dct WORD...\n"
+    "       qndict --help | --version\n";
 
 // A failed or interrupted build never leaves half a dictionary.
 bool writeAtomically(const std::string &path, const std::string &bytes, std::ostream &err)
@@ -80,9 +83,45 @@ int build(const std::string &listPath, const std::string &outPath, std::ostream 
     return 0;
 }
 
+// The frequency list beside a dictionary: the words of the first list are of
+// class 0 (the most common), those of the second of class 1, and so on; a
+// word keeps the class of the first list that names it.
+int frequency(const std::vector<std::string> &args, std::ostream &out, std::ostream &err)
+{
+    const std::string &outPath = args[1];
+    const size_t lists = std::min<size_t>(args.size() - 2, 9);
+    std::string text;
+    std::set<std::string> seen;
+    for (size_t i = 0; i < lists; ++i) {
+        std::ifstream in(args[2 + i], std::ios::binary);
+        if (!in) {
+            err << "qndict: cannot read word list " << args[2 + i] << "\n";
+            return 2;
+        }
+        std::string line;
+        while (std::getline(in, line)) {
+            while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+                line.pop_back();
+            const auto word = InputToAnsi(line);
+            if (!word || word->empty() || word->find('\t') != std::string::npos ||
+                !seen.insert(*word).second)
+                continue;
+            text += static_cast<char>('0' + i);
+            text += '\t';
+            text += *word;
+            text += '\n';
+        }
+    }
+    if (!writeAtomically(outPath, text, err))
+        return 2;
+    out << "ranked " << seen.size() << " words in " << lists << " classes\n";
+    return 0;
+}
+
 struct Lookup {
     std::string dictionary;
     std::string user;
+    bool classic = false;
     std::vector<std::string> words;
 };
 
@@ -120,6 +159,9 @@ int Run(const std::vector<std::string> &args, std::ostream &out, std::ostream &e
     if (command == "build" && args.size() == 3)
         return build(args[1], args[2], out, err);
 
+    if (command == "frequency" && args.size() >= 3)
+        return frequency(args, out, err);
+
     if (command == "words" && args.size() == 2) {
         TQnSpell spell;
         if (!spell.OpenDictionary(args[1])) {
@@ -135,6 +177,8 @@ int Run(const std::vector<std::string> &args, std::ostream &out, std::ostream &e
         for (size_t i = 1; i < args.size(); ++i) {
             if (args[i] == "--user" && i + 1 < args.size())
                 lookup.user = args[++i];
+            else if (args[i] == "--classic" && command == "suggest")
+                lookup.classic = true;
             else if (lookup.dictionary.empty())
                 lookup.dictionary = args[i];
             else
@@ -145,6 +189,8 @@ int Run(const std::vector<std::string> &args, std::ostream &out, std::ostream &e
             return 2;
         }
         TQnSpell spell;
+        spell.SetSuggestionRanking(lookup.classic ? TQnSpell::Ranking::Classic
+                                                  : TQnSpell::Ranking::ByEdits);
         if (!open(spell, lookup, err))
             return 2;
         bool anyWrong = false;

@@ -198,6 +198,9 @@ TEST_F(ParagraphDialogTest, AppliesAllSixValuesToEverySelectedParagraph)
     const uint8_t alignments[] = {paragraph(0).Alignment, paragraph(1).Alignment,
                                   paragraph(2).Alignment};
     ASSERT_NE(alignments[1], alignments[2]);
+    TParProps was[3];
+    for (int n = 0; n < 3; ++n)
+        was[n].TakeFrom(paragraph(n));
 
     TParagraphPropDlg &d = open();
     // The caret's paragraph (the third) is shown.
@@ -227,6 +230,17 @@ TEST_F(ParagraphDialogTest, AppliesAllSixValuesToEverySelectedParagraph)
     }
     EXPECT_EQ(paragraph(3).LeftIndent, 0);
     EXPECT_EQ(paragraph(3).SpaceBefore, 0);
+
+    // The six values are one step: one undo takes them all back.
+    edit->Undo();
+    for (int n = 0; n < 3; ++n) {
+        SCOPED_TRACE(n);
+        EXPECT_EQ(paragraph(n).LeftIndent, was[n].LeftIndent);
+        EXPECT_EQ(paragraph(n).FirstIndent, was[n].FirstIndent);
+        EXPECT_EQ(paragraph(n).SpaceAfter, was[n].SpaceAfter);
+        EXPECT_EQ(paragraph(n).LineSpacing, was[n].LineSpacing);
+    }
+    EXPECT_FALSE(edit->CanUndo());
 }
 
 TEST_F(ParagraphDialogTest, CancelOrNoEditorChangesNothing)

@@ -4,6 +4,7 @@
 // paragraph and its layout.
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
@@ -436,3 +437,81 @@ TEST_F(ToolBarRulerTest, TheRulerLinesUpWithTheTextAndItsUnits)
     EXPECT_EQ(ruler->MarkerSize(), 6);
     EXPECT_EQ(ruler->HandleHeight(), 3);
 }
+
+namespace {
+
+TEST_F(ToolBarRulerTest, CtrlBIAndUToggleTheStylesAndTheBarFollows)
+{
+    load("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 Hello world\\par}");
+    int changes = 0;
+    edit->OnChange = [&](TQnCustomRtfEdit *) { ++changes; };
+    edit->SetSelection(0, 5);
+    QTest::keyClick(edit, Qt::Key_B, Qt::ControlModifier);
+    EXPECT_TRUE(attrAt(0, 1).Style & kStyleBold);
+    EXPECT_FALSE(attrAt(0, 7).Style & kStyleBold);
+    EXPECT_TRUE(bar->IconButton(1, 2)->isChecked());
+    QTest::keyClick(edit, Qt::Key_B, Qt::ControlModifier); // off again
+    EXPECT_FALSE(attrAt(0, 1).Style & kStyleBold);
+    EXPECT_FALSE(bar->IconButton(1, 2)->isChecked());
+    EXPECT_EQ(changes, 2);
+    EXPECT_EQ(edit->PlainText(), "Hello world\n");
+
+    // Without a selection they set the look of what is typed next.
+    edit->SetSelection(11, 0);
+    QTest::keyClick(edit, Qt::Key_I, Qt::ControlModifier);
+    EXPECT_TRUE(bar->IconButton(1, 3)->isChecked());
+    QTest::keyClick(edit, Qt::Key_U, Qt::ControlModifier);
+    EXPECT_TRUE(bar->IconButton(1, 4)->isChecked());
+    QTest::keyClicks(edit, "xy");
+    EXPECT_EQ(edit->PlainText(), "Hello worldxy\n");
+    EXPECT_TRUE(attrAt(0, 12).Style & kStyleItalic);
+    EXPECT_TRUE(attrAt(0, 12).Style & kStyleUnderline);
+    EXPECT_FALSE(attrAt(0, 10).Style & kStyleItalic);
+}
+
+TEST_F(ToolBarRulerTest, TheBarsCutAndPasteRaiseOneChangeAndAnEmptyPasteNone)
+{
+    load("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 Hello world\\par}");
+    int changes = 0;
+    edit->OnChange = [&](TQnCustomRtfEdit *) { ++changes; };
+    QApplication::clipboard()->clear();
+    edit->Modified = false;
+    qn::test::NotificationCapture capture;
+    edit->ToolBarIcon(snIconDown, kIconGroupEdit, 3); // paste with nothing
+    EXPECT_EQ(changes, 0);
+    EXPECT_FALSE(edit->Modified);
+    edit->SetSelection(0, 6);
+    edit->ToolBarIcon(snIconDown, kIconGroupEdit, 2); // cut
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(edit->PlainText(), "world\n");
+    edit->ToolBarIcon(snIconDown, kIconGroupEdit, 3); // paste
+    EXPECT_EQ(changes, 2);
+    EXPECT_EQ(edit->PlainText(), "Hello world\n");
+}
+
+TEST_F(ToolBarRulerTest, TheRightMarkerStandsWhereWrappedTextEnds)
+{
+    load("{\\rtf1\\ansi\\f0\\fs20 Some text to indent on the right\\par}");
+    const TTextHeader &h = *doc().Header;
+    // The page's text is narrower than the window the text wraps in.
+    ASSERT_GT(h.TextAreaWidthPixels, 0);
+    ASSERT_LT(h.TextAreaWidthPixels, h.LayoutWidthPixels);
+    TParagraph *p = doc().ParagraphAt(0);
+    const auto textRight = [&] {
+        return h.LayoutWidthPixels - doc().RightIndentPixels(p) + ruler->XOfTwips(0);
+    };
+    EXPECT_EQ(ruler->MarkerX(kMarkerRight), textRight());
+
+    // Dragged one inch to the left, the text's right edge moves one inch.
+    const int ppi = pixelsPerInch();
+    const QPoint grip(ruler->MarkerX(kMarkerRight), ruler->height() - 3);
+    QTest::mousePress(ruler, Qt::LeftButton, {}, grip);
+    QTest::mouseMove(ruler, grip - QPoint(ppi, 0));
+    QTest::mouseRelease(ruler, Qt::LeftButton, {}, grip - QPoint(ppi, 0));
+    // (The ruler snaps to its grid.)
+    EXPECT_NEAR(p->RightIndent, 1440, 30);
+    EXPECT_EQ(ruler->MarkerX(kMarkerRight), textRight());
+    EXPECT_NEAR(textRight(), grip.x() - ppi, 2);
+}
+
+} // namespace

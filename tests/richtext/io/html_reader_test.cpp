@@ -54,6 +54,26 @@ TEST(HtmlReader, CharacterStylesAndSuperscript)
     EXPECT_EQ(attrAt(p, 5).Style, 0);
 }
 
+TEST(HtmlReader, SpanStylesAsBrowsersCopyThem)
+{
+    TQnRTFText doc;
+    readHtml(doc, "<span style=\"color: rgb(200, 0, 0); font-weight: 700\">R<span "
+                  "style='font-style:italic;text-decoration:underline;color:#0000ff'>I</span>"
+                  "b</span>x<span style=\"font-weight:normal;color\">n</span></span>y");
+    const TParagraph *p = doc.FirstParagraph;
+    EXPECT_EQ(doc.ParagraphText(0), "RIbxny");
+    EXPECT_EQ(attrAt(p, 0).Style, kStyleBold);
+    EXPECT_EQ(doc.Header->Colors[attrAt(p, 0).TextColor()], 0x0000C8u);
+    EXPECT_EQ(attrAt(p, 1).Style, kStyleBold | kStyleItalic | kStyleUnderline);
+    EXPECT_EQ(doc.Header->Colors[attrAt(p, 1).TextColor()], 0xFF0000u);
+    // Each end of a span restores the look before it; a stray end changes nothing.
+    EXPECT_EQ(attrAt(p, 2).Style, kStyleBold);
+    EXPECT_EQ(attrAt(p, 2).Colors, attrAt(p, 0).Colors);
+    EXPECT_EQ(attrAt(p, 3).Style, 0);
+    EXPECT_EQ(attrAt(p, 4).Style, 0);
+    EXPECT_EQ(attrAt(p, 5).Colors, attrAt(p, 3).Colors);
+}
+
 TEST(HtmlReader, LinkBecomesDoubleUnderlineAndHiddenAddress)
 {
     TQnRTFText doc;

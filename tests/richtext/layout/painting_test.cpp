@@ -204,6 +204,7 @@ TEST(Painting, PageBreakMarks)
     doc.SetText(text);
     doc.Par(3)->ParFlags |= kParPageBreak;
     doc.ReformatAll();
+    std::vector<std::string> labels;
     auto marks = [&] {
         doc.Canvas.ClearOps();
         doc.PaintAll();
@@ -211,14 +212,29 @@ TEST(Painting, PageBreakMarks)
         for (const CanvasOp *o : doc.Canvas.OpsOfKind(CanvasOp::Line))
             if (o->From.X == 0 && o->To.X == 199)
                 found.emplace_back(o->From.Y, o->Pen);
+        labels.clear();
+        for (const CanvasOp *o : doc.Canvas.OpsOfKind(CanvasOp::Glyphs))
+            if (o->Text != "x")
+                labels.push_back(o->Text + "@" + std::to_string(o->Y));
         return found;
     };
-    // Automatic breaks are not marked by default; a page break before is, dashed.
-    EXPECT_EQ(marks(), (std::vector<std::pair<int, PenStyle>>{{48, PenStyle::Dash}}));
+    // A sign of its own: a dotted rule across the text at the top of the
+    // line that starts the page, labelled right of the line's text.
+    // Automatic breaks are not marked by default.
+    EXPECT_EQ(marks(), (std::vector<std::pair<int, PenStyle>>{{48, PenStyle::Dot}}));
+    ASSERT_EQ(labels.size(), 1u);
+    EXPECT_EQ(labels[0].substr(0, 11), "page break@");
+    EXPECT_GT(std::stoi(labels[0].substr(11)), 48) << "the label is within its line";
     doc.SetPaintFlags(doc.PaintFlags & ~kPaintNoAutoBreakMarks);
     // The automatic break: the first line more than 864 below line 3's top.
-    EXPECT_EQ(marks(), (std::vector<std::pair<int, PenStyle>>{{48, PenStyle::Dash},
+    EXPECT_EQ(marks(), (std::vector<std::pair<int, PenStyle>>{{48, PenStyle::Dot},
                                                               {48 + 880, PenStyle::Dot}}));
+    ASSERT_EQ(labels.size(), 2u);
+    EXPECT_EQ(labels[1].substr(0, 5), "page@");
+    // The marks never change the text's own look.
+    for (const CanvasOp *o : doc.Canvas.OpsOfKind(CanvasOp::Glyphs))
+        if (o->Text == "x")
+            EXPECT_FALSE(o->Font.Underline);
 }
 
 TEST(Painting, BordersAndTheTableGrid)

@@ -203,13 +203,22 @@ TEST(PaintedDocuments, AFormattedEntry)
     EXPECT_EQ(doc.At(px + 24, pl->Top + pl->Ascent - 12), Rgb(0, 128, 128));
     EXPECT_EQ(doc.At(px + 48, pl->Top + pl->Ascent - 1), shadow);
 
-    // The page-break mark: a dashed black line across the window.
+    // The page-break sign: a dotted grey rule across the window, never black
+    // like underlined text, and its label right of the line's text.
     TLine *nl = next->Lines;
-    int black = 0;
-    for (int x = 0; x < 480; ++x)
+    int grey = 0, black = 0;
+    for (int x = 0; x < 480; ++x) {
+        grey += doc.At(x, nl->Top) == Rgb(128, 128, 128);
         black += doc.At(x, nl->Top) == Rgb(0, 0, 0);
-    EXPECT_GT(black, 100);
-    EXPECT_LT(black, 460);
+    }
+    EXPECT_GT(grey, 100);
+    EXPECT_LT(grey, 460);
+    EXPECT_EQ(black, 0);
+    int label = 0;
+    for (int y = nl->Top + 1; y < nl->Top + nl->Height; ++y)
+        for (int x = 400; x < 480; ++x)
+            label += doc.At(x, y) != Rgb(255, 255, 255);
+    EXPECT_GT(label, 10) << "the label \"page break\"";
 
     // Nothing left unpainted above the text's end or below it.
     for (int y = 0; y < 420; y += 7)

@@ -1,0 +1,221 @@
+#include "richtext/controls/spell_marks.h"
+
+#include "platform/ansi.h"
+#include "richtext/controls/rich_text.h"
+#include "richtext/controls/rich_text_document.h"
+#include "spell/spell_letters.h"
+
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+
+namespace qn {
+
+namespace {
+
+// Paragraphs checked at most before the remembered results are dropped
+// (deleted paragraphs leave theirs behind).
+constexpr size_t kMaxRemembered = 20000;
+constexpr int kMenuSuggestions = 8;
+
+std::string paragraphText(const TParagraph *paragraph)
+{
+    std::string text;
+    for (const TLine *l = paragraph->Lines; l; l = l->Next)
+        text.append(reinterpret_cast<const char *>(l->Text), l->Length);
+    return text;
+}
+
+// Where the caret is in its paragraph's text, or -1 when it is elsewhere.
+int caretIn(const TQnRTFTextInput &doc, const TParagraph *paragraph)
+{
+    if (doc.Cursor.Paragraph != paragraph)
+        return -1;
+    int offset = 0;
+    for (const TLine *l = paragraph->Lines; l && l != doc.Cursor.Line; l = l->Next)
+        offset += l->Length;
+    return offset + doc.Cursor.Offset;
+}
+
+void drawWave(QPainter &painter, int left, int right, int y)
+{
+    QPainterPath path;
+    path.moveTo(left, y);
+    bool up = true;
+    for (int x = left + 2; x <= right + 1; x += 2, up = !up)
+        path.lineTo(x, up ? y - 2 : y);
+    painter.drawPath(path);
+}
+
+} // namespace
+
+void TQnSpellMarks::SetEngine(std::shared_ptr<spell::SpellingEngine> engine)
+{
+    engine_ = std::move(engine);
+    Forget();
+}
+
+void TQnSpellMarks::SetEnabled(bool on)
+{
+    enabled_ = on;
+    editor_.update();
+}
+
+void TQnSpellMarks::Forget()
+{
+    checked_.clear();
+    editor_.update();
+}
+
+bool TQnSpellMarks::isCorrect(std::string_view word)
+{
+    if (ignored_.count(spell::SpellUpperCase(word)))
+        return true;
+    return engine_->IsCorrect(word);
+}
+
+std::vector<spell::WordRange> TQnSpellMarks::ParagraphMarks(TParagraph *paragraph)
+{
+    if (!engine_ || !enabled_ || !paragraph)
+        return {};
+    std::string text = paragraphText(paragraph);
+    auto at = checked_.find(paragraph);
+    if (at == checked_.end() || at->second.Text != text) {
+        if (checked_.size() > kMaxRemembered)
+            checked_.clear();
+        auto marks = spell::MisspelledWords(
+            text, -1, [this](std::string_view word) { return isCorrect(word); });
+        at = checked_.insert_or_assign(paragraph, Checked{std::move(text), std::move(marks)}).first;
+    }
+    std::vector<spell::WordRange> marks = at->second.Marks;
+    const int caret = caretIn(*editor_.Document, paragraph);
+    std::erase_if(marks, [caret](const spell::WordRange &w) {
+        return caret >= w.Start && caret <= w.Start + w.Length;
+    });
+    return marks;
+}
+
+void TQnSpellMarks::Paint(QPainter &painter, const QPoint &clientTopLeft, const QRect &dirty)
+{
+    if (!engine_ || !enabled_)
+        return;
+    TQnRTFTextInput &doc = *editor_.Document;
+    const int top = dirty.top() - clientTopLeft.y();
+    const int bottom = dirty.bottom() - clientTopLeft.y();
+    const int shift = doc.OriginY - doc.ScrollY;
+    painter.save();
+    painter.setPen(QPen(QColor(220, 0, 0), 1));
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    for (TParagraph *p = doc.FirstParagraph; p; p = p->Next) {
+        const TLine *last = p->LastLine();
+        if (!p->Lines || last->Top + last->Height + shift < top)
+            continue;
+        if (p->Lines->Top + shift > bottom && !p->IsTableCell())
+            break;
+        const auto marks = ParagraphMarks(p);
+        int lineStart = 0;
+        for (TLine *l = p->Lines; l && !marks.empty(); lineStart += l->Length, l = l->Next) {
+            const int lineEnd = lineStart + l->Length;
+            const int y = l->Top + shift + l->Ascent + 2 + clientTopLeft.y();
+            for (const spell::WordRange &w : marks) {
+                const int from = std::max(w.Start, lineStart);
+                const int to = std::min(w.Start + w.Length, lineEnd);
+                if (from >= to)
+                    continue;
+                const int left = doc.XOfChar(p, l, from - lineStart) + clientTopLeft.x();
+                const int right = doc.XOfChar(p, l, to - lineStart) + clientTopLeft.x();
+                drawWave(painter, left, right, y);
+            }
+        }
+    }
+    painter.restore();
+}
+
+std::optional<TQnSpellMarks::MarkedWord> TQnSpellMarks::MarkedWordAt(int x, int y)
+{
+    TQnRTFTextInput &doc = *editor_.Document;
+    TParagraph *paragraph = nullptr;
+    TLine *line = nullptr;
+    if (!doc.LineAt(x, y, paragraph, line) || !paragraph || !line)
+        return std::nullopt;
+    int offset = doc.CharAt(paragraph, line, x);
+    for (const TLine *l = paragraph->Lines; l && l != line; l = l->Next)
+        offset += l->Length;
+    for (const spell::WordRange &w : ParagraphMarks(paragraph))
+        if (offset >= w.Start && offset <= w.Start + w.Length) {
+            const std::string text = paragraphText(paragraph);
+            return MarkedWord{
+                paragraph, w.Start, w.Length,
+                text.substr(static_cast<size_t>(w.Start), static_cast<size_t>(w.Length))};
+        }
+    return std::nullopt;
+}
+
+bool TQnSpellMarks::AddMenuItems(QMenu &menu, int x, int y)
+{
+    const auto word = MarkedWordAt(x, y);
+    if (!word)
+        return false;
+    QAction *first = menu.actions().isEmpty() ? nullptr : menu.actions().first();
+    auto insert = [&menu, first](const QString &text) {
+        auto *action = new QAction(text, &menu);
+        menu.insertAction(first, action);
+        return action;
+    };
+    const auto suggestions = engine_->Suggest(word->Text, kMenuSuggestions);
+    for (const std::string &s : suggestions) {
+        QAction *action = insert(QString::fromStdU16String(AnsiToUtf16(s)));
+        QFont bold = action->font();
+        bold.setBold(true);
+        action->setFont(bold);
+        QObject::connect(action, &QAction::triggered, [this, w = *word, s] { Replace(w, s); });
+    }
+    if (suggestions.empty())
+        insert(QStringLiteral("(no suggestions)"))->setEnabled(false);
+    QObject::connect(insert(QStringLiteral("Add to Dictionary")), &QAction::triggered,
+                     [this, text = word->Text] { AddToDictionary(text); });
+    QObject::connect(insert(QStringLiteral("Ignore All")), &QAction::triggered,
+                     [this, text = word->Text] { IgnoreAll(text); });
+    menu.insertSeparator(first);
+    return true;
+}
+
+void TQnSpellMarks::Replace(const MarkedWord &word, const std::string &text)
+{
+    TQnRTFTextInput &doc = *editor_.Document;
+    TLine *line = word.Paragraph->Lines;
+    int offset = word.Start;
+    while (line && line->Next && offset >= line->Length) {
+        offset -= line->Length;
+        line = line->Next;
+    }
+    if (!line)
+        return;
+    const int start = AbsolutePosition(doc, TTextPos{word.Paragraph, line, offset});
+    editor_.SetSelection(start, word.Length);
+    {
+        // One step of the history, recorded around the word's own paragraph.
+        TQnCustomRtfEdit::UndoRecord record(editor_, UndoKind::Other);
+        editor_.InsertText(text);
+    }
+    editor_.SetSelection(start + static_cast<int>(std::min<size_t>(text.size(), 255)), 0);
+}
+
+bool TQnSpellMarks::AddToDictionary(const std::string &word)
+{
+    const bool added = engine_ && engine_->AddWord(word);
+    if (!added)
+        ignored_.insert(spell::SpellUpperCase(word)); // at least for this session
+    Forget();
+    return added;
+}
+
+void TQnSpellMarks::IgnoreAll(const std::string &word)
+{
+    ignored_.insert(spell::SpellUpperCase(word));
+    Forget();
+}
+
+} // namespace qn

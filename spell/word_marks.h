@@ -1,0 +1,30 @@
+#pragma once
+
+// Which words of a paragraph are marked as misspelled while the user types.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qn::spell {
+
+struct WordRange {
+    int Start = 0;
+    int Length = 0;
+    bool operator==(const WordRange &) const = default;
+};
+
+// The words of Windows-1252 text: runs of letters, with apostrophes and
+// hyphens inside them (not at their ends). Runs holding a digit or an
+// underscore, or touching one, are no words (codes, names, numbers).
+std::vector<WordRange> FindWords(std::string_view text);
+
+// The words of the text that the check finds wrong, leaving out the word the
+// caret is in or just after (caret -1: none), which is not finished yet, and
+// words longer than 25 letters or of a single letter.
+std::vector<WordRange> MisspelledWords(std::string_view text, int caret,
+                                       const std::function<bool(std::string_view)> &isCorrect);
+
+} // namespace qn::spell

@@ -1,0 +1,130 @@
+#include "spell/spelling_engine.h"
+#include "spell/word_marks.h"
+#include "tests/spell/spell_fixtures.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+using namespace qn;
+using namespace qn::spell;
+using namespace qn::test;
+
+namespace {
+
+std::vector<std::string> texts(std::string_view text, const std::vector<WordRange> &ranges)
+{
+    std::vector<std::string> out;
+    for (const WordRange &r : ranges)
+        out.emplace_back(text.substr(static_cast<size_t>(r.Start), static_cast<size_t>(r.Length)));
+    return out;
+}
+
+} // namespace
+
+TEST(WordMarks, WordsLeaveOutNumbersCodesAndEdgePunctuation)
+{
+    const std::string text = "We didn't -see- R2D2 or x_y at 10am; caf\xE9 well-known 'quoted' a";
+    EXPECT_EQ(texts(text, FindWords(text)),
+              (std::vector<std::string>{"We", "didn't", "see", "or", "at", "caf\xE9", "well-known",
+                                        "quoted", "a"}));
+    EXPECT_TRUE(FindWords("").empty());
+    EXPECT_TRUE(FindWords("123 -- ''").empty());
+}
+
+TEST(WordMarks, TheWordAtTheCaretIsNotMarkedYet)
+{
+    const std::set<std::string> known = {"we", "did", "the", "parcel"};
+    auto isCorrect = [&known](std::string_view w) {
+        std::string lower(w);
+        for (char &c : lower)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return known.count(lower) > 0;
+    };
+    const std::string text = "We did recieve teh parcel";
+    EXPECT_EQ(texts(text, MisspelledWords(text, -1, isCorrect)),
+              (std::vector<std::string>{"recieve", "teh"}));
+    // The caret just after "teh", or inside it: that word is still being typed.
+    EXPECT_EQ(texts(text, MisspelledWords(text, 18, isCorrect)),
+              (std::vector<std::string>{"recieve"}));
+    EXPECT_EQ(texts(text, MisspelledWords(text, 16, isCorrect)),
+              (std::vector<std::string>{"recieve"}));
+    EXPECT_EQ(texts(text, MisspelledWords(text, 19, isCorrect)),
+              (std::vector<std::string>{"recieve", "teh"}));
+    // Single letters and words past 25 letters are never marked.
+    EXPECT_TRUE(MisspelledWords("x " + std::string(26, 'q'), -1, isCorrect).empty());
+}
+
+TEST(SpellingEngine, OwnDictionaryKeepsTheUsersWords)
+{
+    TempDir dir;
+    const auto main = WriteMainDictionary(dir / "main.dct", {"we", "did", "receive", "the"});
+    const auto user = dir / "quillnku.dct";
+    {
+        auto engine = MakeOwnDictionaryEngine(main.string(), user.string());
+        EXPECT_TRUE(engine->IsCorrect("Receive"));
+        EXPECT_FALSE(engine->IsCorrect("recieve"));
+        EXPECT_EQ(engine->Suggest("recieve", 8).at(0), "receive");
+        EXPECT_FALSE(engine->IsCorrect("Quillnook"));
+        EXPECT_TRUE(engine->AddWord("Quillnook"));
+        EXPECT_TRUE(engine->IsCorrect("quillnook"));
+    }
+    auto again = MakeOwnDictionaryEngine(main.string(), user.string());
+    EXPECT_TRUE(again->IsCorrect("Quillnook"));
+}
+
+TEST(SpellingEngine, HunspellDictionariesAndTheirOwnUserWords)
+{
+    const auto installed = InstalledDictionaries();
+    const auto german =
+        std::find_if(installed.begin(), installed.end(),
+                     [](const InstalledDictionary &d) { return d.Code == "de_DE"; });
+    if (german == installed.end())
+        GTEST_SKIP() << "no German Hunspell dictionary (package hunspell-de-de)";
+    TempDir dir;
+    const auto words = dir / "de_DE.words";
+    {
+        auto engine = MakeHunspellEngine(german->Base, words.string());
+        ASSERT_TRUE(engine);
+        EXPECT_TRUE(engine->IsCorrect("Haus"));
+        EXPECT_TRUE(engine->IsCorrect("Stra\xDF"
+                                      "e"));
+        EXPECT_FALSE(engine->IsCorrect("the"));
+        const auto suggestions = engine->Suggest("Hauss", 8);
+        EXPECT_LE(suggestions.size(), 8u);
+        EXPECT_NE(std::find(suggestions.begin(), suggestions.end(), "Haus"), suggestions.end());
+        EXPECT_TRUE(engine->AddWord("Quillnook"));
+        EXPECT_TRUE(engine->IsCorrect("Quillnook"));
+        EXPECT_FALSE(engine->AddWord("two\nlines"));
+    }
+    EXPECT_EQ(readFile(words), "Quillnook\n");
+    // The list is the user's file: lines that are no words are skipped.
+    writeFile(words, "Quillnook\r\n\xFF\xFE\n\nFoobarbaz\n");
+    auto again = MakeHunspellEngine(german->Base, words.string());
+    EXPECT_TRUE(again->IsCorrect("Quillnook"));
+    EXPECT_TRUE(again->IsCorrect("Foobarbaz"));
+
+    EXPECT_FALSE(MakeHunspellEngine((dir / "none").string(), words.string()));
+}
+
+TEST(SpellingEngine, InstalledDictionariesNeedBothFilesAndPlainNames)
+{
+    TempDir dir;
+    writeFile(dir / "de_DE.aff", "");
+    writeFile(dir / "de_DE.dic", "");
+    writeFile(dir / "fr_FR.dic", "");
+    writeFile(dir / "bad name.aff", "");
+    writeFile(dir / "bad name.dic", "");
+    const auto found = InstalledDictionaries(dir.path().string());
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].Code, "de_DE");
+    EXPECT_EQ(found[0].Base, (dir / "de_DE").string());
+    EXPECT_TRUE(InstalledDictionaries((dir / "missing").string()).empty());
+
+    EXPECT_TRUE(IsPlainLanguageCode("en_US"));
+    EXPECT_TRUE(IsPlainLanguageCode("sr-Latn"));
+    EXPECT_FALSE(IsPlainLanguageCode("../x"));
+    EXPECT_FALSE(IsPlainLanguageCode(""));
+    EXPECT_FALSE(IsPlainLanguageCode(std::string(33, 'a')));
+}
