@@ -406,6 +406,13 @@ void TMainScreen::createActionBar()
         button(QStringLiteral("E&xit"), QStringLiteral("FlatButton1"), "exit", blBitmapRight);
     layout->addStretch();
 
+    // Save and Cancel keep their places while hidden, so that no button
+    // moves under the mouse when they come and go.
+    for (TFlatButton *b : {SaveButton, CancelButton}) {
+        QSizePolicy policy = b->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        b->setSizePolicy(policy);
+    }
     SaveButton->setVisible(false);
     CancelButton->setVisible(false);
 
@@ -455,18 +462,26 @@ void TMainScreen::FormCreate()
         return;
     }
     HideAllThings(!DiaryPassword.empty());
-    for (QToolButton *button :
-         {DocPageBreakButton, ParagraphSetupButton, DocWordWrapButton, Printbutton})
-        QnToolBar2->AddButton(button);
-    DocWordWrapButton->setToolTip(mnuWrapTexttofitScreen->isChecked()
-                                      ? QStringLiteral("Toggle word wrap off")
-                                      : QStringLiteral("Toggle word wrap on"));
+    addSpeedButtons();
     // The engine's key for the table, also when there is no password.
     DiaryXTable->SetPassword(DiaryPassword);
     CurrentDate = Date();
     RecordFound = false;
     FindDateRecord();
     LoadRichText();
+}
+
+void TMainScreen::addSpeedButtons()
+{
+    // Once: a second call would find them in the tool bar already.
+    if (DocPageBreakButton->parentWidget() != PrivacyPanel)
+        return;
+    for (QToolButton *button :
+         {DocPageBreakButton, ParagraphSetupButton, DocWordWrapButton, Printbutton})
+        QnToolBar2->AddButton(button);
+    DocWordWrapButton->setToolTip(mnuWrapTexttofitScreen->isChecked()
+                                      ? QStringLiteral("Toggle word wrap off")
+                                      : QStringLiteral("Toggle word wrap on"));
 }
 
 // Until the entry editor is in place the notification's effect is shown
@@ -655,19 +670,27 @@ void TMainScreen::BitBtn1Click()
     std::optional<std::string> typed = QStringToAnsi(Pass->text());
     if (keyRefused_) {
         if (!typed || !unlockRefusedKey(*typed))
-            ShowInformation(QStringLiteral("Sorry, that is the wrong password"));
+            refuseTypedPassword();
         else if (QnRichText1->isVisible())
             QnRichText1->setFocus();
         return;
     }
     if (!typed || *typed != DiaryPassword) {
-        ShowInformation(QStringLiteral("Sorry, that is the wrong password"));
+        refuseTypedPassword();
         return;
     }
     finishInterruptedClear();
     HideAllThings(false);
     if (QnRichText1->isVisible())
         QnRichText1->setFocus();
+}
+
+void TMainScreen::refuseTypedPassword()
+{
+    ShowInformation(QStringLiteral("Sorry, that is the wrong password"));
+    // The next try starts from an empty edit, not from the wrong text.
+    Pass->clear();
+    Pass->setFocus();
 }
 
 void TMainScreen::BitBtn2Click()

@@ -47,6 +47,7 @@ namespace qn {
 class TSaveFormStateAndPosition;
 class THelpViewer;
 class TGetPassword;
+class TDefaultFontDialog;
 
 // The help context the Contents command opens.
 constexpr int kHelpContentsContext = 1009;
@@ -201,9 +202,9 @@ public:
     uint32_t DefaultFontdialogColor = 0;
     void mnuSecurityClick();
     void mnuDefaultFontClick();
-    // The font dialog: answers OK and the font chosen in `font`. When empty
-    // (as it is unless a test puts its own here), the system's font dialog.
-    using TFontDialogRun = std::function<bool(TMainScreen &, QFont &font)>;
+    // Runs the default font dialog and answers whether it ended with OK.
+    // When empty (as it is unless a test puts its own here), its modal loop.
+    using TFontDialogRun = std::function<bool(TDefaultFontDialog &)>;
     TFontDialogRun RunFontDialog;
     // Runs the password dialog; when empty, its modal loop.
     std::function<void(TGetPassword &)> RunPasswordDialog;
@@ -282,7 +283,12 @@ private:
     void placeRingChildren();
     void createDiaryComponents();
     void createEditors();
+    // The four speed buttons move from the privacy panel into the tool bar.
+    void addSpeedButtons();
     void setEntryModified(bool modified);
+    // The stored text of the current record; a failure to read it goes to
+    // `failure`.
+    std::string readStoredEntry(std::string &failure);
     // Searches from the current record on; false when stopped before the end.
     bool scanEntries();
     void closeDiaryTable();
@@ -295,6 +301,7 @@ private:
     bool finishOpeningDiary(); // what opening does once the table's key fits
     void setDefaultFontDialogFont();
     bool unlockRefusedKey(const std::string &typed);
+    void refuseTypedPassword();
     void finishInterruptedClear();
 
     THelpViewer *helpViewer_ = nullptr;

@@ -5,6 +5,8 @@
 #include "platform/ansi.h"
 #include "platform/datetime.h"
 #include "platform/file_replacement.h"
+#include "richtext/io/html_writer.h"
+#include "richtext/io/stream.h"
 
 #include <stdexcept>
 
@@ -71,6 +73,19 @@ std::string entryText(const DiaryEntry &entry)
     while (!text.empty() && text.back() == '\n')
         text.pop_back();
     return AnsiToUtf8(text);
+}
+
+// The web page of the export: a whole UTF-8 document that a browser shows
+// as the entries look in the diary.
+std::string webPage(TQnRTFText &document)
+{
+    TQnMemoryStream out;
+    TQnHTMLWriter writer(document);
+    writer.CompletePage = true;
+    writer.Utf8Text = true;
+    writer.CssLayout = true;
+    writer.Write(out);
+    return out.TakeBytes();
 }
 
 bool report(const ProgressHook &progress, int done, int total)
@@ -210,8 +225,7 @@ ExportResult ExportDiary(DiaryRecords &records, const ExportRequest &request,
             return result;
         }
         writeWhole(request.Target,
-                   request.Format == ExportFormat::Html ? DocumentHtml(merged)
-                                                        : DocumentRtf(merged),
+                   request.Format == ExportFormat::Html ? webPage(merged) : DocumentRtf(merged),
                    result);
         break;
     }
