@@ -75,19 +75,6 @@ std::string entryText(const DiaryEntry &entry)
     return AnsiToUtf8(text);
 }
 
-// The web page of the export: a whole UTF-8 document that a browser shows
-// as the entries look in the diary.
-std::string webPage(TQnRTFText &document)
-{
-    TQnMemoryStream out;
-    TQnHTMLWriter writer(document);
-    writer.CompletePage = true;
-    writer.Utf8Text = true;
-    writer.CssLayout = true;
-    writer.Write(out);
-    return out.TakeBytes();
-}
-
 bool report(const ProgressHook &progress, int done, int total)
 {
     return !progress || progress(done, total);
@@ -102,6 +89,58 @@ void writeWhole(const fs::path &file, const std::string &bytes, ExportResult &re
                                  " cannot be written: " + error.what());
     }
     result.Files.push_back(file.string());
+}
+
+// A writer of the export's web page: UTF-8, laid out with CSS.
+void pageOptions(TQnHTMLWriter &writer)
+{
+    writer.CompletePage = true;
+    writer.Utf8Text = true;
+    writer.CssLayout = true;
+}
+
+std::string pageBody(TQnRTFText &document)
+{
+    TQnMemoryStream out;
+    TQnHTMLWriter writer(document);
+    pageOptions(writer);
+    writer.BodyOnly = true;
+    writer.Write(out);
+    return out.TakeBytes();
+}
+
+// The web page: every entry under its dated heading, each written with its
+// own fonts and colours (a merged document would have one colour table for
+// all of them), in one UTF-8 page laid out as the entries look.
+bool webPage(const std::vector<DiaryEntry> &entries, std::string &page,
+             const ProgressHook &progress)
+{
+    TQnRTFText title;
+    title.Header->Title = "Quillnook diary";
+    TQnHTMLWriter head(title);
+    pageOptions(head);
+    page = head.PageStart();
+    const int total = static_cast<int>(entries.size());
+    for (int i = 0; i < total; ++i) {
+        TQnRTFText heading;
+        AppendHeading(heading, headingOf(entries[i].Key), i == 0 ? 0 : 360, nullptr);
+        page += pageBody(heading);
+        std::string error;
+        std::unique_ptr<TQnRTFText> entry = entryDocument(entries[i], error);
+        if (!entry) {
+            // What cannot be read is said in its place rather than left out silently.
+            entry = std::make_unique<TQnRTFText>();
+            TCharAttr attr;
+            attr.Size = 10;
+            entry->AppendToLine(entry->FirstParagraph->Lines,
+                                "[This entry cannot be read: " + error + "]", attr);
+        }
+        page += pageBody(*entry);
+        if (!report(progress, i + 1, total))
+            return false;
+    }
+    page += TQnHTMLWriter::PageEnd();
+    return true;
 }
 
 // Headings and entries in one document (the merged print layout).
@@ -216,7 +255,15 @@ ExportResult ExportDiary(DiaryRecords &records, const ExportRequest &request,
     }
 
     switch (request.Format) {
-    case ExportFormat::Html:
+    case ExportFormat::Html: {
+        std::string page;
+        if (!webPage(entries, page, progress)) {
+            result.Cancelled = true;
+            return result;
+        }
+        writeWhole(request.Target, page, result);
+        break;
+    }
     case ExportFormat::Rtf: {
         TQnRTFText merged;
         merged.Header->Title = "Quillnook diary";
@@ -224,9 +271,7 @@ ExportResult ExportDiary(DiaryRecords &records, const ExportRequest &request,
             result.Cancelled = true;
             return result;
         }
-        writeWhole(request.Target,
-                   request.Format == ExportFormat::Html ? webPage(merged) : DocumentRtf(merged),
-                   result);
+        writeWhole(request.Target, DocumentRtf(merged), result);
         break;
     }
     case ExportFormat::Text: {

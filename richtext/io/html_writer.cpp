@@ -220,13 +220,10 @@ int TQnHTMLWriter::WriteHeader(TQnStream &output)
     segmentOpen_ = false;
     charOpenings_.clear();
     const TTextHeader &h = *doc_.Header;
+    if (BodyOnly)
+        return Flush();
     if (CompletePage) {
-        Put("<!DOCTYPE html>\r\n<html>\r\n<head>\r\n<meta charset=\"utf-8\">\r\n<title>");
-        Put(escaped(h.Title, false));
-        Put("</title>\r\n");
-        if (CssLayout)
-            writeStyleSheet();
-        Put("</head>\r\n<body>\r\n");
+        Put(PageStart());
         return Flush();
     }
     Put("<html>\r\n");
@@ -379,21 +376,33 @@ int32_t TQnHTMLWriter::defaultTabStep() const
     return doc_.Header->UseInch ? 480 : 567;
 }
 
-void TQnHTMLWriter::writeStyleSheet()
+std::string TQnHTMLWriter::PageStart() const
 {
     const TTextHeader &h = *doc_.Header;
-    const int base = std::clamp(BaseFont, 0, kFontSlots - 1);
-    std::string family = h.FontNames[base];
-    std::erase_if(family, [](char c) { return c == '\'' || c == '"' || c == '<' || c == '>'; });
-    Put("<style>\r\n");
-    Put("body { font-family: '" + escaped(family, false) +
-        "'; font-size: 10pt; color: " + colourText(0) + "; }\r\n");
-    // Paragraphs carry their own margins; tab stops place text relative to
-    // the paragraph, whose left edge the text area's stops are measured from.
-    Put("p { margin: 0; position: relative; tab-size: " + inches(defaultTabStep()) + "; }\r\n");
-    Put(".tab { white-space: pre; }\r\n");
-    Put(".at { position: absolute; white-space: pre; }\r\n");
-    Put("</style>\r\n");
+    std::string start =
+        "<!DOCTYPE html>\r\n<html>\r\n<head>\r\n<meta charset=\"utf-8\">\r\n<title>" +
+        escaped(h.Title, false) + "</title>\r\n";
+    if (CssLayout) {
+        const int base = std::clamp(BaseFont, 0, kFontSlots - 1);
+        std::string family = h.FontNames[base];
+        std::erase_if(family, [](char c) { return c == '\'' || c == '"' || c == '<' || c == '>'; });
+        start += "<style>\r\n";
+        start += "body { font-family: '" + escaped(family, false) +
+                 "'; font-size: 10pt; color: " + colourText(0) + "; }\r\n";
+        // Paragraphs carry their own margins; a piece of text after a tab is
+        // placed from the paragraph's left edge.
+        start +=
+            "p { margin: 0; position: relative; tab-size: " + inches(defaultTabStep()) + "; }\r\n";
+        start += ".tab { white-space: pre; }\r\n";
+        start += ".at { position: absolute; white-space: pre; }\r\n";
+        start += "</style>\r\n";
+    }
+    return start + "</head>\r\n<body>\r\n";
+}
+
+const char *TQnHTMLWriter::PageEnd()
+{
+    return "</body>\r\n</html>\r\n";
 }
 
 std::string TQnHTMLWriter::paragraphStyle(const TParagraph &p) const
@@ -744,7 +753,9 @@ int TQnHTMLWriter::WriteFooter(TQnStream &output)
     closeCharElements();
     while (!blocks_.empty())
         closeBlock();
-    Put(CompletePage ? "\r\n</body>\r\n</html>\r\n" : "\r\n</html>");
+    if (BodyOnly)
+        return Flush();
+    Put(CompletePage ? std::string("\r\n") + PageEnd() : std::string("\r\n</html>"));
     return Flush();
 }
 

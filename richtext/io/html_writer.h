@@ -39,6 +39,15 @@ public:
     // indents, alignment, spacing, tabs and fonts as CSS, so the page looks
     // like the document (paragraphs with their own margins, runs in spans).
     bool CssLayout = false;
+    // The body's content alone, without the page around it, so that the
+    // bodies of several documents (each with its own font and colour
+    // tables) join into one page between PageStart() and PageEnd().
+    bool BodyOnly = false;
+
+    // A complete page's start, up to and with <body>, for this document and
+    // these options; and its end.
+    std::string PageStart() const;
+    static const char *PageEnd();
 
     int WriteCharAttr() override;
     int WriteText(int count) override;
@@ -83,7 +92,6 @@ private:
     std::string escaped(std::string_view text, bool quotes) const;
     void appendCharacter(std::string &out, uint8_t c, bool quotes) const;
     // CSS layout.
-    void writeStyleSheet();
     std::string paragraphStyle(const TParagraph &p) const;
     void writeCssRun(const TCharAttr &a);
     std::string colourText(int index) const;

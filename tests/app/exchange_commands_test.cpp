@@ -243,6 +243,10 @@ TEST_F(ExchangeCommandsTest, TheExportedPageIsAWholeUtf8DocumentLaidOutAsTheEntr
         "cliffs took most of the afternoon.\\par "
         "\\pard\\qr Signed, me}";
     exchange::DiaryRecords(*w.DiaryTable, *w.DiaryXTable).Store("20260705", rtf);
+    // The next day's colour 1 is another colour: each entry keeps its own.
+    exchange::DiaryRecords(*w.DiaryTable, *w.DiaryXTable)
+        .Store("20260706", "{\\rtf1\\ansi{\\colortbl;\\red200\\green0\\blue0;}"
+                           "Rain, {\\cf1 red} umbrellas}");
     w.FindDateRecord();
     exchange::ExportRequest request;
     request.Format = exchange::ExportFormat::Html;
@@ -259,6 +263,10 @@ TEST_F(ExchangeCommandsTest, TheExportedPageIsAWholeUtf8DocumentLaidOutAsTheEntr
     EXPECT_NE(html.find("left: 1.5in"), std::string::npos);
     EXPECT_NE(html.find("text-align: center"), std::string::npos);
     EXPECT_NE(html.find("Sunday, July 5, 2026"), std::string::npos);
+    EXPECT_NE(html.find("color: #0000A0\">calm"), std::string::npos) << html;
+    EXPECT_NE(html.find("color: #C80000\">red"), std::string::npos) << html;
+    EXPECT_LT(html.find("calm"), html.find("Monday, July 6, 2026"));
+    EXPECT_EQ(html.substr(html.size() - 18), "</body>\r\n</html>\r\n");
     const fs::path shots = qn::test::binaryDir() / "screenshots";
     fs::create_directories(shots);
     fs::copy_file(request.Target, shots / "export_page.html", fs::copy_options::overwrite_existing);

@@ -33,6 +33,13 @@ using Strings = std::vector<std::string>;
 
 namespace {
 
+void savePicture(QWidget &widget, const std::string &name)
+{
+    const fs::path folder = qn::test::binaryDir() / "screenshots";
+    fs::create_directories(folder);
+    widget.grab().save(QString::fromStdString((folder / name).string()));
+}
+
 // A diary folder of its own for every case, a window on it, and the
 // engine's cheapest key cost so that keys are made fast.
 class PreferencesTest : public testing::Test {
@@ -485,6 +492,8 @@ TEST_F(PreferencesTest, DefaultFontOpensOnTheStoredFontAndOffersItsColour)
             return true;
         };
         QTest::mouseClick(d.ColorButton, Qt::LeftButton);
+        d.resize(d.sizeHint());
+        savePicture(d, "default_font_dialog.png");
         return true;
     };
     w->mnuDefaultFontClick();
@@ -521,6 +530,7 @@ TEST_F(PreferencesTest, TheNewPasswordIsTypedTwiceAndHidden)
                  d.NewPasswordAgain->echoMode() == QLineEdit::Password &&
                  d.NewPasswordAgain->maxLength() == 8;
         d.NewPasswordAgain->setText("Pw2"); // a typo in the second
+        savePicture(d, "password_dialog.png");
         d.OkButton->click();
         cleared = d.NewPassword->text().isEmpty() && d.NewPasswordAgain->text().isEmpty();
         EXPECT_EQ(w->DiaryPassword, "");
