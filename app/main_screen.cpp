@@ -406,15 +406,13 @@ void TMainScreen::createActionBar()
         button(QStringLiteral("E&xit"), QStringLiteral("FlatButton1"), "exit", blBitmapRight);
     layout->addStretch();
 
-    // Save and Cancel keep their places while hidden, so that no button
-    // moves under the mouse when they come and go.
-    for (TFlatButton *b : {SaveButton, CancelButton}) {
-        QSizePolicy policy = b->sizePolicy();
-        policy.setRetainSizeWhenHidden(true);
-        b->setSizePolicy(policy);
-    }
-    SaveButton->setVisible(false);
-    CancelButton->setVisible(false);
+    // While Save and Cancel are hidden a space as wide holds their place,
+    // so that no button moves under the mouse when they come and go. The
+    // space gives way in a window too narrow for it, so the window can
+    // still be made as narrow as the other buttons allow.
+    saveCancelPlace_ = new QSpacerItem(0, 0, QSizePolicy::Maximum, QSizePolicy::Fixed);
+    layout->insertItem(0, saveCancelPlace_);
+    setEntryModified(false);
 
     connect(SaveButton, &TFlatButton::clicked, this, &TMainScreen::SaveButtonClick);
     connect(CancelButton, &TFlatButton::clicked, this, &TMainScreen::CancelButtonClick);
@@ -425,6 +423,11 @@ void TMainScreen::createActionBar()
     connect(LastButton, &TFlatButton::clicked, this, &TMainScreen::LastButtonClick);
     connect(Hidebutton, &TFlatButton::clicked, this, &TMainScreen::HideButtonClick);
     connect(FlatButton1, &TFlatButton::clicked, this, &TMainScreen::exit1Click);
+}
+
+int TMainScreen::actionSpacing() const
+{
+    return ActionPanel->layout()->spacing();
 }
 
 void TMainScreen::FormCreate()

@@ -32,6 +32,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QSpacerItem;
 class QToolButton;
 
 namespace qn::engine {
@@ -314,6 +315,8 @@ private:
     bool keyRefused_ = false;                      // the stored password does not open the table
     bool preferencesBehind_ = false;               // QN.INI could not record the password in effect
     std::vector<QAction *> actionsLocked_;         // disabled by locking, enabled by unlocking
+    QSpacerItem *saveCancelPlace_ = nullptr;       // holds the place of hidden Save and Cancel
+    int actionSpacing() const;
 };
 
 // The corrected frame of a maximized window: when the full-screen area is

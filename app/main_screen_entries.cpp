@@ -13,6 +13,7 @@
 #include "richtext/model/text_header.h"
 
 #include <QApplication>
+#include <QLayout>
 #include <QToolButton>
 
 #include <cstdio>
@@ -79,6 +80,12 @@ void TMainScreen::setEntryModified(bool modified)
 {
     SaveButton->setVisible(modified);
     CancelButton->setVisible(modified);
+    // The place of the two buttons with the spacing after each.
+    const int place =
+        modified ? 0 : SaveButton->width() + CancelButton->width() + 2 * actionSpacing();
+    saveCancelPlace_->changeSize(place, SaveButton->height(), QSizePolicy::Maximum,
+                                 QSizePolicy::Fixed);
+    ActionPanel->layout()->invalidate();
 }
 
 namespace {
