@@ -6,7 +6,7 @@ CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup configure build run test install clean format-check fuzz
+.PHONY: all setup configure build run test install package clean format-check fuzz
 
 all: build
 
@@ -29,6 +29,11 @@ test: build
 
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package build/quillnook_VERSION-1_ARCH.deb (CPack; the README's
+# "Installing" section says what it holds).
+package: build
+	cmake --build $(BUILD) --target package
 
 # The libFuzzer targets (clang, sanitizers) in their own build folder; the
 # README's "Fuzzing" section says how to run them.

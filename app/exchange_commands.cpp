@@ -83,7 +83,8 @@ void BackupAfterClosing(TMainScreen &main, int entries)
     if (entries < 0)
         return;
     try {
-        exchange::MakeDailyBackup(main.DiaryDir(), BackupClock()(), entries);
+        exchange::MakeDailyBackup(main.DiaryDir(), BackupClock()(), entries, DefaultFileSystem(),
+                                  main.HeldDiaryLock());
     } catch (const std::exception &error) {
         ShowInformationUtf8(std::string("The diary's backup could not be made: ") + error.what());
     }
@@ -103,24 +104,40 @@ exchange::BackupInfo RestoreDiary(TMainScreen &main, const exchange::BackupInfo 
     std::string failure;
     exchange::BackupInfo replaced;
     try {
-        replaced = exchange::RestoreBackup(main.DiaryDir(), backup, BackupClock()(), entries);
+        replaced = exchange::RestoreBackup(main.DiaryDir(), backup, BackupClock()(), entries,
+                                           DefaultFileSystem(), main.HeldDiaryLock());
     } catch (const std::exception &error) {
         failure = std::string("The backup could not be restored: ") + error.what() +
                   "\nThe diary was left as it was.";
     }
-    // The restored QN.INI holds the password the restored table is encrypted under.
-    const std::string password = exchange::StoredPassword(main.DiaryDir());
-    const bool otherPassword = password != main.DiaryPassword;
-    main.DiaryPassword = password;
-    main.DiaryXTable->SetPassword(password);
+    // QN.INI stays: the diary keeps its password. A backup under another
+    // password opens locked, and the window asks for that one (as it does
+    // when the stored password does not fit the table).
+    main.DiaryXTable->SetPassword(main.DiaryPassword);
     if (!main.OpenDiaryFile()) {
         throw std::runtime_error((failure.empty() ? std::string() : failure + "\n") +
                                  main.OpenFailure());
     }
-    main.DiaryXTable->SetPassword(password);
-    // A diary under another password opens locked, as at start.
-    if (otherPassword && !password.empty())
+    if (main.DiaryKeyRefused()) {
         main.HideAllThings(true);
+    } else if (failure.empty() && !main.DiaryPassword.empty() &&
+               main.DiaryXTable->KeyState() == engine::TXTable::TKeyState::Clear) {
+        // A backup in clear (made before the password was set) is put under
+        // the diary's password at once.
+        try {
+            main.DiaryXTable->SetOrder(0);
+            main.DiaryXTable->CloseIndexes();
+            main.DiaryXTable->SetPassword(std::string());
+            main.DiaryXTable->DbfChangeKey(main.DiaryPassword);
+        } catch (const std::exception &error) {
+            failure = std::string("The backup was restored, but it could not be encrypted under "
+                                  "the diary's password: ") +
+                      error.what();
+        }
+        main.DiaryXTable->SetPassword(main.DiaryPassword);
+        main.DiaryTable->Close();
+        main.OpenDiaryFile();
+    }
     if (!failure.empty())
         throw std::runtime_error(failure);
     return replaced;

@@ -28,6 +28,8 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include <optional>
 
 namespace qn {
@@ -239,12 +241,20 @@ bool TExportDialog::ExportButtonClick()
         if (result.Cancelled) {
             Status->setText(QStringLiteral("Cancelled"));
         } else {
-            const std::string text = "Exported " + std::to_string(result.Entries) +
-                                     (result.Entries == 1 ? " entry to " : " entries to ") +
-                                     request.Target.string();
-            Status->setText(fromUtf8(text));
+            std::string text = "Exported " + std::to_string(result.Entries) +
+                               (result.Entries == 1 ? " entry to " : " entries to ") +
+                               request.Target.string();
+            Status->setText(fromUtf8(result.Failure.empty() ? text : std::string("Error")));
+            if (!result.Failure.empty())
+                text = result.Failure + "\n" + text + " before that.";
+            // The first few problems; a box cannot hold a long list.
+            const size_t shown = std::min<size_t>(result.Problems.size(), 10);
+            for (size_t i = 0; i < shown; ++i)
+                text += "\n" + result.Problems[i];
+            if (result.Problems.size() > shown)
+                text += "\n... and " + std::to_string(result.Problems.size() - shown) + " more.";
             ShowInformationUtf8(text);
-            done = true;
+            done = result.Failure.empty();
         }
     } catch (const std::exception &error) {
         Status->setText(QStringLiteral("Error"));
@@ -393,8 +403,10 @@ void TRestoreDialog::fill()
         Backups->addItem(
             QStringLiteral("%1    made %2    %3").arg(fromUtf8(b.Name), fromUtf8(b.Made), entries));
     }
-    if (list_.empty())
-        Status->setText(QStringLiteral("There are no backups yet."));
+    QString status = list_.empty() ? QStringLiteral("There are no backups yet.") : QString();
+    for (const BackupInfo &b : ListUnusableBackups(main_.DiaryDir()))
+        status += (status.isEmpty() ? QString() : QStringLiteral("\n")) + fromUtf8(b.Problem);
+    Status->setText(status);
     if (!list_.empty())
         Backups->setCurrentRow(0);
     RestoreButton->setEnabled(!list_.empty());

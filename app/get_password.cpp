@@ -1,10 +1,12 @@
 #include "app/get_password.h"
 
+#include "app/exchange/diary_backup.h"
 #include "app/main_screen.h"
 #include "engine/xtable.h"
 #include "platform/qt/messages.h"
 #include "platform/qt/qt_text.h"
 
+#include <QCheckBox>
 #include <QEvent>
 #include <QFrame>
 #include <QLabel>
@@ -89,7 +91,11 @@ TGetPassword::TGetPassword(TMainScreen &main, QWidget *parent)
     NewPasswordAgain->setObjectName(QStringLiteral("NewPasswordAgain"));
     NewPasswordAgain->setEchoMode(QLineEdit::Password);
     RulesLabel =
-        label(QStringLiteral("(maximum 8 chars - A-Z, 0-9 and spaces)"), PassPanel, 24, 134, 310);
+        label(QStringLiteral("(maximum 8 chars - A-Z, 0-9 and spaces)"), PassPanel, 24, 124, 310);
+    DeleteBackups = new QCheckBox(
+        QStringLiteral("Delete the backups (else they take the new password)"), PassPanel);
+    DeleteBackups->setObjectName(QStringLiteral("DeleteBackups"));
+    DeleteBackups->setGeometry(24, 146, 320, 22);
 
     OkButton = new QPushButton(QStringLiteral("OK"), this);
     OkButton->setGeometry(16, 194, 96, 30);
@@ -261,11 +267,47 @@ bool TGetPassword::ProcessPassword(const std::string &old, const std::string &no
                             error.what() +
                             "). Quillnook will ask for the password at its next start.");
     }
+    ProcessBackups(old, now);
     if (now.empty())
         ShowInformation(QStringLiteral("Password cleared. No password now required."));
     else
         ShowInformation("Be sure to write down your new password: " + AnsiToQString(now));
     return true;
+}
+
+void TGetPassword::ProcessBackups(const std::string &old, const std::string &now)
+{
+    const std::filesystem::path dir = main_.DiaryDir();
+    if (exchange::ListBackups(dir).empty() && exchange::ListUnusableBackups(dir).empty())
+        return;
+    const bool remove = DeleteBackups->isChecked();
+    try {
+        if (remove) {
+            exchange::DeleteAllBackups(dir, main_.HeldDiaryLock());
+            return;
+        }
+        running_ = true;
+        ProcessingLabel->setText(QStringLiteral("Processing the backups:"));
+        Gauge1->setValue(0);
+        Gauge1->setVisible(true);
+        exchange::BackupKeyResult result = exchange::ChangeBackupKeys(
+            dir, old, now,
+            [this](int done, int total) { GaugeReport(total ? done * 100 / total : 100); },
+            main_.HeldDiaryLock());
+        running_ = false;
+        Gauge1->setVisible(false);
+        ProcessingLabel->setText(QStringLiteral("Processing new password:"));
+        if (!result.LeftAlone.empty()) {
+            std::string names;
+            for (const std::string &line : result.LeftAlone)
+                names += "\n" + line;
+            ShowInformationUtf8("These backups were left as they were:" + names);
+        }
+    } catch (const std::exception &error) {
+        running_ = false;
+        Gauge1->setVisible(false);
+        ShowInformationUtf8(std::string("The backups could not be processed: ") + error.what());
+    }
 }
 
 std::string TGetPassword::passwordInEffect(const std::string &old, const std::string &now)

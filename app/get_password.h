@@ -13,6 +13,7 @@
 #include <functional>
 #include <string>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -68,6 +69,15 @@ public:
     // Called at every progress report once the gauge moved (tests look at
     // the dialog in the middle of a run here).
     std::function<void()> OnProgress;
+
+    // Once the table is under the new key, the backups follow: encrypted
+    // under it (decrypted when the password is removed), or deleted when
+    // this box is checked.
+    QCheckBox *DeleteBackups;
+    // Puts the backups under the password now in effect (`old` the one they
+    // were under), or deletes them; with progress, and a message naming any
+    // backup left as it was.
+    void ProcessBackups(const std::string &old, const std::string &now);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

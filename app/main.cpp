@@ -17,15 +17,19 @@
 
 int main(int argc, char **argv)
 {
-    // Export, import and backups run without a window (and without a display).
-    if (argc > 1 && qn::exchange::IsDiaryCommand(argv[1]))
-        return qn::exchange::RunDiaryCommand(std::vector<std::string>(argv + 1, argv + argc),
-                                             std::cin, std::cout, std::cerr, qn::ProgramDir(),
+    // Export, import, backups, help and the version run without a window (and
+    // without a display); help and the version make no diary folder either.
+    if (argc > 1 && qn::exchange::IsDiaryCommand(argv[1])) {
+        const std::vector<std::string> args(argv + 1, argv + argc);
+        const std::string diaryDir =
+            qn::exchange::AsksForInformation(args) ? std::string() : qn::ProgramDir();
+        return qn::exchange::RunDiaryCommand(args, std::cin, std::cout, std::cerr, diaryDir,
                                              ::isatty(STDIN_FILENO) != 0);
+    }
 
     qn::TApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillnook"));
-    QApplication::setDesktopFileName(QStringLiteral("quillnook"));
+    QApplication::setDesktopFileName(QStringLiteral("org.quillnook.Quillnook"));
 
     if (!qn::PrepareStart())
         return 0;

@@ -568,6 +568,7 @@ bool TMainScreen::FormCloseQuery()
     closeDiaryTable();
     // A normal close leaves the day's copy of the closed diary's files.
     BackupAfterClosing(*this, entries);
+    ReleaseDiaryLock();
     // Closing this window ends the program: the engine lets every table go.
     engine::StopTableEngine();
     return true;

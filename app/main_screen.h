@@ -8,6 +8,7 @@
 // panel, flat buttons, diary table) take the place of the plain widgets here.
 
 #include "platform/datetime.h"
+#include "platform/diary_lock.h"
 #include "platform/keys.h"
 #include "richtext/controls/rich_text.h"
 #include "richtext/controls/ruler.h"
@@ -161,6 +162,10 @@ public:
     TDateSelectorRun RunDateSelector;
     // Why the last OpenDiaryFile failed, for the user.
     const std::string &OpenFailure() const { return openFailure_; }
+    // The diary's lock, held from the first open until the window closes
+    // (after the backup at closing); null before.
+    const DiaryLock *HeldDiaryLock() const { return diaryLock_.get(); }
+    void ReleaseDiaryLock() { diaryLock_.reset(); }
 
     // Entries.
     void LoadRichText();
@@ -308,12 +313,14 @@ private:
     THelpViewer *helpViewer_ = nullptr;
     std::string diaryDir_;
     std::string openFailure_;
+    std::unique_ptr<DiaryLock> diaryLock_;
     bool startFailed_ = false;
     bool locked_ = false;                          // the privacy panel covers the entry
     bool terminating_ = false;                     // closing without questions
     std::unique_ptr<TQnRTFTextIo> searchDocument_; // the entry a search looks at
     bool keyRefused_ = false;                      // the stored password does not open the table
     bool preferencesBehind_ = false;               // QN.INI could not record the password in effect
+    bool preferencesRefusalShown_ = false;         // the user was told QN.INI is not read
     std::vector<QAction *> actionsLocked_;         // disabled by locking, enabled by unlocking
     QSpacerItem *saveCancelPlace_ = nullptr;       // holds the place of hidden Save and Cancel
     int actionSpacing() const;

@@ -38,6 +38,13 @@ std::filesystem::path TMainScreen::PreferencesFile() const
 void TMainScreen::LoadPreferences()
 {
     TProfileFile ini(PreferencesFile(), engine::EngineFileSystem());
+    // A QN.INI that is a link, a FIFO, a device or too large is not read:
+    // the defaults hold, and the user hears why once.
+    if (const std::string refused = ini.Unusable(); !refused.empty() && !preferencesRefusalShown_) {
+        preferencesRefusalShown_ = true;
+        ShowInformationUtf8(refused + ". The default settings are used, and changed settings "
+                                      "cannot be stored until it is a plain file again.");
+    }
     // While the file lags behind a password change it could not record,
     // the password in memory is the one the table is under.
     if (!preferencesBehind_) {

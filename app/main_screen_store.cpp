@@ -2,6 +2,7 @@
 // positioning, the moves, the month callback and "Rebuild Indexes".
 #include "app/date_key.h"
 #include "app/date_selector.h"
+#include "app/exchange/diary_records.h"
 #include "app/main_screen.h"
 #include "app/rebuild_indexes.h"
 
@@ -139,9 +140,9 @@ void TMainScreen::closeDiaryTable()
 std::string TMainScreen::explainOpenFailure(const std::string &engineText, bool creating) const
 {
     auto table = FindFileNoCase(diaryDir_, "QUILLNK.DBF");
-    if (table && heldElsewhere(*table))
+    if ((table && heldElsewhere(*table)) || (!diaryLock_ && DiaryLock::HeldElsewhere(diaryDir_)))
         return "The diary in " + diaryDir_ +
-               " is in use by another Quillnook (or another program). Close it and start "
+               " is in use by another Quillnook (or another program). Close it first and start "
                "Quillnook again.";
     if (!writableDir(diaryDir_))
         return "The diary cannot be " + std::string(creating ? "created" : "opened") +
@@ -154,6 +155,22 @@ bool TMainScreen::OpenDiaryFile()
 {
     openFailure_.clear();
     keyRefused_ = false;
+    // The window is the diary's one writer while it is open.
+    if (!diaryLock_) {
+        try {
+            exchange::MakeDiaryFolder(diaryDir_);
+            diaryLock_ = std::make_unique<DiaryLock>(diaryDir_);
+        } catch (const DiaryInUseError &) {
+            openFailure_ = "The diary in " + diaryDir_ +
+                           " is in use by another Quillnook (or another program). Close it first "
+                           "and start Quillnook again.";
+            return false;
+        } catch (const std::exception &error) {
+            openFailure_ =
+                explainOpenFailure(error.what(), !FindFileNoCase(diaryDir_, "QUILLNK.DBF"));
+            return false;
+        }
+    }
     auto table = FindFileNoCase(diaryDir_, "QUILLNK.DBF");
     if (!table) {
         if (!CreateDiaryTable()) {

@@ -1,6 +1,7 @@
 #include "app/splash_form.h"
 
 #include "platform/modal_result.h"
+#include "platform/version.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -40,7 +41,7 @@ TSplashform::TSplashform(QWidget *parent)
     TitleLabel->setAlignment(Qt::AlignCenter);
     TitleLabel->setGeometry(8, 36, 318, 40);
 
-    VersionLabel = new QLabel(QStringLiteral("Version 2.1a"), Panel1);
+    VersionLabel = new QLabel(QStringLiteral("Version ") + QString::fromLatin1(Version()), Panel1);
     VersionLabel->setAlignment(Qt::AlignCenter);
     VersionLabel->setGeometry(8, 88, 318, 20);
 

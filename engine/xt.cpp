@@ -545,6 +545,11 @@ int16_t xt_Commit(void)
     return acting([&] { table().commit(); });
 }
 
+int16_t xt_Rollback(void)
+{
+    return acting([&] { table().rollback(); });
+}
+
 int16_t xt_Rlock(int32_t recno)
 {
     return guarded<int16_t>(0, [&]() -> int16_t {
@@ -825,6 +830,12 @@ FileSystem &EngineFileSystem()
 {
     FileSystem *files = ::engine().areas.settings.fileSystem;
     return files ? *files : DefaultFileSystem();
+}
+
+void CopyFileSettings(xbase::EngineSettings &settings)
+{
+    settings.fileSystem = ::engine().areas.settings.fileSystem;
+    settings.newKeyDerivation = ::engine().areas.settings.newKeyDerivation;
 }
 
 } // namespace qn::engine

@@ -121,6 +121,10 @@ int16_t xt_AppendBlank(void);
 int16_t xt_Delete(void);
 int16_t xt_Recall(void);
 int16_t xt_Commit(void);
+// Drops every change since the last commit of the current table: what a
+// change that failed half way had written goes, and the table is as that
+// commit left it.
+int16_t xt_Rollback(void);
 int16_t xt_Rlock(int32_t recno);  // non-zero when locked; 0 means the current record
 int16_t xt_Unlock(int32_t recno); // 0 releases every lock
 // Changes the record buffer; the change reaches the file on xt_Commit, on the

@@ -410,6 +410,10 @@ int TXTableCursor::InsertRecord(char *image, const std::vector<EngineWrite> &bef
     AreaScope scope(area_);
     if (!scope.inUse())
         return xrNotInUse;
+    // Whatever waits is saved first, so that a failed append can give up
+    // everything since the last commit and no more.
+    if (int16_t rc = xt_Commit())
+        return engineFailure(rc);
     if (int16_t rc = xt_AppendBlank())
         return engineFailure(rc);
     bool shared = Shared();
@@ -424,9 +428,13 @@ int TXTableCursor::InsertRecord(char *image, const std::vector<EngineWrite> &bef
             rc = engineFailure(XT_ERR_ENGINE);
     }
     if (rc != 0) {
-        // Leave no half-written record behind: the blank one is deleted.
+        // Leave no half-written record behind: the blank record, its keys
+        // and any memo written for it go again. A shared table has saved
+        // the blank record for the others at once: it is marked deleted.
         std::string text = engineText_;
-        xt_Delete();
+        xt_Rollback();
+        if (shared)
+            xt_Delete();
         engineText_ = text;
     } else if (info) {
         info->recNo = xt_RecNo();

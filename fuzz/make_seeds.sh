@@ -7,7 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build-fuzz}
 seeds=$build/seeds
 rm -rf "$seeds"
-mkdir -p "$seeds"/{rtf,html,xbase,dictionary}
+mkdir -p "$seeds"/{rtf,html,xbase,journal,dictionary,backup}
 
 cp "$root"/tests/richtext/io/fixtures/*.rtf "$seeds/rtf/"
 cat >"$seeds/rtf/features.rtf" <<'RTF'
@@ -29,5 +29,11 @@ table "$x/pr90.dbf" "$x/pr90.fpt" "" >"$seeds/xbase/pr90"
 table "$x/rooms.dbf" "" "$x/rooms.cdx" >"$seeds/xbase/rooms"
 table "$x/setup.dbf" "" "$x/setup.CDX" >"$seeds/xbase/setup"
 
+b=$seeds/backup
+printf '[Backup]\r\nMade=2026-12-07 10:00:00\r\nEntries=3\r\nFiles=QUILLNK.DBF|QUILLNK.FPT|QUILLNK.CDX\r\n' >"$b/good"
+printf '[Backup]\r\nMade=2026-12-07 10:00:00\r\nFiles=quillnk.dbf|QUILLNK.FPT|QN.INI|QUILLNK.DBF-journal\r\n' >"$b/old"
+printf '[Backup]\r\nMade=x\r\nFiles=QUILLNK.DBF|../../../../outside.txt|sub/QUILLNK.FPT|notes.txt\r\n' >"$b/crafted"
+
 QN_FUZZ_SEEDS="$seeds/dictionary" "$build/fuzz/dictionary_fuzz"
+QN_FUZZ_SEEDS="$seeds/journal" "$build/fuzz/journal_fuzz"
 ls -l "$seeds"/*

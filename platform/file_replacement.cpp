@@ -1,7 +1,6 @@
 #include "platform/file_replacement.h"
 
 #include <random>
-#include <sys/stat.h>
 
 namespace qn {
 
@@ -47,17 +46,8 @@ FileReplacement::FileReplacement(const fs::path &target, FileSystem &fs) : fs_(f
                 throw;
         }
     }
-    // The new file keeps the old one's permissions; a new file gets the usual ones.
-    struct stat old {};
-    mode_t mode;
-    if (::stat(target_.c_str(), &old) == 0) {
-        mode = old.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    fs::permissions(temporary_, fs::perms(mode), ec);
+    // The file system door creates it private (PrivateFileMode), and so the
+    // replaced file is private too, whatever the old one allowed.
 }
 
 FileReplacement::~FileReplacement()

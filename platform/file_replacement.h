@@ -4,7 +4,8 @@
 // unique temporary name beside the target, are synced, renamed over the
 // target, and the folder is synced, so that a crash at any moment leaves the
 // old file or the new one. A symbolic link is followed (the file it names is
-// replaced and the link stays); the old file's permissions are kept.
+// replaced and the link stays). The new file is private to its owner
+// (PrivateFileMode), whatever the old one's permissions were.
 
 #include "platform/file_system.h"
 

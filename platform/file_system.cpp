@@ -144,11 +144,15 @@ public:
             flags |= O_RDWR | O_CREAT | O_EXCL;
             break;
         }
-        int fd = ::open(path.c_str(), flags, 0644);
+        const bool creating = mode == OpenMode::Create || mode == OpenMode::CreateNew;
+        int fd = ::open(path.c_str(), flags, PrivateFileMode);
         if (fd < 0)
-            fail(mode == OpenMode::Create || mode == OpenMode::CreateNew ? "Cannot create"
-                                                                         : "Cannot open",
-                 path, errno);
+            fail(creating ? "Cannot create" : "Cannot open", path, errno);
+        // Exactly private, whatever the umask, also when Create empties a file
+        // that was there. A file system without permissions (or a file of
+        // another owner that we may write) keeps what it has.
+        if (creating)
+            (void)::fchmod(fd, PrivateFileMode);
         return std::make_unique<PosixFile>(fd, path, mode != OpenMode::ReadOnly);
     }
 
@@ -189,6 +193,32 @@ FileSystem &DefaultFileSystem()
 std::filesystem::path FolderOf(const std::filesystem::path &file)
 {
     return file.parent_path().empty() ? std::filesystem::path(".") : file.parent_path();
+}
+
+bool CreatePrivateFolder(const std::filesystem::path &name)
+{
+    std::filesystem::path folder = name.lexically_normal();
+    if (!folder.has_filename() && folder.has_relative_path())
+        folder = folder.parent_path(); // "a/b/" is "a/b"
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            return false;
+        fail("Cannot create the folder", folder, ENOTDIR);
+    }
+    const std::filesystem::path parent = folder.parent_path();
+    if (!parent.empty() && parent != folder)
+        CreatePrivateFolder(parent);
+    if (::mkdir(folder.c_str(), PrivateFolderMode) != 0) {
+        const int error = errno;
+        if (error == EEXIST && ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+            return false; // made by someone else meanwhile
+        fail("Cannot create the folder", folder, error);
+    }
+    // The umask may have taken bits away; the owner keeps all three.
+    if (::chmod(folder.c_str(), PrivateFolderMode) != 0)
+        fail("Cannot set the permissions of", folder, errno);
+    return true;
 }
 
 } // namespace qn

@@ -97,4 +97,16 @@ private:
 // The folder a file name lies in ("." for a bare name).
 std::filesystem::path FolderOf(const std::filesystem::path &file);
 
+// Files the program creates are readable and writable by their owner only
+// (0600) and folders it creates (the diary folder, backup folders) usable by
+// their owner only (0700), whatever the umask.
+constexpr unsigned PrivateFileMode = 0600;
+constexpr unsigned PrivateFolderMode = 0700;
+
+// Creates `folder`, and any missing folder above it, with PrivateFolderMode.
+// True when the folder was made; false when it already was a folder (its
+// permissions are then left alone). A FileError names the folder and the
+// reason when it cannot be made (a file in the way, no permission).
+bool CreatePrivateFolder(const std::filesystem::path &folder);
+
 } // namespace qn

@@ -3,12 +3,11 @@
 #include "platform/ansi.h"
 #include "platform/ascii_text.h"
 #include "platform/file_replacement.h"
+#include "platform/regular_file.h"
 
 #include <climits>
 #include <cstring>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <vector>
 
 namespace qn {
@@ -68,12 +67,13 @@ class Document {
 public:
     explicit Document(const std::filesystem::path &file)
     {
-        std::ifstream in(file, std::ios::binary);
-        if (!in)
+        RegularFileContents contents = ReadRegularFile(file, kProfileSizeLimit);
+        if (contents.What != RegularFileContents::Read) {
+            if (contents.What != RegularFileContents::Missing)
+                refused_ = file.filename().string() + " is not read: " + contents.Reason;
             return;
-        std::ostringstream buffer;
-        buffer << in.rdbuf();
-        std::string bytes = buffer.str();
+        }
+        const std::string &bytes = contents.Bytes;
         size_t start = 0;
         while (start < bytes.size()) {
             size_t nl = bytes.find('\n', start);
@@ -142,9 +142,21 @@ public:
     std::vector<Line> &lines() { return lines_; }
     const std::vector<Line> &lines() const { return lines_; }
 
+    // Why the file was not read; empty when it was, or is missing.
+    const std::string &refused() const { return refused_; }
+    // A document about to be written back: one that was not read is never
+    // written over.
+    Document &forWriting()
+    {
+        if (!refused_.empty())
+            throw EProfileError(refused_ + "; it was left as it is and nothing was written");
+        return *this;
+    }
+
 private:
     std::vector<Line> lines_;
     bool crlf_ = false;
+    std::string refused_;
 };
 
 bool hasLineBreak(std::string_view s)
@@ -253,6 +265,11 @@ void TProfileFile::replace(std::string_view bytes)
     }
 }
 
+std::string TProfileFile::Unusable() const
+{
+    return Document(file_).refused();
+}
+
 std::string TProfileFile::ReadString(std::string_view section, std::string_view key,
                                      std::string_view defaultValue) const
 {
@@ -301,7 +318,8 @@ void TProfileFile::WriteString(std::string_view section, std::string_view key,
     if (hasLineBreak(value))
         throw EProfileError("A profile value cannot hold a line break");
 
-    Document doc(file_);
+    Document read(file_);
+    Document &doc = read.forWriting();
     std::vector<Line> &lines = doc.lines();
     std::string nl = doc.newline();
     std::string encoded = encodeValue(value);
@@ -351,7 +369,8 @@ void TProfileFile::DeleteKey(std::string_view section, std::string_view key)
 {
     section = trim(section);
     key = trim(key);
-    Document doc(file_);
+    Document read(file_);
+    Document &doc = read.forWriting();
     auto at = doc.findKey(section, key);
     if (!at)
         return;
@@ -362,7 +381,8 @@ void TProfileFile::DeleteKey(std::string_view section, std::string_view key)
 void TProfileFile::EraseSection(std::string_view section)
 {
     section = trim(section);
-    Document doc(file_);
+    Document read(file_);
+    Document &doc = read.forWriting();
     auto header = doc.findSection(section);
     if (!header)
         return;

@@ -6,6 +6,12 @@
 // one key and replaces the whole file atomically (a new file beside it,
 // renamed over it), keeping every other line, comment and the order as they
 // were. Values are Windows-1252 bytes.
+//
+// Only a regular file of at most kProfileSizeLimit bytes is read, never
+// through a symbolic link: anything else (a link, a FIFO, a device, a huge
+// file, one that cannot be read) reads as empty, so that every value is its
+// default, Unusable() says why, and writes are refused (nothing is written
+// through a link or into a FIFO, and what is there is left as it is).
 
 #include "platform/file_system.h"
 
@@ -23,6 +29,8 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+constexpr uint64_t kProfileSizeLimit = 1024 * 1024;
+
 class TProfileFile {
 public:
     explicit TProfileFile(std::filesystem::path file);
@@ -30,6 +38,10 @@ public:
     TProfileFile(std::filesystem::path file, FileSystem &files);
 
     const std::filesystem::path &FileName() const { return file_; }
+
+    // Why the file is not read, for the user ("QN.INI is not read: it is a
+    // FIFO, not a file"); empty when it is missing or read.
+    std::string Unusable() const;
 
     // A missing file, section or key gives the default. The value is the text
     // after the first "=" without surrounding blanks; one pair of matching

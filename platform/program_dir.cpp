@@ -1,5 +1,7 @@
 #include "platform/program_dir.h"
 
+#include "platform/file_system.h"
+
 #include <cstdlib>
 #include <pwd.h>
 #include <system_error>
@@ -78,9 +80,11 @@ const std::string &ProgramDir()
         fs::path chosen = ChooseProgramDir(CurrentProgramDirSources());
         std::error_code ec;
         if (!fs::exists(chosen, ec)) {
-            fs::create_directories(chosen, ec);
-            // A diary is private.
-            fs::permissions(chosen, fs::perms::owner_all, fs::perm_options::replace, ec);
+            try {
+                CreatePrivateFolder(chosen); // a diary is private
+            } catch (const FileError &) {
+                // Opening the diary there names the failure.
+            }
         }
         std::string text = chosen.lexically_normal().string();
         if (text.empty() || text.back() != '/')

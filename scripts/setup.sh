@@ -21,6 +21,8 @@ packages=(
   libbenchmark-dev libsqlite3-dev hunspell hunspell-en-us libhunspell-dev unrtf pandoc
   # a browser that reads the exported HTML
   chromium
+  # make package, and the tests of the package, manual pages and metadata
+  dpkg-dev file lintian groff-base appstream desktop-file-utils
   # fuzz targets (make fuzz)
   clang-14 libclang-rt-14-dev
 )

@@ -389,4 +389,12 @@ void DbfFile::committed()
     headerChanged_ = false;
 }
 
+void DbfFile::discardUncommitted()
+{
+    pending_.clear();
+    headerChanged_ = false;
+    cache_->clear();
+    readHeader();
+}
+
 } // namespace qn::xbase

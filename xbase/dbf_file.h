@@ -70,6 +70,8 @@ public:
     // count and flags; bytes beyond the last record are cut.
     FileChange changes();
     void committed();
+    // Drops the writes since the last commit and reads the header again.
+    void discardUncommitted();
     bool changed() const { return !pending_.empty() || headerChanged_; }
     BinaryFile &file() { return file_; }
 

@@ -31,17 +31,25 @@ fs::path withSuffix(const fs::path &p, const char *suffix)
 // The files a table may have that a switch replaces.
 std::vector<fs::path> usualTargets(const fs::path &table)
 {
-    return {table, siblingWithExtension(table, ".FPT"), siblingWithExtension(table, ".CDX")};
+    return {table, siblingWithExtension(table, ".FPT"), siblingWithExtension(table, ".CDX"),
+            withSuffix(table, "-journal")};
 }
 
-std::vector<fs::path> readMarker(FileSystem &system, const fs::path &marker)
+// A marker line that names a file the switch removes.
+constexpr char RemovalMark = '-';
+
+struct Plan {
+    std::vector<fs::path> targets, removals;
+};
+
+Plan readMarker(FileSystem &system, const fs::path &marker)
 {
     BinaryFile file(marker, BinaryFile::Mode::ReadOnly, system);
     std::string text(file.size(), '\0');
     file.readAt(0, text.data(), text.size());
     std::istringstream in(text);
     std::string line;
-    std::vector<fs::path> targets;
+    Plan plan;
     bool ended = false;
     if (!std::getline(in, line) || line != Header)
         throw XbaseError::damaged("The switch marker " + marker.string() +
@@ -51,24 +59,32 @@ std::vector<fs::path> readMarker(FileSystem &system, const fs::path &marker)
             ended = true;
             break;
         }
+        const bool removal = !line.empty() && line[0] == RemovalMark;
+        if (removal)
+            line.erase(0, 1);
         // Only names in the table's own folder.
         if (line.empty() || line.find('/') != std::string::npos || line == "." || line == "..")
             throw XbaseError::damaged("The switch marker " + marker.string() +
                                       " is damaged; the table was left as it is");
-        targets.push_back(folderOf(marker) / line);
+        (removal ? plan.removals : plan.targets).push_back(folderOf(marker) / line);
     }
     if (!ended)
         throw XbaseError::damaged("The switch marker " + marker.string() +
                                   " is damaged; the table was left as it is");
-    return targets;
+    return plan;
 }
 
-void finish(FileSystem &system, const fs::path &marker, const std::vector<fs::path> &targets)
+void finish(FileSystem &system, const fs::path &marker, const Plan &plan)
 {
-    for (const fs::path &target : targets) {
+    for (const fs::path &target : plan.targets) {
         fs::path fresh = newNameFor(target);
         if (fs::exists(fresh))
             replaceFile(fresh, target, system);
+    }
+    for (const fs::path &gone : plan.removals) {
+        std::error_code ec;
+        if (fs::exists(fs::symlink_status(gone, ec)))
+            removeFile(gone, system);
     }
     removeFile(marker, system);
     syncDirectory(folderOf(marker), system);
@@ -98,19 +114,22 @@ fs::path markerFor(const fs::path &table)
     return withSuffix(table, ".switch");
 }
 
-void commit(FileSystem &system, const fs::path &table, const std::vector<fs::path> &targets)
+void commit(FileSystem &system, const fs::path &table, const std::vector<fs::path> &targets,
+            const std::vector<fs::path> &removals)
 {
     fs::path marker = markerFor(table);
     std::string text = std::string(Header) + "\n";
     for (const fs::path &t : targets)
         text += t.filename().string() + "\n";
+    for (const fs::path &r : removals)
+        text += RemovalMark + r.filename().string() + "\n";
     text += std::string(Trailer) + "\n";
     try {
         ReplaceFile(marker, text, system); // the commit point
     } catch (const FileError &e) {
         throw XbaseError::io(e.what());
     }
-    finish(system, marker, targets);
+    finish(system, marker, Plan{targets, removals});
 }
 
 bool pending(const fs::path &table)

@@ -23,9 +23,12 @@ std::filesystem::path newNameFor(const std::filesystem::path &target); // target
 std::filesystem::path markerFor(const std::filesystem::path &table);   // table + ".switch"
 
 // Every new file (newNameFor(target)) is written and synced. Renames them
-// over their targets behind the marker.
+// over their targets behind the marker; the files of `removals` (in the
+// table's folder too) go once every new file is in place, so that a switch
+// may also leave out a file the old set had.
 void commit(FileSystem &fs, const std::filesystem::path &table,
-            const std::vector<std::filesystem::path> &targets);
+            const std::vector<std::filesystem::path> &targets,
+            const std::vector<std::filesystem::path> &removals = {});
 
 // Whether a switch or its leftovers wait to be finished or removed.
 bool pending(const std::filesystem::path &table);

@@ -1,5 +1,6 @@
 #include "xbase/journal.h"
 
+#include "platform/ascii_text.h"
 #include "xbase/xbase_error.h"
 
 #include <algorithm>
@@ -71,8 +72,20 @@ private:
     size_t at_ = 0;
 };
 
+// The first journals named the files they restore; this version names the
+// table's files by role. Both are read, the old one only as far as its names
+// are the bare names of the table's own files.
+constexpr char NamedMagic = '\x01';
+constexpr char RoleMagic = '\x02';
+
+bool isMagic(const char *bytes)
+{
+    return std::memcmp(bytes, Magic, MagicSize - 2) == 0 && bytes[MagicSize - 1] == '\0' &&
+           (bytes[MagicSize - 2] == NamedMagic || bytes[MagicSize - 2] == RoleMagic);
+}
+
 struct JournalFile {
-    std::string name;
+    FileRole role = FileRole::Table;
     uint64_t originalSize = 0;
 };
 
@@ -87,46 +100,164 @@ struct Contents {
     std::vector<Record> records;
 };
 
+// What a journal's bytes are: not complete (never finished, or invalidated
+// at its commit point), complete, or complete but saying what no journal of
+// this table can say.
+struct Parsed {
+    enum Outcome { Incomplete, Complete, Damaged } outcome = Incomplete;
+    Contents contents;
+    std::string problem; // when damaged
+};
+
+// The table's own files, by role.
+fs::path fileFor(FileRole role, const fs::path &table)
+{
+    switch (role) {
+    case FileRole::Memo:
+        return siblingWithExtension(table, ".FPT");
+    case FileRole::Index:
+        return siblingWithExtension(table, ".CDX");
+    case FileRole::Table:
+        break;
+    }
+    return table;
+}
+
+// A name out of a file, fit for a message: short, and nothing in it that a
+// terminal would take for a command.
+std::string shown(const std::string &name)
+{
+    static const char hex[] = "0123456789abcdef";
+    std::string out;
+    for (size_t i = 0; i < name.size() && out.size() < 80; ++i) {
+        const auto c = uint8_t(name[i]);
+        if (c >= 0x20 && c < 0x7F && c != '\\') {
+            out += char(c);
+        } else {
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out.size() < 80 ? out : out + "...";
+}
+
+Parsed damaged(std::string problem)
+{
+    Parsed p;
+    p.outcome = Parsed::Damaged;
+    p.problem = std::move(problem);
+    return p;
+}
+
+// A name in a journal of the first version: the role of the table's own
+// file it is the bare name of, or nothing.
+std::optional<FileRole> roleOfName(const std::string &name, const fs::path &table)
+{
+    for (FileRole role : {FileRole::Table, FileRole::Memo, FileRole::Index})
+        if (AsciiSameText(name, fileFor(role, table).filename().string()))
+            return role;
+    return std::nullopt;
+}
+
+// The file list of the header; names are resolved later, once the header's
+// checksum shows that the journal was written whole.
+bool readFiles(Reader &in, bool named, uint64_t count, std::vector<JournalFile> &files,
+               std::vector<std::string> &names, std::vector<uint64_t> &roles)
+{
+    for (uint64_t i = 0; i < count; ++i) {
+        JournalFile f;
+        uint64_t v = 0;
+        if (named) {
+            std::string name;
+            if (!in.get(v, 2) || !in.take(name, v))
+                return false;
+            names.push_back(std::move(name));
+        } else {
+            if (!in.get(v, 1))
+                return false;
+            roles.push_back(v);
+        }
+        if (!in.get(f.originalSize, 8))
+            return false;
+        files.push_back(f);
+    }
+    return true;
+}
+
+// Gives every file of a complete header its role, or says why it cannot.
+std::string assignRoles(std::vector<JournalFile> &files, const std::vector<std::string> &names,
+                        const std::vector<uint64_t> &roles, const fs::path &table)
+{
+    std::vector<bool> seen(4, false);
+    for (size_t i = 0; i < files.size(); ++i) {
+        std::optional<FileRole> role;
+        if (!names.empty()) {
+            role = roleOfName(names[i], table);
+            if (!role)
+                return "it names a file that is not one of the table's own: \"" + shown(names[i]) +
+                       "\"";
+        } else {
+            if (roles[i] < 1 || roles[i] > 3)
+                return "it names a file of unknown role " + std::to_string(roles[i]);
+            role = FileRole(roles[i]);
+        }
+        if (seen[size_t(*role)])
+            return "it names one of the table's files twice";
+        seen[size_t(*role)] = true;
+        files[i].role = *role;
+    }
+    return {};
+}
+
 // The journal's contents when it is complete: a valid header and every
 // record it announces, each with a matching checksum.
-std::optional<Contents> parse(const std::string &bytes)
+Parsed parse(const std::string &bytes, const fs::path &table)
 {
-    if (bytes.size() < MagicSize || std::memcmp(bytes.data(), Magic, MagicSize) != 0)
-        return std::nullopt;
+    if (bytes.size() < MagicSize || !isMagic(bytes.data()))
+        return {};
+    const bool named = bytes[MagicSize - 2] == NamedMagic;
     Reader in(bytes);
     std::string skip;
-    uint64_t nonce = 0, fileCount = 0, recordCount = 0, v = 0;
+    uint64_t nonce = 0, fileCount = 0, recordCount = 0;
     if (!in.take(skip, MagicSize) || !in.get(nonce, 8) || !in.get(fileCount, 4) ||
         !in.get(recordCount, 4))
-        return std::nullopt;
+        return {};
     if (fileCount > 64)
-        return std::nullopt;
-    Contents c;
-    for (uint64_t i = 0; i < fileCount; ++i) {
-        JournalFile f;
-        if (!in.get(v, 2) || !in.take(f.name, v) || !in.get(f.originalSize, 8))
-            return std::nullopt;
-        c.files.push_back(std::move(f));
-    }
+        return {};
+    Parsed p;
+    std::vector<std::string> names;
+    std::vector<uint64_t> roles;
+    if (!readFiles(in, named, fileCount, p.contents.files, names, roles))
+        return {};
     size_t headerEnd = in.at();
     uint64_t sum = 0;
     if (!in.get(sum, 4) || uint32_t(sum) != crc32(0, bytes.data(), headerEnd))
-        return std::nullopt;
+        return {};
+    if (std::string problem = assignRoles(p.contents.files, names, roles, table); !problem.empty())
+        return damaged(problem);
     for (uint64_t i = 0; i < recordCount; ++i) {
         size_t start = in.at();
         Record r;
         uint64_t file = 0, length = 0;
         if (!in.get(file, 2) || !in.get(r.offset, 8) || !in.get(length, 4) ||
             !in.take(r.bytes, length))
-            return std::nullopt;
+            return {};
         uint32_t expected =
             crc32(crc32(0, &nonce, sizeof nonce), bytes.data() + start, in.at() - start);
-        if (!in.get(sum, 4) || uint32_t(sum) != expected || file >= c.files.size())
-            return std::nullopt;
+        if (!in.get(sum, 4) || uint32_t(sum) != expected)
+            return {};
+        // A journal holds only bytes the files had below their recorded sizes.
+        if (file >= p.contents.files.size())
+            return damaged("a record names a file the journal does not list");
+        if (r.offset > p.contents.files[file].originalSize ||
+            length > p.contents.files[file].originalSize - r.offset)
+            return damaged("a record lies beyond the size it gives its file");
         r.file = uint16_t(file);
-        c.records.push_back(std::move(r));
+        p.contents.records.push_back(std::move(r));
     }
-    return c;
+    p.outcome = Parsed::Complete;
+    return p;
 }
 
 std::string readAll(BinaryFile &file)
@@ -136,19 +267,28 @@ std::string readAll(BinaryFile &file)
     return bytes;
 }
 
-// Names in the table's folder are kept without it, so that a moved folder
-// still recovers; others in full.
-std::string journalName(const fs::path &file, const fs::path &table)
-{
-    if (FolderOf(file) == FolderOf(table))
-        return file.filename().string();
-    return fs::absolute(file).string();
-}
-
 uint64_t newNonce()
 {
     static std::mt19937_64 random{std::random_device{}()};
     return random();
+}
+
+std::string damagedMessage(const fs::path &journal, const fs::path &table,
+                           const std::string &problem)
+{
+    return "The journal " + journal.string() + " of table " + table.string() + " is damaged (" +
+           problem + "): it was not used and nothing was changed. Move it away to open the table.";
+}
+
+// Whether the journal's name holds a regular file; a link, a folder or a
+// device there is never opened (a link could lead a write anywhere).
+std::optional<fs::file_type> journalType(const fs::path &path)
+{
+    std::error_code ec;
+    fs::file_status status = fs::symlink_status(path, ec);
+    if (ec || status.type() == fs::file_type::not_found)
+        return std::nullopt;
+    return status.type();
 }
 
 } // namespace
@@ -171,26 +311,25 @@ void Journal::openFile()
 {
     if (file_)
         return;
-    bool fresh = !fs::exists(path_);
+    const std::optional<fs::file_type> type = journalType(path_);
+    if (type && *type != fs::file_type::regular)
+        throw XbaseError::damaged(
+            damagedMessage(path_, table_, "it is no regular file; a link is never followed"));
+    const bool fresh = !type;
     file_ = std::make_unique<BinaryFile>(
         path_, fresh ? BinaryFile::Mode::Create : BinaryFile::Mode::ReadWrite, fs_);
     if (fresh) // the journal's name must survive a crash as long as the files depend on it
         syncDirectory(FolderOf(path_), fs_);
 }
 
-void Journal::commit(std::vector<FileChange> &all)
-{
-    std::vector<FileChange *> changes;
-    for (FileChange &c : all)
-        if (!c.empty())
-            changes.push_back(&c);
-    if (changes.empty())
-        return;
+namespace {
 
-    // The journal: the files with their sizes, then the original bytes of
-    // every range this commit overwrites or cuts off.
+// The journal's bytes for these changes: the files by role with their sizes,
+// then the original bytes of every range the commit overwrites or cuts off.
+std::string journalFor(const std::vector<FileChange *> &changes)
+{
     const uint64_t nonce = newNonce();
-    std::string names; // per file: its name and size before this commit
+    std::string files;
     std::string records;
     uint32_t recordCount = 0;
     auto addRecord = [&](uint16_t file, BinaryFile &f, uint64_t from, uint64_t to) {
@@ -209,12 +348,15 @@ void Journal::commit(std::vector<FileChange> &all)
         records += r;
         ++recordCount;
     };
+    std::vector<bool> seen(4, false);
     for (size_t i = 0; i < changes.size(); ++i) {
         const FileChange &c = *changes[i];
-        std::string name = journalName(c.file->path(), table_);
-        put(names, name.size(), 2);
-        names += name;
-        put(names, c.originalSize, 8);
+        if (!c.role || seen[size_t(*c.role)])
+            throw XbaseError::refused("A commit of " + c.file->path().string() +
+                                      " does not say which of the table's files it changes");
+        seen[size_t(*c.role)] = true;
+        put(files, uint8_t(*c.role), 1);
+        put(files, c.originalSize, 8);
         for (const auto &[offset, bytes] : c.writes)
             addRecord(uint16_t(i), *c.file, offset,
                       std::min<uint64_t>(offset + bytes.size(), c.originalSize));
@@ -222,13 +364,28 @@ void Journal::commit(std::vector<FileChange> &all)
             addRecord(uint16_t(i), *c.file, *c.size, c.originalSize);
     }
     std::string journal(Magic, MagicSize);
+    journal[MagicSize - 2] = RoleMagic;
     put(journal, nonce, 8);
     put(journal, changes.size(), 4);
     put(journal, recordCount, 4);
-    journal += names;
+    journal += files;
     put(journal, crc32(0, journal.data(), journal.size()), 4);
     journal += records;
+    return journal;
+}
 
+} // namespace
+
+void Journal::commit(std::vector<FileChange> &all)
+{
+    std::vector<FileChange *> changes;
+    for (FileChange &c : all)
+        if (!c.empty())
+            changes.push_back(&c);
+    if (changes.empty())
+        return;
+
+    const std::string journal = journalFor(changes);
     openFile();
     file_->writeAt(0, journal.data(), journal.size());
     file_->sync();
@@ -242,10 +399,15 @@ void Journal::commit(std::vector<FileChange> &all)
     for (FileChange *c : changes)
         c->file->sync();
 
-    // The commit point.
+    // The commit point. Once the clearing is written the commit stands: a
+    // sync that fails now only leaves it to a crash to undo the commit
+    // whole, so it is not reported as a failed commit.
     const char cleared[MagicSize] = {};
     file_->writeAt(0, cleared, MagicSize);
-    file_->sync();
+    try {
+        file_->sync();
+    } catch (const XbaseError &) {
+    }
     ++sequence_;
     if (!keepOpen_)
         file_.reset();
@@ -254,51 +416,91 @@ void Journal::commit(std::vector<FileChange> &all)
 void Journal::close(bool remove)
 {
     file_.reset();
-    if (remove && fs::exists(path_))
+    if (remove && journalType(path_) == fs::file_type::regular)
         removeFile(path_, fs_);
 }
 
-Journal::State Journal::state(FileSystem &fs, const fs::path &table)
+namespace {
+
+// A rollback cuts a file back to the size the journal gives it, which may
+// grow it only by the bytes the journal restores of it (a commit that cut
+// the file); anything more is no size the file ever had.
+std::string sizeProblem(const Contents &c, const fs::path &table)
 {
-    fs::path path = pathFor(table);
-    if (!fs::exists(path))
-        return State::Missing;
+    for (size_t i = 0; i < c.files.size(); ++i) {
+        std::error_code ec;
+        const fs::path file = fileFor(c.files[i].role, table);
+        const uintmax_t size = fs::file_size(file, ec);
+        if (ec)
+            continue; // a missing file is left alone
+        uint64_t restored = 0;
+        for (const Record &r : c.records)
+            if (r.file == i)
+                restored += r.bytes.size();
+        if (c.files[i].originalSize > size + restored)
+            return "it gives " + file.filename().string() + " a size it never had";
+    }
+    return {};
+}
+
+// The journal read and judged; a name that is no regular file is damaged.
+Parsed inspect(FileSystem &fs, const fs::path &path, const fs::path &table)
+{
+    const std::optional<fs::file_type> type = journalType(path);
+    if (type && *type != fs::file_type::regular)
+        return damaged("it is no regular file; a link is never followed");
     BinaryFile file(path, BinaryFile::Mode::ReadOnly, fs);
     char magic[MagicSize] = {};
-    if (file.readSomeAt(0, magic, MagicSize) < MagicSize ||
-        std::memcmp(magic, Magic, MagicSize) != 0)
-        return State::Cold; // the usual case between commits: one small read
-    return parse(readAll(file)) ? State::Hot : State::Cold;
+    if (file.readSomeAt(0, magic, MagicSize) < MagicSize || !isMagic(magic))
+        return {}; // the usual case between commits: one small read
+    Parsed p = parse(readAll(file), table);
+    if (p.outcome == Parsed::Complete)
+        if (std::string problem = sizeProblem(p.contents, table); !problem.empty())
+            return damaged(problem);
+    return p;
+}
+
+} // namespace
+
+Journal::State Journal::state(FileSystem &fs, const fs::path &table, std::string *problem)
+{
+    const fs::path path = pathFor(table);
+    if (!journalType(path))
+        return State::Missing;
+    Parsed p = inspect(fs, path, table);
+    if (p.outcome == Parsed::Damaged && problem)
+        *problem = damagedMessage(path, table, p.problem);
+    return p.outcome == Parsed::Complete  ? State::Hot
+           : p.outcome == Parsed::Damaged ? State::Damaged
+                                          : State::Cold;
 }
 
 bool Journal::recover(FileSystem &fs, const fs::path &table, bool removeCold)
 {
-    fs::path path = pathFor(table);
-    if (!fs::exists(path))
+    const fs::path path = pathFor(table);
+    if (!journalType(path))
         return false;
-    std::optional<Contents> contents;
-    {
-        BinaryFile file(path, BinaryFile::Mode::ReadOnly, fs);
-        contents = parse(readAll(file));
-    }
-    if (contents) {
+    Parsed p = inspect(fs, path, table);
+    if (p.outcome == Parsed::Damaged)
+        throw XbaseError::damaged(damagedMessage(path, table, p.problem));
+    if (p.outcome == Parsed::Complete) {
+        const Contents &c = p.contents;
         std::vector<std::unique_ptr<BinaryFile>> files;
-        for (const JournalFile &f : contents->files) {
-            fs::path p =
-                fs::path(f.name).is_absolute() ? fs::path(f.name) : FolderOf(table) / f.name;
-            files.push_back(fs::exists(p)
-                                ? std::make_unique<BinaryFile>(p, BinaryFile::Mode::ReadWrite, fs)
-                                : nullptr);
+        for (const JournalFile &f : c.files) {
+            const fs::path file = fileFor(f.role, table);
+            files.push_back(fs::exists(file) ? std::make_unique<BinaryFile>(
+                                                   file, BinaryFile::Mode::ReadWrite, fs)
+                                             : nullptr);
         }
         // Backwards, so that the oldest copy of any range is the one that stays.
-        for (auto r = contents->records.rbegin(); r != contents->records.rend(); ++r)
+        for (auto r = c.records.rbegin(); r != c.records.rend(); ++r)
             if (files[r->file])
                 files[r->file]->writeAt(r->offset, r->bytes.data(), r->bytes.size());
         for (size_t i = 0; i < files.size(); ++i) {
             if (!files[i])
                 continue;
-            if (files[i]->size() != contents->files[i].originalSize)
-                files[i]->truncate(contents->files[i].originalSize);
+            if (files[i]->size() != c.files[i].originalSize)
+                files[i]->truncate(c.files[i].originalSize);
             files[i]->sync();
         }
         BinaryFile journal(path, BinaryFile::Mode::ReadWrite, fs);
@@ -308,7 +510,7 @@ bool Journal::recover(FileSystem &fs, const fs::path &table, bool removeCold)
     }
     if (removeCold)
         removeFile(path, fs);
-    return contents.has_value();
+    return p.outcome == Parsed::Complete;
 }
 
 } // namespace qn::xbase

@@ -226,7 +226,20 @@ uint32_t MemoFile::append(const std::string &text)
         c->encrypt(TableCipher::Domain::Memo, block, reinterpret_cast<uint8_t *>(bytes.data()) + 8,
                    text.size());
     cache_->invalidate(uint64_t(block) * blockSize_, bytes.size());
-    file_.writeAt(uint64_t(block) * blockSize_, bytes.data(), bytes.size());
+    const uint64_t before = file_.size();
+    try {
+        file_.writeAt(uint64_t(block) * blockSize_, bytes.data(), bytes.size());
+    } catch (...) {
+        // A write that failed half way (a full disk) leaves no part of the
+        // memo behind: the file keeps the size it had.
+        try {
+            if (file_.size() > before)
+                file_.truncate(before);
+        } catch (...) {
+            // The commit's rollback cuts it back to its committed size.
+        }
+        throw;
+    }
     size_ = std::max(size_, uint64_t(block) * blockSize_ + bytes.size());
     nextFree_ = uint32_t(block + blocks);
     headerChanged_ = true;
@@ -249,6 +262,22 @@ FileChange MemoFile::changes()
         c.writes.emplace_back(0, std::string(reinterpret_cast<char *>(next), 4));
     }
     return c;
+}
+
+void MemoFile::discardUncommitted()
+{
+    if (!file_.writable())
+        return;
+    if (file_.size() > committedSize_)
+        file_.truncate(committedSize_);
+    if (map_)
+        munmap(map_, mapSize_);
+    map_ = nullptr;
+    mapSize_ = 0;
+    cache_->clear();
+    size_ = file_.size();
+    headerChanged_ = false;
+    readHeader();
 }
 
 void MemoFile::committed()

@@ -41,6 +41,9 @@ public:
     uint32_t append(const std::string &text);
     FileChange changes();
     void committed();
+    // Drops what was written since the last commit: the file is cut back to
+    // its committed size and the header read again.
+    void discardUncommitted();
     void readHeaderBytes(uint8_t *out, size_t n) const; // the first n bytes of the file
 
     // The key check an encrypted table's memo file carries; nullopt when clear.

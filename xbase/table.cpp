@@ -26,6 +26,18 @@ std::string rtrimmed(std::string s)
     return s;
 }
 
+// A file system call that fails for another reason than a missing file (a
+// name too long, a loop of links, a folder that may not be searched) is an
+// I/O error of the engine like any other.
+template <typename F> auto ioErrors(F &&body) -> decltype(body())
+{
+    try {
+        return body();
+    } catch (const std::filesystem::filesystem_error &e) {
+        throw XbaseError::io("Cannot reach " + e.path1().string() + ": " + e.code().message());
+    }
+}
+
 } // namespace
 
 Table::Table(const EngineSettings &settings) : settings_(settings) {}
@@ -42,74 +54,78 @@ Table::~Table()
 void Table::create(const std::filesystem::path &pathIn, const std::vector<FieldInfo> &fields,
                    uint32_t memoBlockSizeSetting, FileSystem &fs)
 {
-    std::filesystem::path path = FindPathNoCase(pathIn);
-    if (std::filesystem::exists(path))
-        throw XbaseError::refused("Table " + path.string() + " already exists");
-    std::vector<FieldInfo> normal = DbfFile::normalizeFields(fields);
-    bool memo =
-        std::any_of(normal.begin(), normal.end(), [](const FieldInfo &f) { return f.type == 'M'; });
-    std::filesystem::path cdx = siblingWithExtension(path, ".CDX");
-    if (std::filesystem::exists(cdx))
-        removeFile(cdx, fs);
-    if (memo)
-        MemoFile::create(siblingWithExtension(path, ".FPT"), memoBlockSizeSetting, fs);
-    DbfFile::create(path, normal, fs);
-    syncDirectory(FolderOf(path), fs);
+    ioErrors([&] {
+        std::filesystem::path path = FindPathNoCase(pathIn);
+        if (std::filesystem::exists(path))
+            throw XbaseError::refused("Table " + path.string() + " already exists");
+        std::vector<FieldInfo> normal = DbfFile::normalizeFields(fields);
+        bool memo = std::any_of(normal.begin(), normal.end(),
+                                [](const FieldInfo &f) { return f.type == 'M'; });
+        std::filesystem::path cdx = siblingWithExtension(path, ".CDX");
+        if (std::filesystem::exists(cdx))
+            removeFile(cdx, fs);
+        if (memo)
+            MemoFile::create(siblingWithExtension(path, ".FPT"), memoBlockSizeSetting, fs);
+        DbfFile::create(path, normal, fs);
+        syncDirectory(FolderOf(path), fs);
+    });
 }
 
 std::unique_ptr<Table> Table::open(const std::filesystem::path &pathIn, Access access,
                                    const EngineSettings &settings)
 {
-    std::filesystem::path path = FindPathNoCase(pathIn);
-    FileSystem &fs = settings.fileSystem ? *settings.fileSystem : DefaultFileSystem();
-    if (!std::filesystem::exists(path))
-        throw XbaseError::io("Table " + pathIn.string() + " does not exist");
-    if (file_switch::pending(path)) {
-        // An interrupted pack or encryption: finish or undo it, but only
-        // while nobody else has the table open (it may be theirs, running).
-        BinaryFile guard(path, BinaryFile::Mode::ReadOnly, fs);
-        if (guard.tryLock(true)) {
-            file_switch::recover(fs, path);
-        } else if (std::filesystem::exists(file_switch::markerFor(path))) {
-            throw XbaseError::lock("Table " + path.string() +
-                                   " is being rewritten by another program; try again later");
+    return ioErrors([&] {
+        std::filesystem::path path = FindPathNoCase(pathIn);
+        FileSystem &fs = settings.fileSystem ? *settings.fileSystem : DefaultFileSystem();
+        if (!std::filesystem::exists(path))
+            throw XbaseError::io("Table " + pathIn.string() + " does not exist");
+        if (file_switch::pending(path)) {
+            // An interrupted pack or encryption: finish or undo it, but only
+            // while nobody else has the table open (it may be theirs, running).
+            BinaryFile guard(path, BinaryFile::Mode::ReadOnly, fs);
+            if (guard.tryLock(true)) {
+                file_switch::recover(fs, path);
+            } else if (std::filesystem::exists(file_switch::markerFor(path))) {
+                throw XbaseError::lock("Table " + path.string() +
+                                       " is being rewritten by another program; try again later");
+            }
         }
-    }
-    const bool recovered = recoverAtOpen(fs, path, access, settings);
-    std::unique_ptr<Table> t(new Table(settings));
-    t->recovered_ = recovered;
-    t->dbf_ = DbfFile::open(path, access, fs);
-    if (t->dbf_->writable())
-        t->journal_ = std::make_unique<Journal>(fs, path, access == Access::Exclusive);
-    if (t->dbf_->hasMemoFields()) {
-        std::filesystem::path fpt = siblingWithExtension(path, ".FPT");
-        if (!std::filesystem::exists(fpt))
-            throw XbaseError::damaged("The memo file " + fpt.string() + " of table " +
-                                      path.string() + " is missing");
-        t->memo_ = MemoFile::open(fpt, t->dbf_->writable(), access != Access::Shared, fs);
-    }
-    t->attachKey();
-    t->buffer_.assign(t->dbf_->recordLength(), ' ');
-    t->diskImage_ = t->buffer_;
-    // The index flag may be set while the index was removed on purpose
-    // (it is then rebuilt), so a missing production index is no error.
-    // A damaged one does not keep the records from being read: the table
-    // opens without it, checkIndexes names the damage and a tag build
-    // replaces the file.
-    std::filesystem::path cdx = siblingWithExtension(path, ".CDX");
-    if (std::filesystem::exists(cdx)) {
-        try {
-            t->addIndex(CdxIndex::open(cdx, t->dbf_->writable(), fs));
-        } catch (const XbaseError &e) {
-            t->indexProblem_ = e.what();
+        const bool recovered = recoverAtOpen(fs, path, access, settings);
+        std::unique_ptr<Table> t(new Table(settings));
+        t->recovered_ = recovered;
+        t->dbf_ = DbfFile::open(path, access, fs);
+        if (t->dbf_->writable())
+            t->journal_ = std::make_unique<Journal>(fs, path, access == Access::Exclusive);
+        if (t->dbf_->hasMemoFields()) {
+            std::filesystem::path fpt = siblingWithExtension(path, ".FPT");
+            if (!std::filesystem::exists(fpt))
+                throw XbaseError::damaged("The memo file " + fpt.string() + " of table " +
+                                          path.string() + " is missing");
+            t->memo_ = MemoFile::open(fpt, t->dbf_->writable(), access != Access::Shared, fs);
         }
-        t->order_ = 0;
-    }
-    if (t->key_ && !t->key_->usable())
-        t->setEof(); // opens so that the password can still be given; reads fail clearly
-    else
-        t->goTop();
-    return t;
+        t->attachKey();
+        t->buffer_.assign(t->dbf_->recordLength(), ' ');
+        t->diskImage_ = t->buffer_;
+        // The index flag may be set while the index was removed on purpose
+        // (it is then rebuilt), so a missing production index is no error.
+        // A damaged one does not keep the records from being read: the table
+        // opens without it, checkIndexes names the damage and a tag build
+        // replaces the file.
+        std::filesystem::path cdx = siblingWithExtension(path, ".CDX");
+        if (std::filesystem::exists(cdx)) {
+            try {
+                t->addIndex(CdxIndex::open(cdx, t->dbf_->writable(), fs));
+            } catch (const XbaseError &e) {
+                t->indexProblem_ = e.what();
+            }
+            t->order_ = 0;
+        }
+        if (t->key_ && !t->key_->usable())
+            t->setEof(); // opens so that the password can still be given; reads fail clearly
+        else
+            t->goTop();
+        return t;
+    });
 }
 
 // A hot journal is rolled back before anything of the table is read, by
@@ -119,7 +135,10 @@ std::unique_ptr<Table> Table::open(const std::filesystem::path &pathIn, Access a
 bool Table::recoverAtOpen(FileSystem &fs, const std::filesystem::path &path, Access access,
                           const EngineSettings &settings)
 {
-    const Journal::State state = Journal::state(fs, path);
+    std::string problem;
+    const Journal::State state = Journal::state(fs, path, &problem);
+    if (state == Journal::State::Damaged)
+        throw XbaseError::damaged(problem);
     if (state == Journal::State::Missing)
         return false;
     BinaryFile guard;
@@ -158,62 +177,136 @@ bool Table::recoverAtOpen(FileSystem &fs, const std::filesystem::path &path, Acc
 
 bool Table::recover(const std::filesystem::path &pathIn, const EngineSettings &settings)
 {
-    FileSystem &fs = settings.fileSystem ? *settings.fileSystem : DefaultFileSystem();
-    std::filesystem::path path = FindPathNoCase(pathIn);
-    if (!std::filesystem::exists(path))
-        throw XbaseError::io("Table " + pathIn.string() + " does not exist");
-    BinaryFile guard(path, BinaryFile::Mode::ReadWrite, fs);
-    if (!guard.tryLock(true))
-        throw XbaseError::lock("Table " + path.string() + " is in use by another program");
-    return Journal::recover(fs, path, true);
+    return ioErrors([&] {
+        FileSystem &fs = settings.fileSystem ? *settings.fileSystem : DefaultFileSystem();
+        std::filesystem::path path = FindPathNoCase(pathIn);
+        if (!std::filesystem::exists(path))
+            throw XbaseError::io("Table " + pathIn.string() + " does not exist");
+        BinaryFile guard(path, BinaryFile::Mode::ReadWrite, fs);
+        if (!guard.tryLock(true))
+            throw XbaseError::lock("Table " + path.string() + " is in use by another program");
+        return Journal::recover(fs, path, true);
+    });
 }
 
 bool Table::hasHotJournal(const std::filesystem::path &path, const EngineSettings &settings)
 {
-    FileSystem &fs = settings.fileSystem ? *settings.fileSystem : DefaultFileSystem();
-    return Journal::state(fs, FindPathNoCase(path)) == Journal::State::Hot;
+    return ioErrors([&] {
+        FileSystem &fs = settings.fileSystem ? *settings.fileSystem : DefaultFileSystem();
+        return Journal::state(fs, FindPathNoCase(path)) == Journal::State::Hot;
+    });
+}
+
+std::string Table::journalProblem(const std::filesystem::path &path, const EngineSettings &settings)
+{
+    return ioErrors([&] {
+        FileSystem &fs = settings.fileSystem ? *settings.fileSystem : DefaultFileSystem();
+        std::string problem;
+        Journal::state(fs, FindPathNoCase(path), &problem);
+        return problem;
+    });
 }
 
 // A writer in shared mode that finds a hot journal under the table lock
 // finds the journal of a writer that died: its save is undone first.
 void Table::recoverUnderLock()
 {
-    if (Journal::state(fs(), path()) != Journal::State::Hot)
-        return;
+    const Journal::State state = Journal::state(fs(), path());
+    if (state != Journal::State::Hot && state != Journal::State::Damaged)
+        return; // a damaged one is an error from recover
     Journal::recover(fs(), path(), false);
     recovered_ = true;
+}
+
+bool Table::isProductionIndex(const CdxIndex &index) const
+{
+    const std::filesystem::path production = siblingWithExtension(path(), ".CDX");
+    std::error_code ec;
+    const bool same = std::filesystem::equivalent(index.path(), production, ec);
+    return ec ? index.path() == production : same;
 }
 
 void Table::commitChanges()
 {
     if (!journal_)
         return;
+    // The journal restores the table's own three files. Other index files a
+    // caller opened are written once the commit is done: they only repeat
+    // what the table holds, and a check finds them out of step after a crash.
     std::vector<FileChange> changes;
     changes.push_back(dbf_->changes());
-    if (memo_)
+    changes.back().role = FileRole::Table;
+    if (memo_) {
         changes.push_back(memo_->changes());
-    for (auto &x : indexes_)
-        if (x->writable())
-            changes.push_back(x->changes());
+        changes.back().role = FileRole::Memo;
+    }
+    std::vector<CdxIndex *> others;
+    for (auto &x : indexes_) {
+        if (!x->writable())
+            continue;
+        if (!isProductionIndex(*x)) {
+            others.push_back(x.get());
+            continue;
+        }
+        changes.push_back(x->changes());
+        changes.back().role = FileRole::Index;
+    }
     try {
         journal_->commit(changes);
     } catch (...) {
-        // The files may be half written: the journal puts them back as the
-        // last commit left them, and this object, which is ahead of them,
-        // takes no more writes.
-        failedCommit_ = true;
-        try {
-            Journal::recover(fs(), path(), false);
-        } catch (...) {
-            // Left hot for the next open.
-        }
+        undoFailedCommit();
         throw;
     }
     dbf_->committed();
     if (memo_)
         memo_->committed();
     for (auto &x : indexes_)
-        x->committed();
+        if (std::find(others.begin(), others.end(), x.get()) == others.end())
+            x->committed();
+    for (CdxIndex *x : others)
+        x->flush();
+}
+
+// The files may be half written: the journal puts them back as the last
+// commit left them, and this object, which is ahead of them, takes no more
+// writes. A journal that never became complete undid nothing, for nothing
+// but new memos beyond the memo file's end had been written: they go.
+void Table::undoFailedCommit()
+{
+    failedCommit_ = true;
+    try {
+        Journal::recover(fs(), path(), false);
+        if (memo_)
+            memo_->discardUncommitted();
+    } catch (...) {
+        // Left for the next open, which undoes the save or drops the journal.
+    }
+}
+
+void Table::rollback()
+{
+    if (closed_ || !dbf_ || !dbf_->writable())
+        return;
+    const uint32_t recno = eof_ ? 0 : recno_;
+    entry_.reset();
+    dirty_ = false;
+    dbf_->discardUncommitted();
+    if (memo_)
+        memo_->discardUncommitted();
+    reloadIndexes();
+    if (recno >= 1 && recno <= dbf_->recordCount())
+        go(recno);
+    else
+        goTop();
+}
+
+bool Table::journalIsCold() const
+{
+    try {
+        return Journal::state(fs(), path()) == Journal::State::Cold;
+    } catch (...) {
+        return false;
+    }
 }
 
 void Table::close()
@@ -233,7 +326,9 @@ void Table::close()
     indexes_.clear();
     if (journal_) {
         try {
-            journal_->close(access() == Access::Exclusive && !failedCommit_ && !error);
+            // After a failure the journal goes only when nothing waits in it.
+            const bool clean = !failedCommit_ && !error;
+            journal_->close(access() == Access::Exclusive && (clean || journalIsCold()));
         } catch (...) {
             // A cold journal left behind is removed at the next open.
         }
@@ -731,6 +826,10 @@ void Table::replaceMemo(int field, const std::string &text)
         beginSharedWrite();
         uint32_t block;
         try {
+            // The memo goes beyond the file's end at once: the journal that
+            // lets a failure cut it off again must exist first.
+            if (journal_)
+                journal_->open();
             block = memo_->append(text);
         } catch (...) {
             if (dbf_->access() == Access::Shared)

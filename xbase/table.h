@@ -67,6 +67,10 @@ public:
     static bool recover(const std::filesystem::path &path, const EngineSettings &settings);
     // Whether a closed table has an unfinished save waiting to be undone.
     static bool hasHotJournal(const std::filesystem::path &path, const EngineSettings &settings);
+    // What is wrong with a closed table's journal when it is damaged (it is
+    // then never applied, and the table does not open); empty otherwise.
+    static std::string journalProblem(const std::filesystem::path &path,
+                                      const EngineSettings &settings);
     ~Table() override;
     void close(); // writes pending changes, syncs and releases; also on destruction
 
@@ -112,6 +116,12 @@ public:
     std::string text(int field) const; // raw field bytes (memo: its text)
     // Pending changes to disk as one atomic, durable step (see Journal).
     void commit();
+    // Drops every change since the last commit (a record appended or
+    // written, memos, keys): the files and the table are as that commit left
+    // them. For a change that failed half way, such as an append whose memo
+    // found the disk full. The record pointer stays where it was when that
+    // record is still there.
+    void rollback();
     void flushPending(); // pending buffer changes to the files
 
     // Record locks (shared mode; in exclusive mode they always succeed)
@@ -201,6 +211,8 @@ private:
     void beginSharedWrite();
     void endSharedWrite();
     void reloadSharedIndexes();
+    void reloadIndexes();
+    bool journalIsCold() const;
     uint32_t memoPointer(int field, const char *image) const;
     struct Rewrite;
     void rewrite(const Rewrite &plan);
@@ -211,6 +223,8 @@ private:
                            const std::string *cipherPassword = nullptr);
     void report(int value) const;
     void commitChanges();
+    void undoFailedCommit();
+    bool isProductionIndex(const CdxIndex &index) const;
     void recoverUnderLock();
     static bool recoverAtOpen(FileSystem &fs, const std::filesystem::path &path, Access access,
                               const EngineSettings &settings);

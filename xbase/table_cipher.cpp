@@ -67,6 +67,9 @@ std::string KeyDerivation::problem() const
         // Argon2 needs at least 8 KiB per lane.
         if (memoryKiB < 8 * lanes || memoryKiB > MaxMemoryKiB)
             return "impossible memory size " + std::to_string(memoryKiB) + " KiB";
+        if (uint64_t(memoryKiB) * passes > MaxWorkKiB)
+            return "impossible cost of " + std::to_string(passes) + " passes over " +
+                   std::to_string(memoryKiB) + " KiB";
         return {};
     }
     return "unknown key derivation";

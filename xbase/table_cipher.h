@@ -15,12 +15,16 @@ namespace qn::xbase {
 // older tables came from PBKDF2-HMAC-SHA256 and still open.
 struct KeyDerivation {
     enum class Method : uint8_t { Pbkdf2Sha256, Argon2id };
-    // Limits beyond any real setting: a stored block past them is damaged,
-    // and is never allowed to allocate memory or stall an open for hours.
-    static constexpr uint32_t MaxIterations = 20000000;
-    static constexpr uint32_t MaxMemoryKiB = 1u << 20; // 1 GiB
-    static constexpr uint32_t MaxPasses = 100;
-    static constexpr uint32_t MaxLanes = 255;
+    // Four times what this engine writes (standard(), and 200,000 PBKDF2
+    // iterations for the keys of older tables): a stored block past them is
+    // damaged, and is never allowed to set memory aside or make a wrong
+    // password cost more than a few seconds. The work of an Argon2id key
+    // (memory times passes) is held to four times the standard's as well.
+    static constexpr uint32_t MaxIterations = 4 * 200000;
+    static constexpr uint32_t MaxMemoryKiB = 4 * 128 * 1024; // 512 MiB
+    static constexpr uint32_t MaxPasses = 4 * 4;
+    static constexpr uint32_t MaxLanes = 4 * 1;
+    static constexpr uint64_t MaxWorkKiB = 4ull * 128 * 1024 * 4; // memory x passes
 
     Method method = Method::Argon2id;
     uint32_t iterations = 0; // PBKDF2

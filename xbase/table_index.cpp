@@ -491,7 +491,16 @@ std::vector<std::string> Table::checkIndexes()
 // opener reads the index files afresh before every use of an order.
 void Table::reloadSharedIndexes()
 {
-    if (dbf_->access() != Access::Shared || indexes_.empty())
+    if (dbf_->access() == Access::Shared)
+        reloadIndexes();
+}
+
+// Every open index file read again from the disk; what was not committed of
+// them is given up (they are journaled: their objects write nothing when
+// they go).
+void Table::reloadIndexes()
+{
+    if (indexes_.empty())
         return;
     std::vector<std::filesystem::path> paths;
     for (auto &x : indexes_)

@@ -5,6 +5,7 @@
 #include "app/exchange/diary_import.h"
 #include "app/exchange/diary_records.h"
 #include "platform/datetime.h"
+#include "platform/version.h"
 
 #include <algorithm>
 #include <cctype>
@@ -23,16 +24,26 @@ namespace {
 
 constexpr const char *kUsage =
     "Usage:\n"
+    "  quillnook                open the diary in its window\n"
     "  quillnook export [--format html|rtf|text|folder|jsonl] [--from yyyy-mm-dd]\n"
     "                   [--to yyyy-mm-dd] [--diary FOLDER] TARGET\n"
     "  quillnook import [--dry-run] [--diary FOLDER] SOURCE\n"
     "  quillnook backups [--diary FOLDER]\n"
     "  quillnook restore [--diary FOLDER] BACKUP\n"
+    "  quillnook --help         this text\n"
+    "  quillnook --version      the version\n"
     "Without --format the export's format follows TARGET's ending (.html, .rtf, .txt,\n"
     ".jsonl); a TARGET without an ending is a folder of yyyy-mm-dd.rtf files.\n"
     "SOURCE is a folder of files named yyyy-mm-dd or yyyymmdd with .rtf, .htm, .html or\n"
     ".txt, or a JSON-lines file as the export writes it. The password of an encrypted\n"
-    "diary is read from standard input.\n";
+    "diary is read from standard input. The diary is the one the window opens\n"
+    "(~/.local/share/Quillnook unless QUILLNOOK_HOME names another folder).\n"
+    "Exit status: 0 done, 1 imported but some files could not be read, 2 not done.\n";
+
+bool isHelpOption(const std::string &argument)
+{
+    return argument == "--help" || argument == "-h";
+}
 
 struct Options {
     std::string Command;
@@ -104,9 +115,22 @@ std::string readPassword(std::istream &in, std::ostream &err, const fs::path &di
     return line;
 }
 
+std::unique_ptr<DiaryFolder> openFolder(const Options &o, const std::string &password,
+                                        DiaryFolder::Mode mode, std::ostream &err)
+{
+    auto diary = std::make_unique<DiaryFolder>(o.Diary, password, mode);
+    for (const std::string &note : diary->Notes())
+        err << "quillnook: " << note << "\n";
+    return diary;
+}
+
 std::unique_ptr<DiaryFolder> openDiary(const Options &o, DiaryFolder::Mode mode, std::istream &in,
                                        std::ostream &err, bool terminal)
 {
+    // A QN.INI that is no plain file is not read: the diary is taken to
+    // have no stored password, and the user is told.
+    if (const std::string refused = PreferencesRefused(o.Diary); !refused.empty())
+        err << "quillnook: " << refused << "; its settings are not used.\n";
     const std::string stored = StoredPassword(o.Diary);
     std::string password;
     if (!stored.empty()) {
@@ -115,14 +139,14 @@ std::unique_ptr<DiaryFolder> openDiary(const Options &o, DiaryFolder::Mode mode,
             throw DiaryOpenError(DiaryOpenError::Password, "Sorry, that is the wrong password");
     }
     try {
-        return std::make_unique<DiaryFolder>(o.Diary, password, mode);
+        return openFolder(o, password, mode, err);
     } catch (const DiaryOpenError &error) {
         // A table encrypted under a password QN.INI no longer holds.
         if (error.kind() != DiaryOpenError::Password || !stored.empty())
             throw;
     }
     password = readPassword(in, err, o.Diary, terminal);
-    return std::make_unique<DiaryFolder>(o.Diary, password, mode);
+    return openFolder(o, password, mode, err);
 }
 
 std::string keyOption(const std::optional<std::string> &text, const char *name)
@@ -160,6 +184,12 @@ ExportFormat formatFor(const Options &o, const fs::path &target)
     throw UsageError("the format of " + target.string() + " is not known; give --format");
 }
 
+// 0 all done, 1 part done, 2 nothing done.
+int exitStatus(bool complete, bool anythingDone)
+{
+    return complete ? 0 : anythingDone ? 1 : 2;
+}
+
 int runExport(const Options &o, std::istream &in, std::ostream &out, std::ostream &err,
               bool terminal)
 {
@@ -172,9 +202,23 @@ int runExport(const Options &o, std::istream &in, std::ostream &out, std::ostrea
     request.ToKey = keyOption(o.To, "--to");
     auto diary = openDiary(o, DiaryFolder::ReadOnly, in, err, terminal);
     ExportResult result = ExportDiary(diary->Records(), request);
-    out << "Exported " << result.Entries << (result.Entries == 1 ? " entry" : " entries") << " as "
-        << ExportFormatName(request.Format) << " to " << request.Target.string() << "\n";
-    return 0;
+    diary->Close();
+    for (const std::string &problem : result.Problems)
+        err << "quillnook: " << problem << "\n";
+    if (!result.Failure.empty()) {
+        err << "quillnook: " << result.Failure << "\n";
+        if (!result.Files.empty())
+            out << "Written before that:\n";
+        for (const std::string &file : result.Files)
+            out << "  " << file << "\n";
+    }
+    if (!result.Files.empty())
+        out << "Exported " << result.Entries << (result.Entries == 1 ? " entry" : " entries")
+            << " as " << ExportFormatName(request.Format) << " to " << request.Target.string()
+            << (result.Problems.empty() ? "" : "; the entries named above were left out") << "\n";
+    else if (result.Failure.empty())
+        out << "There is nothing to export: no entry was read.\n";
+    return exitStatus(result.Complete(), !result.Files.empty());
 }
 
 int runImport(const Options &o, std::istream &in, std::ostream &out, std::ostream &err,
@@ -190,7 +234,18 @@ int runImport(const Options &o, std::istream &in, std::ostream &out, std::ostrea
     ImportResult result =
         ImportIntoDiary(diary ? &diary->Records() : nullptr, o.Operands[0], o.DryRun);
     out << result.Report();
-    return result.Count(ImportItem::Failed) > 0 ? 1 : 0;
+    if (diary) {
+        try {
+            diary->Close();
+        } catch (const std::exception &error) {
+            // The entries reported were stored; closing writes nothing of theirs.
+            err << "quillnook: the diary could not be closed cleanly: " << error.what() << "\n";
+            return exitStatus(false, result.Written() > 0);
+        }
+    }
+    if (!result.Failure.empty())
+        err << "quillnook: " << result.Failure << "\n";
+    return exitStatus(result.Complete(), result.Written() > 0);
 }
 
 void listBackups(const std::vector<BackupInfo> &list, std::ostream &out)
@@ -200,13 +255,36 @@ void listBackups(const std::vector<BackupInfo> &list, std::ostream &out)
             << (b.Entries < 0 ? std::string("?") : std::to_string(b.Entries)) << " entries\n";
 }
 
-int runBackups(const Options &o, std::ostream &out)
+int runBackups(const Options &o, std::ostream &out, std::ostream &err)
 {
     std::vector<BackupInfo> list = ListBackups(o.Diary);
     if (list.empty())
         out << "There are no backups in " << BackupsFolder(o.Diary).string() << "\n";
     listBackups(list, out);
+    for (const BackupInfo &b : ListUnusableBackups(o.Diary))
+        err << "quillnook: " << b.Problem << "\n";
     return 0;
+}
+
+// QN.INI stays through a restore: a backup in clear restored into a diary
+// that has a password is put under that password at once.
+void encryptRestoredInClear(const Options &o, std::ostream &out)
+{
+    const std::string stored = StoredPassword(o.Diary);
+    if (stored.empty())
+        return;
+    std::unique_ptr<DiaryFolder> diary;
+    try {
+        diary = std::make_unique<DiaryFolder>(o.Diary, std::string(), DiaryFolder::Write);
+    } catch (const DiaryOpenError &error) {
+        if (error.kind() == DiaryOpenError::Password)
+            return; // encrypted: under the diary's password, or the window asks for its own
+        throw;
+    }
+    if (diary->Encrypted())
+        return;
+    diary->ChangeKey(stored);
+    out << "The restored diary was in clear; it is now encrypted under the diary's password.\n";
 }
 
 int runRestore(const Options &o, std::istream &in, std::ostream &out, std::ostream &err,
@@ -217,6 +295,10 @@ int runRestore(const Options &o, std::istream &in, std::ostream &out, std::ostre
     std::vector<BackupInfo> list = ListBackups(o.Diary);
     auto chosen = std::find_if(list.begin(), list.end(),
                                [&](const BackupInfo &b) { return b.Name == o.Operands[0]; });
+    if (chosen == list.end())
+        for (const BackupInfo &b : ListUnusableBackups(o.Diary))
+            if (b.Name == o.Operands[0])
+                throw std::runtime_error(b.Problem + " Nothing was restored.");
     if (chosen == list.end())
         throw std::runtime_error("There is no backup named " + o.Operands[0] + " in " +
                                  BackupsFolder(o.Diary).string() + ".");
@@ -229,6 +311,7 @@ int runRestore(const Options &o, std::istream &in, std::ostream &out, std::ostre
     BackupInfo before = RestoreBackup(o.Diary, *chosen, Now(), entries);
     out << "Restored the backup " << chosen->Name << " (" << chosen->Made << "). The files it "
         << "replaced are kept as the backup " << before.Name << ".\n";
+    encryptRestoredInClear(o, out);
     return 0;
 }
 
@@ -237,13 +320,24 @@ int runRestore(const Options &o, std::istream &in, std::ostream &out, std::ostre
 bool IsDiaryCommand(const std::string &first)
 {
     return first == "export" || first == "import" || first == "backups" || first == "restore" ||
-           first == "--help" || first == "help";
+           first == "help" || isHelpOption(first) || first == "--version";
+}
+
+bool AsksForInformation(const std::vector<std::string> &args)
+{
+    return args.empty() || args[0] == "help" || args[0] == "--version" ||
+           std::any_of(args.begin(), args.end(), isHelpOption);
 }
 
 int RunDiaryCommand(const std::vector<std::string> &args, std::istream &in, std::ostream &out,
                     std::ostream &err, const fs::path &diaryDir, bool terminal)
 {
-    if (args.empty() || args[0] == "--help" || args[0] == "help") {
+    if (!args.empty() && args[0] == "--version") {
+        out << "quillnook " << Version() << "\n";
+        return 0;
+    }
+    // Help, also after a command's name (quillnook export --help).
+    if (AsksForInformation(args)) {
         out << kUsage;
         return 0;
     }
@@ -254,7 +348,7 @@ int RunDiaryCommand(const std::vector<std::string> &args, std::istream &in, std:
         if (o.Command == "import")
             return runImport(o, in, out, err, terminal);
         if (o.Command == "backups")
-            return runBackups(o, out);
+            return runBackups(o, out, err);
         if (o.Command == "restore")
             return runRestore(o, in, out, err, terminal);
         throw UsageError("unknown command " + o.Command);
@@ -262,6 +356,8 @@ int RunDiaryCommand(const std::vector<std::string> &args, std::istream &in, std:
         err << "quillnook: " << error.what() << "\n" << kUsage;
     } catch (const std::exception &error) {
         err << "quillnook: " << error.what() << "\n";
+    } catch (...) {
+        err << "quillnook: the command failed for a reason that cannot be told\n";
     }
     return 2;
 }

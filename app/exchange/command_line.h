@@ -6,6 +6,7 @@
 //   quillnook import [--dry-run] [--diary FOLDER] SOURCE
 //   quillnook backups [--diary FOLDER]
 //   quillnook restore [--diary FOLDER] BACKUP
+//   quillnook --help | --version
 // The password of an encrypted diary is read from standard input.
 
 #include <filesystem>
@@ -18,6 +19,10 @@ namespace qn::exchange {
 // Whether the program's first argument names one of these commands (or
 // asks for their help).
 bool IsDiaryCommand(const std::string &firstArgument);
+
+// Whether the arguments only ask for the help text or the version, which
+// need no diary folder.
+bool AsksForInformation(const std::vector<std::string> &args);
 
 // Runs one command; `args` starts with the command's name. `diaryDir` is
 // the diary folder unless --diary names another. With `terminal` the

@@ -5,6 +5,7 @@
 #include "platform/ansi.h"
 #include "platform/datetime.h"
 #include "platform/file_replacement.h"
+#include "platform/file_system.h"
 #include "richtext/io/html_writer.h"
 #include "richtext/io/stream.h"
 
@@ -60,13 +61,13 @@ std::unique_ptr<TQnRTFText> entryDocument(const DiaryEntry &entry, std::string &
     return ReadDocument(entry.Rtf, SourceFormat::Rtf, error);
 }
 
-// The entry's text as the user reads it, UTF-8, paragraphs on lines of their own.
-std::string entryText(const DiaryEntry &entry)
+// The entry's text as the user reads it, UTF-8, paragraphs on lines of their
+// own; a note and the reason in `error` when it cannot be read.
+std::string entryText(const DiaryEntry &entry, std::string &error)
 {
-    std::string error;
     std::unique_ptr<TQnRTFText> document = entryDocument(entry, error);
     if (!document)
-        return "[This entry cannot be read: " + error + "]";
+        return AnsiToUtf8("[This entry cannot be read: " + error + "]");
     std::string text = unixLines(DocumentText(*document));
     // The writer ends the text with a zero byte; no reader wants it.
     std::erase(text, '\0');
@@ -80,15 +81,45 @@ bool report(const ProgressHook &progress, int done, int total)
     return !progress || progress(done, total);
 }
 
-void writeWhole(const fs::path &file, const std::string &bytes, ExportResult &result)
+// Thrown by the writers below when a file cannot be written; the export
+// stops there.
+struct WriteStop {
+    std::string Why;
+};
+
+// The whole file at once, readable and writable by its owner alone.
+void writePrivate(const fs::path &file, const std::string &bytes, FileSystem &files,
+                  ExportResult &result)
 {
     try {
-        ReplaceFile(file, bytes);
+        FileReplacement replacement(file, files);
+        std::error_code ec;
+        fs::permissions(replacement.temporaryName(), fs::perms::owner_read | fs::perms::owner_write,
+                        ec);
+        if (ec)
+            throw std::runtime_error("its permissions cannot be set: " + ec.message());
+        replacement.file().writeAt(0, bytes.data(), bytes.size());
+        replacement.commit();
     } catch (const std::exception &error) {
-        throw std::runtime_error("The export file " + file.string() +
-                                 " cannot be written: " + error.what());
+        throw WriteStop{"The export file " + file.string() + " cannot be written: " + error.what()};
     }
     result.Files.push_back(file.string());
+}
+
+// The export folder; one made here is its owner's alone.
+void makeFolder(const fs::path &folder)
+{
+    std::error_code ec;
+    if (fs::is_directory(folder, ec))
+        return;
+    CreatePrivateFolder(folder);
+}
+
+// An entry whose text cannot be read is written as a note, and told.
+void noteUnreadable(const DiaryEntry &entry, const std::string &error, ExportResult &result)
+{
+    result.Problems.push_back("the entry of " + KeyAsIsoDate(entry.Key) + " cannot be read (" +
+                              AnsiToUtf8(error) + "); a note stands in its place");
 }
 
 // A writer of the export's web page: UTF-8, laid out with CSS.
@@ -113,7 +144,7 @@ std::string pageBody(TQnRTFText &document)
 // own fonts and colours (a merged document would have one colour table for
 // all of them), in one UTF-8 page laid out as the entries look.
 bool webPage(const std::vector<DiaryEntry> &entries, std::string &page,
-             const ProgressHook &progress)
+             const ProgressHook &progress, ExportResult &result)
 {
     TQnRTFText title;
     title.Header->Title = "Quillnook diary";
@@ -129,6 +160,7 @@ bool webPage(const std::vector<DiaryEntry> &entries, std::string &page,
         std::unique_ptr<TQnRTFText> entry = entryDocument(entries[i], error);
         if (!entry) {
             // What cannot be read is said in its place rather than left out silently.
+            noteUnreadable(entries[i], error, result);
             entry = std::make_unique<TQnRTFText>();
             TCharAttr attr;
             attr.Size = 10;
@@ -145,7 +177,7 @@ bool webPage(const std::vector<DiaryEntry> &entries, std::string &page,
 
 // Headings and entries in one document (the merged print layout).
 bool mergedDocument(const std::vector<DiaryEntry> &entries, TQnRTFText &merged,
-                    const ProgressHook &progress)
+                    const ProgressHook &progress, ExportResult &result)
 {
     const int total = static_cast<int>(entries.size());
     TParagraph *tail = nullptr;
@@ -155,6 +187,7 @@ bool mergedDocument(const std::vector<DiaryEntry> &entries, TQnRTFText &merged,
         std::string error;
         if (!AppendRtf(merged, entry.Rtf, false, error, &tail)) {
             // What cannot be read is said in its place rather than left out silently.
+            noteUnreadable(entry, error, result);
             TParagraph *note = nullptr;
             merged.NewParagraph(note, 64);
             TCharAttr attr;
@@ -167,6 +200,51 @@ bool mergedDocument(const std::vector<DiaryEntry> &entries, TQnRTFText &merged,
             return false;
     }
     return true;
+}
+
+// The whole export as one text; false when cancelled.
+bool textExport(const std::vector<DiaryEntry> &entries, ExportFormat format,
+                const ProgressHook &progress, ExportResult &result, std::string &bytes)
+{
+    const int total = static_cast<int>(entries.size());
+    for (int i = 0; i < total; ++i) {
+        const DiaryEntry &entry = entries[i];
+        std::string error;
+        std::string text = entryText(entry, error);
+        if (!error.empty())
+            noteUnreadable(entry, error, result);
+        if (format == ExportFormat::Text) {
+            if (i > 0)
+                bytes += "\n\n";
+            bytes += AnsiToUtf8(headingOf(entry.Key)) + "\n\n" + text + "\n";
+        } else {
+            bytes += "{\"date\":" + JsonQuote(KeyAsIsoDate(entry.Key)) +
+                     ",\"text\":" + JsonQuote(text) +
+                     ",\"rtf\":" + JsonQuote(AnsiToUtf8(entry.Rtf)) + "}\n";
+        }
+        if (!report(progress, i + 1, total))
+            return false;
+    }
+    return true;
+}
+
+// One yyyy-mm-dd.rtf per entry; the name comes from a checked date only.
+void folderExport(const std::vector<DiaryEntry> &entries, const ExportRequest &request,
+                  FileSystem &files, const ProgressHook &progress, ExportResult &result)
+{
+    makeFolder(request.Target);
+    const int total = static_cast<int>(entries.size());
+    for (int i = 0; i < total; ++i) {
+        if (IsDateKey(entries[i].Key)) {
+            writePrivate(request.Target / (KeyAsIsoDate(entries[i].Key) + ".rtf"), entries[i].Rtf,
+                         files, result);
+            ++result.Entries;
+        }
+        if (!report(progress, i + 1, total)) {
+            result.Cancelled = true;
+            return;
+        }
+    }
 }
 
 } // namespace
@@ -247,84 +325,40 @@ ExportResult ExportDiary(DiaryRecords &records, const ExportRequest &request,
         throw std::runtime_error("No file was named to export to.");
     if (!request.FromKey.empty() && !request.ToKey.empty() && request.FromKey > request.ToKey)
         throw std::runtime_error("The first date of the range lies after the last one.");
-    const std::vector<DiaryEntry> entries = records.Entries(request.FromKey, request.ToKey);
-    const int total = static_cast<int>(entries.size());
-    if (!report(progress, 0, total)) {
+    FileSystem &files = request.Files ? *request.Files : DefaultFileSystem();
+    std::vector<DamagedRecord> damaged;
+    const std::vector<DiaryEntry> entries =
+        records.Entries(request.FromKey, request.ToKey, &damaged);
+    for (const DamagedRecord &record : damaged)
+        result.Problems.push_back(record.Describe() + "; left out");
+    if (!report(progress, 0, static_cast<int>(entries.size()))) {
         result.Cancelled = true;
         return result;
     }
-
-    switch (request.Format) {
-    case ExportFormat::Html: {
-        std::string page;
-        if (!webPage(entries, page, progress)) {
-            result.Cancelled = true;
+    try {
+        if (request.Format == ExportFormat::RtfFolder) {
+            folderExport(entries, request, files, progress, result);
             return result;
         }
-        writeWhole(request.Target, page, result);
-        break;
-    }
-    case ExportFormat::Rtf: {
-        TQnRTFText merged;
-        merged.Header->Title = "Quillnook diary";
-        if (!mergedDocument(entries, merged, progress)) {
-            result.Cancelled = true;
+        std::string bytes;
+        if (request.Format == ExportFormat::Html) {
+            result.Cancelled = !webPage(entries, bytes, progress, result);
+        } else if (request.Format == ExportFormat::Rtf) {
+            TQnRTFText merged;
+            merged.Header->Title = "Quillnook diary";
+            result.Cancelled = !mergedDocument(entries, merged, progress, result);
+            if (!result.Cancelled)
+                bytes = DocumentRtf(merged);
+        } else {
+            result.Cancelled = !textExport(entries, request.Format, progress, result, bytes);
+        }
+        if (result.Cancelled)
             return result;
-        }
-        writeWhole(request.Target, DocumentRtf(merged), result);
-        break;
+        writePrivate(request.Target, bytes, files, result);
+        result.Entries = static_cast<int>(entries.size());
+    } catch (const WriteStop &stop) {
+        result.Failure = stop.Why;
     }
-    case ExportFormat::Text: {
-        std::string text;
-        for (int i = 0; i < total; ++i) {
-            if (i > 0)
-                text += "\n\n";
-            text += AnsiToUtf8(headingOf(entries[i].Key));
-            text += "\n\n";
-            text += entryText(entries[i]);
-            text += "\n";
-            if (!report(progress, i + 1, total)) {
-                result.Cancelled = true;
-                return result;
-            }
-        }
-        writeWhole(request.Target, text, result);
-        break;
-    }
-    case ExportFormat::JsonLines: {
-        std::string lines;
-        for (int i = 0; i < total; ++i) {
-            const DiaryEntry &entry = entries[i];
-            lines += "{\"date\":" + JsonQuote(KeyAsIsoDate(entry.Key)) +
-                     ",\"text\":" + JsonQuote(entryText(entry)) +
-                     ",\"rtf\":" + JsonQuote(AnsiToUtf8(entry.Rtf)) + "}\n";
-            if (!report(progress, i + 1, total)) {
-                result.Cancelled = true;
-                return result;
-            }
-        }
-        writeWhole(request.Target, lines, result);
-        break;
-    }
-    case ExportFormat::RtfFolder: {
-        std::error_code ec;
-        fs::create_directories(request.Target, ec);
-        if (!fs::is_directory(request.Target))
-            throw std::runtime_error("The export folder " + request.Target.string() +
-                                     " cannot be made" + (ec ? ": " + ec.message() : "."));
-        for (int i = 0; i < total; ++i) {
-            writeWhole(request.Target / (KeyAsIsoDate(entries[i].Key) + ".rtf"), entries[i].Rtf,
-                       result);
-            if (!report(progress, i + 1, total)) {
-                result.Cancelled = true;
-                result.Entries = i + 1;
-                return result;
-            }
-        }
-        break;
-    }
-    }
-    result.Entries = total;
     return result;
 }
 

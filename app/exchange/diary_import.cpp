@@ -3,11 +3,10 @@
 #include "app/exchange/json_text.h"
 #include "platform/ansi.h"
 #include "platform/ascii_text.h"
+#include "platform/regular_file.h"
 
 #include <algorithm>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <stdexcept>
 
 namespace qn::exchange {
@@ -23,20 +22,12 @@ struct Source {
     std::string Key;
     std::unique_ptr<TQnRTFText> Document;
     std::string Error;
-    bool NotDated = false;
+    bool Skip = false; // not a dated file: told, but no failure
 };
 
-std::optional<std::string> readWholeFile(const fs::path &file)
-{
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad())
-        return std::nullopt;
-    return bytes.str();
-}
+// The largest file read: far above any diary entry, and a bound on memory.
+constexpr uint64_t kLargestEntryFile = 256u << 20;
+constexpr uint64_t kLargestLineFile = 1u << 30;
 
 std::string lowerAscii(std::string text)
 {
@@ -58,45 +49,88 @@ std::unique_ptr<TQnRTFText> readSource(const std::string &bytes, SourceFormat fo
     return document;
 }
 
+// Why a name of the folder is passed over without being read, or nothing
+// for a regular file. A symbolic link is never followed, wherever it points:
+// what it names may lie outside the folder, and checking that first would
+// leave a moment in which the link can be changed.
+std::string skippedKind(const fs::path &file)
+{
+    const std::string kind = KindOfNonFile(file);
+    if (kind.empty())
+        return {};
+    if (kind.rfind("a symbolic link", 0) == 0)
+        return kind + "; links are not followed";
+    if (kind == "a folder")
+        return "a folder; folders inside are not read";
+    return kind + ", not a file";
+}
+
+// One name of the folder as a source.
+Source folderSource(const fs::path &file)
+{
+    Source source;
+    // The name is shown as it is only when it holds nothing a terminal or
+    // a UTF-8 reader would choke on.
+    source.Name = ShownBytes(file.filename().string());
+    source.Error = skippedKind(file);
+    if (!source.Error.empty()) {
+        source.Skip = true;
+        return source;
+    }
+    SourceFormat format = SourceFormat::Text;
+    source.Key = KeyOfFileName(file.filename().string(), format);
+    if (source.Key.empty()) {
+        source.Skip = true;
+        const std::string ext = lowerAscii(file.extension().string());
+        source.Error = (ext == ".rtf" || ext == ".htm" || ext == ".html" || ext == ".txt")
+                           ? "the name is not a date (yyyy-mm-dd or yyyymmdd) that exists"
+                           : "not a dated .rtf, .htm, .html or .txt file";
+        return source;
+    }
+    // Opened without following a link and checked again once open, so that
+    // a name changed since it was looked at is not read either.
+    RegularFileContents contents = ReadRegularFile(file, kLargestEntryFile);
+    switch (contents.What) {
+    case RegularFileContents::Read:
+        source.Document = readSource(contents.Bytes, format, source.Error);
+        break;
+    case RegularFileContents::Link:
+    case RegularFileContents::NotRegular:
+    case RegularFileContents::Missing:
+        source.Skip = true;
+        source.Error = contents.Reason;
+        break;
+    default:
+        source.Error = "the file cannot be read: " + contents.Reason;
+    }
+    return source;
+}
+
 std::vector<Source> folderSources(const fs::path &folder)
 {
     std::vector<fs::path> files;
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        if (it->is_regular_file())
-            files.push_back(it->path());
+        files.push_back(it->path());
     if (ec)
         throw std::runtime_error("The folder " + folder.string() +
                                  " cannot be read: " + ec.message());
     std::sort(files.begin(), files.end());
     std::vector<Source> sources;
-    for (const fs::path &file : files) {
-        Source source;
-        source.Name = file.filename().string();
-        SourceFormat format = SourceFormat::Text;
-        source.Key = KeyOfFileName(source.Name, format);
-        if (source.Key.empty()) {
-            source.NotDated = true;
-            const std::string ext = lowerAscii(file.extension().string());
-            source.Error = (ext == ".rtf" || ext == ".htm" || ext == ".html" || ext == ".txt")
-                               ? "the name is not a date (yyyy-mm-dd or yyyymmdd) that exists"
-                               : "not a dated .rtf, .htm, .html or .txt file";
-        } else if (std::optional<std::string> bytes = readWholeFile(file)) {
-            source.Document = readSource(*bytes, format, source.Error);
-        } else {
-            source.Error = "the file cannot be read";
-        }
-        sources.push_back(std::move(source));
-    }
+    for (const fs::path &file : files)
+        sources.push_back(folderSource(file));
     return sources;
 }
 
 std::vector<Source> lineFileSources(const fs::path &file)
 {
-    std::optional<std::string> bytes = readWholeFile(file);
-    if (!bytes)
-        throw std::runtime_error("The file " + file.string() + " cannot be read.");
-    const std::string name = file.filename().string();
+    // The file the user named may be a link; it must still be a file.
+    RegularFileContents contents = ReadRegularFile(file, kLargestLineFile, true);
+    if (contents.What != RegularFileContents::Read)
+        throw std::runtime_error("The file " + file.string() +
+                                 " cannot be read: " + contents.Reason + ".");
+    const std::string *bytes = &contents.Bytes;
+    const std::string name = ShownBytes(file.filename().string());
     std::vector<Source> sources;
     size_t start = 0;
     for (int number = 1; start < bytes->size(); ++number) {
@@ -197,13 +231,98 @@ std::string ImportResult::Report() const
             std::to_string(Count(ImportItem::Appended)) + " added to existing entries, " +
             std::to_string(Count(ImportItem::Unchanged)) + " already there, " +
             std::to_string(Count(ImportItem::Skipped)) + " skipped, " +
-            std::to_string(Count(ImportItem::Failed)) + " not readable.\n";
+            std::to_string(Count(ImportItem::Failed)) + " not imported.\n";
     if (DryRun)
         text += "Dry run: the diary was not changed.\n";
+    if (!Failure.empty())
+        text += "Stopped: the diary could not be written (" + Failure +
+                "). The items above the last were done, the rest not tried.\n";
     if (Cancelled)
         text += "Stopped before the end: the items above were done, the rest not.\n";
     return text;
 }
+
+namespace {
+
+// The text a date has now: what this run wrote to it, or the diary's entry.
+std::optional<std::string> currentText(DiaryRecords *records, const std::string &key,
+                                       const std::map<std::string, std::string> &written)
+{
+    if (auto it = written.find(key); it != written.end())
+        return it->second;
+    if (records)
+        return records->Entry(key);
+    return std::nullopt;
+}
+
+// What a source does to the date's entry; `text` receives the entry's new
+// text when it is Added or Appended.
+ImportItem::Action decide(const Source &s, const std::optional<std::string> &existing,
+                          std::string &text, std::string &message)
+{
+    const std::string imported = DocumentRtf(*s.Document);
+    if (!existing) {
+        text = imported;
+        return ImportItem::Added;
+    }
+    std::string error;
+    std::unique_ptr<TQnRTFText> current = ReadDocument(*existing, SourceFormat::Rtf, error);
+    if (!current) {
+        message = "the entry of " + KeyAsIsoDate(s.Key) + " cannot be read (" + error +
+                  "); it was left as it is";
+        return ImportItem::Failed;
+    }
+    if (IsBlankDocument(*current)) {
+        text = imported;
+        return ImportItem::Added;
+    }
+    if (endsWith(ParagraphTexts(*current), ParagraphTexts(*s.Document)))
+        return ImportItem::Unchanged;
+    if (!AppendRtf(*current, imported, true, error)) {
+        message = error;
+        return ImportItem::Failed;
+    }
+    text = DocumentRtf(*current);
+    return ImportItem::Appended;
+}
+
+// One source brought in. A failure to write the diary throws.
+ImportItem importOne(Source &s, DiaryRecords *records, bool dryRun,
+                     std::map<std::string, std::string> &written)
+{
+    ImportItem item;
+    item.Source = s.Name;
+    item.Key = s.Key;
+    if (!s.Document) {
+        item.What = s.Skip ? ImportItem::Skipped : ImportItem::Failed;
+        item.Message = s.Error;
+        return item;
+    }
+    if (IsBlankDocument(*s.Document)) {
+        item.What = ImportItem::Skipped;
+        item.Message = "it holds no text";
+        return item;
+    }
+    std::optional<std::string> existing;
+    try {
+        existing = currentText(records, s.Key, written);
+    } catch (const std::exception &error) {
+        item.What = ImportItem::Failed;
+        item.Message = "the entry of " + KeyAsIsoDate(s.Key) + " cannot be read (" + error.what() +
+                       "); it was left as it is";
+        return item;
+    }
+    std::string text;
+    item.What = decide(s, existing, text, item.Message);
+    if (item.What == ImportItem::Added || item.What == ImportItem::Appended) {
+        if (!dryRun)
+            records->Store(s.Key, text);
+        written[s.Key] = text;
+    }
+    return item;
+}
+
+} // namespace
 
 ImportResult ImportIntoDiary(DiaryRecords *records, const fs::path &source, bool dryRun,
                              const ProgressHook &progress)
@@ -227,55 +346,20 @@ ImportResult ImportIntoDiary(DiaryRecords *records, const fs::path &source, bool
         return result;
     }
     for (int i = 0; i < total; ++i) {
-        Source &s = sources[i];
-        ImportItem item;
-        item.Source = s.Name;
-        item.Key = s.Key;
-        if (!s.Document) {
-            item.What = s.NotDated ? ImportItem::Skipped : ImportItem::Failed;
-            item.Message = s.Error;
-        } else if (IsBlankDocument(*s.Document)) {
-            item.What = ImportItem::Skipped;
-            item.Message = "it holds no text";
-        } else {
-            const std::string imported = DocumentRtf(*s.Document);
-            std::optional<std::string> existing;
-            if (auto it = written.find(s.Key); it != written.end())
-                existing = it->second;
-            else if (records)
-                existing = records->Entry(s.Key);
-            std::string text;
-            if (!existing) {
-                item.What = ImportItem::Added;
-                text = imported;
-            } else {
-                std::string error;
-                std::unique_ptr<TQnRTFText> current =
-                    ReadDocument(*existing, SourceFormat::Rtf, error);
-                if (!current) {
-                    item.What = ImportItem::Failed;
-                    item.Message = "the entry of " + KeyAsIsoDate(s.Key) + " cannot be read (" +
-                                   error + "); it was left as it is";
-                } else if (IsBlankDocument(*current)) {
-                    item.What = ImportItem::Added;
-                    text = imported;
-                } else if (endsWith(ParagraphTexts(*current), ParagraphTexts(*s.Document))) {
-                    item.What = ImportItem::Unchanged;
-                } else if (!AppendRtf(*current, imported, true, error)) {
-                    item.What = ImportItem::Failed;
-                    item.Message = error;
-                } else {
-                    item.What = ImportItem::Appended;
-                    text = DocumentRtf(*current);
-                }
-            }
-            if (item.What == ImportItem::Added || item.What == ImportItem::Appended) {
-                if (!dryRun)
-                    records->Store(s.Key, text);
-                written[s.Key] = text;
-            }
+        try {
+            result.Items.push_back(importOne(sources[i], records, dryRun, written));
+        } catch (const std::exception &error) {
+            // The diary cannot be written (a full disk, a read-only folder, an
+            // I/O error): what was stored stays, nothing more is tried.
+            ImportItem item;
+            item.Source = sources[i].Name;
+            item.Key = sources[i].Key;
+            item.What = ImportItem::Failed;
+            item.Message = std::string("the diary could not be written: ") + error.what();
+            result.Items.push_back(std::move(item));
+            result.Failure = error.what();
+            break;
         }
-        result.Items.push_back(std::move(item));
         if (progress && !progress(i + 1, total)) {
             result.Cancelled = i + 1 < total;
             break;

@@ -19,7 +19,8 @@ struct ImportItem {
         Added,     // a new entry
         Appended,  // after a page break in the entry the date had
         Unchanged, // the entry already ends with this text
-        Skipped,   // nothing to bring in (empty text, a name that is no date)
+        Skipped,   // nothing to bring in (empty text, a name that is no date, not a
+                   // regular file: links, folders, FIFOs, devices are never read)
         Failed,    // the source cannot be read; nothing was written for it
     };
     std::string Source; // file name, or "name line n"
@@ -32,15 +33,28 @@ struct ImportResult {
     std::vector<ImportItem> Items;
     bool DryRun = false;
     bool Cancelled = false;
+    // Why the import stopped before its end (the diary could not be
+    // written); the items before the last were done, the rest not tried.
+    std::string Failure;
     int Count(ImportItem::Action action) const;
+    // Entries added or appended to (in a dry run: that would be).
+    int Written() const { return Count(ImportItem::Added) + Count(ImportItem::Appended); }
+    // Ran to its end and brought in every dated file.
+    bool Complete() const
+    {
+        return !Cancelled && Failure.empty() && Count(ImportItem::Failed) == 0;
+    }
     // One line per item and a summary, for the user.
     std::string Report() const;
 };
 
-// Imports the folder or line file at `source`. A dry run reads and checks
-// everything and writes nothing. Throws std::runtime_error when the source
-// itself cannot be read. Without records (a dry run only) the diary is
-// taken to be empty, as a diary not yet made is.
+// Imports the folder or line file at `source`. Of a folder, only the regular
+// files in it are read; every other name (symbolic links, which are never
+// followed, folders, FIFOs, devices) is reported as skipped. A dry run reads
+// and checks everything and writes nothing. Throws std::runtime_error when
+// the source itself cannot be read. A failure to write the diary stops the
+// import (see ImportResult::Failure). Without records (a dry run only) the
+// diary is taken to be empty, as a diary not yet made is.
 ImportResult ImportIntoDiary(DiaryRecords *records, const std::filesystem::path &source,
                              bool dryRun, const ProgressHook &progress = {});
 

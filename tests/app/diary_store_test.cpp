@@ -390,9 +390,10 @@ TEST_F(DiaryStoreTest, ADiaryHeldByAnotherProcessIsReportedAndLeftAlone)
         std::sort(names.begin(), names.end());
         return names;
     };
-    // The tables, the window's placement and the day's backup from the close above.
+    // The tables, the window's placement, the diary's lock file and the day's
+    // backup from the close above.
     const std::vector<std::string> namesBefore = fileNames();
-    EXPECT_EQ(namesBefore.size(), 5u);
+    EXPECT_EQ(namesBefore.size(), 6u);
 
     std::string exe = (qn::test::binaryDir() / "tests" / "diary_hold_probe").string();
     std::string path = table.string();
@@ -462,6 +463,8 @@ TEST_F(DiaryStoreTest, ADamagedTableIsReportedWithTheEnginesReasonAndKept)
     EXPECT_TRUE(blocked.StartFailed());
     ASSERT_EQ(capture.informations.size(), 1u);
     EXPECT_TRUE(capture.informations[0].rfind("The diary in ", 0) == 0) << capture.informations[0];
+    EXPECT_EQ(capture.informations[0].find("in use"), std::string::npos)
+        << "the window's own lock is no other program's";
     EXPECT_EQ(qn::test::readFile(dir / "QUILLNK.DBF"), junk);
     EXPECT_FALSE(fs::exists(dir / "QUILLNK.CDX"));
 }

@@ -6,7 +6,9 @@
 #include "app/exchange/entry_document.h"
 #include "app/exchange_commands.h"
 #include "app/exchange_dialogs.h"
+#include "app/get_password.h"
 #include "app/main_screen.h"
+#include "engine/xt.h"
 #include "engine/xtable.h"
 #include "tests/support/notification_capture.h"
 #include "tests/support/temp_dir.h"
@@ -19,6 +21,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -148,6 +151,107 @@ TEST_F(ExchangeCommandsTest, RestoreBringsBackTheChosenDayAndKeepsTheReplacedFil
     EXPECT_NE(notes.informations.back().find("kept as the backup " + list.front().Name),
               std::string::npos)
         << notes.informations.back();
+}
+
+TEST_F(ExchangeCommandsTest, TheRestoreDialogNamesUnusableBackupsAndOffersOnlyTheGoodOnes)
+{
+    BackupClock() = [] { return EncodeDate(2026, 6, 1) + 0.5; };
+    {
+        TMainScreen w(dir.path().string());
+        addEntry(w, "20260601", "the first version");
+        w.close();
+    }
+    const fs::path good = exchange::BackupsFolder(dir.path()) / "2026-06-01";
+    const fs::path crafted = exchange::BackupsFolder(dir.path()) / "crafted";
+    fs::copy(good, crafted);
+    qn::test::writeFile(crafted / "BACKUP.INI", "[Backup]\r\nMade=2026-06-02 10:00:00\r\n"
+                                                "Files=QUILLNK.DBF|../../planted.txt\r\n");
+    TMainScreen w(dir.path().string());
+    ASSERT_FALSE(w.StartFailed());
+    TRestoreDialog dialog(w);
+    ASSERT_EQ(dialog.Backups->count(), 1);
+    EXPECT_TRUE(dialog.Backups->item(0)->text().contains(QStringLiteral("2026-06-01")));
+    EXPECT_TRUE(dialog.Status->text().contains(
+        QStringLiteral("The backup crafted cannot be used: BACKUP.INI is damaged: it names a "
+                       "path instead of a file of the diary")))
+        << dialog.Status->text().toStdString();
+}
+
+TEST_F(ExchangeCommandsTest, ASecondWriterIsRefusedWhileTheWindowHoldsTheDiary)
+{
+    TMainScreen w(dir.path().string());
+    ASSERT_FALSE(w.StartFailed());
+    ASSERT_NE(w.HeldDiaryLock(), nullptr);
+    try {
+        exchange::DiaryFolder second(dir.path(), "", exchange::DiaryFolder::CreateWhenMissing);
+        ADD_FAILURE() << "a second writer was let in";
+    } catch (const exchange::DiaryOpenError &error) {
+        EXPECT_EQ(error.kind(), exchange::DiaryOpenError::InUse);
+        EXPECT_NE(std::string(error.what()).find("close it first"), std::string::npos);
+    }
+    EXPECT_THROW(exchange::MakeBackup(dir.path(), "x", EncodeDate(2026, 1, 1), 0), DiaryInUseError);
+    // The window's own backup and restore go through under its lock.
+    const exchange::BackupInfo made = exchange::MakeBackup(
+        dir.path(), "x", EncodeDate(2026, 1, 1), 0, DefaultFileSystem(), w.HeldDiaryLock());
+    EXPECT_NO_THROW(RestoreDiary(w, made));
+    w.close();
+    EXPECT_FALSE(DiaryLock::HeldElsewhere(dir.path())) << "released once the window closed";
+}
+
+TEST_F(ExchangeCommandsTest, ABackupUnderAnotherPasswordOpensLockedAndAsksForIt)
+{
+    BackupClock() = [] { return EncodeDate(2026, 6, 1) + 0.5; };
+    {
+        TMainScreen w(dir.path().string());
+        addEntry(w, "20260601", "from the backup");
+        w.close();
+    }
+    ASSERT_EQ(xt_SetKeyCost(64, 1, 1), 0);
+    // A backup under a password the diary no longer has.
+    ASSERT_EQ(exchange::ChangeBackupKeys(dir.path(), "", "Other").Changed, 1);
+    xt_SetKeyCost(0, 0, 0);
+    TMainScreen w(dir.path().string());
+    addEntry(w, "20260602", "today");
+    TRestoreDialog dialog(w);
+    dialog.Confirm = [](const QString &) { return true; };
+    ASSERT_TRUE(dialog.RestoreButtonClick());
+    EXPECT_TRUE(w.DiaryKeyRefused());
+    EXPECT_FALSE(w.PrivacyPanel->isHidden()) << "nothing shows before its password is typed";
+    w.Pass->setText(QStringLiteral("Other"));
+    w.BitBtn1Click();
+    EXPECT_FALSE(w.DiaryKeyRefused());
+    EXPECT_TRUE(w.PrivacyPanel->isHidden());
+    EXPECT_EQ(entryText(w, "20260601"), "from the backup");
+    EXPECT_EQ(exchange::StoredPassword(dir.path()), "Other");
+}
+
+TEST_F(ExchangeCommandsTest, ABackupInClearRestoredIntoADiaryWithAPasswordIsEncryptedAtOnce)
+{
+    ASSERT_EQ(xt_SetKeyCost(64, 1, 1), 0);
+    BackupClock() = [] { return EncodeDate(2026, 6, 1) + 0.5; };
+    {
+        TMainScreen w(dir.path().string());
+        addEntry(w, "20260601", "private words");
+        w.RunPasswordDialog = [](TGetPassword &d) {
+            d.NewPassword->setText(QStringLiteral("pw"));
+            d.OkButton->click();
+        };
+        w.mnuSecurityClick();
+        w.close();
+    }
+    // A backup left in clear (as the password's removal would leave it).
+    ASSERT_EQ(exchange::ChangeBackupKeys(dir.path(), "pw", "").Changed, 1);
+    TMainScreen w(dir.path().string());
+    w.Pass->setText(QStringLiteral("pw"));
+    w.BitBtn1Click();
+    TRestoreDialog dialog(w);
+    dialog.Confirm = [](const QString &) { return true; };
+    ASSERT_TRUE(dialog.RestoreButtonClick());
+    EXPECT_EQ(w.DiaryXTable->KeyState(), engine::TXTable::TKeyState::Fits);
+    EXPECT_EQ(entryText(w, "20260601"), "private words");
+    EXPECT_EQ(exchange::StoredPassword(dir.path()), "pw");
+    EXPECT_EQ(qn::test::readFile(dir / "QUILLNK.FPT").find("private words"), std::string::npos);
+    xt_SetKeyCost(0, 0, 0);
 }
 
 TEST_F(ExchangeCommandsTest, ExportAndImportDialogsWorkOnTheOpenDiary)

@@ -1,4 +1,5 @@
 #include "app/default_font_dialog.h"
+#include "app/exchange/diary_backup.h"
 #include "app/get_password.h"
 #include "app/main_screen.h"
 #include "engine/engine_files.h"
@@ -12,8 +13,10 @@
 #include "tests/support/fault_file_system.h"
 #include "tests/support/notification_capture.h"
 #include "tests/support/temp_dir.h"
+#include "xbase/table.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFontDialog>
 #include <QFontInfo>
 #include <QFrame>
@@ -268,6 +271,41 @@ TEST_F(PreferencesTest, TheDialogRefusesBadInputAndLosesNothing)
     EXPECT_EQ(Decryptstring(storedPassword()), "Pw1");
     EXPECT_FALSE(ValidPasswordText("\xe9t\xe9"));
     EXPECT_TRUE(ValidPasswordText("Zz 09"));
+}
+
+TEST_F(PreferencesTest, TheBackupsFollowThePasswordOrAreDeleted)
+{
+    open();
+    add(6);
+    closeWindow(); // the day's backup, in clear
+    ASSERT_EQ(exchange::ListBackups(dir.path()).size(), 1u);
+    const fs::path backup = exchange::ListBackups(dir.path())[0].Folder;
+    ASSERT_NE(qn::test::readFile(backup / "QUILLNK.FPT").find("private entry"), std::string::npos);
+
+    open();
+    std::vector<int> gauge;
+    passwordDialog("", "Ab 9", "OK", [&](TGetPassword &d) {
+        EXPECT_FALSE(d.DeleteBackups->isChecked()) << "kept unless the user says otherwise";
+        d.OnProgress = [&] { gauge.push_back(d.Gauge1->value()); };
+    });
+    EXPECT_FALSE(gauge.empty());
+    EXPECT_EQ(qn::test::readFile(backup / "QUILLNK.FPT").find("private entry"), std::string::npos)
+        << "the backup made in clear is encrypted under the new password";
+    {
+        xbase::EngineSettings settings;
+        settings.password = "Ab 9";
+        auto table =
+            xbase::Table::open(backup / "QUILLNK.DBF", xbase::Table::Access::ReadOnly, settings);
+        EXPECT_TRUE(table->keyFits());
+        EXPECT_EQ(table->recordCount(), 6u);
+    }
+    EXPECT_FALSE(fs::exists(backup / "QN.INI"));
+
+    // Removing the password, with the backups deleted as the user chose.
+    passwordDialog("Ab 9", "", "Clear",
+                   [&](TGetPassword &d) { d.DeleteBackups->setChecked(true); });
+    EXPECT_TRUE(exchange::ListBackups(dir.path()).empty());
+    EXPECT_FALSE(fs::exists(backup));
 }
 
 TEST_F(PreferencesTest, AFailedChangeKeepsTheOldPasswordAndTheDialogUsable)
@@ -611,4 +649,33 @@ TEST_F(PreferencesTest, PicturesOfTheLockedWindowAndOfARunningChange)
     EXPECT_GE(gauge, 40);
     EXPECT_TRUE(
         during.save(QString::fromStdString((shots / "password_dialog_running.png").string())));
+}
+
+// A QN.INI that is a link (to a file elsewhere, to /dev/zero) is neither read
+// nor written through: the defaults hold, the user is told once, and the
+// file the link names is left as it is.
+TEST_F(PreferencesTest, AQnIniThatIsALinkIsNeitherReadNorWrittenThrough)
+{
+    const fs::path elsewhere = dir / "elsewhere.ini";
+    const std::string text = "[Default Font]\nName=Courier New\nSize=14\n";
+    qn::test::writeFile(elsewhere, text);
+    fs::create_symlink(elsewhere, ini());
+    open();
+    EXPECT_EQ(w->DefaultFontName, "Arial");
+    EXPECT_EQ(w->DefaultFontSize, 10);
+    ASSERT_EQ(capture.informations.size(), 1u);
+    EXPECT_EQ(capture.informations[0].rfind("QN.INI is not read: it is a symbolic link", 0), 0u)
+        << capture.informations[0];
+
+    w->RunFontDialog = [](TMainScreen &, QFont &font) {
+        font = QFont(QStringLiteral("Times New Roman"), 12);
+        return true;
+    };
+    w->mnuDefaultFontClick();
+    ASSERT_EQ(capture.informations.size(), 2u);
+    EXPECT_EQ(capture.informations[1].rfind("The default font could not be stored in QN.INI", 0),
+              0u)
+        << capture.informations[1];
+    EXPECT_TRUE(fs::is_symlink(ini()));
+    EXPECT_EQ(qn::test::readFile(elsewhere), text);
 }

@@ -107,3 +107,46 @@ TEST(Qntable, CheckFindsDamage)
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("beyond its last record"), std::string::npos) << r.out;
 }
+
+// A journal that names a file other than the table's own is reported and
+// left where it is; nothing of the table or beside it changes.
+TEST(Qntable, CheckReportsADamagedJournalAndTouchesNothing)
+{
+    TempDir dir;
+    std::string t = (dir / "T.DBF").string();
+    qntable({"create", t, "NAME C(5), ENTRY M"});
+    qntable({"append", t, "NAME=ab", "ENTRY=hello"});
+    qn::test::writeFile(dir / "victim.txt", "keep me");
+    // A complete journal in the first version's layout, naming a file by a
+    // way up and back down.
+    const std::string name = "../" + dir.path().filename().string() + "/victim.txt";
+    std::string journal = {'Q', 'N', 'J', 'R', 'N', 'L', '\x01', '\0'};
+    journal += std::string(8, '\x11');               // nonce
+    journal += std::string("\x01\0\0\0\0\0\0\0", 8); // one file, no records
+    journal += std::string{char(name.size()), '\0'} + name;
+    journal += std::string("\x07\0\0\0\0\0\0\0", 8); // its size
+    uint32_t crc = ~0u;
+    for (unsigned char c : journal) {
+        crc ^= c;
+        for (int k = 0; k < 8; ++k)
+            crc = crc & 1 ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+    }
+    crc = ~crc;
+    for (int i = 0; i < 4; ++i)
+        journal += char(crc >> (8 * i));
+    qn::test::writeFile(dir / "T.DBF-journal", journal);
+    const std::string table = qn::test::readFile(dir / "T.DBF");
+    Result r = qntable({"check", t});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("fault: The journal"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("is damaged (it names a file that is not one of the table's own: \"" +
+                         name + "\")"),
+              std::string::npos)
+        << r.out;
+    r = qntable({"list", t});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("damaged"), std::string::npos) << r.err;
+    EXPECT_EQ(qn::test::readFile(dir / "T.DBF-journal"), journal);
+    EXPECT_EQ(qn::test::readFile(dir / "T.DBF"), table);
+    EXPECT_EQ(qn::test::readFile(dir / "victim.txt"), "keep me");
+}

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace qn;
 using qn::test::readFile;
@@ -180,10 +182,10 @@ TEST_F(ProfileTest, WhatAFileCannotHoldIsRefusedAndTheFileKept)
     EXPECT_EQ(readFile(file), "[A]\nk=1\n");
 }
 
-TEST_F(ProfileTest, ReplacementIsAtomicAndKeepsPermissions)
+TEST_F(ProfileTest, ReplacementIsAtomicAndPrivate)
 {
     writeFile(file, "[A]\nk=1\n");
-    chmod(file.c_str(), 0600);
+    chmod(file.c_str(), 0644);
     ini.WriteString("A", "k", "2");
     struct stat info {};
     ASSERT_EQ(stat(file.c_str(), &info), 0);
@@ -220,14 +222,69 @@ TEST_F(ProfileTest, AFailedWriteLeavesTheOldFile)
     EXPECT_EQ(ini.ReadString("A", "k", ""), "1");
 }
 
-TEST_F(ProfileTest, WritingThroughASymbolicLinkKeepsTheLink)
+// A profile that is not a plain file is neither read nor written: a link is
+// not followed (to another user's file, to /dev/zero), a FIFO never waits, a
+// huge file is not read. Every value is its default and the reason is told.
+TEST_F(ProfileTest, OnlyAPlainFileOfAtMostOneMebibyteIsReadOrWritten)
 {
     auto real = dir / "real.ini";
     writeFile(real, "[A]\nk=1\n");
     std::filesystem::create_symlink(real, file);
-    ini.WriteString("A", "k", "2");
+    EXPECT_EQ(ini.ReadString("A", "k", "default"), "default");
+    EXPECT_NE(ini.Unusable().find("QN.INI is not read: it is a symbolic link"), std::string::npos)
+        << ini.Unusable();
+    EXPECT_THROW(ini.WriteString("A", "k", "2"), EProfileError);
+    EXPECT_THROW(ini.DeleteKey("A", "k"), EProfileError);
     EXPECT_TRUE(std::filesystem::is_symlink(file));
-    EXPECT_EQ(readFile(real), "[A]\nk=2\n");
+    EXPECT_EQ(readFile(real), "[A]\nk=1\n");
+
+    std::filesystem::remove(file);
+    std::filesystem::create_symlink("/dev/zero", file);
+    EXPECT_EQ(ini.ReadInteger("A", "k", 7), 7);
+    EXPECT_FALSE(ini.Unusable().empty());
+
+    std::filesystem::remove(file);
+    writeFile(file, "[A]\nk=1\n" + std::string(kProfileSizeLimit, ';'));
+    EXPECT_EQ(ini.ReadString("A", "k", "default"), "default");
+    EXPECT_NE(ini.Unusable().find("larger than"), std::string::npos) << ini.Unusable();
+    EXPECT_THROW(ini.WriteString("A", "k", "2"), EProfileError);
+    EXPECT_EQ(std::filesystem::file_size(file), kProfileSizeLimit + 8);
+
+    // Just under the limit is a profile like any other.
+    writeFile(file, "[A]\nk=1\n" + std::string(kProfileSizeLimit - 9, ';'));
+    EXPECT_EQ(ini.ReadString("A", "k", "default"), "1");
+    EXPECT_EQ(ini.Unusable(), "");
+    std::filesystem::remove(file);
+    EXPECT_EQ(ini.Unusable(), "") << "a missing file is no fault";
+}
+
+TEST_F(ProfileTest, AFifoIsNeitherWaitedForNorWrittenInto)
+{
+    ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+    // Were the FIFO opened to be read, the read would wait for a writer for
+    // ever: the child stops itself after a few seconds.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        alarm(10);
+        TProfileFile fifo(file);
+        const bool defaults = fifo.ReadString("A", "k", "default") == "default" &&
+                              fifo.Unusable().find("FIFO") != std::string::npos;
+        bool refused = false;
+        try {
+            fifo.WriteString("A", "k", "2");
+        } catch (const EProfileError &) {
+            refused = true;
+        }
+        _exit(defaults && refused ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "stopped by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    struct stat st {};
+    ASSERT_EQ(lstat(file.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the FIFO is left as it is";
 }
 
 TEST_F(ProfileTest, DeletingKeysAndSections)

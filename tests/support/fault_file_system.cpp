@@ -1,5 +1,7 @@
 #include "tests/support/fault_file_system.h"
 
+#include <cstring>
+
 namespace qn::test {
 
 namespace {
@@ -19,18 +21,18 @@ public:
     }
     void writeAt(uint64_t offset, const void *data, size_t n) override
     {
-        owner_.count();
+        owner_.count("Cannot write", path());
         file_->writeAt(offset, data, n);
     }
     uint64_t size() override { return file_->size(); }
     void truncate(uint64_t size) override
     {
-        owner_.count();
+        owner_.count("Cannot change the size of", path());
         file_->truncate(size);
     }
     void sync() override
     {
-        owner_.count();
+        owner_.count("Cannot flush", path());
         file_->sync();
     }
     bool tryLock(bool exclusive) override { return file_->tryLock(exclusive); }
@@ -51,10 +53,18 @@ private:
 
 } // namespace
 
-void FaultFileSystem::count()
+void FaultFileSystem::count(const char *what, const std::filesystem::path &path)
 {
     if (crashed_)
         throw SimulatedCrash();
+    if (failLeft_ == 0 || failing_) {
+        failLeft_ = -1;
+        failing_ = failPersistent_;
+        ++failures_;
+        throw FileError(std::string(what) + " " + path.string() + ": " + std::strerror(failError_));
+    }
+    if (failLeft_ > 0)
+        --failLeft_;
     ++counted_;
     if (left_ < 0)
         return;
@@ -68,25 +78,25 @@ void FaultFileSystem::count()
 std::unique_ptr<File> FaultFileSystem::open(const std::filesystem::path &path, OpenMode mode)
 {
     if (mode == OpenMode::Create || mode == OpenMode::CreateNew)
-        count();
+        count("Cannot create", path);
     return std::make_unique<FaultFile>(target().open(path, mode), *this);
 }
 
 void FaultFileSystem::rename(const std::filesystem::path &from, const std::filesystem::path &to)
 {
-    count();
+    count("Cannot rename", from);
     target().rename(from, to);
 }
 
 void FaultFileSystem::remove(const std::filesystem::path &path)
 {
-    count();
+    count("Cannot remove", path);
     target().remove(path);
 }
 
 void FaultFileSystem::syncFolder(const std::filesystem::path &folder)
 {
-    count();
+    count("Cannot flush the folder", folder);
     target().syncFolder(folder);
 }
 

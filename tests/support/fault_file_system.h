@@ -10,6 +10,7 @@
 
 #include "platform/file_system.h"
 
+#include <cerrno>
 #include <memory>
 #include <stdexcept>
 
@@ -35,8 +36,24 @@ public:
     bool crashed() const { return crashed_; }
     long counted() const { return counted_; } // changing operations so far
 
-    // Throws when this operation is the one that crashes (or comes after it).
-    void count();
+    // After `operations` more changing operations the next one fails as the
+    // operating system fails it: a FileError that names the file and the
+    // reason (`error`, a full disk unless told otherwise). When `persistent`,
+    // every changing operation after it fails too, as on a full disk;
+    // otherwise only that one. The file system does not crash: whatever the
+    // program does about the error reaches the disk. -1 ends the failures.
+    void failAfter(long operations, int error = ENOSPC, bool persistent = true)
+    {
+        failLeft_ = operations;
+        failError_ = error;
+        failPersistent_ = persistent;
+        failing_ = false;
+    }
+    long failures() const { return failures_; } // operations failed so far
+
+    // Throws when this operation is the one that crashes (or comes after it),
+    // or the one that fails; `what` and `path` name it in a failure.
+    void count(const char *what = "Cannot change", const std::filesystem::path &path = {});
 
     std::unique_ptr<File> open(const std::filesystem::path &path, OpenMode mode) override;
     void rename(const std::filesystem::path &from, const std::filesystem::path &to) override;
@@ -47,6 +64,11 @@ private:
     long left_ = -1;
     long counted_ = 0;
     bool crashed_ = false;
+    long failLeft_ = -1;
+    int failError_ = 0;
+    bool failPersistent_ = true;
+    bool failing_ = false;
+    long failures_ = 0;
 };
 
 } // namespace qn::test

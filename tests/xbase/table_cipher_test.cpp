@@ -87,10 +87,12 @@ TEST(TableCipher, KeyCheckTellsTheRightPassword)
 TEST(TableCipher, ImpossibleDerivationsAreDamagedBeforeAnyWork)
 {
     for (const KeyDerivation &d :
-         {KeyDerivation::argon2id((1u << 20) + 1, 1, 1), KeyDerivation::argon2id(0xFFFFFFFF, 3, 1),
-          KeyDerivation::argon2id(64, 101, 1), KeyDerivation::argon2id(64, 0, 1),
-          KeyDerivation::argon2id(64, 1, 0), KeyDerivation::argon2id(64, 1, 9),
-          KeyDerivation::argon2id(1024, 1, 256), KeyDerivation::pbkdf2(0),
+         {KeyDerivation::argon2id((1u << 19) + 1, 1, 1), KeyDerivation::argon2id(0xFFFFFFFF, 3, 1),
+          KeyDerivation::argon2id(1u << 20, 100, 1), KeyDerivation::argon2id(64, 17, 1),
+          KeyDerivation::argon2id(64, 0, 1), KeyDerivation::argon2id(64, 1, 0),
+          KeyDerivation::argon2id(64, 1, 9), KeyDerivation::argon2id(1024, 1, 5),
+          KeyDerivation::argon2id(1u << 19, 5, 1), KeyDerivation::argon2id(1u << 18, 9, 1),
+          KeyDerivation::pbkdf2(0), KeyDerivation::pbkdf2(800001),
           KeyDerivation::pbkdf2(0xFFFFFFFF)}) {
         EXPECT_FALSE(d.problem().empty()) << d.describe();
         uint64_t before = TableCipher::derivationCount();
@@ -102,9 +104,16 @@ TEST(TableCipher, ImpossibleDerivationsAreDamagedBeforeAnyWork)
         }
         EXPECT_EQ(TableCipher::derivationCount(), before);
     }
-    // The largest allowed values are usable (not derived here: a gigabyte).
-    EXPECT_EQ(KeyDerivation::argon2id(1u << 20, 100, 255).problem(), "");
+    // Up to four times what new keys use is allowed (not derived here: half
+    // a gigabyte): each parameter, and memory times passes.
+    EXPECT_EQ(KeyDerivation::argon2id(1u << 19, 4, 4).problem(), "");
+    EXPECT_EQ(KeyDerivation::argon2id(1u << 17, 16, 1).problem(), "");
+    EXPECT_EQ(KeyDerivation::pbkdf2(800000).problem(), "");
     EXPECT_EQ(KeyDerivation::argon2id(8, 1, 1).problem(), "");
+    const KeyDerivation standard = KeyDerivation::standard();
+    EXPECT_EQ(KeyDerivation::argon2id(4 * standard.memoryKiB, standard.passes, 4 * standard.lanes)
+                  .problem(),
+              "");
 }
 
 TEST(TableCipher, NewKeysUseArgon2idAtTheStandardCost)

@@ -486,13 +486,17 @@ TEST_F(ProtectionTest, DamagedKeyBlocksAreRefusedWithoutWaiting)
                        0xFFFFFFFF); // four billion iterations
     const std::vector<std::pair<const char *, std::string>> damaged = {
         {"memory 4 TiB", withField(bytes, 4, 0xFFFFFFFF)},
-        {"memory just over 1 GiB", withField(bytes, 4, (1u << 20) + 1)},
+        {"memory just over 512 MiB", withField(bytes, 4, (1u << 19) + 1)},
+        {"1 GiB and 100 passes", withField(withField(bytes, 4, 1u << 20), 40, 100)},
+        {"512 MiB and 16 passes", withField(withField(bytes, 4, 1u << 19), 40, 16)},
         {"memory below 8 KiB a lane", withField(bytes, 4, 7)},
-        {"101 passes", withField(bytes, 40, 101)},
+        {"17 passes", withField(bytes, 40, 17)},
         {"no passes", withField(bytes, 40, 0)},
         {"no lanes", withField(bytes, 44, 0)},
+        {"5 lanes", withField(bytes, 44, 5)},
         {"a million lanes", withField(bytes, 44, 1000000)},
         {"PBKDF2, four billion iterations", pbkdf2},
+        {"PBKDF2, 800,001 iterations", withField(pbkdf2, 4, 800001)},
     };
     for (const auto &[name, file] : damaged) {
         qn::test::writeFile(path(), file);

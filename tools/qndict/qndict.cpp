@@ -1,6 +1,7 @@
 #include "tools/qndict/qndict.h"
 
 #include "platform/file_replacement.h"
+#include "platform/version.h"
 #include "spell/dictionary_builder.h"
 #include "spell/qnspell.h"
 #include "tools/qndict/cp1252.h"
@@ -18,7 +19,8 @@ namespace {
 constexpr const char *kUsage = "usage: qndict build WORDLIST OUT.dct\n"
                                "       qndict words DICT.dct\n"
                                "       qndict check [--user USER.dct] DICT.dct WORD...\n"
-                               "       qndict suggest [--user USER.dct] DICT.dct WORD...\n";
+                               "       qndict suggest [--user USER.dct] DICT.dct WORD...\n"
+                               "       qndict --help | --version\n";
 
 // A failed or interrupted build never leaves half a dictionary.
 bool writeAtomically(const std::string &path, const std::string &bytes, std::ostream &err)
@@ -107,6 +109,14 @@ int Run(const std::vector<std::string> &args, std::ostream &out, std::ostream &e
         return 2;
     }
     const std::string &command = args[0];
+    if (args.size() == 1 && (command == "--help" || command == "-h" || command == "help")) {
+        out << kUsage;
+        return 0;
+    }
+    if (args.size() == 1 && command == "--version") {
+        out << "qndict " << Version() << '\n';
+        return 0;
+    }
     if (command == "build" && args.size() == 3)
         return build(args[1], args[2], out, err);
 

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/ascii_text.h"
+#include "platform/version.h"
 #include "richtext/io/rtf_text_io.h"
 #include "richtext/io/stream.h"
 #include "richtext/io/text_writer.h"
@@ -24,9 +25,17 @@ int fail(const std::string &message)
     return 1;
 }
 
+constexpr const char *kUsage =
+    "usage: qnrtf [--format rtf|text|html] IN OUT\n"
+    "       qnrtf --help | --version\n"
+    "IN's format (RTF, HTML or plain text) is recognised from its first bytes. OUT's\n"
+    "format is the one --format gives, else follows OUT's ending (.rtf, .htm, .html,\n"
+    ".txt), else is IN's. OUT \"-\" writes to standard output.\n";
+
 int usage()
 {
-    return fail("usage: qnrtf [--format rtf|text|html] IN OUT  (OUT \"-\" = standard output)");
+    std::fputs(kUsage, stderr);
+    return 1;
 }
 
 int formatNamed(const std::string &name)
@@ -74,6 +83,14 @@ int main(int argc, char **argv)
     int format = qn::kFormatAuto;
     std::string names[2];
     int count = 0;
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("qnrtf %s\n", qn::Version());
+        return 0;
+    }
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--format" || arg.rfind("--format=", 0) == 0) {

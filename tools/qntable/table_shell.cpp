@@ -1,9 +1,14 @@
 #include "table_shell.h"
 
+#include "platform/diary_lock.h"
+
 #include "platform/ascii_text.h"
+#include "platform/version.h"
 #include "xbase/table.h"
 #include "xbase/xbase_error.h"
 
+#include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -33,6 +38,7 @@ const char *usage =
     "  qntable encrypt TABLE.DBF             (asks for the new password twice)\n"
     "  qntable decrypt TABLE.DBF\n"
     "  qntable pack TABLE.DBF                (removes deleted records, rebuilds the tags)\n"
+    "  qntable --help | --version\n"
     "Passwords are read from the terminal, or from standard input when that is not\n"
     "a terminal; an encrypted table asks for its password before any command.\n"
     "A VALUE of the form @FILE is read from that file. Any command but check undoes\n"
@@ -207,7 +213,12 @@ std::unique_ptr<Table> openTable(const std::string &path, Table::Access access, 
 int check(const std::string &path, std::ostream &out)
 {
     EngineSettings settings;
-    // Opening would undo it; check only tells.
+    // Opening would undo it; check only tells. A damaged journal is never
+    // applied, and the table does not open while it lies there.
+    if (const std::string problem = Table::journalProblem(path, settings); !problem.empty()) {
+        out << "fault: " << problem << '\n';
+        return 1;
+    }
     if (Table::hasHotJournal(path, settings)) {
         out << "fault: an unfinished save waits to be undone (qntable recover " << path << ")\n";
         return 1;
@@ -252,12 +263,42 @@ int check(const std::string &path, std::ostream &out)
     return faults.empty() ? 0 : 1;
 }
 
+// A diary's table (QUILLNK.DBF, in any case) is changed only under the
+// diary's lock, which the program holds while the diary is open; while
+// another holds it, the table is not even read (a restore may be switching
+// its files).
+std::unique_ptr<DiaryLock> lockDiaryOf(const std::string &path, const std::string &cmd)
+{
+    const std::filesystem::path file(path);
+    std::string name = file.filename().string();
+    for (char &c : name)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (name != "QUILLNK.DBF")
+        return nullptr;
+    const std::filesystem::path folder = FolderOf(file);
+    static const char *const readers[] = {"info", "list", "seek", "check"};
+    const bool reader = std::find(std::begin(readers), std::end(readers), cmd) != std::end(readers);
+    try {
+        if (reader || !std::filesystem::is_directory(folder)) {
+            if (DiaryLock::HeldElsewhere(folder))
+                throw DiaryInUseError(DiaryInUseText(folder));
+            return nullptr;
+        }
+        return std::make_unique<DiaryLock>(folder);
+    } catch (const DiaryInUseError &e) {
+        throw XbaseError::lock(e.what());
+    } catch (const std::runtime_error &e) {
+        throw XbaseError::io(e.what());
+    }
+}
+
 int run(const std::vector<std::string> &args, std::ostream &out, const KeyDerivation &newKeys)
 {
     if (args.size() < 2)
         throw UsageError("");
     const std::string &cmd = args[0];
     const std::string &path = args[1];
+    const std::unique_ptr<DiaryLock> diaryLock = lockDiaryOf(path, cmd);
     EngineSettings settings;
     settings.newKeyDerivation = newKeys;
     if (cmd == "create") {
@@ -522,6 +563,14 @@ int runTableShell(const std::vector<std::string> &args, std::ostream &out, std::
             notes = nullptr;
         }
     } current(askPassword, err);
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h" || args[0] == "help")) {
+        out << usage;
+        return 0;
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        out << "qntable " << Version() << '\n';
+        return 0;
+    }
     try {
         return run(args, out, newKeys);
     } catch (const UsageError &e) {

@@ -7,6 +7,7 @@
 #include "app/exchange/diary_import.h"
 #include "app/exchange/entry_document.h"
 #include "platform/ansi.h"
+#include "platform/version.h"
 #include "tests/support/command.h"
 #include "tests/support/temp_dir.h"
 
@@ -350,6 +351,28 @@ TEST(DiaryExchange, TheCommandLineAsksAnEncryptedDiaryForItsPasswordOnStandardIn
     EXPECT_NE(err.find("not a date"), std::string::npos) << err;
     EXPECT_EQ(run({"export", (dir / "x.pdf").string()}, "", out, err, dir / "diary"), 2);
     EXPECT_NE(err.find("--format"), std::string::npos) << err;
+}
+
+TEST(DiaryExchange, HelpAndTheVersionNeedNoDiary)
+{
+    TempDir dir;
+    const fs::path missing = dir / "no diary here";
+    std::string out, err;
+    EXPECT_EQ(run({"--version"}, "", out, err, missing), 0) << err;
+    EXPECT_EQ(out, std::string("quillnook ") + Version() + "\n");
+    for (std::vector<std::string> args : {std::vector<std::string>{"--help"},
+                                          {"-h"},
+                                          {"help"},
+                                          {"export", "--help"},
+                                          {"restore", "-h", "2024-01-01"}}) {
+        EXPECT_EQ(run(args, "", out, err, missing), 0) << args[0] << err;
+        EXPECT_NE(out.find("quillnook import [--dry-run]"), std::string::npos) << out;
+    }
+    EXPECT_FALSE(fs::exists(missing));
+    EXPECT_TRUE(AsksForInformation({"--version"}));
+    // Only as the first word is "help" a request; later it names a file.
+    EXPECT_FALSE(AsksForInformation({"export", "help"}));
+    EXPECT_FALSE(AsksForInformation({"backups"}));
 }
 
 TEST(DiaryExchange, TheProgramRunsItsCommandsWithoutADisplay)
