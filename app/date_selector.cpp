@@ -1,4 +1,6 @@
 #include "app/date_selector.h"
+
+#include "app/action_bar_glyphs.h"
 #include "app/dialog_keys.h"
 
 #include "app/entry_glyph.h"
@@ -56,6 +58,12 @@ TDateSelector::TDateSelector(QWidget *parent) : QDialog(parent)
     DoCurrentDate = makeButton("DoCurrentDate", "Today", "Show today's date", {148, 225, 63, 23});
     NextMonth = makeButton("NextMonth", "Month +", "Show the next month", {212, 225, 63, 23});
     NextYear = makeButton("NextYear", "Year+", "Show the next year", {276, 225, 63, 23});
+    // The steps show the action bar's arrows: one arrow for a month, the
+    // arrow to the end for a year.
+    PrevYear->SetBitmap(ActionBarGlyph("first"));
+    PrevMonth->SetBitmap(ActionBarGlyph("prev"));
+    NextMonth->SetBitmap(ActionBarGlyph("next"));
+    NextYear->SetBitmap(ActionBarGlyph("last"));
     OKButton = makeButton("OKButton", "Ok", "", {20, 261, 79, 34});
     CancelButton = makeButton("CancelButton", "Cancel", "", {261, 261, 79, 34});
     connect(PrevYear, &TSelectorButton::clicked, this, &TDateSelector::PrevYearClick);

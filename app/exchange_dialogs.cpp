@@ -14,6 +14,7 @@
 #include <QDateEdit>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -24,9 +25,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include <algorithm>
+
+#include <optional>
 
 namespace qn {
 
@@ -67,6 +71,21 @@ ProgressHook gaugeHook(QProgressBar *gauge, const bool &cancelled)
         ProcessPendingMessages();
         return !cancelled;
     };
+}
+
+// The export format a file name's extension stands for, if it stands for one.
+std::optional<ExportFormat> formatOfName(const QString &path)
+{
+    const QString suffix = QFileInfo(path.trimmed()).suffix().toLower();
+    if (suffix == QStringLiteral("html") || suffix == QStringLiteral("htm"))
+        return ExportFormat::Html;
+    if (suffix == QStringLiteral("rtf"))
+        return ExportFormat::Rtf;
+    if (suffix == QStringLiteral("txt") || suffix == QStringLiteral("text"))
+        return ExportFormat::Text;
+    if (suffix == QStringLiteral("jsonl") || suffix == QStringLiteral("json"))
+        return ExportFormat::JsonLines;
+    return std::nullopt;
 }
 
 } // namespace
@@ -132,6 +151,8 @@ TExportDialog::TExportDialog(TMainScreen &main) : QDialog(&main), main_(main)
         DateTo->setEnabled(on);
     });
     connect(FormatBox, &QComboBox::currentIndexChanged, this, [this] { formatChanged(); });
+    // A name typed with a format's extension chooses that format.
+    connect(Target, &QLineEdit::textEdited, this, [this] { followExtension(); });
     connect(BrowseButton, &QPushButton::clicked, this, [this] { browse(); });
     connect(ExportButton, &QPushButton::clicked, this, [this] { ExportButtonClick(); });
     connect(CloseButton, &QPushButton::clicked, this, [this] {
@@ -145,9 +166,41 @@ TExportDialog::TExportDialog(TMainScreen &main) : QDialog(&main), main_(main)
 
 void TExportDialog::formatChanged()
 {
+    // The path typed stays; only its extension follows the format.
     const auto format = static_cast<ExportFormat>(FormatBox->currentData().toInt());
-    const QString home = QDir::homePath() + QStringLiteral("/quillnook-diary");
-    Target->setText(home + QString::fromLatin1(ExportFormatExtension(format)));
+    QString path = Target->text().trimmed();
+    if (path.isEmpty())
+        path = QDir::homePath() + QStringLiteral("/quillnook-diary");
+    else if (formatOfName(path))
+        path.chop(QFileInfo(path).suffix().size() + 1);
+    Target->setText(path + QString::fromLatin1(ExportFormatExtension(format)));
+}
+
+void TExportDialog::followExtension()
+{
+    const std::optional<ExportFormat> named = formatOfName(Target->text());
+    if (!named)
+        return;
+    const int index = FormatBox->findData(int(*named));
+    if (index < 0 || index == FormatBox->currentIndex())
+        return;
+    const QSignalBlocker quiet(FormatBox); // the name stays as typed
+    FormatBox->setCurrentIndex(index);
+}
+
+bool TExportDialog::refuseDisagreement(ExportFormat format)
+{
+    const std::optional<ExportFormat> named = formatOfName(Target->text());
+    if (!named || *named == format)
+        return false;
+    const QString suffix = QFileInfo(Target->text().trimmed()).suffix();
+    ShowInformation(QStringLiteral("The name ends in .%1, which is the extension of \"%2\", but "
+                                   "the format chosen is \"%3\". Choose the format that fits the "
+                                   "name, or change the name.")
+                        .arg(suffix, FormatBox->itemText(FormatBox->findData(int(*named))),
+                             FormatBox->currentText()));
+    Target->setFocus();
+    return true;
 }
 
 void TExportDialog::browse()
@@ -158,14 +211,19 @@ void TExportDialog::browse()
             ? QFileDialog::getExistingDirectory(this, QStringLiteral("Export to folder"),
                                                 Target->text())
             : QFileDialog::getSaveFileName(this, QStringLiteral("Export to file"), Target->text());
-    if (!chosen.isEmpty())
+    if (!chosen.isEmpty()) {
         Target->setText(chosen);
+        followExtension();
+    }
 }
 
 bool TExportDialog::ExportButtonClick()
 {
     ExportRequest request;
     request.Format = static_cast<ExportFormat>(FormatBox->currentData().toInt());
+    // Never one format under another's name (RTF in "diary.jsonl").
+    if (refuseDisagreement(request.Format))
+        return false;
     request.Target = toPath(Target->text());
     if (RangeOfDates->isChecked()) {
         request.FromKey = keyOf(DateFrom->date());

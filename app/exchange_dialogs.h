@@ -4,6 +4,7 @@
 // window's open diary, shows its progress and says what it did.
 
 #include "app/exchange/diary_backup.h"
+#include "app/exchange/diary_export.h"
 
 #include <QDialog>
 
@@ -44,6 +45,9 @@ public:
 private:
     void browse();
     void formatChanged();
+    void followExtension();
+    // Says so when the name's extension stands for another format.
+    bool refuseDisagreement(exchange::ExportFormat format);
     TMainScreen &main_;
     bool running_ = false;
     bool cancelled_ = false;

@@ -77,20 +77,25 @@ TGetPassword::TGetPassword(TMainScreen &main, QWidget *parent)
     PassPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     PassPanel->setAutoFillBackground(true);
 
-    OldPasswordLabel = label(QStringLiteral("Old Password"), PassPanel, 24, 26, 110);
-    NoneLabel = label(QStringLiteral("(none)"), PassPanel, 150, 28, 121);
-    OldPassword = passwordEdit(PassPanel, 150, 24);
+    OldPasswordLabel = label(QStringLiteral("Old Password"), PassPanel, 24, 20, 120);
+    NoneLabel = label(QStringLiteral("(none)"), PassPanel, 150, 22, 121);
+    OldPassword = passwordEdit(PassPanel, 150, 18);
     OldPassword->setObjectName(QStringLiteral("OldPassword"));
     OldPassword->setEchoMode(QLineEdit::Password);
-    NewPasswordLabel = label(QStringLiteral("New Password"), PassPanel, 24, 72, 110);
-    NewPassword = passwordEdit(PassPanel, 150, 70);
+    NewPasswordLabel = label(QStringLiteral("New Password"), PassPanel, 24, 58, 120);
+    NewPassword = passwordEdit(PassPanel, 150, 56);
     NewPassword->setObjectName(QStringLiteral("NewPassword"));
+    NewPassword->setEchoMode(QLineEdit::Password);
+    NewPasswordAgainLabel = label(QStringLiteral("New Password again"), PassPanel, 24, 96, 124);
+    NewPasswordAgain = passwordEdit(PassPanel, 150, 94);
+    NewPasswordAgain->setObjectName(QStringLiteral("NewPasswordAgain"));
+    NewPasswordAgain->setEchoMode(QLineEdit::Password);
     RulesLabel =
-        label(QStringLiteral("(maximum 8 chars - A-Z, 0-9 and spaces)"), PassPanel, 24, 108, 310);
+        label(QStringLiteral("(maximum 8 chars - A-Z, 0-9 and spaces)"), PassPanel, 24, 124, 310);
     DeleteBackups = new QCheckBox(
         QStringLiteral("Delete the backups (else they take the new password)"), PassPanel);
     DeleteBackups->setObjectName(QStringLiteral("DeleteBackups"));
-    DeleteBackups->setGeometry(24, 136, 320, 22);
+    DeleteBackups->setGeometry(24, 146, 320, 22);
 
     OkButton = new QPushButton(QStringLiteral("OK"), this);
     OkButton->setGeometry(16, 194, 96, 30);
@@ -139,6 +144,19 @@ bool TGetPassword::refuseOldPassword() const
     return true;
 }
 
+bool TGetPassword::refuseDifferentNew()
+{
+    if (NewPasswordAgain->text() == NewPassword->text())
+        return false;
+    MessageBeep(0);
+    ShowInformation(QStringLiteral("The two new passwords differ. Please type the new password "
+                                   "twice, the same both times."));
+    NewPassword->clear();
+    NewPasswordAgain->clear();
+    NewPassword->setFocus();
+    return true;
+}
+
 bool TGetPassword::eventFilter(QObject *watched, QEvent *event)
 {
     // The check runs once the focus has moved: a message box opened inside
@@ -158,6 +176,7 @@ bool TGetPassword::NewPasswordExit()
     MessageBeep(0);
     ShowInformation(QStringLiteral("Valid password characters are A-Z, 0-9 and spaces"));
     NewPassword->clear();
+    NewPasswordAgain->clear();
     NewPassword->setFocus();
     return false;
 }
@@ -167,6 +186,8 @@ void TGetPassword::OkButtonClick()
     // A refused new password is never taken for an empty one (which would
     // clear the password).
     if (!NewPasswordExit())
+        return;
+    if (refuseDifferentNew())
         return;
     if (NewPassword->text().isEmpty()) {
         ClearButtonClick();

@@ -41,6 +41,10 @@ public:
     QLabel *RulesLabel;
     QLineEdit *OldPassword;
     QLineEdit *NewPassword;
+    // The new password typed a second time: both edits hide what is typed,
+    // so a typo would otherwise put the diary under an unknown password.
+    QLabel *NewPasswordAgainLabel;
+    QLineEdit *NewPasswordAgain;
     QLabel *ProcessingLabel;
     QPushButton *OkButton;
     QPushButton *CancelButton;
@@ -81,6 +85,7 @@ protected:
 
 private:
     bool refuseOldPassword() const; // the message when checkoldpassword fails
+    bool refuseDifferentNew();      // the message when the two new passwords differ
     void enableControls(bool on);
     // The password the table is under after a failed run.
     std::string passwordInEffect(const std::string &old, const std::string &now);

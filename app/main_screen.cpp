@@ -419,8 +419,13 @@ void TMainScreen::createActionBar()
         button(QStringLiteral("E&xit"), QStringLiteral("FlatButton1"), "exit", blBitmapRight);
     layout->addStretch();
 
-    SaveButton->setVisible(false);
-    CancelButton->setVisible(false);
+    // While Save and Cancel are hidden a space as wide holds their place,
+    // so that no button moves under the mouse when they come and go. The
+    // space gives way in a window too narrow for it, so the window can
+    // still be made as narrow as the other buttons allow.
+    saveCancelPlace_ = new QSpacerItem(0, 0, QSizePolicy::Maximum, QSizePolicy::Fixed);
+    layout->insertItem(0, saveCancelPlace_);
+    setEntryModified(false);
 
     connect(SaveButton, &TFlatButton::clicked, this, &TMainScreen::SaveButtonClick);
     connect(CancelButton, &TFlatButton::clicked, this, &TMainScreen::CancelButtonClick);
@@ -431,6 +436,11 @@ void TMainScreen::createActionBar()
     connect(LastButton, &TFlatButton::clicked, this, &TMainScreen::LastButtonClick);
     connect(Hidebutton, &TFlatButton::clicked, this, &TMainScreen::HideButtonClick);
     connect(FlatButton1, &TFlatButton::clicked, this, &TMainScreen::exit1Click);
+}
+
+int TMainScreen::actionSpacing() const
+{
+    return ActionPanel->layout()->spacing();
 }
 
 void TMainScreen::FormCreate()
@@ -468,18 +478,26 @@ void TMainScreen::FormCreate()
         return;
     }
     HideAllThings(!DiaryPassword.empty());
-    for (QToolButton *button :
-         {DocPageBreakButton, ParagraphSetupButton, DocWordWrapButton, Printbutton})
-        QnToolBar2->AddButton(button);
-    DocWordWrapButton->setToolTip(mnuWrapTexttofitScreen->isChecked()
-                                      ? QStringLiteral("Toggle word wrap off")
-                                      : QStringLiteral("Toggle word wrap on"));
+    addSpeedButtons();
     // The engine's key for the table, also when there is no password.
     DiaryXTable->SetPassword(DiaryPassword);
     CurrentDate = Date();
     RecordFound = false;
     FindDateRecord();
     LoadRichText();
+}
+
+void TMainScreen::addSpeedButtons()
+{
+    // Once: a second call would find them in the tool bar already.
+    if (DocPageBreakButton->parentWidget() != PrivacyPanel)
+        return;
+    for (QToolButton *button :
+         {DocPageBreakButton, ParagraphSetupButton, DocWordWrapButton, Printbutton})
+        QnToolBar2->AddButton(button);
+    DocWordWrapButton->setToolTip(mnuWrapTexttofitScreen->isChecked()
+                                      ? QStringLiteral("Toggle word wrap off")
+                                      : QStringLiteral("Toggle word wrap on"));
 }
 
 // Until the entry editor is in place the notification's effect is shown
@@ -677,19 +695,27 @@ void TMainScreen::BitBtn1Click()
     std::optional<std::string> typed = QStringToAnsi(Pass->text());
     if (keyRefused_) {
         if (!typed || !unlockRefusedKey(*typed))
-            ShowInformation(QStringLiteral("Sorry, that is the wrong password"));
+            refuseTypedPassword();
         else if (QnRichText1->isVisible())
             QnRichText1->setFocus();
         return;
     }
     if (!typed || *typed != DiaryPassword) {
-        ShowInformation(QStringLiteral("Sorry, that is the wrong password"));
+        refuseTypedPassword();
         return;
     }
     finishInterruptedClear();
     HideAllThings(false);
     if (QnRichText1->isVisible())
         QnRichText1->setFocus();
+}
+
+void TMainScreen::refuseTypedPassword()
+{
+    ShowInformation(QStringLiteral("Sorry, that is the wrong password"));
+    // The next try starts from an empty edit, not from the wrong text.
+    Pass->clear();
+    Pass->setFocus();
 }
 
 void TMainScreen::BitBtn2Click()

@@ -33,6 +33,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QSpacerItem;
 class QToolButton;
 
 namespace qn::engine {
@@ -48,6 +49,7 @@ namespace qn {
 class TSaveFormStateAndPosition;
 class THelpViewer;
 class TGetPassword;
+class TDefaultFontDialog;
 
 // The help context the Contents command opens.
 constexpr int kHelpContentsContext = 1009;
@@ -207,9 +209,9 @@ public:
     uint32_t DefaultFontdialogColor = 0;
     void mnuSecurityClick();
     void mnuDefaultFontClick();
-    // The font dialog: answers OK and the font chosen in `font`. When empty
-    // (as it is unless a test puts its own here), the system's font dialog.
-    using TFontDialogRun = std::function<bool(TMainScreen &, QFont &font)>;
+    // Runs the default font dialog and answers whether it ended with OK.
+    // When empty (as it is unless a test puts its own here), its modal loop.
+    using TFontDialogRun = std::function<bool(TDefaultFontDialog &)>;
     TFontDialogRun RunFontDialog;
     // Runs the password dialog; when empty, its modal loop.
     std::function<void(TGetPassword &)> RunPasswordDialog;
@@ -299,7 +301,12 @@ private:
     void placeRingChildren();
     void createDiaryComponents();
     void createEditors();
+    // The four speed buttons move from the privacy panel into the tool bar.
+    void addSpeedButtons();
     void setEntryModified(bool modified);
+    // The stored text of the current record; a failure to read it goes to
+    // `failure`.
+    std::string readStoredEntry(std::string &failure);
     // Searches from the current record on; false when stopped before the end.
     bool scanEntries();
     void closeDiaryTable();
@@ -315,6 +322,7 @@ private:
     bool finishOpeningDiary(); // what opening does once the table's key fits
     void setDefaultFontDialogFont();
     bool unlockRefusedKey(const std::string &typed);
+    void refuseTypedPassword();
     void finishInterruptedClear();
     void createSpellingMenus();
     void loadSpellingPreferences();
@@ -333,6 +341,8 @@ private:
     bool preferencesBehind_ = false;               // QN.INI could not record the password in effect
     bool preferencesRefusalShown_ = false;         // the user was told QN.INI is not read
     std::vector<QAction *> actionsLocked_;         // disabled by locking, enabled by unlocking
+    QSpacerItem *saveCancelPlace_ = nullptr;       // holds the place of hidden Save and Cancel
+    int actionSpacing() const;
 };
 
 // The corrected frame of a maximized window: when the full-screen area is

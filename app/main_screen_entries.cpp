@@ -5,6 +5,7 @@
 
 #include "engine/xtable.h"
 #include "platform/datetime.h"
+#include "platform/notifications.h"
 #include "platform/qt/messages.h"
 #include "richtext/io/stream.h"
 #include "richtext/model/records.h"
@@ -12,6 +13,7 @@
 #include "richtext/model/text_header.h"
 
 #include <QApplication>
+#include <QLayout>
 #include <QToolButton>
 
 #include <cstdio>
@@ -78,24 +80,69 @@ void TMainScreen::setEntryModified(bool modified)
 {
     SaveButton->setVisible(modified);
     CancelButton->setVisible(modified);
+    // The place of the two buttons with the spacing after each.
+    const int place =
+        modified ? 0 : SaveButton->width() + CancelButton->width() + 2 * actionSpacing();
+    saveCancelPlace_->changeSize(place, SaveButton->height(), QSizePolicy::Maximum,
+                                 QSizePolicy::Fixed);
+    ActionPanel->layout()->invalidate();
+}
+
+namespace {
+
+// Characters of text the document holds (paragraph ends not counted).
+int64_t textCharacters(const TQnRTFText &document)
+{
+    int64_t count = 0;
+    for (const TParagraph *p = document.FirstParagraph; p; p = p->Next)
+        count += p->TextLength();
+    return count;
+}
+
+// Whether the reader stopped before the end: anything but blanks, line ends
+// and zero bytes left behind the place it stopped at.
+bool textLeftBehind(const TQnMemoryStream &stream)
+{
+    const std::string &bytes = stream.Bytes();
+    for (size_t i = static_cast<size_t>(std::max<int64_t>(stream.Position(), 0)); i < bytes.size();
+         ++i)
+        if (static_cast<unsigned char>(bytes[i]) > ' ')
+            return true;
+    return false;
+}
+
+} // namespace
+
+std::string TMainScreen::readStoredEntry(std::string &failure)
+{
+    std::string stored;
+    if (!RecordFound)
+        return stored;
+    try {
+        stored = DiaryTable->MemoText("ENTRY");
+    } catch (const std::exception &error) {
+        failure = error.what();
+    }
+    return stored;
 }
 
 void TMainScreen::LoadRichText()
 {
-    std::string stored;
     std::string failure;
-    if (RecordFound) {
-        try {
-            stored = DiaryTable->MemoText("ENTRY");
-        } catch (const std::exception &error) {
-            failure = error.what();
-        }
-    }
+    std::string stored = readStoredEntry(failure);
+    const size_t storedSize = stored.size();
+    bool partly = false;
     QnRichText1->SetReadOnly(false);
     QnRichText1->Clear();
     if (!stored.empty()) {
         TQnMemoryStream stream(std::move(stored));
         QnRichText1->LoadFromStream(stream);
+        const TQnRTFTextIo &document = *QnRichText1->Document;
+        if (document.ErrorState != kIoOk || textLeftBehind(stream)) {
+            partly = true;
+            failure = document.LastIoError.empty() ? std::string("the stored text is damaged")
+                                                   : document.LastIoError;
+        }
     }
     QnRichText1->SetCursorOffset(0);
     QnRichText1->Repaint();
@@ -106,14 +153,24 @@ void TMainScreen::LoadRichText()
     QnRichText1->ClearUndo();
     // Loading is no change the user made.
     setEntryModified(false);
-    if (!failure.empty()) {
-        // What cannot be read must not be overwritten by an empty page.
-        QnRichText1->SetReadOnly(true);
-        ShowInformationUtf8("The entry of " + FormatDateTime("dddd, mmmm d, yyyy", CurrentDate) +
-                            " cannot be read: " + failure +
-                            "\nIt is shown empty and cannot be changed. \"Rebuild Indexes\" in "
-                            "the File menu may repair the diary.");
-    }
+    if (failure.empty())
+        return;
+    // What cannot be read must not be overwritten by what could: the entry
+    // is shown as far as it was read and cannot be changed.
+    QnRichText1->SetReadOnly(true);
+    const std::string date = FormatDateTime("dddd, mmmm d, yyyy", CurrentDate);
+    const std::string repair = "\"Rebuild Indexes\" in the File menu may repair the diary.";
+    if (partly)
+        ShowInformationUtf8("The entry of " + date + " could be read only in part: " + failure +
+                            ".\nThe first " +
+                            std::to_string(textCharacters(*QnRichText1->Document)) +
+                            " characters of text (of " + std::to_string(storedSize) +
+                            " bytes stored) are shown; the entry cannot be changed, so that the "
+                            "stored text is kept. " +
+                            repair);
+    else
+        ShowInformationUtf8("The entry of " + date + " cannot be read: " + failure +
+                            "\nIt is shown empty and cannot be changed. " + repair);
 }
 
 bool TMainScreen::EntryIsBlank()
@@ -152,6 +209,9 @@ void TMainScreen::SetDefaultFontNow()
 
 void TMainScreen::SaveRichText()
 {
+    // An entry that could not be read whole is never written over.
+    if (QnRichText1->ReadOnly())
+        throw std::runtime_error("the entry could not be read whole and cannot be changed");
     const bool blank = QnRichText1->IsEmpty() || EntryIsBlank();
     const std::string key = DateKey(CurrentDate);
     // The record of the date on screen, looked up again: searches and the
@@ -161,8 +221,11 @@ void TMainScreen::SaveRichText()
     selectDateTag();
     RecordFound = DiaryXTable->Seek(key);
     if (RecordFound && blank) {
-        // An emptied entry loses its record, in one step.
-        DiaryTable->Delete();
+        // An emptied entry loses its record and its date with it, in one
+        // commit: the date must not stay behind in the index.
+        DiaryTable->Edit();
+        DiaryTableDATE->SetAsString(std::string());
+        DiaryTable->PostAndDelete();
         RecordFound = false;
     } else if (!blank) {
         TQnMemoryStream rtf;
@@ -185,6 +248,12 @@ bool TMainScreen::SaveButtonClick()
 {
     if (!EntryModified())
         return true;
+    if (QnRichText1->ReadOnly()) {
+        // Nothing of a read-only entry may reach the diary; there is
+        // nothing the user could have changed either.
+        setEntryModified(false);
+        return true;
+    }
     try {
         SaveRichText();
     } catch (const std::exception &error) {
@@ -218,6 +287,9 @@ void TMainScreen::CancelButtonClick()
 
 void TMainScreen::QnRichText1Change()
 {
+    // The editor reports changes even while it refuses them.
+    if (QnRichText1->ReadOnly())
+        return;
     setEntryModified(true);
 }
 
@@ -225,6 +297,8 @@ void TMainScreen::QnRichText1KeyDown(TKey &Key, TShiftState)
 {
     // Keys the editor may act on without reporting a change. A paste reports
     // its own, and only when something was pasted.
+    if (QnRichText1->ReadOnly())
+        return;
     if (Key == VK_TAB || Key == VK_DELETE)
         QnRichText1Change();
 }
@@ -277,6 +351,10 @@ void TMainScreen::DocWordWrapButtonClick()
 
 void TMainScreen::DocPageBreakButtonClick()
 {
+    if (QnRichText1->ReadOnly()) {
+        MessageBeep(0);
+        return;
+    }
     TParProps props;
     props.CharAttr = QnRichText1->GetCurrentAttr();
     props.PageBreak = 1;

@@ -1,6 +1,7 @@
 // Preferences of the main window (QN.INI: the password and the default font
 // of new entries), the unlock of a diary whose stored password does not fit
 // its table, "Select or Change Password" and "Default Font".
+#include "app/default_font_dialog.h"
 #include "app/get_password.h"
 #include "app/main_screen.h"
 
@@ -12,7 +13,6 @@
 #include "platform/profile.h"
 #include "platform/qt/messages.h"
 
-#include <QFontDialog>
 #include <QLineEdit>
 
 namespace qn {
@@ -26,15 +26,6 @@ constexpr const char *kDefaultFont = "Default Font";
 bool usableSize(int points)
 {
     return points >= 1 && points <= 1638;
-}
-
-bool runFontDialog(TMainScreen &main, QFont &font)
-{
-    bool ok = false;
-    QFont chosen = QFontDialog::getFont(&ok, font, &main, QStringLiteral("Default Font"));
-    if (ok)
-        font = chosen;
-    return ok;
 }
 
 } // namespace
@@ -132,6 +123,7 @@ bool TMainScreen::unlockRefusedKey(const std::string &typed)
                             error.what() + ").");
     }
     HideAllThings(false);
+    addSpeedButtons();
     CurrentDate = Date();
     RecordFound = false;
     FindDateRecord();
@@ -187,11 +179,20 @@ void TMainScreen::mnuSecurityClick()
 void TMainScreen::mnuDefaultFontClick()
 {
     LoadPreferences();
-    QFont font = DefaultFontdialogFont;
-    const bool ok = RunFontDialog ? RunFontDialog(*this, font) : runFontDialog(*this, font);
+    bool ok = false;
+    QFont font;
+    uint32_t color = 0;
+    {
+        TDefaultFontDialog dialog(DefaultFontdialogFont, DefaultFontdialogColor, this);
+        CenterOnMainScreen(&dialog);
+        ok = RunFontDialog ? RunFontDialog(dialog) : dialog.exec() == QDialog::Accepted;
+        font = dialog.ChosenFont();
+        color = dialog.ChosenColor();
+    }
     if (!ok)
         return;
     DefaultFontdialogFont = font;
+    DefaultFontdialogColor = color;
     try {
         SavePreferences();
     } catch (const std::exception &error) {

@@ -17,6 +17,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace qn {
 
 namespace {
@@ -66,7 +68,9 @@ void TMainScreen::PrintNowClick()
     {
         TPrintOptions options(this);
         options.FromDate = CurrentDate;
-        options.ToDate = Date();
+        // A page in the future prints up to itself, never a range that
+        // ends before it starts.
+        options.ToDate = std::max(Date(), CurrentDate);
         options.RunDateSelector = [this, &options](TDateTime &date) {
             return selectPrintDate(&options, date);
         };

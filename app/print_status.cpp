@@ -8,6 +8,7 @@
 #include "richtext/controls/rich_text_print.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -306,8 +307,28 @@ void TPrintStatusForm::PrintEntriesSeperate()
             break;
     }
     if (!Cancelled)
-        printerstatus->setText(QStringLiteral("Completed"));
+        showCompleted();
     turnIntoOk();
+}
+
+void TPrintStatusForm::showCompleted()
+{
+    // A PDF run says where its files went: the user chose them once, long
+    // before the run ended.
+    QStringList files;
+    for (const QString &file : outputFiles_)
+        if (!file.isEmpty())
+            files.append(file);
+    QString text = QStringLiteral("Completed");
+    if (files.size() == 1) {
+        text += QStringLiteral(": written to ") + QFileInfo(files.first()).fileName();
+        printerstatus->setToolTip(files.first());
+    } else if (files.size() > 1) {
+        const QString folder = QFileInfo(files.first()).absolutePath();
+        text += QStringLiteral(": %1 files written to %2").arg(files.size()).arg(folder);
+        printerstatus->setToolTip(files.join(QLatin1Char('\n')));
+    }
+    printerstatus->setText(text);
 }
 
 void TPrintStatusForm::PrintEntriesMerged()
@@ -407,7 +428,7 @@ void TPrintStatusForm::PrintEntriesMerged()
         }
         turnIntoOk();
         if (!Cancelled)
-            printerstatus->setText(QStringLiteral("Completed"));
+            showCompleted();
     } catch (const std::exception &) {
         // A failed job is given up, so that a later print starts afresh.
         job.Abort();

@@ -96,6 +96,7 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void showCompleted(); // "Completed", naming the files a PDF run wrote
     // Reads a date's entry into a control; false when there is none.
     bool loadEntry(TDateTime date, TQnRichText &into);
     // Per date: progress, pending messages; false when the run should stop.

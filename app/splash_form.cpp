@@ -6,8 +6,20 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <QSysInfo>
 
 namespace qn {
+
+QString BuildDescription()
+{
+    QString text = QStringLiteral("Build %1 for %2 (%3) with Qt %4")
+                       .arg(QStringLiteral(QN_VERSION), QStringLiteral("Linux"),
+                            QSysInfo::buildCpuArchitecture(), QStringLiteral(QT_VERSION_STR));
+    // A program built against one Qt may run on a later one.
+    if (QString::fromLatin1(qVersion()) != QStringLiteral(QT_VERSION_STR))
+        text += QStringLiteral(", running on Qt %1").arg(QString::fromLatin1(qVersion()));
+    return text;
+}
 
 TSplashform::TSplashform(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
@@ -33,9 +45,10 @@ TSplashform::TSplashform(QWidget *parent)
     VersionLabel->setAlignment(Qt::AlignCenter);
     VersionLabel->setGeometry(8, 88, 318, 20);
 
-    PlatformLabel = new QLabel(QStringLiteral("32-bit version for Windows 95"), Panel1);
+    PlatformLabel = new QLabel(BuildDescription(), Panel1);
     PlatformLabel->setAlignment(Qt::AlignCenter);
-    PlatformLabel->setGeometry(8, 114, 318, 20);
+    PlatformLabel->setWordWrap(true);
+    PlatformLabel->setGeometry(8, 110, 318, 40);
     PlatformLabel->setVisible(false);
 
     Okbutton = new QPushButton(QStringLiteral("OK"), Panel1);

@@ -635,6 +635,36 @@ void TXDataTable::Delete()
     moveAfterDelete();
 }
 
+void TXDataTable::PostAndDelete()
+{
+    checkActive("delete");
+    if (state_ != TXDataSetState::Edit) {
+        Delete();
+        return;
+    }
+    std::vector<TXTableCursor::EngineWrite> writes = pendingWrites();
+    std::string image = image_;
+    SyncCursor();
+    int rc = cursor_.ModifyRecord(image.data(), writes, false);
+    if (rc == xrOk)
+        rc = cursor_.DeleteRecord();
+    if (rc == xrOk)
+        rc = cursor_.Commit();
+    if (rc != xrOk) {
+        Cancel();
+        fail(rc, "deleting record " + std::to_string(recNo_) + " of " + TableName);
+    }
+    if (cursor_.Shared())
+        cursor_.Unlock();
+    image_ = image;
+    pending_.clear();
+    memoCache_.clear();
+    modified_ = false;
+    state_ = TXDataSetState::Browse;
+    notify(TXDataEvent::StateChanged);
+    moveAfterDelete();
+}
+
 void TXDataTable::moveAfterDelete()
 {
     std::string image(image_.size(), ' ');

@@ -98,6 +98,9 @@ public:
     void Post(); // writes and commits the record
     void Cancel();
     void Delete(); // deletes and commits; moves to the next record (or the prior one)
+    // Writes the pending edit of the current record and deletes it, both
+    // in one commit (a record emptied before it goes). Moves as Delete.
+    void PostAndDelete();
     // Leaves edit or insert state without saving and re-reads the current record.
     void Refresh();
 

@@ -88,7 +88,8 @@ int TQnSpell::CreateUserDictionary(const std::string &path, const std::vector<st
 
 void TQnSpell::openMainOnDemand()
 {
-    if (!mainOpen_)
+    // No name: the owner decided there is no main dictionary to open.
+    if (!mainOpen_ && !dictionaryName_.empty())
         OpenDictionary(dictionaryName_);
 }
 

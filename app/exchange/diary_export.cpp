@@ -6,6 +6,8 @@
 #include "platform/datetime.h"
 #include "platform/file_replacement.h"
 #include "platform/file_system.h"
+#include "richtext/io/html_writer.h"
+#include "richtext/io/stream.h"
 
 #include <stdexcept>
 
@@ -118,6 +120,59 @@ void noteUnreadable(const DiaryEntry &entry, const std::string &error, ExportRes
 {
     result.Problems.push_back("the entry of " + KeyAsIsoDate(entry.Key) + " cannot be read (" +
                               AnsiToUtf8(error) + "); a note stands in its place");
+}
+
+// A writer of the export's web page: UTF-8, laid out with CSS.
+void pageOptions(TQnHTMLWriter &writer)
+{
+    writer.CompletePage = true;
+    writer.Utf8Text = true;
+    writer.CssLayout = true;
+}
+
+std::string pageBody(TQnRTFText &document)
+{
+    TQnMemoryStream out;
+    TQnHTMLWriter writer(document);
+    pageOptions(writer);
+    writer.BodyOnly = true;
+    writer.Write(out);
+    return out.TakeBytes();
+}
+
+// The web page: every entry under its dated heading, each written with its
+// own fonts and colours (a merged document would have one colour table for
+// all of them), in one UTF-8 page laid out as the entries look.
+bool webPage(const std::vector<DiaryEntry> &entries, std::string &page,
+             const ProgressHook &progress, ExportResult &result)
+{
+    TQnRTFText title;
+    title.Header->Title = "Quillnook diary";
+    TQnHTMLWriter head(title);
+    pageOptions(head);
+    page = head.PageStart();
+    const int total = static_cast<int>(entries.size());
+    for (int i = 0; i < total; ++i) {
+        TQnRTFText heading;
+        AppendHeading(heading, headingOf(entries[i].Key), i == 0 ? 0 : 360, nullptr);
+        page += pageBody(heading);
+        std::string error;
+        std::unique_ptr<TQnRTFText> entry = entryDocument(entries[i], error);
+        if (!entry) {
+            // What cannot be read is said in its place rather than left out silently.
+            noteUnreadable(entries[i], error, result);
+            entry = std::make_unique<TQnRTFText>();
+            TCharAttr attr;
+            attr.Size = 10;
+            entry->AppendToLine(entry->FirstParagraph->Lines,
+                                "[This entry cannot be read: " + error + "]", attr);
+        }
+        page += pageBody(*entry);
+        if (!report(progress, i + 1, total))
+            return false;
+    }
+    page += TQnHTMLWriter::PageEnd();
+    return true;
 }
 
 // Headings and entries in one document (the merged print layout).
@@ -286,13 +341,14 @@ ExportResult ExportDiary(DiaryRecords &records, const ExportRequest &request,
             return result;
         }
         std::string bytes;
-        if (request.Format == ExportFormat::Html || request.Format == ExportFormat::Rtf) {
+        if (request.Format == ExportFormat::Html) {
+            result.Cancelled = !webPage(entries, bytes, progress, result);
+        } else if (request.Format == ExportFormat::Rtf) {
             TQnRTFText merged;
             merged.Header->Title = "Quillnook diary";
             result.Cancelled = !mergedDocument(entries, merged, progress, result);
             if (!result.Cancelled)
-                bytes = request.Format == ExportFormat::Html ? DocumentHtml(merged)
-                                                             : DocumentRtf(merged);
+                bytes = DocumentRtf(merged);
         } else {
             result.Cancelled = !textExport(entries, request.Format, progress, result, bytes);
         }

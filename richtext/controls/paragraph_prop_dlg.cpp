@@ -4,14 +4,19 @@
 #include "platform/qt/messages.h"
 #include "richtext/controls/rich_text.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTimer>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <variant>
@@ -108,7 +113,13 @@ TParagraphPropDlg::TParagraphPropDlg(QWidget *parent) : QDialog(parent)
     FirstIndentCombo = new QComboBox(this);
     FirstIndentCombo->setObjectName(QStringLiteral("FirstIndentCombo"));
     FirstIndentCombo->addItems({kSameAsLeft, kIndentedBy});
-    FirstIndentCombo->setGeometry(24, 84, 113, 21);
+    // As wide as its longer item needs (styles differ in their frames),
+    // still clear of the edit beside it.
+    {
+        const int wanted = std::max(113, FirstIndentCombo->sizeHint().width());
+        const int left = std::max(14, 137 - wanted);
+        FirstIndentCombo->setGeometry(left, 84, std::min(wanted, 148 - left), 21);
+    }
     FirstIndentCombo->setToolTip(QStringLiteral("Specify special handling for first line indent"));
     FirstIndent = makeEdit(QStringLiteral("FirstIndent"), 1, {151, 83, 55, 21});
 
@@ -162,6 +173,7 @@ QLineEdit *TParagraphPropDlg::makeEdit(const QString &name, int tag, QRect place
     edit->setProperty("tag", tag);
     edit->setGeometry(place);
     connect(edit, &QLineEdit::textChanged, this, [this, edit] { EditChange(edit); });
+    edit->installEventFilter(this);
     return edit;
 }
 
@@ -234,9 +246,11 @@ void TParagraphPropDlg::ShowValues()
 
 namespace {
 
-// Twips for a typed text, or the message that refuses it.
+// Twips for a typed text, or the message that refuses it. Indents may be
+// negative (a first line or a right edge outside the margins); spacing may not.
 std::variant<int32_t, QString> twipsOf(const QString &text, bool points, bool centimetres)
 {
+    const int32_t least = points ? 0 : -kMostTwips;
     double number = 0;
     if (!text.isEmpty()) {
         const std::optional<double> parsed = ParseDialogNumber(text);
@@ -246,14 +260,19 @@ std::variant<int32_t, QString> twipsOf(const QString &text, bool points, bool ce
     }
     const double twips = points ? number * (1.0 / 72.0) * 1440.0
                                 : number * (centimetres ? kTwipsPerCm : kTwipsPerInch);
-    if (!(twips > -0.5 && twips < kMostTwips + 0.5)) {
-        const QString most = points ? QStringLiteral("%1 points").arg(kMostTwips / 20)
-                             : centimetres
-                                 ? QStringLiteral("%1 centimeters")
-                                       .arg(QLocale().toString(kMostTwips / kTwipsPerCm, 'f', 2))
-                                 : QStringLiteral("%1 inches").arg(kMostTwips / 1440);
-        return QStringLiteral("'%1' is out of range: the value must lie between 0 and %2")
-            .arg(text, most);
+    if (!(twips > least - 0.5 && twips < kMostTwips + 0.5)) {
+        const QString unit = points        ? QStringLiteral("points")
+                             : centimetres ? QStringLiteral("centimeters")
+                                           : QStringLiteral("inches");
+        auto shown = [&](int32_t value) {
+            if (points)
+                return QString::number(value / 20);
+            if (centimetres)
+                return QLocale().toString(value / kTwipsPerCm, 'f', 2);
+            return QString::number(value / 1440);
+        };
+        return QStringLiteral("'%1' is out of range: the value must lie between %2 and %3 %4")
+            .arg(text, shown(least), shown(kMostTwips), unit);
     }
     return roundEven(twips);
 }
@@ -265,15 +284,43 @@ void TParagraphPropDlg::EditChange(QLineEdit *edit)
     int32_t *value = valueOf(edit);
     if (!value)
         return;
+    // While the user types, a text that is no number yet ("-", "1.") keeps
+    // the value it had; the edit is checked when it is left and on OK.
     const auto result = twipsOf(edit->text(), holdsPoints(edit), centimetres());
-    if (const QString *message = std::get_if<QString>(&result)) {
-        // The value stays as it was; the dialog stays open.
-        ShowInformation(*message);
-        return;
-    }
-    *value = std::get<int32_t>(result);
+    if (const int32_t *twips = std::get_if<int32_t>(&result))
+        *value = *twips;
     if (edit == LeftIndent && FirstIndentCombo->currentText() == kSameAsLeft)
         FirstIndent->setText(LeftIndent->text());
+}
+
+bool TParagraphPropDlg::CheckEdit(QLineEdit *edit)
+{
+    const auto result = twipsOf(edit->text(), holdsPoints(edit), centimetres());
+    const QString *message = std::get_if<QString>(&result);
+    if (!message)
+        return true;
+    // The value stays as it was; the dialog stays open on the edit.
+    ShowInformation(*message);
+    edit->setFocus();
+    edit->selectAll();
+    return false;
+}
+
+bool TParagraphPropDlg::eventFilter(QObject *watched, QEvent *event)
+{
+    auto *edit = qobject_cast<QLineEdit *>(watched);
+    if (edit && event->type() == QEvent::FocusOut && valueOf(edit)) {
+        // Checked once the focus has moved (a message box opened inside the
+        // focus change would swallow the click that moved it); leaving for
+        // Cancel needs no check, nor an edit that has the focus back.
+        QPointer<QLineEdit> left(edit);
+        QTimer::singleShot(0, this, [this, left] {
+            if (left && isVisible() && !left->hasFocus() &&
+                QApplication::focusWidget() != CancelButton)
+                CheckEdit(left);
+        });
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TParagraphPropDlg::ComboBox1Change()
@@ -304,15 +351,9 @@ void TParagraphPropDlg::OkbuttonClick()
     // An edit that still shows a refused text would otherwise apply an older
     // value than the one on screen: say so and stay open.
     for (QLineEdit *edit :
-         {LeftIndent, RightIndent, FirstIndent, SpaceBeforePts, SpaceAfterPts, LineHeightPts}) {
-        const auto result = twipsOf(edit->text(), holdsPoints(edit), centimetres());
-        if (const QString *message = std::get_if<QString>(&result)) {
-            ShowInformation(*message);
-            edit->setFocus();
-            edit->selectAll();
+         {LeftIndent, RightIndent, FirstIndent, SpaceBeforePts, SpaceAfterPts, LineHeightPts})
+        if (!CheckEdit(edit))
             return;
-        }
-    }
     if (Editor) {
         // Spacing and indents are one step of the editor's history.
         TQnCustomRtfEdit::UndoRecord record(*Editor, UndoKind::Other);

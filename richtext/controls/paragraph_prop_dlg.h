@@ -59,6 +59,9 @@ public:
     void FormShow();
     void ShowValues();
     void EditChange(QLineEdit *edit);
+    // Whether the edit's text is a value the dialog takes; when not, says
+    // why and puts the focus back on it.
+    bool CheckEdit(QLineEdit *edit);
     void ComboBox1Change();
     void FirstIndentComboClick();
     void SetHints();
@@ -66,6 +69,7 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QLineEdit *makeEdit(const QString &name, int tag, QRect place);

@@ -175,6 +175,9 @@ int PrintDocumentLines(TQnRTFTextPaint &doc, Canvas &canvas, int x, int mode, in
         for (TLine *l = p->Lines; l; l = l->Next, ++index) {
             if (index < firstLine)
                 continue;
+            // A paragraph that starts a page starts the caller's next one.
+            if (started && l == p->Lines && (p->ParFlags & kParPageBreak))
+                return index;
             if (!started) {
                 started = true;
                 startTop = l->Top;

@@ -526,24 +526,57 @@ void TQnCustomRtfEdit::FastAppendText(TQnCustomRtfEdit &source)
     TQnRTFTextInput &d = *Document;
     UndoRecord record(*this, std::max(d.ParagraphCount() - 1, 0), -1);
     d.DropBlock();
-    TParagraph *last = d.LastParagraph();
-    // Behind existing text the copy starts a paragraph of its own, so that
-    // its first paragraph keeps its own place and properties.
-    if (last && !d.IsEmpty()) {
-        TLine *end = last->LastLine();
-        d.SplitParagraph(last, end, end->Length);
-        last = d.LastParagraph();
-        TParProps().ApplyTo(*last);
-    }
-    if (last)
-        d.Cursor = TTextPos{last, last->LastLine(), last->LastLine()->Length};
     rtf.Seek(0);
-    TQnRtfReader reader;
-    d.ReadWithReader(&rtf, &reader);
+    TParagraph *last = d.LastParagraph();
+    if (last && !d.IsEmpty()) {
+        // Behind existing text the copy's paragraphs follow as they are, so
+        // that its first paragraph keeps its own alignment, indents,
+        // spacing, tabs and page break.
+        appendParagraphsOf(rtf);
+    } else {
+        if (last)
+            d.Cursor = TTextPos{last, last->LastLine(), last->LastLine()->Length};
+        TQnRtfReader reader;
+        d.ReadWithReader(&rtf, &reader);
+    }
     d.FormatAll();
     barsChanged();
     d.ShowCaret();
     Repaint();
+}
+
+void TQnCustomRtfEdit::appendParagraphsOf(TQnStream &rtf)
+{
+    TQnRTFTextInput &d = *Document;
+    TQnRtfReader reader;
+    reader.Header = d.Header.get();
+    reader.Document = &d;
+    reader.Paragraph = nullptr;
+    reader.InsertInto = true;
+    TParagraph *first = nullptr;
+    try {
+        reader.Read(rtf, first);
+    } catch (...) {
+        if (d.ReadingChain == first)
+            d.ReadingChain = nullptr;
+        TQnRTFText::FreeParagraphChain(first);
+        throw;
+    }
+    if (d.ReadingChain == first)
+        d.ReadingChain = nullptr;
+    if (!first || !first->Lines) {
+        TQnRTFText::FreeParagraphChain(first);
+        return;
+    }
+    TParagraph *last = d.LastParagraph();
+    last->Next = first;
+    first->Prev = last;
+    TParagraph *end = first;
+    for (TParagraph *p = first; p; p = p->Next) {
+        p->State |= kStateRebreak | kStateRepaint;
+        end = p;
+    }
+    d.Cursor = TTextPos{end, end->LastLine(), end->LastLine()->Length};
 }
 
 // ---------------------------------------------------------------------------

@@ -328,6 +328,8 @@ private:
     void hBarAction(int action);
     // Both bars brought up to date with the document.
     void barsChanged();
+    // Reads RTF into paragraphs of their own behind the last one.
+    void appendParagraphsOf(TQnStream &rtf);
     // The client area after a bar appeared or disappeared.
     void settleBars();
 

@@ -1,7 +1,10 @@
 #include "richtext/io/html_writer.h"
 
+#include "platform/ansi.h"
+
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 namespace qn {
 
@@ -83,9 +86,31 @@ const char *TQnHTMLWriter::alignmentWord(uint8_t alignment)
     }
 }
 
-std::string TQnHTMLWriter::attributeText(std::string_view text)
+void TQnHTMLWriter::appendCharacter(std::string &out, uint8_t c, bool quotes) const
 {
-    return escapedText(text, true);
+    // Characters beyond ASCII as themselves; control codes stay out.
+    if (Utf8Text && c >= 128) {
+        out += AnsiToUtf8(std::string_view(reinterpret_cast<const char *>(&c), 1));
+        return;
+    }
+    if (Utf8Text && c < 32 && c != 9)
+        return;
+    appendEscaped(out, c, quotes);
+}
+
+std::string TQnHTMLWriter::escaped(std::string_view text, bool quotes) const
+{
+    if (!Utf8Text)
+        return escapedText(text, quotes);
+    std::string out;
+    for (char c : text)
+        appendCharacter(out, static_cast<uint8_t>(c), quotes);
+    return out;
+}
+
+std::string TQnHTMLWriter::attributeText(std::string_view text) const
+{
+    return escaped(text, true);
 }
 
 void TQnHTMLWriter::emit(std::string_view text)
@@ -127,6 +152,7 @@ void TQnHTMLWriter::closeCharElements()
         emit(chars_.back());
         chars_.pop_back();
     }
+    charOpenings_.clear();
 }
 
 int TQnHTMLWriter::openLists() const
@@ -167,12 +193,17 @@ void TQnHTMLWriter::writeLink()
     linkAddress_.clear();
 }
 
-void TQnHTMLWriter::putColour(int index)
+std::string TQnHTMLWriter::colourText(int index) const
 {
     const uint32_t c = doc_.Header->Colors[index & 15];
     char hex[8];
     std::snprintf(hex, sizeof hex, "#%02X%02X%02X", c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-    emit(hex);
+    return hex;
+}
+
+void TQnHTMLWriter::putColour(int index)
+{
+    emit(colourText(index));
 }
 
 // ---------------------------------------------------------------------------
@@ -186,11 +217,19 @@ int TQnHTMLWriter::WriteHeader(TQnStream &output)
     linkAddress_.clear();
     side_.clear();
     afterRule_ = false;
-    Put("<html>\r\n");
+    segmentOpen_ = false;
+    charOpenings_.clear();
     const TTextHeader &h = *doc_.Header;
+    if (BodyOnly)
+        return Flush();
+    if (CompletePage) {
+        Put(PageStart());
+        return Flush();
+    }
+    Put("<html>\r\n");
     if (!h.Title.empty()) {
         Put("<title>");
-        Put(escapedText(h.Title, false));
+        Put(escaped(h.Title, false));
         Put("</title>\r\n");
     }
     const int base = std::clamp(BaseFont, 0, kFontSlots - 1);
@@ -292,12 +331,226 @@ int TQnHTMLWriter::ParagraphStart()
         return FlushIfFull();
     }
 
+    if (CssLayout) {
+        const std::string style = paragraphStyle(*p);
+        openBlock(kParagraph, style.empty() ? "<p>" : "<p style=\"" + style + "\">", "</p>\r\n");
+        segmentX_ = p->FirstIndent;
+        // An empty paragraph is an empty line, not nothing.
+        if (p->TextLength() == 0)
+            emit("<br>");
+        return FlushIfFull();
+    }
     if (p->Alignment != kAlignLeft)
         openBlock(kParagraph, std::string("<p ALIGN=\"") + alignmentWord(p->Alignment) + "\">",
                   "</p>\r\n");
     else
         openBlock(kParagraph, "<p>", "</p>\r\n");
     return FlushIfFull();
+}
+
+// ---------------------------------------------------------------------------
+// CSS layout
+
+namespace {
+
+std::string inches(int32_t twips)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.4gin", twips / 1440.0);
+    return text;
+}
+
+std::string points(int32_t twips)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.4gpt", twips / 20.0);
+    return text;
+}
+
+} // namespace
+
+int32_t TQnHTMLWriter::defaultTabStep() const
+{
+    // What the layout steps by where a paragraph has no stop of its own:
+    // a third of an inch, or a centimetre.
+    return doc_.Header->UseInch ? 480 : 567;
+}
+
+std::string TQnHTMLWriter::PageStart() const
+{
+    const TTextHeader &h = *doc_.Header;
+    std::string start =
+        "<!DOCTYPE html>\r\n<html>\r\n<head>\r\n<meta charset=\"utf-8\">\r\n<title>" +
+        escaped(h.Title, false) + "</title>\r\n";
+    if (CssLayout) {
+        const int base = std::clamp(BaseFont, 0, kFontSlots - 1);
+        std::string family = h.FontNames[base];
+        std::erase_if(family, [](char c) { return c == '\'' || c == '"' || c == '<' || c == '>'; });
+        start += "<style>\r\n";
+        start += "body { font-family: '" + escaped(family, false) +
+                 "'; font-size: 10pt; color: " + colourText(0) + "; }\r\n";
+        // Paragraphs carry their own margins; a piece of text after a tab is
+        // placed from the paragraph's left edge.
+        start +=
+            "p { margin: 0; position: relative; tab-size: " + inches(defaultTabStep()) + "; }\r\n";
+        start += ".tab { white-space: pre; }\r\n";
+        start += ".at { position: absolute; white-space: pre; }\r\n";
+        start += "</style>\r\n";
+    }
+    return start + "</head>\r\n<body>\r\n";
+}
+
+const char *TQnHTMLWriter::PageEnd()
+{
+    return "</body>\r\n</html>\r\n";
+}
+
+std::string TQnHTMLWriter::paragraphStyle(const TParagraph &p) const
+{
+    std::string style;
+    auto add = [&style](const std::string &property, const std::string &value) {
+        if (!style.empty())
+            style += "; ";
+        style += property + ": " + value;
+    };
+    if (p.LeftIndent != 0)
+        add("margin-left", inches(p.LeftIndent));
+    if (p.RightIndent != 0)
+        add("margin-right", inches(p.RightIndent));
+    if (p.FirstIndent != p.LeftIndent)
+        add("text-indent", inches(p.FirstIndent - p.LeftIndent));
+    if (p.SpaceBefore != 0)
+        add("margin-top", points(p.SpaceBefore));
+    if (p.SpaceAfter != 0)
+        add("margin-bottom", points(p.SpaceAfter));
+    if (p.LineSpacing != 0)
+        add("line-height", points(std::abs(p.LineSpacing)));
+    switch (p.Alignment) {
+    case kAlignRight:
+        add("text-align", "right");
+        break;
+    case kAlignCenter:
+        add("text-align", "center");
+        break;
+    case kAlignJustify:
+        add("text-align", "justify");
+        break;
+    default:
+        break;
+    }
+    if (p.ParFlags & kParPageBreak)
+        add("break-before", "page");
+    return style;
+}
+
+void TQnHTMLWriter::writeCssRun(const TCharAttr &a)
+{
+    auto open = [this](std::string opening, const char *closing) {
+        emit(opening);
+        charOpenings_.push_back(std::move(opening));
+        chars_.emplace_back(closing);
+    };
+    if (a.Style & kStyleBold)
+        open("<b>", "</b>");
+    if (a.Style & kStyleUnderline)
+        open("<u>", "</u>");
+    if (a.Style & kStyleItalic)
+        open("<i>", "</i>");
+    if (a.Style & kStyleStrikeout)
+        open("<s>", "</s>");
+    if (a.Style & kStyleSuperscript)
+        open("<sup>", "</sup>");
+    else if (a.Style & kStyleSubscript)
+        open("<sub>", "</sub>");
+    std::string style;
+    if (a.FontIndex < kFontSlots && !doc_.Header->FontNames[a.FontIndex].empty()) {
+        std::string family = doc_.Header->FontNames[a.FontIndex];
+        std::erase_if(family, [](char c) { return c == '\'' || c == '"' || c == '<' || c == '>'; });
+        style += "font-family: '" + escaped(family, false) + "'";
+    }
+    if (a.Size != 0)
+        style +=
+            std::string(style.empty() ? "" : "; ") + "font-size: " + std::to_string(a.Size) + "pt";
+    if (a.TextColor() != 0)
+        style += std::string(style.empty() ? "" : "; ") + "color: " + colourText(a.TextColor());
+    if (a.BackColor() != 0)
+        style += std::string(style.empty() ? "" : "; ") +
+                 "background-color: " + colourText(a.BackColor());
+    if (!style.empty())
+        open("<span style=\"" + style + "\">", "</span>");
+}
+
+void TQnHTMLWriter::closeTabSegment()
+{
+    if (!segmentOpen_)
+        return;
+    closeCharElements();
+    emit("</span>");
+    segmentOpen_ = false;
+}
+
+void TQnHTMLWriter::tab()
+{
+    // The paragraph's own stops place the text after a tab at the stop
+    // (where the text before it ends is for the browser to know, so the
+    // stop after the piece's start is taken); without a stop further on,
+    // the browser's tab steps by the default distance.
+    const TParagraph &p = *par_;
+    const TTextHeader &h = *doc_.Header;
+    int32_t stop = -1;
+    uint8_t kind = tkLeft;
+    for (int i = 0; i < kTabSlots; ++i) {
+        if (!((p.TabMask >> i) & 1u) || h.TabPosTwips[i] <= 0)
+            continue;
+        const int32_t at = h.TabPosTwips[i];
+        if (at > segmentX_ && (stop < 0 || at < stop)) {
+            stop = at;
+            kind = h.TabKind[i];
+        }
+    }
+    if (stop < 0 && !segmentOpen_) {
+        emit("<span class=\"tab\">&#9;</span>");
+        return;
+    }
+    if (stop < 0) {
+        const int32_t step = defaultTabStep();
+        stop = (segmentX_ / step + 1) * step;
+        kind = tkLeft;
+    }
+    const std::vector<std::string> openings = charOpenings_;
+    closeCharElements();
+    closeTabSegment();
+    const std::string left = inches(stop - p.LeftIndent);
+    std::string place;
+    switch (kind) {
+    case tkRight:
+    case tkDecimal:
+        place = "right: calc(100% - " + left + ")";
+        break;
+    case tkCenter:
+        place = "left: " + left + "; transform: translateX(-50%)";
+        break;
+    default:
+        place = "left: " + left;
+        break;
+    }
+    // A placed piece is out of the line's flow: a zero-width space keeps
+    // the line its height when nothing else is on it.
+    emit("&#8203;<span class=\"at\" style=\"" + place + "\">");
+    segmentOpen_ = true;
+    segmentX_ = stop;
+    // The run's character elements continue inside the piece.
+    openCharElements(openings);
+}
+
+void TQnHTMLWriter::openCharElements(const std::vector<std::string> &openings)
+{
+    for (const std::string &opening : openings) {
+        emit(opening);
+        charOpenings_.push_back(opening);
+        chars_.push_back(opening.rfind("<span", 0) == 0 ? std::string("</span>")
+                                                        : "</" + opening.substr(1));
+    }
 }
 
 int TQnHTMLWriter::WriteCharAttr()
@@ -326,6 +579,10 @@ int TQnHTMLWriter::WriteCharAttr()
     closeCharElements();
     if (skipped())
         return result_; // a run that is not written needs no elements
+    if (CssLayout) {
+        writeCssRun(a);
+        return FlushIfFull();
+    }
     auto open = [this](const char *opening, const char *closing) {
         emit(opening);
         chars_.emplace_back(closing);
@@ -400,10 +657,27 @@ int TQnHTMLWriter::WriteText(int count)
             emit(text);
             text.clear();
             writeLink();
-            emit("<br>\r\n");
+            if (CssLayout) {
+                // A new line starts in the flow again, at the left indent.
+                const std::vector<std::string> openings = charOpenings_;
+                const bool placed = segmentOpen_;
+                closeTabSegment();
+                emit("<br>\r\n");
+                if (placed)
+                    openCharElements(openings);
+                segmentX_ = par_->LeftIndent;
+            } else {
+                emit("<br>\r\n");
+            }
             continue;
         }
-        appendEscaped(text, c, false);
+        if (c == 9 && CssLayout) {
+            emit(text);
+            text.clear();
+            tab();
+            continue;
+        }
+        appendCharacter(text, c, false);
     }
     emit(text);
     return FlushIfFull();
@@ -449,6 +723,7 @@ int TQnHTMLWriter::WriteFootnote(int id)
 int TQnHTMLWriter::ParagraphEnd()
 {
     writeLink();
+    closeTabSegment();
     closeCharElements();
     const TParagraph *p = par_;
     if (p->IsTableCell()) {
@@ -474,10 +749,13 @@ int TQnHTMLWriter::WriteFooter(TQnStream &output)
 {
     out_ = &output;
     writeLink();
+    closeTabSegment();
     closeCharElements();
     while (!blocks_.empty())
         closeBlock();
-    Put("\r\n</html>");
+    if (BodyOnly)
+        return Flush();
+    Put(CompletePage ? std::string("\r\n") + PageEnd() : std::string("\r\n</html>"));
     return Flush();
 }
 

@@ -29,6 +29,26 @@ public:
     // Font slot written as the base font.
     int BaseFont = 0;
 
+    // A page for today's browsers rather than the writer's simple HTML
+    // (all off by default):
+    // a whole document (doctype, head with charset and title, body);
+    bool CompletePage = false;
+    // characters written as themselves in UTF-8 instead of references to
+    // their Windows-1252 codes;
+    bool Utf8Text = false;
+    // indents, alignment, spacing, tabs and fonts as CSS, so the page looks
+    // like the document (paragraphs with their own margins, runs in spans).
+    bool CssLayout = false;
+    // The body's content alone, without the page around it, so that the
+    // bodies of several documents (each with its own font and colour
+    // tables) join into one page between PageStart() and PageEnd().
+    bool BodyOnly = false;
+
+    // A complete page's start, up to and with <body>, for this document and
+    // these options; and its end.
+    std::string PageStart() const;
+    static const char *PageEnd();
+
     int WriteCharAttr() override;
     int WriteText(int count) override;
     int ParagraphEnd() override;
@@ -68,10 +88,26 @@ private:
     bool tableOpen() const;
     int openLists() const;
     static const char *alignmentWord(uint8_t alignment);
-    static std::string attributeText(std::string_view text);
+    std::string attributeText(std::string_view text) const;
+    std::string escaped(std::string_view text, bool quotes) const;
+    void appendCharacter(std::string &out, uint8_t c, bool quotes) const;
+    // CSS layout.
+    std::string paragraphStyle(const TParagraph &p) const;
+    void writeCssRun(const TCharAttr &a);
+    std::string colourText(int index) const;
+    void tab();
+    void closeTabSegment();
+    void openCharElements(const std::vector<std::string> &openings);
+    int32_t defaultTabStep() const;
 
     std::vector<Block> blocks_;
     std::vector<std::string> chars_;
+    std::vector<std::string> charOpenings_; // the openings of chars_, in order
+    // Tabs of the paragraph being written (CSS layout): where the current
+    // piece of text starts (twips from the text area's left edge), and
+    // whether it is a piece placed at a tab stop.
+    int32_t segmentX_ = 0;
+    bool segmentOpen_ = false;
     int linkMode_ = 0; // 0 none, 1 collecting the text, 2 collecting the address
     std::string linkAddress_;
     std::string side_;

@@ -107,8 +107,7 @@ TSpellCheckDialog::~TSpellCheckDialog()
 
 void TSpellCheckDialog::FormCreate()
 {
-    if (const auto main = FindResourceFile(kMainDictionaryName))
-        QnSpell1.OpenDictionary(main->string());
+    openMainDictionary();
     const std::filesystem::path user = std::filesystem::path(ProgramDir()) / kUserDictionaryName;
     std::error_code error;
     int handle;
@@ -130,6 +129,28 @@ void TSpellCheckDialog::FormCreate()
     FirstActivation = true;
 }
 
+void TSpellCheckDialog::openMainDictionary()
+{
+    // Never from the current folder: a dictionary found there would be
+    // whatever file happens to carry the name.
+    QnSpell1.SetDictionaryName(std::string());
+    const auto main = FindResourceFile(kMainDictionaryName);
+    if (main && QnSpell1.OpenDictionary(main->string()))
+        return;
+    if (main) {
+        MainDictionaryProblem = "The main dictionary " + main->string() +
+                                " cannot be read; the spelling cannot be checked.";
+        return;
+    }
+    std::string folders;
+    for (const std::filesystem::path &dir : ResourceDirs())
+        folders += "\n   " + dir.string();
+    MainDictionaryProblem = std::string("The main dictionary ") + kMainDictionaryName +
+                            " is missing, so the spelling cannot be checked. It was looked for "
+                            "in:" +
+                            folders;
+}
+
 void TSpellCheckDialog::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
@@ -143,6 +164,14 @@ void TSpellCheckDialog::FormActivate()
     if (!FirstActivation || closed_)
         return;
     FirstActivation = false;
+    if (!MainDictionaryProblem.empty()) {
+        // Every word would be unknown: say why instead of flagging them.
+        hide();
+        ShowInformationUtf8(MainDictionaryProblem);
+        QMetaObject::invokeMethod(
+            this, [this] { done(mrCancel); }, Qt::QueuedConnection);
+        return;
+    }
     if (Editor)
         Editor->ResetWords();
     CheckNextWord();

@@ -37,6 +37,9 @@ public:
     TQnCustomRichText *Editor = nullptr;
     bool FirstActivation = true;
     int16_t UserDictionary = -1; // -1 when it could be neither opened nor made
+    // Why the main dictionary could not be opened (where it was looked
+    // for); empty when it is open. Without it nothing is checked.
+    std::string MainDictionaryProblem;
 
     QLabel *Label1, *Label2, *Label3;
     QLineEdit *Word;      // the unknown word
@@ -63,6 +66,7 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void openMainDictionary();
     bool closed_ = false;
 };
 

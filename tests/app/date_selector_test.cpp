@@ -460,3 +460,27 @@ TEST_F(CalendarButtonTest, AltDOpensTheCalendarFromTheKeyboard)
     EXPECT_EQ(w->CurrentDate, EncodeDate(2024, 3, 5));
     EXPECT_FALSE(w->RecordFound);
 }
+
+TEST_F(DateSelectorTest, MonthAndYearStepsShowTheirPicturesOnTheSideTheyStepTo)
+{
+    open(2024, 5, 15);
+    for (TSelectorButton *b : {d->PrevYear, d->PrevMonth})
+        EXPECT_EQ(b->Layout(), blBitmapLeft) << b->objectName().toStdString();
+    for (TSelectorButton *b : {d->NextMonth, d->NextYear})
+        EXPECT_EQ(b->Layout(), blBitmapRight) << b->objectName().toStdString();
+    for (TSelectorButton *b : {d->PrevYear, d->PrevMonth, d->NextMonth, d->NextYear}) {
+        EXPECT_FALSE(b->Bitmap().IsEmpty()) << b->objectName().toStdString();
+        // The picture is drawn: the button differs from one without it.
+        TFlatButton bare;
+        bare.resize(b->size());
+        bare.setFont(b->font());
+        bare.SetCaption(b->Caption());
+        bare.SetLayout(b->Layout());
+        bare.SetOptions(b->Options());
+        EXPECT_NE(b->grab().toImage(), bare.grab().toImage()) << b->objectName().toStdString();
+    }
+    EXPECT_TRUE(d->DoCurrentDate->Bitmap().IsEmpty());
+    const auto shots = qn::test::binaryDir() / "screenshots";
+    std::filesystem::create_directories(shots);
+    d->grab().save(QString::fromStdString((shots / "date_selector.png").string()));
+}

@@ -1,4 +1,5 @@
 #include "app/date_key.h"
+#include "app/default_font_dialog.h"
 #include "app/main_screen.h"
 #include "engine/xdata_table.h"
 #include "engine/xtable.h"
@@ -15,6 +16,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFontDialog>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -332,10 +334,11 @@ TEST_F(EntriesTest, ANewDefaultFontAppliesToPagesShownAsNewFromThenOn)
     goTo(2024, 5, 10);
     type(QStringLiteral("stored in Arial"));
     clickSave();
-    w->RunFontDialog = [](TMainScreen &, QFont &font) {
-        font = QFont(QStringLiteral("Times New Roman"));
+    w->RunFontDialog = [](TDefaultFontDialog &d) {
+        QFont font(QStringLiteral("Liberation Serif"));
         font.setPointSize(16);
         font.setItalic(true);
+        d.FontChooser->setCurrentFont(font);
         return true;
     };
     w->mnuDefaultFontClick();
@@ -343,7 +346,7 @@ TEST_F(EntriesTest, ANewDefaultFontAppliesToPagesShownAsNewFromThenOn)
     type(QStringLiteral("new"));
     TQnRichText &e = *w->QnRichText1;
     TCharAttr attr = attrAt(e, 1);
-    EXPECT_EQ(e.FontIndexOf("Times New Roman"), attr.FontIndex);
+    EXPECT_EQ(e.FontIndexOf("Liberation Serif"), attr.FontIndex);
     EXPECT_EQ(attr.Size, 16);
     EXPECT_TRUE(attr.Style & 0x0002);
     // The stored entry keeps its font.
@@ -557,4 +560,115 @@ TEST_F(EntriesTest, UndoAndRedoFromTheEditMenuBelongToTheEntryOnScreen)
     w->CancelButtonClick();
     EXPECT_FALSE(w->mnuUndo->isEnabled());
     EXPECT_EQ(text(), QStringLiteral("first words"));
+}
+
+namespace {
+
+// A record whose stored text the reader gives up on part way (an escape cut
+// off at its end): "Kept words" can be read, the rest cannot.
+const std::string kPartlyReadable = "{\\rtf1\\ansi Kept words\\par More text that stays\\'";
+
+void storeRaw(TMainScreen &w, const std::string &key, const std::string &memo)
+{
+    w.DiaryTable->Append();
+    w.DiaryTableDATE->SetAsString(key);
+    w.DiaryTable->SetMemoText("ENTRY", memo);
+    w.DiaryTable->Post();
+}
+
+} // namespace
+
+TEST_F(EntriesTest, APartlyReadEntryOpensReadOnlyAndSaysHowMuchWasRead)
+{
+    storeRaw(*w, "20240402", kPartlyReadable);
+    qn::test::NotificationCapture capture;
+    goTo(2024, 4, 2);
+    ASSERT_TRUE(w->RecordFound);
+    EXPECT_TRUE(w->QnRichText1->ReadOnly());
+    EXPECT_TRUE(text().startsWith(QStringLiteral("Kept words"))) << text().toStdString();
+    ASSERT_EQ(capture.informations.size(), 1u);
+    const std::string &message = capture.informations[0];
+    EXPECT_NE(message.find("could be read only in part"), std::string::npos) << message;
+    EXPECT_NE(message.find("Tuesday, April 2, 2024"), std::string::npos) << message;
+    // How much: the characters shown and the size of what is stored.
+    EXPECT_NE(message.find(std::to_string(w->QnRichText1->PlainText().size() -
+                                          w->QnRichText1->PlainText().count('\n'))),
+              std::string::npos)
+        << message;
+    EXPECT_NE(message.find(std::to_string(kPartlyReadable.size())), std::string::npos) << message;
+
+    // Typing changes nothing; a save is refused and the stored text stays.
+    type(QStringLiteral("typed"));
+    EXPECT_FALSE(modified());
+    EXPECT_THROW(w->SaveRichText(), std::exception);
+    EXPECT_EQ(stored(2024, 4, 2), kPartlyReadable);
+
+    // A whole entry on another date opens as usual, and can be changed.
+    goTo(2024, 4, 3);
+    EXPECT_FALSE(w->QnRichText1->ReadOnly());
+    type(QStringLiteral("x"));
+    EXPECT_TRUE(modified());
+}
+
+TEST_F(EntriesTest, NothingMarksAReadOnlyEntryModifiedOrWipesIt)
+{
+    storeRaw(*w, "20240402", kPartlyReadable);
+    {
+        qn::test::NotificationCapture quiet;
+        goTo(2024, 4, 2);
+    }
+    ASSERT_TRUE(w->QnRichText1->ReadOnly());
+    QApplication::clipboard()->setText(QStringLiteral("pasted over"));
+    w->QnRichText1->setFocus();
+    QApplication::processEvents();
+    ASSERT_EQ(QApplication::focusWidget(), w->QnRichText1);
+
+    // Keys at the editor, with the focus where the user's is.
+    key(Qt::Key_Delete);
+    EXPECT_FALSE(modified()) << "Delete";
+    key(Qt::Key_Tab);
+    EXPECT_FALSE(modified()) << "Tab";
+    key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_FALSE(modified()) << "Ctrl+V";
+    QTest::keyClick(w.get(), Qt::Key_R, Qt::ControlModifier);
+    EXPECT_FALSE(modified()) << "Replace";
+    if (SharedReplaceDialog(false))
+        SharedReplaceDialog(false)->close();
+    // The speed button, a press on the ruler, the editor's own notification.
+    QTest::mouseClick(w->DocPageBreakButton, Qt::LeftButton);
+    EXPECT_FALSE(modified()) << "page break";
+    QTest::mousePress(w->QnRuler1, Qt::LeftButton, Qt::NoModifier, QPoint(60, 8));
+    QTest::mouseRelease(w->QnRuler1, Qt::LeftButton, Qt::NoModifier, QPoint(60, 8));
+    EXPECT_FALSE(modified()) << "ruler";
+    w->QnRichText1->Changed();
+    EXPECT_FALSE(modified()) << "change notification";
+
+    // Moving away and closing find nothing to save: the record survives.
+    QTest::mouseClick(w->Nextbutton, Qt::LeftButton);
+    EXPECT_EQ(stored(2024, 4, 2), kPartlyReadable);
+    goTo(2024, 4, 2);
+    {
+        qn::test::NotificationCapture quiet;
+        restart();
+    }
+    EXPECT_EQ(stored(2024, 4, 2), kPartlyReadable);
+}
+
+TEST_F(EntriesTest, AnEmptiedEntryLeavesNoDateBehind)
+{
+    goTo(2024, 10, 7);
+    type(QStringLiteral("private"));
+    clickSave();
+    ASSERT_NE(qn::test::readFile(dir / "QUILLNK.DBF").find("20241007"), std::string::npos);
+    w->QnRichText1->SelectAll();
+    key(Qt::Key_Delete);
+    clickSave();
+    EXPECT_FALSE(w->RecordFound);
+    // The deleted record keeps no date for the index to find.
+    EXPECT_EQ(qn::test::readFile(dir / "QUILLNK.DBF").find("20241007"), std::string::npos);
+    EXPECT_EQ(liveRecordsFor("20241007"), 0);
+    restart();
+    goTo(2024, 10, 7);
+    EXPECT_FALSE(w->RecordFound);
+    EXPECT_EQ(text(), QString());
 }

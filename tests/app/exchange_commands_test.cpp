@@ -14,6 +14,7 @@
 #include "tests/support/temp_dir.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -21,6 +22,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -69,6 +71,7 @@ protected:
     void TearDown() override
     {
         BackupClock() = [] { return Now(); };
+        ResetFormatSettings(); // the window set its own short date format
     }
     qn::test::TempDir dir;
     qn::test::NotificationCapture notes;
@@ -280,6 +283,106 @@ TEST_F(ExchangeCommandsTest, ExportAndImportDialogsWorkOnTheOpenDiary)
     savePicture(in, "import_dialog.png");
     EXPECT_EQ(entryText(w, "20260302"), "two");
     EXPECT_EQ(entryText(w, "20260303"), "(none)");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ExchangeCommandsTest, TheExportFormatAndTheNameOfItsFileAgree)
+{
+    TMainScreen w(dir.path().string());
+    addEntry(w, "20260301", "one");
+    TExportDialog out(w);
+    auto choose = [&](exchange::ExportFormat format) {
+        out.FormatBox->setCurrentIndex(out.FormatBox->findData(int(format)));
+    };
+    const std::string base = (dir.path() / "kept" / "my-diary").string();
+    fs::create_directories(dir.path() / "kept");
+    out.Target->setText(QString::fromStdString(base + ".html"));
+
+    // Another format keeps the path typed; only the extension changes.
+    choose(exchange::ExportFormat::Rtf);
+    EXPECT_EQ(out.Target->text().toStdString(), base + ".rtf");
+    choose(exchange::ExportFormat::RtfFolder);
+    EXPECT_EQ(out.Target->text().toStdString(), base);
+    choose(exchange::ExportFormat::JsonLines);
+    EXPECT_EQ(out.Target->text().toStdString(), base + ".jsonl");
+
+    // A name typed with a known extension chooses its format.
+    out.Target->clear();
+    QTest::keyClicks(out.Target, QString::fromStdString(base + ".txt"));
+    EXPECT_EQ(out.FormatBox->currentData().toInt(), int(exchange::ExportFormat::Text));
+    EXPECT_EQ(out.Target->text().toStdString(), base + ".txt");
+
+    // Format and name made to disagree: the dialog says so, writes nothing.
+    choose(exchange::ExportFormat::Rtf);
+    out.Target->setText(QString::fromStdString(base + ".jsonl"));
+    notes.informations.clear();
+    EXPECT_FALSE(out.ExportButtonClick());
+    ASSERT_EQ(notes.informations.size(), 1u);
+    EXPECT_NE(notes.informations[0].find(".jsonl"), std::string::npos) << notes.informations[0];
+    EXPECT_FALSE(fs::exists(base + ".jsonl"));
+
+    // Agreeing, the file holds the format its name says.
+    choose(exchange::ExportFormat::JsonLines);
+    ASSERT_TRUE(out.ExportButtonClick());
+    EXPECT_EQ(qn::test::readFile(base + ".jsonl").rfind("{\"date\":\"2026-03-01\"", 0), 0u);
+}
+
+// The exported page of a formatted entry, as a browser shows it, beside
+// the entry on screen: both pictures go to build/screenshots for review.
+TEST_F(ExchangeCommandsTest, TheExportedPageIsAWholeUtf8DocumentLaidOutAsTheEntry)
+{
+    TMainScreen w(dir.path().string());
+    const std::string rtf =
+        "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}{\\f1 Times New Roman;}}"
+        "{\\colortbl;\\red0\\green0\\blue160;}\\f0\\fs20 "
+        "\\qc\\sa120{\\f1\\fs32\\b A day by the sea}\\par "
+        "\\pard\\li720\\tx2880 Ice cream:\\tab 3 \\'80 \\'97 \\'93worth it\\'94\\par "
+        "\\pard\\li720\\tx2880 Train:\\tab 12 \\'80\\par "
+        "\\pard\\par "
+        "\\pard\\fi360 The sea was {\\cf1\\i calm}, the sand warm, and the long walk back along "
+        "the "
+        "cliffs took most of the afternoon.\\par "
+        "\\pard\\qr Signed, me}";
+    exchange::DiaryRecords(*w.DiaryTable, *w.DiaryXTable).Store("20260705", rtf);
+    // The next day's colour 1 is another colour: each entry keeps its own.
+    exchange::DiaryRecords(*w.DiaryTable, *w.DiaryXTable)
+        .Store("20260706", "{\\rtf1\\ansi{\\colortbl;\\red200\\green0\\blue0;}"
+                           "Rain, {\\cf1 red} umbrellas}");
+    w.FindDateRecord();
+    exchange::ExportRequest request;
+    request.Format = exchange::ExportFormat::Html;
+    request.Target = dir.path() / "diary.html";
+    exchange::DiaryRecords records(*w.DiaryTable, *w.DiaryXTable);
+    exchange::ExportDiary(records, request, {});
+    const std::string html = qn::test::readFile(request.Target);
+    EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0u);
+    EXPECT_NE(html.find("<meta charset=\"utf-8\">"), std::string::npos);
+    EXPECT_NE(html.find("<body>"), std::string::npos);
+    EXPECT_NE(html.find("3 \u20AC \u2014 \u201Cworth it\u201D"), std::string::npos) << html;
+    EXPECT_EQ(html.find("&#128;"), std::string::npos);
+    EXPECT_NE(html.find("margin-left: 0.5in"), std::string::npos);
+    EXPECT_NE(html.find("left: 1.5in"), std::string::npos);
+    EXPECT_NE(html.find("text-align: center"), std::string::npos);
+    EXPECT_NE(html.find("Sunday, July 5, 2026"), std::string::npos);
+    EXPECT_NE(html.find("color: #0000A0\">calm"), std::string::npos) << html;
+    EXPECT_NE(html.find("color: #C80000\">red"), std::string::npos) << html;
+    EXPECT_LT(html.find("calm"), html.find("Monday, July 6, 2026"));
+    EXPECT_EQ(html.substr(html.size() - 18), "</body>\r\n</html>\r\n");
+    const fs::path shots = qn::test::binaryDir() / "screenshots";
+    fs::create_directories(shots);
+    fs::copy_file(request.Target, shots / "export_page.html", fs::copy_options::overwrite_existing);
+
+    // The same entry on screen.
+    w.resize(700, 520);
+    w.show();
+    w.CurrentDate = EncodeDate(2026, 7, 5);
+    w.FindDateRecord();
+    w.LoadRichText();
+    QApplication::processEvents();
+    savePicture(*w.RingPanel1, "export_entry_on_screen.png");
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 using namespace qn;
 
@@ -42,4 +43,43 @@ TEST(MainScreenActionBar, AcceleratorsAndClicksMoveTheDate)
                     .save(QString::fromStdString((shots / "action_bar_hovered.png").string())));
     QTest::mouseClick(w->Nextbutton, Qt::LeftButton, {}, w->Nextbutton->rect().center());
     EXPECT_EQ(w->DateLabel->text(), "Wednesday, February 28, 2024");
+}
+
+TEST(MainScreenActionBar, ButtonsKeepTheirPlacesWhenSaveAndCancelAppear)
+{
+    qn::test::TempDir dir;
+    auto w = std::make_unique<TMainScreen>(dir.path().string());
+    w->show();
+    QApplication::setActiveWindow(w.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    w->QnRichText1->setFocus();
+    QApplication::processEvents();
+
+    auto places = [&] {
+        std::vector<QRect> all;
+        for (TFlatButton *b : {w->FirstButton, w->PriorButton, w->CalendarButton, w->Nextbutton,
+                               w->LastButton, w->Hidebutton, w->FlatButton1})
+            all.push_back(b->geometry());
+        return all;
+    };
+    const auto shots = qn::test::binaryDir() / "screenshots";
+    std::filesystem::create_directories(shots);
+    ASSERT_TRUE(w->SaveButton->isHidden());
+    const std::vector<QRect> before = places();
+    w->ActionPanel->grab().save(QString::fromStdString((shots / "action_bar_clean.png").string()));
+
+    QTest::keyClicks(w->QnRichText1, QStringLiteral("an edit"));
+    QApplication::processEvents();
+    ASSERT_FALSE(w->SaveButton->isHidden());
+    EXPECT_EQ(places(), before);
+    w->ActionPanel->grab().save(
+        QString::fromStdString((shots / "action_bar_modified.png").string()));
+
+    // A click aimed at Next while the entry is modified lands on Next.
+    const TDateTime date = w->CurrentDate;
+    QTest::mouseClick(w->Nextbutton, Qt::LeftButton, {}, before[3].center() - before[3].topLeft());
+    EXPECT_EQ(w->CurrentDate, date + 1);
+    QApplication::processEvents();
+    EXPECT_TRUE(w->SaveButton->isHidden());
+    EXPECT_EQ(places(), before);
 }

@@ -1,3 +1,4 @@
+#include "app/default_font_dialog.h"
 #include "app/exchange/diary_backup.h"
 #include "app/get_password.h"
 #include "app/main_screen.h"
@@ -16,11 +17,14 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFontDialog>
+#include <QFontInfo>
 #include <QFrame>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -31,6 +35,13 @@ namespace fs = std::filesystem;
 using Strings = std::vector<std::string>;
 
 namespace {
+
+void savePicture(QWidget &widget, const std::string &name)
+{
+    const fs::path folder = qn::test::binaryDir() / "screenshots";
+    fs::create_directories(folder);
+    widget.grab().save(QString::fromStdString((folder / name).string()));
+}
 
 // A diary folder of its own for every case, a window on it, and the
 // engine's cheapest key cost so that keys are made fast.
@@ -122,6 +133,7 @@ protected:
             if (!d.OldPassword->isHidden())
                 d.OldPassword->setText(QString::fromStdString(old));
             d.NewPassword->setText(QString::fromStdString(now));
+            d.NewPasswordAgain->setText(QString::fromStdString(now));
             if (during)
                 during(d);
             (std::string(button) == "OK" ? d.OkButton : d.ClearButton)->click();
@@ -307,6 +319,7 @@ TEST_F(PreferencesTest, AFailedChangeKeepsTheOldPasswordAndTheDialogUsable)
     w->RunPasswordDialog = [&](TGetPassword &d) {
         d.OldPassword->setText("Old1");
         d.NewPassword->setText("New2");
+        d.NewPasswordAgain->setText("New2");
         faults.crashAfter(4); // the disk refuses in the middle of the rewrite
         d.OkButton->click();
         faults.crashAfter(-1);
@@ -356,6 +369,13 @@ TEST_F(PreferencesTest, AnEncryptedDiaryWithoutQnIniAsksForItsPassword)
     EXPECT_FALSE(locked());
     EXPECT_FALSE(w->DiaryKeyRefused());
     EXPECT_FALSE(w->ActionPanel->isHidden());
+    // The speed buttons are in the tool bar as after any start.
+    for (QToolButton *button :
+         {w->DocPageBreakButton, w->ParagraphSetupButton, w->DocWordWrapButton, w->Printbutton}) {
+        EXPECT_EQ(button->parentWidget(), w->QnToolBar2) << button->objectName().toStdString();
+        EXPECT_FALSE(button->isHidden()) << button->objectName().toStdString();
+    }
+    EXPECT_EQ(w->DocWordWrapButton->toolTip(), QStringLiteral("Toggle word wrap off"));
     EXPECT_EQ(entries(), before);
     EXPECT_EQ(Decryptstring(storedPassword()), "Pw1");
     closeWindow();
@@ -450,8 +470,8 @@ TEST_F(PreferencesTest, DefaultFontIsStoredForNewEntries)
 {
     open();
     QFont offered;
-    w->RunFontDialog = [&](TMainScreen &, QFont &font) {
-        offered = font;
+    w->RunFontDialog = [&](TDefaultFontDialog &d) {
+        offered = d.ChosenFont();
         return false;
     };
     w->mnuDefaultFontClick();
@@ -459,15 +479,16 @@ TEST_F(PreferencesTest, DefaultFontIsStoredForNewEntries)
     EXPECT_EQ(offered.pointSize(), 10);
     EXPECT_FALSE(fs::exists(ini())); // cancelled: nothing stored
 
-    w->RunFontDialog = [&](TMainScreen &, QFont &font) {
-        font = QFont("Times New Roman", 14);
+    w->RunFontDialog = [&](TDefaultFontDialog &d) {
+        QFont font("Liberation Serif", 14);
         font.setBold(true);
         font.setUnderline(true);
+        d.FontChooser->setCurrentFont(font);
         return true;
     };
     w->mnuDefaultFontClick();
     TProfileFile file(ini());
-    EXPECT_EQ(file.ReadString("Default Font", "Name", ""), "Times New Roman");
+    EXPECT_EQ(file.ReadString("Default Font", "Name", ""), "Liberation Serif");
     EXPECT_EQ(file.ReadInteger("Default Font", "Size", 0), 14);
     EXPECT_TRUE(file.ReadBool("Default Font", "Bold", false));
     EXPECT_FALSE(file.ReadBool("Default Font", "Italic", true));
@@ -479,7 +500,7 @@ TEST_F(PreferencesTest, DefaultFontIsStoredForNewEntries)
     // A colour and a damaged size from the file.
     TProfileFile(ini()).WriteInteger("Default Font", "Color", 0x0000FF);
     open();
-    EXPECT_EQ(w->DefaultFontName, "Times New Roman");
+    EXPECT_EQ(w->DefaultFontName, "Liberation Serif");
     EXPECT_EQ(w->DefaultFontSize, 14);
     EXPECT_TRUE(w->DefaultFontBold && w->DefaultFontUnderline && !w->DefaultFontItalic);
     EXPECT_EQ(w->DefaultFontColor, 0x0000FFu);
@@ -487,6 +508,111 @@ TEST_F(PreferencesTest, DefaultFontIsStoredForNewEntries)
     TProfileFile(ini()).WriteString("Default Font", "Size", "-3");
     open();
     EXPECT_EQ(w->DefaultFontSize, 10);
+}
+
+TEST_F(PreferencesTest, DefaultFontOpensOnTheStoredFontAndOffersItsColour)
+{
+    // Arial is not installed: the dialog shows its stand-in as such.
+    TProfileFile(ini()).WriteInteger("Default Font", "Color", 0x00336699);
+    open();
+    QString shownFamily, note, colourText;
+    w->RunFontDialog = [&](TDefaultFontDialog &d) {
+        shownFamily = d.FontChooser->currentFont().family();
+        note = d.FontNote->text();
+        colourText = d.ColorButton->text();
+        // Only the size changes.
+        QFont font = d.FontChooser->currentFont();
+        font.setPointSize(12);
+        d.FontChooser->setCurrentFont(font);
+        // A new colour through the colour button.
+        d.AskColor = [](QColor &colour) {
+            colour = QColor(0x12, 0x34, 0x56);
+            return true;
+        };
+        QTest::mouseClick(d.ColorButton, Qt::LeftButton);
+        d.resize(d.sizeHint());
+        savePicture(d, "default_font_dialog.png");
+        return true;
+    };
+    w->mnuDefaultFontClick();
+    EXPECT_EQ(shownFamily, QFontInfo(QFont("Arial")).family());
+    EXPECT_NE(shownFamily, "Sans Serif");
+    EXPECT_TRUE(note.contains("Arial")) << note.toStdString();
+    EXPECT_TRUE(note.contains(shownFamily)) << note.toStdString();
+    EXPECT_EQ(colourText, "#996633"); // 0x00BBGGRR shown as #RRGGBB
+    TProfileFile file(ini());
+    // The stored name stays, the size and the colour are the new ones.
+    EXPECT_EQ(file.ReadString("Default Font", "Name", ""), "Arial");
+    EXPECT_EQ(file.ReadInteger("Default Font", "Size", 0), 12);
+    EXPECT_EQ(file.ReadInteger("Default Font", "Color", -1), 0x563412);
+    EXPECT_EQ(w->DefaultFontColor, 0x563412u);
+
+    // A colour dialog cancelled keeps the colour.
+    w->RunFontDialog = [&](TDefaultFontDialog &d) {
+        d.AskColor = [](QColor &) { return false; };
+        d.ColorButtonClick();
+        return true;
+    };
+    w->mnuDefaultFontClick();
+    EXPECT_EQ(TProfileFile(ini()).ReadInteger("Default Font", "Color", -1), 0x563412);
+}
+
+TEST_F(PreferencesTest, TheNewPasswordIsTypedTwiceAndHidden)
+{
+    open();
+    add(3);
+    const Strings before = entries();
+    bool hidden = false, cleared = false;
+    passwordDialog("", "Pw1", "OK", [&](TGetPassword &d) {
+        hidden = d.NewPassword->echoMode() == QLineEdit::Password &&
+                 d.NewPasswordAgain->echoMode() == QLineEdit::Password &&
+                 d.NewPasswordAgain->maxLength() == 8;
+        d.NewPasswordAgain->setText("Pw2"); // a typo in the second
+        savePicture(d, "password_dialog.png");
+        d.OkButton->click();
+        cleared = d.NewPassword->text().isEmpty() && d.NewPasswordAgain->text().isEmpty();
+        EXPECT_EQ(w->DiaryPassword, "");
+        // Typed again, the same both times.
+        d.NewPassword->setText("Pw1");
+        d.NewPasswordAgain->setText("Pw1");
+    });
+    EXPECT_TRUE(hidden);
+    EXPECT_TRUE(cleared);
+    ASSERT_EQ(capture.informations.size(), 2u);
+    EXPECT_EQ(capture.informations[0].rfind("The two new passwords differ", 0), 0u)
+        << capture.informations[0];
+    EXPECT_EQ(capture.informations[1], "Be sure to write down your new password: Pw1");
+    EXPECT_EQ(Decryptstring(storedPassword()), "Pw1");
+
+    // Differing, with only the second filled: nothing changes, nothing cleared.
+    capture.informations.clear();
+    w->RunPasswordDialog = [&](TGetPassword &d) {
+        d.OldPassword->setText("Pw1");
+        d.NewPasswordAgain->setText("Pw9");
+        d.OkButton->click();
+    };
+    w->mnuSecurityClick();
+    w->RunPasswordDialog = nullptr;
+    ASSERT_EQ(capture.informations.size(), 1u);
+    EXPECT_EQ(capture.informations[0].rfind("The two new passwords differ", 0), 0u);
+    EXPECT_EQ(w->DiaryPassword, "Pw1");
+    EXPECT_EQ(entries(), before);
+}
+
+TEST_F(PreferencesTest, TheLockScreenClearsAWrongPassword)
+{
+    open();
+    passwordDialog("", "Pw1");
+    closeWindow();
+    open();
+    ASSERT_TRUE(locked());
+    capture.informations.clear();
+    unlock("Pw11");
+    EXPECT_EQ(capture.informations, Strings{"Sorry, that is the wrong password"});
+    EXPECT_TRUE(w->Pass->text().isEmpty());
+    EXPECT_TRUE(locked());
+    unlock("Pw1");
+    EXPECT_FALSE(locked());
 }
 
 TEST_F(PreferencesTest, PicturesOfTheLockedWindowAndOfARunningChange)

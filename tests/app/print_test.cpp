@@ -408,7 +408,8 @@ TEST_F(PrintTest, SeparateLayoutPrintsEachEntryUnderItsDatedHeader)
 
     EXPECT_EQ(pdfQuestions, 1);
     EXPECT_TRUE(lastQuestionFolder);
-    EXPECT_EQ(finalStatus, "Completed");
+    // The run names where its files went.
+    EXPECT_EQ(finalStatus, "Completed: 3 files written to " + out.string());
     EXPECT_EQ(finalButton, "OK");
     // Every date shows, entry or not.
     for (TDateTime date : d)
@@ -565,7 +566,7 @@ TEST_F(PrintTest, MergedLayoutStacksEntriesInDateOrderUnderTheirHeadings)
     const fs::path out = useFile("merged.pdf");
     printRange(kMar4, kMar4 + 6, true);
     EXPECT_FALSE(lastQuestionFolder);
-    EXPECT_EQ(finalStatus, "Completed");
+    EXPECT_EQ(finalStatus, "Completed: written to merged.pdf");
     const auto words = pdfWords(out);
     ASSERT_FALSE(words.empty()) << "is pdftotext (poppler-utils) installed?";
     EXPECT_EQ(words.back().page, 1);
@@ -619,7 +620,7 @@ TEST_F(PrintTest, MergedLayoutBreaksPagesForLongEntriesAndShortRemainders)
         o.MergePages->setChecked(true);
     };
     print();
-    EXPECT_EQ(finalStatus, "Completed");
+    EXPECT_EQ(finalStatus, "Completed: written to twenty.pdf");
     const auto words = pdfWords(out);
     ASSERT_FALSE(words.empty());
     EXPECT_GE(words.back().page, 4);
@@ -718,6 +719,73 @@ TEST_F(PrintTest, AFailedMergedJobReportsAndALaterOneStartsAfresh)
     whilePrinting = nullptr;
     const fs::path out = useFile("again.pdf");
     printRange(kMar4, kMar4, true);
-    EXPECT_EQ(finalStatus, "Completed");
+    EXPECT_EQ(finalStatus, "Completed: written to again.pdf");
     EXPECT_NE(pdfText(out).find("OnlyL02"), std::string::npos);
+}
+
+TEST_F(PrintTest, AFutureDateOffersARangeThatEndsOnIt)
+{
+    QString from, to;
+    chooseOptions = [&](TPrintOptions &o) {
+        from = o.DateEditFrom->text();
+        to = o.DateEditTo->text();
+        o.PrintRangeOfDates->click();
+    };
+    pdfAnswer.clear(); // the run stops at the file question
+    goTo(Date() + 40);
+    print();
+    EXPECT_EQ(from.toStdString(), DateToStr(Date() + 40));
+    EXPECT_EQ(to.toStdString(), DateToStr(Date() + 40));
+    // A past date still ends the range today.
+    goTo(Date() - 3);
+    print();
+    EXPECT_EQ(from.toStdString(), DateToStr(Date() - 3));
+    EXPECT_EQ(to.toStdString(), DateToStr(Date()));
+}
+
+// Merged pages print an entry as it looks: a centred paragraph centred,
+// a page break inside the entry honoured. The first page is kept as a
+// picture under build/screenshots for review.
+TEST_F(PrintTest, MergedLayoutKeepsAlignmentAndPageBreaksOfAnEntry)
+{
+    add(kMar4, "{\\rtf1\\ansi{\\fonttbl{\\f0 Times New Roman;}}\\f0\\fs24 "
+               "\\qc Centred first paragraph\\par "
+               "\\pard Left aligned second paragraph\\par "
+               "\\page After the page break\\par "
+               "\\pard\\qr Right aligned closing}");
+    add(kMar4 + 1, linesEntry("Next", 1));
+    goTo(kMar4);
+    const fs::path out = useFile("aligned.pdf");
+    printRange(kMar4, kMar4 + 1, true);
+    EXPECT_EQ(finalStatus, "Completed: written to aligned.pdf");
+    const auto words = pdfWords(out);
+    ASSERT_FALSE(words.empty()) << "is pdftotext (poppler-utils) installed?";
+
+    // The text area runs from 72 to 540 points: its middle is 306.
+    const int centred = findPhrase(words, "Centred first paragraph");
+    ASSERT_GE(centred, 0);
+    const double middle = (words[centred].xMin + words[centred + 2].xMax) / 2;
+    EXPECT_NEAR(middle, 306.0, 3.0);
+    EXPECT_EQ(words[centred].page, 1);
+    const int left = findPhrase(words, "Left aligned second");
+    ASSERT_GE(left, 0);
+    EXPECT_NEAR(words[left].xMin, 72.0, 1.0);
+    // The heading stays left as it was.
+    EXPECT_NEAR(words[findPhrase(words, longDate(kMar4))].xMin, 72.0, 1.0);
+
+    // After the break: a new page, from its top margin on.
+    const int after = findPhrase(words, "After the page break");
+    ASSERT_GE(after, 0);
+    EXPECT_EQ(words[after].page, 2);
+    EXPECT_LT(words[after].yMin, 90.0);
+    const int right = findPhrase(words, "Right aligned closing");
+    ASSERT_GE(right, 0);
+    EXPECT_NEAR(words[right + 2].xMax, 540.0, 3.0);
+    EXPECT_EQ(words[findPhrase(words, "NextL01")].page, 2);
+
+    const fs::path shots = test::binaryDir() / "screenshots";
+    fs::create_directories(shots);
+    fs::copy_file(out, shots / "merged_print.pdf", fs::copy_options::overwrite_existing);
+    ASSERT_TRUE(test::commandOutput("pdftoppm -r 60 -png " + test::shellQuote(out.string()) + " " +
+                                    test::shellQuote((shots / "merged_print_page").string())));
 }

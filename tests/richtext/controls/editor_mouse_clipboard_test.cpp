@@ -305,6 +305,25 @@ TEST_F(EditorControl, FastAppendTextAppendsAnotherControlButNotItself)
     }
 }
 
+TEST_F(EditorControl, FastAppendTextKeepsTheFirstParagraphsOwnProperties)
+{
+    TQnCustomRtfEdit other;
+    TQnMemoryStream rtf(kHead + "\\qc\\li720\\sb240 centred\\par\\pard\\page after}");
+    other.Document->LoadFromStream(rtf);
+    QTest::keyClicks(edit, "first");
+    edit->FastAppendText(other);
+    ASSERT_EQ(doc().ParagraphCount(), 3);
+    const TParagraph &centred = *doc().ParagraphAt(1);
+    EXPECT_EQ(TQnRTFText::ParagraphText(&centred), "centred");
+    EXPECT_EQ(centred.Alignment, kAlignCenter);
+    EXPECT_EQ(centred.LeftIndent, 720);
+    EXPECT_EQ(centred.SpaceBefore, 240);
+    EXPECT_TRUE(doc().ParagraphAt(2)->ParFlags & kParPageBreak);
+    // The paragraph written into stays as it was.
+    EXPECT_EQ(doc().ParagraphAt(0)->Alignment, kAlignLeft);
+    EXPECT_EQ(edit->PlainText(), "first\ncentred\nafter");
+}
+
 TEST_F(EditorControl, AccessibilityReportsTextCaretAndSelection)
 {
     load(kHead + "first line\\par second}");

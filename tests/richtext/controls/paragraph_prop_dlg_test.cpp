@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPainter>
 #include <QPushButton>
 #include <QTest>
@@ -149,44 +150,101 @@ TEST_F(ParagraphDialogTest, ShowsTheCaretParagraphInInchesCentimetresAndPoints)
     EXPECT_EQ(paragraph(1).LeftIndent, nextLeft);
 }
 
-TEST_F(ParagraphDialogTest, RefusesTextsThatAreNoNumbersOrOutOfRange)
+TEST_F(ParagraphDialogTest, ChecksAnEditWhenItIsLeftAndOnOkNotAtEveryKey)
 {
     clickInto(1);
     test::NotificationCapture messages;
     const int32_t left = paragraph(1).LeftIndent, first = paragraph(1).FirstIndent;
     ASSERT_NE(left, first);
     TParagraphPropDlg &d = open();
+    QApplication::setActiveWindow(&d);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
     EXPECT_EQ(d.FirstIndentCombo->currentText(), "Indented by");
     EXPECT_TRUE(d.FirstIndent->isEnabled());
 
-    // A minus sign alone is reported at once; the value stays.
-    retype(d.SpaceAfterPts, "-");
+    // Typing is never interrupted: every key of "abc" arrives.
+    retype(d.LeftIndent, "abc");
+    QApplication::processEvents();
+    EXPECT_TRUE(messages.informations.empty());
+    EXPECT_EQ(d.LeftIndent->text(), "abc");
+    EXPECT_EQ(d.LeftIndentValue, left);
+    // Leaving the edit reports the text once and puts the focus back.
+    QTest::keyClick(d.LeftIndent, Qt::Key_Tab);
+    QApplication::processEvents();
     ASSERT_EQ(messages.informations.size(), 1u);
-    EXPECT_EQ(messages.informations[0], "'-' is not a valid floating point value");
+    EXPECT_EQ(messages.informations[0], "'abc' is not a valid floating point value");
+    EXPECT_EQ(QApplication::focusWidget(), d.LeftIndent);
+
+    // A leading minus or point can be typed; the value follows the text.
+    retype(d.LeftIndent, ".5");
+    EXPECT_EQ(d.LeftIndentValue, 720);
+    retype(d.RightIndent, "-.25");
+    EXPECT_EQ(d.RightIndentValue, -360);
+    retype(d.SpaceAfterPts, "-");
+    QApplication::processEvents();
+    EXPECT_EQ(messages.informations.size(), 1u);
     EXPECT_EQ(d.SpaceAfterValue, 0);
     QTest::keyClick(d.SpaceAfterPts, Qt::Key_Backspace); // an empty edit means 0
-    EXPECT_EQ(messages.informations.size(), 1u);
+    EXPECT_EQ(d.SpaceAfterValue, 0);
 
-    // Too large a value is refused, and OK will not apply the older value
-    // while the edit shows the refused one.
+    // Too large a value is refused when the edit is left, and OK will not
+    // apply an older value while the edit shows the refused one.
     retype(d.LeftIndent, "30");
-    ASSERT_EQ(messages.informations.size(), 2u);
-    EXPECT_NE(messages.informations[1].find("'30' is out of range"), std::string::npos);
     EXPECT_EQ(d.LeftIndentValue, 3 * 1440) << "the last value taken, from the text 3";
     QTest::mouseClick(d.Okbutton, Qt::LeftButton);
+    QApplication::processEvents();
     EXPECT_TRUE(d.isVisible());
-    EXPECT_EQ(messages.informations.size(), 3u);
+    ASSERT_GE(messages.informations.size(), 2u);
+    EXPECT_NE(messages.informations.back().find("'30' is out of range"), std::string::npos)
+        << messages.informations.back();
     EXPECT_EQ(paragraph(1).LeftIndent, left);
-    retype(d.LeftIndent, "abc");
-    EXPECT_EQ(messages.informations.back(), "'abc' is not a valid floating point value");
+    retype(d.LeftIndent, "1");
+    // Negative spacing is refused; a negative indent is taken.
+    retype(d.SpaceBeforePts, "-3");
+    QTest::mouseClick(d.Okbutton, Qt::LeftButton);
+    EXPECT_TRUE(d.isVisible());
+    EXPECT_NE(messages.informations.back().find("'-3' is out of range"), std::string::npos);
+    retype(d.SpaceBeforePts, "");
 
     // A cleared edit applies 0.
     retype(d.LeftIndent, "");
     EXPECT_EQ(d.LeftIndentValue, 0);
+    const size_t said = messages.informations.size();
     QTest::mouseClick(d.Okbutton, Qt::LeftButton);
     EXPECT_EQ(d.result(), mrOk);
+    EXPECT_EQ(messages.informations.size(), said);
     EXPECT_EQ(paragraph(1).LeftIndent, 0);
     EXPECT_EQ(paragraph(1).FirstIndent, first);
+    EXPECT_EQ(paragraph(1).RightIndent, -360);
+}
+
+TEST_F(ParagraphDialogTest, ANegativeIndentFromTheEntryOpensAndApplies)
+{
+    // A hanging first line out to the left of the margin, and a right
+    // indent beyond the right one, as the RTF reader keeps them.
+    edit->SetText("{\\rtf1\\ansi\\fi-360\\ri-144 Outdented first line of a long paragraph.}");
+    QApplication::processEvents();
+    const int32_t first = paragraph(0).FirstIndent;
+    ASSERT_LT(first, 0);
+    ASSERT_EQ(first % 144, 0) << "on the grid the reader snaps to: shown exactly";
+    test::NotificationCapture messages;
+    TParagraphPropDlg &d = open();
+    EXPECT_EQ(d.FirstIndent->text(), QLocale().toString(first / 1440.0, 'f', 2));
+    EXPECT_EQ(d.RightIndent->text(), QLocale().toString(-0.1, 'f', 2));
+    QTest::mouseClick(d.Okbutton, Qt::LeftButton);
+    EXPECT_EQ(d.result(), mrOk);
+    EXPECT_TRUE(messages.informations.empty());
+    EXPECT_EQ(paragraph(0).FirstIndent, first);
+    EXPECT_EQ(paragraph(0).RightIndent, -144);
+}
+
+TEST_F(ParagraphDialogTest, TheFirstIndentChoiceShowsItsWholeText)
+{
+    TParagraphPropDlg &d = open();
+    QComboBox *box = d.FirstIndentCombo;
+    EXPECT_GE(box->width(), box->sizeHint().width());
+    EXPECT_LE(box->geometry().right(), d.FirstIndent->geometry().left() - 2);
+    EXPECT_GE(box->geometry().left(), d.Bevel1->geometry().left());
 }
 
 TEST_F(ParagraphDialogTest, AppliesAllSixValuesToEverySelectedParagraph)

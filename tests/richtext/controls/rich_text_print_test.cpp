@@ -251,3 +251,22 @@ TEST(RichTextPrint, PrintLinesBreaksAtTheGivenWidthAndAlwaysGetsFurther)
     EXPECT_EQ(next, 1);
     EXPECT_EQ(printer.OpsOfKind(CanvasOp::Glyphs).size(), 1u);
 }
+
+TEST(RichTextPrint, PrintLinesStopsAtAPageBreakInsideTheLines)
+{
+    Doc doc;
+    doc.Fill(6);
+    doc.ParagraphAt(3)->ParFlags |= kParPageBreak;
+    doc.ReformatAll();
+    RecordingCanvas printer{192, 192, kTechnologyPrinter};
+    // Room for all six, yet the page ends before the paragraph that starts one.
+    EXPECT_EQ(PrintDocumentLines(doc, printer, 50, 0, 0, 10000, 1000, 0), 3);
+    EXPECT_EQ(PrintDocumentLines(doc, printer, 50, 1, 0, 10000, 1000, 0), 3);
+    ASSERT_EQ(printer.OpsOfKind(CanvasOp::Glyphs).size(), 3u);
+    // Going on from there starts with it, with no break in front.
+    printer.ClearOps();
+    EXPECT_EQ(PrintDocumentLines(doc, printer, 50, 1, 3, 10000, 1000, 0), 0);
+    auto glyphs = printer.OpsOfKind(CanvasOp::Glyphs);
+    ASSERT_EQ(glyphs.size(), 3u);
+    EXPECT_EQ(glyphs[0]->Text, "line3");
+}

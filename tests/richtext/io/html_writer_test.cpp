@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "html_test_util.h"
 #include "io_test_util.h"
 
@@ -201,6 +203,103 @@ TEST(HtmlRoundTrip, LinksListsTablesAndStylesSurvive)
     }
     // Writing again gives the same bytes.
     EXPECT_EQ(writeHtml(second, shcHiddenFootnote), html);
+}
+
+} // namespace
+} // namespace qn::test
+
+namespace qn::test {
+namespace {
+
+std::string writePage(TQnRTFText &doc)
+{
+    TQnMemoryStream out;
+    TQnHTMLWriter writer(doc);
+    writer.CompletePage = true;
+    writer.Utf8Text = true;
+    writer.CssLayout = true;
+    EXPECT_EQ(writer.Write(out), 0);
+    return out.Bytes();
+}
+
+// An entry as the diary keeps it: Windows-1252 text, an indented paragraph
+// with a tab stop, a centred one with spacing, an empty line.
+const char *kEntry = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}{\\f1 Times New Roman;}}"
+                     "{\\colortbl;\\red200\\green0\\blue0;}\\f0\\fs20 "
+                     "\\li720\\tx2880 Price:\\tab 5 \\'80 \\'97 \\'93quoted\\'94\\par "
+                     "\\pard\\qc\\sb240\\sa120 {\\b\\cf1 Centred} {\\f1\\fs28 title}\\par "
+                     "\\pard\\par "
+                     "\\pard\\fi-720\\li1440\\ri720\\sl360\\qr Right\\line two}";
+
+TEST(HtmlPage, AWholeUtf8DocumentWithCharactersAsThemselves)
+{
+    TQnRTFText doc;
+    ASSERT_EQ(readRtf(doc, kEntry), 0);
+    doc.Header->Title = "Diary \x96 2024";
+    const std::string html = writePage(doc);
+    EXPECT_EQ(html.rfind("<!DOCTYPE html>\r\n<html>\r\n<head>\r\n<meta charset=\"utf-8\">\r\n", 0),
+              0u)
+        << html;
+    EXPECT_NE(html.find("<title>Diary \u2013 2024</title>"), std::string::npos);
+    EXPECT_NE(html.find("</head>\r\n<body>"), std::string::npos);
+    EXPECT_EQ(html.substr(html.size() - 18), "</body>\r\n</html>\r\n");
+    // Euro, em dash and curly quotes as UTF-8, never as C1 control codes.
+    EXPECT_NE(html.find("5 \u20AC \u2014 \u201Cquoted\u201D"), std::string::npos) << html;
+    for (const char *c1 : {"&#128;", "&#151;", "&#147;", "&#148;", "BASEFONT", "<FONT"})
+        EXPECT_EQ(html.find(c1), std::string::npos) << c1;
+}
+
+TEST(HtmlPage, LayoutAsCss)
+{
+    TQnRTFText doc;
+    ASSERT_EQ(readRtf(doc, kEntry), 0);
+    const std::string html = writePage(doc);
+    // The indent, and the text after the tab placed at the 2-inch stop:
+    // 1.5 inches from the paragraph's own left edge.
+    EXPECT_NE(html.find("<p style=\"margin-left: 0.5in\">"), std::string::npos) << html;
+    EXPECT_NE(html.find("<span class=\"at\" style=\"left: 1.5in\">"), std::string::npos) << html;
+    // Alignment and spacing.
+    EXPECT_NE(html.find("<p style=\"margin-top: 12pt; margin-bottom: 6pt; text-align: center\">"),
+              std::string::npos)
+        << html;
+    // Runs carry their font, size and colour.
+    EXPECT_NE(html.find("<b><span style=\"font-family: 'Arial'; font-size: 10pt; color: #C80000\">"
+                        "Centred</span></b>"),
+              std::string::npos)
+        << html;
+    EXPECT_NE(html.find("font-family: 'Times New Roman'; font-size: 14pt"), std::string::npos);
+    // An empty paragraph keeps its line.
+    EXPECT_NE(html.find("<p><br>"), std::string::npos) << html;
+    // A hanging first line, a right indent, exact line height, right aligned.
+    EXPECT_NE(html.find("<p style=\"margin-left: 1in; margin-right: 0.5in; text-indent: "
+                        "-0.5in; line-height: 18pt; text-align: right\">"),
+              std::string::npos)
+        << html;
+    // Every element opened is closed.
+    for (const char *name : {"p", "span", "b"}) {
+        size_t opened = 0, closed = 0;
+        for (size_t at = html.find(std::string("<") + name); at != std::string::npos;
+             at = html.find(std::string("<") + name, at + 1))
+            opened +=
+                html[at + 1 + std::strlen(name)] == ' ' || html[at + 1 + std::strlen(name)] == '>';
+        for (size_t at = html.find(std::string("</") + name + ">"); at != std::string::npos;
+             at = html.find(std::string("</") + name + ">", at + 1))
+            ++closed;
+        EXPECT_EQ(opened, closed) << name << "\n" << html;
+    }
+}
+
+TEST(HtmlPage, TabsWithoutStopsUseTheDefaultStepAndTheSimpleWriterIsUnchanged)
+{
+    TQnRTFText doc;
+    ASSERT_EQ(readRtf(doc, "{\\rtf1\\ansi a\\tab b\\'80}"), 0);
+    const std::string page = writePage(doc);
+    EXPECT_NE(page.find("a<span class=\"tab\">&#9;</span>b\u20AC"), std::string::npos) << page;
+    EXPECT_NE(page.find("tab-size: 0.3333in"), std::string::npos) << page;
+    // Without the options the writer writes as it always did.
+    const std::string simple = writeHtml(doc);
+    EXPECT_EQ(simple.rfind("<html>\r\n<BASEFONT", 0), 0u) << simple;
+    EXPECT_NE(simple.find("a&#9;b&#128;"), std::string::npos) << simple;
 }
 
 } // namespace

@@ -229,3 +229,28 @@ TEST_F(SpellDialogTest, PictureOverAnEntry)
     std::filesystem::create_directories(shots);
     EXPECT_TRUE(picture.save(QString::fromStdString((shots / "spell_check_dialog.png").string())));
 }
+
+TEST_F(SpellDialogTest, AMissingMainDictionaryIsSaidWithWhereItWasLookedFor)
+{
+    std::filesystem::remove(dir / kMainDictionaryName);
+    // A dictionary of the old default name in the current folder is never read.
+    test::TempDir here;
+    test::WriteMainDictionary(here / "qnspell.dct", kWords);
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(here.path());
+    test::NotificationCapture messages;
+    load("Teh diary of the day");
+    TSpellCheckDialog &d = open();
+    QApplication::processEvents();
+    std::filesystem::current_path(before);
+
+    ASSERT_EQ(messages.informations.size(), 1u);
+    const std::string &said = messages.informations[0];
+    EXPECT_NE(said.find("quillnk.dct is missing"), std::string::npos) << said;
+    for (const std::filesystem::path &folder : ResourceDirs())
+        EXPECT_NE(said.find(folder.string()), std::string::npos) << said;
+    EXPECT_FALSE(d.QnSpell1.MainDictionaryOpen());
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_EQ(edit->SelLength(), 0) << "no word is flagged";
+    EXPECT_EQ(d.Word->text(), "");
+}
