@@ -93,7 +93,9 @@ TGetPassword::TGetPassword(TMainScreen &main, QWidget *parent)
     RulesLabel =
         label(QStringLiteral("(maximum 8 chars - A-Z, 0-9 and spaces)"), PassPanel, 24, 124, 310);
     DeleteBackups = new QCheckBox(
-        QStringLiteral("Delete the backups (else they take the new password)"), PassPanel);
+        QStringLiteral("Delete backups (else they are re-encrypted)"), PassPanel);
+    DeleteBackups->setToolTip(
+        QStringLiteral("Backups that are kept are encrypted with the new password."));
     DeleteBackups->setObjectName(QStringLiteral("DeleteBackups"));
     DeleteBackups->setGeometry(24, 146, 320, 22);
 

@@ -234,6 +234,7 @@ TEST_F(ExchangeCommandsTest, ABackupInClearRestoredIntoADiaryWithAPasswordIsEncr
         addEntry(w, "20260601", "private words");
         w.RunPasswordDialog = [](TGetPassword &d) {
             d.NewPassword->setText(QStringLiteral("pw"));
+            d.NewPasswordAgain->setText(QStringLiteral("pw"));
             d.OkButton->click();
         };
         w.mnuSecurityClick();

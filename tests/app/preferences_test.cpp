@@ -667,8 +667,8 @@ TEST_F(PreferencesTest, AQnIniThatIsALinkIsNeitherReadNorWrittenThrough)
     EXPECT_EQ(capture.informations[0].rfind("QN.INI is not read: it is a symbolic link", 0), 0u)
         << capture.informations[0];
 
-    w->RunFontDialog = [](TMainScreen &, QFont &font) {
-        font = QFont(QStringLiteral("Times New Roman"), 12);
+    w->RunFontDialog = [](TDefaultFontDialog &d) {
+        d.FontChooser->setCurrentFont(QFont(QStringLiteral("Liberation Serif"), 12));
         return true;
     };
     w->mnuDefaultFontClick();

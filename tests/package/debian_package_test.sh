@@ -49,7 +49,7 @@ root=$scratch/root
 dpkg -x "$deb" "$root"
 expected=(
   usr/bin/quillnook usr/bin/qntable usr/bin/qnrtf usr/bin/qndict
-  usr/share/quillnook/QUILLNK.HLP usr/share/quillnook/quillnk.dct
+  usr/share/quillnook/QUILLNK.HLP usr/share/quillnook/quillnk.dct usr/share/quillnook/quillnk.frq
   "usr/share/applications/$app_id.desktop" "usr/share/metainfo/$app_id.metainfo.xml"
   usr/share/icons/hicolor/48x48/apps/quillnook.png
   usr/share/icons/hicolor/128x128/apps/quillnook.png
