@@ -92,8 +92,8 @@ TGetPassword::TGetPassword(TMainScreen &main, QWidget *parent)
     NewPasswordAgain->setEchoMode(QLineEdit::Password);
     RulesLabel =
         label(QStringLiteral("(maximum 8 chars - A-Z, 0-9 and spaces)"), PassPanel, 24, 124, 310);
-    DeleteBackups = new QCheckBox(
-        QStringLiteral("Delete backups (else they are re-encrypted)"), PassPanel);
+    DeleteBackups =
+        new QCheckBox(QStringLiteral("Delete backups (else they are re-encrypted)"), PassPanel);
     DeleteBackups->setToolTip(
         QStringLiteral("Backups that are kept are encrypted with the new password."));
     DeleteBackups->setObjectName(QStringLiteral("DeleteBackups"));

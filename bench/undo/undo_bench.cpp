@@ -212,8 +212,8 @@ void replaceAll(const std::string &rtf, int runs)
     replace.print("replace all itself");
     undo.print("undo to repainted window");
     redo.print("redo to repainted window");
-    std::printf("  history for the step: %.2f MB done, %.2f MB undone\n",
-                memory / 1048576.0, undone / 1048576.0);
+    std::printf("  history for the step: %.2f MB done, %.2f MB undone\n", memory / 1048576.0,
+                undone / 1048576.0);
 }
 
 // 10,000 keystrokes at the middle of the entry; `pauseEvery` keys a pause

@@ -25,12 +25,12 @@ QMenu *TQnCustomRtfEdit::CreateContextMenu(QPoint at)
         QObject::connect(action, &QAction::triggered, menu, std::move(run));
         return action;
     };
-    add(QStringLiteral("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z),
-        editable && CanUndo(), [this] { Undo(); })
-        ->setObjectName(QStringLiteral("Undo"));
-    add(QStringLiteral("&Redo"), QKeySequence(Qt::CTRL | Qt::Key_Y),
-        editable && CanRedo(), [this] { Redo(); })
-        ->setObjectName(QStringLiteral("Redo"));
+    add(QStringLiteral("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z), editable && CanUndo(), [this] {
+        Undo();
+    })->setObjectName(QStringLiteral("Undo"));
+    add(QStringLiteral("&Redo"), QKeySequence(Qt::CTRL | Qt::Key_Y), editable && CanRedo(), [this] {
+        Redo();
+    })->setObjectName(QStringLiteral("Redo"));
     menu->addSeparator();
     add(QStringLiteral("Cu&t"), QKeySequence(Qt::CTRL | Qt::Key_X), editable && block, [this] {
         CutToClipboard();

@@ -482,8 +482,9 @@ TEST(HostileExchange, AFailedExportWriteListsWhatWasWrittenAndLeavesNoTemporaryF
     EXPECT_EQ(run({"export", "--format", "folder", (dir / "plain/sub").string()}, out, err,
                   dir / "diary"),
               2);
-    EXPECT_NE(err.find("Cannot create the folder " + (dir / "plain").string() + ": Not a directory"),
-              std::string::npos)
+    EXPECT_NE(
+        err.find("Cannot create the folder " + (dir / "plain").string() + ": Not a directory"),
+        std::string::npos)
         << err;
 }
 
