@@ -1,0 +1,423 @@
+// One diary changed on two computers: the copies sync programs leave beside
+// it are found by their names only, merged date by date, and kept under
+// Backups/; another diary's table is merged by the same rules.
+#include "app/exchange/diary_backup.h"
+#include "app/exchange/diary_merge.h"
+#include "app/exchange/entry_document.h"
+#include "exchange_test_util.h"
+#include "tests/support/command.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace qn::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace qn::exchange;
+
+// An entry of plain paragraphs.
+std::string rtfOf(const std::vector<std::string> &paragraphs)
+{
+    std::string rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 ";
+    for (size_t i = 0; i < paragraphs.size(); ++i)
+        rtf += (i ? "\\par " : "") + paragraphs[i];
+    return rtf + "}";
+}
+
+std::vector<std::string> textOf(const std::string &rtf)
+{
+    std::vector<std::string> texts = paragraphsOf(rtf);
+    while (!texts.empty() && texts.back().empty())
+        texts.pop_back();
+    return texts;
+}
+
+std::vector<std::string> joined(std::vector<std::string> a, const std::vector<std::string> &b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// The entries as the diary stores them.
+std::map<std::string, std::string> stored(const std::map<std::string, std::string> &entries)
+{
+    std::map<std::string, std::string> out;
+    for (const auto &[key, rtf] : entries)
+        out[key] = StoredEntryText(rtf);
+    return out;
+}
+
+// Two sides of one diary after each computer changed it: the entries both
+// had at the last sync, then what each side did.
+struct TwoSides {
+    std::map<std::string, std::string> diary, copy;
+    TwoSides()
+    {
+        for (int n = 1; n <= 12; ++n)
+            diary[dayKey(n)] = copy[dayKey(n)] = formattedEntryRtf(n);
+        // Different dates: each side wrote a day of its own.
+        diary[dayKey(20)] = rtfOf({"Only here, on the desktop."});
+        copy[dayKey(21)] = rtfOf({"Only on the laptop."});
+        copy[dayKey(22)] = formattedEntryRtf(22);
+        // The same date: one side went on writing, in the last paragraph
+        // and in a new one.
+        diary[dayKey(30)] = rtfOf({"A walk by the river"});
+        copy[dayKey(30)] = rtfOf({"A walk by the river in the rain.", "Tea afterwards."});
+        diary[dayKey(31)] = rtfOf({"Read a book.", "Then slept."});
+        copy[dayKey(31)] = rtfOf({"Read a book."});
+        // Both wrote the same, and both wrote something else.
+        diary[dayKey(32)] = copy[dayKey(32)] = rtfOf({"Same words on both."});
+        diary[dayKey(33)] = rtfOf({"Desktop: a meeting."});
+        copy[dayKey(33)] = rtfOf({"Laptop: a train journey.", "Arrived late."});
+    }
+
+    // Checks every entry of both sides in the merged diary.
+    void checkMerged(const std::map<std::string, std::string> &merged) const
+    {
+        for (const auto &[key, rtf] : diary)
+            if (!copy.count(key))
+                EXPECT_EQ(merged.at(key), StoredEntryText(rtf)) << key << " was only in the diary";
+        for (const auto &[key, rtf] : copy)
+            if (!diary.count(key))
+                EXPECT_EQ(textOf(merged.at(key)), textOf(rtf)) << key << " was only in the copy";
+        for (int n = 1; n <= 12; ++n)
+            EXPECT_EQ(merged.at(dayKey(n)), StoredEntryText(diary.at(dayKey(n))))
+                << "equal texts are left alone";
+        EXPECT_EQ(textOf(merged.at(dayKey(30))), textOf(copy.at(dayKey(30))));
+        EXPECT_EQ(merged.at(dayKey(31)), StoredEntryText(diary.at(dayKey(31))));
+        EXPECT_EQ(merged.at(dayKey(32)), StoredEntryText(diary.at(dayKey(32))));
+        std::string error;
+        auto both = ReadDocument(merged.at(dayKey(33)), SourceFormat::Rtf, error);
+        ASSERT_TRUE(both) << error;
+        EXPECT_EQ(textOf(merged.at(dayKey(33))),
+                  joined(textOf(diary.at(dayKey(33))), textOf(copy.at(dayKey(33)))));
+        EXPECT_TRUE(both->ParagraphAt(1)->ParFlags & kParPageBreak)
+            << "the copy's text starts on a new page";
+        std::set<std::string> keys;
+        for (const auto &side : {diary, copy})
+            for (const auto &entry : side)
+                keys.insert(entry.first);
+        EXPECT_EQ(merged.size(), keys.size());
+    }
+};
+
+// Puts the copy's files beside the diary under a sync program's names;
+// the index is left out when asked (sync programs may not have copied it).
+void placeCopy(const fs::path &other, const fs::path &diaryDir, const std::string &stem,
+               const std::string &memoExt, bool withIndex)
+{
+    fs::copy_file(other / "QUILLNK.DBF", diaryDir / (stem + ".DBF"));
+    fs::copy_file(other / "QUILLNK.FPT", diaryDir / (stem + memoExt));
+    if (withIndex)
+        fs::copy_file(other / "QUILLNK.CDX", diaryDir / (stem + ".CDX"));
+}
+
+MergeResult mergeAll(const fs::path &diaryDir, const std::string &password,
+                     const CopyPasswordHook &ask = {})
+{
+    DiaryFolder diary(diaryDir, password, DiaryFolder::Write);
+    MergeResult last;
+    for (const DiaryCopy &copy : FindConflictedCopies(diaryDir)) {
+        MergeOptions options;
+        options.DiaryPassword = password;
+        options.AskPassword = ask;
+        last = MergeDiaryCopy(diary.Records(), *diary.Lock(), copy, options);
+    }
+    diary.Close();
+    return last;
+}
+
+int countFilesNamed(const fs::path &folder, const std::string &part)
+{
+    int n = 0;
+    for (const auto &entry : fs::directory_iterator(folder))
+        n += entry.path().filename().string().find(part) != std::string::npos;
+    return n;
+}
+
+TEST(ConflictedCopies, TheThreeNamingSchemesAndNothingElse)
+{
+    EXPECT_EQ(ConflictSchemeOf("QUILLNK.sync-conflict-20261209-101500-ABCDEFG"),
+              ConflictScheme::SyncConflict);
+    EXPECT_EQ(ConflictSchemeOf("quillnk.Sync-Conflict-20261209-101500-abc1234"),
+              ConflictScheme::SyncConflict);
+    EXPECT_EQ(ConflictSchemeOf("QUILLNK (conflicted copy 2026-12-09 101500)"),
+              ConflictScheme::ConflictedCopy);
+    EXPECT_EQ(ConflictSchemeOf("QUILLNK (Someone's conflicted copy 2026-12-09)"),
+              ConflictScheme::OwnConflictedCopy);
+    EXPECT_EQ(ConflictSchemeOf("Quillnk (Ann Lee\xE2\x80\x99s Conflicted Copy 2026-12-09)"),
+              ConflictScheme::OwnConflictedCopy);
+    for (const char *stem :
+         {"QUILLNK", "QUILLNK.sync-conflict-2026129-101500-ABCDEFG",
+          "QUILLNK.sync-conflict-20261209-101500-ABCDEF",
+          "OTHER (conflicted copy 2026-12-09 101500)", "QUILLNK (conflicted copy 2026-12-09)",
+          "QUILLNK ('s conflicted copy 2026-12-09)",
+          "QUILLNK (a\x1b[2Jb's conflicted copy 2026-12-09)",
+          "QUILLNK (Someone's conflicted copy 2026-12-09) x", "QUILLNK-journal"})
+        EXPECT_EQ(ConflictSchemeOf(stem), ConflictScheme::None) << ShownBytes(stem);
+}
+
+TEST(ConflictedCopies, OnlyPlainFilesWithTheirMemoAreMergeable)
+{
+    TempDir dir;
+    const fs::path diary = dir / "diary";
+    makeDiary(diary, {{dayKey(1), rtfOf({"one"})}});
+    const std::string sync = "QUILLNK.sync-conflict-20261209-101500-ABCDEFG";
+    writeFile(diary / (sync + ".dbf"), "table");
+    writeFile(diary / (sync + ".Fpt"), "memo");
+    // A table without its memo is named with the reason; a memo alone is no copy.
+    writeFile(diary / "QUILLNK (conflicted copy 2026-12-09 101500).DBF", "table");
+    writeFile(diary / "QUILLNK (Ann's conflicted copy 2026-12-09).FPT", "memo");
+    // Links, folders and FIFOs named as copies are passed over.
+    fs::create_symlink("/etc/passwd", diary / "QUILLNK (Bob's conflicted copy 2026-12-09).DBF");
+    writeFile(diary / "QUILLNK (Bob's conflicted copy 2026-12-09).FPT", "memo");
+    fs::create_directory(diary / "QUILLNK.sync-conflict-20261209-101501-ABCDEFG.DBF");
+    ASSERT_EQ(::mkfifo((diary / "QUILLNK.sync-conflict-20261209-101502-ABCDEFG.DBF").c_str(), 0600),
+              0);
+    writeFile(diary / "notes (conflicted copy 2026-12-09 101500).DBF", "other");
+
+    std::vector<DiaryCopy> copies = FindConflictedCopies(diary);
+    ASSERT_EQ(copies.size(), 2u);
+    EXPECT_EQ(copies[0].Table.filename(), "QUILLNK (conflicted copy 2026-12-09 101500).DBF");
+    EXPECT_NE(copies[0].Problem.find("memo file"), std::string::npos);
+    EXPECT_EQ(copies[1].Table.filename(), sync + ".dbf");
+    EXPECT_EQ(copies[1].Memo.filename(), sync + ".Fpt");
+    EXPECT_TRUE(copies[1].Index.empty());
+    EXPECT_TRUE(copies[1].Problem.empty());
+
+    // A table that is no diary's is reported and nothing is moved.
+    const MergeResult result = mergeAll(diary, "");
+    EXPECT_FALSE(result.Failure.empty()) << result.Report();
+    EXPECT_TRUE(fs::exists(diary / (sync + ".dbf")));
+}
+
+TEST(DiaryMerge, TheRulesForOneDate)
+{
+    std::string text, message;
+    const std::string a = rtfOf({"Hello"}), longer = rtfOf({"Hello there", "and more"});
+    EXPECT_EQ(DecideEntryMerge(std::nullopt, a, text, message), MergeAction::Added);
+    EXPECT_EQ(text, a);
+    EXPECT_EQ(DecideEntryMerge(a, rtfOf({"Hello"}), text, message), MergeAction::Same);
+    // The same words in another font are the same text.
+    EXPECT_EQ(DecideEntryMerge(a, "{\\rtf1{\\fonttbl{\\f0 Courier New;}}\\f0\\fs30 Hello\\par}",
+                               text, message),
+              MergeAction::Same);
+    EXPECT_EQ(DecideEntryMerge(a, longer, text, message), MergeAction::CopyLonger);
+    EXPECT_EQ(text, longer);
+    EXPECT_EQ(DecideEntryMerge(longer, a, text, message), MergeAction::DiaryLonger);
+    EXPECT_EQ(DecideEntryMerge(a, rtfOf({" "}), text, message), MergeAction::Same)
+        << "an empty copy brings nothing";
+    EXPECT_EQ(DecideEntryMerge(rtfOf({"Other"}), a, text, message), MergeAction::Appended);
+    EXPECT_EQ(textOf(text), (std::vector<std::string>{"Other", "Hello"}));
+    // Merged once, the same copy changes nothing more.
+    const std::string appended = text;
+    EXPECT_EQ(DecideEntryMerge(appended, a, text, message), MergeAction::AlreadyFollows);
+    EXPECT_EQ(DecideEntryMerge(a, "{\\rtf1 broken", text, message) == MergeAction::Failed ||
+                  DecideEntryMerge(a, "not rtf", text, message) == MergeAction::Failed,
+              true);
+}
+
+struct SchemeCase {
+    std::string stem, memoExt;
+    bool withIndex;
+};
+
+TEST(DiaryMerge, EachSchemesCopyIsMergedAndKeptUnderBackups)
+{
+    const SchemeCase cases[] = {
+        {"QUILLNK.sync-conflict-20261209-101500-ABCDEFG", ".FPT", true},
+        {"QUILLNK (conflicted copy 2026-12-09 101500)", ".fpt", false},
+        {"QUILLNK (Someone's conflicted copy 2026-12-09)", ".FPT", false},
+    };
+    for (const SchemeCase &c : cases) {
+        SCOPED_TRACE(c.stem);
+        TempDir dir;
+        const TwoSides sides;
+        const fs::path diary = dir / "diary", other = dir / "laptop";
+        makeDiary(diary, sides.diary);
+        makeDiary(other, sides.copy);
+        placeCopy(other, diary, c.stem, c.memoExt, c.withIndex);
+
+        const MergeResult result = mergeAll(diary, "");
+        const std::string report = result.Report();
+        EXPECT_TRUE(result.Complete()) << report;
+        EXPECT_EQ(result.Count(MergeAction::Added), 2) << report;
+        EXPECT_EQ(result.Count(MergeAction::CopyLonger), 1) << report;
+        EXPECT_EQ(result.Count(MergeAction::Appended), 1) << report;
+        EXPECT_EQ(result.Count(MergeAction::DiaryLonger), 1) << report;
+        sides.checkMerged(diaryEntries(diary));
+
+        // The copy left the folder whole, into a backup that restores it.
+        EXPECT_EQ(countFilesNamed(diary, "onflict"), 0);
+        std::optional<BackupInfo> kept = ReadBackup(BackupsFolder(diary) / result.Backup);
+        ASSERT_TRUE(kept && kept->Problem.empty()) << result.Backup;
+        EXPECT_NE(kept->Note.find("conflicted copy"), std::string::npos);
+        EXPECT_EQ(kept->Files.size(), 3u) << "the index was built for the copy";
+        EXPECT_EQ(diaryEntries(kept->Folder), stored(sides.copy));
+        std::optional<BackupInfo> before = ReadBackup(BackupsFolder(diary) / result.Before);
+        ASSERT_TRUE(before && before->Problem.empty());
+        EXPECT_EQ(diaryEntries(before->Folder), stored(sides.diary));
+
+        // Merging the kept copy again changes nothing.
+        {
+            DiaryFolder again(diary, "", DiaryFolder::Write);
+            MergeOptions options;
+            options.MoveToBackups = false;
+            options.BackupBefore = false;
+            const MergeResult second =
+                MergeDiaryCopy(again.Records(), *again.Lock(),
+                               OtherDiaryTable(kept->Folder / "QUILLNK.DBF"), options);
+            EXPECT_TRUE(second.Complete()) << second.Report();
+            EXPECT_EQ(second.Written(), 0) << second.Report();
+        }
+        sides.checkMerged(diaryEntries(diary));
+    }
+}
+
+TEST(DiaryMerge, AnEncryptedCopyAsksForItsPasswordWhenItDiffers)
+{
+    TempDir dir;
+    const TwoSides sides;
+    const fs::path diary = dir / "diary", other = dir / "laptop";
+    makeDiary(diary, sides.diary);
+    encryptDiary(diary, "desk-secret");
+    makeDiary(other, sides.copy);
+    encryptDiary(other, "laptop-secret");
+    const std::string stem = "QUILLNK (Someone's conflicted copy 2026-12-09)";
+    placeCopy(other, diary, stem, ".FPT", true);
+
+    // Not given: nothing merged, the copy stays.
+    std::vector<std::string> asked;
+    MergeResult refused = mergeAll(diary, "desk-secret", [&](const std::string &name) {
+        asked.push_back(name);
+        return std::optional<std::string>();
+    });
+    EXPECT_FALSE(refused.Failure.empty());
+    EXPECT_EQ(refused.Written(), 0);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0], stem + ".DBF");
+    EXPECT_TRUE(fs::exists(diary / (stem + ".DBF")));
+
+    // A wrong one is asked again; the right one merges.
+    std::vector<std::string> answers = {"wrong", "laptop-secret"};
+    MergeResult merged = mergeAll(diary, "desk-secret", [&](const std::string &) {
+        std::string answer = answers.front();
+        answers.erase(answers.begin());
+        return std::optional<std::string>(answer);
+    });
+    EXPECT_TRUE(merged.Complete()) << merged.Report();
+    EXPECT_TRUE(answers.empty());
+    sides.checkMerged(diaryEntries(diary, "desk-secret"));
+    // The copy's backup stays under its own password.
+    std::optional<BackupInfo> kept = ReadBackup(BackupsFolder(diary) / merged.Backup);
+    ASSERT_TRUE(kept && kept->Problem.empty());
+    EXPECT_EQ(diaryEntries(kept->Folder, "laptop-secret"), stored(sides.copy));
+
+    // Under the diary's own password nothing is asked.
+    TempDir same;
+    makeDiary(same / "diary", sides.diary);
+    encryptDiary(same / "diary", "shared");
+    makeDiary(same / "laptop", sides.copy);
+    encryptDiary(same / "laptop", "shared");
+    placeCopy(same / "laptop", same / "diary", "QUILLNK.sync-conflict-20261209-101500-ABCDEFG",
+              ".FPT", false);
+    MergeResult quiet = mergeAll(same / "diary", "shared", [&](const std::string &) {
+        ADD_FAILURE() << "asked for a password the diary's opens";
+        return std::optional<std::string>();
+    });
+    EXPECT_TRUE(quiet.Complete()) << quiet.Report();
+    sides.checkMerged(diaryEntries(same / "diary", "shared"));
+}
+
+std::string quillnook(const fs::path &diary, const std::string &args)
+{
+    return shellQuote(QN_QUILLNOOK) + " " + args + " --diary " + shellQuote(diary.string()) +
+           " 2>&1 </dev/null";
+}
+
+TEST(DiaryMergeCommand, MergeAndImportOfAnotherDiarysTable)
+{
+    TempDir dir;
+    const TwoSides sides;
+    const fs::path diary = dir / "diary", other = dir / "laptop";
+    makeDiary(diary, sides.diary);
+    makeDiary(other, sides.copy);
+
+    // import takes another diary's table and leaves it where it is.
+    const std::string table = shellQuote((other / "QUILLNK.DBF").string());
+    CommandResult dry = runCommand(quillnook(diary, "import --dry-run " + table));
+    EXPECT_EQ(dry.status, 0) << dry.out;
+    EXPECT_NE(dry.out.find("would be added"), std::string::npos) << dry.out;
+    EXPECT_EQ(diaryEntries(diary), stored(sides.diary));
+    CommandResult import =
+        runCommand(quillnook(diary, "import " + shellQuote((other / "quillnk.dbf").string())));
+    EXPECT_NE(import.status, 0) << "a name that is not there: " << import.out;
+    import = runCommand(quillnook(diary, "import " + table));
+    EXPECT_EQ(import.status, 0) << import.out;
+    sides.checkMerged(diaryEntries(diary));
+    EXPECT_TRUE(fs::exists(other / "QUILLNK.DBF"));
+    EXPECT_EQ(countFilesNamed(BackupsFolder(diary).parent_path(), "Backups"), 0)
+        << "an import makes no backups";
+
+    // merge finds the copies itself; with none left there is nothing to do.
+    TempDir dir2;
+    makeDiary(dir2 / "diary", sides.diary);
+    placeCopy(other, dir2 / "diary", "QUILLNK (conflicted copy 2026-12-09 101500)", ".FPT", true);
+    CommandResult merge = runCommand(quillnook(dir2 / "diary", "merge"));
+    EXPECT_EQ(merge.status, 0) << merge.out;
+    EXPECT_NE(merge.out.find("2 added"), std::string::npos) << merge.out;
+    EXPECT_NE(merge.out.find("conflicted-copy"), std::string::npos) << merge.out;
+    sides.checkMerged(diaryEntries(dir2 / "diary"));
+    merge = runCommand(quillnook(dir2 / "diary", "merge"));
+    EXPECT_EQ(merge.status, 0) << merge.out;
+    EXPECT_NE(merge.out.find("nothing to merge"), std::string::npos) << merge.out;
+    // A table that cannot be merged: nothing done.
+    writeFile(dir / "bad.DBF", "not a table");
+    merge =
+        runCommand(quillnook(dir2 / "diary", "merge " + shellQuote((dir / "bad.DBF").string())));
+    EXPECT_EQ(merge.status, 2) << merge.out;
+}
+
+TEST(DiaryMergeCommand, AStaleLockFileBlocksNobodyButAHolderDoes)
+{
+    TempDir dir;
+    const fs::path diary = dir / "diary", source = dir / "in";
+    makeDiary(diary, {{dayKey(1), rtfOf({"one"})}});
+    fs::create_directory(source);
+    writeFile(source / "2024-01-02.txt", "two\n");
+    // As a sync program copies it from the other computer, or a crash leaves it.
+    writeFile(diary / "QUILLNK.lock", "12345 laptop\n");
+    CommandResult import = runCommand(quillnook(diary, "import " + shellQuote(source.string())));
+    EXPECT_EQ(import.status, 0) << import.out;
+
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        DiaryLock lock(diary);
+        (void)!::write(ready[1], "x", 1);
+        for (int i = 0; i < 600; ++i)
+            ::sleep(1);
+        ::_exit(0);
+    }
+    char c = 0;
+    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    for (const char *command : {"import", "merge"}) {
+        CommandResult refused =
+            runCommand(quillnook(diary, std::string(command) + " " + shellQuote(source.string())));
+        EXPECT_EQ(refused.status, 2) << refused.out;
+        EXPECT_NE(refused.out.find("close it first"), std::string::npos) << refused.out;
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
+}
+
+} // namespace
+} // namespace qn::test
