@@ -334,6 +334,90 @@ TEST(DiaryMerge, AnEncryptedCopyAsksForItsPasswordWhenItDiffers)
     sides.checkMerged(diaryEntries(same / "diary", "shared"));
 }
 
+// Runs the merge probe; answers its first line of output (empty when it was
+// killed) and whether SIGKILL ended it.
+std::string runMergeProbe(const fs::path &diary, long killAt, bool &killed)
+{
+    const CommandResult run =
+        runCommand(shellQuote(QN_MERGE_PROBE) + " " + shellQuote(diary.string()) + " " +
+                   std::to_string(killAt) + " 2>&1; echo \"status $?\"");
+    killed = run.out.find("status 137") != std::string::npos;
+    return run.out.substr(0, run.out.find('\n'));
+}
+
+TEST(DiaryMerge, KilledAtEveryTwentiethSyncTheDiaryChecksCleanAndASecondMergeCompletesIt)
+{
+    // Enough written days for kills all through the merge.
+    TwoSides sides;
+    for (int n = 100; n < 140; ++n)
+        sides.copy[dayKey(n)] = formattedEntryRtf(n);
+    const std::string stem = "QUILLNK (conflicted copy 2026-12-09 101500)";
+    TempDir base;
+    makeDiary(base / "diary", sides.diary);
+    makeDiary(base / "laptop", sides.copy);
+    auto scene = [&](const fs::path &diary) {
+        fs::create_directories(diary);
+        for (const char *name : {"QUILLNK.DBF", "QUILLNK.FPT", "QUILLNK.CDX"})
+            fs::copy_file(base / "diary" / name, diary / name);
+        placeCopy(base / "laptop", diary, stem, ".FPT", false);
+    };
+    long total = 0;
+    {
+        TempDir dir;
+        scene(dir / "diary");
+        bool killed = false;
+        const std::string line = runMergeProbe(dir / "diary", -1, killed);
+        ASSERT_EQ(std::sscanf(line.c_str(), "done %ld", &total), 1) << line;
+        sides.checkMerged(diaryEntries(dir / "diary"));
+    }
+    ASSERT_GT(total, 20);
+    RecordProperty("syncs", static_cast<int>(total));
+    const std::map<std::string, std::string> before = stored(sides.diary);
+    // Every twentieth, and each of the last few: the copy's backup sealed
+    // and the copy moved.
+    std::vector<long> stops;
+    for (long at = 20; at < total - 6; at += 20)
+        stops.push_back(at);
+    for (long at = total - 6; at < total; ++at)
+        stops.push_back(at);
+    for (long at : stops) {
+        SCOPED_TRACE("killed at sync " + std::to_string(at));
+        TempDir dir;
+        const fs::path diary = dir / "diary";
+        scene(diary);
+        bool killed = false;
+        runMergeProbe(diary, at, killed);
+        ASSERT_TRUE(killed);
+        {
+            // The diary opens without a note: its index matches its entries,
+            // and each entry is as it was or as the merge makes it.
+            DiaryFolder opened(diary, "", DiaryFolder::Write);
+            EXPECT_TRUE(opened.Notes().empty()) << opened.Notes().front();
+            for (const DiaryEntry &entry : opened.Records().Entries()) {
+                auto old = before.find(entry.Key);
+                if (old != before.end() && old->second == entry.Rtf)
+                    continue;
+                EXPECT_TRUE(sides.copy.count(entry.Key)) << entry.Key;
+            }
+        }
+        // The copy is where it was, or whole under Backups/.
+        const bool inPlace = fs::exists(diary / (stem + ".DBF"));
+        bool backedUp = false;
+        for (const BackupInfo &b : ListBackups(diary))
+            if (b.Note.find("conflicted copy") != std::string::npos) {
+                EXPECT_EQ(diaryEntries(b.Folder), stored(sides.copy));
+                backedUp = true;
+            }
+        EXPECT_TRUE(inPlace || backedUp);
+        if (inPlace)
+            EXPECT_TRUE(fs::exists(diary / (stem + ".FPT")));
+        const MergeResult second = mergeAll(diary, "");
+        EXPECT_TRUE(second.Complete()) << second.Report();
+        sides.checkMerged(diaryEntries(diary));
+        EXPECT_FALSE(fs::exists(diary / (stem + ".DBF")));
+    }
+}
+
 std::string quillnook(const fs::path &diary, const std::string &args)
 {
     return shellQuote(QN_QUILLNOOK) + " " + args + " --diary " + shellQuote(diary.string()) +
