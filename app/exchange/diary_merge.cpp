@@ -419,17 +419,20 @@ ReadStatus readStaged(const fs::path &folder, const std::string &password,
 }
 
 // Reads the staged copy, asking for its password when the diary's does not
-// open it. Nothing when no fitting password was given.
+// open it (`used` receives the one that did). False when no fitting
+// password was given.
 bool readCopy(const fs::path &folder, const DiaryCopy &copy, const MergeOptions &options,
-              std::vector<DiaryEntry> &entries, std::string &failure)
+              std::vector<DiaryEntry> &entries, std::string &used, std::string &failure)
 {
-    if (readStaged(folder, options.DiaryPassword, entries) == ReadStatus::Read)
+    used = options.DiaryPassword;
+    if (readStaged(folder, used, entries) == ReadStatus::Read)
         return true;
     for (int attempt = 0; options.AskPassword && attempt < 3; ++attempt) {
         std::optional<std::string> password = options.AskPassword(copy.Name());
         if (!password)
             break;
-        if (readStaged(folder, *password, entries) == ReadStatus::Read)
+        used = *password;
+        if (readStaged(folder, used, entries) == ReadStatus::Read)
             return true;
     }
     failure = "the copy " + copy.Name() +
@@ -510,6 +513,25 @@ void removeCopyFiles(const DiaryCopy &copy)
                                                                 : fs::path("."));
 }
 
+// A backup of an encrypted diary stays encrypted under the diary's
+// password: the staged copy (in clear, or under another password) is put
+// under it before it becomes a backup.
+void keyStagedAsDiary(const fs::path &folder, const std::string &used,
+                      const std::string &diaryPassword)
+{
+    if (diaryPassword.empty() || used == diaryPassword)
+        return;
+    xbase::EngineSettings settings;
+    engine::CopyFileSettings(settings);
+    settings.password = used;
+    auto table =
+        xbase::Table::open(folder / "QUILLNK.DBF", xbase::Table::Access::Exclusive, settings);
+    if (table->encrypted() && !table->keyFits())
+        return; // read under `used` a moment ago: cannot happen
+    table->changeKey(diaryPassword, [&] { settings.password = diaryPassword; });
+    table->close();
+}
+
 std::string copyBackupNote(const DiaryCopy &copy)
 {
     return "conflicted copy " + copy.Name();
@@ -545,8 +567,9 @@ MergeResult MergeDiaryCopy(DiaryRecords &records, const DiaryLock &lock, const D
                 StartBackupFolder(diaryDir, stamp + "-conflicted-copy", staging.FinalName);
         stageCopy(copy, staging.Folder);
         std::vector<DiaryEntry> entries;
+        std::string used;
         try {
-            if (!readCopy(staging.Folder, copy, options, entries, result.Failure))
+            if (!readCopy(staging.Folder, copy, options, entries, used, result.Failure))
                 return result;
         } catch (const std::exception &error) {
             result.Failure = "the copy " + copy.Name() + " cannot be read: " + error.what() +
@@ -556,6 +579,7 @@ MergeResult MergeDiaryCopy(DiaryRecords &records, const DiaryLock &lock, const D
         mergeEntries(records, entries, options, result);
         if (options.DryRun || !options.MoveToBackups || result.Cancelled || !result.Failure.empty())
             return result;
+        keyStagedAsDiary(staging.Folder, used, options.DiaryPassword);
         std::vector<std::string> names = {"QUILLNK.DBF", "QUILLNK.FPT", "QUILLNK.CDX"};
         result.Backup =
             FinishBackupFolder(diaryDir, staging.Folder, staging.FinalName, now,

@@ -128,7 +128,9 @@ struct MergeOptions {
 // their own under Backups/ (named "...-conflicted-copy", its index built
 // when it is missing or does not match) and read there; once every date is
 // merged that folder becomes a backup (a restore of it gives the copy's
-// diary) and the copy's own files are removed from beside the diary.
+// diary) and the copy's own files are removed from beside the diary. Of an
+// encrypted diary (a DiaryPassword given), that backup is put under the
+// diary's password, as every backup of it is.
 // Without MoveToBackups the copy is read from a temporary folder and left
 // as it is. A crash at any point leaves the diary's entries whole,
 // the copy in its place or in Backups/, and a second merge completes the

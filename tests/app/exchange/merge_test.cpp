@@ -4,6 +4,7 @@
 #include "app/exchange/diary_backup.h"
 #include "app/exchange/diary_merge.h"
 #include "app/exchange/entry_document.h"
+#include "engine/xt.h"
 #include "exchange_test_util.h"
 #include "tests/support/command.h"
 #include "tests/support/temp_dir.h"
@@ -303,20 +304,24 @@ TEST(DiaryMerge, AnEncryptedCopyAsksForItsPasswordWhenItDiffers)
     EXPECT_EQ(asked[0], stem + ".DBF");
     EXPECT_TRUE(fs::exists(diary / (stem + ".DBF")));
 
-    // A wrong one is asked again; the right one merges.
+    // A wrong one is asked again; the right one merges. (The copy's backup
+    // takes a new key: a cheap one in a test.)
+    ASSERT_EQ(xt_SetKeyCost(64, 1, 1), 0);
     std::vector<std::string> answers = {"wrong", "laptop-secret"};
     MergeResult merged = mergeAll(diary, "desk-secret", [&](const std::string &) {
         std::string answer = answers.front();
         answers.erase(answers.begin());
         return std::optional<std::string>(answer);
     });
+    xt_SetKeyCost(0, 0, 0);
     EXPECT_TRUE(merged.Complete()) << merged.Report();
     EXPECT_TRUE(answers.empty());
     sides.checkMerged(diaryEntries(diary, "desk-secret"));
-    // The copy's backup stays under its own password.
+    // The copy's backup is under the diary's password, as every backup.
     std::optional<BackupInfo> kept = ReadBackup(BackupsFolder(diary) / merged.Backup);
     ASSERT_TRUE(kept && kept->Problem.empty());
-    EXPECT_EQ(diaryEntries(kept->Folder, "laptop-secret"), stored(sides.copy));
+    EXPECT_EQ(diaryEntries(kept->Folder, "desk-secret"), stored(sides.copy));
+    EXPECT_THROW(diaryEntries(kept->Folder, "laptop-secret"), DiaryOpenError);
 
     // Under the diary's own password nothing is asked.
     TempDir same;
