@@ -519,15 +519,17 @@ void removeCopyFiles(const DiaryCopy &copy)
 void keyStagedAsDiary(const fs::path &folder, const std::string &used,
                       const std::string &diaryPassword)
 {
-    if (diaryPassword.empty() || used == diaryPassword)
+    if (diaryPassword.empty())
         return;
     xbase::EngineSettings settings;
     engine::CopyFileSettings(settings);
     settings.password = used;
     auto table =
         xbase::Table::open(folder / "QUILLNK.DBF", xbase::Table::Access::Exclusive, settings);
-    if (table->encrypted() && !table->keyFits())
-        return; // read under `used` a moment ago: cannot happen
+    // A copy in clear was read under any password; one encrypted under the
+    // diary's own needs nothing.
+    if (table->encrypted() && (used == diaryPassword || !table->keyFits()))
+        return;
     table->changeKey(diaryPassword, [&] { settings.password = diaryPassword; });
     table->close();
 }

@@ -337,6 +337,21 @@ TEST(DiaryMerge, AnEncryptedCopyAsksForItsPasswordWhenItDiffers)
     });
     EXPECT_TRUE(quiet.Complete()) << quiet.Report();
     sides.checkMerged(diaryEntries(same / "diary", "shared"));
+
+    // A copy in clear beside an encrypted diary is kept encrypted.
+    TempDir clear;
+    makeDiary(clear / "diary", sides.diary);
+    encryptDiary(clear / "diary", "shared");
+    makeDiary(clear / "laptop", sides.copy);
+    placeCopy(clear / "laptop", clear / "diary", stem, ".FPT", false);
+    ASSERT_EQ(xt_SetKeyCost(64, 1, 1), 0);
+    MergeResult fromClear = mergeAll(clear / "diary", "shared");
+    xt_SetKeyCost(0, 0, 0);
+    EXPECT_TRUE(fromClear.Complete()) << fromClear.Report();
+    sides.checkMerged(diaryEntries(clear / "diary", "shared"));
+    const fs::path keptClear = BackupsFolder(clear / "diary") / fromClear.Backup;
+    EXPECT_EQ(diaryEntries(keptClear, "shared"), stored(sides.copy));
+    EXPECT_THROW(diaryEntries(keptClear, ""), DiaryOpenError);
 }
 
 // Runs the merge probe; answers its first line of output (empty when it was
