@@ -385,7 +385,8 @@ void listBackups(const std::vector<BackupInfo> &list, std::ostream &out)
 {
     for (const BackupInfo &b : list)
         out << b.Name << "\t" << b.Made << "\t"
-            << (b.Entries < 0 ? std::string("?") : std::to_string(b.Entries)) << " entries\n";
+            << (b.Entries < 0 ? std::string("?") : std::to_string(b.Entries)) << " entries"
+            << (b.Note.empty() ? std::string() : "\t" + ShownBytes(b.Note)) << "\n";
 }
 
 int runBackups(const Options &o, std::ostream &out, std::ostream &err)

@@ -286,7 +286,8 @@ std::string MergeResult::Report() const
             text += date + ": the copy's text goes on where the diary's ends; " + would + "taken\n";
             break;
         case MergeAction::Appended:
-            text += date + ": the texts differ; the copy's " + would + "added after a page break\n";
+            text += date + ": the texts differ; the copy's text " + would +
+                    "added after a page break\n";
             break;
         case MergeAction::Failed:
             text += date + ": not merged: " + item.Message + "\n";
