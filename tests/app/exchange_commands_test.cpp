@@ -174,6 +174,8 @@ TEST_F(ExchangeCommandsTest, OpeningTheDiaryOffersToMergeTheCopiesASyncProgramLe
     const std::string stem = "QUILLNK.sync-conflict-20261209-101500-ABCDEFG";
     fs::copy_file(laptop / "QUILLNK.DBF", dir / (stem + ".DBF"));
     fs::copy_file(laptop / "QUILLNK.FPT", dir / (stem + ".FPT"));
+    // The laptop's lock file, synced along: it keeps nobody out.
+    qn::test::writeFile(dir / "QUILLNK.lock", "4242 laptop\n");
 
     // Declined: nothing changes, the copy stays, and the window asks once.
     std::vector<QString> asked;
