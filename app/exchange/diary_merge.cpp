@@ -194,12 +194,19 @@ namespace {
 
 // The text as the reader sees it, paragraphs one per line, without the
 // blanks and empty paragraphs at its end.
+bool blankCharacter(char c)
+{
+    // The paragraphs' text is Windows-1252: 0xA0 is the no-break space.
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v' ||
+           c == '\xA0';
+}
+
 std::string plainText(const TQnRTFText &document)
 {
     std::string text;
     for (const std::string &paragraph : ParagraphTexts(document))
         text += paragraph + "\n";
-    while (!text.empty() && std::strchr(" \t\r\n\f\v\xA0", text.back()) && text.back() != '\0')
+    while (!text.empty() && blankCharacter(text.back()))
         text.pop_back();
     return text;
 }
@@ -214,9 +221,7 @@ bool startsWith(const std::string &text, const std::string &start)
 bool endsWithParagraphs(const TQnRTFText &whole, const TQnRTFText &tail)
 {
     std::vector<std::string> a = ParagraphTexts(whole), b = ParagraphTexts(tail);
-    auto blank = [](const std::string &p) {
-        return p.find_first_not_of(" \t\r\n\xA0") == std::string::npos;
-    };
+    auto blank = [](const std::string &p) { return std::all_of(p.begin(), p.end(), blankCharacter); };
     while (!a.empty() && blank(a.back()))
         a.pop_back();
     while (!b.empty() && blank(b.back()))
