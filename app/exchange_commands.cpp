@@ -240,6 +240,11 @@ void OfferConflictedCopyMerge(TMainScreen &main)
     if (!main.HeldDiaryLock() || !main.DiaryTable || !main.DiaryTable->Active() ||
         main.DiaryKeyRefused())
         return;
+    try {
+        exchange::RemoveMergedCopyLeftovers(*main.HeldDiaryLock());
+    } catch (const std::exception &) {
+        // tried again the next time the diary opens
+    }
     std::vector<exchange::DiaryCopy> copies = exchange::FindConflictedCopies(main.DiaryDir());
     std::vector<exchange::DiaryCopy> usable;
     std::string unusable;

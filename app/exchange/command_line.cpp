@@ -340,6 +340,9 @@ int runMerge(const Options &o, std::istream &in, std::ostream &out, std::ostream
         openDiary(o, o.DryRun ? DiaryFolder::ReadOnly : DiaryFolder::Write, in, err, terminal);
     std::unique_ptr<DiaryLock> own;
     const DiaryLock &lock = lockOf(*diary, own);
+    if (!o.DryRun)
+        if (const int removed = RemoveMergedCopyLeftovers(lock); removed > 0)
+            out << "Removed " << removed << " file(s) left behind by a merge cut short.\n";
     MergeOptions options = mergeOptions(o, in, err, terminal);
     options.MoveToBackups = !outside;
     bool complete = true, done = false;

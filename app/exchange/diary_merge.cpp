@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <map>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -186,6 +187,47 @@ DiaryCopy OtherDiaryTable(const fs::path &table)
     if (copy.Memo.empty())
         copy.Problem = "its memo file (.FPT) is missing, so its entries cannot be read";
     return copy;
+}
+
+namespace {
+
+std::string copyBackupNote(const std::string &tableName)
+{
+    return "conflicted copy " + ShownBytes(tableName);
+}
+
+} // namespace
+
+int RemoveMergedCopyLeftovers(const DiaryLock &lock)
+{
+    const fs::path &diaryDir = lock.folder();
+    std::set<std::string> tables;                        // stems with a table, in lower case
+    std::vector<std::pair<std::string, fs::path>> parts; // stem (lower case), file
+    std::error_code ec;
+    for (fs::directory_iterator it(diaryDir, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string stem;
+        const std::string kind = tableFileKind(it->path().filename().string(), stem);
+        if (kind.empty() || ConflictSchemeOf(stem) == ConflictScheme::None)
+            continue;
+        if (kind == "DBF")
+            tables.insert(lowerAscii(stem));
+        else if (plainFile(it->path()))
+            parts.emplace_back(lowerAscii(stem), it->path());
+    }
+    std::set<std::string> kept; // notes of the copies' backups, in lower case
+    for (const BackupInfo &backup : ListBackups(diaryDir))
+        if (!backup.Note.empty())
+            kept.insert(lowerAscii(backup.Note));
+    int removed = 0;
+    for (const auto &[stem, file] : parts) {
+        if (tables.count(stem) || !kept.count(lowerAscii(copyBackupNote(stem + ".dbf"))))
+            continue;
+        if (::unlink(file.c_str()) == 0)
+            ++removed;
+    }
+    if (removed > 0)
+        DefaultFileSystem().syncFolder(diaryDir);
+    return removed;
 }
 
 // ----------------------------------------------------------------- deciding
@@ -540,11 +582,6 @@ void keyStagedAsDiary(const fs::path &folder, const std::string &used,
     table->close();
 }
 
-std::string copyBackupNote(const DiaryCopy &copy)
-{
-    return "conflicted copy " + copy.Name();
-}
-
 } // namespace
 
 MergeResult MergeDiaryCopy(DiaryRecords &records, const DiaryLock &lock, const DiaryCopy &copy,
@@ -589,10 +626,10 @@ MergeResult MergeDiaryCopy(DiaryRecords &records, const DiaryLock &lock, const D
             return result;
         keyStagedAsDiary(staging.Folder, used, options.DiaryPassword);
         std::vector<std::string> names = {"QUILLNK.DBF", "QUILLNK.FPT", "QUILLNK.CDX"};
-        result.Backup =
-            FinishBackupFolder(diaryDir, staging.Folder, staging.FinalName, now,
-                               static_cast<int>(entries.size()), names, copyBackupNote(copy))
-                .Name;
+        result.Backup = FinishBackupFolder(diaryDir, staging.Folder, staging.FinalName, now,
+                                           static_cast<int>(entries.size()), names,
+                                           copyBackupNote(copy.Table.filename().string()))
+                            .Name;
         staging.Folder.clear(); // it is the backup now
         removeCopyFiles(copy);
     } catch (const DiaryInUseError &error) {

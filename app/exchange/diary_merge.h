@@ -62,6 +62,12 @@ std::vector<DiaryCopy> FindConflictedCopies(const std::filesystem::path &diaryDi
 // index files beside it. Problem says why it cannot be read.
 DiaryCopy OtherDiaryTable(const std::filesystem::path &table);
 
+// A merge removes a copy's table first, then its memo and index: a crash in
+// between leaves a memo or index file of a copy whose table is gone. Those
+// whose copy is kept under Backups/ (a backup noting that copy's name) are
+// removed here; answers how many. The caller holds the diary's lock.
+int RemoveMergedCopyLeftovers(const DiaryLock &lock);
+
 // What the merge does with one date of the copy.
 enum class MergeAction {
     Added,          // only in the copy: added

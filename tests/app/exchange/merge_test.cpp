@@ -264,6 +264,20 @@ TEST(DiaryMerge, EachSchemesCopyIsMergedAndKeptUnderBackups)
         ASSERT_TRUE(before && before->Problem.empty());
         EXPECT_EQ(diaryEntries(before->Folder), stored(sides.diary));
 
+        // A memo and index left by a merge cut short after the table went
+        // are cleared; those of a copy not kept are not.
+        fs::copy_file(other / "QUILLNK.FPT", diary / (c.stem + ".FPT"));
+        fs::copy_file(other / "QUILLNK.CDX", diary / (c.stem + ".cdx"));
+        const std::string unknown = "QUILLNK.sync-conflict-20261209-999999-ZZZZZZZ.FPT";
+        fs::copy_file(other / "QUILLNK.FPT", diary / unknown);
+        {
+            DiaryLock lock(diary);
+            EXPECT_EQ(RemoveMergedCopyLeftovers(lock), 2);
+        }
+        EXPECT_EQ(countFilesNamed(diary, "onflict"), 1);
+        EXPECT_TRUE(fs::exists(diary / unknown));
+        fs::remove(diary / unknown);
+
         // Merging the kept copy again changes nothing.
         {
             DiaryFolder again(diary, "", DiaryFolder::Write);
