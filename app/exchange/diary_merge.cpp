@@ -239,8 +239,7 @@ namespace {
 bool blankCharacter(char c)
 {
     // The paragraphs' text is Windows-1252: 0xA0 is the no-break space.
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v' ||
-           c == '\xA0';
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v' || c == '\xA0';
 }
 
 std::string plainText(const TQnRTFText &document)
@@ -263,7 +262,9 @@ bool startsWith(const std::string &text, const std::string &start)
 bool endsWithParagraphs(const TQnRTFText &whole, const TQnRTFText &tail)
 {
     std::vector<std::string> a = ParagraphTexts(whole), b = ParagraphTexts(tail);
-    auto blank = [](const std::string &p) { return std::all_of(p.begin(), p.end(), blankCharacter); };
+    auto blank = [](const std::string &p) {
+        return std::all_of(p.begin(), p.end(), blankCharacter);
+    };
     while (!a.empty() && blank(a.back()))
         a.pop_back();
     while (!b.empty() && blank(b.back()))
