@@ -167,6 +167,10 @@ public:
     // (after the backup at closing); null before.
     const DiaryLock *HeldDiaryLock() const { return diaryLock_.get(); }
     void ReleaseDiaryLock() { diaryLock_.reset(); }
+    // Whether the conflicted copies beside the diary were looked for (once
+    // the diary is open and, when it is encrypted, its password typed).
+    bool ConflictedCopiesOffered = false;
+    void OfferConflictedCopiesLater();
 
     // Entries.
     void LoadRichText();

@@ -111,6 +111,10 @@ public:
     void Close();
     // Whether the table is encrypted.
     bool Encrypted();
+    // The diary's lock, held while a writer has the diary open; null for a
+    // reader.
+    const DiaryLock *Lock() const { return lock_.get(); }
+    const std::filesystem::path &Folder() const { return folder_; }
     // Rewrites the table under `password` in one switch (see TXTable::DbfChangeKey).
     void ChangeKey(const std::string &password);
 
@@ -121,6 +125,7 @@ private:
     engine::TXDataSource source_;
     engine::TXTable component_;
     engine::TXTableEnv settings_;
+    std::filesystem::path folder_;
     std::unique_ptr<DiaryLock> lock_;
     std::unique_ptr<DiaryRecords> records_;
     std::vector<std::string> notes_;
