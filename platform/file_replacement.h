@@ -28,8 +28,9 @@ public:
     const std::filesystem::path &target() const { return target_; }
     const std::filesystem::path &temporaryName() const { return temporary_; }
     // Sync, rename over the target, sync the folder. A FileError leaves the
-    // target as it was.
-    void commit();
+    // target as it was. Without `syncFolder` the caller syncs the folder
+    // once for many files (the rename is durable only then).
+    void commit(bool syncFolder = true);
 
 private:
     FileSystem &fs_;

@@ -87,9 +87,10 @@ struct WriteStop {
     std::string Why;
 };
 
-// The whole file at once, readable and writable by its owner alone.
+// The whole file at once, readable and writable by its owner alone. Without
+// `syncFolder` the caller syncs the folder after its last file.
 void writePrivate(const fs::path &file, const std::string &bytes, FileSystem &files,
-                  ExportResult &result)
+                  ExportResult &result, bool syncFolder = true)
 {
     try {
         FileReplacement replacement(file, files);
@@ -99,7 +100,7 @@ void writePrivate(const fs::path &file, const std::string &bytes, FileSystem &fi
         if (ec)
             throw std::runtime_error("its permissions cannot be set: " + ec.message());
         replacement.file().writeAt(0, bytes.data(), bytes.size());
-        replacement.commit();
+        replacement.commit(syncFolder);
     } catch (const std::exception &error) {
         throw WriteStop{"The export file " + file.string() + " cannot be written: " + error.what()};
     }
@@ -233,17 +234,45 @@ void folderExport(const std::vector<DiaryEntry> &entries, const ExportRequest &r
                   FileSystem &files, const ProgressHook &progress, ExportResult &result)
 {
     makeFolder(request.Target);
+    // Each file is synced as it is written; the folder, which makes their
+    // names durable, once for all of them, also when the export stops early.
+    struct FolderSync {
+        const fs::path &folder;
+        FileSystem &files;
+        bool done = false;
+        void now()
+        {
+            done = true;
+            files.syncFolder(folder);
+        }
+        ~FolderSync()
+        {
+            if (!done) {
+                try {
+                    files.syncFolder(folder);
+                } catch (const std::exception &) {
+                    // The export already stops with the reason of the first failure.
+                }
+            }
+        }
+    } folderSync{request.Target, files};
     const int total = static_cast<int>(entries.size());
     for (int i = 0; i < total; ++i) {
         if (IsDateKey(entries[i].Key)) {
             writePrivate(request.Target / (KeyAsIsoDate(entries[i].Key) + ".rtf"), entries[i].Rtf,
-                         files, result);
+                         files, result, false);
             ++result.Entries;
         }
         if (!report(progress, i + 1, total)) {
             result.Cancelled = true;
             return;
         }
+    }
+    try {
+        folderSync.now();
+    } catch (const std::exception &error) {
+        throw WriteStop{"The export folder " + request.Target.string() +
+                        " cannot be synced: " + error.what()};
     }
 }
 

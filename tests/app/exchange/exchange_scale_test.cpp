@@ -1,8 +1,10 @@
-// A large import commits the diary in batches: killed at any sync, the
-// diary checks clean and holds whole entries only, and running the same
-// import again brings in exactly what is missing.
+// Imports and exports of many entries: an import commits the diary in
+// batches (killed at any sync, the diary checks clean and holds whole
+// entries only, and running the same import again brings in exactly what is
+// missing); a folder export syncs each file once and the folder once.
 #include "exchange_test_util.h"
 
+#include "app/exchange/diary_export.h"
 #include "app/exchange/diary_import.h"
 #include "app/exchange/json_text.h"
 #include "platform/ansi.h"
@@ -82,7 +84,88 @@ size_t checkEntries(const fs::path &diary)
     return entries.size();
 }
 
+// Counts the syncs of files and folders on the way to the disk.
+class SyncCounter : public FileSystemWrapper {
+public:
+    SyncCounter() : FileSystemWrapper(DefaultFileSystem()) {}
+    long fileSyncs = 0;
+    std::map<std::string, long> folderSyncs;
+
+    std::unique_ptr<File> open(const fs::path &path, OpenMode mode) override;
+    void syncFolder(const fs::path &folder) override
+    {
+        ++folderSyncs[fs::weakly_canonical(folder).string()];
+        target().syncFolder(folder);
+    }
+};
+
+class CountedFile : public File {
+public:
+    CountedFile(std::unique_ptr<File> file, long &syncs) : file_(std::move(file)), syncs_(syncs) {}
+    const fs::path &path() const override { return file_->path(); }
+    bool writable() const override { return file_->writable(); }
+    size_t readSomeAt(uint64_t offset, void *buffer, size_t n) override
+    {
+        return file_->readSomeAt(offset, buffer, n);
+    }
+    void writeAt(uint64_t offset, const void *data, size_t n) override
+    {
+        file_->writeAt(offset, data, n);
+    }
+    uint64_t size() override { return file_->size(); }
+    void truncate(uint64_t size) override { file_->truncate(size); }
+    void sync() override
+    {
+        ++syncs_;
+        file_->sync();
+    }
+    bool tryLock(bool exclusive) override { return file_->tryLock(exclusive); }
+    bool tryLockRange(uint64_t offset, uint64_t length) override
+    {
+        return file_->tryLockRange(offset, length);
+    }
+    void unlockRange(uint64_t offset, uint64_t length) override
+    {
+        file_->unlockRange(offset, length);
+    }
+    int descriptor() const override { return file_->descriptor(); }
+
+private:
+    std::unique_ptr<File> file_;
+    long &syncs_;
+};
+
+std::unique_ptr<File> SyncCounter::open(const fs::path &path, OpenMode mode)
+{
+    return std::make_unique<CountedFile>(target().open(path, mode), fileSyncs);
+}
+
 } // namespace
+
+TEST(ExportSyncs, AFolderExportSyncsEachFileOnceAndTheFolderOnce)
+{
+    TempDir dir;
+    std::map<std::string, std::string> entries;
+    for (int n = 1; n <= 40; ++n)
+        entries[dayKey(n)] = formattedEntryRtf(n);
+    makeDiary(dir / "diary", entries);
+    DiaryFolder diary(dir / "diary", std::string(), DiaryFolder::ReadOnly);
+    SyncCounter counter;
+    ExportRequest request;
+    request.Format = ExportFormat::RtfFolder;
+    request.Target = dir / "out";
+    request.Files = &counter;
+    const ExportResult result = ExportDiary(diary.Records(), request);
+    ASSERT_TRUE(result.Complete()) << result.Failure;
+    EXPECT_EQ(result.Entries, 40);
+    EXPECT_EQ(counter.fileSyncs, 40);
+    const std::string out = fs::weakly_canonical(dir / "out").string();
+    EXPECT_EQ(counter.folderSyncs[out], 1);
+    // Every file is there whole.
+    for (const auto &[key, rtf] : entries)
+        EXPECT_EQ(paragraphsOf(readFile(dir / "out" / (isoDate(key) + ".rtf"))), paragraphsOf(rtf))
+            << key;
+}
 
 TEST(ImportBatches, KilledAtAnySyncTheDiaryChecksCleanAndASecondRunCompletesIt)
 {
