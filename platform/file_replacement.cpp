@@ -64,7 +64,8 @@ FileReplacement::~FileReplacement()
 
 void FileReplacement::commit(bool syncFolder)
 {
-    file_->sync();
+    if (file_)
+        file_->sync();
     file_.reset();
     fs_.rename(temporary_, target_);
     committed_ = true;

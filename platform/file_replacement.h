@@ -31,6 +31,10 @@ public:
     // target as it was. Without `syncFolder` the caller syncs the folder
     // once for many files (the rename is durable only then).
     void commit(bool syncFolder = true);
+    // For many files at once: closes the file written without syncing it.
+    // The caller makes the data of all of them durable (FileSystem::
+    // syncFiles) before it commits them; commit then syncs nothing more.
+    void closeUnsynced() { file_.reset(); }
 
 private:
     FileSystem &fs_;

@@ -9,6 +9,7 @@
 #include "app/exchange/json_text.h"
 #include "platform/ansi.h"
 #include "tests/support/command.h"
+#include "tests/support/fault_file_system.h"
 #include "tests/support/temp_dir.h"
 #include "tools/qntable/table_shell.h"
 
@@ -16,6 +17,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 namespace qn::test {
@@ -89,9 +91,14 @@ class SyncCounter : public FileSystemWrapper {
 public:
     SyncCounter() : FileSystemWrapper(DefaultFileSystem()) {}
     long fileSyncs = 0;
-    std::map<std::string, long> folderSyncs;
+    std::map<std::string, long> folderSyncs, filesSyncs;
 
     std::unique_ptr<File> open(const fs::path &path, OpenMode mode) override;
+    void syncFiles(const fs::path &folder) override
+    {
+        ++filesSyncs[fs::weakly_canonical(folder).string()];
+        target().syncFiles(folder);
+    }
     void syncFolder(const fs::path &folder) override
     {
         ++folderSyncs[fs::weakly_canonical(folder).string()];
@@ -142,7 +149,7 @@ std::unique_ptr<File> SyncCounter::open(const fs::path &path, OpenMode mode)
 
 } // namespace
 
-TEST(ExportSyncs, AFolderExportSyncsEachFileOnceAndTheFolderOnce)
+TEST(ExportSyncs, AFolderExportSyncsItsFilesOnceAndTheFolderOnce)
 {
     TempDir dir;
     std::map<std::string, std::string> entries;
@@ -158,13 +165,46 @@ TEST(ExportSyncs, AFolderExportSyncsEachFileOnceAndTheFolderOnce)
     const ExportResult result = ExportDiary(diary.Records(), request);
     ASSERT_TRUE(result.Complete()) << result.Failure;
     EXPECT_EQ(result.Entries, 40);
-    EXPECT_EQ(counter.fileSyncs, 40);
+    // One sync for the data of all the files, one for their names.
     const std::string out = fs::weakly_canonical(dir / "out").string();
+    EXPECT_EQ(counter.fileSyncs, 0);
+    EXPECT_EQ(counter.filesSyncs[out], 1);
     EXPECT_EQ(counter.folderSyncs[out], 1);
     // Every file is there whole.
     for (const auto &[key, rtf] : entries)
         EXPECT_EQ(paragraphsOf(readFile(dir / "out" / (isoDate(key) + ".rtf"))), paragraphsOf(rtf))
             << key;
+}
+
+TEST(ExportSyncs, AFolderExportFailingAnywhereListsExactlyTheFilesInPlace)
+{
+    TempDir dir;
+    std::map<std::string, std::string> entries;
+    for (int n = 1; n <= 5; ++n)
+        entries[dayKey(n)] = formattedEntryRtf(n);
+    makeDiary(dir / "diary", entries);
+    DiaryFolder diary(dir / "diary", std::string(), DiaryFolder::ReadOnly);
+    bool completed = false;
+    for (long failAt = 0; failAt < 40 && !completed; ++failAt) {
+        SCOPED_TRACE("failing operation " + std::to_string(failAt));
+        FaultFileSystem faults;
+        faults.failAfter(failAt, EIO, false);
+        ExportRequest request;
+        request.Format = ExportFormat::RtfFolder;
+        request.Target = dir / ("out" + std::to_string(failAt));
+        request.Files = &faults;
+        const ExportResult result = ExportDiary(diary.Records(), request);
+        completed = result.Failure.empty();
+        std::set<std::string> listed, there;
+        for (const std::string &file : result.Files)
+            listed.insert(fs::path(file).filename().string());
+        for (const auto &e : fs::directory_iterator(request.Target))
+            there.insert(e.path().filename().string());
+        // No temporary file stays, and what is listed is what is there.
+        EXPECT_EQ(there, listed);
+        EXPECT_EQ(listed.size(), completed ? entries.size() : listed.size());
+    }
+    EXPECT_TRUE(completed);
 }
 
 TEST(ImportBatches, KilledAtAnySyncTheDiaryChecksCleanAndASecondRunCompletesIt)
