@@ -11,7 +11,9 @@
 //   export   the folder export: time, file and folder syncs; beside it
 //            `cp -r` of the exported files and one `sync`, and BEFORE's
 //            folder export
-//   scale_bench [ENTRIES] [FOLDER] [BEFORE]
+// PHASES picks some of them ("import,search"); the search and the export
+// need the diary an import made.
+//   scale_bench [ENTRIES] [FOLDER] [BEFORE|-] [PHASES]
 #include "app/entry_texts.h"
 #include "app/exchange/diary_export.h"
 #include "app/exchange/diary_import.h"
@@ -302,7 +304,9 @@ int main(int argc, char **argv)
     const fs::path folder =
         argc > 2 ? fs::path(argv[2])
                  : fs::temp_directory_path() / ("qn-scale-bench-" + std::to_string(::getpid()));
-    const std::string before = argc > 3 ? argv[3] : "";
+    const std::string before = argc > 3 && std::string(argv[3]) != "-" ? argv[3] : "";
+    const std::string phases = argc > 4 ? argv[4] : "import,search,export";
+    const auto runs = [&](const char *phase) { return phases.find(phase) != std::string::npos; };
     fs::create_directories(folder);
     const fs::path lines = folder / "entries.jsonl";
     if (!fs::exists(lines))
@@ -311,10 +315,12 @@ int main(int argc, char **argv)
                 fs::file_size(lines) / 1048576.0, folder.c_str());
 
     const fs::path diary = folder / "diary";
-    fs::remove_all(diary);
-    if (inChild([&] { return importPhase(lines, diary, count); }) != 0)
-        return 1;
-    if (!before.empty()) {
+    if (runs("import")) {
+        fs::remove_all(diary);
+        if (inChild([&] { return importPhase(lines, diary, count); }) != 0)
+            return 1;
+    }
+    if (runs("import") && !before.empty()) {
         const fs::path old = folder / "diary-before";
         fs::remove_all(old);
         double peak = 0;
@@ -323,8 +329,10 @@ int main(int argc, char **argv)
                                          peak);
         std::printf("        before: %.2f s, peak %.0f MiB\n", took, peak);
     }
-    if (inChild([&] { return searchPhase(diary); }) != 0)
+    if (runs("search") && inChild([&] { return searchPhase(diary); }) != 0)
         return 1;
+    if (!runs("export"))
+        return 0;
     const fs::path out = folder / "export";
     fs::remove_all(out);
     if (inChild([&] { return exportPhase(diary, out); }) != 0)
