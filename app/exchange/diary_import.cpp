@@ -292,7 +292,8 @@ std::string ImportResult::Report() const
         text += "Dry run: the diary was not changed.\n";
     if (!Failure.empty())
         text += "Stopped: the diary could not be written (" + Failure +
-                "). The items above the last were done, the rest not tried.\n";
+                "). The items told as brought in were done; the others were not, and the rest "
+                "were not tried.\n";
     if (Cancelled)
         text += "Stopped before the end: the items above were done, the rest not.\n";
     return text;
