@@ -483,9 +483,13 @@ ImportResult ImportIntoDiary(DiaryRecords *records, const fs::path &source, bool
             if (!sources->Next(s))
                 break;
         } catch (const std::exception &error) {
-            batch.Commit(); // what was brought in stays
-            throw std::runtime_error("The file " + source.string() +
-                                     " cannot be read: " + error.what() + ".");
+            // The source failed part way: what was brought in stays.
+            ImportItem item;
+            item.Source = ShownBytes(source.filename().string());
+            item.What = ImportItem::Failed;
+            item.Message = std::string("the rest cannot be read: ") + error.what();
+            result.Items.push_back(std::move(item));
+            break;
         }
         try {
             result.Items.push_back(importOne(s, records, dryRun, written));
