@@ -63,6 +63,12 @@ public:
     // Replaces the entry of a date, or adds it. `rtf` is stored in the
     // entry form (CR LF lines, padding).
     void Store(const std::string &key, const std::string &rtf);
+    // While held, Store does not commit: Commit makes everything stored
+    // since the last commit durable in one step, Rollback drops it (see
+    // TXDataTable::HoldCommits).
+    void HoldCommits(bool hold) { table_.HoldCommits(hold); }
+    void Commit() { table_.CommitHeld(); }
+    void Rollback() { table_.RollbackHeld(); }
 
     // Finds dates by reading the table front to back instead of through the
     // index: for a table open read-only whose index is missing or does not
