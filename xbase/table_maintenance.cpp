@@ -145,7 +145,8 @@ void setMemoPointer(const FieldInfo &f, char *image, uint32_t block)
 struct Table::Rewrite {
     const char *what = "";
     bool dropDeleted = false;                  // pack
-    bool rebuildIndexes = false;               // pack
+    bool rebuildIndexes = false;               // pack, and every change of key
+    bool packs() const { return dropDeleted; }
     std::optional<KeyBlock> key;               // the new files' key; nullopt: clear
     std::shared_ptr<const TableCipher> cipher; // the new files' cipher, kept by the reopened table
     const std::string *cipherPassword = nullptr; // what `cipher` was made from; null: the engine's
@@ -187,14 +188,16 @@ void Table::encrypt()
                                   ": no password is set");
     if (key_) {
         key_->cipher(); // already encrypted: fine under this password, an error under another
-        // A key from an older derivation is replaced, under the same password.
-        if (key_->block().derivation.method == settings_.newKeyDerivation.method)
+        // An older form (a key from an older derivation, an index in clear)
+        // is replaced, under the same password.
+        if (currentEncryption())
             return;
     }
     auto cipher = std::make_shared<const TableCipher>(settings_.password, TableCipher::newSalt(),
                                                       settings_.newKeyDerivation);
     Rewrite plan;
     plan.what = "encrypt";
+    plan.rebuildIndexes = true;
     plan.key = KeyBlock{cipher->salt(), cipher->derivation(), cipher->keyCheck()};
     plan.cipher = cipher;
     rewrite(plan);
@@ -207,6 +210,7 @@ void Table::decrypt()
     key_->cipher();
     Rewrite plan;
     plan.what = "decrypt";
+    plan.rebuildIndexes = true;
     rewrite(plan);
 }
 
@@ -218,13 +222,13 @@ void Table::changeKey(const std::string &newPassword, const std::function<void()
     }
     if (key_) {
         key_->cipher(); // the current key must fit before anything is read
-        if (newPassword == settings_.password &&
-            key_->block().derivation.method == settings_.newKeyDerivation.method)
+        if (newPassword == settings_.password && currentEncryption())
             return;
     }
     if (newPassword.empty()) {
         Rewrite plan;
         plan.what = "decrypt";
+        plan.rebuildIndexes = true;
         plan.afterSwitch = adoptPassword;
         rewrite(plan);
         return;
@@ -233,11 +237,19 @@ void Table::changeKey(const std::string &newPassword, const std::function<void()
                                                       settings_.newKeyDerivation);
     Rewrite plan;
     plan.what = "change the key of";
+    plan.rebuildIndexes = true;
     plan.key = KeyBlock{cipher->salt(), cipher->derivation(), cipher->keyCheck()};
     plan.cipher = cipher;
     plan.cipherPassword = &newPassword;
     plan.afterSwitch = adoptPassword;
     rewrite(plan);
+}
+
+bool Table::currentEncryption() const
+{
+    return key_ && key_->block().derivation.method == settings_.newKeyDerivation.method &&
+           std::all_of(indexes_.begin(), indexes_.end(),
+                       [](const auto &index) { return index->encrypted(); });
 }
 
 void Table::pack()
@@ -272,14 +284,24 @@ void Table::rewrite(const Rewrite &plan)
     const uint32_t savedRecno = eof_ ? 0 : recno_;
 
     // A production index that is on disk but closed would no longer match
-    // the packed records; it is rebuilt with the others.
+    // the packed records, or the new key; it is rebuilt with the others. One
+    // too damaged to open does not stop a change of key (the table, once
+    // open, rebuilds it).
     if (plan.rebuildIndexes) {
         fs::path cdx = siblingWithExtension(table, ".CDX");
         bool open = std::any_of(indexes_.begin(), indexes_.end(), [&](const auto &x) {
             return fs::exists(cdx) && fs::equivalent(x->path(), cdx);
         });
-        if (!open && fs::exists(cdx))
-            addIndex(CdxIndex::open(cdx, true, fs()));
+        if (!open && fs::exists(cdx)) {
+            try {
+                addIndex(CdxIndex::open(cdx, true, fs(), key_.get()));
+            } catch (const PasswordError &) {
+                throw;
+            } catch (const XbaseError &) {
+                if (plan.packs())
+                    throw;
+            }
+        }
     }
 
     std::vector<fs::path> targets{table};
@@ -378,7 +400,8 @@ void Table::rewrite(const Rewrite &plan)
         if (plan.rebuildIndexes) {
             size_t t = 0;
             for (auto &x : indexes_) {
-                auto index = CdxIndex::create(file_switch::newNameFor(x->path()), fs());
+                auto index =
+                    CdxIndex::create(file_switch::newNameFor(x->path()), fs(), plan.cipher);
                 for (size_t i = 0; i < x->tagCount(); ++i, ++t) {
                     const CdxTagInfo &info = tags_[t]->tag->info();
                     std::vector<CdxEntry> &list = entries[t];
@@ -449,8 +472,15 @@ void Table::reopenAfterSwitch(const std::vector<fs::path> &indexFiles, int order
         memo = MemoFile::open(siblingWithExtension(table, ".FPT"), dbf->writable(),
                               mode != Access::Shared, fs());
     std::vector<std::unique_ptr<CdxIndex>> indexes;
-    for (const fs::path &p : indexFiles)
-        indexes.push_back(CdxIndex::open(p, dbf->writable(), fs()));
+    {
+        // The new files' key, made for the rewrite, opens their indexes.
+        std::unique_ptr<TableKey> key;
+        if (dbf->keyBlock())
+            key = std::make_unique<TableKey>(table.string(), *dbf->keyBlock(), settings_.password,
+                                             cipher, cipherPassword);
+        for (const fs::path &p : indexFiles)
+            indexes.push_back(CdxIndex::open(p, dbf->writable(), fs(), key.get()));
+    }
 
     entry_.reset();
     locks_.clear();

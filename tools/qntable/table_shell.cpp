@@ -205,6 +205,9 @@ std::unique_ptr<Table> openTable(const std::string &path, Table::Access access, 
         *notes << "note: an unfinished save of " << path << " was undone\n";
     if (t->encrypted() && s.password.empty()) {
         s.password = askPassword("Password of " + path + ": ", false);
+        // Opened again under the key, so that an encrypted index is read too.
+        t.reset();
+        t = Table::open(path, access, s);
         t->goTop(); // a wrong password fails here, before any command reads or writes
     }
     return t;
@@ -326,6 +329,14 @@ int run(const std::vector<std::string> &args, std::ostream &out, const KeyDeriva
         if (t->encrypted())
             out << "encrypted (key from the password by "
                 << t->dbf().keyBlock()->derivation.describe() << ")\n";
+        // An encrypted index, tag directory included, is read only under the
+        // key, which info does not ask for.
+        const std::filesystem::path cdx = siblingWithExtension(t->path(), ".CDX");
+        const bool sealedIndex = std::filesystem::exists(cdx) && CdxIndex::isEncrypted(cdx);
+        if (sealedIndex)
+            out << "index encrypted (its tags are listed under the password)\n";
+        else if (t->encrypted() && std::filesystem::exists(cdx))
+            out << "index in clear (older form: the next change of key or pack encrypts it)\n";
         out << "records " << t->recordCount() << '\n';
         out << "record length " << t->recordLength() << '\n';
         for (const FieldInfo &f : t->fields()) {
@@ -334,7 +345,7 @@ int run(const std::vector<std::string> &args, std::ostream &out, const KeyDeriva
                 out << ',' << int(f.decimals);
             out << '\n';
         }
-        if (!t->indexProblem().empty())
+        if (!t->indexProblem().empty() && !(sealedIndex && !t->keyFits()))
             out << "index unreadable: " << t->indexProblem() << '\n';
         for (int o = 1; o <= t->tagCount(); ++o) {
             t->setOrder(o);
@@ -431,7 +442,13 @@ int run(const std::vector<std::string> &args, std::ostream &out, const KeyDeriva
             throw UsageError("");
         auto t = openTable(path, Table::Access::Exclusive, settings);
         if (t->encrypted()) {
-            out << "already encrypted\n";
+            if (t->currentEncryption()) {
+                out << "already encrypted\n";
+                return 0;
+            }
+            t->encrypt(); // an older form, rewritten under the same password
+            t->close();
+            out << "encrypted in the current form\n";
             return 0;
         }
         settings.password = askPassword("New password: ", true);
