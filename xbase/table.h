@@ -159,7 +159,8 @@ public:
     // An encrypted table's key fits the engine's password (derived once per password).
     bool keyFits() const { return key_ && key_->usable(); }
     // An encrypted table in the form this engine writes: its key by the
-    // settings' derivation and every open index encrypted. Older forms are
+    // settings' derivation, its memos sealed (lengths hidden) and every open
+    // index encrypted. Older forms are
     // rewritten by the next encrypt() or changeKey(), under the same password too.
     bool currentEncryption() const;
     void pack();    // drops deleted records, compacts the memo file, rebuilds every tag

@@ -93,22 +93,19 @@ public:
         old.readHeaderBytes(h, 512);
         std::memset(h + KeyBlock::MemoMarkOffset, 0, KeyBlock::MemoMarkSize);
         if (key)
-            key->writeMemoMark(h + KeyBlock::MemoMarkOffset);
+            key->writeMemoMark(h + KeyBlock::MemoMarkOffset, true);
         next_ = first;
     }
     uint32_t append(const std::string &text)
     {
-        uint64_t blocks = (8 + uint64_t(text.size()) + blockSize_ - 1) / blockSize_;
+        // Encrypted memos are written in the current form, lengths hidden.
+        uint64_t bytes = MemoFile::span(text.size(), blockSize_, cipher_ != nullptr);
+        uint64_t blocks = bytes / blockSize_;
         if (next_ + blocks > 0xFFFFFFFFu)
             throw XbaseError::refused("The new memo file would be too large");
         uint32_t block = uint32_t(next_);
-        uint8_t *p = out_.grow(size_t(blocks * blockSize_));
-        putBe32(p, 1);
-        putBe32(p + 4, uint32_t(text.size()));
-        std::memcpy(p + 8, text.data(), text.size());
-        std::memset(p + 8 + text.size(), 0, size_t(blocks * blockSize_) - 8 - text.size());
-        if (cipher_)
-            cipher_->encrypt(TableCipher::Domain::Memo, block, p + 8, text.size());
+        MemoFile::encode(text, block, blockSize_, cipher_, cipher_ != nullptr,
+                         out_.grow(size_t(bytes)));
         next_ += blocks;
         out_.maybeFlush();
         return block;
@@ -248,6 +245,7 @@ void Table::changeKey(const std::string &newPassword, const std::function<void()
 bool Table::currentEncryption() const
 {
     return key_ && key_->block().derivation.method == settings_.newKeyDerivation.method &&
+           (!memo_ || memo_->sealed()) &&
            std::all_of(indexes_.begin(), indexes_.end(),
                        [](const auto &index) { return index->encrypted(); });
 }

@@ -173,6 +173,7 @@ TEST(Qntable, EncryptedIndexIsNamedAndReadUnderThePassword)
     Result info = qntable({"info", t});
     EXPECT_EQ(info.status, 0) << info.err;
     EXPECT_NE(info.out.find("\nindex encrypted"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("\nmemos encrypted whole"), std::string::npos) << info.out;
     Result seek = withPassword({"seek", t, "DATE", "20261206"});
     EXPECT_EQ(seek.status, 0) << seek.err;
     EXPECT_EQ(seek.out, "20261206\ttext\n");

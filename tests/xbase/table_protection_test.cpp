@@ -822,3 +822,150 @@ TEST_F(ProtectionTest, EncryptedIndexOfAnotherKeyIsNotRead)
     EXPECT_NE(t->indexProblem().find("encrypted but its table is not"), std::string::npos)
         << t->indexProblem();
 }
+
+namespace {
+
+bool hasZeroRun(const std::string &bytes, size_t from, size_t run)
+{
+    return bytes.find(std::string(run, '\0'), from) != std::string::npos;
+}
+
+std::string clearBlockHeader(size_t length)
+{
+    std::string h("\0\0\0\x01", 4);
+    for (int i = 3; i >= 0; --i)
+        h += char(uint8_t(length >> (8 * i)));
+    return h;
+}
+
+} // namespace
+
+// No memo block header shows a length, nor do zeros after a text: every
+// memo is encrypted whole, padding included, so the memo file shows only the
+// sizes rounded to blocks.
+TEST_F(ProtectionTest, EncryptedMemoFileHidesTheLengthsOfTexts)
+{
+    makeDiary(30);
+    settings.password = "pw";
+    std::vector<size_t> lengths;
+    {
+        auto t = open();
+        t->encrypt();
+        t->appendBlank();
+        t->replaceText(0, "20261231");
+        t->replaceMemo(1, std::string(700, 'y')); // written after the encryption
+        t->go(4);
+        t->replaceMemo(1, "short");
+        for (uint32_t r = 1; r <= t->recordCount(); ++r) {
+            t->go(r);
+            lengths.push_back(t->memo(1).size());
+        }
+        EXPECT_TRUE(t->currentEncryption());
+    }
+    const std::string memo = fileBytes("QUILLNK.FPT");
+    EXPECT_EQ(memo.size() % 64, 0u);
+    EXPECT_FALSE(hasZeroRun(memo, 512, 16)); // no clear padding, no clear header
+    for (size_t length : lengths)
+        EXPECT_EQ(memo.find(clearBlockHeader(length)), std::string::npos) << length;
+    auto t = open();
+    t->go(4);
+    EXPECT_EQ(t->memo(1), "short");
+    t->go(31);
+    EXPECT_EQ(t->memo(1), std::string(700, 'y'));
+
+    // Texts within one block take the same room whatever their length.
+    uint64_t before = fs::file_size(dir / "QUILLNK.FPT");
+    t->go(1);
+    t->replaceMemo(1, "a");
+    t->commit();
+    uint64_t one = fs::file_size(dir / "QUILLNK.FPT") - before;
+    t->replaceMemo(1, std::string(500, 'b')); // blocks of 512 bytes here
+    t->commit();
+    EXPECT_EQ(fs::file_size(dir / "QUILLNK.FPT") - before - one, one);
+    EXPECT_EQ(t->memo(1), std::string(500, 'b'));
+}
+
+// Memo files encrypted by earlier versions (block headers in clear, texts
+// encrypted) are read and written as they are, and the next re-key writes
+// them in the current form.
+TEST_F(ProtectionTest, MemoFileOfAnEarlierFormOpensAndIsUpgraded)
+{
+    makeDiary(12);
+    settings.password = "pw";
+    open()->encrypt();
+    Content before;
+    {
+        // The same memos at the same blocks, written as earlier versions did.
+        auto t = open();
+        before = content(*t);
+        const KeyBlock block = *t->dbf().keyBlock();
+        TableCipher cipher("pw", block.salt, block.derivation);
+        std::string memo = fileBytes("QUILLNK.FPT");
+        block.writeMemoMark(reinterpret_cast<uint8_t *>(memo.data()) + KeyBlock::MemoMarkOffset);
+        const FieldInfo &entry = t->field(1);
+        for (uint32_t r = 1; r <= t->recordCount(); ++r) {
+            t->go(r);
+            uint32_t at = uint32_t(std::stoul(std::string(t->buffer() + entry.offset, 10)));
+            std::string text = t->memo(1);
+            const uint32_t size = t->memoFile()->blockSize();
+            std::string old(MemoFile::span(text.size(), size, false), '\0');
+            MemoFile::encode(text, at, size, &cipher, false,
+                             reinterpret_cast<uint8_t *>(old.data()));
+            memo.replace(size_t(at) * size, old.size(), old);
+        }
+        t->close();
+        qn::test::writeFile(dir / "QUILLNK.FPT", memo);
+    }
+    auto t = open();
+    EXPECT_FALSE(t->memoFile()->sealed());
+    EXPECT_FALSE(t->currentEncryption());
+    EXPECT_EQ(content(*t), before);
+    t->go(2);
+    t->replaceMemo(1, "added in the earlier form");
+    t->commit();
+    before[1] = before[1].substr(0, before[1].find('|') + 1) + "added in the earlier form";
+    EXPECT_EQ(content(*t), before);
+    EXPECT_EQ(fileBytes("QUILLNK.FPT").find("added in"), std::string::npos);
+    t->encrypt(); // the same password: the current form
+    EXPECT_TRUE(t->memoFile()->sealed());
+    EXPECT_TRUE(t->currentEncryption());
+    t->close();
+    EXPECT_FALSE(hasZeroRun(fileBytes("QUILLNK.FPT"), 512, 16));
+    EXPECT_EQ(content(*open()), before);
+}
+
+// Every block size and every length around the edges of the units reads back.
+TEST_F(ProtectionTest, SealedMemosReadBackAtEveryBlockSize)
+{
+    const std::vector<size_t> lengths = {0, 1, 7, 8, 9, 15, 16, 55, 56, 57, 504, 505, 4100, 9000};
+    for (uint32_t setting : {0u, 64u, 1u, 100u}) {
+        SCOPED_TRACE(setting);
+        for (auto &e : fs::directory_iterator(dir.path()))
+            fs::remove(e.path());
+        Table::create(path(), {{"DATE", 'C', 8, 0, 0}, {"ENTRY", 'M', 10, 0, 0}}, setting);
+        settings.password = "pw";
+        auto t = open();
+        t->encrypt();
+        for (size_t length : lengths) {
+            t->appendBlank();
+            std::string text(length, 'a');
+            for (size_t i = 0; i < length; ++i)
+                text[i] = char('a' + i % 26);
+            t->replaceMemo(1, text);
+        }
+        t->close();
+        t = open();
+        for (size_t i = 0; i < lengths.size(); ++i) {
+            t->go(uint32_t(i + 1));
+            EXPECT_EQ(t->memo(1).size(), lengths[i]);
+        }
+        t->pack(); // rewritten by the other writer
+        for (size_t i = 0; i < lengths.size(); ++i) {
+            t->go(uint32_t(i + 1));
+            std::string text = t->memo(1);
+            ASSERT_EQ(text.size(), lengths[i]);
+            for (size_t k = 0; k < text.size(); ++k)
+                ASSERT_EQ(text[k], char('a' + k % 26));
+        }
+    }
+}

@@ -329,6 +329,10 @@ int run(const std::vector<std::string> &args, std::ostream &out, const KeyDeriva
         if (t->encrypted())
             out << "encrypted (key from the password by "
                 << t->dbf().keyBlock()->derivation.describe() << ")\n";
+        if (t->encrypted() && t->memoFile())
+            out << (t->memoFile()->sealed() ? "memos encrypted whole (lengths hidden)\n"
+                                            : "memos of the older form (lengths in clear: the "
+                                              "next change of key or pack hides them)\n");
         // An encrypted index, tag directory included, is read only under the
         // key, which info does not ask for.
         const std::filesystem::path cdx = siblingWithExtension(t->path(), ".CDX");
