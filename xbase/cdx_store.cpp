@@ -240,7 +240,8 @@ void PageStore::stagedWrites(FileChange &c) const
         uint64_t clearEnd = cipher_ ? std::min<uint64_t>(end, kClearBytes) : end;
         if (offset < clearEnd)
             clear.emplace_back(offset, bytes.substr(0, size_t(clearEnd - offset)));
-        for (uint64_t at = std::max<uint64_t>(offset, clearEnd) / kPageSize * kPageSize; at < end;
+        const uint64_t sealedFrom = std::max<uint64_t>(offset, clearEnd);
+        for (uint64_t at = sealedFrom / kPageSize * kPageSize; sealedFrom < end && at < end;
              at += kPageSize) {
             auto [it, fresh] = pages.try_emplace(uint32_t(at));
             if (fresh) {
