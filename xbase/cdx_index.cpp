@@ -329,6 +329,38 @@ void CdxIndex::attachKey(const TableKey *key)
     store_->setCipher(key->sharedCipher());
 }
 
+void CdxIndex::copyTo(const std::filesystem::path &to, FileSystem &fs,
+                      const std::shared_ptr<const TableCipher> &cipher) const
+{
+    const uint64_t size = store_->fileSize() / kPageSize * kPageSize;
+    BinaryFile out(to, BinaryFile::Mode::Create, fs);
+    std::string buffer(kHeaderSize, '\0');
+    auto *h = reinterpret_cast<uint8_t *>(buffer.data());
+    store_->readRaw(0, h, kHeaderSize);
+    std::memset(h + kKeyMarkOffset, 0, KeyBlock::MemoMarkSize);
+    if (cipher) {
+        KeyBlock mark;
+        mark.check = cipher->keyCheck();
+        mark.writeMemoMark(h + kKeyMarkOffset);
+    }
+    uint64_t written = 0;
+    uint8_t page[kPageSize];
+    for (uint64_t offset = kHeaderSize; offset < size; offset += kPageSize) {
+        store_->readPage(uint32_t(offset), page);
+        if (cipher)
+            cipher->encrypt(TableCipher::Domain::IndexPage, offset / kPageSize, page, kPageSize);
+        buffer.append(reinterpret_cast<const char *>(page), kPageSize);
+        if (buffer.size() >= (size_t(1) << 22)) {
+            out.writeAt(written, buffer.data(), buffer.size());
+            written += buffer.size();
+            buffer.clear();
+        }
+    }
+    out.writeAt(written, buffer.data(), buffer.size());
+    out.sync();
+    out.close();
+}
+
 void CdxIndex::loadDirectory()
 {
     const std::string file = path_.filename().string();

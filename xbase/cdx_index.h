@@ -114,6 +114,11 @@ public:
     static bool isEncrypted(const std::filesystem::path &path,
                             FileSystem &fs = DefaultFileSystem());
     bool encrypted() const;
+    // A copy of the committed file at `to`, every page as it is but under
+    // `cipher` (null: in clear), the header's key mark set to match; for a
+    // change of the table's key. Written and synced, not switched in.
+    void copyTo(const std::filesystem::path &to, FileSystem &fs,
+                const std::shared_ptr<const TableCipher> &cipher) const;
 
     const std::filesystem::path &path() const { return path_; }
     bool writable() const { return writable_; }

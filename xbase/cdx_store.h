@@ -61,6 +61,7 @@ public:
     void readRaw(uint32_t offset, uint8_t *buffer, size_t n) const;
     void writeRaw(uint32_t offset, const void *data, size_t n);
     void readPage(uint32_t offset, uint8_t *page) const; // clear page, staged writes ignored
+    uint64_t fileSize() const { return file_.size(); }
 
     void checkPageOffset(uint32_t offset, const char *what) const;
     bool hasChanges() const { return !dirty_.empty() || !staged_.empty(); }

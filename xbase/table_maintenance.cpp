@@ -142,8 +142,9 @@ void setMemoPointer(const FieldInfo &f, char *image, uint32_t block)
 struct Table::Rewrite {
     const char *what = "";
     bool dropDeleted = false;                  // pack
-    bool rebuildIndexes = false;               // pack, and every change of key
-    bool packs() const { return dropDeleted; }
+    bool rebuildIndexes = false;               // pack
+    bool rekeyIndexes = false; // every change of key: each page copied under the new key
+    bool indexesRewritten() const { return rebuildIndexes || rekeyIndexes; }
     std::optional<KeyBlock> key;               // the new files' key; nullopt: clear
     std::shared_ptr<const TableCipher> cipher; // the new files' cipher, kept by the reopened table
     const std::string *cipherPassword = nullptr; // what `cipher` was made from; null: the engine's
@@ -194,7 +195,7 @@ void Table::encrypt()
                                                       settings_.newKeyDerivation);
     Rewrite plan;
     plan.what = "encrypt";
-    plan.rebuildIndexes = true;
+    plan.rekeyIndexes = true;
     plan.key = KeyBlock{cipher->salt(), cipher->derivation(), cipher->keyCheck()};
     plan.cipher = cipher;
     rewrite(plan);
@@ -207,7 +208,7 @@ void Table::decrypt()
     key_->cipher();
     Rewrite plan;
     plan.what = "decrypt";
-    plan.rebuildIndexes = true;
+    plan.rekeyIndexes = true;
     rewrite(plan);
 }
 
@@ -225,7 +226,7 @@ void Table::changeKey(const std::string &newPassword, const std::function<void()
     if (newPassword.empty()) {
         Rewrite plan;
         plan.what = "decrypt";
-        plan.rebuildIndexes = true;
+        plan.rekeyIndexes = true;
         plan.afterSwitch = adoptPassword;
         rewrite(plan);
         return;
@@ -234,7 +235,7 @@ void Table::changeKey(const std::string &newPassword, const std::function<void()
                                                       settings_.newKeyDerivation);
     Rewrite plan;
     plan.what = "change the key of";
-    plan.rebuildIndexes = true;
+    plan.rekeyIndexes = true;
     plan.key = KeyBlock{cipher->salt(), cipher->derivation(), cipher->keyCheck()};
     plan.cipher = cipher;
     plan.cipherPassword = &newPassword;
@@ -285,7 +286,7 @@ void Table::rewrite(const Rewrite &plan)
     // the packed records, or the new key; it is rebuilt with the others. One
     // too damaged to open does not stop a change of key (the table, once
     // open, rebuilds it).
-    if (plan.rebuildIndexes) {
+    if (plan.indexesRewritten()) {
         fs::path cdx = siblingWithExtension(table, ".CDX");
         bool open = std::any_of(indexes_.begin(), indexes_.end(), [&](const auto &x) {
             return fs::exists(cdx) && fs::equivalent(x->path(), cdx);
@@ -296,7 +297,7 @@ void Table::rewrite(const Rewrite &plan)
             } catch (const PasswordError &) {
                 throw;
             } catch (const XbaseError &) {
-                if (plan.packs())
+                if (plan.rebuildIndexes)
                     throw;
             }
         }
@@ -305,7 +306,7 @@ void Table::rewrite(const Rewrite &plan)
     std::vector<fs::path> targets{table};
     if (memo_)
         targets.push_back(memo_->path());
-    if (plan.rebuildIndexes)
+    if (plan.indexesRewritten())
         for (auto &x : indexes_)
             targets.push_back(x->path());
 
@@ -420,6 +421,9 @@ void Table::rewrite(const Rewrite &plan)
             }
             report(99);
         }
+        if (plan.rekeyIndexes)
+            for (auto &x : indexes_)
+                x->copyTo(file_switch::newNameFor(x->path()), fs(), plan.cipher);
         fs::path folder = table.parent_path().empty() ? fs::path(".") : table.parent_path();
         syncDirectory(folder, fs());
     } catch (...) {

@@ -969,3 +969,36 @@ TEST_F(ProtectionTest, SealedMemosReadBackAtEveryBlockSize)
         }
     }
 }
+
+// A change of key copies every index page under the new key, so that tags
+// this engine cannot compute (written by another program) come through too.
+TEST_F(ProtectionTest, ChangeOfKeyKeepsTagsItCannotCompute)
+{
+    makeDiary(9);
+    {
+        auto index = CdxIndex::open(dir / "QUILLNK.CDX", true);
+        CdxTagInfo info;
+        info.name = "FOREIGN";
+        info.expression = "SOMEFUNC(date)";
+        info.keyLength = 4;
+        index->writeTag(info, {{"abcd", 2}, {"wxyz", 1}});
+        index->flush();
+    }
+    for (const char *password : {"pw", "pw2", ""}) {
+        SCOPED_TRACE(password);
+        {
+            auto t = open();
+            t->changeKey(password, [&] { settings.password = password; });
+        }
+        EXPECT_EQ(CdxIndex::isEncrypted(dir / "QUILLNK.CDX"), *password != 0);
+        auto t = open();
+        EXPECT_TRUE(t->indexProblem().empty()) << t->indexProblem();
+        ASSERT_GT(t->tagOrder("FOREIGN"), 0);
+        t->setOrder(t->tagOrder("FOREIGN"));
+        t->goTop();
+        EXPECT_EQ(t->recno(), 2u);
+        t->setOrder(t->tagOrder("DATE"));
+        EXPECT_TRUE(t->seek("20260107"));
+        EXPECT_EQ(t->recno(), 7u);
+    }
+}
