@@ -221,6 +221,9 @@ private:
     uint32_t memoPointer(int field, const char *image) const;
     struct Rewrite;
     void rewrite(const Rewrite &plan);
+    void openClosedProductionIndex(const Rewrite &plan);
+    std::string newTableHeader(const Rewrite &plan) const;
+    void writeNewIndexes(const Rewrite &plan, std::vector<std::vector<CdxEntry>> &entries);
     // The cipher of a new index file: the table's (a PasswordError when the
     // password does not fit), none for a clear table.
     std::shared_ptr<const TableCipher> newIndexCipher() const

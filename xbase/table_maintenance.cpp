@@ -264,6 +264,90 @@ void Table::pack()
     rewrite(plan);
 }
 
+// A production index that is on disk but closed would no longer match the
+// packed records, or the new key; it is rewritten with the others. One too
+// damaged to open does not stop a change of key (the table, once open,
+// rebuilds it).
+void Table::openClosedProductionIndex(const Rewrite &plan)
+{
+    fs::path cdx = siblingWithExtension(path(), ".CDX");
+    bool open = std::any_of(indexes_.begin(), indexes_.end(), [&](const auto &x) {
+        return fs::exists(cdx) && fs::equivalent(x->path(), cdx);
+    });
+    if (open || !fs::exists(cdx))
+        return;
+    try {
+        addIndex(CdxIndex::open(cdx, true, fs(), key_.get()));
+    } catch (const PasswordError &) {
+        throw;
+    } catch (const XbaseError &) {
+        if (plan.rebuildIndexes)
+            throw;
+    }
+}
+
+// The new table file's header: the old one with the key block taken out
+// and/or put in at its end (after the field list and anything other
+// programs keep there), byte 15 telling whether it is encrypted.
+std::string Table::newTableHeader(const Rewrite &plan) const
+{
+    std::string header(dbf_->headerLength(), '\0');
+    dbf_->file().readAt(0, header.data(), header.size());
+    if (dbf_->keyBlock())
+        header.resize(header.size() - KeyBlock::Size);
+    if (plan.key) {
+        size_t at = header.size();
+        header.resize(at + KeyBlock::Size);
+        plan.key->write(reinterpret_cast<uint8_t *>(header.data()) + at);
+    }
+    if (header.size() > 0xFFFF)
+        throw XbaseError::refused("The header of table " + path().string() +
+                                  " is too long to add a key");
+    auto *h = reinterpret_cast<uint8_t *>(header.data());
+    h[15] = plan.key ? 1 : 0;
+    h[8] = uint8_t(header.size());
+    h[9] = uint8_t(header.size() >> 8);
+    std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    h[1] = uint8_t(tm.tm_year % 100);
+    h[2] = uint8_t(tm.tm_mon + 1);
+    h[3] = uint8_t(tm.tm_mday);
+    return header;
+}
+
+// The rebuilt tags (pack) or every page copied under the new key.
+void Table::writeNewIndexes(const Rewrite &plan, std::vector<std::vector<CdxEntry>> &entries)
+{
+    if (plan.rebuildIndexes) {
+        size_t t = 0;
+        for (auto &x : indexes_) {
+            auto index = CdxIndex::create(file_switch::newNameFor(x->path()), fs(), plan.cipher);
+            for (size_t i = 0; i < x->tagCount(); ++i, ++t) {
+                const CdxTagInfo &info = tags_[t]->tag->info();
+                std::vector<CdxEntry> &list = entries[t];
+                if (info.unique) {
+                    std::stable_sort(list.begin(), list.end(),
+                                     [](const CdxEntry &a, const CdxEntry &b) {
+                                         return a.key != b.key ? a.key < b.key : a.recno < b.recno;
+                                     });
+                    list.erase(std::unique(list.begin(), list.end(),
+                                           [](const CdxEntry &a, const CdxEntry &b) {
+                                               return a.key == b.key;
+                                           }),
+                               list.end());
+                }
+                index->writeTag(info, std::move(list));
+            }
+            index->flush();
+        }
+        report(99);
+    }
+    if (plan.rekeyIndexes)
+        for (auto &x : indexes_)
+            x->copyTo(file_switch::newNameFor(x->path()), fs(), plan.cipher);
+}
+
 void Table::rewrite(const Rewrite &plan)
 {
     requireWritable(plan.what);
@@ -282,26 +366,8 @@ void Table::rewrite(const Rewrite &plan)
     const int savedOrder = order_;
     const uint32_t savedRecno = eof_ ? 0 : recno_;
 
-    // A production index that is on disk but closed would no longer match
-    // the packed records, or the new key; it is rebuilt with the others. One
-    // too damaged to open does not stop a change of key (the table, once
-    // open, rebuilds it).
-    if (plan.indexesRewritten()) {
-        fs::path cdx = siblingWithExtension(table, ".CDX");
-        bool open = std::any_of(indexes_.begin(), indexes_.end(), [&](const auto &x) {
-            return fs::exists(cdx) && fs::equivalent(x->path(), cdx);
-        });
-        if (!open && fs::exists(cdx)) {
-            try {
-                addIndex(CdxIndex::open(cdx, true, fs(), key_.get()));
-            } catch (const PasswordError &) {
-                throw;
-            } catch (const XbaseError &) {
-                if (plan.rebuildIndexes)
-                    throw;
-            }
-        }
-    }
+    if (plan.indexesRewritten())
+        openClosedProductionIndex(plan);
 
     std::vector<fs::path> targets{table};
     if (memo_)
@@ -311,32 +377,7 @@ void Table::rewrite(const Rewrite &plan)
             targets.push_back(x->path());
 
     try {
-        // The new table file: the old header with the key block taken out
-        // and/or put in at its end (after the field list and anything other
-        // programs keep there), byte 15 telling whether it is encrypted.
-        std::string header(dbf_->headerLength(), '\0');
-        dbf_->file().readAt(0, header.data(), header.size());
-        if (dbf_->keyBlock())
-            header.resize(header.size() - KeyBlock::Size);
-        if (plan.key) {
-            size_t at = header.size();
-            header.resize(at + KeyBlock::Size);
-            plan.key->write(reinterpret_cast<uint8_t *>(header.data()) + at);
-        }
-        if (header.size() > 0xFFFF)
-            throw XbaseError::refused("The header of table " + table.string() +
-                                      " is too long to add a key");
-        auto *h = reinterpret_cast<uint8_t *>(header.data());
-        h[15] = plan.key ? 1 : 0;
-        h[8] = uint8_t(header.size());
-        h[9] = uint8_t(header.size() >> 8);
-        std::time_t now = std::time(nullptr);
-        std::tm tm{};
-        localtime_r(&now, &tm);
-        h[1] = uint8_t(tm.tm_year % 100);
-        h[2] = uint8_t(tm.tm_mon + 1);
-        h[3] = uint8_t(tm.tm_mday);
-
+        const std::string header = newTableHeader(plan);
         BufferedWriter records(file_switch::newNameFor(table), fs());
         std::memcpy(records.grow(header.size()), header.data(), header.size());
         std::optional<MemoWriter> memos;
@@ -396,34 +437,7 @@ void Table::rewrite(const Rewrite &plan)
         if (memos)
             memos->finish();
 
-        if (plan.rebuildIndexes) {
-            size_t t = 0;
-            for (auto &x : indexes_) {
-                auto index =
-                    CdxIndex::create(file_switch::newNameFor(x->path()), fs(), plan.cipher);
-                for (size_t i = 0; i < x->tagCount(); ++i, ++t) {
-                    const CdxTagInfo &info = tags_[t]->tag->info();
-                    std::vector<CdxEntry> &list = entries[t];
-                    if (info.unique) {
-                        std::stable_sort(
-                            list.begin(), list.end(), [](const CdxEntry &a, const CdxEntry &b) {
-                                return a.key != b.key ? a.key < b.key : a.recno < b.recno;
-                            });
-                        list.erase(std::unique(list.begin(), list.end(),
-                                               [](const CdxEntry &a, const CdxEntry &b) {
-                                                   return a.key == b.key;
-                                               }),
-                                   list.end());
-                    }
-                    index->writeTag(info, std::move(list));
-                }
-                index->flush();
-            }
-            report(99);
-        }
-        if (plan.rekeyIndexes)
-            for (auto &x : indexes_)
-                x->copyTo(file_switch::newNameFor(x->path()), fs(), plan.cipher);
+        writeNewIndexes(plan, entries);
         fs::path folder = table.parent_path().empty() ? fs::path(".") : table.parent_path();
         syncDirectory(folder, fs());
     } catch (...) {
