@@ -34,6 +34,7 @@ public:
     // The engine of the writer's language; null shows no marks.
     void SetEngine(std::shared_ptr<spell::SpellingEngine> engine);
     spell::SpellingEngine *Engine() const { return engine_.get(); }
+    std::shared_ptr<spell::SpellingEngine> SharedEngine() const { return engine_; }
     bool Enabled() const { return enabled_; }
     void SetEnabled(bool on);
 

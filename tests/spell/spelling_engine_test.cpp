@@ -72,6 +72,9 @@ TEST(SpellingEngine, OwnDictionaryKeepsTheUsersWords)
     }
     auto again = MakeOwnDictionaryEngine(main.string(), user.string());
     EXPECT_TRUE(again->IsCorrect("Quillnook"));
+    // Without its main dictionary every word would be unknown: no engine.
+    EXPECT_FALSE(MakeOwnDictionaryEngine((dir / "missing.dct").string(), user.string()));
+    EXPECT_FALSE(MakeOwnDictionaryEngine("", user.string()));
 }
 
 TEST(SpellingEngine, HunspellDictionariesAndTheirOwnUserWords)
@@ -106,6 +109,19 @@ TEST(SpellingEngine, HunspellDictionariesAndTheirOwnUserWords)
     EXPECT_TRUE(again->IsCorrect("Foobarbaz"));
 
     EXPECT_FALSE(MakeHunspellEngine((dir / "none").string(), words.string()));
+
+    // Lines the engine cannot use (here a word in letters the entries cannot
+    // hold) stay in the file when a word is added.
+    writeFile(words, "Quillnook\n\xD0\x9C\xD0\xB8\xD1\x80\n");
+    EXPECT_TRUE(MakeHunspellEngine(german->Base, words.string())->AddWord("Flurbo"));
+    EXPECT_EQ(readFile(words), "Flurbo\nQuillnook\n\xD0\x9C\xD0\xB8\xD1\x80\n");
+
+    // A list that cannot be read is never written over (its words would be lost).
+    const std::string huge(5 << 20, 'x');
+    writeFile(words, huge);
+    auto refused = MakeHunspellEngine(german->Base, words.string());
+    EXPECT_FALSE(refused->AddWord("Flurbo"));
+    EXPECT_EQ(readFile(words).size(), huge.size());
 }
 
 TEST(SpellingEngine, InstalledDictionariesNeedBothFilesAndPlainNames)
