@@ -7,7 +7,7 @@
 
 #include <QMenu>
 #include <QPainter>
-#include <QPainterPath>
+#include <QPolygon>
 
 #include <algorithm>
 
@@ -41,12 +41,13 @@ int caretIn(const TQnRTFTextInput &doc, const TParagraph *paragraph)
 
 void drawWave(QPainter &painter, int left, int right, int y)
 {
-    QPainterPath path;
-    path.moveTo(left, y);
+    QPolygon wave;
+    wave.reserve((right - left) / 2 + 2);
+    wave << QPoint(left, y);
     bool up = true;
     for (int x = left + 2; x <= right + 1; x += 2, up = !up)
-        path.lineTo(x, up ? y - 2 : y);
-    painter.drawPath(path);
+        wave << QPoint(x, up ? y - 2 : y);
+    painter.drawPolyline(wave);
 }
 
 } // namespace
@@ -82,12 +83,18 @@ std::vector<spell::WordRange> TQnSpellMarks::ParagraphMarks(TParagraph *paragrap
         return {};
     std::string text = paragraphText(paragraph);
     auto at = checked_.find(paragraph);
-    if (at == checked_.end() || at->second.Text != text) {
+    const auto check = [this](std::string_view word) { return isCorrect(word); };
+    if (at == checked_.end()) {
         if (checked_.size() > kMaxRemembered)
             checked_.clear();
-        auto marks = spell::MisspelledWords(
-            text, -1, [this](std::string_view word) { return isCorrect(word); });
-        at = checked_.insert_or_assign(paragraph, Checked{std::move(text), std::move(marks)}).first;
+        auto marks = spell::MisspelledWords(text, -1, check);
+        at = checked_.emplace(paragraph, Checked{std::move(text), std::move(marks)}).first;
+    } else if (at->second.Text != text) {
+        // Typing changes a few letters of a paragraph: only the words
+        // around them are looked up again.
+        at->second.Marks =
+            spell::UpdateMisspelledWords(at->second.Text, at->second.Marks, text, check);
+        at->second.Text = std::move(text);
     }
     std::vector<spell::WordRange> marks = at->second.Marks;
     const int caret = caretIn(*editor_.Document, paragraph);
@@ -118,6 +125,8 @@ void TQnSpellMarks::Paint(QPainter &painter, const QPoint &clientTopLeft, const 
         int lineStart = 0;
         for (TLine *l = p->Lines; l && !marks.empty(); lineStart += l->Length, l = l->Next) {
             const int lineEnd = lineStart + l->Length;
+            if (l->Top + l->Height + shift < top || l->Top + shift > bottom)
+                continue; // outside the part that is painted
             const int y = l->Top + shift + l->Ascent + 2 + clientTopLeft.y();
             for (const spell::WordRange &w : marks) {
                 const int from = std::max(w.Start, lineStart);

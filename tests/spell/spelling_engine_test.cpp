@@ -56,6 +56,42 @@ TEST(WordMarks, TheWordAtTheCaretIsNotMarkedYet)
     EXPECT_TRUE(MisspelledWords("x " + std::string(26, 'q'), -1, isCorrect).empty());
 }
 
+// After any edit, marking only the changed stretch gives what marking the
+// whole text gives: edits inside, between and across words, joiners and
+// digits that make and break words and codes, at both ends of the text.
+TEST(WordMarks, MarksAfterAnEditEqualAWholeCheck)
+{
+    // Words of two or more letters starting with 'b' or 'x' are wrong.
+    auto isCorrect = [](std::string_view w) { return w[0] != 'b' && w[0] != 'x'; };
+    const std::string alphabet = "abxy   -'1_.\xE9";
+    unsigned seed = 12345;
+    auto next = [&seed](unsigned n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    auto piece = [&](unsigned most) {
+        std::string text;
+        for (unsigned n = next(most + 1); n > 0; --n)
+            text += alphabet[next(static_cast<unsigned>(alphabet.size()))];
+        return text;
+    };
+    std::string text = piece(40);
+    std::vector<WordRange> marks = MisspelledWords(text, -1, isCorrect);
+    for (int round = 0; round < 20000; ++round) {
+        const size_t at = next(static_cast<unsigned>(text.size() + 1));
+        const size_t removed = std::min<size_t>(next(4), text.size() - at);
+        std::string edited = text;
+        edited.replace(at, removed, piece(3));
+        if (edited.size() > 80)
+            edited.resize(40);
+        const auto updated = UpdateMisspelledWords(text, marks, edited, isCorrect);
+        const auto whole = MisspelledWords(edited, -1, isCorrect);
+        ASSERT_EQ(updated, whole) << "\"" << text << "\" -> \"" << edited << "\"";
+        text = edited;
+        marks = updated;
+    }
+}
+
 TEST(SpellingEngine, OwnDictionaryKeepsTheUsersWords)
 {
     TempDir dir;
