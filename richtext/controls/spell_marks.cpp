@@ -79,8 +79,19 @@ bool TQnSpellMarks::isCorrect(std::string_view word)
 
 std::vector<spell::WordRange> TQnSpellMarks::ParagraphMarks(TParagraph *paragraph)
 {
+    std::vector<spell::WordRange> marks = checkedMarks(paragraph);
+    const int caret = caretIn(*editor_.Document, paragraph);
+    std::erase_if(marks, [caret](const spell::WordRange &w) {
+        return caret >= w.Start && caret <= w.Start + w.Length;
+    });
+    return marks;
+}
+
+const std::vector<spell::WordRange> &TQnSpellMarks::checkedMarks(TParagraph *paragraph)
+{
+    static const std::vector<spell::WordRange> none;
     if (!engine_ || !enabled_ || !paragraph)
-        return {};
+        return none;
     std::string text = paragraphText(paragraph);
     auto at = checked_.find(paragraph);
     const auto check = [this](std::string_view word) { return isCorrect(word); };
@@ -96,12 +107,7 @@ std::vector<spell::WordRange> TQnSpellMarks::ParagraphMarks(TParagraph *paragrap
             spell::UpdateMisspelledWords(at->second.Text, at->second.Marks, text, check);
         at->second.Text = std::move(text);
     }
-    std::vector<spell::WordRange> marks = at->second.Marks;
-    const int caret = caretIn(*editor_.Document, paragraph);
-    std::erase_if(marks, [caret](const spell::WordRange &w) {
-        return caret >= w.Start && caret <= w.Start + w.Length;
-    });
-    return marks;
+    return at->second.Marks;
 }
 
 void TQnSpellMarks::Paint(QPainter &painter, const QPoint &clientTopLeft, const QRect &dirty)
@@ -152,7 +158,9 @@ std::optional<TQnSpellMarks::MarkedWord> TQnSpellMarks::MarkedWordAt(int x, int 
     int offset = doc.CharAt(paragraph, line, x);
     for (const TLine *l = paragraph->Lines; l && l != line; l = l->Next)
         offset += l->Length;
-    for (const spell::WordRange &w : ParagraphMarks(paragraph))
+    // The word under the pointer counts even with the caret in it: a right
+    // click puts the caret there before the menu is made.
+    for (const spell::WordRange &w : checkedMarks(paragraph))
         if (offset >= w.Start && offset <= w.Start + w.Length) {
             const std::string text = paragraphText(paragraph);
             return MarkedWord{

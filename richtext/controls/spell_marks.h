@@ -52,7 +52,8 @@ public:
         int Length = 0;
         std::string Text; // Windows-1252
     };
-    // The marked word under a point of the client area (window coordinates).
+    // The misspelt word under a point of the client area (window
+    // coordinates), also when the caret is in it.
     std::optional<MarkedWord> MarkedWordAt(int x, int y);
 
     // The spelling part of the right-click menu for the marked word under the
@@ -76,6 +77,8 @@ private:
     };
 
     bool isCorrect(std::string_view word);
+    // The paragraph's misspelt words, the one at the caret included.
+    const std::vector<spell::WordRange> &checkedMarks(TParagraph *paragraph);
 
     TQnCustomRichText &editor_;
     std::shared_ptr<spell::SpellingEngine> engine_;

@@ -16,6 +16,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -23,6 +24,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
@@ -620,16 +622,38 @@ std::vector<std::string> markedWords(TQnRichText *editor)
     return out;
 }
 
-// The right-click menu over the character at an offset of the first line.
-std::unique_ptr<QMenu> menuOverCharacter(TQnRichText *editor, int offset)
-{
-    TQnRTFTextInput &doc = *editor->Document;
-    TParagraph *p = doc.FirstParagraph;
-    TLine *l = p->Lines;
-    const QPoint inWord((doc.XOfChar(p, l, offset) + doc.XOfChar(p, l, offset + 1)) / 2,
-                        l->Top - doc.ScrollY + l->Height / 2);
-    return std::unique_ptr<QMenu>(editor->CreateContextMenu(inWord));
-}
+// The menu a right click of the mouse over the character at an offset of the
+// first line pops up (the caret moves there first); closed when it goes.
+class RightClickMenu {
+public:
+    RightClickMenu(TQnRichText *editor, int offset)
+    {
+        TQnRTFTextInput &doc = *editor->Document;
+        TParagraph *p = doc.FirstParagraph;
+        TLine *l = p->Lines;
+        const QPoint client((doc.XOfChar(p, l, offset) + doc.XOfChar(p, l, offset + 1)) / 2,
+                            l->Top - doc.ScrollY + l->Height / 2);
+        const QPoint at = client + editor->ClientRect().topLeft();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, editor->mapToGlobal(at));
+        QApplication::sendEvent(editor, &event);
+        for (QMenu *menu : editor->findChildren<QMenu *>(QStringLiteral("EditorContextMenu")))
+            if (menu->isVisible())
+                menu_ = menu;
+    }
+    ~RightClickMenu()
+    {
+        if (menu_)
+            menu_->close();
+        QApplication::processEvents();
+    }
+    RightClickMenu(const RightClickMenu &) = delete;
+    RightClickMenu &operator=(const RightClickMenu &) = delete;
+
+    QMenu *menu() const { return menu_; }
+
+private:
+    QPointer<QMenu> menu_;
+};
 
 QAction *menuItem(QMenu &menu, const QString &text)
 {
@@ -673,8 +697,9 @@ TEST_F(MainScreenTest, SpellingMarksFinishedWordsInTheChosenLanguage)
     // The right-click menu on a marked word offers the suggestions above the
     // editor's own items; choosing one replaces the word as one undo step.
     {
-        const std::unique_ptr<QMenu> menu = menuOverCharacter(editor, 8);
-        const QList<QAction *> items = menu->actions();
+        const RightClickMenu menu(editor, 8);
+        ASSERT_NE(menu.menu(), nullptr);
+        const QList<QAction *> items = menu.menu()->actions();
         ASSERT_FALSE(items.isEmpty());
         EXPECT_EQ(items.first()->text().toStdString(), "receive");
         EXPECT_TRUE(std::any_of(items.begin(), items.end(), [](QAction *a) {
@@ -723,10 +748,11 @@ TEST_F(MainScreenTest, SpellingMenuAddsAndIgnoresEveryOccurrence)
                                                              "Zorbly", "Quillnook", "Quillnook"}));
 
     {
-        const std::unique_ptr<QMenu> menu = menuOverCharacter(editor, 16); // in "Quillnook"
-        QAction *add = menuItem(*menu, QStringLiteral("Add to Dictionary"));
+        const RightClickMenu menu(editor, 16); // in "Quillnook"
+        ASSERT_NE(menu.menu(), nullptr);
+        QAction *add = menuItem(*menu.menu(), QStringLiteral("Add to Dictionary"));
         ASSERT_NE(add, nullptr);
-        ASSERT_NE(menuItem(*menu, QStringLiteral("Ignore All")), nullptr);
+        ASSERT_NE(menuItem(*menu.menu(), QStringLiteral("Ignore All")), nullptr);
         add->trigger();
     }
     EXPECT_EQ(markedWords(editor), (std::vector<std::string>{"Zorbly", "Zorbly", "Zorbly"}))
@@ -736,15 +762,20 @@ TEST_F(MainScreenTest, SpellingMenuAddsAndIgnoresEveryOccurrence)
     EXPECT_TRUE(later.IsCorrect("Quillnook"));
 
     {
-        const std::unique_ptr<QMenu> menu = menuOverCharacter(editor, 8); // in "Zorbly"
-        QAction *ignore = menuItem(*menu, QStringLiteral("Ignore All"));
+        const RightClickMenu menu(editor, 8); // in "Zorbly"
+        ASSERT_NE(menu.menu(), nullptr);
+        QAction *ignore = menuItem(*menu.menu(), QStringLiteral("Ignore All"));
         ASSERT_NE(ignore, nullptr);
         ignore->trigger();
     }
     EXPECT_TRUE(markedWords(editor).empty());
     EXPECT_FALSE(later.IsCorrect("Zorbly")) << "ignored, not added";
-    EXPECT_EQ(menuItem(*menuOverCharacter(editor, 8), QStringLiteral("Ignore All")), nullptr)
-        << "no spelling items over a word that is no longer marked";
+    {
+        const RightClickMenu menu(editor, 8);
+        ASSERT_NE(menu.menu(), nullptr);
+        EXPECT_EQ(menuItem(*menu.menu(), QStringLiteral("Ignore All")), nullptr)
+            << "no spelling items over a word that is no longer marked";
+    }
 
     // In German the added word goes to the German list beside the English
     // dictionary, which it leaves alone.
@@ -755,8 +786,9 @@ TEST_F(MainScreenTest, SpellingMenuAddsAndIgnoresEveryOccurrence)
         settle();
         ASSERT_EQ(markedWords(editor), (std::vector<std::string>{"Flurbo", "Flurbo"}));
         {
-            const std::unique_ptr<QMenu> menu = menuOverCharacter(editor, 5);
-            QAction *add = menuItem(*menu, QStringLiteral("Add to Dictionary"));
+            const RightClickMenu menu(editor, 5);
+            ASSERT_NE(menu.menu(), nullptr);
+            QAction *add = menuItem(*menu.menu(), QStringLiteral("Add to Dictionary"));
             ASSERT_NE(add, nullptr);
             add->trigger();
         }
