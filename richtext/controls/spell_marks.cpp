@@ -1,6 +1,7 @@
 #include "richtext/controls/spell_marks.h"
 
 #include "platform/ansi.h"
+#include "platform/notifications.h"
 #include "richtext/controls/rich_text.h"
 #include "richtext/controls/rich_text_document.h"
 #include "spell/spell_letters.h"
@@ -223,8 +224,12 @@ void TQnSpellMarks::Replace(const MarkedWord &word, const std::string &text)
 bool TQnSpellMarks::AddToDictionary(const std::string &word)
 {
     const bool added = engine_ && engine_->AddWord(word);
-    if (!added)
+    if (!added) {
         ignored_.insert(spell::SpellUpperCase(word)); // at least for this session
+        ShowInformation("\"" + word +
+                        "\" could not be added to the dictionary; it is not marked until "
+                        "Quillnook closes.");
+    }
     Forget();
     return added;
 }

@@ -64,6 +64,8 @@ public:
     // Replaces the word by a suggestion as the editor inserts text; the caret
     // goes after it.
     void Replace(const MarkedWord &word, const std::string &text);
+    // A word that cannot be kept (the user's words cannot be written) is
+    // said so and ignored for the session instead.
     bool AddToDictionary(const std::string &word);
     void IgnoreAll(const std::string &word);
 

@@ -797,6 +797,29 @@ TEST_F(MainScreenTest, SpellingMenuAddsAndIgnoresEveryOccurrence)
         const std::string kept((std::istreambuf_iterator<char>(list)), {});
         EXPECT_EQ(kept, "Flurbo\n");
         EXPECT_FALSE(later.IsCorrect("Flurbo"));
+
+        // A list that cannot be read is not written over: the word is said
+        // not to be added, and only ignored.
+        std::filesystem::remove(germanWords);
+        std::filesystem::create_directory(germanWords);
+        w->SetSpellingLanguage("de_DE");
+        editor->SetText("Das Grumpel.");
+        editor->SetCursorOffset(0);
+        settle();
+        test::NotificationCapture messages;
+        {
+            const RightClickMenu menu(editor, 5);
+            ASSERT_NE(menu.menu(), nullptr);
+            QAction *add = menuItem(*menu.menu(), QStringLiteral("Add to Dictionary"));
+            ASSERT_NE(add, nullptr);
+            add->trigger();
+        }
+        ASSERT_EQ(messages.informations.size(), 1u);
+        EXPECT_NE(messages.informations[0].find("\"Grumpel\" could not be added"),
+                  std::string::npos);
+        EXPECT_TRUE(markedWords(editor).empty());
+        EXPECT_TRUE(std::filesystem::is_directory(germanWords));
+        std::filesystem::remove(germanWords);
         w->SetSpellingLanguage("");
     }
     std::filesystem::remove(user);
