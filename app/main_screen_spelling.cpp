@@ -71,9 +71,15 @@ void TMainScreen::loadSpellingPreferences()
     // The file is the user's: a code that is no plain name is no language.
     if (!code.empty() && !spell::IsPlainLanguageCode(code))
         code.clear();
-    SpellingLanguage = code;
     if (mnuSpellAsYouType)
         mnuSpellAsYouType->setChecked(on);
+    // The preferences are read again by other commands (Default Font, the
+    // password): a dictionary already open for the language is kept.
+    if (code == SpellingLanguage && QnRichText1->SpellMarks->Engine()) {
+        QnRichText1->SpellMarks->SetEnabled(on);
+        return;
+    }
+    SpellingLanguage = code;
     applySpellingEngine();
 }
 

@@ -48,13 +48,18 @@ public:
 
     bool AddWord(std::string_view word) override
     {
-        if (word.empty() || word.size() > 100 || word.find('\n') != std::string_view::npos)
+        // A list that is there but could not be read is not written over:
+        // the words in it would be lost.
+        if (!listReadable_ || word.empty() || word.size() > 100 ||
+            word.find_first_of("\r\n") != std::string_view::npos)
             return false;
         std::set<std::string> words = words_;
         words.insert(AnsiToUtf8(word));
         std::string text;
         for (const std::string &w : words)
             text += w + '\n';
+        for (const std::string &line : kept_)
+            text += line + '\n';
         try {
             ReplaceFile(userWords_, text, fs_);
         } catch (const FileError &) {
@@ -78,15 +83,21 @@ private:
         return Utf8ToAnsi(word);
     }
 
-    // The list is the user's own file: lines that are no words are skipped.
+    // The list is the user's own file: lines that are no words are not
+    // taken, but kept in the file when it is written again.
     void loadUserWords()
     {
+        std::error_code error;
+        if (!std::filesystem::exists(std::filesystem::symlink_status(userWords_, error)))
+            return; // made with the first word
+        listReadable_ = false;
         const auto file = DictionaryFile::Open(userWords_, DictionaryFile::Mode::ReadOnly, fs_);
-        if (!file || file->Size() <= 0 || file->Size() > kMaxUserWordsSize)
+        if (!file || file->Size() < 0 || file->Size() > kMaxUserWordsSize)
             return;
         std::string text(static_cast<size_t>(file->Size()), '\0');
         if (file->ReadAt(0, text.data(), text.size()) != text.size())
             return;
+        listReadable_ = true;
         size_t start = 0;
         while (start < text.size()) {
             size_t end = text.find('\n', start);
@@ -96,9 +107,13 @@ private:
             start = end + 1;
             if (!line.empty() && line.back() == '\r')
                 line.pop_back();
-            const auto ansi = Utf8ToAnsi(line);
-            if (line.empty() || line.size() > 100 || !ansi)
+            if (line.empty())
                 continue;
+            const auto ansi = Utf8ToAnsi(line);
+            if (line.size() > 100 || !ansi) {
+                kept_.push_back(line);
+                continue;
+            }
             words_.insert(line);
             Hunspell_add(handle_, toDictionary(*ansi).c_str());
         }
@@ -109,6 +124,8 @@ private:
     FileSystem &fs_;
     bool utf8_ = true;
     std::set<std::string> words_; // UTF-8, as the file keeps them
+    std::vector<std::string> kept_; // lines of the file that are no words
+    bool listReadable_ = true;
 };
 
 } // namespace

@@ -20,6 +20,8 @@ public:
         openUser();
     }
 
+    bool MainOpen() const { return spell_.MainDictionaryOpen(); }
+
     bool IsCorrect(std::string_view word) override
     {
         if (spell_.IsCorrect(word))
@@ -64,7 +66,13 @@ std::unique_ptr<SpellingEngine> MakeOwnDictionaryEngine(const std::string &mainD
                                                         const std::string &userDictionary,
                                                         FileSystem &fs)
 {
-    return std::make_unique<OwnDictionaryEngine>(mainDictionary, userDictionary, fs);
+    // Without the main dictionary every word would be unknown.
+    if (mainDictionary.empty())
+        return nullptr;
+    auto engine = std::make_unique<OwnDictionaryEngine>(mainDictionary, userDictionary, fs);
+    if (!engine->MainOpen())
+        return nullptr;
+    return engine;
 }
 
 bool IsPlainLanguageCode(std::string_view code)

@@ -27,7 +27,8 @@ public:
 };
 
 // The diary's own dictionary (ranked by edits): the main dictionary read-only,
-// the user dictionary made when the first word is added to it.
+// the user dictionary made when the first word is added to it. Null when the
+// main dictionary cannot be read (every word would be unknown).
 std::unique_ptr<SpellingEngine> MakeOwnDictionaryEngine(const std::string &mainDictionary,
                                                         const std::string &userDictionary,
                                                         FileSystem &fs = DefaultFileSystem());

@@ -27,4 +27,15 @@ std::vector<WordRange> FindWords(std::string_view text);
 std::vector<WordRange> MisspelledWords(std::string_view text, int caret,
                                        const std::function<bool(std::string_view)> &isCorrect);
 
+// The misspelt words of a text after a change, from those of the text before
+// it (as MisspelledWords found them with no caret): only the words of the
+// stretch that changed, widened to whole runs of letters, digits and joiners,
+// are checked again; the marks before and after it are kept (moved by the
+// change in length). The result is what MisspelledWords(after, -1, ...)
+// gives.
+std::vector<WordRange>
+UpdateMisspelledWords(std::string_view before, const std::vector<WordRange> &marksBefore,
+                      std::string_view after,
+                      const std::function<bool(std::string_view)> &isCorrect);
+
 } // namespace qn::spell

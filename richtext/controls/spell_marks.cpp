@@ -1,13 +1,14 @@
 #include "richtext/controls/spell_marks.h"
 
 #include "platform/ansi.h"
+#include "platform/notifications.h"
 #include "richtext/controls/rich_text.h"
 #include "richtext/controls/rich_text_document.h"
 #include "spell/spell_letters.h"
 
 #include <QMenu>
 #include <QPainter>
-#include <QPainterPath>
+#include <QPolygon>
 
 #include <algorithm>
 
@@ -41,12 +42,13 @@ int caretIn(const TQnRTFTextInput &doc, const TParagraph *paragraph)
 
 void drawWave(QPainter &painter, int left, int right, int y)
 {
-    QPainterPath path;
-    path.moveTo(left, y);
+    QPolygon wave;
+    wave.reserve((right - left) / 2 + 2);
+    wave << QPoint(left, y);
     bool up = true;
     for (int x = left + 2; x <= right + 1; x += 2, up = !up)
-        path.lineTo(x, up ? y - 2 : y);
-    painter.drawPath(path);
+        wave << QPoint(x, up ? y - 2 : y);
+    painter.drawPolyline(wave);
 }
 
 } // namespace
@@ -78,23 +80,35 @@ bool TQnSpellMarks::isCorrect(std::string_view word)
 
 std::vector<spell::WordRange> TQnSpellMarks::ParagraphMarks(TParagraph *paragraph)
 {
-    if (!engine_ || !enabled_ || !paragraph)
-        return {};
-    std::string text = paragraphText(paragraph);
-    auto at = checked_.find(paragraph);
-    if (at == checked_.end() || at->second.Text != text) {
-        if (checked_.size() > kMaxRemembered)
-            checked_.clear();
-        auto marks = spell::MisspelledWords(
-            text, -1, [this](std::string_view word) { return isCorrect(word); });
-        at = checked_.insert_or_assign(paragraph, Checked{std::move(text), std::move(marks)}).first;
-    }
-    std::vector<spell::WordRange> marks = at->second.Marks;
+    std::vector<spell::WordRange> marks = checkedMarks(paragraph);
     const int caret = caretIn(*editor_.Document, paragraph);
     std::erase_if(marks, [caret](const spell::WordRange &w) {
         return caret >= w.Start && caret <= w.Start + w.Length;
     });
     return marks;
+}
+
+const std::vector<spell::WordRange> &TQnSpellMarks::checkedMarks(TParagraph *paragraph)
+{
+    static const std::vector<spell::WordRange> none;
+    if (!engine_ || !enabled_ || !paragraph)
+        return none;
+    std::string text = paragraphText(paragraph);
+    auto at = checked_.find(paragraph);
+    const auto check = [this](std::string_view word) { return isCorrect(word); };
+    if (at == checked_.end()) {
+        if (checked_.size() > kMaxRemembered)
+            checked_.clear();
+        auto marks = spell::MisspelledWords(text, -1, check);
+        at = checked_.emplace(paragraph, Checked{std::move(text), std::move(marks)}).first;
+    } else if (at->second.Text != text) {
+        // Typing changes a few letters of a paragraph: only the words
+        // around them are looked up again.
+        at->second.Marks =
+            spell::UpdateMisspelledWords(at->second.Text, at->second.Marks, text, check);
+        at->second.Text = std::move(text);
+    }
+    return at->second.Marks;
 }
 
 void TQnSpellMarks::Paint(QPainter &painter, const QPoint &clientTopLeft, const QRect &dirty)
@@ -118,6 +132,8 @@ void TQnSpellMarks::Paint(QPainter &painter, const QPoint &clientTopLeft, const 
         int lineStart = 0;
         for (TLine *l = p->Lines; l && !marks.empty(); lineStart += l->Length, l = l->Next) {
             const int lineEnd = lineStart + l->Length;
+            if (l->Top + l->Height + shift < top || l->Top + shift > bottom)
+                continue; // outside the part that is painted
             const int y = l->Top + shift + l->Ascent + 2 + clientTopLeft.y();
             for (const spell::WordRange &w : marks) {
                 const int from = std::max(w.Start, lineStart);
@@ -143,7 +159,9 @@ std::optional<TQnSpellMarks::MarkedWord> TQnSpellMarks::MarkedWordAt(int x, int 
     int offset = doc.CharAt(paragraph, line, x);
     for (const TLine *l = paragraph->Lines; l && l != line; l = l->Next)
         offset += l->Length;
-    for (const spell::WordRange &w : ParagraphMarks(paragraph))
+    // The word under the pointer counts even with the caret in it: a right
+    // click puts the caret there before the menu is made.
+    for (const spell::WordRange &w : checkedMarks(paragraph))
         if (offset >= w.Start && offset <= w.Start + w.Length) {
             const std::string text = paragraphText(paragraph);
             return MarkedWord{
@@ -206,8 +224,12 @@ void TQnSpellMarks::Replace(const MarkedWord &word, const std::string &text)
 bool TQnSpellMarks::AddToDictionary(const std::string &word)
 {
     const bool added = engine_ && engine_->AddWord(word);
-    if (!added)
+    if (!added) {
         ignored_.insert(spell::SpellUpperCase(word)); // at least for this session
+        ShowInformation("\"" + word +
+                        "\" could not be added to the dictionary; it is not marked until "
+                        "Quillnook closes.");
+    }
     Forget();
     return added;
 }

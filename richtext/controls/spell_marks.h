@@ -34,6 +34,7 @@ public:
     // The engine of the writer's language; null shows no marks.
     void SetEngine(std::shared_ptr<spell::SpellingEngine> engine);
     spell::SpellingEngine *Engine() const { return engine_.get(); }
+    std::shared_ptr<spell::SpellingEngine> SharedEngine() const { return engine_; }
     bool Enabled() const { return enabled_; }
     void SetEnabled(bool on);
 
@@ -51,7 +52,8 @@ public:
         int Length = 0;
         std::string Text; // Windows-1252
     };
-    // The marked word under a point of the client area (window coordinates).
+    // The misspelt word under a point of the client area (window
+    // coordinates), also when the caret is in it.
     std::optional<MarkedWord> MarkedWordAt(int x, int y);
 
     // The spelling part of the right-click menu for the marked word under the
@@ -62,6 +64,8 @@ public:
     // Replaces the word by a suggestion as the editor inserts text; the caret
     // goes after it.
     void Replace(const MarkedWord &word, const std::string &text);
+    // A word that cannot be kept (the user's words cannot be written) is
+    // said so and ignored for the session instead.
     bool AddToDictionary(const std::string &word);
     void IgnoreAll(const std::string &word);
 
@@ -75,6 +79,8 @@ private:
     };
 
     bool isCorrect(std::string_view word);
+    // The paragraph's misspelt words, the one at the caret included.
+    const std::vector<spell::WordRange> &checkedMarks(TParagraph *paragraph);
 
     TQnCustomRichText &editor_;
     std::shared_ptr<spell::SpellingEngine> engine_;

@@ -58,7 +58,9 @@ QLabel *label(QWidget *parent, const QString &name, const QString &text, int lef
 
 } // namespace
 
-TSpellCheckDialog::TSpellCheckDialog(QWidget *parent) : QDialog(parent)
+TSpellCheckDialog::TSpellCheckDialog(QWidget *parent,
+                                     std::shared_ptr<spell::SpellingEngine> language)
+    : QDialog(parent), Language(std::move(language))
 {
     setWindowTitle(QStringLiteral("Spell Check"));
     setFont(arialPixels(11, false));
@@ -107,7 +109,18 @@ TSpellCheckDialog::~TSpellCheckDialog()
 
 void TSpellCheckDialog::FormCreate()
 {
+    FirstActivation = true;
+    if (Language) {
+        // The language's engine keeps its own user's words.
+        Addbutton->setEnabled(true);
+        return;
+    }
     openMainDictionary();
+    openUserDictionary();
+}
+
+void TSpellCheckDialog::openUserDictionary()
+{
     const std::filesystem::path user = std::filesystem::path(ProgramDir()) / kUserDictionaryName;
     std::error_code error;
     int handle;
@@ -126,7 +139,21 @@ void TSpellCheckDialog::FormCreate()
     // A file that is no user dictionary (handle 0) takes no words either.
     UserDictionary = static_cast<int16_t>(handle > 0 ? handle : -1);
     Addbutton->setEnabled(UserDictionary != -1);
-    FirstActivation = true;
+}
+
+bool TSpellCheckDialog::isCorrect(std::string_view word)
+{
+    return Language ? Language->IsCorrect(word) : QnSpell1.IsCorrect(word);
+}
+
+std::vector<std::string> TSpellCheckDialog::suggest(std::string_view word)
+{
+    return Language ? Language->Suggest(word, QnSpell1.MaxSuggestions()) : QnSpell1.Suggest(word);
+}
+
+bool TSpellCheckDialog::addWord(const std::string &word)
+{
+    return Language ? Language->AddWord(word) : QnSpell1.AddWord(word, UserDictionary);
 }
 
 void TSpellCheckDialog::openMainDictionary()
@@ -186,8 +213,8 @@ void TSpellCheckDialog::CheckNextWord()
             word = Editor->NextWord();
             if (word.empty())
                 break;
-            if (!QnSpell1.IsCorrect(word)) {
-                for (const std::string &suggestion : QnSpell1.Suggest(word))
+            if (!isCorrect(word)) {
+                for (const std::string &suggestion : suggest(word))
                     WordList->addItem(AnsiToQString(suggestion));
                 Editor->SelectWord();
                 break;
@@ -237,8 +264,7 @@ void TSpellCheckDialog::AddbuttonClick()
 {
     if (!Word->text().isEmpty()) {
         const std::optional<std::string> word = QStringToAnsi(Word->text());
-        if (word && !QnSpell1.AddWord(*word, UserDictionary) &&
-            word->size() <= spell::kMaxWordLength)
+        if (word && !addWord(*word) && (Language || word->size() <= spell::kMaxWordLength))
             ShowInformationUtf8("\"" + Word->text().toStdString() +
                                 "\" could not be added to the user dictionary.");
     }

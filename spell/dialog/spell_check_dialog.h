@@ -3,11 +3,14 @@
 // The spell check dialog: walks the words of a rich text control, stops at
 // each word no dictionary knows with the word marked in the control, offers
 // ranked replacements, and skips, replaces or adds the word to the user's
-// own dictionary. The main dictionary "quillnk.dct" is a read-only resource;
-// the user dictionary "quillnku.dct" lives in the diary folder and is made
-// when missing.
+// own dictionary. In English the main dictionary "quillnk.dct" is a
+// read-only resource; the user dictionary "quillnku.dct" lives in the diary
+// folder and is made when missing. In another language the dialog asks that
+// language's engine (a Hunspell dictionary of the system with the user's own
+// words of that language) and leaves the English dictionaries alone.
 
 #include "spell/qnspell.h"
+#include "spell/spelling_engine.h"
 
 #include <QDialog>
 
@@ -30,7 +33,10 @@ class TSpellCheckDialog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit TSpellCheckDialog(QWidget *parent = nullptr);
+    // Without a language engine the check is in English with the diary's
+    // own dictionaries.
+    explicit TSpellCheckDialog(QWidget *parent = nullptr,
+                               std::shared_ptr<spell::SpellingEngine> language = nullptr);
     ~TSpellCheckDialog() override;
 
     // The control to check; not owned. Set before the dialog is shown.
@@ -47,6 +53,8 @@ public:
     QListWidget *WordList;
     QPushButton *GetNextWordButton, *Replace, *Addbutton, *Cancel;
     TQnSpell QnSpell1;
+    // The engine of another language than English; null for English.
+    std::shared_ptr<spell::SpellingEngine> Language;
 
     void FormCreate();
     void FormActivate();
@@ -67,6 +75,10 @@ protected:
 
 private:
     void openMainDictionary();
+    void openUserDictionary();
+    bool isCorrect(std::string_view word);
+    std::vector<std::string> suggest(std::string_view word);
+    bool addWord(const std::string &word);
     bool closed_ = false;
 };
 

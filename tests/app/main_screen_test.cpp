@@ -4,6 +4,8 @@
 #include "platform/profile.h"
 #include "platform/program_dir.h"
 #include "platform/qt/messages.h"
+#include "spell/dialog/spell_check_dialog.h"
+#include "spell/qnspell.h"
 #include "spell/spelling_engine.h"
 #include "widgets/flat_button.h"
 #include "widgets/ring_panel.h"
@@ -14,6 +16,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -21,6 +24,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
@@ -31,6 +35,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <memory>
 
 using namespace qn;
@@ -581,16 +586,96 @@ TEST(MainScreenGeometry, CentringHalvesTowardZero)
     EXPECT_EQ(CenteredPosition(QRect(10, 10, 100, 100), QSize(151, 151)), QPoint(-15, -15));
 }
 
+// The dictionary the build makes, where the program looks for it, for the
+// length of a test: false when there is none.
+class MainDictionaryInPlace {
+public:
+    MainDictionaryInPlace()
+    {
+        const auto made = test::binaryDir() / "bin" / "quillnk.dct";
+        copied_ = !FindResourceFile("quillnk.dct") && std::filesystem::exists(made) &&
+                  std::filesystem::copy_file(made, placed_);
+    }
+    ~MainDictionaryInPlace()
+    {
+        if (copied_)
+            std::filesystem::remove(placed_);
+    }
+    explicit operator bool() const { return FindResourceFile("quillnk.dct").has_value(); }
+
+private:
+    std::filesystem::path placed_ = std::filesystem::path(ProgramDir()) / "quillnk.dct";
+    bool copied_ = false;
+};
+
+// The marked words of the editor's paragraphs, in order.
+std::vector<std::string> markedWords(TQnRichText *editor)
+{
+    std::vector<std::string> out;
+    for (TParagraph *p = editor->Document->FirstParagraph; p; p = p->Next) {
+        std::string text;
+        for (const TLine *l = p->Lines; l; l = l->Next)
+            text.append(reinterpret_cast<const char *>(l->Text), l->Length);
+        for (const auto &r : editor->SpellMarks->ParagraphMarks(p))
+            out.push_back(text.substr(static_cast<size_t>(r.Start), static_cast<size_t>(r.Length)));
+    }
+    return out;
+}
+
+// The menu a right click of the mouse over the character at an offset of the
+// first line pops up (the caret moves there first); closed when it goes.
+class RightClickMenu {
+public:
+    RightClickMenu(TQnRichText *editor, int offset)
+    {
+        TQnRTFTextInput &doc = *editor->Document;
+        TParagraph *p = doc.FirstParagraph;
+        TLine *l = p->Lines;
+        const QPoint client((doc.XOfChar(p, l, offset) + doc.XOfChar(p, l, offset + 1)) / 2,
+                            l->Top - doc.ScrollY + l->Height / 2);
+        const QPoint at = client + editor->ClientRect().topLeft();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, editor->mapToGlobal(at));
+        QApplication::sendEvent(editor, &event);
+        for (QMenu *menu : editor->findChildren<QMenu *>(QStringLiteral("EditorContextMenu")))
+            if (menu->isVisible())
+                menu_ = menu;
+    }
+    ~RightClickMenu()
+    {
+        if (menu_)
+            menu_->close();
+        QApplication::processEvents();
+    }
+    RightClickMenu(const RightClickMenu &) = delete;
+    RightClickMenu &operator=(const RightClickMenu &) = delete;
+
+    QMenu *menu() const { return menu_; }
+
+private:
+    QPointer<QMenu> menu_;
+};
+
+QAction *menuItem(QMenu &menu, const QString &text)
+{
+    for (QAction *action : menu.actions())
+        if (action->text() == text)
+            return action;
+    return nullptr;
+}
+
+bool germanInstalled()
+{
+    const auto installed = spell::InstalledDictionaries();
+    return std::any_of(installed.begin(), installed.end(),
+                       [](const spell::InstalledDictionary &d) { return d.Code == "de_DE"; });
+}
+
 // Finished words the dictionary does not know are marked; the word being
 // typed is not; switching to German marks English words and not German ones.
 TEST_F(MainScreenTest, SpellingMarksFinishedWordsInTheChosenLanguage)
 {
-    // The dictionary the build makes, where the program looks for it.
-    const auto made = test::binaryDir() / "bin" / "quillnk.dct";
-    const auto placed = std::filesystem::path(ProgramDir()) / "quillnk.dct";
-    const bool copied = !FindResourceFile("quillnk.dct") && std::filesystem::exists(made) &&
-                        std::filesystem::copy_file(made, placed);
-    if (!FindResourceFile("quillnk.dct"))
+    const MainDictionaryInPlace dictionary;
+    if (!dictionary)
         GTEST_SKIP() << "no main dictionary";
     w->SetSpellingLanguage("");
     TQnRichText *editor = w->QnRichText1;
@@ -598,16 +683,7 @@ TEST_F(MainScreenTest, SpellingMarksFinishedWordsInTheChosenLanguage)
     editor->SetText("We did recieve teh parcel");
     editor->SetCursorOffset(0);
     settle();
-    auto words = [editor] {
-        std::vector<std::string> out;
-        TParagraph *p = editor->Document->FirstParagraph;
-        std::string text;
-        for (const TLine *l = p->Lines; l; l = l->Next)
-            text.append(reinterpret_cast<const char *>(l->Text), l->Length);
-        for (const auto &r : editor->SpellMarks->ParagraphMarks(p))
-            out.push_back(text.substr(static_cast<size_t>(r.Start), static_cast<size_t>(r.Length)));
-        return out;
-    };
+    auto words = [editor] { return markedWords(editor); };
     EXPECT_EQ(words(), (std::vector<std::string>{"recieve", "teh"}));
     // A picture of the marks for review, under build/screenshots.
     const auto shots = test::binaryDir() / "screenshots";
@@ -621,13 +697,9 @@ TEST_F(MainScreenTest, SpellingMarksFinishedWordsInTheChosenLanguage)
     // The right-click menu on a marked word offers the suggestions above the
     // editor's own items; choosing one replaces the word as one undo step.
     {
-        TQnRTFTextInput &doc = *editor->Document;
-        TParagraph *p = doc.FirstParagraph;
-        TLine *l = p->Lines;
-        const QPoint inWord((doc.XOfChar(p, l, 8) + doc.XOfChar(p, l, 9)) / 2,
-                            l->Top - doc.ScrollY + l->Height / 2);
-        std::unique_ptr<QMenu> menu(editor->CreateContextMenu(inWord));
-        const QList<QAction *> items = menu->actions();
+        const RightClickMenu menu(editor, 8);
+        ASSERT_NE(menu.menu(), nullptr);
+        const QList<QAction *> items = menu.menu()->actions();
         ASSERT_FALSE(items.isEmpty());
         EXPECT_EQ(items.first()->text().toStdString(), "receive");
         EXPECT_TRUE(std::any_of(items.begin(), items.end(), [](QAction *a) {
@@ -644,15 +716,147 @@ TEST_F(MainScreenTest, SpellingMarksFinishedWordsInTheChosenLanguage)
     EXPECT_TRUE(words().empty());
     w->SetSpellAsYouType(true);
 
-    const auto installed = spell::InstalledDictionaries();
-    if (std::none_of(installed.begin(), installed.end(),
-                     [](const spell::InstalledDictionary &d) { return d.Code == "de_DE"; }))
+    if (!germanInstalled())
         return;
     w->SetSpellingLanguage("de_DE");
     editor->SetText("the Haus.");
     editor->SetCursorOffset(9); // after the full stop: no word is being typed
     EXPECT_EQ(words(), (std::vector<std::string>{"the"}));
     w->SetSpellingLanguage("");
-    if (copied)
-        std::filesystem::remove(placed);
+}
+
+// "Add to Dictionary" and "Ignore All" of the right-click menu take the mark
+// off every occurrence of the word at once; an added word is kept in the
+// user's words of the chosen language, an ignored one only for the session.
+TEST_F(MainScreenTest, SpellingMenuAddsAndIgnoresEveryOccurrence)
+{
+    const MainDictionaryInPlace dictionary;
+    if (!dictionary)
+        GTEST_SKIP() << "no main dictionary";
+    const std::filesystem::path folder(ProgramDir());
+    const auto user = folder / "quillnku.dct";
+    const auto germanWords = folder / "quillnku-de_DE.txt";
+    std::filesystem::remove(user);
+    std::filesystem::remove(germanWords);
+    w->SetSpellingLanguage("");
+    TQnRichText *editor = w->QnRichText1;
+    // Offsets:           0         10        20        30        40
+    editor->SetText("I met Zorbly. Quillnook met Zorbly, Zorbly and Quillnook.\nQuillnook again.");
+    editor->SetCursorOffset(0);
+    settle();
+    ASSERT_EQ(markedWords(editor), (std::vector<std::string>{"Zorbly", "Quillnook", "Zorbly",
+                                                             "Zorbly", "Quillnook", "Quillnook"}));
+
+    {
+        const RightClickMenu menu(editor, 16); // in "Quillnook"
+        ASSERT_NE(menu.menu(), nullptr);
+        QAction *add = menuItem(*menu.menu(), QStringLiteral("Add to Dictionary"));
+        ASSERT_NE(add, nullptr);
+        ASSERT_NE(menuItem(*menu.menu(), QStringLiteral("Ignore All")), nullptr);
+        add->trigger();
+    }
+    EXPECT_EQ(markedWords(editor), (std::vector<std::string>{"Zorbly", "Zorbly", "Zorbly"}))
+        << "every occurrence, in every paragraph";
+    TQnSpell later;
+    ASSERT_GT(later.OpenUserDictionary(user.string()), 0) << "made with the first word";
+    EXPECT_TRUE(later.IsCorrect("Quillnook"));
+
+    {
+        const RightClickMenu menu(editor, 8); // in "Zorbly"
+        ASSERT_NE(menu.menu(), nullptr);
+        QAction *ignore = menuItem(*menu.menu(), QStringLiteral("Ignore All"));
+        ASSERT_NE(ignore, nullptr);
+        ignore->trigger();
+    }
+    EXPECT_TRUE(markedWords(editor).empty());
+    EXPECT_FALSE(later.IsCorrect("Zorbly")) << "ignored, not added";
+    {
+        const RightClickMenu menu(editor, 8);
+        ASSERT_NE(menu.menu(), nullptr);
+        EXPECT_EQ(menuItem(*menu.menu(), QStringLiteral("Ignore All")), nullptr)
+            << "no spelling items over a word that is no longer marked";
+    }
+
+    // In German the added word goes to the German list beside the English
+    // dictionary, which it leaves alone.
+    if (germanInstalled()) {
+        w->SetSpellingLanguage("de_DE");
+        editor->SetText("Das Flurbo und das Flurbo.");
+        editor->SetCursorOffset(0);
+        settle();
+        ASSERT_EQ(markedWords(editor), (std::vector<std::string>{"Flurbo", "Flurbo"}));
+        {
+            const RightClickMenu menu(editor, 5);
+            ASSERT_NE(menu.menu(), nullptr);
+            QAction *add = menuItem(*menu.menu(), QStringLiteral("Add to Dictionary"));
+            ASSERT_NE(add, nullptr);
+            add->trigger();
+        }
+        EXPECT_TRUE(markedWords(editor).empty());
+        std::ifstream list(germanWords);
+        const std::string kept((std::istreambuf_iterator<char>(list)), {});
+        EXPECT_EQ(kept, "Flurbo\n");
+        EXPECT_FALSE(later.IsCorrect("Flurbo"));
+
+        // A list that cannot be read is not written over: the word is said
+        // not to be added, and only ignored.
+        std::filesystem::remove(germanWords);
+        std::filesystem::create_directory(germanWords);
+        w->SetSpellingLanguage("de_DE");
+        editor->SetText("Das Grumpel.");
+        editor->SetCursorOffset(0);
+        settle();
+        test::NotificationCapture messages;
+        {
+            const RightClickMenu menu(editor, 5);
+            ASSERT_NE(menu.menu(), nullptr);
+            QAction *add = menuItem(*menu.menu(), QStringLiteral("Add to Dictionary"));
+            ASSERT_NE(add, nullptr);
+            add->trigger();
+        }
+        ASSERT_EQ(messages.informations.size(), 1u);
+        EXPECT_NE(messages.informations[0].find("\"Grumpel\" could not be added"),
+                  std::string::npos);
+        EXPECT_TRUE(markedWords(editor).empty());
+        EXPECT_TRUE(std::filesystem::is_directory(germanWords));
+        std::filesystem::remove(germanWords);
+        w->SetSpellingLanguage("");
+    }
+    std::filesystem::remove(user);
+    std::filesystem::remove(germanWords);
+}
+
+// Edit > Spell Check works in the chosen language; a word added there is
+// marked no more in the entry.
+TEST_F(MainScreenTest, SpellCheckDialogUsesTheChosenLanguage)
+{
+    if (!germanInstalled())
+        GTEST_SKIP() << "no German Hunspell dictionary (package hunspell-de-de)";
+    const auto germanWords = std::filesystem::path(ProgramDir()) / "quillnku-de_DE.txt";
+    std::filesystem::remove(germanWords);
+    w->SetSpellingLanguage("de_DE");
+    TQnRichText *editor = w->QnRichText1;
+    editor->SetText("Das Haus und der Flurbo.");
+    editor->SetCursorOffset(0);
+    settle();
+    ASSERT_EQ(markedWords(editor), std::vector<std::string>{"Flurbo"});
+
+    test::NotificationCapture messages;
+    QString asked;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<TSpellCheckDialog *>(QApplication::activeModalWidget());
+        if (!dialog || dialog->Word->text().isEmpty())
+            return;
+        asked = dialog->Word->text();
+        dialog->Addbutton->click();
+    });
+    poll.start(10);
+    w->SpellCheck1->trigger();
+    poll.stop();
+    EXPECT_EQ(asked, "Flurbo") << "the German dictionary knows the other words";
+    EXPECT_EQ(messages.informations, std::vector<std::string>{"Spell check complete"});
+    EXPECT_TRUE(markedWords(editor).empty());
+    w->SetSpellingLanguage("");
+    std::filesystem::remove(germanWords);
 }

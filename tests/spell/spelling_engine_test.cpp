@@ -56,6 +56,42 @@ TEST(WordMarks, TheWordAtTheCaretIsNotMarkedYet)
     EXPECT_TRUE(MisspelledWords("x " + std::string(26, 'q'), -1, isCorrect).empty());
 }
 
+// After any edit, marking only the changed stretch gives what marking the
+// whole text gives: edits inside, between and across words, joiners and
+// digits that make and break words and codes, at both ends of the text.
+TEST(WordMarks, MarksAfterAnEditEqualAWholeCheck)
+{
+    // Words of two or more letters starting with 'b' or 'x' are wrong.
+    auto isCorrect = [](std::string_view w) { return w[0] != 'b' && w[0] != 'x'; };
+    const std::string alphabet = "abxy   -'1_.\xE9";
+    unsigned seed = 12345;
+    auto next = [&seed](unsigned n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    auto piece = [&](unsigned most) {
+        std::string text;
+        for (unsigned n = next(most + 1); n > 0; --n)
+            text += alphabet[next(static_cast<unsigned>(alphabet.size()))];
+        return text;
+    };
+    std::string text = piece(40);
+    std::vector<WordRange> marks = MisspelledWords(text, -1, isCorrect);
+    for (int round = 0; round < 20000; ++round) {
+        const size_t at = next(static_cast<unsigned>(text.size() + 1));
+        const size_t removed = std::min<size_t>(next(4), text.size() - at);
+        std::string edited = text;
+        edited.replace(at, removed, piece(3));
+        if (edited.size() > 80)
+            edited.resize(40);
+        const auto updated = UpdateMisspelledWords(text, marks, edited, isCorrect);
+        const auto whole = MisspelledWords(edited, -1, isCorrect);
+        ASSERT_EQ(updated, whole) << "\"" << text << "\" -> \"" << edited << "\"";
+        text = edited;
+        marks = updated;
+    }
+}
+
 TEST(SpellingEngine, OwnDictionaryKeepsTheUsersWords)
 {
     TempDir dir;
@@ -72,6 +108,9 @@ TEST(SpellingEngine, OwnDictionaryKeepsTheUsersWords)
     }
     auto again = MakeOwnDictionaryEngine(main.string(), user.string());
     EXPECT_TRUE(again->IsCorrect("Quillnook"));
+    // Without its main dictionary every word would be unknown: no engine.
+    EXPECT_FALSE(MakeOwnDictionaryEngine((dir / "missing.dct").string(), user.string()));
+    EXPECT_FALSE(MakeOwnDictionaryEngine("", user.string()));
 }
 
 TEST(SpellingEngine, HunspellDictionariesAndTheirOwnUserWords)
@@ -106,6 +145,19 @@ TEST(SpellingEngine, HunspellDictionariesAndTheirOwnUserWords)
     EXPECT_TRUE(again->IsCorrect("Foobarbaz"));
 
     EXPECT_FALSE(MakeHunspellEngine((dir / "none").string(), words.string()));
+
+    // Lines the engine cannot use (here a word in letters the entries cannot
+    // hold) stay in the file when a word is added.
+    writeFile(words, "Quillnook\n\xD0\x9C\xD0\xB8\xD1\x80\n");
+    EXPECT_TRUE(MakeHunspellEngine(german->Base, words.string())->AddWord("Flurbo"));
+    EXPECT_EQ(readFile(words), "Flurbo\nQuillnook\n\xD0\x9C\xD0\xB8\xD1\x80\n");
+
+    // A list that cannot be read is never written over (its words would be lost).
+    const std::string huge(5 << 20, 'x');
+    writeFile(words, huge);
+    auto refused = MakeHunspellEngine(german->Base, words.string());
+    EXPECT_FALSE(refused->AddWord("Flurbo"));
+    EXPECT_EQ(readFile(words).size(), huge.size());
 }
 
 TEST(SpellingEngine, InstalledDictionariesNeedBothFilesAndPlainNames)

@@ -13,6 +13,7 @@
 #include "richtext/controls/rich_text.h"
 #include "spell/dialog/spell_check_dialog.h"
 #include "spell/dictionary_journal.h"
+#include "spell/spelling_engine.h"
 #include "tests/spell/spell_fixtures.h"
 #include "tests/support/notification_capture.h"
 #include "tests/support/temp_dir.h"
@@ -60,9 +61,9 @@ protected:
     }
 
     // Shows the dialog; it starts the walk from the event loop.
-    TSpellCheckDialog &open()
+    TSpellCheckDialog &open(std::shared_ptr<spell::SpellingEngine> language = nullptr)
     {
-        dialog = std::make_unique<TSpellCheckDialog>(window.get());
+        dialog = std::make_unique<TSpellCheckDialog>(window.get(), std::move(language));
         dialog->Editor = edit;
         dialog->show();
         QApplication::processEvents();
@@ -253,4 +254,44 @@ TEST_F(SpellDialogTest, AMissingMainDictionaryIsSaidWithWhereItWasLookedFor)
     EXPECT_FALSE(d.isVisible());
     EXPECT_EQ(edit->SelLength(), 0) << "no word is flagged";
     EXPECT_EQ(d.Word->text(), "");
+}
+
+// In another language the dialog checks with that language's dictionary and
+// adds to that language's own words; the English dictionaries are neither
+// needed nor touched.
+TEST_F(SpellDialogTest, AnotherLanguageChecksAndAddsWithItsOwnDictionary)
+{
+    const auto installed = spell::InstalledDictionaries();
+    const auto german =
+        std::find_if(installed.begin(), installed.end(),
+                     [](const spell::InstalledDictionary &d) { return d.Code == "de_DE"; });
+    if (german == installed.end())
+        GTEST_SKIP() << "no German Hunspell dictionary (package hunspell-de-de)";
+    std::filesystem::remove(dir / kMainDictionaryName);
+    test::TempDir folder;
+    const auto words = folder / "quillnku-de_DE.txt";
+    auto engine = std::shared_ptr<spell::SpellingEngine>(
+        spell::MakeHunspellEngine(german->Base, words.string()));
+    ASSERT_TRUE(engine);
+
+    test::NotificationCapture messages;
+    load("Das Haus und der Garten, teh Flurbo und die Stra\xDF"
+         "e. Flurbo");
+    TSpellCheckDialog &d = open(engine);
+    EXPECT_TRUE(d.Addbutton->isEnabled());
+    EXPECT_EQ(d.Word->text(), "teh");
+    EXPECT_EQ(selected(), "teh");
+    QTest::mouseClick(d.GetNextWordButton, Qt::LeftButton);
+    EXPECT_EQ(d.Word->text(), "Flurbo");
+    const QStringList offered = suggestions();
+    EXPECT_LE(offered.size(), 10);
+    QTest::mouseClick(d.Addbutton, Qt::LeftButton);
+    // The second "Flurbo" is known now: the walk ends.
+    EXPECT_EQ(messages.informations, std::vector<std::string>{"Spell check complete"});
+    EXPECT_EQ(test::readFile(words), "Flurbo\n");
+    EXPECT_TRUE(engine->IsCorrect("Flurbo")) << "the shared engine knows it at once";
+    EXPECT_FALSE(std::filesystem::exists(userDictionary())) << "English is left alone";
+    EXPECT_EQ(edit->PlainText().toStdString(),
+              "Das Haus und der Garten, teh Flurbo und die Stra\xC3\x9F"
+              "e. Flurbo");
 }
