@@ -17,6 +17,7 @@
 #include "widgets/flat_button.h"
 #include "widgets/ring_panel.h"
 #include "widgets/save_form_state.h"
+#include "widgets/widget_accessible.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -240,6 +241,7 @@ void TMainScreen::createClientArea()
         button->setIcon(ToolBarGlyph(QLatin1String(glyph)));
         button->setFixedSize(QFontInfo(font()).pixelSize() + 9, QFontInfo(font()).pixelSize() + 9);
         button->setToolTip(hint);
+        button->setAccessibleName(hint);
         button->hide();
         return button;
     };
@@ -247,7 +249,8 @@ void TMainScreen::createClientArea()
         speedButton("DocPageBreakButton", "PAGEBREAK", QStringLiteral("Insert Page Break"));
     ParagraphSetupButton =
         speedButton("ParagraphSetupButton", "PARAGRAPH", QStringLiteral("Paragraph properties"));
-    DocWordWrapButton = speedButton("DocWordWrapButton", "WORDWRAP", QString());
+    DocWordWrapButton =
+        speedButton("DocWordWrapButton", "WORDWRAP", QStringLiteral("Toggle word wrap"));
     Printbutton = speedButton("Printbutton", "QNI_PRINT", QStringLiteral("Print diary entries"));
     connect(DocPageBreakButton, &QToolButton::clicked, this, &TMainScreen::DocPageBreakButtonClick);
     connect(DocWordWrapButton, &QToolButton::clicked, this, &TMainScreen::DocWordWrapButtonClick);
@@ -276,6 +279,8 @@ void TMainScreen::createRingArea()
     RingPanel1->SetRightEdge(15);
 
     DateLabel = new QLabel(RingPanel1);
+    DateLabel->setObjectName(QStringLiteral("DateLabel"));
+    MarkAsHeading(DateLabel);
     QFont dateFont = arialPixels(16);
     dateFont.setBold(true);
     dateFont.setItalic(true);
@@ -348,6 +353,8 @@ void TMainScreen::createPrivacyPanel()
 
     Pass = new QLineEdit(PrivacyPanel);
     Pass->setEchoMode(QLineEdit::Password);
+    Pass->setAccessibleName(QStringLiteral("Password"));
+    PrivacyLabel->setBuddy(Pass);
     Pass->setFixedWidth(160);
 
     BitBtn1 = new QPushButton(QStringLiteral("OK"), PrivacyPanel);
@@ -371,6 +378,24 @@ void TMainScreen::createPrivacyPanel()
     connect(BitBtn1, &QPushButton::clicked, this, &TMainScreen::BitBtn1Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TMainScreen::BitBtn2Click);
     connect(Pass, &QLineEdit::returnPressed, this, &TMainScreen::BitBtn1Click);
+}
+
+void TMainScreen::describeActionBar()
+{
+    // What a screen reader says of each button besides its caption.
+    const std::pair<TFlatButton *, const char *> descriptions[] = {
+        {SaveButton, "Save the changes to this entry"},
+        {CancelButton, "Undo the changes to this entry since it was last saved"},
+        {FirstButton, "Go to the first entry of the diary"},
+        {PriorButton, "Go to the day before"},
+        {CalendarButton, "Choose a date on a calendar"},
+        {Nextbutton, "Go to the next day"},
+        {LastButton, "Go to the last entry of the diary"},
+        {Hidebutton, "Minimise the window"},
+        {FlatButton1, "Close the diary"},
+    };
+    for (const auto &[button, text] : descriptions)
+        button->setAccessibleDescription(QString::fromLatin1(text));
 }
 
 void TMainScreen::createActionBar()
@@ -417,6 +442,7 @@ void TMainScreen::createActionBar()
         button(QStringLiteral("H&ide"), QStringLiteral("Hidebutton"), "hide", blBitmapRight);
     FlatButton1 =
         button(QStringLiteral("E&xit"), QStringLiteral("FlatButton1"), "exit", blBitmapRight);
+    describeActionBar();
     layout->addStretch();
 
     // While Save and Cancel are hidden a space as wide holds their place,

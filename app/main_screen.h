@@ -297,6 +297,7 @@ private:
     void createClientArea();
     void createRingArea();
     void createPrivacyPanel();
+    void describeActionBar();
     void createActionBar();
     void placeRingChildren();
     void createDiaryComponents();

@@ -119,6 +119,8 @@ public:
     bool IsColorList() const { return colorList_; }
     std::vector<ColorRef> Palette;
     QColor SwatchColor(int index) const;
+    // Gives every item its colour's name for assistive technology.
+    void NameSwatches();
 
 protected:
     void focusInEvent(QFocusEvent *event) override;
