@@ -178,8 +178,11 @@ QString ColourName(ColorRef colour)
 RtfEditAccessible::RtfEditAccessible(TQnCustomRtfEdit *edit)
     : QAccessibleWidget(edit, QAccessible::EditableText)
 {
-    edit->accessibleText_ = edit->PlainText();
-    edit->accessibleTextKnown_ = true;
+    // Made while nobody listens (Qt asks for it with every event), the text
+    // is taken at the first announcement instead: a reader knows nothing of
+    // what happened before.
+    edit->accessibleTextKnown_ = QAccessible::isActive();
+    edit->accessibleText_ = edit->accessibleTextKnown_ ? edit->PlainText() : QString();
     int start = 0, end = 0;
     selection(0, &start, &end);
     edit->accessibleSelStart_ = start;
@@ -364,12 +367,15 @@ QString RtfEditAccessible::attributes(int offset, int *startOffset, int *endOffs
         p = p->Next;
     }
     const std::vector<TCharAttr> attrs = paragraphAttrs(p);
-    const int at = std::clamp(offset - start, 0, int(attrs.size()) - 1);
+    const int last = int(attrs.size()) - 1; // the paragraph end
+    const int at = std::clamp(offset - start, 0, last);
     int from = at, to = at + 1;
-    while (from > 0 && sameLook(attrs[from - 1], attrs[at]))
-        --from;
-    while (to < int(attrs.size()) && sameLook(attrs[to], attrs[at]))
-        ++to;
+    if (at < last) { // the paragraph end is a run of its own
+        while (from > 0 && sameLook(attrs[from - 1], attrs[at]))
+            --from;
+        while (to < last && sameLook(attrs[to], attrs[at]))
+            ++to;
+    }
     *startOffset = start + from;
     *endOffset = std::min(start + to, count);
     return describeLook(*d.Header, attrs[at]);
@@ -381,6 +387,8 @@ void RtfEditAccessible::CaretMoved(TQnCustomRtfEdit *edit)
     auto *self = iface ? static_cast<RtfEditAccessible *>(iface->textInterface()) : nullptr;
     if (!self)
         return;
+    // A new text (an entry loaded) shows with the caret placed in it.
+    TextChanged(edit);
     int start = 0, end = 0;
     self->selection(0, &start, &end);
     if (start != edit->accessibleSelStart_ || end != edit->accessibleSelEnd_) {

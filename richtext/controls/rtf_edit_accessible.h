@@ -43,7 +43,9 @@ public:
     QString attributes(int offset, int *startOffset, int *endOffset) const override;
 
     // Tell assistive technology what changed: the caret (and with it the
-    // selection) moved, or the text was edited. Called while it listens only.
+    // selection) moved, or the text was edited. Called while it listens only;
+    // an edit is told as the text removed and the text inserted since the
+    // last announcement.
     static void CaretMoved(TQnCustomRtfEdit *edit);
     static void TextChanged(TQnCustomRtfEdit *edit);
 
