@@ -305,6 +305,7 @@ void TMainScreen::createEditors()
     // pixels black, status texts in German.
     QnRichText1 = new TQnRichText(RingPanel1);
     QnRichText1->setObjectName(QStringLiteral("QnRichText1"));
+    QnRichText1->setAccessibleName(QStringLiteral("Entry"));
     QnRichText1->SetColor(0x00FFFFFF);
     QnRichText1->SetBorderStyle(TBorderStyle::bsNone);
     QnRichText1->SetScrollBars(TScrollStyle::ssBoth);

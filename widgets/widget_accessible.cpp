@@ -176,6 +176,11 @@ void MarkAsHeading(QWidget *widget)
 {
     InstallWidgetAccessibility();
     widget->setProperty(kHeadingProperty, true);
+    // Qt makes a widget's interface with its first event and keeps it: one
+    // made before the mark is made again.
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(widget);
+    if (iface && iface->role() != QAccessible::Heading)
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(iface));
 }
 
 } // namespace qn

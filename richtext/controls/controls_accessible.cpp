@@ -7,7 +7,10 @@
 #include <QAbstractItemView>
 #include <QAccessibleWidget>
 #include <QHash>
+#include <QLineEdit>
 #include <QPointer>
+#include <QTimer>
+#include <QToolButton>
 
 #include <algorithm>
 #include <cmath>
@@ -18,10 +21,13 @@ namespace qn {
 
 namespace {
 
-// A drop-down list of colours: its value is the chosen colour's name.
-class ColourListAccessible : public QAccessibleWidget {
+// A drop-down list of the tool bar: named by its accessible name (Qt's own
+// list takes its current text as the name on this platform); a colour list
+// has the chosen colour's name as its value.
+class ToolBarListAccessible : public QAccessibleWidget {
 public:
-    explicit ColourListAccessible(TQnTBCombo *list) : QAccessibleWidget(list, QAccessible::ComboBox)
+    explicit ToolBarListAccessible(TQnTBCombo *list)
+        : QAccessibleWidget(list, QAccessible::ComboBox)
     {
     }
 
@@ -29,20 +35,33 @@ public:
 
     QString text(QAccessible::Text t) const override
     {
-        if (t == QAccessible::Value)
+        if (t != QAccessible::Value)
+            return QAccessibleWidget::text(t);
+        if (list()->IsColorList())
             return list()->itemData(list()->currentIndex(), Qt::AccessibleTextRole).toString();
-        return QAccessibleWidget::text(t);
+        return list()->isEditable() ? list()->lineEdit()->text().trimmed()
+                                    : list()->currentText().trimmed();
     }
 
-    // The drop-down's list, as the standard list does.
-    int childCount() const override { return 1; }
+    // The drop-down's list, and the edit field of an editable list.
+    int childCount() const override { return list()->isEditable() ? 2 : 1; }
     QAccessibleInterface *child(int index) const override
     {
-        return index == 0 ? QAccessible::queryAccessibleInterface(list()->view()) : nullptr;
+        if (index == 0)
+            return QAccessible::queryAccessibleInterface(list()->view());
+        if (index == 1 && list()->isEditable())
+            return QAccessible::queryAccessibleInterface(list()->lineEdit());
+        return nullptr;
     }
     int indexOfChild(const QAccessibleInterface *child) const override
     {
-        return child && child->object() == list()->view() ? 0 : -1;
+        if (!child)
+            return -1;
+        if (child->object() == list()->view())
+            return 0;
+        if (list()->isEditable() && child->object() == list()->lineEdit())
+            return 1;
+        return -1;
     }
 
     QAccessible::State state() const override
@@ -52,6 +71,7 @@ public:
         s.expandable = true;
         s.expanded = list()->view()->isVisible();
         s.collapsed = !s.expanded;
+        s.editable = list()->isEditable();
         return s;
     }
 
@@ -174,10 +194,61 @@ public:
     }
 };
 
+// A two-state picture button of the tool bar: a check box named by its
+// hint, pressed or toggled as a click does (later, as the click may open a
+// window).
+class ToolBarButtonAccessible : public QAccessibleWidget {
+public:
+    explicit ToolBarButtonAccessible(QToolButton *button)
+        : QAccessibleWidget(button,
+                            button->isCheckable() ? QAccessible::CheckBox : QAccessible::PushButton)
+    {
+    }
+
+    QToolButton *button() const { return static_cast<QToolButton *>(widget()); }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Description && button()->accessibleDescription().isEmpty())
+            return QString();
+        return QAccessibleWidget::text(t);
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.checkable = button()->isCheckable();
+        s.checked = button()->isChecked();
+        s.pressed = button()->isDown();
+        return s;
+    }
+
+    QStringList actionNames() const override
+    {
+        if (!button()->isEnabled())
+            return {};
+        return {button()->isCheckable() ? toggleAction() : pressAction()};
+    }
+
+    void doAction(const QString &action) override
+    {
+        if (action != toggleAction() && action != pressAction())
+            return;
+        QPointer<QToolButton> target(button());
+        QTimer::singleShot(0, target, [target] {
+            if (target && target->isEnabled())
+                target->click();
+        });
+    }
+};
+
 QAccessibleInterface *controlsFactory(const QString &, QObject *object)
 {
+    if (auto *button = qobject_cast<QToolButton *>(object))
+        if (qobject_cast<TQnToolBar *>(button->parent()))
+            return new ToolBarButtonAccessible(button);
     if (auto *list = qobject_cast<TQnTBCombo *>(object))
-        return list->IsColorList() ? new ColourListAccessible(list) : nullptr;
+        return new ToolBarListAccessible(list);
     if (auto *ruler = qobject_cast<TQnRuler *>(object))
         return new RulerAccessible(ruler);
     if (auto *bar = qobject_cast<TQnStatusBarBasic *>(object))

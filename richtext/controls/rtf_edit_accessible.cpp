@@ -3,6 +3,7 @@
 #include "platform/qt/qt_text.h"
 #include "richtext/controls/rtf_edit.h"
 
+#include <QApplication>
 #include <QStringList>
 
 namespace qn {
@@ -179,14 +180,9 @@ RtfEditAccessible::RtfEditAccessible(TQnCustomRtfEdit *edit)
     : QAccessibleWidget(edit, QAccessible::EditableText)
 {
     // Made while nobody listens (Qt asks for it with every event), the text
-    // is taken at the first announcement instead: a reader knows nothing of
-    // what happened before.
-    edit->accessibleTextKnown_ = QAccessible::isActive();
-    edit->accessibleText_ = edit->accessibleTextKnown_ ? edit->PlainText() : QString();
-    int start = 0, end = 0;
-    selection(0, &start, &end);
-    edit->accessibleSelStart_ = start;
-    edit->accessibleSelEnd_ = end;
+    // is taken when a reader comes.
+    if (QAccessible::isActive())
+        Snapshot(edit);
 }
 
 TQnCustomRtfEdit *RtfEditAccessible::edit() const
@@ -433,12 +429,46 @@ void RtfEditAccessible::TextChanged(TQnCustomRtfEdit *edit)
     QAccessible::updateAccessibility(&changed);
 }
 
+namespace {
+
+// When a reader comes, every editor's text is what it knows from then on.
+class ReaderArrival : public QAccessible::ActivationObserver {
+public:
+    void accessibilityActiveChanged(bool active) override
+    {
+        if (!active)
+            return;
+        for (QWidget *w : QApplication::allWidgets())
+            if (auto *edit = qobject_cast<TQnCustomRtfEdit *>(w))
+                RtfEditAccessible::Snapshot(edit);
+    }
+};
+
+} // namespace
+
+void RtfEditAccessible::Snapshot(TQnCustomRtfEdit *edit)
+{
+    edit->accessibleText_ = edit->PlainText();
+    edit->accessibleTextKnown_ = true;
+    int start = 0, end = 0;
+    if (edit->BlockMarked()) {
+        const TQnRTFTextInput &d = *edit->Document;
+        const int a = absoluteOf(d, d.BlockAnchor), b = absoluteOf(d, d.BlockEnd);
+        start = std::min(a, b);
+        end = std::max(a, b);
+    }
+    edit->accessibleSelStart_ = start;
+    edit->accessibleSelEnd_ = end;
+}
+
 void InstallRtfEditAccessibility()
 {
     static bool installed = false;
     if (installed)
         return;
     installed = true;
+    static ReaderArrival arrival;
+    QAccessible::installActivationObserver(&arrival);
     QAccessible::installFactory([](const QString &, QObject *object) -> QAccessibleInterface * {
         if (auto *edit = qobject_cast<TQnCustomRtfEdit *>(object))
             return new RtfEditAccessible(edit);

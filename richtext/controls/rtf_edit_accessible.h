@@ -48,6 +48,8 @@ public:
     // last announcement.
     static void CaretMoved(TQnCustomRtfEdit *edit);
     static void TextChanged(TQnCustomRtfEdit *edit);
+    // Takes the text and selection a reader knows from now on.
+    static void Snapshot(TQnCustomRtfEdit *edit);
 
 private:
     TQnCustomRtfEdit *edit() const;

@@ -507,7 +507,7 @@ void TQnToolBar::SetHints(const QStringList &hints)
     hints_ = hints;
     for (const TIconEntry &icon : icons_) {
         icon.Button->setToolTip(hintFor(icon.Bitmap));
-        icon.Button->setAccessibleName(hintFor(icon.Bitmap));
+        icon.Button->setAccessibleName(spokenHint(icon.Bitmap));
     }
 }
 
@@ -519,6 +519,28 @@ QString TQnToolBar::hintFor(const QString &bitmap)
             return line.mid(eq + 1);
     }
     return QString();
+}
+
+QString TQnToolBar::spokenHint(const QString &bitmap)
+{
+    // The default hints are the pictures' short names; a reader says the
+    // whole words. Hints the application gives are said as they are.
+    static const struct {
+        const char *Hint;
+        const char *Spoken;
+    } kSpoken[] = {
+        {"Normal", "Plain text"}, {"Under", "Underline"},        {"StrikeOut", "Strikeout"},
+        {"Sub", "Subscript"},     {"Super", "Superscript"},      {"Left", "Align left"},
+        {"Right", "Align right"}, {"Center", "Centre"},          {"Justified", "Justify"},
+        {"RTFCode", "RTF code"},  {"SelAll", "Select all"},      {"HideSel", "Hide selection"},
+        {"Spell", "Spell check"}, {"PrintSetup", "Print setup"}, {"Prev", "Previous"},
+        {"Del", "Delete"},        {"ToStart", "First"},          {"ToEnd", "Last"},
+    };
+    const QString hint = hintFor(bitmap);
+    for (const auto &s : kSpoken)
+        if (hint == QLatin1String(s.Hint))
+            return QString::fromLatin1(s.Spoken);
+    return hint;
 }
 
 int TQnToolBar::fontPixelHeight() const
@@ -636,6 +658,7 @@ void TQnToolBar::buildLists(int &x)
         fontName_ = make(snFontName, true);
         fontName_->setObjectName(QStringLiteral("FontNameList"));
         fontName_->setAccessibleName(QStringLiteral("Font"));
+        fontName_->lineEdit()->setAccessibleName(QStringLiteral("Font"));
         fontName_->lineEdit()->setMaxLength(kFontNameMax);
         fillFontNames();
         int widest = 0;
@@ -655,6 +678,7 @@ void TQnToolBar::buildLists(int &x)
         fontSize_ = make(snFontSize, true);
         fontSize_->setObjectName(QStringLiteral("FontSizeList"));
         fontSize_->setAccessibleName(QStringLiteral("Font size"));
+        fontSize_->lineEdit()->setAccessibleName(QStringLiteral("Font size"));
         for (int size = sizeFrom_ > 0 ? sizeFrom_ : 1; size <= sizeTo_; ++size)
             fontSize_->addItem(QStringLiteral(" %1").arg(size));
         const int width = 3 * fm.horizontalAdvance(QLatin1Char('8')) + 24;
@@ -711,7 +735,7 @@ void TQnToolBar::buildButtons(int &x)
         button->setIconSize(QSize(kToolBarGlyphSize, kToolBarGlyphSize));
         button->setToolTip(hintFor(icon.Bitmap));
         // Readers name a picture button by its hint.
-        button->setAccessibleName(hintFor(icon.Bitmap));
+        button->setAccessibleName(spokenHint(icon.Bitmap));
         if (icon.Group == kIconGroupAlign) {
             if (!alignGroup_) {
                 alignGroup_ = new QButtonGroup(this);
@@ -966,6 +990,7 @@ void TQnToolBar::SetTables(const TTextHeader &header)
         for (TQnTBCombo *list : {bar.fontColor_, bar.backColor_})
             if (list) {
                 list->Palette = bar.palette_;
+                list->NameSwatches();
                 list->update();
             }
     });

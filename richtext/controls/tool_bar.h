@@ -301,6 +301,7 @@ private:
     void fillFontNames();
     void fillColorList(TQnTBCombo *list);
     QString hintFor(const QString &bitmap);
+    QString spokenHint(const QString &bitmap);
     int buttonSide() const;
     int fontPixelHeight() const;
 
