@@ -28,6 +28,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -234,6 +235,7 @@ void TMainScreen::createClientArea()
         QnRuler1MouseDown();
     };
     createRingArea();
+    createToolBarKeys();
     // The speed buttons wait on the privacy panel until start-up moves them.
     auto speedButton = [this](const char *name, const char *glyph, const QString &hint) {
         auto *button = new QToolButton(PrivacyPanel);
@@ -266,6 +268,32 @@ void TMainScreen::createClientArea()
     layout->addWidget(RingPanel1, 1);
     layout->addWidget(ActionPanel);
     setCentralWidget(client);
+}
+
+void TMainScreen::createToolBarKeys()
+{
+    // F6 moves between the entry and the tool bar's lists (Tab then goes
+    // along the lists); Escape on the bar goes back to the entry.
+    auto *toBar = new QShortcut(QKeySequence(Qt::Key_F6), this);
+    connect(toBar, &QShortcut::activated, this, [this] {
+        QWidget *focus = QApplication::focusWidget();
+        if (focus && QnToolBar2->isAncestorOf(focus)) {
+            QnRichText1->setFocus(Qt::ShortcutFocusReason);
+            return;
+        }
+        for (int i = 0; i < QnToolBar2->ControlCount(); ++i) {
+            QWidget *control = QnToolBar2->Control(i);
+            if (control && control->isVisible() && control->isEnabled() &&
+                (control->focusPolicy() & Qt::TabFocus)) {
+                control->setFocus(Qt::ShortcutFocusReason);
+                return;
+            }
+        }
+    });
+    auto *back = new QShortcut(QKeySequence(Qt::Key_Escape), QnToolBar2);
+    back->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(back, &QShortcut::activated, this,
+            [this] { QnRichText1->setFocus(Qt::ShortcutFocusReason); });
 }
 
 void TMainScreen::createRingArea()

@@ -298,6 +298,7 @@ private:
     void createRingArea();
     void createPrivacyPanel();
     void describeActionBar();
+    void createToolBarKeys();
     void createActionBar();
     void placeRingChildren();
     void createDiaryComponents();

@@ -639,7 +639,9 @@ void TQnToolBar::buildLists(int &x)
     const int height = buttonSide() + 2;
     auto make = [&](int typ, bool editable) {
         auto *list = new TQnTBCombo(this);
-        list->setFocusPolicy(Qt::ClickFocus);
+        // Reached by the mouse, and from the keyboard by Tab once the window
+        // has moved the focus onto the bar.
+        list->setFocusPolicy(Qt::StrongFocus);
         list->setEditable(editable);
         if (editable) {
             list->setInsertPolicy(QComboBox::NoInsert);

@@ -21,6 +21,7 @@
 #include <QAccessibleTextInterface>
 #include <QApplication>
 #include <QLabel>
+#include <QRadioButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -259,6 +260,74 @@ TEST(DialogReader, EveryFieldOfTheDialogsIsLabelled)
         dialog->show();
         QApplication::processEvents();
         EXPECT_EQ(unnamedControls(dialog.get()), "") << dialog->metaObject()->className();
+        dialog->hide();
+    }
+}
+
+TEST_F(MainWindowReader, F6ReachesTheToolBarsListsAndEscapeReturns)
+{
+    ASSERT_TRUE(w->QnRichText1->hasFocus());
+    QTest::keyClick(w->QnRichText1, Qt::Key_F6);
+    EXPECT_TRUE(w->QnToolBar2->FontNameList()->isAncestorOf(QApplication::focusWidget()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_TRUE(w->QnToolBar2->FontSizeList()->isAncestorOf(QApplication::focusWidget()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), static_cast<QWidget *>(w->QnToolBar2->FontColorList()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_TRUE(w->QnRichText1->hasFocus());
+    // F6 on the bar goes back as well.
+    QTest::keyClick(w->QnRichText1, Qt::Key_F6);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
+    EXPECT_TRUE(w->QnRichText1->hasFocus());
+}
+
+TEST(DialogReader, TabReachesEveryFieldOfTheDialogs)
+{
+    qn::test::TempDir dir;
+    TMainScreen main(dir.path().string());
+    std::vector<std::unique_ptr<QDialog>> dialogs;
+    dialogs.push_back(std::make_unique<TPrintOptions>());
+    dialogs.push_back(std::make_unique<TGetPassword>(main));
+    dialogs.push_back(std::make_unique<TLookForAll>());
+    dialogs.push_back(std::make_unique<TParagraphPropDlg>());
+    dialogs.push_back(std::make_unique<TQnFindDialog>(TQnFindDialog::Replace));
+    for (auto &dialog : dialogs) {
+        const char *name = dialog->metaObject()->className();
+        dialog->show();
+        QApplication::setActiveWindow(dialog.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get())) << name;
+        QList<QWidget *> expected;
+        for (QWidget *child : dialog->findChildren<QWidget *>())
+            if (child->isVisible() && child->isEnabled() &&
+                (child->focusPolicy() & Qt::TabFocus) == Qt::TabFocus && !child->focusProxy())
+                expected << child;
+        ASSERT_FALSE(expected.isEmpty()) << name;
+        // Tab from the first focused field around to it again.
+        QWidget *first = QApplication::focusWidget();
+        ASSERT_TRUE(first) << name;
+        QList<QWidget *> reached{first};
+        for (int i = 0; i < 60; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget *now = QApplication::focusWidget();
+            if (!now || now == first)
+                break;
+            if (!reached.contains(now))
+                reached << now;
+        }
+        // Radio buttons of one group share one Tab stop; arrows go among them.
+        auto sameGroupReached = [&](QWidget *field) {
+            auto *radio = qobject_cast<QRadioButton *>(field);
+            if (!radio)
+                return false;
+            for (QWidget *r : reached)
+                if (qobject_cast<QRadioButton *>(r) && r->parentWidget() == radio->parentWidget())
+                    return true;
+            return false;
+        };
+        for (QWidget *field : expected)
+            EXPECT_TRUE(reached.contains(field) || sameGroupReached(field))
+                << name << ": Tab never reaches " << field->objectName().toStdString() << " "
+                << field->metaObject()->className();
         dialog->hide();
     }
 }
