@@ -2,6 +2,7 @@
 // can reach has a name, the action bar's buttons are pressed by name, the
 // entry's text and formatting are read, the calendar says the focused day.
 #include "app/date_selector.h"
+#include "app/exchange_dialogs.h"
 #include "app/get_password.h"
 #include "app/look_for_all.h"
 #include "app/main_screen.h"
@@ -256,6 +257,9 @@ TEST(DialogReader, EveryFieldOfTheDialogsIsLabelled)
     dialogs.push_back(std::make_unique<TParagraphPropDlg>());
     dialogs.push_back(std::make_unique<TQnFindDialog>(TQnFindDialog::Find));
     dialogs.push_back(std::make_unique<TQnFindDialog>(TQnFindDialog::Replace));
+    dialogs.push_back(std::make_unique<TExportDialog>(main));
+    dialogs.push_back(std::make_unique<TImportDialog>(main));
+    dialogs.push_back(std::make_unique<TRestoreDialog>(main));
     for (auto &dialog : dialogs) {
         dialog->show();
         QApplication::processEvents();
