@@ -268,6 +268,8 @@ void TMainScreen::createClientArea()
     layout->addWidget(RingPanel1, 1);
     layout->addWidget(ActionPanel);
     setCentralWidget(client);
+    // The window opens on the entry, not on the first list of the tool bar.
+    QnRichText1->setFocus(Qt::OtherFocusReason);
 }
 
 void TMainScreen::createToolBarKeys()

@@ -19,13 +19,14 @@ const char kHeadingProperty[] = "qnHeading";
 
 class FlatButtonAccessible : public QAccessibleWidget {
 public:
-    explicit FlatButtonAccessible(TFlatButton *button)
-        : QAccessibleWidget(button, button->DropDownMenu() ? QAccessible::ButtonMenu
-                                                           : QAccessible::PushButton)
-    {
-    }
+    explicit FlatButtonAccessible(TFlatButton *button) : QAccessibleWidget(button) {}
 
     TFlatButton *button() const { return static_cast<TFlatButton *>(widget()); }
+
+    QAccessible::Role role() const override
+    {
+        return button()->DropDownMenu() ? QAccessible::ButtonMenu : QAccessible::PushButton;
+    }
 
     QString text(QAccessible::Text t) const override
     {

@@ -335,3 +335,16 @@ TEST(DialogReader, TabReachesEveryFieldOfTheDialogs)
         dialog->hide();
     }
 }
+
+TEST(MainWindowFocus, OpensWithTheFocusInTheEntry)
+{
+    // The tool bar's lists take the focus from the keyboard too; the window
+    // still opens on the entry.
+    qn::test::TempDir dir;
+    TMainScreen w(dir.path().string());
+    w.show();
+    QApplication::setActiveWindow(&w);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), static_cast<QWidget *>(w.QnRichText1));
+}
