@@ -192,6 +192,20 @@ def run(program):
         else:
             print("note: xdotool missing, the typing part is left out")
 
+        # The date selector's calendar: the focused day with its date.
+        date_button = wait_for("the Date button", named(pyatspi.ROLE_PUSH_BUTTON, "Date"))
+        date_button.queryAction().doAction(0)
+        calendar = wait_for("the calendar", named(pyatspi.ROLE_LIST, "Calendar"))
+        today = heading().name
+        days = [calendar.getChildAtIndex(i).name for i in range(calendar.childCount)]
+        chosen = [d for d in days if d.startswith(today)]
+        if len(chosen) != 1 or not chosen[0].endswith("entry"):
+            failures.append("the calendar does not say the day on screen: %r" % days[:3])
+        else:
+            print("calendar: %s" % chosen[0])
+        if typer:
+            subprocess.call([typer, "key", "Escape"], env=dict(os.environ, DISPLAY=display))
+
         for f in failures:
             print("FAIL: " + f)
         print("checked %s" % ("with failures" if failures else "fine"))
