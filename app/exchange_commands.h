@@ -6,7 +6,11 @@
 #include "app/exchange/diary_backup.h"
 #include "platform/datetime.h"
 
+#include <QString>
+
 #include <functional>
+#include <optional>
+#include <string>
 
 namespace qn {
 
@@ -33,5 +37,20 @@ std::function<TDateTime()> &BackupClock();
 // answers the backup that keeps the files replaced. Throws with a text for
 // the user when nothing was restored; the diary is open again either way.
 exchange::BackupInfo RestoreDiary(TMainScreen &main, const exchange::BackupInfo &backup);
+
+// When the diary opens and a sync program has left conflicted copies of it
+// beside it: says so, asks whether to merge them (MergeQuestion) and merges
+// with a progress window. Once a window; nothing while the diary is locked.
+void OfferConflictedCopyMerge(TMainScreen &main);
+
+// The question box of that offer: true merges. Empty (unless a test puts
+// its own answer here): a Yes/No message box.
+using TMergeQuestion = std::function<bool(TMainScreen &, const QString &question)>;
+TMergeQuestion &MergeQuestion();
+// Asks for the password of an encrypted copy the diary's password does not
+// open; nothing when none is given. Empty: a password box.
+using TCopyPasswordQuestion =
+    std::function<std::optional<std::string>(TMainScreen &, const std::string &copyName)>;
+TCopyPasswordQuestion &CopyPasswordQuestion();
 
 } // namespace qn

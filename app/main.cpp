@@ -13,6 +13,7 @@
 #include <QSessionManager>
 
 #include <iostream>
+#include <string>
 #include <unistd.h>
 
 int main(int argc, char **argv)
@@ -27,7 +28,20 @@ int main(int argc, char **argv)
                                              ::isatty(STDIN_FILENO) != 0);
     }
 
+    // The window takes no arguments of its own; a mistyped command or option
+    // is told, not ignored (long options first, which need no display).
+    const auto refuse = [](const std::string &argument) {
+        std::cerr << "quillnook: unknown command or option \"" << argument
+                  << "\"; quillnook --help lists them.\n";
+        return 2;
+    };
+    if (argc > 1 && (argv[1][0] != '-' || std::string(argv[1]).rfind("--", 0) == 0))
+        return refuse(argv[1]);
+
     qn::TApplication app(argc, argv);
+    // What is left after Qt took its own options (-platform, -style, ...).
+    if (QCoreApplication::arguments().size() > 1)
+        return refuse(QCoreApplication::arguments().at(1).toStdString());
     QApplication::setApplicationName(QStringLiteral("Quillnook"));
     QApplication::setDesktopFileName(QStringLiteral("org.quillnook.Quillnook"));
 

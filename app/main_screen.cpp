@@ -29,6 +29,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -542,6 +543,15 @@ void TMainScreen::FormCreate()
     RecordFound = false;
     FindDateRecord();
     LoadRichText();
+    // An encrypted diary's copies are offered once its password is typed.
+    if (DiaryPassword.empty())
+        OfferConflictedCopiesLater();
+}
+
+void TMainScreen::OfferConflictedCopiesLater()
+{
+    // Once the window is up, so that the question stands over it.
+    QTimer::singleShot(0, this, [this] { OfferConflictedCopyMerge(*this); });
 }
 
 void TMainScreen::addSpeedButtons()
@@ -751,10 +761,13 @@ void TMainScreen::BitBtn1Click()
     // Text the code page cannot hold can never be the password.
     std::optional<std::string> typed = QStringToAnsi(Pass->text());
     if (keyRefused_) {
-        if (!typed || !unlockRefusedKey(*typed))
+        if (!typed || !unlockRefusedKey(*typed)) {
             refuseTypedPassword();
-        else if (QnRichText1->isVisible())
+            return;
+        }
+        if (QnRichText1->isVisible())
             QnRichText1->setFocus();
+        OfferConflictedCopiesLater();
         return;
     }
     if (!typed || *typed != DiaryPassword) {
@@ -765,6 +778,7 @@ void TMainScreen::BitBtn1Click()
     HideAllThings(false);
     if (QnRichText1->isVisible())
         QnRichText1->setFocus();
+    OfferConflictedCopiesLater();
 }
 
 void TMainScreen::refuseTypedPassword()

@@ -42,11 +42,13 @@ class TXDataTable;
 class TXField;
 class TXTable;
 class TXTableEnv;
+enum class TXDataEvent;
 } // namespace qn::engine
 
 namespace qn {
 
 class TSaveFormStateAndPosition;
+class TEntryTexts;
 class THelpViewer;
 class TGetPassword;
 class TDefaultFontDialog;
@@ -167,6 +169,10 @@ public:
     // (after the backup at closing); null before.
     const DiaryLock *HeldDiaryLock() const { return diaryLock_.get(); }
     void ReleaseDiaryLock() { diaryLock_.reset(); }
+    // Whether the conflicted copies beside the diary were looked for (once
+    // the diary is open and, when it is encrypted, its password typed).
+    bool ConflictedCopiesOffered = false;
+    void OfferConflictedCopiesLater();
 
     // Entries.
     void LoadRichText();
@@ -188,9 +194,6 @@ public:
     // Searching every entry, oldest first, for SearchText.
     void mnuFindentrycontainingClick();
     void mnuFindNextBigClick();
-    // Reads the current record into the search's scratch document; false
-    // when the record has no date and so cannot match.
-    bool LoadRichTextAllPurp();
     // The dialog asking for the text: answers the modal result and, on OK,
     // the text typed. When empty (unless a test puts its own here), the
     // dialog "Find text from any entry".
@@ -338,7 +341,14 @@ private:
     bool startFailed_ = false;
     bool locked_ = false;                          // the privacy panel covers the entry
     bool terminating_ = false;                     // closing without questions
-    std::unique_ptr<TQnRTFTextIo> searchDocument_; // the entry a search looks at
+    std::unique_ptr<TQnRTFTextIo> searchDocument_; // an entry the one-pass reading cannot take
+    // The entries' text, read once a session; shared with the table's
+    // listener that drops what is changed.
+    std::shared_ptr<TEntryTexts> entryTexts_;
+    std::string uncachedText_; // an entry's text past the texts' limit
+    // The folded text of the current record's entry (nullptr: no date).
+    const std::string *currentEntryText();
+    void watchEntryTexts();
     bool keyRefused_ = false;                      // the stored password does not open the table
     bool preferencesBehind_ = false;               // QN.INI could not record the password in effect
     bool preferencesRefusalShown_ = false;         // the user was told QN.INI is not read

@@ -1,17 +1,19 @@
 // "Find entry containing..." and "Find Next Entry": every entry, oldest
-// first, read as a document and searched in its text (never in its RTF).
+// first, searched in its text (never in its RTF). The text of each entry is
+// read once a session and kept folded (entry_texts.h).
 #include "app/date_key.h"
+#include "app/entry_texts.h"
 #include "app/look_for_all.h"
 #include "app/main_screen.h"
 
+#include "engine/xdata_table.h"
 #include "engine/xtable.h"
 #include "platform/datetime.h"
 #include "platform/modal_result.h"
 #include "platform/qt/messages.h"
 #include "platform/qt/qt_text.h"
-#include "richtext/edit/text_finder.h"
+#include "richtext/edit/buffer_finder.h"
 #include "richtext/io/rtf_text_io.h"
-#include "richtext/io/stream.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -39,22 +41,50 @@ constexpr int kProgressStepMs = 50;
 
 } // namespace
 
-bool TMainScreen::LoadRichTextAllPurp()
+const std::string *TMainScreen::currentEntryText()
 {
+    const std::string key = DiaryTableDATE->AsString();
+    if (key.empty())
+        return nullptr; // a record without a date matches nothing
+    if (const std::string *text = entryTexts_->Find(key))
+        return text;
     if (!searchDocument_)
         searchDocument_ = std::make_unique<TQnRTFTextIo>();
-    searchDocument_->Clear();
-    if (DiaryTableDATE->AsString().empty())
-        return false;
-    TQnMemoryStream stream(DiaryTable->MemoText("ENTRY"));
-    searchDocument_->LoadFromStream(stream);
-    return true;
+    std::string text = FoldedEntryText(DiaryTable->MemoText("ENTRY"), *searchDocument_);
+    entryTexts_->Store(key, text);
+    if (const std::string *kept = entryTexts_->Find(key))
+        return kept;
+    uncachedText_ = std::move(text);
+    return &uncachedText_;
+}
+
+void TMainScreen::watchEntryTexts()
+{
+    entryTexts_ = std::make_shared<TEntryTexts>();
+    engine::TXDataTable *table = DiaryTable.get();
+    table->AddListener([texts = entryTexts_, table](engine::TXDataEvent event) {
+        switch (event) {
+        case engine::TXDataEvent::Opened:
+        case engine::TXDataEvent::Closed:
+        case engine::TXDataEvent::Destroyed:
+            texts->Clear();
+            break;
+        case engine::TXDataEvent::StateChanged:
+            // A record being edited, or the record just written or
+            // deleted: the next search reads its text again.
+            if (engine::TXField *date = table->FindField("DATE"))
+                texts->Drop(date->AsString());
+            break;
+        case engine::TXDataEvent::RecordChanged:
+            break; // moving changes nothing
+        }
+    });
 }
 
 bool TMainScreen::scanEntries()
 {
     SearchHit = false;
-    TQnTextFinder finder;
+    const TQnBufferFinder finder(SearchText, '*');
     QElapsedTimer clock;
     clock.start();
     std::unique_ptr<QProgressDialog> progress;
@@ -84,14 +114,9 @@ bool TMainScreen::scanEntries()
         // Escape or Cancel in the progress window.
         if (progress && progress->wasCanceled())
             return false; // stopped by the user: no hit
-        if (LoadRichTextAllPurp()) {
-            finder.SetDocument(searchDocument_.get());
-            finder.Opts.Wildcard = '*';
-            finder.ToStart();
-            if (finder.SearchForward(SearchText)) {
-                SearchHit = true;
-                return true;
-            }
+        if (const std::string *text = currentEntryText(); text && finder.Matches(*text)) {
+            SearchHit = true;
+            return true;
         }
         DiaryTable->Next();
     }

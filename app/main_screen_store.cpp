@@ -125,6 +125,7 @@ void TMainScreen::createDiaryComponents()
     DiaryXTable = std::make_unique<TXTable>();
     DiaryXTable->SetDataSource(DataSource1.get());
     XTableEnv1 = std::make_unique<TXTableEnv>();
+    watchEntryTexts();
 }
 
 void TMainScreen::closeDiaryTable()

@@ -575,13 +575,13 @@ void TXDataTable::Post()
             fail(rc, "saving record " + std::to_string(recNo_) + " of " + TableName);
     } else {
         TXRecordInfo info;
-        if (int rc = cursor_.InsertRecord(image.data(), writes, &info))
+        if (int rc = cursor_.InsertRecord(image.data(), writes, &info, !holdCommits_))
             fail(rc, "adding a record to " + TableName);
         recNo_ = info.recNo;
     }
     image_ = image;
-    if (int rc = cursor_.Commit())
-        fail(rc, "committing " + TableName);
+    if (!holdCommits_)
+        CommitHeld();
     pending_.clear();
     memoCache_.clear();
     modified_ = false;
@@ -589,6 +589,24 @@ void TXDataTable::Post()
     state_ = TXDataSetState::Browse;
     notify(TXDataEvent::StateChanged);
     changed();
+}
+
+void TXDataTable::CommitHeld()
+{
+    checkActive("commit");
+    if (int rc = cursor_.Commit())
+        fail(rc, "committing " + TableName);
+}
+
+void TXDataTable::RollbackHeld()
+{
+    checkActive("roll back");
+    if (state_ == TXDataSetState::Edit || state_ == TXDataSetState::Insert)
+        Cancel();
+    if (int rc = cursor_.Rollback())
+        fail(rc, "rolling back " + TableName);
+    // The record stood on may have gone with the rest.
+    First();
 }
 
 void TXDataTable::Cancel()

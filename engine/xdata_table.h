@@ -95,7 +95,16 @@ public:
 
     void Edit();
     void Append();
-    void Post(); // writes and commits the record
+    void Post(); // writes and commits the record (unless commits are held)
+    // While held, Post writes without committing: the records posted since
+    // the last commit become durable together, in one commit, at
+    // CommitHeld (or at the next commit of anything else). A crash before
+    // it loses them all and leaves the table as that last commit left it.
+    void HoldCommits(bool hold) { holdCommits_ = hold; }
+    bool CommitsHeld() const { return holdCommits_; }
+    void CommitHeld();
+    // Drops everything posted since the last commit (after a failure).
+    void RollbackHeld();
     void Cancel();
     void Delete(); // deletes and commits; moves to the next record (or the prior one)
     // Writes the pending edit of the current record and deletes it, both
@@ -158,6 +167,7 @@ private:
     std::map<int16_t, TXFieldValue> pending_; // written by the engine at Post
     std::map<int16_t, std::string> memoCache_;
     int disableCount_ = 0;
+    bool holdCommits_ = false;
     bool changedWhileDisabled_ = false;
     std::map<int, Listener> listeners_;
     int nextListener_ = 1;

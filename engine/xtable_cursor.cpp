@@ -405,14 +405,14 @@ int TXTableCursor::applyWrites(char *image, const std::vector<EngineWrite> &writ
 }
 
 int TXTableCursor::InsertRecord(char *image, const std::vector<EngineWrite> &before,
-                                TXRecordInfo *info)
+                                TXRecordInfo *info, bool commitFirst)
 {
     AreaScope scope(area_);
     if (!scope.inUse())
         return xrNotInUse;
     // Whatever waits is saved first, so that a failed append can give up
     // everything since the last commit and no more.
-    if (int16_t rc = xt_Commit())
+    if (int16_t rc = commitFirst ? xt_Commit() : 0)
         return engineFailure(rc);
     if (int16_t rc = xt_AppendBlank())
         return engineFailure(rc);
@@ -466,6 +466,11 @@ int TXTableCursor::DeleteRecord()
 int TXTableCursor::Commit()
 {
     return engineCall(xt_Commit);
+}
+
+int TXTableCursor::Rollback()
+{
+    return engineCall(xt_Rollback);
 }
 
 bool TXTableCursor::NeedsEngineWrite(int16_t field)

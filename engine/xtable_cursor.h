@@ -136,10 +136,14 @@ public:
         TXFieldValue value; // Text for memos
         bool memo = false;
     };
-    int InsertRecord(char *image, const std::vector<EngineWrite> &before, TXRecordInfo *info);
+    // Commits whatever waits first unless `commitFirst` is false; a failed
+    // append gives up everything since the last commit.
+    int InsertRecord(char *image, const std::vector<EngineWrite> &before, TXRecordInfo *info,
+                     bool commitFirst = true);
     int ModifyRecord(char *image, const std::vector<EngineWrite> &before, bool unlock);
     int DeleteRecord();
     int Commit();
+    int Rollback(); // drops everything since the last commit
 
     // Field access on a record image.
     // True when the engine must write the field (memos, and whatever the

@@ -62,13 +62,15 @@ FileReplacement::~FileReplacement()
     }
 }
 
-void FileReplacement::commit()
+void FileReplacement::commit(bool syncFolder)
 {
-    file_->sync();
+    if (file_)
+        file_->sync();
     file_.reset();
     fs_.rename(temporary_, target_);
     committed_ = true;
-    fs_.syncFolder(FolderOf(target_));
+    if (syncFolder)
+        fs_.syncFolder(FolderOf(target_));
 }
 
 void ReplaceFile(const fs::path &target, std::string_view bytes, FileSystem &fs)

@@ -28,8 +28,13 @@ public:
     const std::filesystem::path &target() const { return target_; }
     const std::filesystem::path &temporaryName() const { return temporary_; }
     // Sync, rename over the target, sync the folder. A FileError leaves the
-    // target as it was.
-    void commit();
+    // target as it was. Without `syncFolder` the caller syncs the folder
+    // once for many files (the rename is durable only then).
+    void commit(bool syncFolder = true);
+    // For many files at once: closes the file written without syncing it.
+    // The caller makes the data of all of them durable (FileSystem::
+    // syncFiles) before it commits them; commit then syncs nothing more.
+    void closeUnsynced() { file_.reset(); }
 
 private:
     FileSystem &fs_;

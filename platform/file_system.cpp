@@ -180,6 +180,18 @@ public:
         if (rc != 0 && error != EINVAL && error != EROFS)
             fail("Cannot flush the folder", folder, error);
     }
+
+    void syncFiles(const std::filesystem::path &folder) override
+    {
+        int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0)
+            fail("Cannot flush the files of", folder, errno);
+        int rc = ::syncfs(fd);
+        int error = errno;
+        ::close(fd);
+        if (rc != 0)
+            fail("Cannot flush the files of", folder, error);
+    }
 };
 
 } // namespace

@@ -68,6 +68,9 @@ public:
     virtual void remove(const std::filesystem::path &path) = 0; // a missing file is no error
     // Makes created, renamed and removed names of the folder durable.
     virtual void syncFolder(const std::filesystem::path &folder) = 0;
+    // Makes the data of every file written on the file system that holds
+    // the folder durable, in one step: for many files written at once.
+    virtual void syncFiles(const std::filesystem::path &folder) = 0;
 };
 
 // The operating system's files.
@@ -89,6 +92,7 @@ public:
     }
     void remove(const std::filesystem::path &path) override { target_.remove(path); }
     void syncFolder(const std::filesystem::path &folder) override { target_.syncFolder(folder); }
+    void syncFiles(const std::filesystem::path &folder) override { target_.syncFiles(folder); }
 
 private:
     FileSystem &target_;

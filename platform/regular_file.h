@@ -31,6 +31,37 @@ struct RegularFileContents {
 RegularFileContents ReadRegularFile(const std::filesystem::path &file, uint64_t maxBytes,
                                     bool followLink = false);
 
+// A regular file read a piece at a time, opened and checked as
+// ReadRegularFile opens and checks it, so that a file of any length is read
+// in little memory.
+class RegularFileReader {
+public:
+    // What is Read when the file is open; otherwise why not (Missing, Link,
+    // NotRegular, TooLarge, Failed) with Reason.
+    RegularFileReader(const std::filesystem::path &file, uint64_t maxBytes,
+                      bool followLink = false);
+    ~RegularFileReader();
+    RegularFileReader(const RegularFileReader &) = delete;
+    RegularFileReader &operator=(const RegularFileReader &) = delete;
+
+    RegularFileContents::Status What = RegularFileContents::Missing;
+    std::string Reason;
+
+    // The next line, without its line feed; false at the end of the file.
+    // A line longer than maxLine is cut there (`cut` set) and the rest of
+    // it skipped. A read error is a FileError.
+    bool ReadLine(std::string &line, size_t maxLine, bool &cut);
+    // Back to the start of the file.
+    void Rewind();
+
+private:
+    bool fill();
+    int fd_ = -1;
+    std::string buffer_;
+    size_t pos_ = 0;
+    bool end_ = false;
+};
+
 // What kind of thing a name is, for the user: "a folder", "a FIFO", "a
 // device", "a socket", "a symbolic link", "a symbolic link to nothing".
 // Empty for a regular file or a missing name. Never follows a link.

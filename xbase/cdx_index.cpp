@@ -23,6 +23,11 @@ constexpr uint8_t kOptionUnique = 0x01;
 constexpr uint8_t kOptionFor = 0x08;
 constexpr uint8_t kOptionsTag = 0x60;       // compact format, compound index
 constexpr uint8_t kOptionsDirectory = 0xE0; // the same, marked as the directory of tags
+// An encrypted index keeps its table's key check (as the memo file does) in
+// bytes its file header leaves zero; everything after that header is
+// encrypted.
+constexpr size_t kKeyMarkOffset = 36;
+static_assert(kKeyMarkOffset + KeyBlock::MemoMarkSize <= 502);
 
 uint32_t le16(const uint8_t *p)
 {
@@ -237,11 +242,12 @@ CdxIndex::~CdxIndex()
 }
 
 std::unique_ptr<CdxIndex> CdxIndex::open(const std::filesystem::path &path, bool writable,
-                                         FileSystem &fs)
+                                         FileSystem &fs, const TableKey *key)
 {
     std::unique_ptr<CdxIndex> index(new CdxIndex(path, writable));
     BinaryFile file(path, writable ? BinaryFile::Mode::ReadWrite : BinaryFile::Mode::ReadOnly, fs);
     index->store_ = std::make_unique<cdx::PageStore>(std::move(file), writable);
+    index->attachKey(key);
     index->loadDirectory();
     CdxIndex *self = index.get();
     index->store_->setUsedPagesSource([self](std::vector<uint32_t> &used) {
@@ -258,19 +264,101 @@ std::unique_ptr<CdxIndex> CdxIndex::open(const std::filesystem::path &path, bool
     return index;
 }
 
-std::unique_ptr<CdxIndex> CdxIndex::create(const std::filesystem::path &path, FileSystem &fs)
+std::unique_ptr<CdxIndex> CdxIndex::create(const std::filesystem::path &path, FileSystem &fs,
+                                           std::shared_ptr<const TableCipher> cipher)
 {
     std::unique_ptr<CdxIndex> index(new CdxIndex(path, true));
     BinaryFile file(path, BinaryFile::Mode::Create, fs);
     index->store_ = std::make_unique<cdx::PageStore>(std::move(file), true);
     uint32_t header = index->store_->allocateHeader();
+    KeyBlock mark;
+    if (cipher) {
+        mark.check = cipher->keyCheck();
+        index->store_->setCipher(std::move(cipher));
+    }
     index->directory_ =
         Tree::build(*index->store_, 10, ' ', "the directory of tags", std::vector<CdxEntry>{});
     uint8_t h[kHeaderSize];
     encodeDirectoryHeader(index->directory_->root(), 10, h);
+    if (index->store_->encrypted())
+        mark.writeMemoMark(h + kKeyMarkOffset);
     index->store_->writeRaw(header, h, kHeaderSize);
     index->flush();
     return index;
+}
+
+namespace {
+
+std::optional<TableCipher::KeyCheck> keyMarkOf(const uint8_t *header)
+{
+    return KeyBlock::readMemoMark(header + kKeyMarkOffset);
+}
+
+} // namespace
+
+bool CdxIndex::isEncrypted(const std::filesystem::path &path, FileSystem &fs)
+{
+    BinaryFile file(path, BinaryFile::Mode::ReadOnly, fs);
+    uint8_t h[kKeyMarkOffset + KeyBlock::MemoMarkSize];
+    if (file.readSomeAt(0, h, sizeof h) < sizeof h)
+        return false;
+    return keyMarkOf(h).has_value();
+}
+
+bool CdxIndex::encrypted() const
+{
+    return store_ && store_->encrypted();
+}
+
+void CdxIndex::attachKey(const TableKey *key)
+{
+    const std::string file = path_.filename().string();
+    uint8_t h[kKeyMarkOffset + KeyBlock::MemoMarkSize];
+    if (store_->end() < kHeaderSize)
+        return; // loadDirectory names the damage
+    store_->readRaw(0, h, sizeof h);
+    std::optional<TableCipher::KeyCheck> mark = keyMarkOf(h);
+    if (!mark)
+        return;
+    if (!key)
+        throw XbaseError::damaged("Index " + file + " is encrypted but its table is not");
+    if (*mark != key->block().check)
+        throw XbaseError::damaged("Index " + file +
+                                  " does not belong to its table: it is encrypted under "
+                                  "another key");
+    store_->setCipher(key->sharedCipher());
+}
+
+void CdxIndex::copyTo(const std::filesystem::path &to, FileSystem &fs,
+                      const std::shared_ptr<const TableCipher> &cipher) const
+{
+    const uint64_t size = store_->fileSize() / kPageSize * kPageSize;
+    BinaryFile out(to, BinaryFile::Mode::Create, fs);
+    std::string buffer(kHeaderSize, '\0');
+    auto *h = reinterpret_cast<uint8_t *>(buffer.data());
+    store_->readRaw(0, h, kHeaderSize);
+    std::memset(h + kKeyMarkOffset, 0, KeyBlock::MemoMarkSize);
+    if (cipher) {
+        KeyBlock mark;
+        mark.check = cipher->keyCheck();
+        mark.writeMemoMark(h + kKeyMarkOffset);
+    }
+    uint64_t written = 0;
+    uint8_t page[kPageSize];
+    for (uint64_t offset = kHeaderSize; offset < size; offset += kPageSize) {
+        store_->readPage(uint32_t(offset), page);
+        if (cipher)
+            cipher->encrypt(TableCipher::Domain::IndexPage, offset / kPageSize, page, kPageSize);
+        buffer.append(reinterpret_cast<const char *>(page), kPageSize);
+        if (buffer.size() >= (size_t(1) << 22)) {
+            out.writeAt(written, buffer.data(), buffer.size());
+            written += buffer.size();
+            buffer.clear();
+        }
+    }
+    out.writeAt(written, buffer.data(), buffer.size());
+    out.sync();
+    out.close();
 }
 
 void CdxIndex::loadDirectory()

@@ -2,6 +2,7 @@
 
 #include "platform/file_system.h"
 #include "xbase/journal.h"
+#include "xbase/table_key.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -95,11 +96,29 @@ public:
     CdxIndex(const CdxIndex &) = delete;
     CdxIndex &operator=(const CdxIndex &) = delete;
 
+    // An encrypted index (one whose header carries a key mark) opens only
+    // with the key of its table, `key`, and needs its password: a
+    // PasswordError without it, an XbaseError (damaged) when the mark is not
+    // that key's. An index without a mark is read in clear, whatever `key`.
     static std::unique_ptr<CdxIndex> open(const std::filesystem::path &path, bool writable,
-                                          FileSystem &fs = DefaultFileSystem());
-    // A new file with an empty directory of tags, replacing any file of that name.
+                                          FileSystem &fs = DefaultFileSystem(),
+                                          const TableKey *key = nullptr);
+    // A new file with an empty directory of tags, replacing any file of that
+    // name; encrypted under `cipher` when one is given.
     static std::unique_ptr<CdxIndex> create(const std::filesystem::path &path,
-                                            FileSystem &fs = DefaultFileSystem());
+                                            FileSystem &fs = DefaultFileSystem(),
+                                            std::shared_ptr<const TableCipher> cipher = nullptr);
+    // Whether the file's header carries a key mark (its pages are encrypted);
+    // reads the header only, so it needs no password. False for a file too
+    // short to be an index.
+    static bool isEncrypted(const std::filesystem::path &path,
+                            FileSystem &fs = DefaultFileSystem());
+    bool encrypted() const;
+    // A copy of the committed file at `to`, every page as it is but under
+    // `cipher` (null: in clear), the header's key mark set to match; for a
+    // change of the table's key. Written and synced, not switched in.
+    void copyTo(const std::filesystem::path &to, FileSystem &fs,
+                const std::shared_ptr<const TableCipher> &cipher) const;
 
     const std::filesystem::path &path() const { return path_; }
     bool writable() const { return writable_; }
@@ -124,6 +143,7 @@ public:
 private:
     friend class CdxTag;
     CdxIndex(const std::filesystem::path &path, bool writable);
+    void attachKey(const TableKey *key);
     void loadDirectory();
     void writeTagHeader(const CdxTag &tag);
     void writeDirectoryHeader();

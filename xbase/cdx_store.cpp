@@ -3,7 +3,9 @@
 #include "xbase/xbase_error.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <map>
 
 namespace qn::xbase::cdx {
 
@@ -118,6 +120,14 @@ void PageStore::readPage(uint32_t offset, uint8_t *page) const
     if (file_.readSomeAt(offset, page, kPageSize) < kPageSize)
         throw XbaseError::damaged("Index " + name_ + " is damaged: it ends inside the page at " +
                                   hex(offset));
+    if (encryptedAt(offset))
+        cipher_->decrypt(TableCipher::Domain::IndexPage, offset / kPageSize, page, kPageSize);
+}
+
+void PageStore::encryptPage(uint32_t offset, uint8_t *page) const
+{
+    if (encryptedAt(offset))
+        cipher_->encrypt(TableCipher::Domain::IndexPage, offset / kPageSize, page, kPageSize);
 }
 
 void PageStore::readRaw(uint32_t offset, uint8_t *buffer, size_t n) const
@@ -127,6 +137,19 @@ void PageStore::readRaw(uint32_t offset, uint8_t *buffer, size_t n) const
                                   hex(uint32_t(offset + n)));
     size_t got = file_.readSomeAt(offset, buffer, n);
     std::memset(buffer + got, 0, n - got);
+    if (cipher_) {
+        // Encrypted pages are read whole and decrypted; those not yet in
+        // the file are staged and come from there below.
+        uint8_t page[kPageSize];
+        const uint64_t size = file_.size();
+        for (uint64_t at = std::max<uint64_t>(offset / kPageSize * kPageSize, kClearBytes);
+             at < uint64_t(offset) + n && at + kPageSize <= size; at += kPageSize) {
+            readPage(uint32_t(at), page);
+            uint64_t from = std::max<uint64_t>(at, offset);
+            uint64_t to = std::min<uint64_t>(at + kPageSize, uint64_t(offset) + n);
+            std::memcpy(buffer + (from - offset), page + (from - at), to - from);
+        }
+    }
     bool staged = false;
     for (const auto &entry : staged_)
         staged =
@@ -181,6 +204,7 @@ FileChange PageStore::changes()
         if (found == cache_.end())
             continue;
         encodeNode(*found->second, page);
+        encryptPage(offset, page);
         if (!run.empty() && runStart + run.size() != offset)
             endRun();
         if (run.empty())
@@ -190,8 +214,7 @@ FileChange PageStore::changes()
             endRun();
     }
     endRun();
-    for (const auto &[offset, bytes] : staged_)
-        c.writes.emplace_back(offset, bytes);
+    stagedWrites(c);
     // Pages allocated but never written (released again before this commit)
     // would leave the file short of its last page.
     uint64_t written = c.originalSize;
@@ -200,6 +223,46 @@ FileChange PageStore::changes()
     if (written < end_)
         c.size = end_;
     return c;
+}
+
+// The staged header bytes, in the order given; those in encrypted pages as
+// whole pages: the clear page (from the file, or zeros past its end) with
+// every staged change applied, encrypted. The file's header, which points to
+// all else, comes last.
+void PageStore::stagedWrites(FileChange &c) const
+{
+    std::map<uint32_t, std::array<uint8_t, kPageSize>> pages;
+    std::vector<uint32_t> order;
+    std::vector<std::pair<uint64_t, std::string>> clear;
+    const uint64_t size = file_.size();
+    for (const auto &[offset, bytes] : staged_) {
+        uint64_t end = uint64_t(offset) + bytes.size();
+        uint64_t clearEnd = cipher_ ? std::min<uint64_t>(end, kClearBytes) : end;
+        if (offset < clearEnd)
+            clear.emplace_back(offset, bytes.substr(0, size_t(clearEnd - offset)));
+        const uint64_t sealedFrom = std::max<uint64_t>(offset, clearEnd);
+        for (uint64_t at = sealedFrom / kPageSize * kPageSize; sealedFrom < end && at < end;
+             at += kPageSize) {
+            auto [it, fresh] = pages.try_emplace(uint32_t(at));
+            if (fresh) {
+                order.push_back(uint32_t(at));
+                it->second.fill(0);
+                if (at + kPageSize <= size)
+                    readPage(uint32_t(at), it->second.data());
+            }
+            uint64_t from = std::max<uint64_t>(at, offset);
+            uint64_t to = std::min<uint64_t>(at + kPageSize, end);
+            std::memcpy(it->second.data() + (from - at), bytes.data() + (from - offset), to - from);
+        }
+    }
+    for (uint32_t at : order) {
+        std::array<uint8_t, kPageSize> &page = pages[at];
+        encryptPage(at, page.data());
+        c.writes.emplace_back(at,
+                              std::string(reinterpret_cast<const char *>(page.data()), kPageSize));
+    }
+    for (auto &write : clear)
+        c.writes.push_back(std::move(write));
 }
 
 void PageStore::committed()

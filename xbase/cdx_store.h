@@ -3,6 +3,7 @@
 #include "xbase/cdx_node.h"
 #include "xbase/file_io.h"
 #include "xbase/journal.h"
+#include "xbase/table_cipher.h"
 
 #include <cstdint>
 #include <functional>
@@ -15,13 +16,23 @@
 
 // The pages of one .CDX file: a cache of decoded nodes, page allocation and
 // the ordered write-back on flush. Internal to the CDX module.
+//
+// With a cipher, every page after the file's header (its first two pages) is
+// encrypted on its way to the file and decrypted on its way in, each page
+// one unit whose tweak is its page number; the cache holds clear pages only.
+// A write of a few bytes into such a page (a tag header's root) is made
+// into a write of the whole page, read, changed and encrypted again.
 namespace qn::xbase::cdx {
 
 class PageStore {
 public:
+    static constexpr uint32_t kClearBytes = 2 * kPageSize; // the file's header
     PageStore(BinaryFile file, bool writable);
 
     const std::string &name() const { return name_; }
+    // Set before any page after the header is read; null: pages in clear.
+    void setCipher(std::shared_ptr<const TableCipher> cipher) { cipher_ = std::move(cipher); }
+    bool encrypted() const { return cipher_ != nullptr; }
     bool writable() const { return writable_; }
     uint64_t end() const { return end_; } // one past the last page, pages not yet written included
     uint64_t pageCount() const { return end_ / kPageSize; }
@@ -49,7 +60,8 @@ public:
     // flush, after the nodes, in the order given.
     void readRaw(uint32_t offset, uint8_t *buffer, size_t n) const;
     void writeRaw(uint32_t offset, const void *data, size_t n);
-    void readPage(uint32_t offset, uint8_t *page) const; // raw page, staged writes ignored
+    void readPage(uint32_t offset, uint8_t *page) const; // clear page, staged writes ignored
+    uint64_t fileSize() const { return file_.size(); }
 
     void checkPageOffset(uint32_t offset, const char *what) const;
     bool hasChanges() const { return !dirty_.empty() || !staged_.empty(); }
@@ -73,8 +85,12 @@ private:
     std::function<bool(std::vector<uint32_t> &)> usedPages_;
     bool reclaimed_ = false;
     uint64_t sizeAtOpen_ = 0;
+    std::shared_ptr<const TableCipher> cipher_;
 
     void reclaimOrphans();
+    bool encryptedAt(uint64_t offset) const { return cipher_ && offset >= kClearBytes; }
+    void encryptPage(uint32_t offset, uint8_t *page) const;
+    void stagedWrites(FileChange &c) const;
 };
 
 } // namespace qn::xbase::cdx

@@ -25,6 +25,13 @@ uint32_t firstBlock(uint32_t blockSize)
     return (512 + blockSize - 1) / blockSize;
 }
 
+// The unit a sealed memo is padded to; its first one is encrypted apart, so
+// that the length can be read before the rest.
+uint32_t sealUnit(uint32_t blockSize)
+{
+    return std::max<uint32_t>(blockSize, 16);
+}
+
 } // namespace
 
 uint32_t MemoFile::blockBytes(uint32_t setting)
@@ -34,6 +41,33 @@ uint32_t MemoFile::blockBytes(uint32_t setting)
     if (setting <= 32)
         return setting * 512;
     return setting;
+}
+
+uint64_t MemoFile::span(uint64_t textLength, uint32_t blockSize, bool sealed)
+{
+    uint64_t bytes = 8 + textLength;
+    if (sealed)
+        bytes = (bytes + sealUnit(blockSize) - 1) / sealUnit(blockSize) * sealUnit(blockSize);
+    return (bytes + blockSize - 1) / blockSize * blockSize;
+}
+
+void MemoFile::encode(const std::string &text, uint32_t block, uint32_t blockSize,
+                      const TableCipher *cipher, bool sealed, uint8_t *out)
+{
+    const uint64_t total = span(text.size(), blockSize, sealed);
+    putBe32(out, 1);
+    putBe32(out + 4, uint32_t(text.size()));
+    std::memcpy(out + 8, text.data(), text.size());
+    std::memset(out + 8 + text.size(), 0, size_t(total - 8 - text.size()));
+    if (!cipher)
+        return;
+    if (!sealed) {
+        cipher->encrypt(TableCipher::Domain::Memo, block, out + 8, text.size());
+        return;
+    }
+    const uint32_t unit = sealUnit(blockSize);
+    cipher->encrypt(TableCipher::Domain::MemoHead, block, out, unit);
+    cipher->encrypt(TableCipher::Domain::MemoBody, block, out + unit, size_t(total - unit));
 }
 
 void MemoFile::create(const std::filesystem::path &path, uint32_t blockSizeSetting, FileSystem &fs)
@@ -103,10 +137,11 @@ void MemoFile::readHeader()
     unsigned char h[8];
     file_.readAt(0, h, 8);
     keyMark_.reset();
+    sealed_ = false;
     if (file_.size() >= KeyBlock::MemoMarkOffset + KeyBlock::MemoMarkSize) {
         uint8_t mark[KeyBlock::MemoMarkSize];
         file_.readAt(KeyBlock::MemoMarkOffset, mark, sizeof mark);
-        keyMark_ = KeyBlock::readMemoMark(mark);
+        keyMark_ = KeyBlock::readMemoMark(mark, &sealed_);
     }
     nextFree_ = be32(h);
     blockSize_ = uint32_t(h[6]) << 8 | h[7];
@@ -143,8 +178,53 @@ const TableCipher *MemoFile::cipher() const
     return &key_->cipher();
 }
 
+void MemoFile::readBytes(uint64_t pos, char *out, size_t n) const
+{
+    if (const char *map = mapping(pos + n))
+        std::memcpy(out, map + pos, n);
+    else
+        cache_->readAt(pos, out, n);
+}
+
+std::string MemoFile::readSealed(uint32_t block) const
+{
+    const TableCipher *c = cipher();
+    const std::string name = file_.path().string();
+    if (block < firstBlock(blockSize_))
+        throw XbaseError::damaged("Memo pointer " + std::to_string(block) +
+                                  " points into the header of " + name);
+    const uint32_t unit = sealUnit(blockSize_);
+    const uint64_t pos = uint64_t(block) * blockSize_;
+    const uint64_t size = fileSize();
+    if (pos + unit > size)
+        throw XbaseError::damaged("Memo pointer " + std::to_string(block) +
+                                  " lies past the end of " + name);
+    std::string head(unit, '\0');
+    readBytes(pos, head.data(), unit);
+    c->decrypt(TableCipher::Domain::MemoHead, block, reinterpret_cast<uint8_t *>(head.data()),
+               unit);
+    const uint32_t length = be32(reinterpret_cast<const unsigned char *>(head.data()) + 4);
+    const uint64_t total = span(length, blockSize_, true);
+    if (pos + total > size)
+        throw XbaseError::damaged("Memo at block " + std::to_string(block) + " of " + name +
+                                  " is damaged: its length runs past the end of the file");
+    std::string text(length, '\0');
+    const size_t inHead = std::min<size_t>(length, unit - 8);
+    std::memcpy(text.data(), head.data() + 8, inHead);
+    if (total > unit) {
+        std::string rest(size_t(total - unit), '\0');
+        readBytes(pos + unit, rest.data(), rest.size());
+        c->decrypt(TableCipher::Domain::MemoBody, block, reinterpret_cast<uint8_t *>(rest.data()),
+                   rest.size());
+        std::memcpy(text.data() + inHead, rest.data(), length - inHead);
+    }
+    return text;
+}
+
 std::string MemoFile::read(uint32_t block) const
 {
+    if (sealed_)
+        return readSealed(block);
     std::string text = readStored(block);
     if (const TableCipher *c = cipher())
         c->decrypt(TableCipher::Domain::Memo, block, reinterpret_cast<uint8_t *>(text.data()),
@@ -212,19 +292,14 @@ uint32_t MemoFile::append(const std::string &text)
         committedSize_ = file_.size();
     }
     uint32_t block = nextFree_;
-    uint64_t blocks = (8 + uint64_t(text.size()) + blockSize_ - 1) / blockSize_;
-    if (uint64_t(block) + blocks > 0xFFFFFFFFu)
-        throw XbaseError::refused("Memo file " + file_.path().string() + " is full");
+    const TableCipher *c = cipher();
     // The data is padded to whole blocks so that the file ends on a block
     // boundary, as the next memo expects.
+    uint64_t blocks = span(text.size(), blockSize_, sealed_) / blockSize_;
+    if (uint64_t(block) + blocks > 0xFFFFFFFFu)
+        throw XbaseError::refused("Memo file " + file_.path().string() + " is full");
     std::string bytes(blocks * blockSize_, '\0');
-    auto *h = reinterpret_cast<unsigned char *>(bytes.data());
-    putBe32(h, 1);
-    putBe32(h + 4, uint32_t(text.size()));
-    std::memcpy(bytes.data() + 8, text.data(), text.size());
-    if (const TableCipher *c = cipher())
-        c->encrypt(TableCipher::Domain::Memo, block, reinterpret_cast<uint8_t *>(bytes.data()) + 8,
-                   text.size());
+    encode(text, block, blockSize_, c, sealed_, reinterpret_cast<uint8_t *>(bytes.data()));
     cache_->invalidate(uint64_t(block) * blockSize_, bytes.size());
     const uint64_t before = file_.size();
     try {

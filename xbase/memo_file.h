@@ -15,6 +15,15 @@ namespace qn::xbase {
 // The FPT memo file: a 512-byte header (big-endian next free block and block
 // size) and memos of an 8-byte block header plus data, each starting on a
 // block boundary.
+//
+// Encrypted memo files are of two forms, told by the header's key mark. In
+// the current ("sealed") one, every memo is padded with zeros to a whole
+// number of units of max(block size, 16) bytes and encrypted whole, block
+// header and padding included: its first unit (which holds the length) and
+// the rest, each under the memo's first block number, so that neither a
+// header nor the bytes after the text show a length. Files of earlier
+// versions kept the block headers in clear and encrypted only the texts;
+// they are read and written as they are until the table is rewritten.
 class MemoFile {
 public:
     ~MemoFile();
@@ -27,6 +36,13 @@ public:
     static void create(const std::filesystem::path &path, uint32_t blockSizeSetting,
                        FileSystem &fs = DefaultFileSystem());
     static uint32_t blockBytes(uint32_t blockSizeSetting);
+    // How many bytes a memo of `textLength` takes, from its first block to
+    // the next memo.
+    static uint64_t span(uint64_t textLength, uint32_t blockSize, bool sealed);
+    // Those bytes for `text` at `block` (out: span bytes), under `cipher`
+    // when one is given, in the form `sealed` says.
+    static void encode(const std::string &text, uint32_t block, uint32_t blockSize,
+                       const TableCipher *cipher, bool sealed, uint8_t *out);
 
     const std::filesystem::path &path() const { return file_.path(); }
     uint32_t blockSize() const { return blockSize_; }
@@ -48,6 +64,7 @@ public:
 
     // The key check an encrypted table's memo file carries; nullopt when clear.
     const std::optional<TableCipher::KeyCheck> &keyMark() const { return keyMark_; }
+    bool sealed() const { return sealed_; } // encrypted in the current form
     // Memo texts of an encrypted table are read and written through this key,
     // each memo one unit numbered by its first block.
     void setKey(const TableKey *key) { key_ = key; }
@@ -58,6 +75,8 @@ private:
     // through the cache). Only for files nobody else writes while open.
     const char *mapping(uint64_t end) const;
     void readHeader();
+    std::string readSealed(uint32_t block) const;
+    void readBytes(uint64_t pos, char *out, size_t n) const;
 
     uint64_t fileSize() const;
 
@@ -72,6 +91,7 @@ private:
     bool headerChanged_ = false;
     uint64_t committedSize_ = 0; // the file's size at the last commit
     std::optional<TableCipher::KeyCheck> keyMark_;
+    bool sealed_ = false;
     const TableKey *key_ = nullptr;
 
     const TableCipher *cipher() const; // null for a clear memo file

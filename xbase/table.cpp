@@ -114,7 +114,7 @@ std::unique_ptr<Table> Table::open(const std::filesystem::path &pathIn, Access a
         std::filesystem::path cdx = siblingWithExtension(path, ".CDX");
         if (std::filesystem::exists(cdx)) {
             try {
-                t->addIndex(CdxIndex::open(cdx, t->dbf_->writable(), fs));
+                t->addIndex(CdxIndex::open(cdx, t->dbf_->writable(), fs, t->key_.get()));
             } catch (const XbaseError &e) {
                 t->indexProblem_ = e.what();
             }

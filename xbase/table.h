@@ -158,6 +158,11 @@ public:
     bool encrypted() const { return key_ != nullptr; }
     // An encrypted table's key fits the engine's password (derived once per password).
     bool keyFits() const { return key_ && key_->usable(); }
+    // An encrypted table in the form this engine writes: its key by the
+    // settings' derivation, its memos sealed (lengths hidden) and every open
+    // index encrypted. Older forms are
+    // rewritten by the next encrypt() or changeKey(), under the same password too.
+    bool currentEncryption() const;
     void pack();    // drops deleted records, compacts the memo file, rebuilds every tag
     void encrypt(); // under the password of the settings; nothing when already encrypted under it
     void decrypt(); // nothing when clear
@@ -216,6 +221,15 @@ private:
     uint32_t memoPointer(int field, const char *image) const;
     struct Rewrite;
     void rewrite(const Rewrite &plan);
+    void openClosedProductionIndex(const Rewrite &plan);
+    std::string newTableHeader(const Rewrite &plan) const;
+    void writeNewIndexes(const Rewrite &plan, std::vector<std::vector<CdxEntry>> &entries);
+    // The cipher of a new index file: the table's (a PasswordError when the
+    // password does not fit), none for a clear table.
+    std::shared_ptr<const TableCipher> newIndexCipher() const
+    {
+        return key_ ? key_->sharedCipher() : nullptr;
+    }
     void attachKey(std::shared_ptr<const TableCipher> known = nullptr,
                    const std::string *knownPassword = nullptr);
     void reopenAfterSwitch(const std::vector<std::filesystem::path> &indexFiles, int order,

@@ -67,9 +67,11 @@ public:
     using Salt = std::array<uint8_t, SaltSize>;
     using KeyCheck = std::array<uint8_t, CheckSize>;
 
-    // What a unit of data is, so that a record and a memo at the same number
-    // never share a tweak.
-    enum class Domain : uint8_t { Record = 0, Memo = 1 };
+    // What a unit of data is, so that a record, a memo and an index page at
+    // the same number never share a tweak.
+    // Memo: the text alone (memo files of earlier versions); MemoHead and
+    // MemoBody: a whole memo's first unit and the rest (see MemoFile).
+    enum class Domain : uint8_t { Record = 0, Memo = 1, IndexPage = 2, MemoHead = 3, MemoBody = 4 };
 
     // An XbaseError "damaged" for impossible parameters, before any work.
     TableCipher(std::string_view password, const Salt &salt, const KeyDerivation &derivation);
@@ -84,8 +86,8 @@ public:
     const KeyCheck &keyCheck() const { return check_; }
     bool matches(const KeyCheck &stored) const; // constant time
 
-    // In place, length preserving. `unit` is the record number or the memo's
-    // first block number.
+    // In place, length preserving. `unit` is the record number, the memo's
+    // first block number or the index page's number (its offset / 512).
     void encrypt(Domain domain, uint64_t unit, uint8_t *data, size_t size) const;
     void decrypt(Domain domain, uint64_t unit, uint8_t *data, size_t size) const;
 

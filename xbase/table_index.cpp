@@ -151,7 +151,7 @@ int Table::openIndex(const std::filesystem::path &pathIn)
         if (std::filesystem::equivalent(tags_[i]->index->path(), p))
             return order_ = int(i) + 1;
     int first = int(tags_.size()) + 1;
-    addIndex(CdxIndex::open(p, dbf_->writable(), fs()));
+    addIndex(CdxIndex::open(p, dbf_->writable(), fs(), key_.get()));
     if (int(tags_.size()) < first)
         return 0;
     order_ = first;
@@ -244,8 +244,8 @@ int Table::indexTag(const std::filesystem::path &fileIn, const std::string &tagN
         std::filesystem::exists(fileFolder) && std::filesystem::equivalent(fileFolder, tableFolder);
     std::unique_ptr<CdxIndex> opened;
     if (!target && !switched) {
-        opened = std::filesystem::exists(file) ? CdxIndex::open(file, true, fs())
-                                               : CdxIndex::create(file, fs());
+        opened = std::filesystem::exists(file) ? CdxIndex::open(file, true, fs(), key_.get())
+                                               : CdxIndex::create(file, fs(), newIndexCipher());
         target = opened.get();
     }
 
@@ -290,9 +290,9 @@ int Table::indexTag(const std::filesystem::path &fileIn, const std::string &tagN
                 if (target)
                     commit(); // the copy starts from the committed file
                 file_switch::copyFile(fs(), file, fresh);
-                built = CdxIndex::open(fresh, true, fs());
+                built = CdxIndex::open(fresh, true, fs(), key_.get());
             } else {
-                built = CdxIndex::create(fresh, fs());
+                built = CdxIndex::create(fresh, fs(), newIndexCipher());
             }
             built->writeTag(info, std::move(entries));
             report(300);
@@ -302,7 +302,7 @@ int Table::indexTag(const std::filesystem::path &fileIn, const std::string &tagN
             throw;
         }
         file_switch::commit(fs(), path(), {file});
-        auto reopened = CdxIndex::open(file, true, fs());
+        auto reopened = CdxIndex::open(file, true, fs(), key_.get());
         bool replaced = false;
         for (auto &x : indexes_)
             if (x.get() == target) {
@@ -510,7 +510,7 @@ void Table::reloadIndexes()
     indexes_.clear();
     entry_.reset();
     for (const auto &p : paths)
-        addIndex(CdxIndex::open(p, dbf_->writable(), fs()));
+        addIndex(CdxIndex::open(p, dbf_->writable(), fs(), key_.get()));
     order_ = order <= int(tags_.size()) ? order : 0;
 }
 

@@ -12,8 +12,10 @@ namespace {
 constexpr char Magic[3] = {'Q', 'N', 'K'};
 constexpr char Pbkdf2Version = '1';
 constexpr char Argon2idVersion = '2';
-// The memo file's mark only repeats the check; its form never changed.
+// The memo file's mark repeats the check; its fourth byte is the form of the
+// memos: '1' texts encrypted, '2' whole memos encrypted (lengths hidden).
 constexpr char MemoMagic[4] = {'Q', 'N', 'K', '1'};
+constexpr char SealedMemoForm = '2';
 
 uint32_t le32(const uint8_t *p)
 {
@@ -64,16 +66,20 @@ std::optional<KeyBlock> KeyBlock::read(const uint8_t *in)
     return b;
 }
 
-void KeyBlock::writeMemoMark(uint8_t *out) const
+void KeyBlock::writeMemoMark(uint8_t *out, bool sealed) const
 {
     std::memcpy(out, MemoMagic, 4);
+    if (sealed)
+        out[3] = SealedMemoForm;
     std::memcpy(out + 4, check.data(), check.size());
 }
 
-std::optional<TableCipher::KeyCheck> KeyBlock::readMemoMark(const uint8_t *in)
+std::optional<TableCipher::KeyCheck> KeyBlock::readMemoMark(const uint8_t *in, bool *sealed)
 {
-    if (std::memcmp(in, MemoMagic, 4) != 0)
+    if (std::memcmp(in, MemoMagic, 3) != 0 || (in[3] != MemoMagic[3] && in[3] != SealedMemoForm))
         return std::nullopt;
+    if (sealed)
+        *sealed = in[3] == SealedMemoForm;
     TableCipher::KeyCheck c{};
     std::memcpy(c.data(), in + 4, c.size());
     return c;

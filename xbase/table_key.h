@@ -35,9 +35,14 @@ struct KeyBlock {
     // nullopt: not a key block of this engine. The parameters are as stored:
     // derivation.problem() tells a damaged block.
     static std::optional<KeyBlock> read(const uint8_t *in);
-    void writeMemoMark(uint8_t *out) const; // MemoMarkSize bytes
-    // The check of a memo header's mark, nullopt when the memo file has none.
-    static std::optional<TableCipher::KeyCheck> readMemoMark(const uint8_t *in);
+    // MemoMarkSize bytes. `sealed`: the file's memos are encrypted whole,
+    // block headers and padding included (see MemoFile), so that no length
+    // shows; files of earlier versions encrypted only the texts.
+    void writeMemoMark(uint8_t *out, bool sealed = false) const;
+    // The check of a memo header's mark, nullopt when the memo file has none;
+    // `sealed`, when given, receives the form.
+    static std::optional<TableCipher::KeyCheck> readMemoMark(const uint8_t *in,
+                                                             bool *sealed = nullptr);
 };
 
 // The key of one encrypted table, made from the engine's password (read

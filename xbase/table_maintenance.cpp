@@ -93,22 +93,19 @@ public:
         old.readHeaderBytes(h, 512);
         std::memset(h + KeyBlock::MemoMarkOffset, 0, KeyBlock::MemoMarkSize);
         if (key)
-            key->writeMemoMark(h + KeyBlock::MemoMarkOffset);
+            key->writeMemoMark(h + KeyBlock::MemoMarkOffset, true);
         next_ = first;
     }
     uint32_t append(const std::string &text)
     {
-        uint64_t blocks = (8 + uint64_t(text.size()) + blockSize_ - 1) / blockSize_;
+        // Encrypted memos are written in the current form, lengths hidden.
+        uint64_t bytes = MemoFile::span(text.size(), blockSize_, cipher_ != nullptr);
+        uint64_t blocks = bytes / blockSize_;
         if (next_ + blocks > 0xFFFFFFFFu)
             throw XbaseError::refused("The new memo file would be too large");
         uint32_t block = uint32_t(next_);
-        uint8_t *p = out_.grow(size_t(blocks * blockSize_));
-        putBe32(p, 1);
-        putBe32(p + 4, uint32_t(text.size()));
-        std::memcpy(p + 8, text.data(), text.size());
-        std::memset(p + 8 + text.size(), 0, size_t(blocks * blockSize_) - 8 - text.size());
-        if (cipher_)
-            cipher_->encrypt(TableCipher::Domain::Memo, block, p + 8, text.size());
+        MemoFile::encode(text, block, blockSize_, cipher_, cipher_ != nullptr,
+                         out_.grow(size_t(bytes)));
         next_ += blocks;
         out_.maybeFlush();
         return block;
@@ -146,6 +143,8 @@ struct Table::Rewrite {
     const char *what = "";
     bool dropDeleted = false;                  // pack
     bool rebuildIndexes = false;               // pack
+    bool rekeyIndexes = false; // every change of key: each page copied under the new key
+    bool indexesRewritten() const { return rebuildIndexes || rekeyIndexes; }
     std::optional<KeyBlock> key;               // the new files' key; nullopt: clear
     std::shared_ptr<const TableCipher> cipher; // the new files' cipher, kept by the reopened table
     const std::string *cipherPassword = nullptr; // what `cipher` was made from; null: the engine's
@@ -187,14 +186,16 @@ void Table::encrypt()
                                   ": no password is set");
     if (key_) {
         key_->cipher(); // already encrypted: fine under this password, an error under another
-        // A key from an older derivation is replaced, under the same password.
-        if (key_->block().derivation.method == settings_.newKeyDerivation.method)
+        // An older form (a key from an older derivation, an index in clear)
+        // is replaced, under the same password.
+        if (currentEncryption())
             return;
     }
     auto cipher = std::make_shared<const TableCipher>(settings_.password, TableCipher::newSalt(),
                                                       settings_.newKeyDerivation);
     Rewrite plan;
     plan.what = "encrypt";
+    plan.rekeyIndexes = true;
     plan.key = KeyBlock{cipher->salt(), cipher->derivation(), cipher->keyCheck()};
     plan.cipher = cipher;
     rewrite(plan);
@@ -207,6 +208,7 @@ void Table::decrypt()
     key_->cipher();
     Rewrite plan;
     plan.what = "decrypt";
+    plan.rekeyIndexes = true;
     rewrite(plan);
 }
 
@@ -218,13 +220,13 @@ void Table::changeKey(const std::string &newPassword, const std::function<void()
     }
     if (key_) {
         key_->cipher(); // the current key must fit before anything is read
-        if (newPassword == settings_.password &&
-            key_->block().derivation.method == settings_.newKeyDerivation.method)
+        if (newPassword == settings_.password && currentEncryption())
             return;
     }
     if (newPassword.empty()) {
         Rewrite plan;
         plan.what = "decrypt";
+        plan.rekeyIndexes = true;
         plan.afterSwitch = adoptPassword;
         rewrite(plan);
         return;
@@ -233,11 +235,20 @@ void Table::changeKey(const std::string &newPassword, const std::function<void()
                                                       settings_.newKeyDerivation);
     Rewrite plan;
     plan.what = "change the key of";
+    plan.rekeyIndexes = true;
     plan.key = KeyBlock{cipher->salt(), cipher->derivation(), cipher->keyCheck()};
     plan.cipher = cipher;
     plan.cipherPassword = &newPassword;
     plan.afterSwitch = adoptPassword;
     rewrite(plan);
+}
+
+bool Table::currentEncryption() const
+{
+    return key_ && key_->block().derivation.method == settings_.newKeyDerivation.method &&
+           (!memo_ || memo_->sealed()) &&
+           std::all_of(indexes_.begin(), indexes_.end(),
+                       [](const auto &index) { return index->encrypted(); });
 }
 
 void Table::pack()
@@ -251,6 +262,90 @@ void Table::pack()
         plan.cipher = key_->sharedCipher();
     }
     rewrite(plan);
+}
+
+// A production index that is on disk but closed would no longer match the
+// packed records, or the new key; it is rewritten with the others. One too
+// damaged to open does not stop a change of key (the table, once open,
+// rebuilds it).
+void Table::openClosedProductionIndex(const Rewrite &plan)
+{
+    fs::path cdx = siblingWithExtension(path(), ".CDX");
+    bool open = std::any_of(indexes_.begin(), indexes_.end(), [&](const auto &x) {
+        return fs::exists(cdx) && fs::equivalent(x->path(), cdx);
+    });
+    if (open || !fs::exists(cdx))
+        return;
+    try {
+        addIndex(CdxIndex::open(cdx, true, fs(), key_.get()));
+    } catch (const PasswordError &) {
+        throw;
+    } catch (const XbaseError &) {
+        if (plan.rebuildIndexes)
+            throw;
+    }
+}
+
+// The new table file's header: the old one with the key block taken out
+// and/or put in at its end (after the field list and anything other
+// programs keep there), byte 15 telling whether it is encrypted.
+std::string Table::newTableHeader(const Rewrite &plan) const
+{
+    std::string header(dbf_->headerLength(), '\0');
+    dbf_->file().readAt(0, header.data(), header.size());
+    if (dbf_->keyBlock())
+        header.resize(header.size() - KeyBlock::Size);
+    if (plan.key) {
+        size_t at = header.size();
+        header.resize(at + KeyBlock::Size);
+        plan.key->write(reinterpret_cast<uint8_t *>(header.data()) + at);
+    }
+    if (header.size() > 0xFFFF)
+        throw XbaseError::refused("The header of table " + path().string() +
+                                  " is too long to add a key");
+    auto *h = reinterpret_cast<uint8_t *>(header.data());
+    h[15] = plan.key ? 1 : 0;
+    h[8] = uint8_t(header.size());
+    h[9] = uint8_t(header.size() >> 8);
+    std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    h[1] = uint8_t(tm.tm_year % 100);
+    h[2] = uint8_t(tm.tm_mon + 1);
+    h[3] = uint8_t(tm.tm_mday);
+    return header;
+}
+
+// The rebuilt tags (pack) or every page copied under the new key.
+void Table::writeNewIndexes(const Rewrite &plan, std::vector<std::vector<CdxEntry>> &entries)
+{
+    if (plan.rebuildIndexes) {
+        size_t t = 0;
+        for (auto &x : indexes_) {
+            auto index = CdxIndex::create(file_switch::newNameFor(x->path()), fs(), plan.cipher);
+            for (size_t i = 0; i < x->tagCount(); ++i, ++t) {
+                const CdxTagInfo &info = tags_[t]->tag->info();
+                std::vector<CdxEntry> &list = entries[t];
+                if (info.unique) {
+                    std::stable_sort(list.begin(), list.end(),
+                                     [](const CdxEntry &a, const CdxEntry &b) {
+                                         return a.key != b.key ? a.key < b.key : a.recno < b.recno;
+                                     });
+                    list.erase(std::unique(list.begin(), list.end(),
+                                           [](const CdxEntry &a, const CdxEntry &b) {
+                                               return a.key == b.key;
+                                           }),
+                               list.end());
+                }
+                index->writeTag(info, std::move(list));
+            }
+            index->flush();
+        }
+        report(99);
+    }
+    if (plan.rekeyIndexes)
+        for (auto &x : indexes_)
+            x->copyTo(file_switch::newNameFor(x->path()), fs(), plan.cipher);
 }
 
 void Table::rewrite(const Rewrite &plan)
@@ -271,51 +366,18 @@ void Table::rewrite(const Rewrite &plan)
     const int savedOrder = order_;
     const uint32_t savedRecno = eof_ ? 0 : recno_;
 
-    // A production index that is on disk but closed would no longer match
-    // the packed records; it is rebuilt with the others.
-    if (plan.rebuildIndexes) {
-        fs::path cdx = siblingWithExtension(table, ".CDX");
-        bool open = std::any_of(indexes_.begin(), indexes_.end(), [&](const auto &x) {
-            return fs::exists(cdx) && fs::equivalent(x->path(), cdx);
-        });
-        if (!open && fs::exists(cdx))
-            addIndex(CdxIndex::open(cdx, true, fs()));
-    }
+    if (plan.indexesRewritten())
+        openClosedProductionIndex(plan);
 
     std::vector<fs::path> targets{table};
     if (memo_)
         targets.push_back(memo_->path());
-    if (plan.rebuildIndexes)
+    if (plan.indexesRewritten())
         for (auto &x : indexes_)
             targets.push_back(x->path());
 
     try {
-        // The new table file: the old header with the key block taken out
-        // and/or put in at its end (after the field list and anything other
-        // programs keep there), byte 15 telling whether it is encrypted.
-        std::string header(dbf_->headerLength(), '\0');
-        dbf_->file().readAt(0, header.data(), header.size());
-        if (dbf_->keyBlock())
-            header.resize(header.size() - KeyBlock::Size);
-        if (plan.key) {
-            size_t at = header.size();
-            header.resize(at + KeyBlock::Size);
-            plan.key->write(reinterpret_cast<uint8_t *>(header.data()) + at);
-        }
-        if (header.size() > 0xFFFF)
-            throw XbaseError::refused("The header of table " + table.string() +
-                                      " is too long to add a key");
-        auto *h = reinterpret_cast<uint8_t *>(header.data());
-        h[15] = plan.key ? 1 : 0;
-        h[8] = uint8_t(header.size());
-        h[9] = uint8_t(header.size() >> 8);
-        std::time_t now = std::time(nullptr);
-        std::tm tm{};
-        localtime_r(&now, &tm);
-        h[1] = uint8_t(tm.tm_year % 100);
-        h[2] = uint8_t(tm.tm_mon + 1);
-        h[3] = uint8_t(tm.tm_mday);
-
+        const std::string header = newTableHeader(plan);
         BufferedWriter records(file_switch::newNameFor(table), fs());
         std::memcpy(records.grow(header.size()), header.data(), header.size());
         std::optional<MemoWriter> memos;
@@ -375,30 +437,7 @@ void Table::rewrite(const Rewrite &plan)
         if (memos)
             memos->finish();
 
-        if (plan.rebuildIndexes) {
-            size_t t = 0;
-            for (auto &x : indexes_) {
-                auto index = CdxIndex::create(file_switch::newNameFor(x->path()), fs());
-                for (size_t i = 0; i < x->tagCount(); ++i, ++t) {
-                    const CdxTagInfo &info = tags_[t]->tag->info();
-                    std::vector<CdxEntry> &list = entries[t];
-                    if (info.unique) {
-                        std::stable_sort(
-                            list.begin(), list.end(), [](const CdxEntry &a, const CdxEntry &b) {
-                                return a.key != b.key ? a.key < b.key : a.recno < b.recno;
-                            });
-                        list.erase(std::unique(list.begin(), list.end(),
-                                               [](const CdxEntry &a, const CdxEntry &b) {
-                                                   return a.key == b.key;
-                                               }),
-                                   list.end());
-                    }
-                    index->writeTag(info, std::move(list));
-                }
-                index->flush();
-            }
-            report(99);
-        }
+        writeNewIndexes(plan, entries);
         fs::path folder = table.parent_path().empty() ? fs::path(".") : table.parent_path();
         syncDirectory(folder, fs());
     } catch (...) {
@@ -449,8 +488,15 @@ void Table::reopenAfterSwitch(const std::vector<fs::path> &indexFiles, int order
         memo = MemoFile::open(siblingWithExtension(table, ".FPT"), dbf->writable(),
                               mode != Access::Shared, fs());
     std::vector<std::unique_ptr<CdxIndex>> indexes;
-    for (const fs::path &p : indexFiles)
-        indexes.push_back(CdxIndex::open(p, dbf->writable(), fs()));
+    {
+        // The new files' key, made for the rewrite, opens their indexes.
+        std::unique_ptr<TableKey> key;
+        if (dbf->keyBlock())
+            key = std::make_unique<TableKey>(table.string(), *dbf->keyBlock(), settings_.password,
+                                             cipher, cipherPassword);
+        for (const fs::path &p : indexFiles)
+            indexes.push_back(CdxIndex::open(p, dbf->writable(), fs(), key.get()));
+    }
 
     entry_.reset();
     locks_.clear();

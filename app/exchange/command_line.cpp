@@ -3,6 +3,7 @@
 #include "app/exchange/diary_backup.h"
 #include "app/exchange/diary_export.h"
 #include "app/exchange/diary_import.h"
+#include "app/exchange/diary_merge.h"
 #include "app/exchange/diary_records.h"
 #include "platform/datetime.h"
 #include "platform/version.h"
@@ -28,6 +29,7 @@ constexpr const char *kUsage =
     "  quillnook export [--format html|rtf|text|folder|jsonl] [--from yyyy-mm-dd]\n"
     "                   [--to yyyy-mm-dd] [--diary FOLDER] TARGET\n"
     "  quillnook import [--dry-run] [--diary FOLDER] SOURCE\n"
+    "  quillnook merge [--dry-run] [--diary FOLDER] [OTHER/QUILLNK.DBF]\n"
     "  quillnook backups [--diary FOLDER]\n"
     "  quillnook restore [--diary FOLDER] BACKUP\n"
     "  quillnook --help         this text\n"
@@ -35,10 +37,13 @@ constexpr const char *kUsage =
     "Without --format the export's format follows TARGET's ending (.html, .rtf, .txt,\n"
     ".jsonl); a TARGET without an ending is a folder of yyyy-mm-dd.rtf files.\n"
     "SOURCE is a folder of files named yyyy-mm-dd or yyyymmdd with .rtf, .htm, .html or\n"
-    ".txt, or a JSON-lines file as the export writes it. The password of an encrypted\n"
+    ".txt, a JSON-lines file as the export writes it, or another diary's QUILLNK.DBF.\n"
+    "merge brings in the conflicted copies a sync program left beside the diary (or\n"
+    "the diary table named) and keeps the copies under Backups/. The password of an encrypted\n"
     "diary is read from standard input. The diary is the one the window opens\n"
     "(~/.local/share/Quillnook unless QUILLNOOK_HOME names another folder).\n"
-    "Exit status: 0 done, 1 imported but some files could not be read, 2 not done.\n";
+    "Exit status: 0 done, 1 part done (some files or entries could not be read), 2 not\n"
+    "done.\n";
 
 bool isHelpOption(const std::string &argument)
 {
@@ -92,12 +97,14 @@ Options parse(const std::vector<std::string> &args, const fs::path &diaryDir)
 }
 
 // One line of standard input, not shown on a terminal.
-std::string readPassword(std::istream &in, std::ostream &err, const fs::path &diary, bool terminal)
+// `what` names whose password it is ("the diary in FOLDER").
+std::string readPassword(std::istream &in, std::ostream &err, const std::string &what,
+                         bool terminal)
 {
     termios saved{};
     bool hidden = false;
     if (terminal) {
-        err << "Password of the diary in " << diary.string() << ": " << std::flush;
+        err << "Password of " << what << ": " << std::flush;
         if (::tcgetattr(STDIN_FILENO, &saved) == 0) {
             termios quiet = saved;
             quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
@@ -134,7 +141,7 @@ std::unique_ptr<DiaryFolder> openDiary(const Options &o, DiaryFolder::Mode mode,
     const std::string stored = StoredPassword(o.Diary);
     std::string password;
     if (!stored.empty()) {
-        password = readPassword(in, err, o.Diary, terminal);
+        password = readPassword(in, err, "the diary in " + o.Diary.string(), terminal);
         if (password != stored)
             throw DiaryOpenError(DiaryOpenError::Password, "Sorry, that is the wrong password");
     }
@@ -145,7 +152,7 @@ std::unique_ptr<DiaryFolder> openDiary(const Options &o, DiaryFolder::Mode mode,
         if (error.kind() != DiaryOpenError::Password || !stored.empty())
             throw;
     }
-    password = readPassword(in, err, o.Diary, terminal);
+    password = readPassword(in, err, "the diary in " + o.Diary.string(), terminal);
     return openFolder(o, password, mode, err);
 }
 
@@ -221,6 +228,133 @@ int runExport(const Options &o, std::istream &in, std::ostream &out, std::ostrea
     return exitStatus(result.Complete(), !result.Files.empty());
 }
 
+bool IsDiaryTableName(const fs::path &source)
+{
+    std::string ext = source.extension().string();
+    for (char &c : ext)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext == ".dbf";
+}
+
+// The password of a copy that the diary's does not open, from the next line
+// of standard input; nothing when it is empty or there is none.
+CopyPasswordHook copyPasswordFromInput(std::istream &in, std::ostream &err, bool terminal)
+{
+    return [&in, &err, terminal](const std::string &name) -> std::optional<std::string> {
+        if (!in)
+            return std::nullopt;
+        std::string line = readPassword(in, err, "the copy " + name, terminal);
+        if (line.empty())
+            return std::nullopt;
+        return line;
+    };
+}
+
+// Merges one table into the open diary; answers whether it is complete and
+// whether anything was done.
+std::pair<bool, bool> mergeOne(DiaryFolder &diary, const DiaryLock &lock, const DiaryCopy &copy,
+                               const MergeOptions &options, std::ostream &out, std::ostream &err)
+{
+    MergeResult result = MergeDiaryCopy(diary.Records(), lock, copy, options);
+    out << result.Report();
+    if (!result.Failure.empty())
+        err << "quillnook: " << result.Failure << "\n";
+    return {result.Complete(), result.Written() > 0 || !result.Backup.empty()};
+}
+
+// The diary's lock: the writer's own, or for a dry run (a reader) one taken
+// here, so that nobody changes the diary while it is compared.
+const DiaryLock &lockOf(const DiaryFolder &diary, std::unique_ptr<DiaryLock> &own)
+{
+    if (diary.Lock())
+        return *diary.Lock();
+    try {
+        own = std::make_unique<DiaryLock>(diary.Folder());
+    } catch (const DiaryInUseError &error) {
+        throw DiaryOpenError(DiaryOpenError::InUse, error.what());
+    }
+    return *own;
+}
+
+MergeOptions mergeOptions(const Options &o, std::istream &in, std::ostream &err, bool terminal)
+{
+    MergeOptions options;
+    options.DiaryPassword = StoredPassword(o.Diary);
+    options.AskPassword = copyPasswordFromInput(in, err, terminal);
+    options.DryRun = o.DryRun;
+    return options;
+}
+
+int closeAfterMerge(DiaryFolder *diary, bool complete, bool done, std::ostream &err)
+{
+    try {
+        if (diary)
+            diary->Close();
+    } catch (const std::exception &error) {
+        err << "quillnook: the diary could not be closed cleanly: " << error.what() << "\n";
+        return exitStatus(false, done);
+    }
+    return exitStatus(complete, done);
+}
+
+// Another diary's table brought in by the merge's rules; the table stays
+// where it is.
+int runTableImport(const Options &o, DiaryFolder *diary, std::istream &in, std::ostream &out,
+                   std::ostream &err, bool terminal)
+{
+    if (!diary)
+        throw std::runtime_error("There is no diary in " + o.Diary.string() +
+                                 " to compare a dry run with.");
+    MergeOptions options = mergeOptions(o, in, err, terminal);
+    options.MoveToBackups = false;
+    options.BackupBefore = false;
+    std::unique_ptr<DiaryLock> own;
+    auto [complete, done] =
+        mergeOne(*diary, lockOf(*diary, own), OtherDiaryTable(o.Operands[0]), options, out, err);
+    return closeAfterMerge(diary, complete, done, err);
+}
+
+// The copies a sync program left beside the diary, or the table named.
+int runMerge(const Options &o, std::istream &in, std::ostream &out, std::ostream &err,
+             bool terminal)
+{
+    if (o.Operands.size() > 1)
+        throw UsageError("merge takes at most one OTHER/QUILLNK.DBF");
+    std::vector<DiaryCopy> copies;
+    bool outside = false;
+    if (o.Operands.empty()) {
+        copies = FindConflictedCopies(o.Diary);
+    } else {
+        copies.push_back(OtherDiaryTable(o.Operands[0]));
+        // Only a sync program's copy in the diary's own folder is moved away.
+        std::error_code ec;
+        outside = copies[0].Scheme == ConflictScheme::None ||
+                  !fs::equivalent(fs::absolute(copies[0].Table).parent_path(), o.Diary, ec);
+    }
+    if (copies.empty()) {
+        out << "There is no conflicted copy of the diary in " << o.Diary.string()
+            << "; nothing to merge.\n";
+        return 0;
+    }
+    auto diary =
+        openDiary(o, o.DryRun ? DiaryFolder::ReadOnly : DiaryFolder::Write, in, err, terminal);
+    std::unique_ptr<DiaryLock> own;
+    const DiaryLock &lock = lockOf(*diary, own);
+    if (!o.DryRun)
+        if (const int removed = RemoveMergedCopyLeftovers(lock); removed > 0)
+            out << "Removed " << removed << " file(s) left behind by a merge cut short.\n";
+    MergeOptions options = mergeOptions(o, in, err, terminal);
+    options.MoveToBackups = !outside;
+    bool complete = true, done = false;
+    for (size_t i = 0; i < copies.size(); ++i) {
+        auto [whole, some] = mergeOne(*diary, lock, copies[i], options, out, err);
+        complete = complete && whole;
+        done = done || some;
+        options.BackupBefore = false; // one backup of the diary before the first
+    }
+    return closeAfterMerge(diary.get(), complete, done, err);
+}
+
 int runImport(const Options &o, std::istream &in, std::ostream &out, std::ostream &err,
               bool terminal)
 {
@@ -231,6 +365,8 @@ int runImport(const Options &o, std::istream &in, std::ostream &out, std::ostrea
     if (!o.DryRun || DiaryTableFile(o.Diary))
         diary = openDiary(o, o.DryRun ? DiaryFolder::ReadOnly : DiaryFolder::CreateWhenMissing, in,
                           err, terminal);
+    if (IsDiaryTableName(o.Operands[0]))
+        return runTableImport(o, diary.get(), in, out, err, terminal);
     ImportResult result =
         ImportIntoDiary(diary ? &diary->Records() : nullptr, o.Operands[0], o.DryRun);
     out << result.Report();
@@ -252,7 +388,8 @@ void listBackups(const std::vector<BackupInfo> &list, std::ostream &out)
 {
     for (const BackupInfo &b : list)
         out << b.Name << "\t" << b.Made << "\t"
-            << (b.Entries < 0 ? std::string("?") : std::to_string(b.Entries)) << " entries\n";
+            << (b.Entries < 0 ? std::string("?") : std::to_string(b.Entries)) << " entries"
+            << (b.Note.empty() ? std::string() : "\t" + ShownBytes(b.Note)) << "\n";
 }
 
 int runBackups(const Options &o, std::ostream &out, std::ostream &err)
@@ -319,8 +456,8 @@ int runRestore(const Options &o, std::istream &in, std::ostream &out, std::ostre
 
 bool IsDiaryCommand(const std::string &first)
 {
-    return first == "export" || first == "import" || first == "backups" || first == "restore" ||
-           first == "help" || isHelpOption(first) || first == "--version";
+    return first == "export" || first == "import" || first == "merge" || first == "backups" ||
+           first == "restore" || first == "help" || isHelpOption(first) || first == "--version";
 }
 
 bool AsksForInformation(const std::vector<std::string> &args)
@@ -347,6 +484,8 @@ int RunDiaryCommand(const std::vector<std::string> &args, std::istream &in, std:
             return runExport(o, in, out, err, terminal);
         if (o.Command == "import")
             return runImport(o, in, out, err, terminal);
+        if (o.Command == "merge")
+            return runMerge(o, in, out, err, terminal);
         if (o.Command == "backups")
             return runBackups(o, out, err);
         if (o.Command == "restore")

@@ -164,15 +164,8 @@ BackupInfo makeBackupHolding(const fs::path &diaryDir, const std::string &name, 
     const std::vector<fs::path> files = diaryFiles(diaryDir);
     if (files.empty())
         throw std::runtime_error("There is no diary in " + diaryDir.string() + " to back up.");
-    const fs::path backups = makeBackupsFolder(diaryDir);
-    removeAbandoned(backups);
-
-    const std::string finalName = uniqueName(backups, name);
-    const fs::path partial =
-        backups / (kPartialPrefix + std::to_string(::getpid()) + "-" + finalName);
-    std::error_code ec;
-    fs::remove_all(partial, ec);
-    CreatePrivateFolder(partial);
+    std::string finalName;
+    const fs::path partial = StartBackupFolder(diaryDir, name, finalName);
     try {
         std::vector<std::string> names;
         for (const fs::path &file : files) {
@@ -180,25 +173,12 @@ BackupInfo makeBackupHolding(const fs::path &diaryDir, const std::string &name, 
             copyThrough(fs, file, *copy);
             names.push_back(file.filename().string());
         }
-        // The note of what the backup holds comes last: without it the
-        // folder is not a backup.
-        const std::string manifest = manifestText(now, entries, names);
-        std::unique_ptr<File> note = fs.open(partial / kBackupManifest, OpenMode::CreateNew);
-        note->writeAt(0, manifest.data(), manifest.size());
-        note->sync();
-        note.reset();
-        fs.syncFolder(partial);
-        fs.rename(partial, backups / finalName);
-        fs.syncFolder(backups);
+        return FinishBackupFolder(diaryDir, partial, finalName, now, entries, names, {}, fs);
     } catch (...) {
         std::error_code ignored;
         fs::remove_all(partial, ignored);
         throw;
     }
-    std::optional<BackupInfo> made = ReadBackup(backups / finalName);
-    if (!made || !made->Problem.empty())
-        throw std::runtime_error("The backup " + finalName + " cannot be read back.");
-    return *made;
 }
 
 // An earlier version copied QN.INI, with the scrambled password, into every
@@ -252,6 +232,44 @@ std::vector<BackupInfo> readAll(const fs::path &diaryDir)
 fs::path BackupsFolder(const fs::path &diaryDir)
 {
     return diaryDir / "Backups";
+}
+
+fs::path StartBackupFolder(const fs::path &diaryDir, const std::string &name,
+                           std::string &finalName)
+{
+    const fs::path backups = makeBackupsFolder(diaryDir);
+    removeAbandoned(backups);
+    finalName = uniqueName(backups, name);
+    const fs::path partial =
+        backups / (kPartialPrefix + std::to_string(::getpid()) + "-" + finalName);
+    std::error_code ec;
+    fs::remove_all(partial, ec);
+    CreatePrivateFolder(partial);
+    return partial;
+}
+
+BackupInfo FinishBackupFolder(const fs::path &diaryDir, const fs::path &partial,
+                              const std::string &finalName, TDateTime now, int entries,
+                              const std::vector<std::string> &names, const std::string &note,
+                              FileSystem &fs)
+{
+    const fs::path backups = BackupsFolder(diaryDir);
+    // The note of what the backup holds comes last: without it the folder
+    // is not a backup.
+    std::string manifest = manifestText(now, entries, names);
+    if (!note.empty())
+        manifest += "Note=" + note + "\r\n";
+    std::unique_ptr<File> file = fs.open(partial / kBackupManifest, OpenMode::CreateNew);
+    file->writeAt(0, manifest.data(), manifest.size());
+    file->sync();
+    file.reset();
+    fs.syncFolder(partial);
+    fs.rename(partial, backups / finalName);
+    fs.syncFolder(backups);
+    std::optional<BackupInfo> made = ReadBackup(backups / finalName);
+    if (!made || !made->Problem.empty())
+        throw std::runtime_error("The backup " + finalName + " cannot be read back.");
+    return *made;
 }
 
 int BackupsKept(const fs::path &diaryDir)
@@ -316,6 +334,7 @@ std::optional<BackupInfo> ReadBackup(const fs::path &folder)
     TProfileFile ini(manifest);
     info.Made = ini.ReadString("Backup", "Made", "");
     info.Entries = ini.ReadInteger("Backup", "Entries", -1);
+    info.Note = ini.ReadString("Backup", "Note", "");
     if (info.Made.empty())
         return refuse(std::string(kBackupManifest) + " does not say when it was made");
     const std::string problem =

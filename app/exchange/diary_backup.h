@@ -35,6 +35,7 @@ struct BackupInfo {
     int Entries = -1;               // entries the diary held; -1 when unknown
     std::vector<std::string> Files; // the diary's files it holds (bare names)
     std::string Problem;            // why it cannot be used; empty when it can
+    std::string Note;               // what it holds, when not the diary itself
 };
 
 std::filesystem::path BackupsFolder(const std::filesystem::path &diaryDir);
@@ -75,6 +76,19 @@ BackupInfo MakeBackup(const std::filesystem::path &diaryDir, const std::string &
 std::optional<BackupInfo> MakeDailyBackup(const std::filesystem::path &diaryDir, TDateTime now,
                                           int entries, FileSystem &fs = DefaultFileSystem(),
                                           const DiaryLock *held = nullptr);
+
+// The parts of a backup for callers that fill one themselves: a temporary
+// folder under Backups/ for the backup `name` (made unique: `finalName`),
+// which never counts as a backup and is cleared once its process has ended;
+// then, once every file is in it and synced, its BACKUP.INI (naming the
+// files, with an optional one-line note) and the rename into place. The
+// caller holds the diary's lock.
+std::filesystem::path StartBackupFolder(const std::filesystem::path &diaryDir,
+                                        const std::string &name, std::string &finalName);
+BackupInfo FinishBackupFolder(const std::filesystem::path &diaryDir,
+                              const std::filesystem::path &partial, const std::string &finalName,
+                              TDateTime now, int entries, const std::vector<std::string> &names,
+                              const std::string &note, FileSystem &fs = DefaultFileSystem());
 
 // Removes the oldest backups beyond `keep`, temporary folders of backups
 // whose process has ended, and the copies of QN.INI earlier versions put

@@ -9,6 +9,8 @@
 #include "richtext/io/html_writer.h"
 #include "richtext/io/stream.h"
 
+#include <algorithm>
+#include <memory>
 #include <stdexcept>
 
 namespace qn::exchange {
@@ -228,23 +230,103 @@ bool textExport(const std::vector<DiaryEntry> &entries, ExportFormat format,
     return true;
 }
 
+// A file of the folder export written under its temporary name, readable
+// and writable by its owner alone, and closed unsynced.
+std::unique_ptr<FileReplacement> stageFile(const fs::path &file, const std::string &bytes,
+                                           FileSystem &files)
+{
+    try {
+        auto replacement = std::make_unique<FileReplacement>(file, files);
+        std::error_code ec;
+        fs::permissions(replacement->temporaryName(),
+                        fs::perms::owner_read | fs::perms::owner_write, ec);
+        if (ec)
+            throw std::runtime_error("its permissions cannot be set: " + ec.message());
+        replacement->file().writeAt(0, bytes.data(), bytes.size());
+        replacement->closeUnsynced();
+        return replacement;
+    } catch (const std::exception &error) {
+        throw WriteStop{"The export file " + file.string() + " cannot be written: " + error.what()};
+    }
+}
+
+// Makes every staged file durable with one sync of their file system, puts
+// each in the place of its name, and makes the names durable with one sync
+// of the folder.
+void commitStaged(std::vector<std::unique_ptr<FileReplacement>> &staged, const fs::path &folder,
+                  FileSystem &files, ExportResult &result)
+{
+    std::vector<fs::path> folders{folder};
+    for (const auto &r : staged)
+        if (std::find(folders.begin(), folders.end(), FolderOf(r->target())) == folders.end())
+            folders.push_back(FolderOf(r->target())); // a name that is a link elsewhere
+    try {
+        for (const fs::path &f : folders)
+            files.syncFiles(f);
+    } catch (const std::exception &error) {
+        throw WriteStop{"The export folder " + folder.string() +
+                        " cannot be written: " + error.what()};
+    }
+    // Names already put in place are made durable also when a later one fails.
+    struct FolderSync {
+        std::vector<fs::path> &folders;
+        FileSystem &files;
+        bool done = false;
+        ~FolderSync()
+        {
+            if (done)
+                return;
+            for (const fs::path &f : folders) {
+                try {
+                    files.syncFolder(f);
+                } catch (const std::exception &) {
+                    // The failure that stopped the export is the one told.
+                }
+            }
+        }
+    } names{folders, files};
+    for (auto &r : staged) {
+        try {
+            r->commit(false);
+        } catch (const std::exception &error) {
+            throw WriteStop{"The export file " + r->target().string() +
+                            " cannot be written: " + error.what()};
+        }
+        result.Files.push_back(r->target().string());
+    }
+    staged.clear();
+    names.done = true;
+    try {
+        for (const fs::path &f : folders)
+            files.syncFolder(f);
+    } catch (const std::exception &error) {
+        throw WriteStop{"The export folder " + folder.string() +
+                        " cannot be written: " + error.what()};
+    }
+}
+
 // One yyyy-mm-dd.rtf per entry; the name comes from a checked date only.
+// The files are written under temporary names first and synced together; a
+// failure or a stop before then leaves the folder as it was.
 void folderExport(const std::vector<DiaryEntry> &entries, const ExportRequest &request,
                   FileSystem &files, const ProgressHook &progress, ExportResult &result)
 {
     makeFolder(request.Target);
+    std::vector<std::unique_ptr<FileReplacement>> staged;
     const int total = static_cast<int>(entries.size());
     for (int i = 0; i < total; ++i) {
         if (IsDateKey(entries[i].Key)) {
-            writePrivate(request.Target / (KeyAsIsoDate(entries[i].Key) + ".rtf"), entries[i].Rtf,
-                         files, result);
+            staged.push_back(stageFile(request.Target / (KeyAsIsoDate(entries[i].Key) + ".rtf"),
+                                       entries[i].Rtf, files));
             ++result.Entries;
         }
         if (!report(progress, i + 1, total)) {
             result.Cancelled = true;
+            result.Entries = 0;
             return;
         }
     }
+    commitStaged(staged, request.Target, files, result);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "platform/regular_file.h"
 
 #include <algorithm>
+#include <chrono>
 #include <map>
 #include <stdexcept>
 
@@ -106,67 +107,122 @@ Source folderSource(const fs::path &file)
     return source;
 }
 
-std::vector<Source> folderSources(const fs::path &folder)
+// The sources of an import, read one at a time so that only the one being
+// brought in is held in memory.
+class SourceList {
+public:
+    virtual ~SourceList() = default;
+    virtual int Total() const = 0;
+    // The next source; false after the last.
+    virtual bool Next(Source &source) = 0;
+};
+
+class FolderSources : public SourceList {
+public:
+    explicit FolderSources(const fs::path &folder)
+    {
+        std::error_code ec;
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+            files_.push_back(it->path());
+        if (ec)
+            throw std::runtime_error("The folder " + folder.string() +
+                                     " cannot be read: " + ec.message());
+        std::sort(files_.begin(), files_.end());
+    }
+    int Total() const override { return static_cast<int>(files_.size()); }
+    bool Next(Source &source) override
+    {
+        if (next_ >= files_.size())
+            return false;
+        source = folderSource(files_[next_++]);
+        return true;
+    }
+
+private:
+    std::vector<fs::path> files_;
+    size_t next_ = 0;
+};
+
+bool blankLine(std::string_view line)
 {
-    std::vector<fs::path> files;
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        files.push_back(it->path());
-    if (ec)
-        throw std::runtime_error("The folder " + folder.string() +
-                                 " cannot be read: " + ec.message());
-    std::sort(files.begin(), files.end());
-    std::vector<Source> sources;
-    for (const fs::path &file : files)
-        sources.push_back(folderSource(file));
-    return sources;
+    return line.find_first_not_of(" \t\r") == std::string_view::npos;
 }
 
-std::vector<Source> lineFileSources(const fs::path &file)
+// One line of the line file as a source.
+Source lineSource(const std::string &name, int number, const std::string &line, bool cut)
 {
-    // The file the user named may be a link; it must still be a file.
-    RegularFileContents contents = ReadRegularFile(file, kLargestLineFile, true);
-    if (contents.What != RegularFileContents::Read)
-        throw std::runtime_error("The file " + file.string() +
-                                 " cannot be read: " + contents.Reason + ".");
-    const std::string *bytes = &contents.Bytes;
-    const std::string name = ShownBytes(file.filename().string());
-    std::vector<Source> sources;
-    size_t start = 0;
-    for (int number = 1; start < bytes->size(); ++number) {
-        size_t end = bytes->find('\n', start);
-        if (end == std::string::npos)
-            end = bytes->size();
-        std::string_view line(bytes->data() + start, end - start);
-        start = end + 1;
-        if (line.find_first_not_of(" \t\r") == std::string_view::npos)
-            continue;
-        Source source;
-        source.Name = name + " line " + std::to_string(number);
-        std::string error;
-        auto members = ParseJsonStringObject(line, error);
-        if (!members) {
-            source.Error = "not a line of the export (" + error + ")";
-        } else if (!members->count("date")) {
-            source.Error = "the line has no \"date\"";
-        } else if ((source.Key = KeyOfDateText((*members)["date"])).empty()) {
-            source.Error = "\"" + (*members)["date"] + "\" is not a date (yyyy-mm-dd) that exists";
-        } else if (members->count("rtf")) {
-            // The formatted text counts; the plain text is there for other readers.
-            std::optional<std::string> rtf = Utf8ToAnsi((*members)["rtf"]);
-            if (!rtf)
-                source.Error = "the \"rtf\" text holds characters a diary entry cannot hold";
-            else
-                source.Document = readSource(*rtf, SourceFormat::Rtf, source.Error);
-        } else if (members->count("text")) {
-            source.Document = ReadDocument((*members)["text"], SourceFormat::Text, source.Error);
-        } else {
-            source.Error = "the line has neither \"rtf\" nor \"text\"";
-        }
-        sources.push_back(std::move(source));
+    Source source;
+    source.Name = name + " line " + std::to_string(number);
+    std::string error;
+    auto members = cut ? std::nullopt : ParseJsonStringObject(line, error);
+    if (cut) {
+        source.Error = "not a line of the export (longer than " +
+                       std::to_string(kLargestEntryFile) + " bytes)";
+    } else if (!members) {
+        source.Error = "not a line of the export (" + error + ")";
+    } else if (!members->count("date")) {
+        source.Error = "the line has no \"date\"";
+    } else if ((source.Key = KeyOfDateText((*members)["date"])).empty()) {
+        source.Error = "\"" + (*members)["date"] + "\" is not a date (yyyy-mm-dd) that exists";
+    } else if (members->count("rtf")) {
+        // The formatted text counts; the plain text is there for other readers.
+        std::optional<std::string> rtf = Utf8ToAnsi((*members)["rtf"]);
+        if (!rtf)
+            source.Error = "the \"rtf\" text holds characters a diary entry cannot hold";
+        else
+            source.Document = readSource(*rtf, SourceFormat::Rtf, source.Error);
+    } else if (members->count("text")) {
+        source.Document = ReadDocument((*members)["text"], SourceFormat::Text, source.Error);
+    } else {
+        source.Error = "the line has neither \"rtf\" nor \"text\"";
     }
-    return sources;
+    return source;
 }
+
+class LineFileSources : public SourceList {
+public:
+    explicit LineFileSources(const fs::path &file)
+        : reader_(file, kLargestLineFile, true), name_(ShownBytes(file.filename().string()))
+    {
+        // The file the user named may be a link; it must still be a file.
+        if (reader_.What != RegularFileContents::Read)
+            throw std::runtime_error("The file " + file.string() +
+                                     " cannot be read: " + reader_.Reason + ".");
+        try {
+            // Counted first, for the progress shown.
+            bool cut = false;
+            while (reader_.ReadLine(line_, kLargestEntryFile, cut))
+                total_ += blankLine(line_) ? 0 : 1;
+            reader_.Rewind();
+        } catch (const FileError &error) {
+            throw std::runtime_error("The file " + file.string() +
+                                     " cannot be read: " + error.what() + ".");
+        }
+    }
+    int Total() const override { return total_; }
+    bool Next(Source &source) override
+    {
+        bool cut = false;
+        for (;;) {
+            if (given_ >= total_ || !reader_.ReadLine(line_, kLargestEntryFile, cut))
+                return false;
+            ++number_;
+            if (!blankLine(line_))
+                break;
+        }
+        ++given_;
+        source = lineSource(name_, number_, line_, cut);
+        return true;
+    }
+
+private:
+    RegularFileReader reader_;
+    std::string name_;
+    std::string line_;
+    int total_ = 0;
+    int given_ = 0;
+    int number_ = 0;
+};
 
 // Whether the document's last paragraphs are those of `tail`.
 bool endsWith(const std::vector<std::string> &whole, const std::vector<std::string> &tail)
@@ -236,7 +292,8 @@ std::string ImportResult::Report() const
         text += "Dry run: the diary was not changed.\n";
     if (!Failure.empty())
         text += "Stopped: the diary could not be written (" + Failure +
-                "). The items above the last were done, the rest not tried.\n";
+                "). The items told as brought in were done; the others were not, and the rest "
+                "were not tried.\n";
     if (Cancelled)
         text += "Stopped before the end: the items above were done, the rest not.\n";
     return text;
@@ -317,10 +374,81 @@ ImportItem importOne(Source &s, DiaryRecords *records, bool dryRun,
     if (item.What == ImportItem::Added || item.What == ImportItem::Appended) {
         if (!dryRun)
             records->Store(s.Key, text);
-        written[s.Key] = text;
+        else
+            written[s.Key] = text;
     }
     return item;
 }
+
+} // namespace
+
+namespace {
+
+// Entries stored between two commits: at most this many, and for at most
+// this long. A crash loses at most the entries since the last commit.
+constexpr int kBatchEntries = 1000;
+constexpr auto kBatchTime = std::chrono::seconds(1);
+
+// Imports with the diary's commits held: each batch of stored entries
+// becomes durable in one commit.
+class BatchedImport {
+public:
+    BatchedImport(DiaryRecords *records, bool dryRun, ImportResult &result)
+        : records_(dryRun ? nullptr : records), result_(result)
+    {
+        if (records_)
+            records_->HoldCommits(true);
+    }
+    ~BatchedImport()
+    {
+        if (records_)
+            records_->HoldCommits(false);
+    }
+
+    // After each item: commits when the batch is full or old enough.
+    void Stored(bool wrote)
+    {
+        pending_ += wrote ? 1 : 0;
+        if (pending_ >= kBatchEntries || (pending_ > 0 && Clock::now() - started_ >= kBatchTime))
+            Commit();
+    }
+    void Commit()
+    {
+        if (records_ && pending_ > 0)
+            records_->Commit();
+        pending_ = 0;
+        started_ = Clock::now();
+        firstOfBatch_ = result_.Items.size();
+    }
+    // The diary could not be written: the batch is dropped, and its items
+    // are told as not imported.
+    void Failed(const std::string &why)
+    {
+        if (records_) {
+            try {
+                records_->Rollback();
+            } catch (const std::exception &) {
+                // The table refuses further writes; its journal undoes the rest.
+            }
+        }
+        for (size_t i = firstOfBatch_; i < result_.Items.size(); ++i) {
+            ImportItem &item = result_.Items[i];
+            if (item.What == ImportItem::Added || item.What == ImportItem::Appended) {
+                item.What = ImportItem::Failed;
+                item.Message = "the diary could not be written: " + why;
+            }
+        }
+        pending_ = 0;
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    DiaryRecords *records_;
+    ImportResult &result_;
+    int pending_ = 0;
+    size_t firstOfBatch_ = 0;
+    Clock::time_point started_ = Clock::now();
+};
 
 } // namespace
 
@@ -332,38 +460,67 @@ ImportResult ImportIntoDiary(DiaryRecords *records, const fs::path &source, bool
     std::error_code ec;
     if (!fs::exists(source, ec))
         throw std::runtime_error("There is no file or folder " + source.string() + ".");
-    std::vector<Source> sources =
-        fs::is_directory(source, ec) ? folderSources(source) : lineFileSources(source);
+    std::unique_ptr<SourceList> sources;
+    if (fs::is_directory(source, ec))
+        sources = std::make_unique<FolderSources>(source);
+    else
+        sources = std::make_unique<LineFileSources>(source);
 
     ImportResult result;
     result.DryRun = dryRun;
-    // The texts this run has written (or, in a dry run, would have), so that
-    // two sources of one date meet as they would in the diary.
+    // What a dry run would have written, so that two sources of one date
+    // meet as they would in the diary (a real run reads the diary back).
     std::map<std::string, std::string> written;
-    const int total = static_cast<int>(sources.size());
+    const int total = sources->Total();
     if (progress && !progress(0, total)) {
         result.Cancelled = true;
         return result;
     }
+    BatchedImport batch(records, dryRun, result);
+    Source s;
     for (int i = 0; i < total; ++i) {
         try {
-            result.Items.push_back(importOne(sources[i], records, dryRun, written));
+            if (!sources->Next(s))
+                break;
         } catch (const std::exception &error) {
-            // The diary cannot be written (a full disk, a read-only folder, an
-            // I/O error): what was stored stays, nothing more is tried.
+            // The source failed part way: what was brought in stays.
             ImportItem item;
-            item.Source = sources[i].Name;
-            item.Key = sources[i].Key;
+            item.Source = ShownBytes(source.filename().string());
             item.What = ImportItem::Failed;
-            item.Message = std::string("the diary could not be written: ") + error.what();
+            item.Message = std::string("the rest cannot be read: ") + error.what();
             result.Items.push_back(std::move(item));
-            result.Failure = error.what();
             break;
         }
+        try {
+            result.Items.push_back(importOne(s, records, dryRun, written));
+            const ImportItem::Action what = result.Items.back().What;
+            batch.Stored(what == ImportItem::Added || what == ImportItem::Appended);
+        } catch (const std::exception &error) {
+            // The diary cannot be written (a full disk, a read-only folder, an
+            // I/O error): what was committed stays, nothing more is tried.
+            batch.Failed(error.what());
+            if (result.Items.empty() || result.Items.back().Source != s.Name) {
+                ImportItem item;
+                item.Source = s.Name;
+                item.Key = s.Key;
+                item.What = ImportItem::Failed;
+                item.Message = std::string("the diary could not be written: ") + error.what();
+                result.Items.push_back(std::move(item));
+            }
+            result.Failure = error.what();
+            return result;
+        }
+        s = Source{};
         if (progress && !progress(i + 1, total)) {
             result.Cancelled = i + 1 < total;
             break;
         }
+    }
+    try {
+        batch.Commit();
+    } catch (const std::exception &error) {
+        batch.Failed(error.what());
+        result.Failure = error.what();
     }
     return result;
 }

@@ -34,7 +34,9 @@ struct ImportResult {
     bool DryRun = false;
     bool Cancelled = false;
     // Why the import stopped before its end (the diary could not be
-    // written); the items before the last were done, the rest not tried.
+    // written). The diary is committed in batches: the items of the batch
+    // that could not be written are told as Failed, like the item it
+    // stopped at; those told as Added or Appended are in the diary.
     std::string Failure;
     int Count(ImportItem::Action action) const;
     // Entries added or appended to (in a dry run: that would be).

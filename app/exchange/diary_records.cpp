@@ -246,7 +246,7 @@ void MakeDiaryFolder(const fs::path &folder)
 }
 
 DiaryFolder::DiaryFolder(const fs::path &folder, const std::string &password, Mode mode)
-    : source_(&table_)
+    : source_(&table_), folder_(folder)
 {
     // One writer at a time, for the whole time the diary is open; the
     // creation of a new diary too.

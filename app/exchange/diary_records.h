@@ -63,6 +63,12 @@ public:
     // Replaces the entry of a date, or adds it. `rtf` is stored in the
     // entry form (CR LF lines, padding).
     void Store(const std::string &key, const std::string &rtf);
+    // While held, Store does not commit: Commit makes everything stored
+    // since the last commit durable in one step, Rollback drops it (see
+    // TXDataTable::HoldCommits).
+    void HoldCommits(bool hold) { table_.HoldCommits(hold); }
+    void Commit() { table_.CommitHeld(); }
+    void Rollback() { table_.RollbackHeld(); }
 
     // Finds dates by reading the table front to back instead of through the
     // index: for a table open read-only whose index is missing or does not
@@ -111,6 +117,10 @@ public:
     void Close();
     // Whether the table is encrypted.
     bool Encrypted();
+    // The diary's lock, held while a writer has the diary open; null for a
+    // reader.
+    const DiaryLock *Lock() const { return lock_.get(); }
+    const std::filesystem::path &Folder() const { return folder_; }
     // Rewrites the table under `password` in one switch (see TXTable::DbfChangeKey).
     void ChangeKey(const std::string &password);
 
@@ -121,6 +131,7 @@ private:
     engine::TXDataSource source_;
     engine::TXTable component_;
     engine::TXTableEnv settings_;
+    std::filesystem::path folder_;
     std::unique_ptr<DiaryLock> lock_;
     std::unique_ptr<DiaryRecords> records_;
     std::vector<std::string> notes_;

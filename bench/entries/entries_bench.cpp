@@ -4,7 +4,8 @@
 // screen changed by one typed character, then Next: the save, the move, the
 // load of the next entry and its layout. Prints the median and the 90th
 // percentile over the steps. Then "Find entry containing..." for a word only
-// the newest entry holds, from the command to the entry shown (median of 5).
+// the newest entry holds, from the command to the entry shown: the first
+// search, and the median of five repeated ones.
 //   entries_bench [DIR] [STEPS]
 #include "app/date_key.h"
 #include "app/main_screen.h"
@@ -135,8 +136,10 @@ int main(int argc, char **argv)
         text = word;
         return 1;
     };
+    // The first search reads every entry; the ones after it find the
+    // entries' text kept for the session.
     std::vector<double> searches;
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 6; ++i) {
         w.FirstButtonClick();
         const auto start = Clock::now();
         w.mnuFindentrycontainingClick();
@@ -147,7 +150,10 @@ int main(int argc, char **argv)
             return 1;
         }
     }
-    std::printf("Find entry containing a word of the newest of %d entries: median %.0f ms\n",
-                kEntries, percentile(searches, 0.5));
+    const double firstSearch = searches.front();
+    searches.erase(searches.begin());
+    std::printf("Find entry containing a word of the newest of %d entries, from the command to "
+                "the entry shown: first %.0f ms, repeated median %.1f ms (fastest peer 290 ms)\n",
+                kEntries, firstSearch, percentile(searches, 0.5));
     return 0;
 }

@@ -71,6 +71,8 @@ protected:
     void TearDown() override
     {
         BackupClock() = [] { return Now(); };
+        MergeQuestion() = {};
+        CopyPasswordQuestion() = {};
         ResetFormatSettings(); // the window set its own short date format
     }
     qn::test::TempDir dir;
@@ -150,6 +152,77 @@ TEST_F(ExchangeCommandsTest, RestoreBringsBackTheChosenDayAndKeepsTheReplacedFil
     ASSERT_FALSE(notes.informations.empty());
     EXPECT_NE(notes.informations.back().find("kept as the backup " + list.front().Name),
               std::string::npos)
+        << notes.informations.back();
+}
+
+// A diary of its own in `folder` holding the entries (key to text).
+void diaryHolding(const fs::path &folder, const std::map<std::string, std::string> &entries)
+{
+    fs::create_directories(folder);
+    exchange::DiaryFolder diary(folder, "", exchange::DiaryFolder::CreateWhenMissing);
+    for (const auto &[key, text] : entries)
+        diary.Records().Store(key, "{\\rtf1\\ansi " + text + "}");
+    diary.Close();
+}
+
+TEST_F(ExchangeCommandsTest, OpeningTheDiaryOffersToMergeTheCopiesASyncProgramLeft)
+{
+    BackupClock() = [] { return EncodeDate(2026, 12, 10) + 0.5; };
+    const fs::path laptop = dir / "laptop";
+    diaryHolding(dir.path(), {{"20261201", "both"}, {"20261202", "desktop"}});
+    diaryHolding(laptop, {{"20261201", "both"}, {"20261202", "laptop"}, {"20261203", "new"}});
+    const std::string stem = "QUILLNK.sync-conflict-20261209-101500-ABCDEFG";
+    fs::copy_file(laptop / "QUILLNK.DBF", dir / (stem + ".DBF"));
+    fs::copy_file(laptop / "QUILLNK.FPT", dir / (stem + ".FPT"));
+    // The laptop's lock file, synced along: it keeps nobody out.
+    qn::test::writeFile(dir / "QUILLNK.lock", "4242 laptop\n");
+
+    // Declined: nothing changes, the copy stays, and the window asks once.
+    std::vector<QString> asked;
+    MergeQuestion() = [&](TMainScreen &, const QString &question) {
+        asked.push_back(question);
+        return false;
+    };
+    {
+        TMainScreen w(dir.path().string());
+        ASSERT_FALSE(w.StartFailed());
+        QApplication::processEvents();
+        QApplication::processEvents();
+        ASSERT_EQ(asked.size(), 1u);
+        EXPECT_TRUE(asked[0].contains(QString::fromStdString(stem + ".DBF")))
+            << asked[0].toStdString();
+        EXPECT_EQ(entryText(w, "20261203"), "(none)");
+        EXPECT_TRUE(fs::exists(dir / (stem + ".DBF")));
+    }
+    // Accepted: merged, the copy under Backups/, the report shown.
+    MergeQuestion() = [&](TMainScreen &, const QString &question) {
+        asked.push_back(question);
+        return true;
+    };
+    TMainScreen w(dir.path().string());
+    QApplication::processEvents();
+    MergeQuestion() = {};
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(entryText(w, "20261203"), "new");
+    EXPECT_EQ(entryText(w, "20261201"), "both");
+    std::optional<std::string> both =
+        exchange::DiaryRecords(*w.DiaryTable, *w.DiaryXTable).Entry("20261202");
+    ASSERT_TRUE(both);
+    std::string error;
+    auto doc = exchange::ReadDocument(*both, exchange::SourceFormat::Rtf, error);
+    ASSERT_TRUE(doc);
+    std::vector<std::string> texts = exchange::ParagraphTexts(*doc);
+    ASSERT_GE(texts.size(), 2u);
+    EXPECT_EQ(texts.front(), "desktop");
+    EXPECT_EQ(texts.back(), "laptop");
+    EXPECT_FALSE(fs::exists(dir / (stem + ".DBF")));
+    EXPECT_FALSE(fs::exists(dir / (stem + ".FPT")));
+    bool kept = false;
+    for (const auto &backup : exchange::ListBackups(dir.path()))
+        kept = kept || backup.Note.find(stem) != std::string::npos;
+    EXPECT_TRUE(kept);
+    ASSERT_FALSE(notes.informations.empty());
+    EXPECT_NE(notes.informations.back().find("1 added"), std::string::npos)
         << notes.informations.back();
 }
 

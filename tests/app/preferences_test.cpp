@@ -1,5 +1,7 @@
 #include "app/default_font_dialog.h"
 #include "app/exchange/diary_backup.h"
+#include "app/exchange/diary_records.h"
+#include "app/exchange_commands.h"
 #include "app/get_password.h"
 #include "app/main_screen.h"
 #include "engine/engine_files.h"
@@ -59,6 +61,7 @@ protected:
     }
     void TearDown() override
     {
+        MergeQuestion() = {};
         w.reset();
         faults.crashAfter(-1);
         engine::SetEngineFileSystem(nullptr);
@@ -678,4 +681,52 @@ TEST_F(PreferencesTest, AQnIniThatIsALinkIsNeitherReadNorWrittenThrough)
         << capture.informations[1];
     EXPECT_TRUE(fs::is_symlink(ini()));
     EXPECT_EQ(qn::test::readFile(elsewhere), text);
+}
+
+TEST_F(PreferencesTest, AnEncryptedDiaryOffersToMergeItsCopiesOnceItsPasswordIsTyped)
+{
+    open();
+    add(3);
+    passwordDialog("", "s3cret");
+    closeWindow();
+    // The laptop's side, in clear: one day more.
+    const fs::path laptop = dir / "laptop";
+    fs::create_directories(laptop);
+    {
+        exchange::DiaryFolder other(laptop, "", exchange::DiaryFolder::CreateWhenMissing);
+        other.Records().Store("20241224", "{\\rtf1 private laptop words}");
+        other.Close();
+    }
+    const std::string stem = "QUILLNK (Someone's conflicted copy 2026-12-09)";
+    fs::copy_file(laptop / "QUILLNK.DBF", dir / (stem + ".DBF"));
+    fs::copy_file(laptop / "QUILLNK.FPT", dir / (stem + ".FPT"));
+    fs::remove_all(laptop);
+
+    int asked = 0;
+    MergeQuestion() = [&](TMainScreen &, const QString &) {
+        ++asked;
+        return true;
+    };
+    open();
+    QApplication::processEvents();
+    EXPECT_EQ(asked, 0) << "nothing is told before the password is typed";
+    unlock("s3cret");
+    QApplication::processEvents();
+    MergeQuestion() = {};
+    EXPECT_EQ(asked, 1);
+    const Strings all = entries();
+    ASSERT_EQ(all.size(), 4u);
+    EXPECT_NE(all.back().find("private laptop words"), std::string::npos) << all.back();
+    // The copy in clear went into Backups/, encrypted under the diary's password.
+    EXPECT_FALSE(fs::exists(dir / (stem + ".DBF")));
+    bool kept = false;
+    for (const exchange::BackupInfo &b : exchange::ListBackups(dir.path()))
+        if (b.Note.find("conflicted copy") != std::string::npos) {
+            kept = true;
+            for (const auto &e : fs::directory_iterator(b.Folder))
+                EXPECT_EQ(qn::test::readFile(e.path()).find("private laptop words"),
+                          std::string::npos)
+                    << e.path();
+        }
+    EXPECT_TRUE(kept);
 }

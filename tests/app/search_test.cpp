@@ -268,3 +268,40 @@ TEST(LookForAllDialog, CaptionControlsAndResults)
     QTimer::singleShot(0, [&] { QTest::mouseClick(dialog.BitBtn2, Qt::LeftButton); });
     EXPECT_EQ(dialog.exec(), mrCancel);
 }
+
+TEST_F(SearchTest, TheTextKeptForTheSessionFollowsEverySaveAndDeletion)
+{
+    write(2024, 3, 1, "apples and pears");
+    write(2024, 3, 2, "only pears");
+    goTo(2024, 4, 1);
+    find("apples");
+    ASSERT_EQ(shown(), "20240301");
+
+    // Changed and saved: the old text is found no more, the new one is.
+    w->QnRichText1->SelectAll();
+    w->QnRichText1->TypeText(std::string("quinces now"));
+    ASSERT_TRUE(w->SaveButtonClick());
+    goTo(2024, 4, 1);
+    find("apples");
+    EXPECT_EQ(told(), std::vector<std::string>{"No matches"});
+    told().clear();
+    find("QUINCES");
+    EXPECT_EQ(shown(), "20240301");
+
+    // Emptied: its record goes, and with it its text.
+    goTo(2024, 3, 1);
+    w->QnRichText1->SelectAll();
+    w->QnRichText1->TypeText(std::string(" "));
+    ASSERT_TRUE(w->SaveButtonClick());
+    goTo(2024, 4, 1);
+    find("quinces");
+    EXPECT_EQ(told(), std::vector<std::string>{"No matches"});
+    told().clear();
+
+    // A new entry on that date is read afresh.
+    write(2024, 3, 1, "plums");
+    goTo(2024, 4, 1);
+    find("plums");
+    EXPECT_EQ(shown(), "20240301");
+    EXPECT_TRUE(told().empty());
+}

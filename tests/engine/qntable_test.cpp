@@ -150,3 +150,36 @@ TEST(Qntable, CheckReportsADamagedJournalAndTouchesNothing)
     EXPECT_EQ(qn::test::readFile(dir / "T.DBF"), table);
     EXPECT_EQ(qn::test::readFile(dir / "victim.txt"), "keep me");
 }
+
+// An encrypted table's index is encrypted: info tells so without the
+// password, and the commands that read it ask for the password first.
+TEST(Qntable, EncryptedIndexIsNamedAndReadUnderThePassword)
+{
+    TempDir dir;
+    std::string t = (dir / "DIARY.DBF").string();
+    ASSERT_EQ(qntable({"create", t, "DATE C(8), ENTRY M"}).status, 0);
+    for (const char *date : {"20261207", "20261205", "20261206"})
+        ASSERT_EQ(qntable({"append", t, std::string("DATE=") + date, "ENTRY=text"}).status, 0);
+    ASSERT_EQ(qntable({"index", t, "DATE", "date"}).status, 0);
+    auto withPassword = [](std::vector<std::string> args) {
+        std::ostringstream out, err;
+        int status = qn::tools::runTableShell(
+            args, out, err, [](const std::string &, bool) { return std::string("pw"); },
+            qn::xbase::KeyDerivation::argon2id(64, 1, 1));
+        return Result{status, out.str(), err.str()};
+    };
+    Result encrypt = withPassword({"encrypt", t});
+    ASSERT_EQ(encrypt.status, 0) << encrypt.err;
+    Result info = qntable({"info", t});
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("\nindex encrypted"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("\nmemos encrypted whole"), std::string::npos) << info.out;
+    Result seek = withPassword({"seek", t, "DATE", "20261206"});
+    EXPECT_EQ(seek.status, 0) << seek.err;
+    EXPECT_EQ(seek.out, "20261206\ttext\n");
+    Result list = withPassword({"list", t, "--tag", "date"});
+    EXPECT_EQ(list.out.substr(0, 9), "20261205\t") << list.err;
+    Result check = withPassword({"check", t});
+    EXPECT_EQ(check.status, 0) << check.out;
+    EXPECT_EQ(withPassword({"encrypt", t}).out, "already encrypted\n");
+}

@@ -56,6 +56,15 @@ for tool in quillnook qntable qnrtf qndict; do
     grep -qF -- "${option//-/\\-}" "$page" || fail "$tool.1 does not describe $option"
   done
 done
+# A mistyped command or option is refused with a pointer to --help, without
+# a display and without a window.
+for wrong in exprot --no-such-option; do
+  "${no_display[@]}" "$build_dir/bin/quillnook" "$wrong" >/dev/null 2>"$scratch/err"
+  status=$?
+  [[ $status -eq 2 ]] || fail "quillnook $wrong exits with $status: $(cat "$scratch/err")"
+  grep -qF -- "unknown command or option \"$wrong\"; quillnook --help" "$scratch/err" ||
+    fail "quillnook $wrong says: $(cat "$scratch/err")"
+done
 [[ -e $scratch/home/.local ]] && fail "--help or --version made $(find "$scratch/home" | tr '\n' ' ')"
 
 [[ $failures -eq 0 ]] || exit 1

@@ -157,3 +157,15 @@ TEST(SingleInstance, AnUnusableLockFileIsNotAnotherCopy)
     TInstanceLock none{std::filesystem::path()};
     EXPECT_EQ(none.TryAcquire(), TInstanceLock::Result::Failed);
 }
+
+TEST(SingleInstance, AStaleLockFileCopiedInBlocksNobody)
+{
+    TempDir dir;
+    const std::string file = (dir / "Quillnook.lock").string();
+    // Left by a crash or copied from another computer: a file, but no lock.
+    qn::test::writeFile(file, "4242 laptop\n");
+    EXPECT_EQ(runProbe({"check", file}), 0);
+    TInstanceLock lock(file);
+    EXPECT_EQ(lock.TryAcquire(), TInstanceLock::Result::Acquired);
+    EXPECT_EQ(runProbe({"check", file}), 3) << "a real holder is still seen";
+}

@@ -100,4 +100,10 @@ void FaultFileSystem::syncFolder(const std::filesystem::path &folder)
     target().syncFolder(folder);
 }
 
+void FaultFileSystem::syncFiles(const std::filesystem::path &folder)
+{
+    count("Cannot flush the files of", folder);
+    target().syncFiles(folder);
+}
+
 } // namespace qn::test

@@ -59,6 +59,7 @@ public:
     void rename(const std::filesystem::path &from, const std::filesystem::path &to) override;
     void remove(const std::filesystem::path &path) override;
     void syncFolder(const std::filesystem::path &folder) override;
+    void syncFiles(const std::filesystem::path &folder) override;
 
 private:
     long left_ = -1;

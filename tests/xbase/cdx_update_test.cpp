@@ -79,7 +79,9 @@ struct Workload {
     size_t peak;   // entries at the top of a cycle
 };
 
-void runRandomWorkload(const Workload &w, unsigned seed)
+// With `key`, the index is encrypted under it, and no tag name or key
+// shows in the file.
+void runRandomWorkload(const Workload &w, unsigned seed, const TableKey *key = nullptr)
 {
     TempDir dir;
     std::mt19937 rng(seed);
@@ -93,7 +95,8 @@ void runRandomWorkload(const Workload &w, unsigned seed)
         auto it = model.lower_bound({randomKey(), 0});
         return it == model.end() ? model.begin() : it;
     };
-    auto index = CdxIndex::create(dir / "t.cdx");
+    auto index = CdxIndex::create(dir / "t.cdx", qn::DefaultFileSystem(),
+                                  key ? key->sharedCipher() : nullptr);
     CdxTag *tag = &index->writeTag(tagInfo(w.keyLength), {});
     for (size_t round = 0; round < w.rounds; ++round) {
         // Grow to the peak with some removals mixed in, then shrink to a few
@@ -117,7 +120,13 @@ void runRandomWorkload(const Workload &w, unsigned seed)
         if (round % 2 == 1) { // the file alone carries the tree across a reopen
             index->flush();
             index.reset();
-            index = CdxIndex::open(dir / "t.cdx", true);
+            if (key) {
+                const std::string bytes = qn::test::readFile(dir / "t.cdx");
+                EXPECT_EQ(bytes.find("KEYS"), std::string::npos);
+                for (const auto &entry : model)
+                    ASSERT_EQ(bytes.find(entry.first), std::string::npos) << entry.first;
+            }
+            index = CdxIndex::open(dir / "t.cdx", true, qn::DefaultFileSystem(), key);
             tag = index->findTag("KEYS");
             ASSERT_NE(tag, nullptr);
             expectSame(*tag, model, rng, randomKey);
@@ -144,6 +153,20 @@ TEST(CdxUpdate, RandomInsertsAndRemovesMatchAModelWithLongKeys)
     // 120-byte keys: three entries per interior node, a handful per leaf, so a
     // few hundred entries make a tree five or six levels deep.
     runRandomWorkload({120, 300, 6, 500}, 2);
+}
+
+// Every page after the header goes through the cipher: nodes, tag headers
+// patched with a new root, pages freed and used again.
+TEST(CdxUpdate, RandomInsertsAndRemovesMatchAModelWhenEncrypted)
+{
+    const std::string password = "pw";
+    const auto derivation = KeyDerivation::argon2id(64, 1, 1);
+    const TableCipher::Salt salt = TableCipher::newSalt();
+    TableCipher cipher(password, salt, derivation);
+    KeyBlock block{salt, derivation, cipher.keyCheck()};
+    TableKey key("t.dbf", block, password);
+    runRandomWorkload({8, 400, 4, 900}, 11, &key);
+    runRandomWorkload({60, 100, 3, 300}, 12, &key);
 }
 
 TEST(CdxUpdate, AscendingInsertsFillLeavesAsARebuildWould)

@@ -217,6 +217,7 @@ TEST_F(JournalTest, InterruptedCommitsOfAClearTableLeaveTheOldOrTheNewTable)
 TEST_F(JournalTest, InterruptedCommitsOfAnEncryptedTableLeaveTheOldOrTheNewTable)
 {
     makeTable(60, "pass word");
+    ASSERT_TRUE(CdxIndex::isEncrypted(dir / "QUILLNK.CDX")); // its pages go through the cipher
     const auto start = allFiles();
     for (const auto &[name, change] :
          std::vector<std::pair<const char *, std::function<void(Table &)>>>{

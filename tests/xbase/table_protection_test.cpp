@@ -2,6 +2,7 @@
 #include "xbase/file_switch.h"
 #include "xbase/table.h"
 #include "xbase/table_cipher.h"
+#include "xbase/xbase_date.h"
 #include "xbase/xbase_error.h"
 
 #include "tests/support/fault_file_system.h"
@@ -120,13 +121,10 @@ TEST_F(ProtectionTest, EncryptedTableHidesTextsAndReadsBackUnderItsPassword)
         EXPECT_EQ(bytes.find("written while"), std::string::npos) << file;
         EXPECT_EQ(bytes.find("202601"), std::string::npos) << file;
     }
-    {
-        // Index keys stay readable without the password, so that seeks work.
-        auto index = CdxIndex::open(dir / "QUILLNK.CDX", false);
-        auto first = index->tag(0).first();
-        ASSERT_TRUE(first.has_value());
-        EXPECT_EQ(first->key, "20260101");
-    }
+    // The index is encrypted too: without the table's key it does not open.
+    EXPECT_TRUE(CdxIndex::isEncrypted(dir / "QUILLNK.CDX"));
+    EXPECT_THROW(CdxIndex::open(dir / "QUILLNK.CDX", false), XbaseError);
+    EXPECT_EQ(fileBytes("QUILLNK.CDX").find("202601"), std::string::npos);
 
     t = open();
     Content after = content(*t);
@@ -137,6 +135,7 @@ TEST_F(ProtectionTest, EncryptedTableHidesTextsAndReadsBackUnderItsPassword)
     t->close();
     EXPECT_NE(fileBytes("QUILLNK.FPT").find("written while encrypted"), std::string::npos);
     EXPECT_EQ(fileBytes("QUILLNK.DBF")[15], 0);
+    EXPECT_FALSE(CdxIndex::isEncrypted(dir / "QUILLNK.CDX"));
     settings.password.clear();
     t = open();
     EXPECT_EQ(content(*t), after);
@@ -633,4 +632,373 @@ TEST_F(ProtectionTest, StandardCostIsStoredAndUsed)
     EXPECT_EQ(block.substr(0, 8), std::string("QNK2\x00\x00\x02\x00", 8)); // 131072 KiB
     EXPECT_EQ(block.substr(40, 8), std::string("\x04\x00\x00\x00\x01\x00\x00\x00", 8));
     EXPECT_EQ(content(*open()), before);
+}
+
+namespace {
+
+// Every form in which an index could show the date: as stored, as a number
+// (VAL of the stored text) and as the Julian day of a date key.
+std::vector<std::string> dateForms(const std::string &stored)
+{
+    CalendarDate d = *parseStoredDate(stored);
+    return {stored, cdxNumericKey(std::stod(stored)), cdxNumericKey(double(julianDay(d)))};
+}
+
+std::string storedDayOf(int i)
+{
+    return storedDate(fromJulianDay(julianDay({2024, 1, 1}) + i * 3));
+}
+
+} // namespace
+
+// Seeks, walks, updates and rebuilds work on an encrypted index, and no
+// file shows a date in any form.
+TEST_F(ProtectionTest, EncryptedIndexShowsNoDateAndWorksAsBefore)
+{
+    const int n = 400; // several levels of nodes in every tag
+    std::vector<std::string> dates;
+    auto build = [&](const std::string &password) {
+        for (auto &e : fs::directory_iterator(dir.path()))
+            fs::remove(e.path());
+        dates.clear();
+        Table::create(path(),
+                      {{"DATE", 'C', 8, 0, 0}, {"ENTRY", 'M', 10, 0, 0}, {"DAY", 'D', 8, 0, 0}}, 1);
+        settings.password = password;
+        auto t = open();
+        auto add = [&](int day) {
+            dates.push_back(storedDayOf(day));
+            t->appendBlank();
+            t->replaceText(0, dates.back());
+            t->replaceDate(2, parseStoredDate(dates.back()));
+        };
+        for (int i = 0; i < n; ++i)
+            add(i);
+        t->indexTag({}, "DATE", "date", false, false, {});
+        t->indexTag({}, "DAY", "day", false, true, {});
+        t->indexTag({}, "NUM", "VAL(date)", false, false, {});
+        if (!password.empty())
+            t->encrypt();
+        // Changes after the encryption: a moved key, a deletion, new records,
+        // a tag built into the encrypted file.
+        t->go(7);
+        dates[6] = storedDayOf(n + 5);
+        t->replaceText(0, dates[6]);
+        t->replaceDate(2, parseStoredDate(dates[6]));
+        t->go(9);
+        t->deleteRecord();
+        for (int i = n; i < n + 3; ++i)
+            add(i + 10);
+        t->indexTag({}, "DATE2", "date", false, false, {});
+        t->close();
+    };
+    // How many date keys the index shows whole (leaves keep only some keys
+    // whole, interior nodes all of theirs).
+    auto shown = [&] {
+        int found = 0;
+        const std::string bytes = fileBytes("QUILLNK.CDX");
+        for (const std::string &date : dates)
+            for (const std::string &form : dateForms(date))
+                found += bytes.find(form) != std::string::npos;
+        return found;
+    };
+    build("");
+    EXPECT_GE(shown(), 10); // what the search finds in clear
+    build("pw");
+    EXPECT_TRUE(CdxIndex::isEncrypted(dir / "QUILLNK.CDX"));
+    EXPECT_EQ(shown(), 0);
+    for (const auto &[name, bytes] : allFiles())
+        for (const std::string &date : dates)
+            for (const std::string &form : dateForms(date))
+                ASSERT_EQ(bytes.find(form), std::string::npos) << name << " shows " << date;
+
+    auto t = open();
+    EXPECT_TRUE(t->checkIndexes().empty());
+    EXPECT_TRUE(t->currentEncryption());
+    std::vector<std::string> sorted = dates;
+    std::sort(sorted.begin(), sorted.end());
+    for (int order : {1, 2}) { // DATE ascending, DAY descending
+        t->setOrder(t->tagOrder(order == 1 ? "DATE" : "DAY"));
+        std::vector<std::string> walked;
+        for (t->goTop(); !t->eof(); t->skip(1))
+            walked.push_back(t->text(0));
+        std::vector<std::string> expected = sorted;
+        if (order == 2)
+            std::reverse(expected.begin(), expected.end());
+        EXPECT_EQ(walked, expected);
+    }
+    t->setOrder(t->tagOrder("DATE"));
+    EXPECT_TRUE(t->seek(dates[6]));
+    EXPECT_EQ(t->recno(), 7u);
+    EXPECT_TRUE(t->seek(dates[200]));
+    EXPECT_EQ(t->recno(), 201u);
+    t->setOrder(t->tagOrder("NUM"));
+    EXPECT_TRUE(t->seek(dates[300]));
+    EXPECT_EQ(t->recno(), 301u);
+}
+
+// Tables encrypted before their index was (its pages in clear) open as they
+// are; a re-key under the same password, a change of key or a pack
+// ("Rebuild Indexes") writes the encrypted index.
+TEST_F(ProtectionTest, ClearIndexOfAnEncryptedTableOpensAndIsUpgraded)
+{
+    for (const char *how : {"re-key", "change key", "pack"}) {
+        SCOPED_TRACE(how);
+        for (auto &e : fs::directory_iterator(dir.path()))
+            fs::remove(e.path());
+        makeDiary(12);
+        settings.password.clear();
+        const std::string clearIndex = fileBytes("QUILLNK.CDX");
+        settings.password = "pw";
+        open()->encrypt();
+        // As an earlier version left it: the same records, the index in clear.
+        qn::test::writeFile(dir / "QUILLNK.CDX", clearIndex);
+        ASSERT_FALSE(CdxIndex::isEncrypted(dir / "QUILLNK.CDX"));
+        auto t = open();
+        Content before = content(*t);
+        EXPECT_TRUE(t->indexProblem().empty());
+        EXPECT_FALSE(t->currentEncryption());
+        t->setOrder(1);
+        EXPECT_TRUE(t->seek("20260105"));
+        if (how == std::string("re-key"))
+            t->encrypt();
+        else if (how == std::string("change key"))
+            t->changeKey("pw2", [this] { settings.password = "pw2"; });
+        else
+            t->pack();
+        EXPECT_TRUE(t->currentEncryption());
+        t->close();
+        EXPECT_TRUE(CdxIndex::isEncrypted(dir / "QUILLNK.CDX"));
+        EXPECT_EQ(fileBytes("QUILLNK.CDX").find("202601"), std::string::npos);
+        t = open();
+        EXPECT_TRUE(t->indexProblem().empty());
+        EXPECT_TRUE(t->checkIndexes().empty());
+        EXPECT_EQ(content(*t), how == std::string("pack") ? packed(before) : before);
+        t->setOrder(1);
+        EXPECT_TRUE(t->seek("20260105"));
+        EXPECT_EQ(t->text(0), "20260105");
+        // Nothing more to do once upgraded.
+        auto files = allFiles();
+        t->encrypt();
+        EXPECT_EQ(allFiles(), files);
+    }
+}
+
+// An encrypted index is read only under its own table's key: one of another
+// key, or one left encrypted beside a clear table, is reported as unreadable
+// and the table still opens (its index is then rebuilt).
+TEST_F(ProtectionTest, EncryptedIndexOfAnotherKeyIsNotRead)
+{
+    makeDiary(6);
+    settings.password = "one";
+    open()->encrypt();
+    const std::string indexOne = fileBytes("QUILLNK.CDX");
+    {
+        auto t = open();
+        t->changeKey("two", [this] { settings.password = "two"; });
+    }
+    qn::test::writeFile(dir / "QUILLNK.CDX", indexOne);
+    {
+        auto t = open();
+        EXPECT_NE(t->indexProblem().find("another key"), std::string::npos) << t->indexProblem();
+        EXPECT_EQ(t->tagCount(), 0);
+        t->go(2);
+        EXPECT_EQ(t->text(0), "20260102");
+        t->indexTag({}, "DATE", "date", false, false, {}); // built afresh, encrypted
+        EXPECT_TRUE(t->seek("20260104"));
+    }
+    EXPECT_TRUE(CdxIndex::isEncrypted(dir / "QUILLNK.CDX"));
+    EXPECT_TRUE(open()->checkIndexes().empty());
+
+    settings.password = "";
+    {
+        auto t = open(); // without the password the index waits unread
+        EXPECT_NE(t->indexProblem().find("password"), std::string::npos) << t->indexProblem();
+    }
+    settings.password = "two";
+    open()->decrypt();
+    qn::test::writeFile(dir / "QUILLNK.CDX", indexOne);
+    settings.password = "";
+    auto t = open();
+    EXPECT_NE(t->indexProblem().find("encrypted but its table is not"), std::string::npos)
+        << t->indexProblem();
+}
+
+namespace {
+
+bool hasZeroRun(const std::string &bytes, size_t from, size_t run)
+{
+    return bytes.find(std::string(run, '\0'), from) != std::string::npos;
+}
+
+std::string clearBlockHeader(size_t length)
+{
+    std::string h("\0\0\0\x01", 4);
+    for (int i = 3; i >= 0; --i)
+        h += char(uint8_t(length >> (8 * i)));
+    return h;
+}
+
+} // namespace
+
+// No memo block header shows a length, nor do zeros after a text: every
+// memo is encrypted whole, padding included, so the memo file shows only the
+// sizes rounded to blocks.
+TEST_F(ProtectionTest, EncryptedMemoFileHidesTheLengthsOfTexts)
+{
+    makeDiary(30);
+    settings.password = "pw";
+    std::vector<size_t> lengths;
+    {
+        auto t = open();
+        t->encrypt();
+        t->appendBlank();
+        t->replaceText(0, "20261231");
+        t->replaceMemo(1, std::string(700, 'y')); // written after the encryption
+        t->go(4);
+        t->replaceMemo(1, "short");
+        for (uint32_t r = 1; r <= t->recordCount(); ++r) {
+            t->go(r);
+            lengths.push_back(t->memo(1).size());
+        }
+        EXPECT_TRUE(t->currentEncryption());
+    }
+    const std::string memo = fileBytes("QUILLNK.FPT");
+    EXPECT_EQ(memo.size() % 64, 0u);
+    EXPECT_FALSE(hasZeroRun(memo, 512, 16)); // no clear padding, no clear header
+    for (size_t length : lengths)
+        EXPECT_EQ(memo.find(clearBlockHeader(length)), std::string::npos) << length;
+    auto t = open();
+    t->go(4);
+    EXPECT_EQ(t->memo(1), "short");
+    t->go(31);
+    EXPECT_EQ(t->memo(1), std::string(700, 'y'));
+
+    // Texts within one block take the same room whatever their length.
+    uint64_t before = fs::file_size(dir / "QUILLNK.FPT");
+    t->go(1);
+    t->replaceMemo(1, "a");
+    t->commit();
+    uint64_t one = fs::file_size(dir / "QUILLNK.FPT") - before;
+    t->replaceMemo(1, std::string(500, 'b')); // blocks of 512 bytes here
+    t->commit();
+    EXPECT_EQ(fs::file_size(dir / "QUILLNK.FPT") - before - one, one);
+    EXPECT_EQ(t->memo(1), std::string(500, 'b'));
+}
+
+// Memo files encrypted by earlier versions (block headers in clear, texts
+// encrypted) are read and written as they are, and the next re-key writes
+// them in the current form.
+TEST_F(ProtectionTest, MemoFileOfAnEarlierFormOpensAndIsUpgraded)
+{
+    makeDiary(12);
+    settings.password = "pw";
+    open()->encrypt();
+    Content before;
+    {
+        // The same memos at the same blocks, written as earlier versions did.
+        auto t = open();
+        before = content(*t);
+        const KeyBlock block = *t->dbf().keyBlock();
+        TableCipher cipher("pw", block.salt, block.derivation);
+        std::string memo = fileBytes("QUILLNK.FPT");
+        block.writeMemoMark(reinterpret_cast<uint8_t *>(memo.data()) + KeyBlock::MemoMarkOffset);
+        const FieldInfo &entry = t->field(1);
+        for (uint32_t r = 1; r <= t->recordCount(); ++r) {
+            t->go(r);
+            uint32_t at = uint32_t(std::stoul(std::string(t->buffer() + entry.offset, 10)));
+            std::string text = t->memo(1);
+            const uint32_t size = t->memoFile()->blockSize();
+            std::string old(MemoFile::span(text.size(), size, false), '\0');
+            MemoFile::encode(text, at, size, &cipher, false,
+                             reinterpret_cast<uint8_t *>(old.data()));
+            memo.replace(size_t(at) * size, old.size(), old);
+        }
+        t->close();
+        qn::test::writeFile(dir / "QUILLNK.FPT", memo);
+    }
+    auto t = open();
+    EXPECT_FALSE(t->memoFile()->sealed());
+    EXPECT_FALSE(t->currentEncryption());
+    EXPECT_EQ(content(*t), before);
+    t->go(2);
+    t->replaceMemo(1, "added in the earlier form");
+    t->commit();
+    before[1] = before[1].substr(0, before[1].find('|') + 1) + "added in the earlier form";
+    EXPECT_EQ(content(*t), before);
+    EXPECT_EQ(fileBytes("QUILLNK.FPT").find("added in"), std::string::npos);
+    t->encrypt(); // the same password: the current form
+    EXPECT_TRUE(t->memoFile()->sealed());
+    EXPECT_TRUE(t->currentEncryption());
+    t->close();
+    EXPECT_FALSE(hasZeroRun(fileBytes("QUILLNK.FPT"), 512, 16));
+    EXPECT_EQ(content(*open()), before);
+}
+
+// Every block size and every length around the edges of the units reads back.
+TEST_F(ProtectionTest, SealedMemosReadBackAtEveryBlockSize)
+{
+    const std::vector<size_t> lengths = {0, 1, 7, 8, 9, 15, 16, 55, 56, 57, 504, 505, 4100, 9000};
+    for (uint32_t setting : {0u, 64u, 1u, 100u}) {
+        SCOPED_TRACE(setting);
+        for (auto &e : fs::directory_iterator(dir.path()))
+            fs::remove(e.path());
+        Table::create(path(), {{"DATE", 'C', 8, 0, 0}, {"ENTRY", 'M', 10, 0, 0}}, setting);
+        settings.password = "pw";
+        auto t = open();
+        t->encrypt();
+        for (size_t length : lengths) {
+            t->appendBlank();
+            std::string text(length, 'a');
+            for (size_t i = 0; i < length; ++i)
+                text[i] = char('a' + i % 26);
+            t->replaceMemo(1, text);
+        }
+        t->close();
+        t = open();
+        for (size_t i = 0; i < lengths.size(); ++i) {
+            t->go(uint32_t(i + 1));
+            EXPECT_EQ(t->memo(1).size(), lengths[i]);
+        }
+        t->pack(); // rewritten by the other writer
+        for (size_t i = 0; i < lengths.size(); ++i) {
+            t->go(uint32_t(i + 1));
+            std::string text = t->memo(1);
+            ASSERT_EQ(text.size(), lengths[i]);
+            for (size_t k = 0; k < text.size(); ++k)
+                ASSERT_EQ(text[k], char('a' + k % 26));
+        }
+    }
+}
+
+// A change of key copies every index page under the new key, so that tags
+// this engine cannot compute (written by another program) come through too.
+TEST_F(ProtectionTest, ChangeOfKeyKeepsTagsItCannotCompute)
+{
+    makeDiary(9);
+    {
+        auto index = CdxIndex::open(dir / "QUILLNK.CDX", true);
+        CdxTagInfo info;
+        info.name = "FOREIGN";
+        info.expression = "SOMEFUNC(date)";
+        info.keyLength = 4;
+        index->writeTag(info, {{"abcd", 2}, {"wxyz", 1}});
+        index->flush();
+    }
+    for (const char *password : {"pw", "pw2", ""}) {
+        SCOPED_TRACE(password);
+        {
+            auto t = open();
+            t->changeKey(password, [&] { settings.password = password; });
+        }
+        EXPECT_EQ(CdxIndex::isEncrypted(dir / "QUILLNK.CDX"), *password != 0);
+        auto t = open();
+        EXPECT_TRUE(t->indexProblem().empty()) << t->indexProblem();
+        ASSERT_GT(t->tagOrder("FOREIGN"), 0);
+        t->setOrder(t->tagOrder("FOREIGN"));
+        t->goTop();
+        EXPECT_EQ(t->recno(), 2u);
+        t->setOrder(t->tagOrder("DATE"));
+        EXPECT_TRUE(t->seek("20260107"));
+        EXPECT_EQ(t->recno(), 7u);
+    }
 }

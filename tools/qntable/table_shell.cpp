@@ -205,6 +205,9 @@ std::unique_ptr<Table> openTable(const std::string &path, Table::Access access, 
         *notes << "note: an unfinished save of " << path << " was undone\n";
     if (t->encrypted() && s.password.empty()) {
         s.password = askPassword("Password of " + path + ": ", false);
+        // Opened again under the key, so that an encrypted index is read too.
+        t.reset();
+        t = Table::open(path, access, s);
         t->goTop(); // a wrong password fails here, before any command reads or writes
     }
     return t;
@@ -263,6 +266,93 @@ int check(const std::string &path, std::ostream &out)
     return faults.empty() ? 0 : 1;
 }
 
+// The structure, readable without the password.
+int info(const std::string &path, std::ostream &out, const EngineSettings &settings)
+{
+    auto t = Table::open(path, Table::Access::ReadOnly, settings);
+    char version[8];
+    std::snprintf(version, sizeof version, "0x%02X", t->version());
+    out << "table " << t->path().string() << " version " << version << '\n';
+    if (t->encrypted())
+        out << "encrypted (key from the password by " << t->dbf().keyBlock()->derivation.describe()
+            << ")\n";
+    if (t->encrypted() && t->memoFile())
+        out << (t->memoFile()->sealed() ? "memos encrypted whole (lengths hidden)\n"
+                                        : "memos of the older form (lengths in clear: the "
+                                          "next change of key or pack hides them)\n");
+    // An encrypted index, tag directory included, is read only under the
+    // key, which info does not ask for.
+    const std::filesystem::path cdx = siblingWithExtension(t->path(), ".CDX");
+    const bool sealedIndex = std::filesystem::exists(cdx) && CdxIndex::isEncrypted(cdx);
+    if (sealedIndex)
+        out << "index encrypted (its tags are listed under the password)\n";
+    else if (t->encrypted() && std::filesystem::exists(cdx))
+        out << "index in clear (older form: the next change of key or pack encrypts it)\n";
+    out << "records " << t->recordCount() << '\n';
+    out << "record length " << t->recordLength() << '\n';
+    for (const FieldInfo &f : t->fields()) {
+        out << "field " << f.name << ' ' << f.type << ' ' << f.length;
+        if (f.decimals)
+            out << ',' << int(f.decimals);
+        out << '\n';
+    }
+    if (!t->indexProblem().empty() && !(sealedIndex && !t->keyFits()))
+        out << "index unreadable: " << t->indexProblem() << '\n';
+    for (int o = 1; o <= t->tagCount(); ++o) {
+        t->setOrder(o);
+        out << "tag " << t->tagName(o) << " \"" << t->indexExpression() << '"';
+        if (!t->indexCondition().empty())
+            out << " for \"" << t->indexCondition() << '"';
+        out << '\n';
+    }
+    return 0;
+}
+
+// encrypt and decrypt: the table rewritten under a new password or in clear.
+int changeEncryption(const std::vector<std::string> &args, std::ostream &out,
+                     EngineSettings &settings)
+{
+    const std::string &cmd = args[0];
+    const std::string &path = args[1];
+    if (cmd == "encrypt") {
+        if (args.size() != 2)
+            throw UsageError("");
+        auto t = openTable(path, Table::Access::Exclusive, settings);
+        if (t->encrypted()) {
+            if (t->currentEncryption()) {
+                out << "already encrypted\n";
+                return 0;
+            }
+            t->encrypt(); // an older form, rewritten under the same password
+            t->close();
+            out << "encrypted in the current form\n";
+            return 0;
+        }
+        settings.password = askPassword("New password: ", true);
+        if (settings.password.empty())
+            throw XbaseError::refused(
+                "An empty password encrypts nothing; the table was left as it is");
+        t->encrypt();
+        t->close();
+        out << "encrypted\n";
+        return 0;
+    }
+    if (cmd == "decrypt") {
+        if (args.size() != 2)
+            throw UsageError("");
+        auto t = openTable(path, Table::Access::Exclusive, settings);
+        if (!t->encrypted()) {
+            out << "not encrypted\n";
+            return 0;
+        }
+        t->decrypt();
+        t->close();
+        out << "decrypted\n";
+        return 0;
+    }
+    throw UsageError("");
+}
+
 // A diary's table (QUILLNK.DBF, in any case) is changed only under the
 // diary's lock, which the program holds while the diary is open; while
 // another holds it, the table is not even read (a restore may be switching
@@ -318,32 +408,7 @@ int run(const std::vector<std::string> &args, std::ostream &out, const KeyDeriva
     if (cmd == "info") {
         if (args.size() != 2)
             throw UsageError("");
-        // The structure is readable without the password.
-        auto t = Table::open(path, Table::Access::ReadOnly, settings);
-        char version[8];
-        std::snprintf(version, sizeof version, "0x%02X", t->version());
-        out << "table " << t->path().string() << " version " << version << '\n';
-        if (t->encrypted())
-            out << "encrypted (key from the password by "
-                << t->dbf().keyBlock()->derivation.describe() << ")\n";
-        out << "records " << t->recordCount() << '\n';
-        out << "record length " << t->recordLength() << '\n';
-        for (const FieldInfo &f : t->fields()) {
-            out << "field " << f.name << ' ' << f.type << ' ' << f.length;
-            if (f.decimals)
-                out << ',' << int(f.decimals);
-            out << '\n';
-        }
-        if (!t->indexProblem().empty())
-            out << "index unreadable: " << t->indexProblem() << '\n';
-        for (int o = 1; o <= t->tagCount(); ++o) {
-            t->setOrder(o);
-            out << "tag " << t->tagName(o) << " \"" << t->indexExpression() << '"';
-            if (!t->indexCondition().empty())
-                out << " for \"" << t->indexCondition() << '"';
-            out << '\n';
-        }
-        return 0;
+        return info(path, out, settings);
     }
     if (cmd == "list") {
         std::string tag;
@@ -426,36 +491,8 @@ int run(const std::vector<std::string> &args, std::ostream &out, const KeyDeriva
         t->close();
         return 0;
     }
-    if (cmd == "encrypt") {
-        if (args.size() != 2)
-            throw UsageError("");
-        auto t = openTable(path, Table::Access::Exclusive, settings);
-        if (t->encrypted()) {
-            out << "already encrypted\n";
-            return 0;
-        }
-        settings.password = askPassword("New password: ", true);
-        if (settings.password.empty())
-            throw XbaseError::refused(
-                "An empty password encrypts nothing; the table was left as it is");
-        t->encrypt();
-        t->close();
-        out << "encrypted\n";
-        return 0;
-    }
-    if (cmd == "decrypt") {
-        if (args.size() != 2)
-            throw UsageError("");
-        auto t = openTable(path, Table::Access::Exclusive, settings);
-        if (!t->encrypted()) {
-            out << "not encrypted\n";
-            return 0;
-        }
-        t->decrypt();
-        t->close();
-        out << "decrypted\n";
-        return 0;
-    }
+    if (cmd == "encrypt" || cmd == "decrypt")
+        return changeEncryption(args, out, settings);
     if (cmd == "pack") {
         if (args.size() != 2)
             throw UsageError("");

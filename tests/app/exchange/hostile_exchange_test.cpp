@@ -5,6 +5,7 @@
 #include "exchange_test_util.h"
 
 #include "app/exchange/command_line.h"
+#include "app/exchange/diary_backup.h"
 #include "app/exchange/diary_export.h"
 #include "app/exchange/diary_import.h"
 #include "engine/engine_files.h"
@@ -456,7 +457,9 @@ TEST(HostileExchange, AFailedExportWriteListsWhatWasWrittenAndLeavesNoTemporaryF
         ExportResult result = ExportDiary(diary.Records(), request);
         SCOPED_TRACE(allowed);
         EXPECT_NE(result.Failure.find("No space left on device"), std::string::npos);
-        ASSERT_EQ(result.Files.size(), static_cast<size_t>(allowed / 2));
+        // The files are put in place together once all are written: a
+        // failure before leaves nothing behind.
+        ASSERT_TRUE(result.Files.empty());
         EXPECT_NE(result.Failure.find(KeyAsIsoDate(dayKey(allowed / 2 + 1)) + ".rtf"),
                   std::string::npos)
             << result.Failure;
@@ -498,6 +501,12 @@ TEST(HostileExchange, ExportsAreTheirOwnersAloneWhateverTheUmask)
     EXPECT_EQ(
         run({"export", "--format", "folder", (dir / "rtf").string()}, out, err, dir / "diary"), 0)
         << err;
+    // A backup, and a new diary made by an import, are private too.
+    const exchange::BackupInfo backup =
+        exchange::MakeBackup(dir / "diary", "2023-03-04", EncodeDate(2023, 3, 4), 3);
+    fs::create_directory(dir / "in");
+    writeFile(dir / "in/2023-05-01.txt", "words");
+    EXPECT_EQ(run({"import", (dir / "in").string()}, out, err, dir / "new/diary"), 0) << err;
     umask(saved);
     const auto mode = [](const fs::path &p) {
         struct stat st {};
@@ -507,6 +516,12 @@ TEST(HostileExchange, ExportsAreTheirOwnersAloneWhateverTheUmask)
     EXPECT_EQ(mode(dir / "all.html"), 0600u);
     EXPECT_EQ(mode(dir / "rtf"), 0700u);
     EXPECT_EQ(mode(dir / "rtf/2023-03-02.rtf"), 0600u);
+    EXPECT_EQ(mode(backup.Folder.parent_path()), 0700u);
+    EXPECT_EQ(mode(backup.Folder), 0700u);
+    EXPECT_EQ(mode(backup.Folder / "QUILLNK.FPT"), 0600u);
+    EXPECT_EQ(mode(dir / "new"), 0700u);
+    EXPECT_EQ(mode(dir / "new/diary"), 0700u);
+    EXPECT_EQ(mode(dir / "new/diary/QUILLNK.DBF"), 0600u);
 }
 
 TEST(HostileExchange, AQnIniThatIsNoPlainFileIsToldAndNeverWaitedFor)
