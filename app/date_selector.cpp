@@ -47,6 +47,7 @@ TDateSelector::TDateSelector(QWidget *parent) : QDialog(parent)
     Calendar->SetStartOfWeek(0);
     Calendar->OnChange = [this] { CalendarChange(); };
     Calendar->OnDblClick = [this] { CalendarDblClick(); };
+    Calendar->DayHasEntry = [this](int day) { return MarkedDays.contains(QString::number(day)); };
     Calendar->DrawCalendarCellEvent = [this](qn::Canvas &can, int32_t col, int32_t row,
                                              const CanvasRect &rect, TGridDrawState state,
                                              const std::string &text) {
@@ -58,6 +59,11 @@ TDateSelector::TDateSelector(QWidget *parent) : QDialog(parent)
     DoCurrentDate = makeButton("DoCurrentDate", "Today", "Show today's date", {148, 225, 63, 23});
     NextMonth = makeButton("NextMonth", "Month +", "Show the next month", {212, 225, 63, 23});
     NextYear = makeButton("NextYear", "Year+", "Show the next year", {276, 225, 63, 23});
+    // Readers say the signs of the captions as words; these read better.
+    PrevYear->setAccessibleName(QStringLiteral("Previous year"));
+    PrevMonth->setAccessibleName(QStringLiteral("Previous month"));
+    NextMonth->setAccessibleName(QStringLiteral("Next month"));
+    NextYear->setAccessibleName(QStringLiteral("Next year"));
     // The steps show the action bar's arrows: one arrow for a month, the
     // arrow to the end for a year.
     PrevYear->SetBitmap(ActionBarGlyph("first"));

@@ -123,6 +123,10 @@ TExportDialog::TExportDialog(TMainScreen &main) : QDialog(&main), main_(main)
     ExportButton->setDefault(true);
     CloseButton = new QPushButton(QStringLiteral("Close"), this);
 
+    // What readers call the fields that sit beside no label of their own.
+    DateFrom->setAccessibleName(QStringLiteral("First date"));
+    DateTo->setAccessibleName(QStringLiteral("Last date"));
+    Target->setAccessibleName(QStringLiteral("Save to"));
     auto *range = new QHBoxLayout;
     range->addWidget(RangeOfDates);
     range->addWidget(DateFrom);
@@ -290,6 +294,8 @@ TImportDialog::TImportDialog(TMainScreen &main) : QDialog(&main), main_(main)
     ImportButton->setDefault(true);
     CloseButton = new QPushButton(QStringLiteral("Close"), this);
 
+    Source->setAccessibleName(QStringLiteral("Import from"));
+    Report->setAccessibleName(QStringLiteral("Import report"));
     auto *source = new QHBoxLayout;
     source->addWidget(Source, 1);
     source->addWidget(FolderButton);

@@ -90,6 +90,9 @@ TGetPassword::TGetPassword(TMainScreen &main, QWidget *parent)
     NewPasswordAgain = passwordEdit(PassPanel, 150, 94);
     NewPasswordAgain->setObjectName(QStringLiteral("NewPasswordAgain"));
     NewPasswordAgain->setEchoMode(QLineEdit::Password);
+    OldPasswordLabel->setBuddy(OldPassword);
+    NewPasswordLabel->setBuddy(NewPassword);
+    NewPasswordAgainLabel->setBuddy(NewPasswordAgain);
     RulesLabel =
         label(QStringLiteral("(maximum 8 chars - A-Z, 0-9 and spaces)"), PassPanel, 24, 124, 310);
     DeleteBackups =

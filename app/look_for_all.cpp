@@ -19,6 +19,7 @@ TLookForAll::TLookForAll(QWidget *parent) : QDialog(parent)
     Label1->setGeometry(16, 14, 232, 16);
     LookForText = new QLineEdit(this);
     LookForText->setGeometry(16, 34, 232, 24);
+    Label1->setBuddy(LookForText);
     BitBtn1 = new QPushButton(QStringLiteral("OK"), this);
     BitBtn1->setGeometry(40, 96, 82, 28);
     BitBtn1->setDefault(true);

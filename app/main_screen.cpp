@@ -17,6 +17,7 @@
 #include "widgets/flat_button.h"
 #include "widgets/ring_panel.h"
 #include "widgets/save_form_state.h"
+#include "widgets/widget_accessible.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -27,6 +28,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -234,6 +236,7 @@ void TMainScreen::createClientArea()
         QnRuler1MouseDown();
     };
     createRingArea();
+    createToolBarKeys();
     // The speed buttons wait on the privacy panel until start-up moves them.
     auto speedButton = [this](const char *name, const char *glyph, const QString &hint) {
         auto *button = new QToolButton(PrivacyPanel);
@@ -241,6 +244,7 @@ void TMainScreen::createClientArea()
         button->setIcon(ToolBarGlyph(QLatin1String(glyph)));
         button->setFixedSize(QFontInfo(font()).pixelSize() + 9, QFontInfo(font()).pixelSize() + 9);
         button->setToolTip(hint);
+        button->setAccessibleName(hint);
         button->hide();
         return button;
     };
@@ -248,7 +252,8 @@ void TMainScreen::createClientArea()
         speedButton("DocPageBreakButton", "PAGEBREAK", QStringLiteral("Insert Page Break"));
     ParagraphSetupButton =
         speedButton("ParagraphSetupButton", "PARAGRAPH", QStringLiteral("Paragraph properties"));
-    DocWordWrapButton = speedButton("DocWordWrapButton", "WORDWRAP", QString());
+    DocWordWrapButton =
+        speedButton("DocWordWrapButton", "WORDWRAP", QStringLiteral("Toggle word wrap"));
     Printbutton = speedButton("Printbutton", "QNI_PRINT", QStringLiteral("Print diary entries"));
     connect(DocPageBreakButton, &QToolButton::clicked, this, &TMainScreen::DocPageBreakButtonClick);
     connect(DocWordWrapButton, &QToolButton::clicked, this, &TMainScreen::DocWordWrapButtonClick);
@@ -264,6 +269,34 @@ void TMainScreen::createClientArea()
     layout->addWidget(RingPanel1, 1);
     layout->addWidget(ActionPanel);
     setCentralWidget(client);
+    // The window opens on the entry, not on the first list of the tool bar.
+    QnRichText1->setFocus(Qt::OtherFocusReason);
+}
+
+void TMainScreen::createToolBarKeys()
+{
+    // F6 moves between the entry and the tool bar's lists (Tab then goes
+    // along the lists); Escape on the bar goes back to the entry.
+    auto *toBar = new QShortcut(QKeySequence(Qt::Key_F6), this);
+    connect(toBar, &QShortcut::activated, this, [this] {
+        QWidget *focus = QApplication::focusWidget();
+        if (focus && QnToolBar2->isAncestorOf(focus)) {
+            QnRichText1->setFocus(Qt::ShortcutFocusReason);
+            return;
+        }
+        for (int i = 0; i < QnToolBar2->ControlCount(); ++i) {
+            QWidget *control = QnToolBar2->Control(i);
+            if (control && control->isVisible() && control->isEnabled() &&
+                (control->focusPolicy() & Qt::TabFocus)) {
+                control->setFocus(Qt::ShortcutFocusReason);
+                return;
+            }
+        }
+    });
+    auto *back = new QShortcut(QKeySequence(Qt::Key_Escape), QnToolBar2);
+    back->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(back, &QShortcut::activated, this,
+            [this] { QnRichText1->setFocus(Qt::ShortcutFocusReason); });
 }
 
 void TMainScreen::createRingArea()
@@ -277,6 +310,8 @@ void TMainScreen::createRingArea()
     RingPanel1->SetRightEdge(15);
 
     DateLabel = new QLabel(RingPanel1);
+    DateLabel->setObjectName(QStringLiteral("DateLabel"));
+    MarkAsHeading(DateLabel);
     QFont dateFont = arialPixels(16);
     dateFont.setBold(true);
     dateFont.setItalic(true);
@@ -301,6 +336,7 @@ void TMainScreen::createEditors()
     // pixels black, status texts in German.
     QnRichText1 = new TQnRichText(RingPanel1);
     QnRichText1->setObjectName(QStringLiteral("QnRichText1"));
+    QnRichText1->setAccessibleName(QStringLiteral("Entry"));
     QnRichText1->SetColor(0x00FFFFFF);
     QnRichText1->SetBorderStyle(TBorderStyle::bsNone);
     QnRichText1->SetScrollBars(TScrollStyle::ssBoth);
@@ -349,6 +385,8 @@ void TMainScreen::createPrivacyPanel()
 
     Pass = new QLineEdit(PrivacyPanel);
     Pass->setEchoMode(QLineEdit::Password);
+    Pass->setAccessibleName(QStringLiteral("Password"));
+    PrivacyLabel->setBuddy(Pass);
     Pass->setFixedWidth(160);
 
     BitBtn1 = new QPushButton(QStringLiteral("OK"), PrivacyPanel);
@@ -372,6 +410,24 @@ void TMainScreen::createPrivacyPanel()
     connect(BitBtn1, &QPushButton::clicked, this, &TMainScreen::BitBtn1Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TMainScreen::BitBtn2Click);
     connect(Pass, &QLineEdit::returnPressed, this, &TMainScreen::BitBtn1Click);
+}
+
+void TMainScreen::describeActionBar()
+{
+    // What a screen reader says of each button besides its caption.
+    const std::pair<TFlatButton *, const char *> descriptions[] = {
+        {SaveButton, "Save the changes to this entry"},
+        {CancelButton, "Undo the changes to this entry since it was last saved"},
+        {FirstButton, "Go to the first entry of the diary"},
+        {PriorButton, "Go to the day before"},
+        {CalendarButton, "Choose a date on a calendar"},
+        {Nextbutton, "Go to the next day"},
+        {LastButton, "Go to the last entry of the diary"},
+        {Hidebutton, "Minimise the window"},
+        {FlatButton1, "Close the diary"},
+    };
+    for (const auto &[button, text] : descriptions)
+        button->setAccessibleDescription(QString::fromLatin1(text));
 }
 
 void TMainScreen::createActionBar()
@@ -418,6 +474,7 @@ void TMainScreen::createActionBar()
         button(QStringLiteral("H&ide"), QStringLiteral("Hidebutton"), "hide", blBitmapRight);
     FlatButton1 =
         button(QStringLiteral("E&xit"), QStringLiteral("FlatButton1"), "exit", blBitmapRight);
+    describeActionBar();
     layout->addStretch();
 
     // While Save and Cancel are hidden a space as wide holds their place,

@@ -300,6 +300,8 @@ private:
     void createClientArea();
     void createRingArea();
     void createPrivacyPanel();
+    void describeActionBar();
+    void createToolBarKeys();
     void createActionBar();
     void placeRingChildren();
     void createDiaryComponents();

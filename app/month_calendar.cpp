@@ -1,5 +1,7 @@
 #include "app/month_calendar.h"
 
+#include "app/month_calendar_accessible.h"
+
 #include "platform/qt/qt_canvas.h"
 #include "platform/winmath.h"
 #include "widgets/canvas_font.h"
@@ -28,6 +30,7 @@ MonthCalendar::MonthCalendar(QWidget *parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     DecodeDate(Date(), year_, month_, day_);
+    InstallCalendarAccessibility();
 }
 
 MonthCalendar::~MonthCalendar() = default;
@@ -105,6 +108,7 @@ void MonthCalendar::changeDate(int year, int month, int day)
     invalidate();
     if (OnChange)
         OnChange();
+    AnnounceCalendarDay(this);
 }
 
 void MonthCalendar::moveByDays(int days)
@@ -335,6 +339,7 @@ void MonthCalendar::focusInEvent(QFocusEvent *event)
 {
     QWidget::focusInEvent(event);
     invalidate();
+    AnnounceCalendarDay(this);
 }
 
 void MonthCalendar::focusOutEvent(QFocusEvent *event)

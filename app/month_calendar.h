@@ -71,6 +71,8 @@ public:
 
     std::function<void()> OnChange;
     std::function<void()> OnDblClick;
+    // Whether a day of the shown month holds an entry (for readers).
+    std::function<bool(int day)> DayHasEntry;
 
 protected:
     // Draws one cell; the brush and text colours are set for its state.

@@ -171,6 +171,11 @@ TPrintOptions::TPrintOptions(QWidget *parent) : QDialog(parent)
     DateEditTo->setToolTip(QStringLiteral("Print diary entries up to and including this date"));
     CalendarTo = calendarButton(Panel1, "CalendarTo", "Select the ending date from a calendar",
                                 {209, 22, 24, 24});
+    // What readers call the fields and the picture buttons.
+    DateEditLabel->setBuddy(DateEditFrom);
+    Label1->setBuddy(DateEditTo);
+    CalendarFrom->setAccessibleName(QStringLiteral("Choose the starting date"));
+    CalendarTo->setAccessibleName(QStringLiteral("Choose the ending date"));
     DateFormat = new QLabel(Panel1);
     DateFormat->setObjectName(QStringLiteral("DateFormat"));
     DateFormat->setGeometry(1, 74 - 1 - 18, 250, 18);

@@ -26,6 +26,8 @@ packages=(
   # the editor under a real X server: clipboard, keyboard layouts, a window
   # manager, keys and clicks from outside, window pictures
   xclip xdotool openbox x11-xkb-utils x11-apps netpbm
+  # the accessibility bus and a reader's view of it (the screen reader test)
+  at-spi2-core python3-pyatspi
   # fuzz targets (make fuzz)
   clang-14 libclang-rt-14-dev
 )

@@ -1,4 +1,5 @@
 #include "widgets/flat_button.h"
+#include "widgets/widget_accessible.h"
 
 #include "platform/qt/qt_canvas.h"
 #include "platform/qt/qt_text.h"
@@ -47,6 +48,7 @@ unsigned alignmentFormat(TAlignment alignment)
 
 TFlatButton::TFlatButton(QWidget *parent) : QWidget(parent)
 {
+    InstallWidgetAccessibility();
     // Windowless in spirit: never takes the focus, paints over its parent.
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_Hover, false);

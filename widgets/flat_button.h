@@ -95,6 +95,9 @@ public:
 
     // Fires the click as a mouse click would.
     void Click();
+    // Presses the button as its accelerator key does: only while it is
+    // enabled and shown, toggling a grouped button.
+    void Press() { accelerate(); }
     // Draws the whole button (client width x height) on a canvas.
     void Paint(Canvas &canvas);
     // Draws it again now (on the backing image) and shows it.

@@ -1,4 +1,7 @@
 #include "widgets/graphic_panel.h"
+#include "widgets/widget_accessible.h"
+
+#include <QAccessible>
 
 #include "widgets/canvas_font.h"
 
@@ -57,6 +60,7 @@ void Frame3D(Canvas &canvas, CanvasRect &rect, ColorRef topColor, ColorRef botto
 
 TGraphicPanel::TGraphicPanel(QWidget *parent) : QWidget(parent)
 {
+    InstallWidgetAccessibility();
     setAttribute(Qt::WA_OpaquePaintEvent);
     resize(185, 41);
     followParent();
@@ -141,6 +145,10 @@ void TGraphicPanel::SetCaption(const std::string &caption)
 {
     caption_ = caption;
     Paint();
+    if (QAccessible::isActive()) {
+        QAccessibleEvent renamed(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&renamed);
+    }
 }
 
 void TGraphicPanel::SetFont(const FontSpec &font)

@@ -1,4 +1,5 @@
 #include "widgets/ring_panel.h"
+#include "widgets/widget_accessible.h"
 
 #include "platform/qt/qt_canvas.h"
 
@@ -27,6 +28,7 @@ const CanvasBitmap &RingPicture(bool small)
 
 TRingPanel::TRingPanel(QWidget *parent) : QFrame(parent), ring_(&RingPicture(false))
 {
+    InstallWidgetAccessibility();
     SetBorderStyle(bsNone);
 }
 

@@ -154,6 +154,18 @@ TParagraphPropDlg::TParagraphPropDlg(QWidget *parent) : QDialog(parent)
     CancelButton->setObjectName(QStringLiteral("CancelButton"));
     CancelButton->setGeometry(396, 46, 84, 27);
 
+    // What readers call the fields.
+    Label2->setBuddy(LeftIndent);
+    Label3->setBuddy(RightIndent);
+    Label1->setBuddy(FirstIndentCombo);
+    FirstIndentCombo->setAccessibleName(QStringLiteral("First indent"));
+    FirstIndent->setAccessibleName(QStringLiteral("First indent amount"));
+    Label8->setBuddy(SpaceBeforePts);
+    Label10->setBuddy(SpaceAfterPts);
+    Label9->setBuddy(LineHeightPts);
+    Label7->setBuddy(ComboBox1);
+    ComboBox1->setAccessibleName(QStringLiteral("Units"));
+
     LeftIndent->setToolTip(QStringLiteral("Specify left indent for the paragraph in inches"));
     RightIndent->setToolTip(QStringLiteral("Specify right indent for the paragraph in inches "));
 

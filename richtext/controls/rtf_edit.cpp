@@ -263,10 +263,8 @@ void TQnCustomRtfEdit::placeCaret()
     if (x < 0 || x >= client.width() || y + d.CaretHeight <= 0 || y >= client.height())
         x = -10;
     Caret->SetPosSize(x, y, d.CaretWidth, d.CaretHeight);
-    if (QAccessible::isActive()) {
-        QAccessibleTextCursorEvent moved(this, CursorAbsolutePosition());
-        QAccessible::updateAccessibility(&moved);
-    }
+    if (QAccessible::isActive())
+        RtfEditAccessible::CaretMoved(this);
     if (hasFocus())
         QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle);
 }
@@ -462,10 +460,8 @@ bool TQnCustomRtfEdit::BeginEdit()
 
 void TQnCustomRtfEdit::Changed()
 {
-    if (QAccessible::isActive()) {
-        QAccessibleValueChangeEvent changed(this, PlainText());
-        QAccessible::updateAccessibility(&changed);
-    }
+    if (QAccessible::isActive())
+        RtfEditAccessible::TextChanged(this);
     if (OnChange)
         OnChange(this);
     // Typing over a selection, a cut or a paste ends the block: Cut and Copy

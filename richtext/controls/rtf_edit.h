@@ -362,6 +362,10 @@ private:
     void finishUndoStep();
 
     friend class RtfEditAccessible;
+    // What assistive technology was last told: the text and the selection.
+    QString accessibleText_;
+    bool accessibleTextKnown_ = false;
+    int accessibleSelStart_ = 0, accessibleSelEnd_ = 0;
 
     std::unique_ptr<UndoHistory> undo_;
     int undoDepth_ = 0;

@@ -5,6 +5,8 @@
 // positions of the document (one per character and one per paragraph end),
 // so the text is the paragraphs joined by line feeds.
 
+#include "platform/canvas.h"
+
 #include <QAccessibleWidget>
 
 namespace qn {
@@ -40,9 +42,22 @@ public:
     void scrollToSubstring(int startIndex, int endIndex) override;
     QString attributes(int offset, int *startOffset, int *endOffset) const override;
 
+    // Tell assistive technology what changed: the caret (and with it the
+    // selection) moved, or the text was edited. Called while it listens only;
+    // an edit is told as the text removed and the text inserted since the
+    // last announcement.
+    static void CaretMoved(TQnCustomRtfEdit *edit);
+    static void TextChanged(TQnCustomRtfEdit *edit);
+    // Takes the text and selection a reader knows from now on.
+    static void Snapshot(TQnCustomRtfEdit *edit);
+
 private:
     TQnCustomRtfEdit *edit() const;
 };
+
+// A colour as a reader says it: the name of one of the sixteen standard
+// colours, or its red, green and blue parts.
+QString ColourName(ColorRef colour);
 
 // Makes Qt's accessibility use RtfEditAccessible for every editor control.
 void InstallRtfEditAccessibility();

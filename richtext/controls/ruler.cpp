@@ -2,6 +2,10 @@
 // with them.
 #include "richtext/controls/ruler.h"
 
+#include "richtext/controls/controls_accessible.h"
+
+#include <QAccessible>
+
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -32,6 +36,7 @@ constexpr int kTabOffDistance = 6;
 
 TQnRuler::TQnRuler(QWidget *parent) : QWidget(parent)
 {
+    InstallControlsAccessibility();
     resize(200, 20);
     setMouseTracking(true);
     ownHeader_.UseInch = 0;
@@ -83,6 +88,19 @@ void TQnRuler::SetScrollOffset(int scrollX)
 void TQnRuler::RepaintRuler()
 {
     update();
+    announce();
+}
+
+void TQnRuler::announce()
+{
+    if (!QAccessible::isActive())
+        return;
+    const QString now = RulerDescription(*this);
+    if (now == announced_)
+        return;
+    announced_ = now;
+    QAccessibleEvent changed(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&changed);
 }
 
 void TQnRuler::SetHeader(TTextHeader *header)
@@ -111,6 +129,7 @@ void TQnRuler::SetIndents(int32_t first, int32_t left, int32_t right)
     repaintBand(oldFirst, MarkerX(kMarkerFirst));
     repaintBand(oldLeft, MarkerX(kMarkerLeft));
     repaintBand(oldRight, MarkerX(kMarkerRight));
+    announce();
 }
 
 void TQnRuler::BindEditor(TQnCustomRichText *editor)

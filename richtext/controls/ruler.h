@@ -88,6 +88,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
+    // Tells assistive technology when the description of the indents and
+    // tab stops changed.
+    void announce();
     int pixelsPerInch() const;
     int textWidth() const;
     // The width right indents count from (the page's text width).
@@ -128,6 +131,7 @@ private:
     QPoint pressPoint_;
     bool overMarker_ = false;
     QCursor savedCursor_;
+    QString announced_;
 };
 
 } // namespace qn

@@ -1,6 +1,10 @@
 // The status bar: panels from definition lines, their layout and painting.
 #include "richtext/controls/status_bar.h"
 
+#include "richtext/controls/controls_accessible.h"
+
+#include <QAccessible>
+
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -33,6 +37,8 @@ int kindAt(int i)
 
 TQnStatusBarBasic::TQnStatusBarBasic(QWidget *parent) : QWidget(parent)
 {
+    InstallControlsAccessibility();
+    setAccessibleName(QStringLiteral("Status"));
     setMinimumHeight(QFontMetrics(font()).height() + 4);
     resize(300, std::max(20, minimumHeight()));
 }
@@ -98,6 +104,11 @@ bool TQnStatusBarBasic::SetPanelText(int kind, const QString &text)
         if (panel.Kind == kind) {
             panel.Text = text;
             update(panelRect(panel));
+            if (QAccessible::isActive()) {
+                QAccessibleEvent renamed(this, QAccessible::NameChanged);
+                renamed.setChild(int(&panel - panels_.data()));
+                QAccessible::updateAccessibility(&renamed);
+            }
             return true;
         }
     return false;

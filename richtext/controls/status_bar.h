@@ -63,6 +63,8 @@ public:
     void SetSizeGrip(bool on);
 
     const std::vector<TPanel> &Panels() const { return panels_; }
+    // Where a panel is drawn (widget coordinates).
+    QRect PanelRect(int index) const { return panelRect(panels_[index]); }
     // A panel's own colour (text on its own background from then on).
     void SetPanelColor(int index, ColorRef color);
     // The kind of a name ("stStatus", case ignored); stString for none.

@@ -1,6 +1,11 @@
 // The formatting tool bar, its lists and the focus watcher.
 #include "richtext/controls/tool_bar.h"
 
+#include "richtext/controls/controls_accessible.h"
+#include "richtext/controls/rtf_edit_accessible.h"
+
+#include <QAccessible>
+
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QButtonGroup>
@@ -165,8 +170,27 @@ bool TQnTBCombo::eventFilter(QObject *watched, QEvent *event)
 
 void TQnTBCombo::SetColorList(bool on)
 {
+    if (on && !colorList_)
+        connect(this, &QComboBox::currentIndexChanged, this, [this](int index) {
+            // The list's own report carries the item's text, a number; the
+            // colour's name follows it.
+            if (!colorList_ || !QAccessible::isActive())
+                return;
+            QAccessibleValueChangeEvent changed(this,
+                                                itemData(index, Qt::AccessibleTextRole).toString());
+            QAccessible::updateAccessibility(&changed);
+        });
     colorList_ = on;
     setItemDelegate(on ? new SwatchDelegate(this) : new QStyledItemDelegate(this));
+}
+
+void TQnTBCombo::NameSwatches()
+{
+    for (int i = 0; i < count(); ++i)
+        setItemData(i,
+                    i < static_cast<int>(Palette.size()) ? ColourName(Palette[i])
+                                                         : QStringLiteral("No colour"),
+                    Qt::AccessibleTextRole);
 }
 
 QColor TQnTBCombo::SwatchColor(int index) const
@@ -394,6 +418,7 @@ void TQnCustomToolPanel::mouseMoveEvent(QMouseEvent *event)
 
 TQnToolBar::TQnToolBar(QWidget *parent) : TQnCustomToolPanel(parent)
 {
+    InstallControlsAccessibility();
     palette_.assign(std::begin(kSystemPalette), std::end(kSystemPalette));
     palette_[0] = Rgb(0, 0, 0);
     connect(&TQnTBRCTRL::Instance(), &TQnTBRCTRL::FocusLeft, this,
@@ -480,8 +505,10 @@ QStringList TQnToolBar::Hints()
 void TQnToolBar::SetHints(const QStringList &hints)
 {
     hints_ = hints;
-    for (const TIconEntry &icon : icons_)
+    for (const TIconEntry &icon : icons_) {
         icon.Button->setToolTip(hintFor(icon.Bitmap));
+        icon.Button->setAccessibleName(spokenHint(icon.Bitmap));
+    }
 }
 
 QString TQnToolBar::hintFor(const QString &bitmap)
@@ -492,6 +519,28 @@ QString TQnToolBar::hintFor(const QString &bitmap)
             return line.mid(eq + 1);
     }
     return QString();
+}
+
+QString TQnToolBar::spokenHint(const QString &bitmap)
+{
+    // The default hints are the pictures' short names; a reader says the
+    // whole words. Hints the application gives are said as they are.
+    static const struct {
+        const char *Hint;
+        const char *Spoken;
+    } kSpoken[] = {
+        {"Normal", "Plain text"}, {"Under", "Underline"},        {"StrikeOut", "Strikeout"},
+        {"Sub", "Subscript"},     {"Super", "Superscript"},      {"Left", "Align left"},
+        {"Right", "Align right"}, {"Center", "Centre"},          {"Justified", "Justify"},
+        {"RTFCode", "RTF code"},  {"SelAll", "Select all"},      {"HideSel", "Hide selection"},
+        {"Spell", "Spell check"}, {"PrintSetup", "Print setup"}, {"Prev", "Previous"},
+        {"Del", "Delete"},        {"ToStart", "First"},          {"ToEnd", "Last"},
+    };
+    const QString hint = hintFor(bitmap);
+    for (const auto &s : kSpoken)
+        if (hint == QLatin1String(s.Hint))
+            return QString::fromLatin1(s.Spoken);
+    return hint;
 }
 
 int TQnToolBar::fontPixelHeight() const
@@ -580,6 +629,7 @@ void TQnToolBar::fillColorList(TQnTBCombo *list)
     list->SetColorList(true);
     for (int i = 0; i < kColorItems; ++i)
         list->addItem(QString::number(i));
+    list->NameSwatches();
     list->setMaxVisibleItems(16);
 }
 
@@ -589,7 +639,9 @@ void TQnToolBar::buildLists(int &x)
     const int height = buttonSide() + 2;
     auto make = [&](int typ, bool editable) {
         auto *list = new TQnTBCombo(this);
-        list->setFocusPolicy(Qt::ClickFocus);
+        // Reached by the mouse, and from the keyboard by Tab once the window
+        // has moved the focus onto the bar.
+        list->setFocusPolicy(Qt::StrongFocus);
         list->setEditable(editable);
         if (editable) {
             list->setInsertPolicy(QComboBox::NoInsert);
@@ -607,6 +659,8 @@ void TQnToolBar::buildLists(int &x)
     if (listBoxes_.Has(SelFontName)) {
         fontName_ = make(snFontName, true);
         fontName_->setObjectName(QStringLiteral("FontNameList"));
+        fontName_->setAccessibleName(QStringLiteral("Font"));
+        fontName_->lineEdit()->setAccessibleName(QStringLiteral("Font"));
         fontName_->lineEdit()->setMaxLength(kFontNameMax);
         fillFontNames();
         int widest = 0;
@@ -625,6 +679,8 @@ void TQnToolBar::buildLists(int &x)
     if (listBoxes_.Has(SelFontSize)) {
         fontSize_ = make(snFontSize, true);
         fontSize_->setObjectName(QStringLiteral("FontSizeList"));
+        fontSize_->setAccessibleName(QStringLiteral("Font size"));
+        fontSize_->lineEdit()->setAccessibleName(QStringLiteral("Font size"));
         for (int size = sizeFrom_ > 0 ? sizeFrom_ : 1; size <= sizeTo_; ++size)
             fontSize_->addItem(QStringLiteral(" %1").arg(size));
         const int width = 3 * fm.horizontalAdvance(QLatin1Char('8')) + 24;
@@ -633,9 +689,10 @@ void TQnToolBar::buildLists(int &x)
         addControl(fontSize_, 0, 4);
         x += width + 2;
     }
-    auto colorList = [&](int typ, const char *name) {
+    auto colorList = [&](int typ, const char *name, const QString &spoken) {
         TQnTBCombo *list = make(typ, false);
         list->setObjectName(QLatin1String(name));
+        list->setAccessibleName(spoken);
         fillColorList(list);
         const int width = fm.horizontalAdvance(QLatin1Char('A')) + 32;
         list->setFixedWidth(width);
@@ -645,12 +702,14 @@ void TQnToolBar::buildLists(int &x)
         return list;
     };
     if (listBoxes_.Has(SelFontColor))
-        fontColor_ = colorList(snTextColor, "FontColorList");
+        fontColor_ = colorList(snTextColor, "FontColorList", QStringLiteral("Text colour"));
     if (listBoxes_.Has(SelBackgroundColor))
-        backColor_ = colorList(snBackColor, "BackgroundColorList");
+        backColor_ =
+            colorList(snBackColor, "BackgroundColorList", QStringLiteral("Background colour"));
     if (listBoxes_.Has(SelStyle)) {
         style_ = make(snParStyle, false);
         style_->setObjectName(QStringLiteral("StyleList"));
+        style_->setAccessibleName(QStringLiteral("Paragraph style"));
         style_->addItems({QStringLiteral("Standard"), QStringLiteral("Heading 1"),
                           QStringLiteral("Heading 2"), QStringLiteral("Heading 3")});
         const int width = QFontMetrics(parentWidget() ? parentWidget()->font() : font())
@@ -677,6 +736,8 @@ void TQnToolBar::buildButtons(int &x)
         button->setIcon(ToolBarGlyph(icon.Bitmap));
         button->setIconSize(QSize(kToolBarGlyphSize, kToolBarGlyphSize));
         button->setToolTip(hintFor(icon.Bitmap));
+        // Readers name a picture button by its hint.
+        button->setAccessibleName(spokenHint(icon.Bitmap));
         if (icon.Group == kIconGroupAlign) {
             if (!alignGroup_) {
                 alignGroup_ = new QButtonGroup(this);
@@ -931,6 +992,7 @@ void TQnToolBar::SetTables(const TTextHeader &header)
         for (TQnTBCombo *list : {bar.fontColor_, bar.backColor_})
             if (list) {
                 list->Palette = bar.palette_;
+                list->NameSwatches();
                 list->update();
             }
     });

@@ -119,6 +119,8 @@ public:
     bool IsColorList() const { return colorList_; }
     std::vector<ColorRef> Palette;
     QColor SwatchColor(int index) const;
+    // Gives every item its colour's name for assistive technology.
+    void NameSwatches();
 
 protected:
     void focusInEvent(QFocusEvent *event) override;
@@ -299,6 +301,7 @@ private:
     void fillFontNames();
     void fillColorList(TQnTBCombo *list);
     QString hintFor(const QString &bitmap);
+    QString spokenHint(const QString &bitmap);
     int buttonSide() const;
     int fontPixelHeight() const;
 

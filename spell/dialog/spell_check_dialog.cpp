@@ -78,6 +78,10 @@ TSpellCheckDialog::TSpellCheckDialog(QWidget *parent,
     WordList->setFont(arialPixels(11, true));
     WordList->setGeometry(134, 68, 200, 74);
     WordList->setUniformItemSizes(true);
+    // What readers call the fields.
+    Label1->setBuddy(Word);
+    Label2->setBuddy(ReplaceAs);
+    Label3->setBuddy(WordList);
 
     GetNextWordButton = button(this, QStringLiteral("GetNextWordButton"),
                                QStringLiteral("&Skip Word"), {8, 148, 82, 27});
