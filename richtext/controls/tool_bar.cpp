@@ -296,7 +296,8 @@ bool TQnCustomToolPanel::AddButton(QAbstractButton *button)
     if (!button || static_cast<int>(controls_.size()) >= kMaxControls)
         return false;
     button->setParent(this);
-    button->setFocusPolicy(Qt::NoFocus);
+    button->setFocusPolicy(Qt::TabFocus); // keyboard only, as the icons
+
     addControl(button, 100, 3);
     button->show();
     Arrange();
@@ -731,7 +732,9 @@ void TQnToolBar::buildButtons(int &x)
         button->setObjectName(icon.Bitmap);
         button->setCheckable(true);
         button->setAutoRaise(false);
-        button->setFocusPolicy(Qt::NoFocus);
+        // Reached from the keyboard (F6, then Tab; Space presses it), never
+        // by a click, so a click leaves the focus in the entry.
+        button->setFocusPolicy(Qt::TabFocus);
         button->setFixedSize(side, side);
         button->setIcon(ToolBarGlyph(icon.Bitmap));
         button->setIconSize(QSize(kToolBarGlyphSize, kToolBarGlyphSize));

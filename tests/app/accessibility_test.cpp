@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QRadioButton>
 #include <QTest>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -282,6 +283,34 @@ TEST_F(MainWindowReader, F6ReachesTheToolBarsListsAndEscapeReturns)
     // F6 on the bar goes back as well.
     QTest::keyClick(w->QnRichText1, Qt::Key_F6);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
+    EXPECT_TRUE(w->QnRichText1->hasFocus());
+}
+
+TEST_F(MainWindowReader, TabGoesOnToThePictureButtonsAndSpacePressesThem)
+{
+    // Alignment has no key of its own: its buttons are reached from the
+    // keyboard (Tab to the group, arrows within it, as radio buttons), and
+    // a click still leaves the focus in the entry.
+    ASSERT_TRUE(w->QnRichText1->hasFocus());
+    QTest::keyClick(w->QnRichText1, Qt::Key_F6);
+    const auto focusedButton = [] {
+        auto *button = qobject_cast<QToolButton *>(QApplication::focusWidget());
+        return button ? button->accessibleName() : QString();
+    };
+    for (int i = 0; i < 12 && focusedButton() != QStringLiteral("Align left"); ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(focusedButton(), QStringLiteral("Align left"));
+    for (int i = 0; i < 4 && focusedButton() != QStringLiteral("Align right"); ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    ASSERT_EQ(focusedButton(), QStringLiteral("Align right"));
+    auto *right = qobject_cast<QToolButton *>(QApplication::focusWidget());
+    QTest::keyClick(right, Qt::Key_Space);
+    EXPECT_TRUE(right->isChecked());
+    EXPECT_EQ(w->QnRichText1->Document->Cursor.Paragraph->Alignment, kAlignRight);
+    QTest::keyClick(right, Qt::Key_Escape);
+    EXPECT_TRUE(w->QnRichText1->hasFocus());
+
+    QTest::mouseClick(right, Qt::LeftButton);
     EXPECT_TRUE(w->QnRichText1->hasFocus());
 }
 
