@@ -236,12 +236,8 @@ std::unique_ptr<FileReplacement> stageFile(const fs::path &file, const std::stri
                                            FileSystem &files)
 {
     try {
+        // The file door makes it private (0600), whatever the umask.
         auto replacement = std::make_unique<FileReplacement>(file, files);
-        std::error_code ec;
-        fs::permissions(replacement->temporaryName(),
-                        fs::perms::owner_read | fs::perms::owner_write, ec);
-        if (ec)
-            throw std::runtime_error("its permissions cannot be set: " + ec.message());
         replacement->file().writeAt(0, bytes.data(), bytes.size());
         replacement->closeUnsynced();
         return replacement;
