@@ -27,7 +27,7 @@ packages=(
   # manager, keys and clicks from outside, window pictures
   xclip xdotool openbox x11-xkb-utils x11-apps netpbm
   # the accessibility bus and a reader's view of it (the screen reader test)
-  at-spi2-core python3-pyatspi
+  at-spi2-core python3-pyatspi dbus-daemon
   # fuzz targets (make fuzz)
   clang-14 libclang-rt-14-dev
 )
