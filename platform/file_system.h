@@ -98,6 +98,41 @@ private:
     FileSystem &target_;
 };
 
+// An open file that passes every call to the file it wraps; a wrapper that
+// watches or fails some calls overrides just those.
+class FileWrapper : public File {
+public:
+    explicit FileWrapper(std::unique_ptr<File> file) : file_(std::move(file)) {}
+    File &wrapped() const { return *file_; }
+
+    const std::filesystem::path &path() const override { return file_->path(); }
+    bool writable() const override { return file_->writable(); }
+    size_t readSomeAt(uint64_t offset, void *buffer, size_t n) override
+    {
+        return file_->readSomeAt(offset, buffer, n);
+    }
+    void writeAt(uint64_t offset, const void *data, size_t n) override
+    {
+        file_->writeAt(offset, data, n);
+    }
+    uint64_t size() override { return file_->size(); }
+    void truncate(uint64_t size) override { file_->truncate(size); }
+    void sync() override { file_->sync(); }
+    bool tryLock(bool exclusive) override { return file_->tryLock(exclusive); }
+    bool tryLockRange(uint64_t offset, uint64_t length) override
+    {
+        return file_->tryLockRange(offset, length);
+    }
+    void unlockRange(uint64_t offset, uint64_t length) override
+    {
+        file_->unlockRange(offset, length);
+    }
+    int descriptor() const override { return file_->descriptor(); }
+
+private:
+    std::unique_ptr<File> file_;
+};
+
 // The folder a file name lies in ("." for a bare name).
 std::filesystem::path FolderOf(const std::filesystem::path &file);
 

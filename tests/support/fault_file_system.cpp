@@ -6,48 +6,29 @@ namespace qn::test {
 
 namespace {
 
-class FaultFile final : public File {
+class FaultFile final : public FileWrapper {
 public:
     FaultFile(std::unique_ptr<File> file, FaultFileSystem &owner)
-        : file_(std::move(file)), owner_(owner)
+        : FileWrapper(std::move(file)), owner_(owner)
     {
-    }
-
-    const std::filesystem::path &path() const override { return file_->path(); }
-    bool writable() const override { return file_->writable(); }
-    size_t readSomeAt(uint64_t offset, void *buffer, size_t n) override
-    {
-        return file_->readSomeAt(offset, buffer, n);
     }
     void writeAt(uint64_t offset, const void *data, size_t n) override
     {
         owner_.count("Cannot write", path());
-        file_->writeAt(offset, data, n);
+        wrapped().writeAt(offset, data, n);
     }
-    uint64_t size() override { return file_->size(); }
     void truncate(uint64_t size) override
     {
         owner_.count("Cannot change the size of", path());
-        file_->truncate(size);
+        wrapped().truncate(size);
     }
     void sync() override
     {
         owner_.count("Cannot flush", path());
-        file_->sync();
+        wrapped().sync();
     }
-    bool tryLock(bool exclusive) override { return file_->tryLock(exclusive); }
-    bool tryLockRange(uint64_t offset, uint64_t length) override
-    {
-        return file_->tryLockRange(offset, length);
-    }
-    void unlockRange(uint64_t offset, uint64_t length) override
-    {
-        file_->unlockRange(offset, length);
-    }
-    int descriptor() const override { return file_->descriptor(); }
 
 private:
-    std::unique_ptr<File> file_;
     FaultFileSystem &owner_;
 };
 

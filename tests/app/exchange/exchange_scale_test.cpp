@@ -106,39 +106,16 @@ public:
     }
 };
 
-class CountedFile : public File {
+class CountedFile : public FileWrapper {
 public:
-    CountedFile(std::unique_ptr<File> file, long &syncs) : file_(std::move(file)), syncs_(syncs) {}
-    const fs::path &path() const override { return file_->path(); }
-    bool writable() const override { return file_->writable(); }
-    size_t readSomeAt(uint64_t offset, void *buffer, size_t n) override
-    {
-        return file_->readSomeAt(offset, buffer, n);
-    }
-    void writeAt(uint64_t offset, const void *data, size_t n) override
-    {
-        file_->writeAt(offset, data, n);
-    }
-    uint64_t size() override { return file_->size(); }
-    void truncate(uint64_t size) override { file_->truncate(size); }
+    CountedFile(std::unique_ptr<File> file, long &syncs) : FileWrapper(std::move(file)), syncs_(syncs) {}
     void sync() override
     {
         ++syncs_;
-        file_->sync();
+        wrapped().sync();
     }
-    bool tryLock(bool exclusive) override { return file_->tryLock(exclusive); }
-    bool tryLockRange(uint64_t offset, uint64_t length) override
-    {
-        return file_->tryLockRange(offset, length);
-    }
-    void unlockRange(uint64_t offset, uint64_t length) override
-    {
-        file_->unlockRange(offset, length);
-    }
-    int descriptor() const override { return file_->descriptor(); }
 
 private:
-    std::unique_ptr<File> file_;
     long &syncs_;
 };
 

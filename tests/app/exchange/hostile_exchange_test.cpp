@@ -119,41 +119,22 @@ public:
     }
 
 private:
-    class Counted final : public File {
+    class Counted final : public FileWrapper {
     public:
-        Counted(std::unique_ptr<File> file, FullDisk &disk) : file_(std::move(file)), disk_(disk) {}
-        const fs::path &path() const override { return file_->path(); }
-        bool writable() const override { return file_->writable(); }
-        size_t readSomeAt(uint64_t offset, void *buffer, size_t n) override
-        {
-            return file_->readSomeAt(offset, buffer, n);
-        }
+        Counted(std::unique_ptr<File> file, FullDisk &disk) : FileWrapper(std::move(file)), disk_(disk) {}
         void writeAt(uint64_t offset, const void *data, size_t n) override
         {
-            disk_.use(file_->path());
-            file_->writeAt(offset, data, n);
+            disk_.use(wrapped().path());
+            wrapped().writeAt(offset, data, n);
         }
-        uint64_t size() override { return file_->size(); }
         void truncate(uint64_t size) override
         {
-            if (size > file_->size())
-                disk_.use(file_->path());
-            file_->truncate(size);
+            if (size > wrapped().size())
+                disk_.use(wrapped().path());
+            wrapped().truncate(size);
         }
-        void sync() override { file_->sync(); }
-        bool tryLock(bool exclusive) override { return file_->tryLock(exclusive); }
-        bool tryLockRange(uint64_t offset, uint64_t length) override
-        {
-            return file_->tryLockRange(offset, length);
-        }
-        void unlockRange(uint64_t offset, uint64_t length) override
-        {
-            file_->unlockRange(offset, length);
-        }
-        int descriptor() const override { return file_->descriptor(); }
 
     private:
-        std::unique_ptr<File> file_;
         FullDisk &disk_;
     };
 
