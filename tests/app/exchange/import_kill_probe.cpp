@@ -23,39 +23,14 @@ void counted()
         std::raise(SIGKILL);
 }
 
-class SyncCountedFile : public qn::File {
+class SyncCountedFile : public qn::FileWrapper {
 public:
-    explicit SyncCountedFile(std::unique_ptr<qn::File> file) : file_(std::move(file)) {}
-    const std::filesystem::path &path() const override { return file_->path(); }
-    bool writable() const override { return file_->writable(); }
-    size_t readSomeAt(uint64_t offset, void *buffer, size_t n) override
-    {
-        return file_->readSomeAt(offset, buffer, n);
-    }
-    void writeAt(uint64_t offset, const void *data, size_t n) override
-    {
-        file_->writeAt(offset, data, n);
-    }
-    uint64_t size() override { return file_->size(); }
-    void truncate(uint64_t size) override { file_->truncate(size); }
+    using FileWrapper::FileWrapper;
     void sync() override
     {
         counted();
-        file_->sync();
+        wrapped().sync();
     }
-    bool tryLock(bool exclusive) override { return file_->tryLock(exclusive); }
-    bool tryLockRange(uint64_t offset, uint64_t length) override
-    {
-        return file_->tryLockRange(offset, length);
-    }
-    void unlockRange(uint64_t offset, uint64_t length) override
-    {
-        file_->unlockRange(offset, length);
-    }
-    int descriptor() const override { return file_->descriptor(); }
-
-private:
-    std::unique_ptr<qn::File> file_;
 };
 
 class SyncCountedFileSystem : public qn::FileSystemWrapper {
