@@ -349,11 +349,11 @@ private:
     // The folded text of the current record's entry (nullptr: no date).
     const std::string *currentEntryText();
     void watchEntryTexts();
-    bool keyRefused_ = false;                      // the stored password does not open the table
-    bool preferencesBehind_ = false;               // QN.INI could not record the password in effect
-    bool preferencesRefusalShown_ = false;         // the user was told QN.INI is not read
-    std::vector<QAction *> actionsLocked_;         // disabled by locking, enabled by unlocking
-    QSpacerItem *saveCancelPlace_ = nullptr;       // holds the place of hidden Save and Cancel
+    bool keyRefused_ = false;                // the stored password does not open the table
+    bool preferencesBehind_ = false;         // QN.INI could not record the password in effect
+    bool preferencesRefusalShown_ = false;   // the user was told QN.INI is not read
+    std::vector<QAction *> actionsLocked_;   // disabled by locking, enabled by unlocking
+    QSpacerItem *saveCancelPlace_ = nullptr; // holds the place of hidden Save and Cancel
     int actionSpacing() const;
 };
 

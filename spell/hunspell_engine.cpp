@@ -123,7 +123,7 @@ private:
     std::string userWords_;
     FileSystem &fs_;
     bool utf8_ = true;
-    std::set<std::string> words_; // UTF-8, as the file keeps them
+    std::set<std::string> words_;   // UTF-8, as the file keeps them
     std::vector<std::string> kept_; // lines of the file that are no words
     bool listReadable_ = true;
 };

@@ -21,7 +21,7 @@ enum class FileRole : uint8_t { Table = 1, Memo = 2, Index = 3 };
 struct FileChange {
     BinaryFile *file = nullptr;
     std::optional<FileRole> role; // which of the table's files; set before the commit
-    uint64_t originalSize = 0; // the size at the last commit
+    uint64_t originalSize = 0;    // the size at the last commit
     std::vector<std::pair<uint64_t, std::string>> writes;
     std::optional<uint64_t> size;
     bool empty() const { return writes.empty() && !size; }

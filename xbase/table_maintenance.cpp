@@ -141,9 +141,9 @@ void setMemoPointer(const FieldInfo &f, char *image, uint32_t block)
 
 struct Table::Rewrite {
     const char *what = "";
-    bool dropDeleted = false;                  // pack
-    bool rebuildIndexes = false;               // pack
-    bool rekeyIndexes = false; // every change of key: each page copied under the new key
+    bool dropDeleted = false;    // pack
+    bool rebuildIndexes = false; // pack
+    bool rekeyIndexes = false;   // every change of key: each page copied under the new key
     bool indexesRewritten() const { return rebuildIndexes || rekeyIndexes; }
     std::optional<KeyBlock> key;               // the new files' key; nullopt: clear
     std::shared_ptr<const TableCipher> cipher; // the new files' cipher, kept by the reopened table

@@ -108,7 +108,10 @@ public:
 
 class CountedFile : public FileWrapper {
 public:
-    CountedFile(std::unique_ptr<File> file, long &syncs) : FileWrapper(std::move(file)), syncs_(syncs) {}
+    CountedFile(std::unique_ptr<File> file, long &syncs)
+        : FileWrapper(std::move(file)), syncs_(syncs)
+    {
+    }
     void sync() override
     {
         ++syncs_;

@@ -121,7 +121,10 @@ public:
 private:
     class Counted final : public FileWrapper {
     public:
-        Counted(std::unique_ptr<File> file, FullDisk &disk) : FileWrapper(std::move(file)), disk_(disk) {}
+        Counted(std::unique_ptr<File> file, FullDisk &disk)
+            : FileWrapper(std::move(file)), disk_(disk)
+        {
+        }
         void writeAt(uint64_t offset, const void *data, size_t n) override
         {
             disk_.use(wrapped().path());
