@@ -207,6 +207,18 @@ private:
     void ensureLocked(uint32_t recno, bool &temporary);
     bool lockRange(uint64_t offset);
     void addIndex(std::unique_ptr<CdxIndex> index);
+    // The parts of indexTag: the file a tag goes into, the form of its keys,
+    // its sorted entries, writing it into a new copy of an index beside the
+    // table, and the list of open tags afterwards (the new tag's order).
+    std::filesystem::path indexFileNamed(const std::filesystem::path &file) const;
+    uint16_t characterKeyLength(const Expression &key, const std::string &expression);
+    void setKeyForm(CdxTagInfo &info, const Expression &key);
+    std::vector<CdxEntry> tagEntries(const Expression &key, const Expression *condition,
+                                     const CdxTagInfo &info);
+    CdxIndex *writeTagBySwitch(const std::filesystem::path &file, bool production, CdxIndex *target,
+                               const CdxTagInfo &info, std::vector<CdxEntry> entries,
+                               std::unique_ptr<CdxIndex> &opened);
+    int reopenTags(CdxIndex *target, std::unique_ptr<CdxIndex> opened, const std::string &name);
     bool backFromEof(bool forward);
     void ranOffEnd(bool forward);
     void skipNatural(long count);

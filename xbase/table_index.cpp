@@ -158,6 +158,151 @@ int Table::openIndex(const std::filesystem::path &pathIn)
     return first;
 }
 
+std::filesystem::path Table::indexFileNamed(const std::filesystem::path &fileIn) const
+{
+    if (fileIn.empty())
+        return siblingWithExtension(path(), ".CDX");
+    std::filesystem::path file = fileIn;
+    if (file.is_relative() && !file.has_parent_path())
+        file = path().parent_path() / file;
+    if (file.extension().empty())
+        file += ".CDX";
+    return FindPathNoCase(file);
+}
+
+uint16_t Table::characterKeyLength(const Expression &key, const std::string &expression)
+{
+    // Key length from a blank record, as the key of a new record would be;
+    // texts cut to nothing there take the longest key of the table.
+    std::string blank(recordLength(), ' ');
+    ImageView bv(*this, blank.data(), 0);
+    size_t len = key.evaluate(bv).text.size();
+    if (len == 0) {
+        std::string image(recordLength(), ' ');
+        for (uint32_t r = 1, n = recordCount(); r <= n; ++r) {
+            dbf_->readRecord(r, image.data());
+            ImageView v(*this, image.data(), r);
+            len = std::max(len, key.evaluate(v).text.size());
+        }
+    }
+    if (len == 0)
+        len = 1;
+    if (len > 240)
+        throw XbaseError::expression("Index key \"" + expression +
+                                     "\" is longer than 240 characters");
+    return uint16_t(len);
+}
+
+void Table::setKeyForm(CdxTagInfo &info, const Expression &key)
+{
+    switch (key.type()) {
+    case Value::Type::Character:
+        info.keyLength = characterKeyLength(key, info.expression);
+        info.characterKeys = true;
+        break;
+    case Value::Type::Logical:
+        info.keyLength = 1;
+        info.characterKeys = true;
+        break;
+    case Value::Type::Numeric:
+    case Value::Type::Date: {
+        int single = key.singleField();
+        info.keyLength = (single >= 0 && fields()[size_t(single)].type == 'I') ? 4 : 8;
+        info.characterKeys = false;
+        break;
+    }
+    }
+}
+
+std::vector<CdxEntry> Table::tagEntries(const Expression &key, const Expression *condition,
+                                        const CdxTagInfo &info)
+{
+    // Progress 0 to 200: the keys, then sorting.
+    const uint32_t n = recordCount();
+    std::vector<CdxEntry> entries;
+    entries.reserve(n);
+    int reported = 0;
+    std::string image(recordLength(), ' ');
+    for (uint32_t r = 1; r <= n; ++r) {
+        dbf_->readRecord(r, image.data());
+        std::optional<std::string> k =
+            keyOf(key, condition, info, ImageView(*this, image.data(), r));
+        if (!k)
+            continue;
+        entries.push_back(CdxEntry{std::move(*k), r});
+        int value = int(uint64_t(r) * 99 / n);
+        if (value > reported)
+            report(reported = value);
+    }
+    report(100);
+    std::sort(entries.begin(), entries.end(), [](const CdxEntry &a, const CdxEntry &b) {
+        return a.key != b.key ? a.key < b.key : a.recno < b.recno;
+    });
+    report(200);
+    if (info.unique) {
+        entries.erase(
+            std::unique(entries.begin(), entries.end(),
+                        [](const CdxEntry &a, const CdxEntry &b) { return a.key == b.key; }),
+            entries.end());
+    }
+    return entries;
+}
+
+CdxIndex *Table::writeTagBySwitch(const std::filesystem::path &file, bool production,
+                                  CdxIndex *target, const CdxTagInfo &info,
+                                  std::vector<CdxEntry> entries, std::unique_ptr<CdxIndex> &opened)
+{
+    const std::filesystem::path fresh = file_switch::newNameFor(file);
+    try {
+        std::unique_ptr<CdxIndex> built;
+        // A production index too damaged to open is built afresh.
+        if (std::filesystem::exists(file) && !(production && !target && !indexProblem_.empty())) {
+            if (target)
+                commit(); // the copy starts from the committed file
+            file_switch::copyFile(fs(), file, fresh);
+            built = CdxIndex::open(fresh, true, fs(), key_.get());
+        } else {
+            built = CdxIndex::create(fresh, fs(), newIndexCipher());
+        }
+        built->writeTag(info, std::move(entries));
+        report(300);
+        built->flush();
+    } catch (...) {
+        file_switch::discard(fs(), {file});
+        throw;
+    }
+    file_switch::commit(fs(), path(), {file});
+    auto reopened = CdxIndex::open(file, true, fs(), key_.get());
+    for (auto &x : indexes_)
+        if (x.get() == target) {
+            tags_.clear(); // they point into the old object
+            x = std::move(reopened);
+            return x.get();
+        }
+    opened = std::move(reopened);
+    return opened.get();
+}
+
+int Table::reopenTags(CdxIndex *target, std::unique_ptr<CdxIndex> opened, const std::string &name)
+{
+    // Rebuild the list of open tags: tag objects of the target may have moved.
+    std::vector<std::unique_ptr<CdxIndex>> all;
+    tags_.clear();
+    for (auto &x : indexes_)
+        all.push_back(std::move(x));
+    if (opened)
+        all.push_back(std::move(opened));
+    indexes_.clear();
+    tags_.clear();
+    for (auto &x : all)
+        addIndex(std::move(x));
+    int order = 0;
+    for (size_t i = 0; i < tags_.size(); ++i)
+        if (tags_[i]->index == target && tags_[i]->tag->info().name == name)
+            order = int(i) + 1;
+    return order;
+}
+
 int Table::indexTag(const std::filesystem::path &fileIn, const std::string &tagName,
                     const std::string &expression, bool unique, bool descending,
                     const std::string &condition)
@@ -175,15 +320,8 @@ int Table::indexTag(const std::filesystem::path &fileIn, const std::string &tagN
             throw XbaseError::expression("Index condition \"" + condition +
                                          "\" is not a logical expression");
     }
-    bool production = fileIn.empty();
-    std::filesystem::path file = production ? siblingWithExtension(path(), ".CDX") : fileIn;
-    if (!production) {
-        if (file.is_relative() && !file.has_parent_path())
-            file = path().parent_path() / file;
-        if (file.extension().empty())
-            file += ".CDX";
-        file = FindPathNoCase(file);
-    }
+    const bool production = fileIn.empty();
+    const std::filesystem::path file = indexFileNamed(fileIn);
 
     CdxTagInfo info;
     info.name = name;
@@ -191,43 +329,7 @@ int Table::indexTag(const std::filesystem::path &fileIn, const std::string &tagN
     info.forExpression = condition;
     info.descending = descending;
     info.unique = unique;
-    // Key length from a blank record, as the key of a new record would be;
-    // texts cut to nothing there take the longest key of the table.
-    std::string blank(recordLength(), ' ');
-    uint32_t n = recordCount();
-    switch (key.type()) {
-    case Value::Type::Character: {
-        ImageView bv(*this, blank.data(), 0);
-        size_t len = key.evaluate(bv).text.size();
-        if (len == 0) {
-            std::string image(recordLength(), ' ');
-            for (uint32_t r = 1; r <= n; ++r) {
-                dbf_->readRecord(r, image.data());
-                ImageView v(*this, image.data(), r);
-                len = std::max(len, key.evaluate(v).text.size());
-            }
-        }
-        if (len == 0)
-            len = 1;
-        if (len > 240)
-            throw XbaseError::expression("Index key \"" + expression +
-                                         "\" is longer than 240 characters");
-        info.keyLength = uint16_t(len);
-        info.characterKeys = true;
-        break;
-    }
-    case Value::Type::Logical:
-        info.keyLength = 1;
-        info.characterKeys = true;
-        break;
-    case Value::Type::Numeric:
-    case Value::Type::Date: {
-        int single = key.singleField();
-        info.keyLength = (single >= 0 && fields()[size_t(single)].type == 'I') ? 4 : 8;
-        info.characterKeys = false;
-        break;
-    }
-    }
+    setKeyForm(info, key);
 
     // Which open index holds the file, if any.
     CdxIndex *target = nullptr;
@@ -252,70 +354,9 @@ int Table::indexTag(const std::filesystem::path &fileIn, const std::string &tagN
     // Progress runs from 0 to 400 over four passes: keys, sorting, writing
     // the tag, finishing.
     report(0);
-    std::vector<CdxEntry> entries;
-    entries.reserve(n);
-    {
-        int reported = 0;
-        std::string image(recordLength(), ' ');
-        for (uint32_t r = 1; r <= n; ++r) {
-            dbf_->readRecord(r, image.data());
-            std::optional<std::string> k =
-                keyOf(key, cond.get(), info, ImageView(*this, image.data(), r));
-            if (!k)
-                continue;
-            entries.push_back(CdxEntry{std::move(*k), r});
-            int value = int(uint64_t(r) * 99 / n);
-            if (value > reported)
-                report(reported = value);
-        }
-    }
-    report(100);
-    std::sort(entries.begin(), entries.end(), [](const CdxEntry &a, const CdxEntry &b) {
-        return a.key != b.key ? a.key < b.key : a.recno < b.recno;
-    });
-    report(200);
-    if (unique) {
-        entries.erase(
-            std::unique(entries.begin(), entries.end(),
-                        [](const CdxEntry &a, const CdxEntry &b) { return a.key == b.key; }),
-            entries.end());
-    }
+    std::vector<CdxEntry> entries = tagEntries(key, cond.get(), info);
     if (switched) {
-        const std::filesystem::path fresh = file_switch::newNameFor(file);
-        try {
-            std::unique_ptr<CdxIndex> built;
-            // A production index too damaged to open is built afresh.
-            if (std::filesystem::exists(file) &&
-                !(production && !target && !indexProblem_.empty())) {
-                if (target)
-                    commit(); // the copy starts from the committed file
-                file_switch::copyFile(fs(), file, fresh);
-                built = CdxIndex::open(fresh, true, fs(), key_.get());
-            } else {
-                built = CdxIndex::create(fresh, fs(), newIndexCipher());
-            }
-            built->writeTag(info, std::move(entries));
-            report(300);
-            built->flush();
-        } catch (...) {
-            file_switch::discard(fs(), {file});
-            throw;
-        }
-        file_switch::commit(fs(), path(), {file});
-        auto reopened = CdxIndex::open(file, true, fs(), key_.get());
-        bool replaced = false;
-        for (auto &x : indexes_)
-            if (x.get() == target) {
-                tags_.clear(); // they point into the old object
-                x = std::move(reopened);
-                target = x.get();
-                replaced = true;
-                break;
-            }
-        if (!replaced) {
-            opened = std::move(reopened);
-            target = opened.get();
-        }
+        target = writeTagBySwitch(file, production, target, info, std::move(entries), opened);
     } else {
         target->writeTag(info, std::move(entries));
         report(300);
@@ -329,26 +370,10 @@ int Table::indexTag(const std::filesystem::path &fileIn, const std::string &tagN
         dbf_->setIndexFlag(true);
         commit();
     }
-
-    // Rebuild the list of open tags: tag objects of the target may have moved.
-    std::vector<std::unique_ptr<CdxIndex>> all;
-    tags_.clear();
-    for (auto &x : indexes_)
-        all.push_back(std::move(x));
-    if (opened)
-        all.push_back(std::move(opened));
-    indexes_.clear();
-    tags_.clear();
-    for (auto &x : all)
-        addIndex(std::move(x));
-    int order = 0;
-    for (size_t i = 0; i < tags_.size(); ++i)
-        if (tags_[i]->index == target && tags_[i]->tag->info().name == name)
-            order = int(i) + 1;
-    order_ = order;
+    order_ = reopenTags(target, std::move(opened), name);
     goTop();
     report(400);
-    return order;
+    return order_;
 }
 
 int Table::tagOrder(std::string_view tag) const
