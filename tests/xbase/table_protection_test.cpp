@@ -1159,6 +1159,7 @@ TEST_F(ProtectionTest, ChangedOrSwappedRecordsAndMemosAreNoticed)
     qn::test::writeFile(dir / "QUILLNK.FPT", memo);
     auto t = open();
     EXPECT_TRUE(t->recordChangedOutside());
+    EXPECT_TRUE(t->checkIndexes().empty()); // the record is changed, not the index
     t->skip(1);
     EXPECT_FALSE(t->recordChangedOutside());
     EXPECT_EQ(t->recno(), 2u);
