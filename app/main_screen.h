@@ -311,7 +311,9 @@ private:
     void setEntryModified(bool modified);
     // The stored text of the current record; a failure to read it goes to
     // `failure`.
-    std::string readStoredEntry(std::string &failure);
+    // `changedOutside`: the entry's tag does not match (an encrypted diary
+    // changed by someone without the password).
+    std::string readStoredEntry(std::string &failure, bool &changedOutside);
     // Searches from the current record on; false when stopped before the end.
     bool scanEntries();
     void closeDiaryTable();

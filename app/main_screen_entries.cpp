@@ -3,7 +3,9 @@
 #include "app/date_key.h"
 #include "app/main_screen.h"
 
+#include "engine/xt.h"
 #include "engine/xtable.h"
+#include "engine/xtable_error.h"
 #include "platform/datetime.h"
 #include "platform/notifications.h"
 #include "platform/qt/messages.h"
@@ -113,13 +115,17 @@ bool textLeftBehind(const TQnMemoryStream &stream)
 
 } // namespace
 
-std::string TMainScreen::readStoredEntry(std::string &failure)
+std::string TMainScreen::readStoredEntry(std::string &failure, bool &changedOutside)
 {
     std::string stored;
+    changedOutside = false;
     if (!RecordFound)
         return stored;
     try {
         stored = DiaryTable->MemoText("ENTRY");
+    } catch (const engine::EXTableError &error) {
+        failure = error.what();
+        changedOutside = error.code() == XT_ERR_CHANGED;
     } catch (const std::exception &error) {
         failure = error.what();
     }
@@ -129,7 +135,8 @@ std::string TMainScreen::readStoredEntry(std::string &failure)
 void TMainScreen::LoadRichText()
 {
     std::string failure;
-    std::string stored = readStoredEntry(failure);
+    bool changedOutside = false;
+    std::string stored = readStoredEntry(failure, changedOutside);
     const size_t storedSize = stored.size();
     bool partly = false;
     QnRichText1->SetReadOnly(false);
@@ -160,7 +167,10 @@ void TMainScreen::LoadRichText()
     QnRichText1->SetReadOnly(true);
     const std::string date = FormatDateTime("dddd, mmmm d, yyyy", CurrentDate);
     const std::string repair = "\"Rebuild Indexes\" in the File menu may repair the diary.";
-    if (partly)
+    if (changedOutside) // someone without the password: nothing of it is trusted
+        ShowInformationUtf8("The entry of " + date +
+                            " was changed outside Quillnook and is not shown.");
+    else if (partly)
         ShowInformationUtf8("The entry of " + date + " could be read only in part: " + failure +
                             ".\nThe first " +
                             std::to_string(textCharacters(*QnRichText1->Document)) +

@@ -67,6 +67,8 @@ int32_t codeOf(XbaseError::Kind kind, int32_t callCode)
         return XT_ERR_DAMAGED;
     case Kind::Io:
         return XT_ERR_IO;
+    case Kind::Tampered:
+        return XT_ERR_CHANGED;
     default:
         return callCode;
     }

@@ -31,6 +31,7 @@ enum {
     XT_ERR_PASSWORD = 20002,   // the table is encrypted and the password is missing or wrong
     XT_ERR_DAMAGED = 20003,    // a table, memo or index file is damaged
     XT_ERR_IO = 20004,         // the system refused a read, write or open
+    XT_ERR_CHANGED = 20005,    // an encrypted record or memo was changed without the password
 };
 // Opening and creating (xt_Use, xt_CreateNew, xt_CreateExec) fail with
 // XT_ERR_OPEN whatever the reason, except XT_ERR_PASSWORD; xt_ErrorText says

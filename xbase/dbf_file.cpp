@@ -203,6 +203,7 @@ void DbfFile::readHeader()
                                       problem);
     }
     fields_.clear();
+    tagged_ = false;
     uint32_t offset = 1;
     for (size_t pos = 0; pos + 32 <= header.size(); pos += 32) {
         const auto *d = reinterpret_cast<const unsigned char *>(header.data() + pos);
@@ -213,6 +214,15 @@ void DbfFile::readHeader()
         while (n < 11 && d[n] != 0)
             ++n;
         f.name = asciiUpper(std::string(reinterpret_cast<const char *>(d), n));
+        if (tagged_)
+            throw XbaseError::damaged("Table " + name +
+                                      " is damaged: a field follows its tag column");
+        if (keyBlock_ && f.name == TagColumnName && d[11] == '0' && (d[18] & 0x01) &&
+            d[16] == TableCipher::TagSize) {
+            tagged_ = true;
+            offset += TableCipher::TagSize;
+            continue;
+        }
         f.type = char(std::toupper(d[11]));
         f.length = d[16];
         f.decimals = d[17];
@@ -285,10 +295,60 @@ void DbfFile::readStoredRecord(uint32_t recno, char *buffer) const
 void DbfFile::readRecord(uint32_t recno, char *buffer) const
 {
     const TableCipher *c = cipher(); // before reading: a wrong key fails the same way everywhere
-    readStoredRecord(recno, buffer);
-    if (c)
-        c->decrypt(TableCipher::Domain::Record, recno, reinterpret_cast<uint8_t *>(buffer) + 1,
-                   recordLength_ - 1u);
+    if (!tagged_) {
+        readStoredRecord(recno, buffer);
+        if (c)
+            c->decrypt(TableCipher::Domain::Record, recno, reinterpret_cast<uint8_t *>(buffer) + 1,
+                       recordLength_ - 1u);
+        return;
+    }
+    std::string whole(recordLength_, '\0');
+    readStoredRecord(recno, whole.data());
+    if (unseal(*c, recno, whole.data())) {
+        std::memcpy(buffer, whole.data(), fieldsLength());
+        return;
+    }
+    throw XbaseError::tampered("Record " + std::to_string(recno) + " of " + file_.path().string() +
+                               " was changed by someone without the password");
+}
+
+bool DbfFile::unseal(const TableCipher &cipher, uint32_t recno, char *buffer) const
+{
+    auto *bytes = reinterpret_cast<uint8_t *>(buffer);
+    cipher.decrypt(TableCipher::Domain::Record, recno, bytes + 1, recordLength_ - 1u);
+    if (!tagged_)
+        return true;
+    const size_t body = recordLength_ - TableCipher::TagSize;
+    return cipher.tagMatches(TableCipher::Domain::Record, recno, bytes, body, bytes + body);
+}
+
+bool DbfFile::authentic(uint32_t recno) const
+{
+    const TableCipher *c = cipher();
+    if (!c)
+        return true;
+    std::string buffer(recordLength_, '\0');
+    readStoredRecord(recno, buffer.data());
+    return unseal(*c, recno, buffer.data());
+}
+
+void DbfFile::seal(const TableCipher &cipher, uint32_t recno, char *record, size_t length)
+{
+    auto *bytes = reinterpret_cast<uint8_t *>(record);
+    const size_t body = length - TableCipher::TagSize;
+    const TableCipher::Tag tag = cipher.tag(TableCipher::Domain::Record, recno, bytes, body);
+    std::memcpy(bytes + body, tag.data(), tag.size());
+}
+
+void DbfFile::writeTagDescriptor(uint8_t *out, uint32_t offset)
+{
+    std::memset(out, 0, 32);
+    std::memcpy(out, TagColumnName, std::strlen(TagColumnName));
+    out[11] = '0';
+    for (int i = 0; i < 4; ++i)
+        out[12 + i] = uint8_t(offset >> (8 * i));
+    out[16] = TableCipher::TagSize;
+    out[18] = 0x01 | 0x04; // a system column, binary
 }
 
 void DbfFile::writeRecord(uint32_t recno, const char *buffer)
@@ -298,10 +358,15 @@ void DbfFile::writeRecord(uint32_t recno, const char *buffer)
     if (recno < 1 || recno > count_)
         throw XbaseError::refused("Record " + std::to_string(recno) + " does not exist in " +
                                   file_.path().string());
-    std::string bytes(buffer, recordLength_);
-    if (const TableCipher *c = cipher())
+    std::string bytes(buffer, fieldsLength());
+    if (const TableCipher *c = cipher()) {
+        if (tagged_) {
+            bytes.resize(recordLength_);
+            seal(*c, recno, bytes.data(), bytes.size());
+        }
         c->encrypt(TableCipher::Domain::Record, recno,
                    reinterpret_cast<uint8_t *>(bytes.data()) + 1, recordLength_ - 1u);
+    }
     pending_[recno] = std::move(bytes);
     headerChanged_ = true; // the date of the last change
 }
@@ -312,10 +377,15 @@ uint32_t DbfFile::appendRecord(const char *buffer)
         throw XbaseError::refused("Table " + file_.path().string() + " is open read-only");
     if (count_ == 0xFFFFFFFEu)
         throw XbaseError::refused("Table " + file_.path().string() + " is full");
-    std::string bytes(buffer, recordLength_);
-    if (const TableCipher *c = cipher())
+    std::string bytes(buffer, fieldsLength());
+    if (const TableCipher *c = cipher()) {
+        if (tagged_) {
+            bytes.resize(recordLength_);
+            seal(*c, count_ + 1u, bytes.data(), bytes.size());
+        }
         c->encrypt(TableCipher::Domain::Record, count_ + 1u,
                    reinterpret_cast<uint8_t *>(bytes.data()) + 1, recordLength_ - 1u);
+    }
     pending_[++count_] = std::move(bytes);
     headerChanged_ = true;
     return count_;

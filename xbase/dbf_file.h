@@ -55,8 +55,32 @@ public:
     // before any record of an encrypted table is touched.
     void setKey(const TableKey *key) { key_ = key; }
 
+    // Encrypted tables of the current form end every record with its
+    // authentication tag (TableCipher::tag over the plain record, deletion
+    // flag included, at its record number), kept in a hidden system column
+    // of the table's own: the format's place for bytes that belong to the
+    // engine and not to any field, so that the tag is written with its
+    // record in the same commit and travels with the table file wherever it
+    // is copied. The column is in no field list and in no record image
+    // above this file; recordLength() counts it, fieldsLength() does not.
+    static constexpr const char *TagColumnName = "_QNTAG";
+    bool tagged() const { return tagged_; }
+    uint16_t fieldsLength() const // the record's bytes before the tag
+    {
+        return uint16_t(recordLength_ - (tagged_ ? TableCipher::TagSize : 0));
+    }
+    // The column's 32-byte descriptor, for a rewrite that adds it.
+    static void writeTagDescriptor(uint8_t *out, uint32_t offset);
+    // A plain record of the tagged form gets its tag (its last bytes).
+    static void seal(const TableCipher &cipher, uint32_t recno, char *record, size_t length);
+    // False when the record's tag does not match (tagged tables; always true
+    // otherwise).
+    bool authentic(uint32_t recno) const;
+
     // Writes are kept in memory until the table commits (changes, then
-    // committed); reads see them at once.
+    // committed); reads see them at once. Records are handed in and out
+    // without their tag (fieldsLength() bytes); a record whose tag does not
+    // match is an XbaseError of kind Tampered.
     void readRecord(uint32_t recno, char *buffer) const;
     // The record as it lies in the file (encrypted when the table is).
     void readStoredRecord(uint32_t recno, char *buffer) const;
@@ -93,8 +117,11 @@ private:
     std::vector<FieldInfo> fields_;
     std::optional<KeyBlock> keyBlock_;
     const TableKey *key_ = nullptr;
+    bool tagged_ = false;
 
     const TableCipher *cipher() const; // null for a clear table
+    // Decrypts and, in the tagged form, checks a stored record in place.
+    bool unseal(const TableCipher &cipher, uint32_t recno, char *buffer) const;
 };
 
 } // namespace qn::xbase

@@ -43,24 +43,30 @@ uint32_t MemoFile::blockBytes(uint32_t setting)
     return setting;
 }
 
-uint64_t MemoFile::span(uint64_t textLength, uint32_t blockSize, bool sealed)
+uint64_t MemoFile::span(uint64_t textLength, uint32_t blockSize, bool sealed, bool tagged)
 {
-    uint64_t bytes = 8 + textLength;
+    uint64_t bytes = 8 + textLength + (sealed && tagged ? TableCipher::TagSize : 0);
     if (sealed)
         bytes = (bytes + sealUnit(blockSize) - 1) / sealUnit(blockSize) * sealUnit(blockSize);
     return (bytes + blockSize - 1) / blockSize * blockSize;
 }
 
 void MemoFile::encode(const std::string &text, uint32_t block, uint32_t blockSize,
-                      const TableCipher *cipher, bool sealed, uint8_t *out)
+                      const TableCipher *cipher, bool sealed, bool tagged, uint8_t *out)
 {
-    const uint64_t total = span(text.size(), blockSize, sealed);
+    tagged = tagged && sealed && cipher;
+    const uint64_t total = span(text.size(), blockSize, sealed, tagged);
     putBe32(out, 1);
     putBe32(out + 4, uint32_t(text.size()));
     std::memcpy(out + 8, text.data(), text.size());
     std::memset(out + 8 + text.size(), 0, size_t(total - 8 - text.size()));
     if (!cipher)
         return;
+    if (tagged) {
+        const TableCipher::Tag tag =
+            cipher->tag(TableCipher::Domain::MemoHead, block, out, 8 + text.size());
+        std::memcpy(out + total - tag.size(), tag.data(), tag.size());
+    }
     if (!sealed) {
         cipher->encrypt(TableCipher::Domain::Memo, block, out + 8, text.size());
         return;
@@ -138,10 +144,11 @@ void MemoFile::readHeader()
     file_.readAt(0, h, 8);
     keyMark_.reset();
     sealed_ = false;
+    tagged_ = false;
     if (file_.size() >= KeyBlock::MemoMarkOffset + KeyBlock::MemoMarkSize) {
         uint8_t mark[KeyBlock::MemoMarkSize];
         file_.readAt(KeyBlock::MemoMarkOffset, mark, sizeof mark);
-        keyMark_ = KeyBlock::readMemoMark(mark, &sealed_);
+        keyMark_ = KeyBlock::readMemoMark(mark, &sealed_, &tagged_);
     }
     nextFree_ = be32(h);
     blockSize_ = uint32_t(h[6]) << 8 | h[7];
@@ -204,21 +211,59 @@ std::string MemoFile::readSealed(uint32_t block) const
     c->decrypt(TableCipher::Domain::MemoHead, block, reinterpret_cast<uint8_t *>(head.data()),
                unit);
     const uint32_t length = be32(reinterpret_cast<const unsigned char *>(head.data()) + 4);
-    const uint64_t total = span(length, blockSize_, true);
-    if (pos + total > size)
+    const uint64_t total = span(length, blockSize_, true, tagged_);
+    if (pos + total > size) {
+        if (tagged_) // a garbled head decrypts to any length
+            throw changedOutside(block);
         throw XbaseError::damaged("Memo at block " + std::to_string(block) + " of " + name +
                                   " is damaged: its length runs past the end of the file");
-    std::string text(length, '\0');
-    const size_t inHead = std::min<size_t>(length, unit - 8);
-    std::memcpy(text.data(), head.data() + 8, inHead);
-    if (total > unit) {
-        std::string rest(size_t(total - unit), '\0');
-        readBytes(pos + unit, rest.data(), rest.size());
-        c->decrypt(TableCipher::Domain::MemoBody, block, reinterpret_cast<uint8_t *>(rest.data()),
-                   rest.size());
-        std::memcpy(text.data() + inHead, rest.data(), length - inHead);
     }
-    return text;
+    if (!tagged_) {
+        std::string text(length, '\0');
+        const size_t inHead = std::min<size_t>(length, unit - 8);
+        std::memcpy(text.data(), head.data() + 8, inHead);
+        if (total > unit) {
+            std::string rest(size_t(total - unit), '\0');
+            readBytes(pos + unit, rest.data(), rest.size());
+            c->decrypt(TableCipher::Domain::MemoBody, block,
+                       reinterpret_cast<uint8_t *>(rest.data()), rest.size());
+            std::memcpy(text.data() + inHead, rest.data(), length - inHead);
+        }
+        return text;
+    }
+    // Tagged: the whole memo, header, text and tag, then the tag checked
+    // before any of the text is handed out.
+    std::string whole(size_t(total), '\0');
+    std::memcpy(whole.data(), head.data(), unit);
+    if (total > unit) {
+        readBytes(pos + unit, whole.data() + unit, size_t(total - unit));
+        c->decrypt(TableCipher::Domain::MemoBody, block,
+                   reinterpret_cast<uint8_t *>(whole.data()) + unit, size_t(total - unit));
+    }
+    const auto *bytes = reinterpret_cast<const uint8_t *>(whole.data());
+    if (!c->tagMatches(TableCipher::Domain::MemoHead, block, bytes, 8 + size_t(length),
+                       bytes + total - TableCipher::TagSize))
+        throw changedOutside(block);
+    return whole.substr(8, length);
+}
+
+XbaseError MemoFile::changedOutside(uint32_t block) const
+{
+    return XbaseError::tampered("The memo at block " + std::to_string(block) + " of " +
+                                file_.path().string() +
+                                " was changed by someone without the password");
+}
+
+bool MemoFile::authentic(uint32_t block) const
+{
+    try {
+        read(block);
+        return true;
+    } catch (const XbaseError &e) {
+        if (e.isTampered())
+            return false;
+        throw;
+    }
 }
 
 std::string MemoFile::read(uint32_t block) const
@@ -295,11 +340,11 @@ uint32_t MemoFile::append(const std::string &text)
     const TableCipher *c = cipher();
     // The data is padded to whole blocks so that the file ends on a block
     // boundary, as the next memo expects.
-    uint64_t blocks = span(text.size(), blockSize_, sealed_) / blockSize_;
+    uint64_t blocks = span(text.size(), blockSize_, sealed_, tagged_) / blockSize_;
     if (uint64_t(block) + blocks > 0xFFFFFFFFu)
         throw XbaseError::refused("Memo file " + file_.path().string() + " is full");
     std::string bytes(blocks * blockSize_, '\0');
-    encode(text, block, blockSize_, c, sealed_, reinterpret_cast<uint8_t *>(bytes.data()));
+    encode(text, block, blockSize_, c, sealed_, tagged_, reinterpret_cast<uint8_t *>(bytes.data()));
     cache_->invalidate(uint64_t(block) * blockSize_, bytes.size());
     const uint64_t before = file_.size();
     try {

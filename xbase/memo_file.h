@@ -24,6 +24,12 @@ namespace qn::xbase {
 // header nor the bytes after the text show a length. Files of earlier
 // versions kept the block headers in clear and encrypted only the texts;
 // they are read and written as they are until the table is rewritten.
+//
+// In the tagged form (the current one), the last 16 bytes of a sealed memo's
+// span hold the authentication tag of its block header and text at its first
+// block, encrypted with the rest: a memo changed, moved or swapped by someone
+// without the key is told by its tag and never returned as text (an
+// XbaseError of kind Tampered).
 class MemoFile {
 public:
     ~MemoFile();
@@ -38,11 +44,11 @@ public:
     static uint32_t blockBytes(uint32_t blockSizeSetting);
     // How many bytes a memo of `textLength` takes, from its first block to
     // the next memo.
-    static uint64_t span(uint64_t textLength, uint32_t blockSize, bool sealed);
+    static uint64_t span(uint64_t textLength, uint32_t blockSize, bool sealed, bool tagged = false);
     // Those bytes for `text` at `block` (out: span bytes), under `cipher`
-    // when one is given, in the form `sealed` says.
+    // when one is given, in the form `sealed` and `tagged` say.
     static void encode(const std::string &text, uint32_t block, uint32_t blockSize,
-                       const TableCipher *cipher, bool sealed, uint8_t *out);
+                       const TableCipher *cipher, bool sealed, bool tagged, uint8_t *out);
 
     const std::filesystem::path &path() const { return file_.path(); }
     uint32_t blockSize() const { return blockSize_; }
@@ -51,6 +57,9 @@ public:
     bool validPointer(uint32_t block) const;
     std::string read(uint32_t block) const;
     std::string readStored(uint32_t block) const; // as it lies in the file
+    // False when the memo's tag does not match (tagged files; always true
+    // otherwise); other faults are thrown as read() throws them.
+    bool authentic(uint32_t block) const;
     // Writes the text as a new memo at the next free block (never over the
     // old one) and returns its block. The data goes beyond the file's end at
     // once; the header's next free block moves on at the table's commit.
@@ -64,7 +73,8 @@ public:
 
     // The key check an encrypted table's memo file carries; nullopt when clear.
     const std::optional<TableCipher::KeyCheck> &keyMark() const { return keyMark_; }
-    bool sealed() const { return sealed_; } // encrypted in the current form
+    bool sealed() const { return sealed_; } // encrypted whole, lengths hidden
+    bool tagged() const { return tagged_; } // every memo carries its tag
     // Memo texts of an encrypted table are read and written through this key,
     // each memo one unit numbered by its first block.
     void setKey(const TableKey *key) { key_ = key; }
@@ -76,6 +86,7 @@ private:
     const char *mapping(uint64_t end) const;
     void readHeader();
     std::string readSealed(uint32_t block) const;
+    XbaseError changedOutside(uint32_t block) const; // kind Tampered
     void readBytes(uint64_t pos, char *out, size_t n) const;
 
     uint64_t fileSize() const;
@@ -92,6 +103,7 @@ private:
     uint64_t committedSize_ = 0; // the file's size at the last commit
     std::optional<TableCipher::KeyCheck> keyMark_;
     bool sealed_ = false;
+    bool tagged_ = false;
     const TableKey *key_ = nullptr;
 
     const TableCipher *cipher() const; // null for a clear memo file

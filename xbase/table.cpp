@@ -104,7 +104,7 @@ std::unique_ptr<Table> Table::open(const std::filesystem::path &pathIn, Access a
             t->memo_ = MemoFile::open(fpt, t->dbf_->writable(), access != Access::Shared, fs);
         }
         t->attachKey();
-        t->buffer_.assign(t->dbf_->recordLength(), ' ');
+        t->buffer_.assign(t->dbf_->fieldsLength(), ' ');
         t->diskImage_ = t->buffer_;
         // The index flag may be set while the index was removed on purpose
         // (it is then rebuilt), so a missing production index is no error.
@@ -123,7 +123,12 @@ std::unique_ptr<Table> Table::open(const std::filesystem::path &pathIn, Access a
         if (t->key_ && !t->key_->usable())
             t->setEof(); // opens so that the password can still be given; reads fail clearly
         else
-            t->goTop();
+            try {
+                t->goTop();
+            } catch (const XbaseError &e) {
+                if (!e.isTampered()) // it opens on that record, which then tells
+                    throw;
+            }
         return t;
     });
 }
@@ -380,10 +385,18 @@ void Table::requireRecord(const char *what) const
 
 void Table::load(uint32_t recno, const std::string *image)
 {
-    if (image)
+    changedOutside_ = false;
+    if (image) {
         buffer_ = *image;
-    else
-        dbf_->readRecord(recno, buffer_.data());
+    } else {
+        try {
+            dbf_->readRecord(recno, buffer_.data());
+        } catch (const XbaseError &e) {
+            if (e.isTampered())
+                landChanged(recno, std::nullopt);
+            throw;
+        }
+    }
     diskImage_ = buffer_;
     entry_.reset();
     dirty_ = false;
@@ -391,12 +404,39 @@ void Table::load(uint32_t recno, const std::string *image)
     eof_ = false;
 }
 
+// The table stands on a record whose tag does not match, empty, so that a
+// skip goes on past it; nothing is ever written over it.
+void Table::landChanged(uint32_t recno, const std::optional<CdxEntry> &entry)
+{
+    buffer_.assign(dbf_->fieldsLength(), ' ');
+    diskImage_ = buffer_;
+    entry_ = entry;
+    dirty_ = false;
+    recno_ = recno;
+    eof_ = false;
+    bof_ = false;
+    changedOutside_ = true;
+}
+
+// A record on the way of a walk or seek; one changed outside is where the
+// walk stops (the caller learns it by the error).
+void Table::readOnTheWay(uint32_t recno, char *image, const std::optional<CdxEntry> &entry)
+{
+    try {
+        dbf_->readRecord(recno, image);
+    } catch (const XbaseError &e) {
+        if (e.isTampered())
+            landChanged(recno, entry);
+        throw;
+    }
+}
+
 void Table::setEof()
 {
     entry_.reset();
     recno_ = dbf_->recordCount() + 1;
     eof_ = true;
-    buffer_.assign(dbf_->recordLength(), ' ');
+    buffer_.assign(dbf_->fieldsLength(), ' ');
     diskImage_ = buffer_;
     dirty_ = false;
 }
@@ -445,10 +485,10 @@ void Table::goEnd(bool top)
     if (order_ > 0)
         return walkIndexed(top);
     uint32_t n = recordCount();
-    std::string image(dbf_->recordLength(), ' ');
+    std::string image(dbf_->fieldsLength(), ' ');
     for (uint32_t i = 1; i <= n; ++i) {
         uint32_t r = top ? i : n + 1 - i;
-        dbf_->readRecord(r, image.data());
+        readOnTheWay(r, image.data(), std::nullopt);
         if (visible(r, image.data(), nullptr)) {
             load(r, &image);
             return;
@@ -478,13 +518,13 @@ void Table::walkIndexed(bool fromTop)
         }
         e = beyond ? t.tag->prev(*beyond) : t.tag->last();
     }
-    std::string image(dbf_->recordLength(), ' ');
+    std::string image(dbf_->fieldsLength(), ' ');
     uint32_t count = recordCount();
     while (e) {
         if (!inScope(e->key))
             break;
         if (e->recno >= 1 && e->recno <= count) {
-            dbf_->readRecord(e->recno, image.data());
+            readOnTheWay(e->recno, image.data(), e);
             if (visible(e->recno, image.data(), nullptr)) {
                 load(e->recno, &image);
                 entry_ = *e;
@@ -538,7 +578,7 @@ void Table::ranOffEnd(bool forward)
 void Table::skipNatural(long count)
 {
     uint32_t n = recordCount();
-    std::string image(dbf_->recordLength(), ' ');
+    std::string image(dbf_->fieldsLength(), ' ');
     long step = count > 0 ? 1 : -1;
     for (long left = std::labs(count); left > 0; --left) {
         if (eof_) {
@@ -552,7 +592,7 @@ void Table::skipNatural(long count)
             if (step > 0 ? r >= n : r <= 1)
                 break;
             r = uint32_t(long(r) + step);
-            dbf_->readRecord(r, image.data());
+            readOnTheWay(r, image.data(), std::nullopt);
             if (visible(r, image.data(), nullptr)) {
                 found = true;
                 break;
@@ -571,7 +611,7 @@ void Table::skipNatural(long count)
 void Table::skipIndexed(long count)
 {
     OpenTag &t = *tags_[size_t(order_ - 1)];
-    std::string image(dbf_->recordLength(), ' ');
+    std::string image(dbf_->fieldsLength(), ' ');
     uint32_t n = recordCount();
     long step = count > 0 ? 1 : -1;
     for (long left = std::labs(count); left > 0; --left) {
@@ -595,7 +635,7 @@ void Table::skipIndexed(long count)
                 break;
             if (e->recno < 1 || e->recno > n)
                 continue;
-            dbf_->readRecord(e->recno, image.data());
+            readOnTheWay(e->recno, image.data(), e);
             if (visible(e->recno, image.data(), nullptr)) {
                 found = true;
                 break;
@@ -633,7 +673,7 @@ bool Table::seek(const std::string &text)
     OpenTag &t = *tags_[size_t(order_ - 1)];
     std::string key = seekKey(t, text);
     std::string &image = scratch_; // seeks come by the thousand: no allocation each
-    image.resize(dbf_->recordLength());
+    image.resize(dbf_->fieldsLength());
     uint32_t n = recordCount();
     std::optional<CdxEntry> e = t.tag->lowerBound(key);
     bool soft = settings_.softSeek;
@@ -644,7 +684,7 @@ bool Table::seek(const std::string &text)
         if (!inScope(e->key))
             break;
         if (e->recno >= 1 && e->recno <= n) {
-            dbf_->readRecord(e->recno, image.data());
+            readOnTheWay(e->recno, image.data(), e);
             if (visible(e->recno, image.data(), nullptr)) {
                 load(e->recno, &image);
                 entry_ = *e;
@@ -937,6 +977,10 @@ void Table::writeImage(uint32_t recno, const std::string &oldImage, const std::s
 {
     entry_.reset();
     requireWritable("write a record");
+    if (changedOutside_ && recno == recno_)
+        throw XbaseError::tampered("Record " + std::to_string(recno) + " of " + path().string() +
+                                   " was changed by someone without the password: it is not "
+                                   "written over");
     bool temporary = false;
     ensureLocked(recno, temporary);
     try {
@@ -975,7 +1019,7 @@ void Table::putRecord(const char *image)
 {
     requireWritable("write a record");
     requireRecord("write a record");
-    std::string img(image, dbf_->recordLength());
+    std::string img(image, dbf_->fieldsLength());
     if (img[0] != ' ' && img[0] != '*')
         img[0] = ' ';
     buffer_ = img;
@@ -989,7 +1033,7 @@ void Table::appendBlank()
 {
     requireWritable("append a record");
     flushPending();
-    std::string blank(dbf_->recordLength(), ' ');
+    std::string blank(dbf_->fieldsLength(), ' ');
     bool shared = dbf_->access() == Access::Shared;
     beginSharedWrite();
     uint32_t recno;
@@ -1086,7 +1130,14 @@ uint32_t Table::countVisible()
     uint32_t n = recordCount(), visibleCount = 0;
     std::string image(recordLength(), ' ');
     for (uint32_t r = 1; r <= n; ++r) {
-        dbf_->readRecord(r, image.data());
+        try {
+            dbf_->readRecord(r, image.data());
+        } catch (const XbaseError &e) {
+            if (!e.isTampered())
+                throw;
+            ++visibleCount; // shown, as a changed entry
+            continue;
+        }
         if (visible(r, image.data(), nullptr))
             ++visibleCount;
     }

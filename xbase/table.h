@@ -63,6 +63,11 @@ public:
     static std::unique_ptr<Table> open(const std::filesystem::path &path, Access access,
                                        const EngineSettings &settings);
     bool recoveredUnfinishedSave() const { return recovered_; }
+    // The current record of an encrypted table was changed by someone
+    // without the key (its tag does not match): moving onto it threw an
+    // XbaseError of kind Tampered, the table stands on it with every field
+    // empty, and it is never written over.
+    bool recordChangedOutside() const { return changedOutside_; }
     // Undoes an unfinished save of a closed table; false when there was none.
     static bool recover(const std::filesystem::path &path, const EngineSettings &settings);
     // Whether a closed table has an unfinished save waiting to be undone.
@@ -80,7 +85,9 @@ public:
     const std::vector<FieldInfo> &fields() const { return dbf_->fields(); }
     int fieldIndex(std::string_view name) const { return dbf_->fieldIndex(name); }
     const FieldInfo &field(int index) const; // an XbaseError when out of range
-    uint16_t recordLength() const { return dbf_->recordLength(); }
+    // A record image: the deletion flag and the fields (an encrypted
+    // table's tags are the engine's own, in no image).
+    uint16_t recordLength() const { return dbf_->fieldsLength(); }
     uint32_t recordCount();
     uint8_t version() const { return dbf_->version(); }
     DbfFile &dbf() { return *dbf_; }
@@ -198,6 +205,8 @@ private:
     void requireRecord(const char *what) const;
     void load(uint32_t recno, const std::string *image = nullptr);
     void setEof();
+    void landChanged(uint32_t recno, const std::optional<CdxEntry> &entry);
+    void readOnTheWay(uint32_t recno, char *image, const std::optional<CdxEntry> &entry);
     bool visible(uint32_t recno, const char *image, const std::string *key) const;
     bool inScope(const std::string &key) const;
     std::optional<std::string> tagKey(const OpenTag &tag, const char *image, uint32_t recno) const;
@@ -235,6 +244,7 @@ private:
     void rewrite(const Rewrite &plan);
     void openClosedProductionIndex(const Rewrite &plan);
     std::string newTableHeader(const Rewrite &plan) const;
+    void setTagColumn(std::string &header, bool tagged) const;
     void writeNewIndexes(const Rewrite &plan, std::vector<std::vector<CdxEntry>> &entries);
     // The cipher of a new index file: the table's (a PasswordError when the
     // password does not fit), none for a clear table.
@@ -273,6 +283,7 @@ private:
     bool bof_ = false, eof_ = true;
     std::string buffer_, diskImage_, scratch_;
     bool dirty_ = false;
+    bool changedOutside_ = false; // the current record's tag did not match
     // The current record's entry in the current order, when known (saves
     // recomputing its key for the next skip).
     std::optional<CdxEntry> entry_;

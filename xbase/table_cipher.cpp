@@ -144,10 +144,50 @@ TableCipher::TableCipher(std::string_view password, const Salt &salt,
               sizeof label - 1, mac, &checkLength))
         cryptoFailure("key check");
     std::memcpy(check_.data(), mac, check_.size());
+    // The tag key is one more step from the check key, so that the stored
+    // check tells nothing about it.
+    static const char tagLabel[] = "authentication tags";
+    unsigned int tagKeyLength = 0;
+    if (!HMAC(EVP_sha256(), checkKey, 32, reinterpret_cast<const uint8_t *>(tagLabel),
+              sizeof tagLabel - 1, mac, &tagKeyLength))
+        cryptoFailure("tag key");
+    std::memcpy(tagKey_.data(), mac, tagKey_.size());
+    OPENSSL_cleanse(mac, sizeof mac);
     OPENSSL_cleanse(material, sizeof material);
 }
 
-TableCipher::~TableCipher() = default;
+TableCipher::~TableCipher()
+{
+    OPENSSL_cleanse(tagKey_.data(), tagKey_.size());
+}
+
+TableCipher::Tag TableCipher::tag(Domain domain, uint64_t unit, const uint8_t *data,
+                                  size_t size) const
+{
+    // Domain and unit first, in fixed widths, so that no two places share
+    // the bytes the tag is made over.
+    std::string input(9 + size, '\0');
+    input[0] = char(domain);
+    for (int i = 0; i < 8; ++i)
+        input[size_t(1 + i)] = char(uint8_t(unit >> (8 * i)));
+    if (size)
+        std::memcpy(input.data() + 9, data, size);
+    uint8_t mac[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (!HMAC(EVP_sha256(), tagKey_.data(), int(tagKey_.size()),
+              reinterpret_cast<const uint8_t *>(input.data()), input.size(), mac, &length))
+        cryptoFailure("authentication tag");
+    Tag out{};
+    std::memcpy(out.data(), mac, out.size());
+    return out;
+}
+
+bool TableCipher::tagMatches(Domain domain, uint64_t unit, const uint8_t *data, size_t size,
+                             const uint8_t *stored) const
+{
+    const Tag expected = tag(domain, unit, data, size);
+    return CRYPTO_memcmp(expected.data(), stored, expected.size()) == 0;
+}
 
 TableCipher::Salt TableCipher::newSalt()
 {

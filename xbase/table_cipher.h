@@ -66,6 +66,8 @@ public:
     static constexpr size_t CheckSize = 16;
     using Salt = std::array<uint8_t, SaltSize>;
     using KeyCheck = std::array<uint8_t, CheckSize>;
+    static constexpr size_t TagSize = 16;
+    using Tag = std::array<uint8_t, TagSize>;
 
     // What a unit of data is, so that a record, a memo and an index page at
     // the same number never share a tweak.
@@ -91,6 +93,13 @@ public:
     void encrypt(Domain domain, uint64_t unit, uint8_t *data, size_t size) const;
     void decrypt(Domain domain, uint64_t unit, uint8_t *data, size_t size) const;
 
+    // The authentication tag of a unit's plain bytes at its place:
+    // HMAC-SHA256 under a key of its own made from the table's key material,
+    // over the domain, the unit number and the bytes, cut to 16 bytes.
+    Tag tag(Domain domain, uint64_t unit, const uint8_t *data, size_t size) const;
+    bool tagMatches(Domain domain, uint64_t unit, const uint8_t *data, size_t size,
+                    const uint8_t *stored) const; // constant time
+
     // How many keys were derived in this process, so that tests can tell
     // that a table derives its key once, not per record.
     static uint64_t derivationCount();
@@ -103,6 +112,7 @@ private:
     Salt salt_{};
     KeyDerivation derivation_;
     KeyCheck check_{};
+    std::array<uint8_t, 32> tagKey_{};
 };
 
 } // namespace qn::xbase

@@ -13,9 +13,11 @@ constexpr char Magic[3] = {'Q', 'N', 'K'};
 constexpr char Pbkdf2Version = '1';
 constexpr char Argon2idVersion = '2';
 // The memo file's mark repeats the check; its fourth byte is the form of the
-// memos: '1' texts encrypted, '2' whole memos encrypted (lengths hidden).
+// memos: '1' texts encrypted, '2' whole memos encrypted (lengths hidden),
+// '3' as '2' with an authentication tag in every memo.
 constexpr char MemoMagic[4] = {'Q', 'N', 'K', '1'};
 constexpr char SealedMemoForm = '2';
+constexpr char TaggedMemoForm = '3';
 
 uint32_t le32(const uint8_t *p)
 {
@@ -66,20 +68,24 @@ std::optional<KeyBlock> KeyBlock::read(const uint8_t *in)
     return b;
 }
 
-void KeyBlock::writeMemoMark(uint8_t *out, bool sealed) const
+void KeyBlock::writeMemoMark(uint8_t *out, bool sealed, bool tagged) const
 {
     std::memcpy(out, MemoMagic, 4);
     if (sealed)
-        out[3] = SealedMemoForm;
+        out[3] = tagged ? TaggedMemoForm : SealedMemoForm;
     std::memcpy(out + 4, check.data(), check.size());
 }
 
-std::optional<TableCipher::KeyCheck> KeyBlock::readMemoMark(const uint8_t *in, bool *sealed)
+std::optional<TableCipher::KeyCheck> KeyBlock::readMemoMark(const uint8_t *in, bool *sealed,
+                                                            bool *tagged)
 {
-    if (std::memcmp(in, MemoMagic, 3) != 0 || (in[3] != MemoMagic[3] && in[3] != SealedMemoForm))
+    if (std::memcmp(in, MemoMagic, 3) != 0 ||
+        (in[3] != MemoMagic[3] && in[3] != SealedMemoForm && in[3] != TaggedMemoForm))
         return std::nullopt;
     if (sealed)
-        *sealed = in[3] == SealedMemoForm;
+        *sealed = in[3] == SealedMemoForm || in[3] == TaggedMemoForm;
+    if (tagged)
+        *tagged = in[3] == TaggedMemoForm;
     TableCipher::KeyCheck c{};
     std::memcpy(c.data(), in + 4, c.size());
     return c;

@@ -37,12 +37,13 @@ struct KeyBlock {
     static std::optional<KeyBlock> read(const uint8_t *in);
     // MemoMarkSize bytes. `sealed`: the file's memos are encrypted whole,
     // block headers and padding included (see MemoFile), so that no length
-    // shows; files of earlier versions encrypted only the texts.
-    void writeMemoMark(uint8_t *out, bool sealed = false) const;
+    // shows; files of earlier versions encrypted only the texts. `tagged`
+    // (sealed files only): every memo also carries its authentication tag.
+    void writeMemoMark(uint8_t *out, bool sealed = false, bool tagged = false) const;
     // The check of a memo header's mark, nullopt when the memo file has none;
-    // `sealed`, when given, receives the form.
-    static std::optional<TableCipher::KeyCheck> readMemoMark(const uint8_t *in,
-                                                             bool *sealed = nullptr);
+    // `sealed` and `tagged`, when given, receive the form.
+    static std::optional<TableCipher::KeyCheck>
+    readMemoMark(const uint8_t *in, bool *sealed = nullptr, bool *tagged = nullptr);
 };
 
 // The key of one encrypted table, made from the engine's password (read

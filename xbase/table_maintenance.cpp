@@ -93,18 +93,20 @@ public:
         old.readHeaderBytes(h, 512);
         std::memset(h + KeyBlock::MemoMarkOffset, 0, KeyBlock::MemoMarkSize);
         if (key)
-            key->writeMemoMark(h + KeyBlock::MemoMarkOffset, true);
+            key->writeMemoMark(h + KeyBlock::MemoMarkOffset, true, true);
         next_ = first;
     }
     uint32_t append(const std::string &text)
     {
-        // Encrypted memos are written in the current form, lengths hidden.
-        uint64_t bytes = MemoFile::span(text.size(), blockSize_, cipher_ != nullptr);
+        // Encrypted memos are written in the current form, lengths hidden
+        // and each with its tag.
+        const bool sealed = cipher_ != nullptr;
+        uint64_t bytes = MemoFile::span(text.size(), blockSize_, sealed, sealed);
         uint64_t blocks = bytes / blockSize_;
         if (next_ + blocks > 0xFFFFFFFFu)
             throw XbaseError::refused("The new memo file would be too large");
         uint32_t block = uint32_t(next_);
-        MemoFile::encode(text, block, blockSize_, cipher_, cipher_ != nullptr,
+        MemoFile::encode(text, block, blockSize_, cipher_, sealed, sealed,
                          out_.grow(size_t(bytes)));
         next_ += blocks;
         out_.maybeFlush();
@@ -168,6 +170,12 @@ void Table::attachKey(std::shared_ptr<const TableCipher> known, const std::strin
         if (memo_ && (!memo_->keyMark() || *memo_->keyMark() != block->check))
             throw XbaseError::damaged("The memo file " + memo_->path().string() +
                                       " does not belong to the encrypted table " + path().string());
+        // Tags in one file and not in the other: a file swapped for one of
+        // another form, whose changes could no longer be told.
+        if (memo_ && memo_->tagged() != dbf_->tagged())
+            throw XbaseError::damaged("The memo file " + memo_->path().string() +
+                                      " does not match the form of the encrypted table " +
+                                      path().string());
         key_ = std::make_unique<TableKey>(path().string(), *block, settings_.password,
                                           std::move(known), knownPassword);
         dbf_->setKey(key_.get());
@@ -246,7 +254,7 @@ void Table::changeKey(const std::string &newPassword, const std::function<void()
 bool Table::currentEncryption() const
 {
     return key_ && key_->block().derivation.method == settings_.newKeyDerivation.method &&
-           (!memo_ || memo_->sealed()) &&
+           dbf_->tagged() && (!memo_ || (memo_->sealed() && memo_->tagged())) &&
            std::all_of(indexes_.begin(), indexes_.end(),
                        [](const auto &index) { return index->encrypted(); });
 }
@@ -286,6 +294,32 @@ void Table::openClosedProductionIndex(const Rewrite &plan)
     }
 }
 
+// An encrypted table's records end with their tags, a clear one's do not:
+// the tag column goes in or out after the last field, and the record length
+// follows.
+void Table::setTagColumn(std::string &header, bool tagged) const
+{
+    const size_t at = 32 + fields().size() * 32;
+    if (dbf_->tagged() != tagged) {
+        const bool marked = dbf_->tagged()
+                                ? at + 32 < header.size()
+                                : at < header.size() && (header[at] == 0x0D || header[at] == 0x0A);
+        if (!marked)
+            throw XbaseError::damaged("Table " + path().string() +
+                                      " is damaged: its field list has no end mark");
+        if (tagged) {
+            uint8_t descriptor[32];
+            DbfFile::writeTagDescriptor(descriptor, dbf_->fieldsLength());
+            header.insert(at, reinterpret_cast<const char *>(descriptor), 32);
+        } else {
+            header.erase(at, 32);
+        }
+    }
+    const size_t length = dbf_->fieldsLength() + (tagged ? TableCipher::TagSize : 0);
+    header[10] = char(uint8_t(length));
+    header[11] = char(uint8_t(length >> 8));
+}
+
 // The new table file's header: the old one with the key block taken out
 // and/or put in at its end (after the field list and anything other
 // programs keep there), byte 15 telling whether it is encrypted.
@@ -295,6 +329,7 @@ std::string Table::newTableHeader(const Rewrite &plan) const
     dbf_->file().readAt(0, header.data(), header.size());
     if (dbf_->keyBlock())
         header.resize(header.size() - KeyBlock::Size);
+    setTagColumn(header, plan.key.has_value());
     if (plan.key) {
         size_t at = header.size();
         header.resize(at + KeyBlock::Size);
@@ -397,12 +432,14 @@ void Table::rewrite(const Rewrite &plan)
         uint32_t written = 0;
         std::string image(recordLength(), ' ');
         std::string fresh(recordLength(), ' ');
+        const size_t freshLength = dbf_->fieldsLength() + (plan.cipher ? TableCipher::TagSize : 0);
         for (uint32_t r = 1; r <= count; ++r) {
             dbf_->readRecord(r, image.data());
             if (plan.dropDeleted && image[0] == '*')
                 continue;
             uint32_t n = ++written;
-            fresh = image;
+            fresh.assign(image, 0, dbf_->fieldsLength());
+            fresh.resize(freshLength, '\0');
             for (int f : memoFields) {
                 recno_ = r; // for the messages about a damaged pointer
                 uint32_t block = memoPointer(f, image.data());
@@ -418,6 +455,8 @@ void Table::rewrite(const Rewrite &plan)
             for (size_t t = 0; t < entries.size(); ++t)
                 if (auto k = tagKey(*tags_[t], image.data(), n))
                     entries[t].push_back(CdxEntry{std::move(*k), n});
+            if (plan.cipher)
+                DbfFile::seal(*plan.cipher, n, fresh.data(), fresh.size());
             if (plan.cipher)
                 plan.cipher->encrypt(TableCipher::Domain::Record, n,
                                      reinterpret_cast<uint8_t *>(fresh.data()) + 1,

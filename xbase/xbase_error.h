@@ -17,6 +17,8 @@ public:
         Damaged,    // a file's contents are impossible
         Io,         // the operating system refused a read, write or open
         Refused,    // a request the engine does not allow (arguments, state, limits)
+        Tampered,   // an encrypted record or memo whose authentication tag does not match:
+                    // changed by someone without the key
     };
 
     XbaseError(Kind kind, const std::string &what) : std::runtime_error(what), kind_(kind) {}
@@ -26,6 +28,7 @@ public:
     static XbaseError damaged(const std::string &what) { return {Kind::Damaged, what}; }
     static XbaseError io(const std::string &what) { return {Kind::Io, what}; }
     static XbaseError refused(const std::string &what) { return {Kind::Refused, what}; }
+    static XbaseError tampered(const std::string &what) { return {Kind::Tampered, what}; }
 
     Kind kind() const { return kind_; }
     bool isExpression() const { return kind_ == Kind::Expression; }
@@ -34,6 +37,7 @@ public:
     bool isDamaged() const { return kind_ == Kind::Damaged; }
     bool isIo() const { return kind_ == Kind::Io; }
     bool isRefused() const { return kind_ == Kind::Refused; }
+    bool isTampered() const { return kind_ == Kind::Tampered; }
 
 private:
     Kind kind_;

@@ -174,6 +174,7 @@ TEST(Qntable, EncryptedIndexIsNamedAndReadUnderThePassword)
     EXPECT_EQ(info.status, 0) << info.err;
     EXPECT_NE(info.out.find("\nindex encrypted"), std::string::npos) << info.out;
     EXPECT_NE(info.out.find("\nmemos encrypted whole"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("\nrecords and memos authenticated"), std::string::npos) << info.out;
     Result seek = withPassword({"seek", t, "DATE", "20261206"});
     EXPECT_EQ(seek.status, 0) << seek.err;
     EXPECT_EQ(seek.out, "20261206\ttext\n");
@@ -182,4 +183,20 @@ TEST(Qntable, EncryptedIndexIsNamedAndReadUnderThePassword)
     Result check = withPassword({"check", t});
     EXPECT_EQ(check.status, 0) << check.out;
     EXPECT_EQ(withPassword({"encrypt", t}).out, "already encrypted\n");
+
+    // A record and the last memo changed without the password: check names
+    // both and reads the rest.
+    std::string table = qn::test::readFile(t), memo = qn::test::readFile(dir / "DIARY.FPT");
+    const size_t header = uint8_t(table[8]) | uint8_t(table[9]) << 8;
+    table[header + 3] ^= 0x01;
+    memo[memo.size() - 5] ^= 0x01;
+    qn::test::writeFile(t, table);
+    qn::test::writeFile(dir / "DIARY.FPT", memo);
+    check = withPassword({"check", t});
+    EXPECT_EQ(check.status, 1) << check.err;
+    EXPECT_NE(check.out.find("fault: record 1: changed by someone without the password"),
+              std::string::npos)
+        << check.out;
+    EXPECT_NE(check.out.find("fault: record 3: The memo at block"), std::string::npos) << check.out;
+    EXPECT_EQ(check.out.find("fault: record 2"), std::string::npos) << check.out;
 }

@@ -80,6 +80,49 @@ protected:
     }
 
     std::string fileBytes(const std::string &name) { return qn::test::readFile(dir / name); }
+
+    // Rewrites the encrypted table as earlier versions wrote it: records
+    // without their tag column, memos sealed without tags (`sealedMemos`) or
+    // with only their texts encrypted. Memos stay at their blocks.
+    void toEarlierForm(const std::string &password, bool sealedMemos)
+    {
+        auto t = open();
+        ASSERT_TRUE(t->dbf().tagged());
+        const KeyBlock block = *t->dbf().keyBlock();
+        TableCipher cipher(password, block.salt, block.derivation);
+        const size_t length = t->dbf().recordLength(), header = t->dbf().headerLength();
+        const size_t shorter = length - TableCipher::TagSize;
+        std::string table = fileBytes("QUILLNK.DBF");
+        std::string out = table.substr(0, header);
+        out[32 + t->fields().size() * 32] = 0x0D; // over the tag column's descriptor
+        out[10] = char(shorter & 0xFF);
+        out[11] = char(shorter >> 8);
+        for (uint32_t r = 1; r <= t->recordCount(); ++r) {
+            std::string record = table.substr(header + (r - 1) * length, length);
+            auto *bytes = reinterpret_cast<uint8_t *>(record.data());
+            cipher.decrypt(TableCipher::Domain::Record, r, bytes + 1, length - 1);
+            cipher.encrypt(TableCipher::Domain::Record, r, bytes + 1, shorter - 1);
+            out += record.substr(0, shorter);
+        }
+        out += '\x1A';
+        std::string memo = fileBytes("QUILLNK.FPT");
+        block.writeMemoMark(reinterpret_cast<uint8_t *>(memo.data()) + KeyBlock::MemoMarkOffset,
+                            sealedMemos, false);
+        const FieldInfo &entry = t->field(1);
+        const uint32_t size = t->memoFile()->blockSize();
+        for (uint32_t r = 1; r <= t->recordCount(); ++r) {
+            t->go(r);
+            uint32_t at = uint32_t(std::stoul(std::string(t->buffer() + entry.offset, 10)));
+            std::string text = t->memo(1);
+            std::string old(MemoFile::span(text.size(), size, sealedMemos), '\0');
+            MemoFile::encode(text, at, size, &cipher, sealedMemos, false,
+                             reinterpret_cast<uint8_t *>(old.data()));
+            memo.replace(size_t(at) * size, old.size(), old);
+        }
+        t->close();
+        qn::test::writeFile(dir / "QUILLNK.DBF", out);
+        qn::test::writeFile(dir / "QUILLNK.FPT", memo);
+    }
     std::map<std::string, std::string> allFiles()
     {
         std::map<std::string, std::string> m;
@@ -879,10 +922,12 @@ TEST_F(ProtectionTest, EncryptedMemoFileHidesTheLengthsOfTexts)
     t->replaceMemo(1, "a");
     t->commit();
     uint64_t one = fs::file_size(dir / "QUILLNK.FPT") - before;
-    t->replaceMemo(1, std::string(500, 'b')); // blocks of 512 bytes here
+    // Blocks of 512 bytes here, which hold 488 bytes of text beside the
+    // memo's header and tag.
+    t->replaceMemo(1, std::string(488, 'b'));
     t->commit();
     EXPECT_EQ(fs::file_size(dir / "QUILLNK.FPT") - before - one, one);
-    EXPECT_EQ(t->memo(1), std::string(500, 'b'));
+    EXPECT_EQ(t->memo(1), std::string(488, 'b'));
 }
 
 // Memo files encrypted by earlier versions (block headers in clear, texts
@@ -893,29 +938,8 @@ TEST_F(ProtectionTest, MemoFileOfAnEarlierFormOpensAndIsUpgraded)
     makeDiary(12);
     settings.password = "pw";
     open()->encrypt();
-    Content before;
-    {
-        // The same memos at the same blocks, written as earlier versions did.
-        auto t = open();
-        before = content(*t);
-        const KeyBlock block = *t->dbf().keyBlock();
-        TableCipher cipher("pw", block.salt, block.derivation);
-        std::string memo = fileBytes("QUILLNK.FPT");
-        block.writeMemoMark(reinterpret_cast<uint8_t *>(memo.data()) + KeyBlock::MemoMarkOffset);
-        const FieldInfo &entry = t->field(1);
-        for (uint32_t r = 1; r <= t->recordCount(); ++r) {
-            t->go(r);
-            uint32_t at = uint32_t(std::stoul(std::string(t->buffer() + entry.offset, 10)));
-            std::string text = t->memo(1);
-            const uint32_t size = t->memoFile()->blockSize();
-            std::string old(MemoFile::span(text.size(), size, false), '\0');
-            MemoFile::encode(text, at, size, &cipher, false,
-                             reinterpret_cast<uint8_t *>(old.data()));
-            memo.replace(size_t(at) * size, old.size(), old);
-        }
-        t->close();
-        qn::test::writeFile(dir / "QUILLNK.FPT", memo);
-    }
+    Content before = content(*open());
+    toEarlierForm("pw", false);
     auto t = open();
     EXPECT_FALSE(t->memoFile()->sealed());
     EXPECT_FALSE(t->currentEncryption());
@@ -1001,4 +1025,207 @@ TEST_F(ProtectionTest, ChangeOfKeyKeepsTagsItCannotCompute)
         EXPECT_TRUE(t->seek("20260107"));
         EXPECT_EQ(t->recno(), 7u);
     }
+}
+
+namespace {
+
+// The kind of error `read` ends in, nullopt when it succeeds.
+template <class Read> std::optional<XbaseError::Kind> failureOf(Read read)
+{
+    try {
+        read();
+        return std::nullopt;
+    } catch (const XbaseError &e) {
+        return e.kind();
+    }
+}
+
+} // namespace
+
+// Records and memos of an encrypted table carry tags: whatever someone
+// without the key changes, moves or swaps is told apart from the rest,
+// which still reads; untouched tables read as ever.
+TEST_F(ProtectionTest, ChangedOrSwappedRecordsAndMemosAreNoticed)
+{
+    makeDiary(9);
+    settings.password = "pw";
+    std::map<uint32_t, uint32_t> blockOf;
+    uint32_t blockSize = 0, header = 0, length = 0;
+    Content before;
+    {
+        auto t = open();
+        t->encrypt();
+        EXPECT_TRUE(t->dbf().tagged());
+        EXPECT_TRUE(t->memoFile()->tagged());
+        EXPECT_TRUE(t->currentEncryption());
+        t->go(1);
+        t->replaceMemo(1, "first entry, as long as");
+        t->go(2);
+        t->replaceMemo(1, "other entry, as long as");
+        t->commit();
+        before = content(*t);
+        const FieldInfo &entry = t->field(1);
+        for (uint32_t r = 1; r <= t->recordCount(); ++r) {
+            t->go(r);
+            blockOf[r] = uint32_t(std::stoul(std::string(t->buffer() + entry.offset, 10)));
+            EXPECT_TRUE(t->dbf().authentic(r));
+            EXPECT_TRUE(t->memoFile()->authentic(blockOf[r]));
+        }
+        blockSize = t->memoFile()->blockSize();
+        header = t->dbf().headerLength();
+        length = t->dbf().recordLength();
+    }
+    EXPECT_EQ(content(*open()), before);
+    const std::string table = fileBytes("QUILLNK.DBF"), memo = fileBytes("QUILLNK.FPT");
+    const auto recordAt = [&](uint32_t r) { return header + size_t(r - 1) * length; };
+    struct Case {
+        const char *what;
+        std::string table, memo;
+        std::vector<uint32_t> records, memos; // what must be reported
+    };
+    std::vector<Case> cases;
+    {
+        Case c{"a record byte flipped", table, memo, {4}, {}};
+        c.table[recordAt(4) + 3] ^= 0x01;
+        cases.push_back(c);
+    }
+    {
+        Case c{"a byte of a record's tag flipped", table, memo, {5}, {}};
+        c.table[recordAt(5) + length - 1] ^= 0x80;
+        cases.push_back(c);
+    }
+    {
+        Case c{"two records swapped", table, memo, {6, 7}, {}};
+        std::swap_ranges(c.table.begin() + long(recordAt(6)), c.table.begin() + long(recordAt(7)),
+                         c.table.begin() + long(recordAt(7)));
+        cases.push_back(c);
+    }
+    {
+        Case c{"a memo byte flipped", table, memo, {}, {8}};
+        c.memo[size_t(blockOf[8]) * blockSize + 40] ^= 0x01;
+        cases.push_back(c);
+    }
+    {
+        // Texts of one length, so each fits the other's place.
+        Case c{"two memos swapped", table, memo, {}, {1, 2}};
+        const size_t a = size_t(blockOf[1]) * blockSize, b = size_t(blockOf[2]) * blockSize;
+        const std::string first = memo.substr(a, blockSize);
+        c.memo.replace(a, blockSize, memo.substr(b, blockSize));
+        c.memo.replace(b, blockSize, first);
+        cases.push_back(c);
+    }
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        qn::test::writeFile(dir / "QUILLNK.DBF", c.table);
+        qn::test::writeFile(dir / "QUILLNK.FPT", c.memo);
+        auto t = open();
+        for (uint32_t r = 1; r <= t->recordCount(); ++r) {
+            SCOPED_TRACE(r);
+            const bool record = std::count(c.records.begin(), c.records.end(), r) > 0;
+            const bool text = std::count(c.memos.begin(), c.memos.end(), r) > 0;
+            EXPECT_EQ(t->dbf().authentic(r), !record);
+            EXPECT_EQ(t->memoFile()->authentic(blockOf[r]), !text);
+            auto failure = failureOf([&] { t->go(r); });
+            EXPECT_EQ(t->recordChangedOutside(), record);
+            if (record) {
+                EXPECT_EQ(failure, XbaseError::Kind::Tampered);
+                EXPECT_EQ(t->recno(), r); // it stands there, empty
+                EXPECT_EQ(t->text(0).find_first_not_of(' '), std::string::npos);
+                continue;
+            }
+            EXPECT_EQ(failure, std::nullopt);
+            failure = failureOf([&] { t->memo(1); });
+            EXPECT_EQ(failure, text ? std::optional(XbaseError::Kind::Tampered) : std::nullopt);
+            if (!text)
+                EXPECT_EQ(std::string(t->deleted() ? "*" : " ") + t->text(0) + "|" + t->memo(1),
+                          before[r - 1]);
+        }
+        if (c.records.empty())
+            continue;
+        // Nothing is ever written over a changed record.
+        failureOf([&] { t->go(c.records[0]); });
+        EXPECT_EQ(failureOf([&] {
+                      t->replaceText(0, "20991231");
+                      t->commit();
+                  }),
+                  XbaseError::Kind::Tampered);
+        t->close();
+        EXPECT_EQ(fileBytes("QUILLNK.DBF"), c.table);
+    }
+    // A table whose first record was changed still opens, on that record.
+    std::string first = table;
+    first[recordAt(1) + 2] ^= 0x10;
+    qn::test::writeFile(dir / "QUILLNK.DBF", first);
+    qn::test::writeFile(dir / "QUILLNK.FPT", memo);
+    auto t = open();
+    EXPECT_TRUE(t->recordChangedOutside());
+    EXPECT_TRUE(t->checkIndexes().empty()); // the record is changed, not the index
+    t->skip(1);
+    EXPECT_FALSE(t->recordChangedOutside());
+    EXPECT_EQ(t->recno(), 2u);
+}
+
+// A table encrypted before records and memos had tags opens, reads and
+// takes changes as before; the next encryption under the same password and
+// a pack write every tag, and what was written before stays.
+TEST_F(ProtectionTest, TablesWithoutTagsOpenAndAreTaggedByTheNextRewrite)
+{
+    makeDiary(12);
+    settings.password = "pw";
+    open()->encrypt();
+    const Content before = content(*open());
+    toEarlierForm("pw", true);
+    {
+        auto t = open();
+        EXPECT_FALSE(t->dbf().tagged());
+        EXPECT_FALSE(t->memoFile()->tagged());
+        EXPECT_TRUE(t->memoFile()->sealed());
+        EXPECT_FALSE(t->currentEncryption());
+        EXPECT_EQ(content(*t), before);
+        t->go(2);
+        t->replaceMemo(1, "changed in the earlier form");
+        t->commit();
+    }
+    Content changed = before;
+    changed[1] = before[1].substr(0, before[1].find('|') + 1) + "changed in the earlier form";
+    EXPECT_EQ(content(*open()), changed);
+
+    {
+        auto t = open();
+        t->pack();
+        EXPECT_TRUE(t->dbf().tagged());
+        EXPECT_TRUE(t->memoFile()->tagged());
+        EXPECT_EQ(content(*t), packed(changed));
+    }
+    toEarlierForm("pw", true);
+    auto t = open();
+    t->encrypt();
+    EXPECT_TRUE(t->currentEncryption());
+    t->close();
+    t = open();
+    EXPECT_TRUE(t->dbf().tagged());
+    EXPECT_EQ(content(*t), packed(changed));
+    for (uint32_t r = 1; r <= t->recordCount(); ++r)
+        EXPECT_TRUE(t->dbf().authentic(r));
+
+    // A tagged table's memo file put back in the untagged form is refused,
+    // not read without its tags.
+    std::string memo = fileBytes("QUILLNK.FPT");
+    const KeyBlock block = *t->dbf().keyBlock();
+    t->close();
+    block.writeMemoMark(reinterpret_cast<uint8_t *>(memo.data()) + KeyBlock::MemoMarkOffset, true,
+                        false);
+    qn::test::writeFile(dir / "QUILLNK.FPT", memo);
+    EXPECT_EQ(failureOf([&] { open(); }), XbaseError::Kind::Damaged);
+
+    // Decrypting takes the tag column out again (the memo file's mark put
+    // back first).
+    block.writeMemoMark(reinterpret_cast<uint8_t *>(memo.data()) + KeyBlock::MemoMarkOffset, true,
+                        true);
+    qn::test::writeFile(dir / "QUILLNK.FPT", memo);
+    t = open();
+    t->decrypt();
+    EXPECT_FALSE(t->dbf().tagged());
+    EXPECT_EQ(t->dbf().recordLength(), 1u + 8u + 10u);
+    EXPECT_EQ(content(*t), packed(changed));
 }

@@ -208,7 +208,12 @@ std::unique_ptr<Table> openTable(const std::string &path, Table::Access access, 
         // Opened again under the key, so that an encrypted index is read too.
         t.reset();
         t = Table::open(path, access, s);
-        t->goTop(); // a wrong password fails here, before any command reads or writes
+        try {
+            t->goTop(); // a wrong password fails here, before any command reads or writes
+        } catch (const XbaseError &e) {
+            if (!e.isTampered()) // the key fits; the commands tell about the record
+                throw;
+        }
     }
     return t;
 }
@@ -240,6 +245,11 @@ int check(const std::string &path, std::ostream &out)
                          std::to_string(dbf.recordCount()) + ")");
     MemoFile *memo = t->memoFile();
     for (uint32_t r = 1; r <= dbf.recordCount(); ++r) {
+        if (!dbf.authentic(r)) {
+            faults.push_back("record " + std::to_string(r) +
+                             ": changed by someone without the password (its tag does not match)");
+            continue;
+        }
         t->go(r);
         for (size_t i = 0; i < t->fields().size(); ++i) {
             const FieldInfo &f = t->fields()[i];
@@ -257,8 +267,14 @@ int check(const std::string &path, std::ostream &out)
             }
         }
     }
-    for (const std::string &f : t->checkIndexes())
-        faults.push_back(f);
+    try {
+        for (const std::string &f : t->checkIndexes())
+            faults.push_back(f);
+    } catch (const XbaseError &e) {
+        if (!e.isTampered()) // the records that fail are named above
+            throw;
+        faults.push_back("the indexes could not be checked past a changed record");
+    }
     for (const std::string &f : faults)
         out << "fault: " << f << '\n';
     if (faults.empty())
@@ -280,6 +296,11 @@ int info(const std::string &path, std::ostream &out, const EngineSettings &setti
         out << (t->memoFile()->sealed() ? "memos encrypted whole (lengths hidden)\n"
                                         : "memos of the older form (lengths in clear: the "
                                           "next change of key or pack hides them)\n");
+    if (t->encrypted())
+        out << (t->dbf().tagged() ? "records and memos authenticated (changes made without the "
+                                    "password are noticed)\n"
+                                  : "records and memos of the older form (no authentication: the "
+                                    "next change of key or pack adds it)\n");
     // An encrypted index, tag directory included, is read only under the
     // key, which info does not ask for.
     const std::filesystem::path cdx = siblingWithExtension(t->path(), ".CDX");
