@@ -84,6 +84,9 @@ public:
     // State of the window.
     TDateTime CurrentDate = 0; // date of the entry on screen
     bool RecordFound = false;  // the diary holds a record for CurrentDate
+    // That record fails its authentication: someone without the password
+    // changed it, and nothing of it is shown or written over.
+    bool RecordChangedOutside = false;
     std::string DiaryPassword; // in clear; empty means none
     std::string DefaultFontName = "Arial";
     int DefaultFontSize = 10;

@@ -118,9 +118,13 @@ bool textLeftBehind(const TQnMemoryStream &stream)
 std::string TMainScreen::readStoredEntry(std::string &failure, bool &changedOutside)
 {
     std::string stored;
-    changedOutside = false;
+    changedOutside = RecordFound && RecordChangedOutside;
     if (!RecordFound)
         return stored;
+    if (changedOutside) {
+        failure = "the record was changed outside Quillnook";
+        return stored;
+    }
     try {
         stored = DiaryTable->MemoText("ENTRY");
     } catch (const engine::EXTableError &error) {

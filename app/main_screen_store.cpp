@@ -281,9 +281,18 @@ void TMainScreen::FindDateRecord()
         const std::string key = DateKey(CurrentDate);
         // Every time: searches and the calendar move the table meanwhile.
         selectDateTag();
-        RecordFound = DiaryXTable->Seek(key);
+        RecordChangedOutside = false;
+        try {
+            RecordFound = DiaryXTable->Seek(key);
+        } catch (const engine::EXTableError &error) {
+            if (error.code() != XT_ERR_CHANGED)
+                throw;
+            RecordFound = true;
+            RecordChangedOutside = true;
+        }
     } else {
         RecordFound = false;
+        RecordChangedOutside = false;
     }
     SetDateCaption();
 }

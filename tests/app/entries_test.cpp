@@ -675,6 +675,36 @@ TEST_F(EntriesTest, AnEmptiedEntryLeavesNoDateBehind)
 
 // An entry of an encrypted diary changed by someone without the password is
 // shown empty and read-only, and is never saved over.
+TEST_F(EntriesTest, ARecordChangedOutsideIsNotShownNorSavedOver)
+{
+    storeRaw(*w, "20240402", "{\\rtf1\\ansi first words}");
+    storeRaw(*w, "20240403", "{\\rtf1\\ansi second words}");
+    w->DiaryPassword = "pass word";
+    w->DiaryXTable->SetPassword("pass word");
+    w->DiaryXTable->DbfEncrypt();
+    // The last record is April 3rd's; the table is opened afresh so that
+    // nothing of it is remembered from before the change.
+    w->DiaryTable->Close();
+    std::string table = qn::test::readFile(dir / "QUILLNK.DBF");
+    table[table.size() - 4] ^= 0x01;
+    qn::test::writeFile(dir / "QUILLNK.DBF", table);
+    w->DiaryTable->Open();
+    qn::test::NotificationCapture capture;
+    goTo(2024, 4, 3);
+    ASSERT_TRUE(w->RecordFound);
+    EXPECT_TRUE(w->QnRichText1->ReadOnly());
+    EXPECT_EQ(w->QnRichText1->PlainText(), QString());
+    ASSERT_EQ(capture.informations.size(), 1u);
+    EXPECT_EQ(capture.informations[0], "The entry of Wednesday, April 3, 2024 was changed outside "
+                                       "Quillnook and is not shown.");
+    type(QStringLiteral("new words"));
+    EXPECT_FALSE(modified());
+    goTo(2024, 4, 2);
+    EXPECT_FALSE(w->QnRichText1->ReadOnly());
+    EXPECT_EQ(w->QnRichText1->PlainText(), QStringLiteral("first words"));
+    EXPECT_EQ(qn::test::readFile(dir / "QUILLNK.DBF"), table);
+}
+
 TEST_F(EntriesTest, AnEntryChangedOutsideIsNotShownNorSavedOver)
 {
     storeRaw(*w, "20240402", "{\\rtf1\\ansi first words}");
