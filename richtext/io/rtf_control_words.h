@@ -9,6 +9,25 @@
 
 namespace qn::rtf {
 
+// Letters of either case make a control word's name (current writers use
+// words such as \mmathPr); the lookup itself stays case-sensitive.
+inline bool IsWordLetter(uint8_t c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// The value of a hexadecimal digit of \'xx, or -1.
+inline int HexDigitValue(uint8_t c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 enum class WordClass : uint8_t { Character, Destination, Property, Special };
 
 enum Action : uint8_t {

@@ -19,22 +19,6 @@ bool isBlank(uint8_t c)
     return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == 8;
 }
 
-bool isLetter(uint8_t c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-int hexValue(uint8_t c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Where the reader is: in the text, in a group it skips, or in a
 // destination whose characters go elsewhere (fonts, colours, notes).
 enum class Where : uint8_t { Text, Skip, Other };
@@ -184,7 +168,7 @@ void PlainTextPass::hexByte()
     uint8_t a, b;
     if (!next(a))
         throw NeedsReader{};
-    const int hi = hexValue(a);
+    const int hi = HexDigitValue(a);
     if (hi < 0) {
         if (where_ != Where::Skip)
             throw NeedsReader{}; // the reader stops there
@@ -193,7 +177,7 @@ void PlainTextPass::hexByte()
     }
     if (!next(b))
         throw NeedsReader{};
-    const int lo = hexValue(b);
+    const int lo = HexDigitValue(b);
     if (lo < 0) {
         if (where_ != Where::Skip)
             throw NeedsReader{};
@@ -240,7 +224,7 @@ void PlainTextPass::controlWord()
     uint8_t c;
     if (!next(c))
         throw NeedsReader{}; // cut inside a control word
-    if (!isLetter(c)) {
+    if (!IsWordLetter(c)) {
         controlSymbol(c);
         return;
     }
@@ -248,7 +232,7 @@ void PlainTextPass::controlWord()
     do {
         if (!next(c))
             throw NeedsReader{};
-    } while (isLetter(c));
+    } while (IsWordLetter(c));
     const size_t length = pos_ - 1 - nameStart;
     bool negative = false, hasParam = false;
     int64_t value = 0;

@@ -12,24 +12,6 @@ using namespace rtf;
 
 namespace {
 
-int hexValue(uint8_t c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-// Letters of either case make a control word's name (current writers use
-// words such as \mmathPr); the lookup itself stays case-sensitive.
-bool isLetter(uint8_t c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
 constexpr char kRawClose[] = "\\qnrtf0";
 constexpr int kRawCloseLength = 7;
 
@@ -48,7 +30,7 @@ int TQnRtfReader::parse()
         if (c == 0)
             break;
         if (dest_ == kPictureData && input_ == kNormal) {
-            const int v = hexValue(c);
+            const int v = HexDigitValue(c);
             if (v >= 0) {
                 if (hexHigh_ < 0) {
                     hexHigh_ = v;
@@ -136,12 +118,12 @@ int TQnRtfReader::hexByte(bool lenient)
     uint8_t a, b;
     if (!NextByte(a))
         return kReadFailed;
-    const int hi = hexValue(a);
+    const int hi = HexDigitValue(a);
     if (hi < 0)
         return notHex();
     if (!NextByte(b))
         return kReadFailed;
-    const int lo = hexValue(b);
+    const int lo = HexDigitValue(b);
     if (lo < 0)
         return notHex();
     dispatch(static_cast<uint8_t>(hi << 4 | lo));
@@ -153,7 +135,7 @@ int TQnRtfReader::controlWord()
     uint8_t c;
     if (!NextByte(c))
         return kReadFailed;
-    if (!isLetter(c)) {
+    if (!IsWordLetter(c)) {
         // A control symbol.
         if (c == '\'')
             return hexByte(dest_ == kSkip);
@@ -193,7 +175,7 @@ int TQnRtfReader::controlWord()
         ++length;
         if (!NextByte(c))
             return kReadFailed;
-    } while (isLetter(c));
+    } while (IsWordLetter(c));
     bool negative = false, hasParam = false;
     int64_t value = 0;
     if (c == '-') {
