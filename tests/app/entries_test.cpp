@@ -675,13 +675,24 @@ TEST_F(EntriesTest, AnEmptiedEntryLeavesNoDateBehind)
 
 // An entry of an encrypted diary changed by someone without the password is
 // shown empty and read-only, and is never saved over.
+namespace {
+
+// April 2nd and 3rd, the table then encrypted: the last record and the last
+// memo are April 3rd's.
+void storeTwoEncrypted(TMainScreen &w)
+{
+    storeRaw(w, "20240402", "{\\rtf1\\ansi first words}");
+    storeRaw(w, "20240403", "{\\rtf1\\ansi second words}");
+    w.DiaryPassword = "pass word";
+    w.DiaryXTable->SetPassword("pass word");
+    w.DiaryXTable->DbfEncrypt();
+}
+
+} // namespace
+
 TEST_F(EntriesTest, ARecordChangedOutsideIsNotShownNorSavedOver)
 {
-    storeRaw(*w, "20240402", "{\\rtf1\\ansi first words}");
-    storeRaw(*w, "20240403", "{\\rtf1\\ansi second words}");
-    w->DiaryPassword = "pass word";
-    w->DiaryXTable->SetPassword("pass word");
-    w->DiaryXTable->DbfEncrypt();
+    storeTwoEncrypted(*w);
     // The last record is April 3rd's; the table is opened afresh so that
     // nothing of it is remembered from before the change.
     w->DiaryTable->Close();
@@ -707,11 +718,7 @@ TEST_F(EntriesTest, ARecordChangedOutsideIsNotShownNorSavedOver)
 
 TEST_F(EntriesTest, AnEntryChangedOutsideIsNotShownNorSavedOver)
 {
-    storeRaw(*w, "20240402", "{\\rtf1\\ansi first words}");
-    storeRaw(*w, "20240403", "{\\rtf1\\ansi second words}");
-    w->DiaryPassword = "pass word";
-    w->DiaryXTable->SetPassword("pass word");
-    w->DiaryXTable->DbfEncrypt();
+    storeTwoEncrypted(*w);
     // The memos are written in the order of the records: the last is April 3rd's.
     std::string memo = qn::test::readFile(dir / "QUILLNK.FPT");
     memo[memo.size() - 3] ^= 0x01;
