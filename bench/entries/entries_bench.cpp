@@ -9,6 +9,7 @@
 //   entries_bench [DIR] [STEPS]
 #include "app/date_key.h"
 #include "app/main_screen.h"
+#include "bench/support/bench_entries.h"
 #include "engine/xdata_table.h"
 #include "engine/xtable.h"
 #include "platform/datetime.h"
@@ -37,32 +38,6 @@ double percentile(std::vector<double> v, double p)
     return v[std::min(v.size() - 1, static_cast<size_t>(p * double(v.size())))];
 }
 
-// About 2 KB of RTF: a font and colour table, a few formatted paragraphs.
-std::string entryRtf(int n)
-{
-    static const char *words[] = {"morning", "walked", "harbour", "letters", "friends", "rain",
-                                  "evening", "garden", "quiet",   "reading", "the",     "and"};
-    std::string rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\froman Times New "
-                      "Roman;}}{\\colortbl;\\red0\\green0\\blue0;\\red255\\green0\\blue0;}\r\n"
-                      "\\pard\\plain\\f0\\fs20 ";
-    unsigned seed = static_cast<unsigned>(n) * 2654435761u;
-    int paragraph = 0;
-    while (rtf.size() < 1950) {
-        seed = seed * 1103515245u + 12345u;
-        if ((seed >> 16) % 7 == 0)
-            rtf += "{\\b ";
-        rtf += words[(seed >> 20) % 12];
-        if ((seed >> 16) % 7 == 0)
-            rtf += "}";
-        rtf += ' ';
-        if ((seed >> 8) % 40 == 0 && paragraph < 6) {
-            rtf += "\\par\r\n";
-            ++paragraph;
-        }
-    }
-    return rtf + "\\par\r\n}\r\n";
-}
-
 void makeDiary(const fs::path &dir, TDateTime first)
 {
     TMainScreen w(dir.string());
@@ -70,7 +45,7 @@ void makeDiary(const fs::path &dir, TDateTime first)
     for (int i = 0; i < kEntries; ++i) {
         w.DiaryTable->Append();
         w.DiaryTableDATE->SetAsString(DateKey(first + i));
-        w.DiaryTable->SetMemoText("ENTRY", TMainScreen::PadMemoText(entryRtf(i)));
+        w.DiaryTable->SetMemoText("ENTRY", TMainScreen::PadMemoText(qn::bench::EntryRtf(i)));
         w.DiaryTable->Post();
     }
     w.DiaryTable->EnableControls();

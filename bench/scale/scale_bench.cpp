@@ -18,6 +18,7 @@
 #include "app/exchange/diary_export.h"
 #include "app/exchange/diary_import.h"
 #include "app/exchange/json_text.h"
+#include "bench/support/bench_entries.h"
 #include "engine/engine_files.h"
 #include "platform/ansi.h"
 #include "platform/datetime.h"
@@ -58,34 +59,6 @@ double peakMiB()
     return usage.ru_maxrss / 1024.0;
 }
 
-// About 2 KB of RTF: a font and colour table, a few formatted paragraphs.
-std::string entryRtf(int n, bool newest)
-{
-    static const char *words[] = {"morning", "walked", "harbour", "letters", "friends", "rain",
-                                  "evening", "garden", "quiet",   "reading", "the",     "and"};
-    std::string rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\froman Times New "
-                      "Roman;}}{\\colortbl;\\red0\\green0\\blue0;\\red255\\green0\\blue0;}\r\n"
-                      "\\pard\\plain\\f0\\fs20 ";
-    if (newest)
-        rtf += kWord + " ";
-    unsigned seed = static_cast<unsigned>(n) * 2654435761u;
-    int paragraph = 0;
-    while (rtf.size() < 1950) {
-        seed = seed * 1103515245u + 12345u;
-        if ((seed >> 16) % 7 == 0)
-            rtf += "{\\b ";
-        rtf += words[(seed >> 20) % 12];
-        if ((seed >> 16) % 7 == 0)
-            rtf += "}";
-        rtf += ' ';
-        if ((seed >> 8) % 40 == 0 && paragraph < 6) {
-            rtf += "\\par\r\n";
-            ++paragraph;
-        }
-    }
-    return rtf + "\\par\r\n}\r\n";
-}
-
 std::string isoDate(int n)
 {
     // Day n counted from 1 January 2000.
@@ -101,8 +74,9 @@ void writeLineFile(const fs::path &file, int count)
 {
     std::ofstream out(file, std::ios::binary);
     for (int n = 0; n < count; ++n)
-        out << "{\"date\":\"" << isoDate(n)
-            << "\",\"rtf\":" << JsonQuote(entryRtf(n, n + 1 == count)) << "}\n";
+        out << "{\"date\":\"" << isoDate(n) << "\",\"rtf\":"
+            << JsonQuote(qn::bench::EntryRtf(n, n + 1 == count ? kWord + " " : std::string()))
+            << "}\n";
 }
 
 // Counts the syncs of files (fdatasync) and folders (fsync).
