@@ -7,19 +7,19 @@
 
 namespace qn {
 
-size_t TEntryTexts::cost(const std::string &key, const std::string &text)
+size_t TEntryTexts::cost(const std::string &key, const std::u32string &text)
 {
     constexpr size_t kNodeCost = 96; // the map's node and the strings' own bookkeeping
-    return key.capacity() + text.capacity() + kNodeCost;
+    return key.capacity() + text.capacity() * sizeof(char32_t) + kNodeCost;
 }
 
-const std::string *TEntryTexts::Find(const std::string &key) const
+const std::u32string *TEntryTexts::Find(const std::string &key) const
 {
     const auto it = texts_.find(key);
     return it == texts_.end() ? nullptr : &it->second;
 }
 
-void TEntryTexts::Store(const std::string &key, std::string text)
+void TEntryTexts::Store(const std::string &key, std::u32string text)
 {
     Drop(key);
     text.shrink_to_fit();
@@ -45,22 +45,21 @@ void TEntryTexts::Clear()
     bytes_ = 0;
 }
 
-std::string FoldedDocumentText(const TQnRTFTextIo &document)
+std::u32string FoldedDocumentText(const TQnRTFTextIo &document)
 {
-    std::string text;
+    std::u32string text;
     for (const TParagraph *p = document.FirstParagraph; p; p = p->Next) {
         for (const TLine *line = p->Lines; line; line = line->Next)
-            TQnBufferFinder::AppendFolded(
-                std::string_view(reinterpret_cast<const char *>(line->Text), line->Length), text);
-        text.push_back('\0');
+            TQnBufferFinder::AppendFolded(std::u32string_view(line->Text, line->Length), text);
+        text.push_back(U'\0');
     }
     return text;
 }
 
-std::string FoldedEntryText(const std::string &stored, TQnRTFTextIo &scratch)
+std::u32string FoldedEntryText(const std::string &stored, TQnRTFTextIo &scratch)
 {
-    std::string text;
-    if (AppendRtfPlainText(stored, TQnBufferFinder::FoldTable(), text) == PlainTextResult::Done)
+    std::u32string text;
+    if (AppendRtfPlainText(stored, true, text) == PlainTextResult::Done)
         return text;
     scratch.Clear();
     TQnMemoryStream stream(stored);

@@ -22,18 +22,18 @@ public:
     explicit TEntryTexts(size_t limit = kDefaultLimit) : limit_(limit) {}
 
     // The text kept for the entry of this date key, or nullptr.
-    const std::string *Find(const std::string &key) const;
+    const std::u32string *Find(const std::string &key) const;
     // Keeps the text unless that would take the texts past the limit.
-    void Store(const std::string &key, std::string text);
+    void Store(const std::string &key, std::u32string text);
     void Drop(const std::string &key);
     void Clear();
     size_t Bytes() const { return bytes_; }
     size_t Count() const { return texts_.size(); }
 
 private:
-    static size_t cost(const std::string &key, const std::string &text);
+    static size_t cost(const std::string &key, const std::u32string &text);
 
-    std::unordered_map<std::string, std::string> texts_;
+    std::unordered_map<std::string, std::u32string> texts_;
     size_t bytes_ = 0;
     size_t limit_;
 };
@@ -41,9 +41,9 @@ private:
 // The folded text of an entry as stored (its RTF): read in one pass, or,
 // when the pass cannot read it, loaded into `scratch` as the editor loads
 // an entry and taken from its paragraphs.
-std::string FoldedEntryText(const std::string &stored, TQnRTFTextIo &scratch);
+std::u32string FoldedEntryText(const std::string &stored, TQnRTFTextIo &scratch);
 
 // The folded text of a loaded document's paragraphs.
-std::string FoldedDocumentText(const TQnRTFTextIo &document);
+std::u32string FoldedDocumentText(const TQnRTFTextIo &document);
 
 } // namespace qn

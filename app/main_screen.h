@@ -350,9 +350,9 @@ private:
     // The entries' text, read once a session; shared with the table's
     // listener that drops what is changed.
     std::shared_ptr<TEntryTexts> entryTexts_;
-    std::string uncachedText_; // an entry's text past the texts' limit
+    std::u32string uncachedText_; // an entry's text past the texts' limit
     // The folded text of the current record's entry (nullptr: no date).
-    const std::string *currentEntryText();
+    const std::u32string *currentEntryText();
     void watchEntryTexts();
     bool keyRefused_ = false;                // the stored password does not open the table
     bool preferencesBehind_ = false;         // QN.INI could not record the password in effect

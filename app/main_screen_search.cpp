@@ -5,6 +5,7 @@
 #include "app/entry_texts.h"
 #include "app/look_for_all.h"
 #include "app/main_screen.h"
+#include "platform/unicode_shim.h"
 
 #include "engine/xdata_table.h"
 #include "engine/xtable.h"
@@ -41,18 +42,18 @@ constexpr int kProgressStepMs = 50;
 
 } // namespace
 
-const std::string *TMainScreen::currentEntryText()
+const std::u32string *TMainScreen::currentEntryText()
 {
     const std::string key = DiaryTableDATE->AsString();
     if (key.empty())
         return nullptr; // a record without a date matches nothing
-    if (const std::string *text = entryTexts_->Find(key))
+    if (const std::u32string *text = entryTexts_->Find(key))
         return text;
     if (!searchDocument_)
         searchDocument_ = std::make_unique<TQnRTFTextIo>();
-    std::string text = FoldedEntryText(DiaryTable->MemoText("ENTRY"), *searchDocument_);
+    std::u32string text = FoldedEntryText(DiaryTable->MemoText("ENTRY"), *searchDocument_);
     entryTexts_->Store(key, text);
-    if (const std::string *kept = entryTexts_->Find(key))
+    if (const std::u32string *kept = entryTexts_->Find(key))
         return kept;
     uncachedText_ = std::move(text);
     return &uncachedText_;
@@ -84,7 +85,7 @@ void TMainScreen::watchEntryTexts()
 bool TMainScreen::scanEntries()
 {
     SearchHit = false;
-    const TQnBufferFinder finder(SearchText, '*');
+    const TQnBufferFinder finder(unicode::FromAnsi(SearchText), U'*');
     QElapsedTimer clock;
     clock.start();
     std::unique_ptr<QProgressDialog> progress;
@@ -114,7 +115,7 @@ bool TMainScreen::scanEntries()
         // Escape or Cancel in the progress window.
         if (progress && progress->wasCanceled())
             return false; // stopped by the user: no hit
-        if (const std::string *text = currentEntryText(); text && finder.Matches(*text)) {
+        if (const std::u32string *text = currentEntryText(); text && finder.Matches(*text)) {
             SearchHit = true;
             return true;
         }

@@ -20,6 +20,12 @@ char32_t AnsiToUnicode(unsigned char code);
 // The Windows-1252 byte of a Unicode character, or nothing when the code page
 // has no such character.
 std::optional<unsigned char> UnicodeToAnsi(char32_t character);
+// The same as a number, -1 when there is none.
+inline int AnsiCode(char32_t character)
+{
+    const std::optional<unsigned char> code = UnicodeToAnsi(character);
+    return code ? *code : -1;
+}
 
 std::string AnsiToUtf8(std::string_view ansi);
 std::u16string AnsiToUtf16(std::string_view ansi);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/unicode_shim.h"
+
 namespace qn {
 
 ColorRef DefaultSystemColor(ColorRef systemColor)
@@ -50,6 +52,35 @@ int Canvas::TextWidth(std::string_view text) const
     return w;
 }
 
+int Canvas::WideCharWidth(char32_t) const
+{
+    return CharWidths()['?'];
+}
+
+int Canvas::ClusterWidth(std::u32string_view cluster) const
+{
+    int w = 0;
+    for (char32_t c : cluster)
+        w += CharWidth(c);
+    return w;
+}
+
+int Canvas::TextWidth(std::u32string_view text) const
+{
+    int w = 0;
+    for (size_t i = 0; i < text.size();) {
+        const size_t next = unicode::NextGraphemeBoundary(text, i);
+        w += next == i + 1 ? CharWidth(text[i]) : ClusterWidth(text.substr(i, next - i));
+        i = next;
+    }
+    return w;
+}
+
+void Canvas::DrawGlyphs(int x, int baseline, std::u32string_view text)
+{
+    DrawGlyphs(x, baseline, unicode::ToAnsi(text));
+}
+
 void Canvas::TextOut(int x, int y, std::string_view text)
 {
     ExtTextOut(x, y, 0, nullptr, text);
@@ -57,6 +88,18 @@ void Canvas::TextOut(int x, int y, std::string_view text)
 
 void Canvas::ExtTextOut(int x, int y, unsigned options, const CanvasRect *rect,
                         std::string_view text)
+{
+    extTextOut(x, y, options, rect, text);
+}
+
+void Canvas::ExtTextOut(int x, int y, unsigned options, const CanvasRect *rect,
+                        std::u32string_view text)
+{
+    extTextOut(x, y, options, rect, text);
+}
+
+template <typename Text>
+void Canvas::extTextOut(int x, int y, unsigned options, const CanvasRect *rect, Text text)
 {
     if (textAlign_ & kAlignUpdateCp) {
         x = current_.X;

@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ansi.h"
+
 namespace qn {
 
 using ColorRef = uint32_t;
@@ -179,6 +181,22 @@ public:
     // measure as a blank. Valid until the next SelectFont.
     virtual const int16_t *CharWidths() const = 0;
     int TextWidth(std::string_view text) const;
+    // The advance of any character: the table above for Windows-1252
+    // characters, WideCharWidth for the others.
+    int CharWidth(char32_t c) const
+    {
+        if (c < 0x80)
+            return CharWidths()[c];
+        const int code = AnsiCode(c);
+        return code >= 0 ? CharWidths()[code] : WideCharWidth(c);
+    }
+    // Advances of what the code page lacks, and of a cluster of several
+    // characters drawn as one (a letter and its accents, an emoji sequence).
+    virtual int WideCharWidth(char32_t c) const;
+    virtual int ClusterWidth(std::u32string_view cluster) const;
+    // Unicode text: each one-character cluster at CharWidth, each longer
+    // cluster at ClusterWidth.
+    int TextWidth(std::u32string_view text) const;
 
     // ---- Text ----
     void SetTextColor(ColorRef color) { textColor_ = color; }
@@ -195,6 +213,8 @@ public:
     // ExtTextOut: as TextOut, with options over rect (kTextOpaque fills it
     // with the background colour, whatever the mode).
     void ExtTextOut(int x, int y, unsigned options, const CanvasRect *rect, std::string_view text);
+    void ExtTextOut(int x, int y, unsigned options, const CanvasRect *rect,
+                    std::u32string_view text);
     // DrawText in a rectangle with the kDt formats; returns the text's height.
     // With kDtCalcRect nothing is drawn and rect gets the text's extent.
     int DrawText(std::string_view text, CanvasRect &rect, unsigned format);
@@ -245,12 +265,19 @@ public:
     // uncovered part is left for the caller to paint.
     virtual void ScrollRect(int dx, int dy, const CanvasRect &scroll, const CanvasRect &clip) = 0;
 
+private:
+    template <typename Text>
+    void extTextOut(int x, int y, unsigned options, const CanvasRect *rect, Text text);
+
 protected:
     // Drawing of the primitives above.
     virtual void DrawLineSegment(CanvasPoint from, CanvasPoint to) = 0;
     // Glyphs of text with their base line at y, each at the advance from
     // CharWidths(); underline and strikeout of the font drawn too.
     virtual void DrawGlyphs(int x, int baseline, std::string_view text) = 0;
+    // Unicode text at the advances of TextWidth; by default the Windows-1252
+    // form of the text.
+    virtual void DrawGlyphs(int x, int baseline, std::u32string_view text);
 
     FontSpec font_;
     ColorRef textColor_ = 0;

@@ -96,6 +96,7 @@ public:
 
 protected:
     void DrawLineSegment(CanvasPoint from, CanvasPoint to) override;
+    using Canvas::DrawGlyphs;
     void DrawGlyphs(int x, int baseline, std::string_view text) override;
 
 private:

@@ -6,6 +6,7 @@
 #include "platform/datetime.h"
 #include "platform/file_replacement.h"
 #include "platform/file_system.h"
+#include "platform/unicode_shim.h"
 #include "richtext/io/html_writer.h"
 #include "richtext/io/stream.h"
 
@@ -167,7 +168,8 @@ bool webPage(const std::vector<DiaryEntry> &entries, std::string &page,
             TCharAttr attr;
             attr.Size = 10;
             entry->AppendToLine(entry->FirstParagraph->Lines,
-                                "[This entry cannot be read: " + error + "]", attr);
+                                unicode::FromAnsi("[This entry cannot be read: " + error + "]"),
+                                attr);
         }
         page += pageBody(*entry);
         if (!report(progress, i + 1, total))
@@ -193,7 +195,8 @@ bool mergedDocument(const std::vector<DiaryEntry> &entries, TQnRTFText &merged,
             TParagraph *note = nullptr;
             merged.NewParagraph(note, 64);
             TCharAttr attr;
-            merged.AppendToLine(note->Lines, "[This entry cannot be read: " + error + "]", attr);
+            merged.AppendToLine(
+                note->Lines, unicode::FromAnsi("[This entry cannot be read: " + error + "]"), attr);
             tail->Next = note;
             note->Prev = tail;
             tail = note;

@@ -1,6 +1,7 @@
 #include "app/exchange/entry_document.h"
 
 #include "platform/ansi.h"
+#include "platform/unicode_shim.h"
 #include "richtext/io/html_reader.h"
 #include "richtext/io/html_writer.h"
 #include "richtext/io/rtf_reader.h"
@@ -254,7 +255,7 @@ std::vector<std::string> ParagraphTexts(const TQnRTFText &document)
 {
     std::vector<std::string> texts;
     for (const TParagraph *p = document.FirstParagraph; p; p = p->Next)
-        texts.push_back(TQnRTFText::ParagraphText(p));
+        texts.push_back(unicode::ToAnsi(TQnRTFText::ParagraphText(p)));
     return texts;
 }
 
@@ -329,7 +330,7 @@ void AppendHeading(TQnRTFText &document, std::string_view text, int spaceBefore,
     const int slot = document.FindOrAddFont("Arial");
     attr.FontIndex =
         static_cast<uint8_t>(slot < kFontSlots ? slot : 0); // a full table keeps slot 0
-    document.AppendToLine(heading->Lines, text, attr);
+    document.AppendToLine(heading->Lines, unicode::FromAnsi(text), attr);
     linkAtEnd(document, heading, tail);
 }
 

@@ -13,6 +13,7 @@
 #include <unordered_map>
 
 #include "platform/ansi.h"
+#include "platform/unicode_shim.h"
 #include "platform/winmath.h"
 
 namespace qn {
@@ -26,6 +27,9 @@ struct QtFontEntry {
     int16_t Widths[256] = {};
     char16_t Chars[256] = {};
     quint32 Glyphs[256] = {}; // 0: not in the raw font, drawn through fallback
+    // Advances of characters and clusters beyond the code page, as Qt draws
+    // them (with its font fallback), measured once.
+    mutable std::unordered_map<std::u32string, int16_t> WideWidths;
 };
 
 namespace {
@@ -275,6 +279,74 @@ FontMetrics QtCanvas::Metrics() const
 const int16_t *QtCanvas::CharWidths() const
 {
     return fontEntry_->Widths;
+}
+
+int QtCanvas::WideCharWidth(char32_t c) const
+{
+    return ClusterWidth(std::u32string_view(&c, 1));
+}
+
+int QtCanvas::ClusterWidth(std::u32string_view cluster) const
+{
+    QtFontEntry &e = *fontEntry_;
+    const std::u32string key(cluster);
+    auto it = e.WideWidths.find(key);
+    if (it != e.WideWidths.end())
+        return it->second;
+    const QString text = QString::fromUcs4(cluster.data(), qsizetype(cluster.size()));
+    const int w = std::clamp(QFontMetrics(e.Font).horizontalAdvance(text), 0, 0x7FFF);
+    if (e.WideWidths.size() < 4096)
+        e.WideWidths.emplace(key, static_cast<int16_t>(w));
+    return w;
+}
+
+void QtCanvas::DrawGlyphs(int x, int baseline, std::u32string_view text)
+{
+    if (!painter_)
+        return;
+    // Runs of the code page take the glyph path; every other cluster is
+    // drawn as a string, so that Qt shapes it and falls back to a font that
+    // has it, at the advance measuring gave it.
+    int offset = 0;
+    std::string run;
+    int runStart = 0;
+    auto flush = [&] {
+        if (run.empty())
+            return;
+        const bool underline = font_.Underline, strikeout = font_.Strikeout;
+        font_.Underline = font_.Strikeout = false;
+        DrawGlyphs(x + runStart, baseline, std::string_view(run));
+        font_.Underline = underline;
+        font_.Strikeout = strikeout;
+        run.clear();
+    };
+    for (size_t i = 0; i < text.size();) {
+        const size_t next = unicode::NextGraphemeBoundary(text, i);
+        const int code = next == i + 1 ? AnsiCode(text[i]) : -1;
+        if (code >= 0) {
+            if (run.empty())
+                runStart = offset;
+            run.push_back(static_cast<char>(code));
+            offset += fontEntry_->Widths[code];
+        } else {
+            flush();
+            const std::u32string_view cluster = text.substr(i, next - i);
+            painter_->setPen(qcolor(textColor_));
+            painter_->setFont(fontEntry_->Font);
+            painter_->drawText(QPointF(x + offset, baseline),
+                               QString::fromUcs4(cluster.data(), qsizetype(cluster.size())));
+            offset += ClusterWidth(cluster);
+        }
+        i = next;
+    }
+    flush();
+    const FontMetrics &m = fontEntry_->Metrics;
+    if (font_.Underline)
+        painter_->fillRect(QRect(x, baseline + m.UnderlinePosition, offset, m.UnderlineThickness),
+                           qcolor(textColor_));
+    if (font_.Strikeout)
+        painter_->fillRect(QRect(x, baseline - m.Ascent / 3, offset, m.UnderlineThickness),
+                           qcolor(textColor_));
 }
 
 void QtCanvas::DrawGlyphs(int x, int baseline, std::string_view text)

@@ -50,6 +50,8 @@ public:
     void SelectFont(const FontSpec &font) override;
     FontMetrics Metrics() const override;
     const int16_t *CharWidths() const override;
+    int WideCharWidth(char32_t c) const override;
+    int ClusterWidth(std::u32string_view cluster) const override;
 
     void Rectangle(const CanvasRect &rect) override;
     void RoundRect(const CanvasRect &rect, int ellipseWidth, int ellipseHeight) override;
@@ -70,6 +72,7 @@ public:
 protected:
     void DrawLineSegment(CanvasPoint from, CanvasPoint to) override;
     void DrawGlyphs(int x, int baseline, std::string_view text) override;
+    void DrawGlyphs(int x, int baseline, std::u32string_view text) override;
 
 private:
     void init();

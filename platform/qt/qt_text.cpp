@@ -1,6 +1,7 @@
 #include "platform/qt/qt_text.h"
 
 #include "platform/ansi.h"
+#include "platform/unicode_shim.h"
 
 namespace qn {
 
@@ -14,6 +15,17 @@ std::optional<std::string> QStringToAnsi(const QString &text)
 {
     return Utf16ToAnsi(std::u16string_view(reinterpret_cast<const char16_t *>(text.utf16()),
                                            static_cast<size_t>(text.size())));
+}
+
+QString TextToQString(std::u32string_view text)
+{
+    return QString::fromUcs4(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::u32string QStringToText(const QString &text)
+{
+    return unicode::FromUtf16(std::u16string_view(reinterpret_cast<const char16_t *>(text.utf16()),
+                                                  static_cast<size_t>(text.size())));
 }
 
 } // namespace qn

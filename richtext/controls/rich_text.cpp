@@ -1,6 +1,7 @@
 // The rich text control: properties, links, text and selection access,
 // attributes and the layout helpers.
 #include "richtext/controls/rich_text.h"
+#include "platform/unicode_shim.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -40,9 +41,9 @@ TQnCustomRichText::TQnCustomRichText(QWidget *parent) : TQnCustomRtfEdit(parent)
     TQnRTFTextInput &d = *Document;
     d.AttrListener = follower_.get();
     d.InsertMode = 1;
-    d.OnFieldText = [this](const std::string &text, int tag) {
+    d.OnFieldText = [this](const std::u32string &text, int tag) {
         if (OnProtectedChange)
-            OnProtectedChange(this, text, tag);
+            OnProtectedChange(this, unicode::ToAnsi(text), tag);
     };
     d.OnNeedObject = [this](int tag, TQnObject &object) {
         if (ProvideObjectEvent)
@@ -611,7 +612,7 @@ void TQnRichTextFont::writeBack()
 // ---------------------------------------------------------------------------
 // Characters
 
-uint8_t TQnCustomRichText::CharAtCursor() const
+char32_t TQnCustomRichText::CharAtCursor() const
 {
     return qn::CharAtCursor(*Document);
 }

@@ -195,7 +195,7 @@ public:
     TQnRichTextFont &GetFont();
 
     // ---- Characters ----
-    uint8_t CharAtCursor() const;
+    char32_t CharAtCursor() const;
     bool NextChar();
 
     // ---- Search ----

@@ -1,4 +1,5 @@
 #include "richtext/controls/rich_text_document.h"
+#include "platform/unicode_shim.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -21,7 +22,7 @@ TTextPos normalised(const TQnRTFTextIo &doc)
 
 } // namespace
 
-uint8_t CharAtCursor(const TQnRTFTextIo &doc)
+char32_t CharAtCursor(const TQnRTFTextIo &doc)
 {
     const TTextPos pos = normalised(doc);
     if (!pos.Line)
@@ -130,7 +131,7 @@ void ApplyParagraphProps(TQnRTFTextIo &doc, const TParProps &props)
         TParagraph *p = doc.FirstParagraph;
         props.ApplyTo(*p);
         p->ParFlags &= static_cast<uint8_t>(~kParPageBreak);
-        doc.SetParagraphText(0, props.Text, &props.CharAttr);
+        doc.SetParagraphText(0, unicode::FromAnsi(props.Text), &props.CharAttr);
         doc.DropBlock();
         doc.Cursor = TTextPos{p, p->Lines, 0};
     } else {
@@ -141,7 +142,7 @@ void ApplyParagraphProps(TQnRTFTextIo &doc, const TParProps &props)
             int index = 0;
             for (const TParagraph *q = doc.FirstParagraph; q != p; q = q->Next)
                 ++index;
-            doc.SetParagraphText(index, props.Text, &props.CharAttr);
+            doc.SetParagraphText(index, unicode::FromAnsi(props.Text), &props.CharAttr);
         }
         doc.DropBlock();
         doc.Cursor = TTextPos{p, p->Lines, 0};

@@ -11,7 +11,7 @@
 namespace qn {
 
 // The character at the cursor: 13 at a paragraph's end, 0 at the end of the text.
-uint8_t CharAtCursor(const TQnRTFTextIo &document);
+char32_t CharAtCursor(const TQnRTFTextIo &document);
 // Moves the cursor one character on, across lines and paragraphs; false at the end.
 bool StepCursor(TQnRTFTextIo &document);
 // The attribute of the character at the cursor (over line ends), else CurrentAttr.

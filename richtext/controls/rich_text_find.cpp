@@ -6,6 +6,7 @@
 #include "platform/notifications.h"
 #include "platform/qt/escape_watch.h"
 #include "platform/qt/messages.h"
+#include "platform/unicode_shim.h"
 #include "richtext/controls/rich_text.h"
 #include "richtext/controls/rich_text_document.h"
 
@@ -59,7 +60,8 @@ bool TQnCustomRichText::FindText(const std::string &text, bool backwards)
         f.ToEnd();
     else
         f.ToStart();
-    const bool found = backwards ? f.SearchBackward(text) : f.SearchForward(text);
+    const std::u32string pattern = unicode::FromAnsi(text);
+    const bool found = backwards ? f.SearchBackward(pattern) : f.SearchForward(pattern);
     if (found)
         placeMatch(f.FoundPosition(), f.FoundLength(), !backwards);
     return found;
@@ -99,14 +101,14 @@ void TQnCustomRichText::DialogFind(TQnFindDialog &dialog)
     bool found = false;
     if (dialog.Down()) {
         f.SetPosition(cursor);
-        found = f.SearchForward(pattern);
+        found = f.SearchForward(unicode::FromAnsi(pattern));
     } else {
         // Upwards the search starts before the selected match (or the
         // cursor), or the same match would come back for ever.
         const int from = BlockMarked() ? SelStart() : cursor;
         if (from > 0) {
             f.SetPosition(from - 1);
-            found = f.SearchBackward(pattern);
+            found = f.SearchBackward(unicode::FromAnsi(pattern));
         }
     }
     if (found)
@@ -138,7 +140,7 @@ void TQnCustomRichText::DialogReplace(TQnFindDialog &dialog, bool all)
         if (at.Line && at.Line->Attrs && at.Offset < at.Line->Length)
             f.ReplaceAttr = at.Line->Attrs[at.Offset];
         d.DropBlock();
-        if (!f.ReplaceFound(replacement))
+        if (!f.ReplaceFound(unicode::FromAnsi(replacement)))
             return;
         d.ReformatAll();
         placeMatch(position, int(replacement.size()), down);
@@ -171,7 +173,7 @@ void TQnCustomRichText::replaceAll(TQnFindDialog &dialog, const std::string &pat
     d.PaintFlags2 |= kPaint2Locked;
     int count = 0;
     try {
-        count = f.ReplaceAll(pattern, replacement);
+        count = f.ReplaceAll(unicode::FromAnsi(pattern), unicode::FromAnsi(replacement));
     } catch (...) {
         f.EscapePressed = nullptr;
         f.KeepMatchLook = false;
@@ -227,18 +229,18 @@ std::string TQnCustomRichText::NextWord()
     if (wordSelected_) {
         // Go on after the selected (perhaps replaced) word.
         f.SetPosition(GetCursorOffset());
-        found = f.SearchForward("*");
+        found = f.SearchForward(U"*");
     } else {
-        found = f.Found() ? f.FindNext("*") : f.SearchForward("*");
+        found = f.Found() ? f.FindNext(U"*") : f.SearchForward(U"*");
     }
     wordSelected_ = false;
     while (found && f.FoundLength() == 0)
-        found = f.FindNext("*");
+        found = f.FindNext(U"*");
     if (!found)
         return std::string();
     wordStart_ = f.FoundPosition();
     wordLength_ = f.FoundLength();
-    return f.FoundText();
+    return unicode::ToAnsi(f.FoundText());
 }
 
 void TQnCustomRichText::SelectWord()

@@ -584,7 +584,7 @@ QString TQnCustomRtfEdit::PlainText() const
     for (const TParagraph *p = Document->FirstParagraph; p; p = p->Next) {
         if (p != Document->FirstParagraph)
             text += QLatin1Char('\n');
-        text += AnsiToQString(TQnRTFText::ParagraphText(p));
+        text += TextToQString(TQnRTFText::ParagraphText(p));
     }
     return text;
 }

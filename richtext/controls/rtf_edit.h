@@ -301,6 +301,7 @@ private:
     void keepCaretLineInView();
     // Types Windows-1252 characters after BeginEdit, then Changed.
     void typeChars(const std::string &ansi);
+    void typeChars(const std::u32string &text);
     bool keyEventCharacter(const QKeyEvent &event, TKey key, TShiftState shift, char &code,
                            QString &text) const;
 

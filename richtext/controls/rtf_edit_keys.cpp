@@ -9,6 +9,7 @@
 #include "platform/notifications.h"
 #include "platform/qt/key_translation.h"
 #include "platform/qt/qt_text.h"
+#include "platform/unicode_shim.h"
 #include "richtext/controls/rich_text_document.h"
 #include "richtext/controls/rtf_edit.h"
 
@@ -402,15 +403,22 @@ void TQnCustomRtfEdit::KeyPress(char key)
 
 void TQnCustomRtfEdit::typeChars(const std::string &ansi)
 {
-    if (ansi.empty() || !BeginEdit())
+    typeChars(unicode::FromAnsi(ansi));
+}
+
+void TQnCustomRtfEdit::typeChars(const std::u32string &text)
+{
+    // The undo steps group by the code page's view of what was typed.
+    const std::string ansi = unicode::ToAnsi(text);
+    if (text.empty() || !BeginEdit())
         return;
     TQnRTFTextInput &d = *Document;
     UndoRecord record(*this, undoKindOf(ansi, d.HasBlock()), undoBefore(ansi, d.HasBlock()),
                       undoAfter(ansi, d.HasBlock()));
     // Typed text is never hidden.
     d.CurrentAttr.Style = static_cast<uint16_t>(d.CurrentAttr.Style & ~kStyleHidden);
-    d.InputString(ansi);
-    if (ansi.size() > 1) {
+    d.InputString(text);
+    if (text.size() > 1) {
         // Longer strings leave the layout and the repaint to the caller.
         d.FormatAll();
         d.ShowCaret();
@@ -425,8 +433,18 @@ bool TQnCustomRtfEdit::TypeText(const QString &text)
 {
     const std::optional<std::string> ansi = QStringToAnsi(text);
     if (!ansi) {
-        MessageBeep();
-        return false;
+        // Beyond the code page: typed as it is (a surrogate pair is one
+        // character).
+        std::u32string typed;
+        for (char32_t c : QStringToText(text))
+            if (c >= 32 && c != 0x7F)
+                typed += c;
+        if (typed.empty())
+            return true;
+        if (!BeginEdit())
+            return false;
+        typeChars(typed);
+        return true;
     }
     std::string typed;
     for (char c : *ansi)
@@ -567,7 +585,7 @@ QVariant TQnCustomRtfEdit::inputMethodQuery(Qt::InputMethodQuery query) const
     case Qt::ImHints:
         return int(Qt::ImhMultiLine);
     case Qt::ImSurroundingText:
-        return d.Cursor.Paragraph ? AnsiToQString(TQnRTFText::ParagraphText(d.Cursor.Paragraph))
+        return d.Cursor.Paragraph ? TextToQString(TQnRTFText::ParagraphText(d.Cursor.Paragraph))
                                   : QString();
     case Qt::ImCursorPosition:
     case Qt::ImAnchorPosition: {

@@ -16,7 +16,7 @@ namespace {
 constexpr int kResizeHandle = 10;
 constexpr int kMaxStamp = 254;
 
-bool isBlankOrTab(uint8_t c)
+bool isBlankOrTab(char32_t c)
 {
     return c == ' ' || c == '\t';
 }
@@ -258,7 +258,7 @@ bool TQnCustomRtfEdit::clickHyperlink(QPoint at)
         if (l == clicked)
             at_ = static_cast<int>(chars.size()) + index;
         for (int i = 0; i < l->Length; ++i) {
-            chars += static_cast<char>(l->Text[i]);
+            chars += static_cast<char>(UnicodeToAnsi(l->Text[i]).value_or('?'));
             styles.push_back(l->Attrs ? l->Attrs[i].Style : 0);
         }
     }
@@ -289,7 +289,7 @@ void TQnCustomRtfEdit::selectWordAt(QPoint at)
     TTextPos pos = d.Cursor;
     if (!pos.Line)
         return;
-    const uint8_t *text = pos.Line->Text;
+    const char32_t *text = pos.Line->Text;
     int start = std::clamp(pos.Offset, 0, int(pos.Line->Length)), end = start;
     while (start > 0 && !isBlankOrTab(text[start - 1]))
         --start;

@@ -2,6 +2,7 @@
 
 #include "platform/ansi.h"
 #include "platform/notifications.h"
+#include "platform/unicode_shim.h"
 #include "richtext/controls/rich_text.h"
 #include "richtext/controls/rich_text_document.h"
 #include "spell/spell_letters.h"
@@ -23,9 +24,10 @@ constexpr int kMenuSuggestions = 8;
 
 std::string paragraphText(const TParagraph *paragraph)
 {
+    // Spelling works in the code page; each character keeps its place.
     std::string text;
     for (const TLine *l = paragraph->Lines; l; l = l->Next)
-        text.append(reinterpret_cast<const char *>(l->Text), l->Length);
+        text += unicode::ToAnsi(std::u32string_view(l->Text, l->Length));
     return text;
 }
 

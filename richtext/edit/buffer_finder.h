@@ -6,9 +6,9 @@
 // the text finder would find the same pattern in a document holding the
 // same paragraphs exactly when this finder answers true.
 //
-// The text is one buffer: the characters of each paragraph, folded through
-// FoldTable(), each paragraph ended by a zero byte. A match never crosses a
-// paragraph end.
+// The text is one buffer: the characters of each paragraph, folded by
+// Fold(), each paragraph ended by a zero. A match never crosses a paragraph
+// end.
 
 #include <cstdint>
 #include <string>
@@ -20,30 +20,31 @@ namespace qn {
 class TQnBufferFinder {
 public:
     // The pattern is cut as the text finder cuts it; wildcard 0 is none.
-    TQnBufferFinder(std::string_view pattern, uint8_t wildcard);
+    TQnBufferFinder(std::u32string_view pattern, char32_t wildcard);
 
-    // The case folding of the code page, one byte for each byte.
-    static const uint8_t (&FoldTable())[256];
+    // The case folding of the text finder: a table for the first code
+    // points, unicode::FoldCase beyond.
+    static char32_t Fold(char32_t c);
     // Appends text folded, as a buffer this finder reads expects.
-    static void AppendFolded(std::string_view text, std::string &buffer);
+    static void AppendFolded(std::u32string_view text, std::u32string &buffer);
 
-    bool Matches(std::string_view folded) const;
+    bool Matches(std::u32string_view folded) const;
 
 private:
     // A head or tail: folded bytes, and where the wildcard stands for any
     // one character.
     struct Part {
-        std::string bytes;
+        std::u32string bytes;
         std::vector<bool> any;
         bool hasAny = false;
         bool impossible = false; // holds a byte no text character folds to
         size_t size() const { return bytes.size(); }
         bool empty() const { return bytes.empty(); }
     };
-    static Part makePart(std::string_view raw, uint8_t wildcard);
+    static Part makePart(std::u32string_view raw, char32_t wildcard);
     // The first place at or after `from` where the part matches, the match
     // ending at or before `limit`; npos when there is none.
-    static size_t find(const Part &part, std::string_view text, size_t from, size_t limit);
+    static size_t find(const Part &part, std::u32string_view text, size_t from, size_t limit);
 
     Part head_, tail_;
     bool hasWildcard_ = false;

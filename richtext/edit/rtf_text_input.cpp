@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/unicode_shim.h"
 #include "platform/winmath.h"
 
 namespace qn {
@@ -53,7 +54,12 @@ void TQnRTFTextInput::Clear()
 // ---------------------------------------------------------------------------
 // Typing a string
 
-void TQnRTFTextInput::InputString(std::string_view text)
+void TQnRTFTextInput::InputString(std::string_view ansi)
+{
+    InputString(unicode::FromAnsi(ansi));
+}
+
+void TQnRTFTextInput::InputString(std::u32string_view text)
 {
     if (ReadOnly || Suspend || !FirstParagraph)
         return;
@@ -67,10 +73,10 @@ void TQnRTFTextInput::InputString(std::string_view text)
     int result = kRepaintNothing;
     int count = 0;
     try {
-        for (const char c : text) {
+        for (const char32_t c : text) {
             if (c == 0)
                 break;
-            result = std::max(result, typeChar(static_cast<uint8_t>(c)));
+            result = std::max(result, typeChar(c));
             ++count;
         }
     } catch (...) {
@@ -114,7 +120,7 @@ void TQnRTFTextInput::UpdateScreen(int result)
         WantedX = documentX(XOfChar(Cursor.Paragraph, Cursor.Line, Cursor.Offset));
 }
 
-int TQnRTFTextInput::typeChar(uint8_t ch)
+int TQnRTFTextInput::typeChar(char32_t ch)
 {
     aimAtCaret_ = ch != 13 && ch != 12;
     switch (ch) {
@@ -357,9 +363,9 @@ TQnObject *TQnRTFTextInput::InsertObject(int &tag, std::shared_ptr<TQnGraphic> g
     CurrentAttr.Height = static_cast<int16_t>(MulDiv(object->Height, Header->PixelsPerInchY, 1440));
     CurrentAttr.Style = static_cast<uint16_t>((CurrentAttr.Style | kStyleObject) &
                                               ~(kStyleInsertPoint | kStyleAutoText));
-    const char code = byTag ? 1 : 2;
+    const char32_t code = byTag ? 1 : 2;
     try {
-        InputString(std::string_view(&code, 1));
+        InputString(std::u32string_view(&code, 1));
     } catch (...) {
         CurrentAttr.Tag = 0;
         CurrentAttr.Style &= static_cast<uint16_t>(~kStyleObject);

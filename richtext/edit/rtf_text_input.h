@@ -92,7 +92,9 @@ public:
     // Types text (up to a NUL) at the cursor. A string of at most one
     // character brings the screen up to date; longer ones leave painting to
     // the caller (LastRepaint tells what is due).
-    void InputString(std::string_view text);
+    void InputString(std::u32string_view text);
+    // Windows-1252 text typed.
+    void InputString(std::string_view ansi);
     // Inserts an object character at the cursor. tag -1 asks for an automatic
     // tag, 0 for an id; it returns the number the character carries. Throws
     // EQnRTFText "No object was defined" without a graphic (the record stays).
@@ -153,7 +155,7 @@ public:
 
 private:
     // One character; returns its repaint result.
-    int typeChar(uint8_t ch);
+    int typeChar(char32_t ch);
     int typeBackspace();
     int typeDelete();
     int typeEnter(bool pageBreak);

@@ -5,6 +5,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/ansi.h"
+#include "platform/unicode_shim.h"
 #include "richtext/edit/rtf_text_input.h"
 
 namespace qn {
@@ -18,7 +20,7 @@ void removeChars(TLine *line, int position, int n)
     if (n <= 0)
         return;
     const int tail = line->Length - position - n + 1;
-    std::memmove(line->Text + position, line->Text + position + n, size_t(tail));
+    std::memmove(line->Text + position, line->Text + position + n, sizeof(char32_t) * size_t(tail));
     if (line->Attrs)
         std::memmove(static_cast<void *>(line->Attrs + position), line->Attrs + position + n,
                      sizeof(TCharAttr) * size_t(tail));
@@ -464,7 +466,7 @@ int TQnRTFTextInput::FillInsertPoints(const TQnInsertPointText &ask)
         return 0;
     DropBlock();
     int changed = 0;
-    std::string text;
+    std::u32string text;
     std::vector<TCharAttr> attrs;
     for (TParagraph *p = FirstParagraph; p; p = p->Next) {
         // The paragraph as one run of characters; it is read again after a change.
@@ -473,7 +475,7 @@ int TQnRTFTextInput::FillInsertPoints(const TQnInsertPointText &ask)
             attrs.clear();
             for (const TLine *l = p->Lines; l; l = l->Next)
                 for (int i = 0; i < l->Length; ++i) {
-                    text.push_back(static_cast<char>(l->Text[i]));
+                    text.push_back(l->Text[i]);
                     attrs.push_back(l->Attrs ? l->Attrs[i] : TCharAttr{});
                 }
         };
@@ -486,11 +488,12 @@ int TQnRTFTextInput::FillInsertPoints(const TQnInsertPointText &ask)
                    !(attrs[end].Style & kStyleInsertPoint))
                 ++end;
             const int oldLength = static_cast<int>(end - i - 1);
-            const std::string old = text.substr(i + 1, oldLength);
+            // Fields are named and filled in the code page.
+            const std::string old = unicode::ToAnsi(text.substr(i + 1, oldLength));
             std::string now = old;
             int replaced = oldLength;
             const int tag = attrs[i].Tag;
-            const bool goOn = ask(p, now, replaced, tag, static_cast<uint8_t>(text[i]));
+            const bool goOn = ask(p, now, replaced, tag, UnicodeToAnsi(text[i]).value_or('?'));
             replaced = std::clamp(replaced, 0, oldLength);
             if (now.size() > size_t(kMaxAutoText))
                 now.resize(kMaxAutoText);
@@ -503,7 +506,7 @@ int TQnRTFTextInput::FillInsertPoints(const TQnInsertPointText &ask)
                 look.Tag = static_cast<int16_t>(tag);
                 const int at = static_cast<int>(i) + 1;
                 DeleteText(p, at, replaced);
-                InsertText(p, at, &look, now);
+                InsertText(p, at, &look, unicode::FromAnsi(now));
                 p->State |= kStateRebreak | kStateRepaint;
                 ++changed;
                 read();

@@ -3,15 +3,19 @@
 #include <algorithm>
 
 #include "platform/ansi.h"
+#include "platform/unicode_shim.h"
 #include "richtext/edit/rtf_text_input.h"
 
 namespace qn {
 
 namespace {
 
-bool isWordChar(uint8_t c)
+bool isWordChar(char32_t c)
 {
-    return c != ' ' && c != 8 && IsCharAlphaNumeric(c);
+    const int code = AnsiCode(c);
+    if (code < 0)
+        return unicode::IsWordChar(c); // beyond the code page: letters, marks, digits
+    return code != ' ' && code != 8 && IsCharAlphaNumeric(static_cast<unsigned char>(code));
 }
 
 } // namespace
@@ -39,7 +43,7 @@ bool TQnRTFTextInput::zeroWidth(const TLine *line, int i) const
 {
     if (ShowHidden() || !line->Attrs)
         return false;
-    const uint8_t ch = line->Text[i];
+    const char32_t ch = line->Text[i];
     return line->Attrs[i].Width == 0 && ch != '\t' && ch != '\n';
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/ansi.h"
+#include "platform/unicode_shim.h"
 #include "richtext/io/rtf_text_io.h"
 #include "richtext/model/rtf_text.h"
 
@@ -86,8 +87,13 @@ void TQnTextFinder::Reset()
 // ---------------------------------------------------------------------------
 // Characters
 
-bool TQnTextFinder::IsDelimiter(uint8_t ch)
+bool TQnTextFinder::IsDelimiter(char32_t ch)
 {
+    // Beyond the code page a word is letters, marks and digits.
+    const int code = AnsiCode(ch);
+    if (code < 0)
+        return !unicode::IsWordChar(ch);
+    ch = static_cast<char32_t>(code);
     const bool letter = (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || ch == 138 ||
                         ch == 140 || ch == 154 || ch == 156 || ch == 159 || ch >= 192;
     return !letter;
@@ -120,16 +126,16 @@ bool TQnTextFinder::attrAgrees(const TCharAttr &want, const TCharAttr &have) con
     return true;
 }
 
-bool TQnTextFinder::CharMatches(uint8_t textChar, uint8_t patternChar, const TCharAttr *patternAttr,
-                                const TCharAttr *textAttr)
+bool TQnTextFinder::CharMatches(char32_t textChar, char32_t patternChar,
+                                const TCharAttr *patternAttr, const TCharAttr *textAttr)
 {
     if (Opts.AttrMatch != 0 && patternAttr && textAttr && !attrAgrees(*patternAttr, *textAttr))
         return false;
-    if (Opts.Wildcard != 0 && patternChar == Opts.Wildcard)
+    if (Opts.Wildcard != 0 && patternChar == AnsiToUnicode(Opts.Wildcard))
         return true;
     if (Opts.CaseSensitive == 1)
         return textChar == patternChar;
-    return AnsiLowerChar(textChar) == AnsiLowerChar(patternChar);
+    return textChar == patternChar || unicode::FoldCase(textChar) == unicode::FoldCase(patternChar);
 }
 
 bool TQnTextFinder::passesFilter(const TCharAttr *attr) const
@@ -140,12 +146,12 @@ bool TQnTextFinder::passesFilter(const TCharAttr *attr) const
 // ---------------------------------------------------------------------------
 // Matching inside one paragraph
 
-void TQnTextFinder::setPattern(std::string_view pattern)
+void TQnTextFinder::setPattern(std::u32string_view pattern)
 {
     pattern_.assign(pattern.substr(0, kMaxFinderPattern));
     const size_t wild =
-        Opts.Wildcard ? pattern.find(static_cast<char>(Opts.Wildcard)) : std::string_view::npos;
-    hasWildcard_ = wild != std::string_view::npos && wild <= static_cast<size_t>(kMaxPart);
+        Opts.Wildcard ? pattern.find(AnsiToUnicode(Opts.Wildcard)) : std::u32string_view::npos;
+    hasWildcard_ = wild != std::u32string_view::npos && wild <= static_cast<size_t>(kMaxPart);
     if (hasWildcard_) {
         head_.assign(pattern.substr(0, wild));
         tail_.assign(pattern.substr(wild + 1, kMaxPart));
@@ -169,14 +175,13 @@ void TQnTextFinder::loadParagraph(const TParagraph *paragraph)
     tailCache_ = TailCache{};
 }
 
-bool TQnTextFinder::matchesAt(const std::string &part, int position)
+bool TQnTextFinder::matchesAt(const std::u32string &part, int position)
 {
     const int length = static_cast<int>(part.size());
     if (position < 0 || position + length > text_.size())
         return false;
     for (int i = 0; i < length; ++i)
-        if (!CharMatches(text_.chars[position + i], static_cast<uint8_t>(part[i]), &MatchAttr,
-                         text_.attr(position + i)))
+        if (!CharMatches(text_.chars[position + i], part[i], &MatchAttr, text_.attr(position + i)))
             return false;
     return true;
 }
@@ -198,7 +203,7 @@ bool TQnTextFinder::runChar(int i)
 {
     if (wordMode())
         return !IsDelimiter(text_.chars[i]);
-    return passesFilter(text_.attr(i)) && text_.chars[i] != Opts.EndChar;
+    return passesFilter(text_.attr(i)) && text_.chars[i] != AnsiToUnicode(Opts.EndChar);
 }
 
 bool TQnTextFinder::isRunStart(int i, bool searchStart)
@@ -384,7 +389,7 @@ bool TQnTextFinder::searchBackward()
     return false;
 }
 
-bool TQnTextFinder::SearchForward(std::string_view pattern)
+bool TQnTextFinder::SearchForward(std::u32string_view pattern)
 {
     if (!document_ || pattern.empty())
         return false;
@@ -393,7 +398,7 @@ bool TQnTextFinder::SearchForward(std::string_view pattern)
     return searchForward();
 }
 
-bool TQnTextFinder::SearchBackward(std::string_view pattern)
+bool TQnTextFinder::SearchBackward(std::u32string_view pattern)
 {
     if (!document_ || pattern.empty())
         return false;
@@ -402,7 +407,7 @@ bool TQnTextFinder::SearchBackward(std::string_view pattern)
     return searchBackward();
 }
 
-bool TQnTextFinder::FindNext(std::string_view pattern)
+bool TQnTextFinder::FindNext(std::u32string_view pattern)
 {
     if (!document_ || !document_->FirstParagraph || pattern.empty())
         return false;
@@ -416,7 +421,7 @@ bool TQnTextFinder::FindNext(std::string_view pattern)
     return searchForward();
 }
 
-bool TQnTextFinder::FindPrev(std::string_view pattern)
+bool TQnTextFinder::FindPrev(std::u32string_view pattern)
 {
     if (!document_ || !document_->FirstParagraph || pattern.empty())
         return false;
@@ -466,7 +471,7 @@ bool TQnTextFinder::isGuardedRange(TParagraph *paragraph, int offset, int count)
     return false;
 }
 
-void TQnTextFinder::replaceFound(std::string_view text)
+void TQnTextFinder::replaceFound(std::u32string_view text)
 {
     if (KeepMatchLook) {
         // The replacement takes the look of the first character it replaces.
@@ -488,7 +493,7 @@ void TQnTextFinder::replaceFound(std::string_view text)
     TextReplaced(paragraph_);
 }
 
-bool TQnTextFinder::ReplaceFound(std::string_view text)
+bool TQnTextFinder::ReplaceFound(std::u32string_view text)
 {
     if (!found_ || !document_)
         return false;
@@ -500,7 +505,7 @@ bool TQnTextFinder::ReplaceFound(std::string_view text)
     return true;
 }
 
-int TQnTextFinder::ReplaceAll(std::string_view pattern, std::string_view replacement)
+int TQnTextFinder::ReplaceAll(std::u32string_view pattern, std::u32string_view replacement)
 {
     count_ = 0;
     if (!document_ || !document_->FirstParagraph || pattern.empty())
@@ -544,11 +549,11 @@ void TQnTextFinder::TextReplaced(TParagraph *paragraph)
             pos->Offset = pos->Line->Length;
 }
 
-std::string TQnTextFinder::FoundText() const
+std::u32string TQnTextFinder::FoundText() const
 {
     if (!found_ || !paragraph_ || foundLength_ <= 0)
         return {};
-    std::string text(foundLength_ + 1, '\0');
+    std::u32string text(foundLength_ + 1, U'\0');
     const int copied = TQnRTFText::CopyText(paragraph_, offset_, text.data(), foundLength_);
     text.resize(std::max(copied, 0));
     return text;

@@ -78,22 +78,22 @@ public:
     // and FoundLength.
     virtual int SetPosition(int position);
     // Searches from the current position to the end of the document.
-    virtual bool SearchForward(std::string_view pattern);
+    virtual bool SearchForward(std::u32string_view pattern);
     // Searches from the current position towards the start; the match
     // nearest the position (starting at or before it) wins.
-    virtual bool SearchBackward(std::string_view pattern);
+    virtual bool SearchBackward(std::u32string_view pattern);
     // Whether one text character matches one pattern character; an absent
     // attribute (plain text) skips the attribute filter.
-    virtual bool CharMatches(uint8_t textChar, uint8_t patternChar, const TCharAttr *patternAttr,
+    virtual bool CharMatches(char32_t textChar, char32_t patternChar, const TCharAttr *patternAttr,
                              const TCharAttr *textAttr);
     // Everything but the letters of the Western code page.
-    virtual bool IsDelimiter(uint8_t ch);
+    virtual bool IsDelimiter(char32_t ch);
     // Searches forward from just after the last match.
-    virtual bool FindNext(std::string_view pattern);
+    virtual bool FindNext(std::u32string_view pattern);
     // Replaces every match from the current position on; returns Count.
-    virtual int ReplaceAll(std::string_view pattern, std::string_view replacement);
+    virtual int ReplaceAll(std::u32string_view pattern, std::u32string_view replacement);
     // Searches backward from just before the last match.
-    virtual bool FindPrev(std::string_view pattern);
+    virtual bool FindPrev(std::u32string_view pattern);
     // Clears the match, the options and the replacement settings and goes to
     // the start of the document.
     virtual void Reset();
@@ -103,14 +103,14 @@ public:
 
     // Replaces the match with text (in ReplaceAttr). False when nothing is
     // found, or the match is guarded or the document read-only.
-    bool ReplaceFound(std::string_view text);
+    bool ReplaceFound(std::u32string_view text);
 
     // ---- The match ----
 
     bool Found() const { return found_; }
     int FoundPosition() const { return found_ ? foundPosition_ : 0; }
     int FoundLength() const { return found_ ? foundLength_ : 0; }
-    std::string FoundText() const;
+    std::u32string FoundText() const;
 
     // ---- State ----
 
@@ -119,8 +119,8 @@ public:
     int Offset() const { return offset_; }
     bool Backward() const { return backward_; }
     int Count() const { return count_; }
-    const std::string &Pattern() const { return pattern_; }
-    const std::string &ReplaceText() const { return replaceText_; }
+    const std::u32string &Pattern() const { return pattern_; }
+    const std::u32string &ReplaceText() const { return replaceText_; }
 
     // ---- Settings ----
 
@@ -150,7 +150,7 @@ private:
     };
     // The paragraph being matched, flattened across its lines.
     struct ParagraphText {
-        std::vector<uint8_t> chars;
+        std::vector<char32_t> chars;
         std::vector<const TCharAttr *> attrs; // empty in plain text
         int size() const { return static_cast<int>(chars.size()); }
         const TCharAttr *attr(int i) const { return attrs.empty() ? nullptr : attrs[i]; }
@@ -162,7 +162,7 @@ private:
         int at = -1; // -1: none at or after `from`
     };
 
-    void setPattern(std::string_view pattern);
+    void setPattern(std::u32string_view pattern);
     // Paragraph_/ParagraphStart/Offset made to agree with the current document.
     void syncPosition();
     bool searchForward();
@@ -170,7 +170,7 @@ private:
     void loadParagraph(const TParagraph *paragraph);
     void setFound(const Match &match);
     bool tryAt(int start, bool searchStart, Match &match);
-    bool matchesAt(const std::string &part, int position);
+    bool matchesAt(const std::u32string &part, int position);
     bool attrAgrees(const TCharAttr &want, const TCharAttr &have) const;
     bool passesFilter(const TCharAttr *attr) const;
     bool wordMode() const { return Opts.EndChar == ' ' || Opts.ToWordEnd != 0; }
@@ -184,7 +184,7 @@ private:
     int firstTail(int from, int limit, bool cached);
     bool isGuardedRange(TParagraph *paragraph, int offset, int count) const;
     bool mayReplace() const;
-    void replaceFound(std::string_view text);
+    void replaceFound(std::u32string_view text);
 
     TQnRTFText *document_ = nullptr;
     TParagraph *paragraph_ = nullptr;
@@ -195,11 +195,11 @@ private:
     int foundLength_ = 0;
     bool backward_ = false;
     int count_ = 0;
-    std::string pattern_;
-    std::string replaceText_;
+    std::u32string pattern_;
+    std::u32string replaceText_;
 
     // The split pattern and the paragraph being matched.
-    std::string head_, tail_;
+    std::u32string head_, tail_;
     bool hasWildcard_ = false;
     ParagraphText text_;
     TailCache tailCache_;

@@ -38,7 +38,7 @@ struct UndoHistory::ParagraphCopy {
     uint8_t Alignment = 0, ParFlags = 0, BorderFlags = 0, BorderStyle = 0, BorderWidth = 0,
             BorderSpaceColor = 0, Numbering = 0, StyleId = 0;
     uint32_t TabMask = 0;
-    std::string Text; // every line's characters
+    std::u32string Text; // every line's characters
     std::vector<uint16_t> LineLengths;
     std::vector<AttrRun> Runs; // empty in plain text
 
@@ -52,7 +52,7 @@ struct UndoHistory::ParagraphCopy {
     {
         for (const TLine *l = p.Lines; l; l = l->Next) {
             LineLengths.push_back(l->Length);
-            Text.append(reinterpret_cast<const char *>(l->Text), l->Length);
+            Text.append(l->Text, l->Length);
             if (!l->Attrs)
                 continue;
             if (l->Length == 0) {
@@ -89,8 +89,8 @@ struct UndoHistory::ParagraphCopy {
 
     size_t Bytes() const
     {
-        return sizeof(*this) + Text.capacity() + LineLengths.capacity() * sizeof(uint16_t) +
-               Runs.capacity() * sizeof(AttrRun);
+        return sizeof(*this) + Text.capacity() * sizeof(char32_t) +
+               LineLengths.capacity() * sizeof(uint16_t) + Runs.capacity() * sizeof(AttrRun);
     }
 
     // A new unlinked paragraph of the document holding this copy.
@@ -134,7 +134,7 @@ private:
             if (i > 0)
                 line = document.AppendLine(&p, length + 2);
             if (Runs.empty() || !line->Attrs) {
-                document.AppendToLine(line, std::string_view(Text).substr(textAt, length),
+                document.AppendToLine(line, std::u32string_view(Text).substr(textAt, length),
                                       document.CurrentAttr);
                 textAt += length;
                 continue;
@@ -151,7 +151,7 @@ private:
             while (left > 0 && run < Runs.size()) {
                 const int n = std::min<int>(left, static_cast<int>(runLeft));
                 if (n > 0)
-                    document.AppendToLine(line, std::string_view(Text).substr(textAt, n),
+                    document.AppendToLine(line, std::u32string_view(Text).substr(textAt, n),
                                           Runs[run].Attr);
                 textAt += n;
                 left -= n;
@@ -320,7 +320,8 @@ uint64_t rangeHash(const TQnRTFText &d, int first, int count)
     const TParagraph *p = paragraphAt(d, first);
     for (int i = 0; p && i < count; ++i, p = p->Next) {
         for (const TLine *l = p->Lines; l; l = l->Next)
-            h = hashBytes(h, l->Text, l->Length);
+            h = hashBytes(h, reinterpret_cast<const uint8_t *>(l->Text),
+                          l->Length * sizeof(char32_t));
         const uint8_t end = 0xFF;
         h = hashBytes(h, &end, 1);
     }

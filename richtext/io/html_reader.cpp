@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/ansi.h"
 #include "platform/notifications.h"
 #include "richtext/io/bitmap.h"
 #include "richtext/io/html_text.h"
@@ -105,7 +106,7 @@ void TQnHTMLReader::storeText(std::string_view text, const TCharAttr &attr)
 {
     for (char c : text)
         if (c != 0)
-            storeChar(static_cast<uint8_t>(c), attr);
+            storeChar(AnsiToUnicode(static_cast<uint8_t>(c)), attr);
 }
 
 bool TQnHTMLReader::parHasText() const
@@ -116,7 +117,7 @@ bool TQnHTMLReader::parHasText() const
     return false;
 }
 
-void TQnHTMLReader::AddChar(uint8_t c)
+void TQnHTMLReader::AddChar(char32_t c)
 {
     if (c == 0)
         return;
@@ -131,7 +132,7 @@ void TQnHTMLReader::AddChar(uint8_t c)
         if (!(attr_.Style & kStyleDoubleUnderline) || (linkOpen_ && linkText_ == 0))
             a.Style &= static_cast<uint16_t>(~kStyleDoubleUnderline);
         if (line_->Length > 0) {
-            const uint8_t last = line_->Text[line_->Length - 1];
+            const char32_t last = line_->Text[line_->Length - 1];
             if (last != ' ' && last != 10)
                 storeChar(' ', a);
         } else if (parHasText()) {
@@ -181,7 +182,7 @@ void TQnHTMLReader::textChar(uint8_t c)
         if (c == 0 || c == 10 || c == 13)
             return;
     }
-    AddChar(c);
+    AddChar(AnsiToUnicode(c));
 }
 
 int32_t TQnHTMLReader::levelIndent() const
@@ -496,7 +497,7 @@ void TQnHTMLReader::ruleTag(const Tag &tag)
     s.Alignment = kAlignCenter;
     s.BorderFlags = kBorderOn | kBorderNotInherited | (size > 1 ? kBorderBox : kBorderTop);
     newBlock(s);
-    storeChar(160, a);
+    storeChar(0xA0, a);
     endPending_ = true;
 }
 

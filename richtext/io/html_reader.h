@@ -64,7 +64,7 @@ public:
     int Read(TQnStream &stream, TParagraph *&first) override;
     // Text outside tags: blanks and line ends collapse to one blank between
     // words, as a browser shows them.
-    void AddChar(uint8_t c) override;
+    void AddChar(char32_t c) override;
 
     // Asked first for the graphic of an image name (the owner's picture
     // source); nullptr lets the reader load the file itself.
@@ -123,7 +123,7 @@ private:
     int tableColumns(size_t from);
 
     // Building.
-    void storeChar(uint8_t c, const TCharAttr &attr) { StoreChar(c, attr, 60); }
+    void storeChar(char32_t c, const TCharAttr &attr) { StoreChar(c, attr, 60); }
     void storeText(std::string_view text, const TCharAttr &attr);
     void textChar(uint8_t c);
     bool parHasText() const;

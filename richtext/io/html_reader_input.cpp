@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/ansi.h"
 #include "richtext/io/html_text.h"
 
 namespace qn {
@@ -192,7 +193,7 @@ void TQnHTMLReader::readEntity()
     }
     if (ch == 13 || ch == 10)
         return;
-    AddChar(static_cast<uint8_t>(ch));
+    AddChar(AnsiToUnicode(static_cast<uint8_t>(ch)));
 }
 
 void TQnHTMLReader::skipRawText(std::string_view endTag)

@@ -1,6 +1,7 @@
 #include "richtext/io/html_writer.h"
 
 #include "platform/ansi.h"
+#include "platform/unicode_shim.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -637,7 +638,7 @@ bool TQnHTMLWriter::skipped() const
     if (l->Attrs && (l->Attrs[pos_].Style & kStyleListNumber) && openLists() > 0)
         return true;
     // The rule stands for its paragraph's lone character.
-    return afterRule_ && l->Text[pos_] == 160 && l->Length == 1;
+    return afterRule_ && l->Text[pos_] == 0xA0 && l->Length == 1;
 }
 
 int TQnHTMLWriter::WriteText(int count)
@@ -647,7 +648,22 @@ int TQnHTMLWriter::WriteText(int count)
         return result_;
     std::string text;
     for (int i = 0; i < count; ++i) {
-        const uint8_t c = l->Text[pos_ + i];
+        const char32_t wide = l->Text[pos_ + i];
+        const std::optional<unsigned char> code = UnicodeToAnsi(wide);
+        if (!code) {
+            // A character the code page lacks: itself in UTF-8 text, else a
+            // numeric reference.
+            if (linkMode_ == 2) {
+                if (linkAddress_.size() < 4096)
+                    linkAddress_ += unicode::ToUtf8(std::u32string_view(&wide, 1));
+            } else if (Utf8Text) {
+                text += unicode::ToUtf8(std::u32string_view(&wide, 1));
+            } else {
+                text += "&#" + std::to_string(static_cast<uint32_t>(wide)) + ";";
+            }
+            continue;
+        }
+        const uint8_t c = *code;
         if (linkMode_ == 2) {
             if (c > 3 && linkAddress_.size() < 4096)
                 linkAddress_.push_back(static_cast<char>(c));

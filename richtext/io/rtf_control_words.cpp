@@ -167,6 +167,8 @@ constexpr ControlWord kTable[] = {
 constexpr ControlWord kAdded[] = {
     {"u", 0, false, P, xUnicode},
     {"uc", 1, false, P, xUnicodeSkip},
+    {"upr", 0, false, D, xUnicodePair},
+    {"ud", 0, false, D, xUnicodeText},
     {"brdrhair", 0x02, true, P, xBorderStyle},
     {"brdrbar", 0x04, true, P, xBorderStyle},
     {"fnil", 0x00, true, P, xFontFamily},

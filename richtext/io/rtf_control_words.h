@@ -118,6 +118,9 @@ enum Action : uint8_t {
     xFontFamily,
     xCharset,
     xUnderlineOff,
+    // destinations: \upr{ansi text}{\*\ud{unicode text}} keeps the second
+    xUnicodePair,
+    xUnicodeText,
 };
 
 struct ControlWord {

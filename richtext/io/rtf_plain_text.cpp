@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/ansi.h"
+#include "platform/unicode_shim.h"
 #include "richtext/io/rtf_control_words.h"
 #include "richtext/io/rtf_reader.h"
 
@@ -26,10 +27,38 @@ enum class Where : uint8_t { Text, Skip, Other };
 // Thrown inside the pass when the document must be read by the reader.
 struct NeedsReader {};
 
+struct AnsiTables {
+    char32_t plain[256];
+    char32_t folded[256];
+    AnsiTables()
+    {
+        for (int c = 0; c < 256; ++c) {
+            plain[c] = AnsiToUnicode(static_cast<unsigned char>(c));
+            folded[c] = unicode::FoldCase(plain[c]);
+        }
+    }
+};
+
+const AnsiTables &ansiTables()
+{
+    static const AnsiTables tables;
+    return tables;
+}
+
+const char32_t *PlainAnsi()
+{
+    return ansiTables().plain;
+}
+
+const char32_t *FoldedAnsi()
+{
+    return ansiTables().folded;
+}
+
 class PlainTextPass {
 public:
-    PlainTextPass(std::string_view rtf, const uint8_t (&map)[256], std::string &text)
-        : in_(rtf), map_(map), text_(text)
+    PlainTextPass(std::string_view rtf, bool fold, std::u32string &text)
+        : in_(rtf), map_(fold ? FoldedAnsi() : PlainAnsi()), fold_(fold), text_(text)
     {
         stack_.reserve(32);
     }
@@ -56,6 +85,8 @@ private:
     void act(const ControlWord &w, bool hasParam, int32_t param);
     void destination(uint8_t which);
     void property(uint8_t action, int32_t v);
+    void unicodeChar(int32_t code);
+    void put(char32_t c) { text_.push_back(fold_ ? unicode::FoldCase(c) : c); }
 
     struct Group {
         Where where;
@@ -64,8 +95,9 @@ private:
 
     std::string_view in_;
     size_t pos_ = 0;
-    const uint8_t (&map_)[256];
-    std::string &text_;
+    const char32_t *map_; // Windows-1252 byte to (folded) character
+    bool fold_;
+    std::u32string &text_;
     std::vector<Group> stack_;
     Where where_ = Where::Text;
     bool started_ = false;
@@ -73,6 +105,8 @@ private:
     bool skipIfUnknown_ = false;
     int fallbackLeft_ = 0;
     uint8_t unicodeSkip_ = 1;
+    char32_t highSurrogate_ = 0;
+    Where unicodePairWhere_ = Where::Text;
 };
 
 void PlainTextPass::run()
@@ -121,13 +155,14 @@ void PlainTextPass::textRun()
     const size_t at = text_.size();
     text_.resize(at + (end - from));
     for (size_t i = from; i < end; ++i)
-        text_[at + i - from] = static_cast<char>(map_[static_cast<uint8_t>(in_[i])]);
+        text_[at + i - from] = map_[static_cast<uint8_t>(in_[i])];
     pos_ = end;
 }
 
 void PlainTextPass::pushGroup()
 {
     fallbackLeft_ = 0;
+    highSurrogate_ = 0;
     skipIfUnknown_ = false;
     if (static_cast<int>(stack_.size()) >= TQnRtfReader::kMaxGroupDepth)
         throw NeedsReader{}; // the reader keeps no state for such groups
@@ -138,6 +173,7 @@ void PlainTextPass::pushGroup()
 void PlainTextPass::popGroup()
 {
     fallbackLeft_ = 0;
+    highSurrogate_ = 0;
     skipIfUnknown_ = false;
     if (stack_.empty()) {
         stop_ = true; // a closing brace without its opening one
@@ -156,11 +192,12 @@ void PlainTextPass::dispatch(uint8_t c, bool lineBreak)
         --fallbackLeft_;
         return;
     }
+    highSurrogate_ = 0;
     if (where_ != Where::Text || c == 0 || ((c == 13 || c == 10) && !lineBreak))
         return;
     if (c == 1)
         throw NeedsReader{}; // the placeholder of a linked object
-    text_.push_back(static_cast<char>(map_[c]));
+    text_.push_back(map_[c]);
 }
 
 void PlainTextPass::hexByte()
@@ -302,6 +339,13 @@ void PlainTextPass::destination(uint8_t which)
         break;
     case dField:
         break;
+    case xUnicodePair:
+        unicodePairWhere_ = where_;
+        where_ = Where::Other;
+        break;
+    case xUnicodeText:
+        where_ = where_ == Where::Other ? unicodePairWhere_ : Where::Skip;
+        break;
     case dPicture:
     case dPictureFile:
         if (where_ == Where::Text)
@@ -327,18 +371,11 @@ void PlainTextPass::property(uint8_t action, int32_t v)
     switch (action) {
     case aPar:
         if (where_ == Where::Text)
-            text_.push_back('\0');
+            text_.push_back(U'\0');
         break;
-    case xUnicode: {
-        const int32_t code = v < 0 ? v + 65536 : v;
-        const auto ansi = code > 0 ? UnicodeToAnsi(static_cast<char32_t>(code)) : std::nullopt;
-        if (ansi) {
-            fallbackLeft_ = 0;
-            dispatch(*ansi);
-            fallbackLeft_ = unicodeSkip_;
-        }
+    case xUnicode:
+        unicodeChar(v < 0 ? v + 65536 : v);
         break;
-    }
     case xUnicodeSkip:
         unicodeSkip_ = static_cast<uint8_t>(std::clamp(v, 0, 16));
         break;
@@ -360,10 +397,43 @@ void PlainTextPass::property(uint8_t action, int32_t v)
     }
 }
 
+// As the reader does: the character in the text, then the fallback dropped;
+// a pair of surrogates is one character.
+void PlainTextPass::unicodeChar(int32_t code)
+{
+    fallbackLeft_ = 0;
+    if (code <= 0)
+        return;
+    char32_t u = static_cast<char32_t>(code);
+    if (u >= 0xD800 && u <= 0xDBFF) {
+        highSurrogate_ = u;
+        fallbackLeft_ = unicodeSkip_;
+        return;
+    }
+    if (u >= 0xDC00 && u <= 0xDFFF) {
+        const char32_t high = highSurrogate_;
+        highSurrogate_ = 0;
+        fallbackLeft_ = unicodeSkip_;
+        if (!high)
+            return;
+        u = 0x10000 + ((high - 0xD800) << 10) + (u - 0xDC00);
+    }
+    highSurrogate_ = 0;
+    if (where_ == Where::Text) {
+        if (u == 1)
+            throw NeedsReader{};
+        if (u != 13 && u != 10)
+            put(u);
+        fallbackLeft_ = unicodeSkip_;
+        return;
+    }
+    if (UnicodeToAnsi(u))
+        fallbackLeft_ = unicodeSkip_;
+}
+
 } // namespace
 
-PlainTextResult AppendRtfPlainText(std::string_view rtf, const uint8_t (&map)[256],
-                                   std::string &text)
+PlainTextResult AppendRtfPlainText(std::string_view rtf, bool fold, std::u32string &text)
 {
     // The reader's test for RTF: the opening brace within the first 2,000
     // bytes, after blanks only.
@@ -375,13 +445,13 @@ PlainTextResult AppendRtfPlainText(std::string_view rtf, const uint8_t (&map)[25
         return PlainTextResult::NeedsDocument;
     const size_t kept = text.size();
     try {
-        PlainTextPass(rtf.substr(i), map, text).run();
+        PlainTextPass(rtf.substr(i), fold, text).run();
     } catch (const NeedsReader &) {
         text.resize(kept);
         return PlainTextResult::NeedsDocument;
     }
-    if (text.size() == kept || text.back() != '\0')
-        text.push_back('\0');
+    if (text.size() == kept || text.back() != U'\0')
+        text.push_back(U'\0');
     return PlainTextResult::Done;
 }
 

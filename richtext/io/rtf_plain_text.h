@@ -2,7 +2,7 @@
 
 // The text of an RTF document in one streaming pass, without building the
 // document: the characters its paragraphs would hold, each paragraph ended
-// by a zero byte (no character of a paragraph is ever zero).
+// by a zero (no character of a paragraph is ever zero).
 //
 // The pass reads what the RTF reader reads, with the same control word
 // table, the same groups and destinations, the same Unicode fallbacks and
@@ -25,10 +25,9 @@ enum class PlainTextResult : uint8_t {
 };
 
 // Appends the text of the RTF in `rtf` (blanks before its opening brace are
-// skipped, as the reader does) to `text`, each byte mapped through `map`
-// (the identity, or a case folding table). Input that is not RTF needs the
+// skipped, as the reader does) to `text`, every character case folded
+// (unicode::FoldCase) when `fold` is set. Input that is not RTF needs the
 // document.
-PlainTextResult AppendRtfPlainText(std::string_view rtf, const uint8_t (&map)[256],
-                                   std::string &text);
+PlainTextResult AppendRtfPlainText(std::string_view rtf, bool fold, std::u32string &text);
 
 } // namespace qn

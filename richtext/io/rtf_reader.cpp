@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "platform/ansi.h"
 #include "platform/winmath.h"
 #include "richtext/io/bitmap.h"
 #include "richtext/io/progress.h"
@@ -158,6 +159,16 @@ void TQnRtfReader::destination(uint8_t which)
         break;
     case dField:
         break;
+    case xUnicodePair:
+        unicodePairDest_ = dest_;
+        dest_ = kUnicodeFallback;
+        break;
+    case xUnicodeText:
+        if (dest_ == kUnicodeFallback)
+            dest_ = unicodePairDest_;
+        else
+            dest_ = kSkip;
+        break;
     case dFontTable:
         dest_ = kFonts;
         fontNumber_ = 0;
@@ -199,7 +210,7 @@ void TQnRtfReader::destination(uint8_t which)
             l = l->Prev;
         if (l && l->Attrs) {
             TCharAttr &a = l->Attrs[l->Length - 1];
-            f->MarkChar = l->Text[l->Length - 1];
+            f->MarkChar = UnicodeToAnsi(l->Text[l->Length - 1]).value_or('?');
             a.Tag = static_cast<int16_t>(f->Id);
             a.Style = (a.Style | kStyleRaised) & ~kStyleSuperscript;
         } else {
@@ -217,6 +228,7 @@ void TQnRtfReader::destination(uint8_t which)
 void TQnRtfReader::pushGroup()
 {
     fallbackLeft_ = 0;
+    highSurrogate_ = 0;
     skipIfUnknown_ = false;
     if (depth_ >= kMaxGroupDepth) {
         // Too deep to keep the group's state: its text is read in the state
@@ -233,6 +245,7 @@ void TQnRtfReader::pushGroup()
 void TQnRtfReader::popGroup()
 {
     fallbackLeft_ = 0;
+    highSurrogate_ = 0;
     skipIfUnknown_ = false;
     if (overflow_ > 0) {
         if (overflow_-- == deepSkipFrom_) {
@@ -289,9 +302,11 @@ void TQnRtfReader::dispatch(uint8_t c, bool lineBreak)
         --fallbackLeft_;
         return;
     }
+    highSurrogate_ = 0;
     switch (dest_) {
     case kText:
-        character(c, lineBreak);
+        // Bytes of the text are Windows-1252.
+        character(AnsiToUnicode(c), lineBreak);
         break;
     case kFonts:
         if (c == ';')
@@ -375,7 +390,7 @@ void TQnRtfReader::endFontEntry()
 // ---------------------------------------------------------------------------
 // Characters and paragraphs
 
-void TQnRtfReader::character(uint8_t c, bool lineBreak)
+void TQnRtfReader::character(char32_t c, bool lineBreak)
 {
     if (c == 0 || ((c == 13 || c == 10) && !lineBreak))
         return;
@@ -402,6 +417,39 @@ void TQnRtfReader::character(uint8_t c, bool lineBreak)
     StoreChar(c, a, 60);
     fresh_ = false;
     cellBreak_ = false;
+}
+
+// \uN: the character in the text, its code page byte elsewhere; then the
+// \uc fallback characters are dropped. A pair of surrogates is one character.
+void TQnRtfReader::unicodeChar(int32_t code)
+{
+    fallbackLeft_ = 0;
+    if (code <= 0)
+        return; // the fallback is read instead
+    char32_t u = static_cast<char32_t>(code);
+    if (u >= 0xD800 && u <= 0xDBFF) {
+        highSurrogate_ = u;
+        fallbackLeft_ = unicodeSkip_;
+        return;
+    }
+    if (u >= 0xDC00 && u <= 0xDFFF) {
+        const char32_t high = highSurrogate_;
+        highSurrogate_ = 0;
+        fallbackLeft_ = unicodeSkip_;
+        if (!high)
+            return; // half a character is nothing
+        u = 0x10000 + ((high - 0xD800) << 10) + (u - 0xDC00);
+    }
+    highSurrogate_ = 0;
+    if (dest_ == kText) {
+        character(u, false);
+        fallbackLeft_ = unicodeSkip_;
+        return;
+    }
+    if (const auto ansi = UnicodeToAnsi(u)) {
+        dispatch(*ansi);
+        fallbackLeft_ = unicodeSkip_;
+    }
 }
 
 void TQnRtfReader::insertObjectChar(uint8_t code, int16_t tag)

@@ -73,6 +73,7 @@ private:
         kCommentText = 7,
         kSubjectText = 8,
         kFootnoteText = 9,
+        kUnicodeFallback = 10, // the code page text of \upr: dropped
     };
     enum Input : uint8_t { kNormal = 0, kBinary = 1, kQuoted = 3 };
 
@@ -98,7 +99,8 @@ private:
     void pushGroup();
     void popGroup();
     void dispatch(uint8_t c, bool lineBreak = false);
-    void character(uint8_t c, bool lineBreak);
+    void character(char32_t c, bool lineBreak);
+    void unicodeChar(int32_t code);
     void rawByte(uint8_t c);
     void endFontEntry();
     void newParagraph();
@@ -141,6 +143,8 @@ private:
     // \u: characters of the fallback still to drop, and \uc.
     int fallbackLeft_ = 0;
     uint8_t unicodeSkip_ = 1;
+    char32_t highSurrogate_ = 0;      // the first half of a pair, awaiting the second
+    uint8_t unicodePairDest_ = kText; // where the \ud text of \upr goes
 
     // Font and colour tables.
     uint8_t fontMap_[kFontSlots] = {};

@@ -153,16 +153,9 @@ bool TQnRtfReader::characterWord(uint8_t action, int32_t v)
         if (v >= 0 && v < kColorSlots)
             attr_.Colors = static_cast<uint8_t>((attr_.Colors & 0x0F) | v << 4);
         return true;
-    case xUnicode: {
-        const int32_t code = v < 0 ? v + 65536 : v;
-        const auto ansi = code > 0 ? UnicodeToAnsi(static_cast<char32_t>(code)) : std::nullopt;
-        if (ansi) {
-            fallbackLeft_ = 0;
-            dispatch(*ansi);
-            fallbackLeft_ = unicodeSkip_;
-        }
+    case xUnicode:
+        unicodeChar(v < 0 ? v + 65536 : v);
         return true;
-    }
     case xUnicodeSkip:
         unicodeSkip_ = static_cast<uint8_t>(std::clamp(v, 0, 16));
         return true;

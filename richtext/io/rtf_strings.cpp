@@ -14,14 +14,14 @@ int TQnRtfStrings::Count() const
     return doc_.IsEmpty() ? 0 : doc_.ParagraphCount();
 }
 
-std::string TQnRtfStrings::Get(int index) const
+std::u32string TQnRtfStrings::Get(int index) const
 {
     if (index < 0 || index >= Count())
         indexError(index);
     return doc_.ParagraphText(index);
 }
 
-void TQnRtfStrings::Put(int index, std::string_view text)
+void TQnRtfStrings::Put(int index, std::u32string_view text)
 {
     if (index < 0 || index >= doc_.ParagraphCount())
         indexError(index);
@@ -30,7 +30,7 @@ void TQnRtfStrings::Put(int index, std::string_view text)
     doc_.ResetCursor();
 }
 
-void TQnRtfStrings::Insert(int index, std::string_view text)
+void TQnRtfStrings::Insert(int index, std::u32string_view text)
 {
     doc_.ResetCursor();
     doc_.AddParagraphWithText(index, text, &doc_.CurrentAttr);

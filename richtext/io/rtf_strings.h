@@ -18,13 +18,13 @@ public:
     // Paragraphs; 0 for an empty document.
     int Count() const;
     // The paragraph's text, its lines joined. Throws std::out_of_range.
-    std::string Get(int index) const;
+    std::u32string Get(int index) const;
     // Replaces the paragraph's text (CurrentAttr). Throws std::out_of_range.
-    void Put(int index, std::string_view text);
+    void Put(int index, std::u32string_view text);
     // Puts a paragraph so that it gets that index (an empty document's
     // single paragraph takes the text; beyond the end it is added last).
-    void Insert(int index, std::string_view text);
-    void Add(std::string_view text) { Insert(Count(), text); }
+    void Insert(int index, std::u32string_view text);
+    void Add(std::u32string_view text) { Insert(Count(), text); }
     // Throws std::out_of_range.
     void Delete(int index);
     void Clear();

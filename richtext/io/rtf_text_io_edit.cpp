@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/unicode_shim.h"
 #include "richtext/io/progress.h"
 #include "richtext/io/rtf_text_io.h"
 
@@ -256,7 +257,7 @@ void TQnRTFTextIo::CopyFrom(const TQnRTFTextIo &source)
                 if (!last)
                     p->Lines = l;
                 last = l;
-                std::memcpy(l->Text, sl->Text, sl->Length);
+                std::copy_n(sl->Text, sl->Length, l->Text);
                 l->Text[sl->Length] = 0;
                 if (l->Attrs && sl->Attrs)
                     std::copy(sl->Attrs, sl->Attrs + sl->Length + 1, l->Attrs);
@@ -335,8 +336,8 @@ void TQnRTFTextIo::Renumber()
             TCharAttr bullet = attr;
             if (symbolFont < kFontSlots)
                 bullet.FontIndex = static_cast<uint8_t>(symbolFont);
-            InsertText(p, 0, &attr, "\t");
-            InsertText(p, 0, &bullet, "l");
+            InsertText(p, 0, &attr, U"\t");
+            InsertText(p, 0, &bullet, U"l");
             inserted = 2;
         } else if (kind >= 2 && kind <= 6) {
             if (attr.FontIndex == symbolFont) {
@@ -345,7 +346,7 @@ void TQnRTFTextIo::Renumber()
             } else {
                 numberFont = attr.FontIndex;
             }
-            const std::string text = NumberText(kind, counters[level]) + "\t";
+            const std::u32string text = unicode::FromAnsi(NumberText(kind, counters[level]) + "\t");
             InsertText(p, 0, &attr, text);
             inserted = static_cast<int>(text.size());
         }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 
+#include "platform/ansi.h"
 #include "platform/winmath.h"
 #include "richtext/io/bitmap.h"
 
@@ -466,9 +467,9 @@ int TQnRTFWriter::WriteCharAttr()
 int TQnRTFWriter::WriteText(int count)
 {
     const bool raw = attr_ && line_->Attrs && (attr_->Style & kStyleRtfCode);
-    const uint8_t *text = line_->Text + pos_;
+    const char32_t *text = line_->Text + pos_;
     for (int i = 0; i < count; ++i) {
-        const uint8_t c = text[i];
+        const char32_t c = text[i];
         if (c >= 32 && c <= 126) {
             if (!raw && (c == '\\' || c == '{' || c == '}'))
                 Put('\\');
@@ -478,11 +479,34 @@ int TQnRTFWriter::WriteText(int count)
         } else if (c == 10) {
             Put("\\line ");
         } else if (c > 3) {
-            const char hex[4] = {'\\', '\'', kHexDigits[c >> 4], kHexDigits[c & 15]};
-            Put(std::string_view(hex, 4));
+            if (const std::optional<unsigned char> code = UnicodeToAnsi(c)) {
+                const char hex[4] = {'\\', '\'', kHexDigits[*code >> 4], kHexDigits[*code & 15]};
+                Put(std::string_view(hex, 4));
+            } else {
+                PutUnicode(c);
+            }
         }
     }
     return FlushIfFull();
+}
+
+// A character the code page lacks: \uN with N a signed 16-bit number and
+// '?' for readers that skip it (one character, the default \uc1); a
+// character beyond the basic plane as its two surrogate halves.
+void TQnRTFWriter::PutUnicode(char32_t c)
+{
+    auto unit = [this](uint32_t u) {
+        Put("\\u");
+        PutNumber(static_cast<int16_t>(u));
+        Put('?');
+    };
+    if (c >= 0x10000 && c <= 0x10FFFF) {
+        c -= 0x10000;
+        unit(0xD800 + (c >> 10));
+        unit(0xDC00 + (c & 0x3FF));
+    } else {
+        unit(c);
+    }
 }
 
 int TQnRTFWriter::ParagraphEnd()

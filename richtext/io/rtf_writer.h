@@ -53,6 +53,7 @@ private:
         bool operator==(const CellDef &) const = default;
     };
 
+    void PutUnicode(char32_t c);
     void openGroup(GroupKind kind);
     // Closes groups down to and including the nearest one of that kind; the
     // body group is never closed here.

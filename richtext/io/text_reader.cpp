@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/ansi.h"
 #include "richtext/io/progress.h"
 
 namespace qn {
@@ -78,7 +79,7 @@ void TQnTextReader::MarkParagraphsRead(bool snapIndents)
 
 int TQnTextReader::SpecialChar(uint8_t c)
 {
-    AddChar(c);
+    AddChar(AnsiToUnicode(c));
     return 0;
 }
 
@@ -87,11 +88,11 @@ int TQnTextReader::ParseChar(uint8_t c)
     if (c == 13)
         NextParagraph(60);
     else if (c != 10)
-        AddChar(c);
+        AddChar(AnsiToUnicode(c));
     return 0;
 }
 
-void TQnTextReader::AddChar(uint8_t c)
+void TQnTextReader::AddChar(char32_t c)
 {
     if (c == 13 || c == 10 || c == 0)
         return;

@@ -53,7 +53,8 @@ public:
     virtual int SpecialChar(uint8_t c);
     // Non-zero stops reading.
     virtual int ParseChar(uint8_t c);
-    virtual void AddChar(uint8_t c);
+    // One character of the text (bytes are Windows-1252 characters).
+    virtual void AddChar(char32_t c);
     virtual void SetStream(TQnStream &stream);
     // Reads the whole stream; first receives the first paragraph read (also
     // when an exception is passed on). Throws EQnRTFText "Wrong Arguments"
@@ -86,7 +87,7 @@ protected:
     void NextParagraph(int capacity);
     // Stores one character with attr at the end of the current line, adding
     // a line of `capacity` when fewer than 4 places are free.
-    void StoreChar(uint8_t c, const TCharAttr &attr, int capacity)
+    void StoreChar(char32_t c, const TCharAttr &attr, int capacity)
     {
         if (line_->Capacity - line_->Length < 4)
             Document->AddLine(line_, capacity); // line_ is the paragraph's last line

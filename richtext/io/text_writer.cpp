@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "platform/unicode_shim.h"
 #include "richtext/io/progress.h"
 
 namespace qn {
@@ -51,7 +52,8 @@ int TQnTextWriter::WriteCharAttr()
 
 int TQnTextWriter::WriteText(int count)
 {
-    Put(std::string_view(reinterpret_cast<const char *>(line_->Text) + pos_, count));
+    // Plain text is Windows-1252; what the code page lacks becomes '?'.
+    Put(unicode::ToAnsi(std::u32string_view(line_->Text + pos_, count)));
     return FlushIfFull();
 }
 
@@ -127,7 +129,7 @@ int TQnTextWriter::WriteLinePart(int from, int to)
         if (!goesOn)
             if (int r = WriteCharAttr())
                 return r;
-        const uint8_t ch = l->Text[pos_];
+        const char32_t ch = l->Text[pos_];
         if ((a.Style & kStyleObject) && (ch == 1 || ch == 2)) {
             if (int r = ch == 1 ? WriteObject(a.Tag, 0) : WriteObject(0, a.Tag))
                 return r;

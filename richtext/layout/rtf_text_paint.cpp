@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/unicode_shim.h"
 #include "platform/winmath.h"
 #include "richtext/io/progress.h"
 
@@ -66,7 +67,7 @@ void TQnRTFTextPaint::Clear()
         FormatAll();
 }
 
-int TQnRTFTextPaint::ReplaceText(TParagraph *paragraph, TLine *line, std::string_view text,
+int TQnRTFTextPaint::ReplaceText(TParagraph *paragraph, TLine *line, std::u32string_view text,
                                  int position)
 {
     const int diff = TQnRTFTextIo::ReplaceText(paragraph, line, text, position);
@@ -320,7 +321,32 @@ bool TQnRTFTextPaint::isInvisible(const TCharAttr &a) const
            ((a.Style & kStyleAutoText) && !ShowAutoText);
 }
 
-void TQnRTFTextPaint::measureChar(TCharAttr &a, uint8_t code)
+int TQnRTFTextPaint::clusterLength(const TLine *line, int i)
+{
+    // Only a mark, a joiner or a modifier continues a cluster, and none of
+    // them lies below U+0300.
+    if (i + 1 >= line->Length || line->Text[i + 1] < 0x300)
+        return 1;
+    const std::u32string_view text(line->Text, line->Length);
+    return static_cast<int>(unicode::NextGraphemeBoundary(text, size_t(i))) - i;
+}
+
+int16_t TQnRTFTextPaint::WideWidth(char32_t ch) const
+{
+    return clusterWidth(std::u32string_view(&ch, 1));
+}
+
+int16_t TQnRTFTextPaint::clusterWidth(std::u32string_view cluster) const
+{
+    const Canvas *device = ReferenceDevice ? ReferenceDevice : canvas_;
+    if (!device)
+        return PlainCharWidth;
+    const double scale = ReferenceDevice && ScaleX > 0 ? ScaleX : 1.0;
+    const int w = device->ClusterWidth(cluster);
+    return static_cast<int16_t>(std::clamp(static_cast<int>(w * scale + 0.5), 0, 0x7FFF));
+}
+
+void TQnRTFTextPaint::measureChar(TCharAttr &a, char32_t code)
 {
     if (isInvisible(a)) {
         a.Width = a.Height = a.Ascent = 0;
@@ -360,7 +386,7 @@ void TQnRTFTextPaint::measureChar(TCharAttr &a, uint8_t code)
         a.Ascent = static_cast<int16_t>(std::clamp(ascent, 0, 0x7FFF));
         return;
     }
-    a.Width = CharWidths[code];
+    a.Width = PlainWidth(code);
     a.Height = static_cast<int16_t>(fontHeight_);
     a.Ascent = static_cast<int16_t>(fontAscent_);
 }
@@ -381,12 +407,23 @@ void TQnRTFTextPaint::MeasureParagraph(TParagraph *paragraph)
                 continue;
             }
             const TCharAttr *runLook = nullptr;
-            for (int i = 0; i < line->Length; ++i) {
+            for (int i = 0; i < line->Length;) {
                 if (!runLook || !sameRun(*runLook, attrs[i])) {
                     SelectFontAndMeasure(attrs[i]);
                     runLook = &attrs[i];
                 }
                 measureChar(attrs[i], line->Text[i]);
+                const int n = clusterLength(line, i);
+                if (n > 1 && attrs[i].Width > 0 && !(attrs[i].Style & kStyleObject)) {
+                    // The cluster is drawn as one: its width on its first
+                    // character, none on the rest.
+                    attrs[i].Width = clusterWidth(std::u32string_view(line->Text + i, size_t(n)));
+                    for (int k = 1; k < n; ++k) {
+                        measureChar(attrs[i + k], line->Text[i + k]);
+                        attrs[i + k].Width = 0;
+                    }
+                }
+                i += n;
             }
         }
     }

@@ -101,7 +101,8 @@ public:
     void SetCharAttr(TLine *line, int position, const TCharAttr &attr) override;
     void SetCurrentAttr(const TCharAttr &attr) override;
     void Clear() override;
-    int ReplaceText(TParagraph *paragraph, TLine *line, std::string_view text,
+    int16_t WideWidth(char32_t ch) const override;
+    int ReplaceText(TParagraph *paragraph, TLine *line, std::u32string_view text,
                     int position) override;
     void ReadWithReader(TQnStream *stream, TQnTextReader *reader) override;
 
@@ -155,7 +156,7 @@ public:
     int AvailableWidth(const TParagraph *paragraph, bool firstLine) const;
     // Where a tab starting at x (pixels from the margin) ends; text and
     // attrs[from, end) is the text after the tab.
-    int TabTarget(const TParagraph *paragraph, int x, const uint8_t *text, const TCharAttr *attrs,
+    int TabTarget(const TParagraph *paragraph, int x, const char32_t *text, const TCharAttr *attrs,
                   int from, int end);
 
     // ---- Caret ----
@@ -230,7 +231,10 @@ protected:
     void rebreakAll();
     ColorRef paperColor() const;
     // Measures one character's attribute with the font measured last.
-    void measureChar(TCharAttr &attr, uint8_t code);
+    void measureChar(TCharAttr &attr, char32_t code);
+    // Characters from i that are drawn as one (a letter and its marks).
+    static int clusterLength(const TLine *line, int i);
+    int16_t clusterWidth(std::u32string_view cluster) const;
 
 private:
     void paintLineAt(TParagraph *paragraph, TLine *line, int markFrom, int markTo,
@@ -264,7 +268,7 @@ private:
     std::vector<TPaintedObject> paintedObjects_;
     std::vector<TTextPos *> tracked_;
     // Scratch buffers of BreakParagraph, kept between calls.
-    std::vector<uint8_t> breakText_;
+    std::vector<char32_t> breakText_;
     std::vector<TCharAttr> breakAttrs_;
 };
 

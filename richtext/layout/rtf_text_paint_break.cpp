@@ -3,6 +3,8 @@
 #include <cstring>
 #include <new>
 
+#include "platform/ansi.h"
+#include "platform/unicode_shim.h"
 #include "platform/winmath.h"
 #include "richtext/layout/rtf_text_paint.h"
 
@@ -36,7 +38,7 @@ bool sameLineContent(const TLine *a, const TLine *b)
 {
     if (a->Length != b->Length || a->LineWidth != b->LineWidth ||
         a->JustifyExtra != b->JustifyExtra || a->JustifyRemainder != b->JustifyRemainder ||
-        std::memcmp(a->Text, b->Text, a->Length) != 0)
+        !std::equal(a->Text, a->Text + a->Length, b->Text))
         return false;
     if (!a->Attrs || !b->Attrs)
         return !a->Attrs && !b->Attrs;
@@ -90,7 +92,7 @@ int TQnRTFTextPaint::AvailableWidth(const TParagraph *p, bool firstLine) const
 // ---------------------------------------------------------------------------
 // Tabs
 
-int TQnRTFTextPaint::TabTarget(const TParagraph *p, int x, const uint8_t *text,
+int TQnRTFTextPaint::TabTarget(const TParagraph *p, int x, const char32_t *text,
                                const TCharAttr *attrs, int from, int end)
 {
     const TTextHeader &h = *Header;
@@ -119,14 +121,15 @@ int TQnRTFTextPaint::TabTarget(const TParagraph *p, int x, const uint8_t *text,
     }
     if (pos > h.LayoutWidthPixels - RightIndentPixels(p))
         return x;
-    auto widthAt = [&](int k) { return attrs ? attrs[k].Width : CharWidths[text[k]]; };
+    auto widthAt = [&](int k) { return attrs ? attrs[k].Width : PlainWidth(text[k]); };
     switch (kind) {
     case tkRight:
     case tkDecimal: {
         int w = 0;
         for (int k = from; k < end; ++k) {
-            const uint8_t ch = text[k];
-            if (ch == '\t' || ch == '\n' || (kind == tkDecimal && ch == h.DecimalChar))
+            const char32_t ch = text[k];
+            if (ch == '\t' || ch == '\n' ||
+                (kind == tkDecimal && ch == AnsiToUnicode(h.DecimalChar)))
                 break;
             w += widthAt(k);
             if (pos - w < x)
@@ -138,7 +141,7 @@ int TQnRTFTextPaint::TabTarget(const TParagraph *p, int x, const uint8_t *text,
         const int limit = 2 * (pos - x);
         int w = 0;
         for (int k = from; k < end; ++k) {
-            const uint8_t ch = text[k];
+            const char32_t ch = text[k];
             if (ch == '\t' || ch == '\n')
                 break;
             w += widthAt(k);
@@ -181,12 +184,12 @@ int TQnRTFTextPaint::BreakParagraph(TParagraph *paragraph, bool compare)
         breakText_.resize(size_t(n) + 1);
     if (rich && breakAttrs_.size() < size_t(n) + 1)
         breakAttrs_.resize(size_t(n) + 1);
-    uint8_t *text = breakText_.data();
+    char32_t *text = breakText_.data();
     TCharAttr *attrs = rich ? breakAttrs_.data() : nullptr;
     {
         int at = 0;
         for (TLine *l = p->Lines; l; l = l->Next) {
-            std::memcpy(text + at, l->Text, l->Length);
+            std::copy_n(l->Text, l->Length, text + at);
             if (rich)
                 std::memcpy(static_cast<void *>(attrs + at), l->Attrs,
                             sizeof(TCharAttr) * size_t(l->Length));
@@ -222,8 +225,8 @@ int TQnRTFTextPaint::BreakParagraph(TParagraph *paragraph, bool compare)
             // A line buffer holds at most this many characters.
             const int limit = start + kMaxLineCapacity - 6;
             while (i < n && i < limit) {
-                const uint8_t ch = text[i];
-                const int w = rich ? attrs[i].Width : CharWidths[ch];
+                const char32_t ch = text[i];
+                const int w = rich ? attrs[i].Width : PlainWidth(ch);
                 if (ch == ' ' || (ch == '\t' && tabIsBlank)) {
                     ++blanks;
                     if (i - start >= 1) {
@@ -253,6 +256,11 @@ int TQnRTFTextPaint::BreakParagraph(TParagraph *paragraph, bool compare)
             if (overflow && breakAt >= 0) {
                 end = breakAt + 1;
                 f = breakWidth;
+            } else if (overflow) {
+                // Never between a letter and its marks.
+                const std::u32string_view all(text, size_t(n));
+                while (end < n && text[end] >= 0x300 && !unicode::IsGraphemeBoundary(all, end))
+                    ++end;
             }
             const int count = end - start;
             TLine *line = last;
@@ -260,7 +268,7 @@ int TQnRTFTextPaint::BreakParagraph(TParagraph *paragraph, bool compare)
             if (!first)
                 first = line;
             last = line;
-            std::memcpy(line->Text, text + start, size_t(count));
+            std::copy_n(text + start, count, line->Text);
             line->Text[count] = 0;
             line->Length = static_cast<uint16_t>(count);
             if (rich) {

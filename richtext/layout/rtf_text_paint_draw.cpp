@@ -269,7 +269,7 @@ int TQnRTFTextPaint::paintRunsTo(TParagraph *p, TLine *line, int lineTop, int ma
 
     int i = 0;
     while (i < line->Length) {
-        const uint8_t ch = line->Text[i];
+        const char32_t ch = line->Text[i];
         const bool selected = selectedAt(i);
         if ((ch == '\t' && !tabIsBlank) || (ch == ' ' && justified && i >= line->LineWidth)) {
             const int next = advance(p, line, i, x, blankNumber);
@@ -299,7 +299,7 @@ int TQnRTFTextPaint::paintRunsTo(TParagraph *p, TLine *line, int lineTop, int ma
         const TCharAttr &look = attrAt(i);
         int j = i + 1;
         while (j < line->Length) {
-            const uint8_t cj = line->Text[j];
+            const char32_t cj = line->Text[j];
             if (line->Attrs && !sameRun(line->Attrs[j], look))
                 break;
             if ((cj == '\t' && !tabIsBlank) || (cj == ' ' && justified && j >= line->LineWidth) ||
@@ -309,7 +309,7 @@ int TQnRTFTextPaint::paintRunsTo(TParagraph *p, TLine *line, int lineTop, int ma
         }
         int width = 0;
         for (int k = i; k < j; ++k)
-            width += line->Attrs ? line->Attrs[k].Width : CharWidths[line->Text[k]];
+            width += line->Attrs ? line->Attrs[k].Width : PlainWidth(line->Text[k]);
         if (isInvisible(look) || width <= 0) {
             x += std::max(width, 0);
             c.MoveTo(x, baseline);
@@ -328,7 +328,7 @@ int TQnRTFTextPaint::paintRunsTo(TParagraph *p, TLine *line, int lineTop, int ma
         else if (look.Style & kStyleSubscript)
             y += textHeight / 5;
         const bool opaque = paintsBackground(selected, c.BackgroundColor());
-        const std::string_view text(reinterpret_cast<const char *>(line->Text + i), size_t(j - i));
+        const std::u32string_view text(line->Text + i, size_t(j - i));
         c.MoveTo(x, y);
         if (opaque) {
             const CanvasRect rect{x, lineTop, x + width, lineTop + line->Height};

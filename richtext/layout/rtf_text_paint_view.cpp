@@ -17,8 +17,8 @@ int TQnRTFTextPaint::naturalWidth(const TLine *line) const
 {
     int total = 0, pending = 0;
     for (int i = 0; i < line->Length; ++i) {
-        const uint8_t ch = line->Text[i];
-        const int w = line->Attrs ? line->Attrs[i].Width : CharWidths[ch];
+        const char32_t ch = line->Text[i];
+        const int w = line->Attrs ? line->Attrs[i].Width : PlainWidth(ch);
         if (ch == ' ' || ch == '\t') {
             pending += w;
         } else if (ch == '\n') {
@@ -50,8 +50,8 @@ int TQnRTFTextPaint::LineStartX(const TParagraph *paragraph, const TLine *line)
 
 int TQnRTFTextPaint::advance(TParagraph *paragraph, TLine *line, int i, int x, int &blankNumber)
 {
-    const uint8_t ch = line->Text[i];
-    const int w = line->Attrs ? line->Attrs[i].Width : CharWidths[ch];
+    const char32_t ch = line->Text[i];
+    const int w = line->Attrs ? line->Attrs[i].Width : PlainWidth(ch);
     const uint8_t align = paragraph->Alignment;
     if (ch == '\t' && align != kAlignRight && align != kAlignCenter) {
         const int margin = marginX();
@@ -207,7 +207,7 @@ void TQnRTFTextPaint::PlaceCaret()
         height = line->Attrs ? line->Attrs[offset].Ascent : PlainAscent;
         CaretWidth =
             InsertMode ? 1
-                       : (line->Attrs ? line->Attrs[offset].Width : CharWidths[line->Text[offset]]);
+                       : (line->Attrs ? line->Attrs[offset].Width : PlainWidth(line->Text[offset]));
     } else {
         // At the line's end: as high as the text typed there would stand.
         if (line->Attrs)

@@ -2,7 +2,16 @@
 
 // The records a document is made of: character attributes, lines and
 // paragraphs, with the meaning of every flag bit. Lengths are twips (1440 to
-// the inch) unless a field says pixels; characters are Windows-1252 bytes.
+// the inch) unless a field says pixels.
+//
+// A character is one Unicode code point (char32_t). Every offset in the
+// engine (caret, the attribute of each character, undo records, line
+// breaking, selection) counts characters, and a fixed-width code point keeps
+// that meaning for every script: UTF-16 would split a character outside the
+// basic plane in two, UTF-8 would make indexing by character walk the bytes.
+// What people see as one character (a letter with combining accents, an emoji
+// with its modifier) may still be several code points; the editing layer
+// moves over those as one.
 
 #include <cstdint>
 
@@ -70,7 +79,7 @@ struct TLine {
     int32_t Top = 0;     // layout: top in document coordinates
     uint8_t LineFlags = 0;
     uint8_t MarkState = 0; // layout: selection state for painting
-    uint8_t *Text = nullptr;
+    char32_t *Text = nullptr;
     TCharAttr *Attrs = nullptr;
     uint16_t Capacity = 0;
     uint16_t Length = 0;

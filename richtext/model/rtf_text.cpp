@@ -6,6 +6,8 @@
 #include <cstring>
 #include <new>
 
+#include "platform/ansi.h"
+
 namespace qn {
 
 namespace {
@@ -159,7 +161,7 @@ TLine *TQnRTFText::AddLine(TLine *&line, int capacity)
     if (capacity > kMaxLineCapacity)
         throw EQnRTFText(kErrorLineTooLong);
     auto fresh = std::make_unique<TLine>();
-    fresh->Text = new uint8_t[capacity]();
+    fresh->Text = new char32_t[capacity]();
     if (Header->RichMode) {
         fresh->Attrs = new TCharAttr[capacity];
         fresh->Attrs[0] = CurrentAttr;
@@ -240,8 +242,8 @@ void TQnRTFText::GrowLine(TLine *line, int capacity)
     int length = line->Length;
     if (capacity <= length)
         length = capacity - 1;
-    auto text = std::make_unique<uint8_t[]>(capacity);
-    std::memcpy(text.get(), line->Text, std::min<int>(length, line->Capacity));
+    auto text = std::make_unique<char32_t[]>(capacity);
+    std::copy_n(line->Text, std::min<int>(length, line->Capacity), text.get());
     text[length] = 0;
     TCharAttr *attrs = nullptr;
     if (line->Attrs) {
@@ -277,9 +279,22 @@ TLine *TQnRTFText::GetLastLine(TParagraph *paragraph)
     return paragraph->LastLine();
 }
 
-void TQnRTFText::FillPlainMetrics(TCharAttr &attr, uint8_t ch) const
+int16_t TQnRTFText::PlainWidth(char32_t ch) const
 {
-    attr.Width = CharWidths[ch == 9 ? ' ' : ch];
+    if (ch < 0x80)
+        return CharWidths[ch];
+    const std::optional<unsigned char> code = UnicodeToAnsi(ch);
+    return code ? CharWidths[*code] : WideWidth(ch);
+}
+
+int16_t TQnRTFText::WideWidth(char32_t) const
+{
+    return PlainCharWidth;
+}
+
+void TQnRTFText::FillPlainMetrics(TCharAttr &attr, char32_t ch) const
+{
+    attr.Width = PlainWidth(ch == 9 ? U' ' : ch);
     attr.Height = PlainLineHeight;
     attr.Ascent = PlainAscent;
 }
@@ -306,7 +321,7 @@ void TQnRTFText::SetMemoryFormat(TQnMemoryFormat format)
                     l->Attrs = new TCharAttr[l->Capacity];
                     for (int i = 0; i <= l->Length && i < l->Capacity; ++i) {
                         l->Attrs[i] = CurrentAttr;
-                        l->Attrs[i].Width = CharWidths[l->Text[i]];
+                        l->Attrs[i].Width = PlainWidth(l->Text[i]);
                     }
                     l->Height = static_cast<uint16_t>(CurrentAttr.Height);
                     l->Ascent = static_cast<uint16_t>(CurrentAttr.Ascent);

@@ -69,11 +69,11 @@ public:
     virtual void Clear();
     // Replaces the text of paragraph `index` (attr nullptr = CurrentAttr).
     // False when there is no such paragraph.
-    virtual bool SetParagraphText(int index, std::string_view text, const TCharAttr *attr);
+    virtual bool SetParagraphText(int index, std::u32string_view text, const TCharAttr *attr);
     // Overwrites text.size() characters at position in a line with text
     // (extending the line where it is shorter), attributes from CurrentAttr.
     // Returns the change in the line's length.
-    virtual int ReplaceText(TParagraph *paragraph, TLine *line, std::string_view text,
+    virtual int ReplaceText(TParagraph *paragraph, TLine *line, std::u32string_view text,
                             int position);
 
     // ---- Paragraphs and lines ----
@@ -99,7 +99,7 @@ public:
     void GrowLine(TLine *line, int capacity);
     // Appends text to a line (growing it when needed), each character with
     // attr and the plain metrics; the line stays NUL-terminated.
-    void AppendToLine(TLine *line, std::string_view text, const TCharAttr &attr);
+    void AppendToLine(TLine *line, std::u32string_view text, const TCharAttr &attr);
     // Frees an unlinked chain of paragraphs (e.g. a failed read).
     static void FreeParagraphChain(TParagraph *first);
 
@@ -108,7 +108,7 @@ public:
     // Types one character with CurrentAttr (insert or overwrite per
     // InsertMode). Refused at a guarded position and, with a beep, in a
     // covered table cell.
-    bool InsertChar(TParagraph *paragraph, TLine *line, uint8_t ch, int position);
+    bool InsertChar(TParagraph *paragraph, TLine *line, char32_t ch, int position);
     // Deletes one character, or at a line end joins the next line, or at the
     // paragraph end joins the next paragraph (never from a table cell).
     bool DeleteChar(TParagraph *paragraph, TLine *line, int position);
@@ -121,7 +121,7 @@ public:
     // Inserts text at a paragraph offset as a line of its own, each character
     // with attr (nullptr = InsertAttr).
     void InsertText(TParagraph *paragraph, int position, const TCharAttr *attr,
-                    std::string_view text);
+                    std::u32string_view text);
     // Removes count characters from a paragraph offset. InsertAttr becomes
     // the attribute of the first removed character.
     void DeleteText(TParagraph *paragraph, int position, int count);
@@ -130,7 +130,7 @@ public:
     // attrSource[0] (or attrSource[i] with perCharAttrs); nullptr = CurrentAttr.
     // Returns newLength - oldLength.
     int ReplaceRange(TParagraph *paragraph, TLine *line, const TCharAttr *attrSource, int newLength,
-                     const uint8_t *newText, int oldLength, int position,
+                     const char32_t *newText, int oldLength, int position,
                      bool perCharAttrs = false);
     // Links a chain of paragraphs (made with NewParagraph from this document)
     // in at (par, line, position). An empty document (no paragraph, or one
@@ -146,18 +146,18 @@ public:
     TParagraph *LastParagraph() const;
     // Puts a paragraph holding text at index: an empty document's single
     // paragraph takes the text; index <= 0 puts it first, index >= count last.
-    TParagraph *AddParagraphWithText(int index, std::string_view text, const TCharAttr *attr);
+    TParagraph *AddParagraphWithText(int index, std::u32string_view text, const TCharAttr *attr);
     bool DeleteParagraphAt(int index);
     // Characters of paragraph index, -1 when there is none.
     int ParagraphLength(int index) const;
     // Copies at most size - 1 characters of paragraph index and a NUL;
     // returns the number copied.
-    int ParagraphText(int index, char *buffer, int size) const;
-    std::string ParagraphText(int index) const;
-    static std::string ParagraphText(const TParagraph *paragraph);
+    int ParagraphText(int index, char32_t *buffer, int size) const;
+    std::u32string ParagraphText(int index) const;
+    static std::u32string ParagraphText(const TParagraph *paragraph);
     // Copies count characters from a paragraph offset (fewer at its end) and a
     // NUL; returns the number copied.
-    static int CopyText(const TParagraph *paragraph, int offset, char *buffer, int count);
+    static int CopyText(const TParagraph *paragraph, int offset, char32_t *buffer, int count);
 
     // ---- Attributes ----
 
@@ -168,7 +168,12 @@ public:
     // "l=nil in Get_LastLine".
     TLine *GetLastLine(TParagraph *paragraph);
     // Width/Height/Ascent of attr from the plain-mode metrics for ch.
-    void FillPlainMetrics(TCharAttr &attr, uint8_t ch) const;
+    void FillPlainMetrics(TCharAttr &attr, char32_t ch) const;
+    // Plain-mode width of ch: the code page's table for Windows-1252
+    // characters, else WideWidth.
+    int16_t PlainWidth(char32_t ch) const;
+    // Width of a character the code page lacks; the layout asks the font.
+    virtual int16_t WideWidth(char32_t ch) const;
 
     // ---- Protection ----
 
@@ -250,14 +255,14 @@ public:
     TCharAttr InsertAttr;  // given to inserted text when no attribute is passed
     // Plain-mode metrics, replaced by the layout layer from the real font.
     int16_t PlainCharWidth = 16;
-    int16_t CharWidths[256];
+    int16_t CharWidths[256]; // by Windows-1252 code
     int16_t PlainLineHeight = 16;
     int16_t PlainAscent = 14;
     uint8_t InsertMode = 1; // 1 insert, 0 overwrite
     // Asked for the graphic of an object created without one.
     std::function<void(int tag, TQnObject &object)> OnNeedObject;
     // Receives the text of a guarded run and its field tag (0 when none).
-    std::function<void(const std::string &text, int tag)> OnFieldText;
+    std::function<void(const std::u32string &text, int tag)> OnFieldText;
     uint8_t ProtectOptions = 0;
     uint8_t ProtectOff = 0; // while set nothing is guarded
     // Text of the last error object built without raising it.
@@ -267,14 +272,15 @@ protected:
     // Guard check that reports a guarded position through FieldTextEvent.
     bool RefuseGuarded(TParagraph *paragraph, TLine *line, int position);
     // Puts text at the end of a line (which must have room), with attrs.
-    void StoreChars(TLine *line, std::string_view text, const TCharAttr &attr);
+    void StoreChars(TLine *line, std::u32string_view text, const TCharAttr &attr);
     // A new line holding text (split into lines of at most kMaxChunk).
-    TLine *MakeTextLines(std::string_view text, const TCharAttr &attr, int extra, TLine **last);
+    TLine *MakeTextLines(std::u32string_view text, const TCharAttr &attr, int extra, TLine **last);
     // Ensures room for `more` characters and the NUL in a line, growing to
     // Length + more + slack; throws when it cannot fit.
     void EnsureRoom(TLine *line, int more, int slack);
     // Gives a paragraph new lines holding text.
-    void ReplaceParagraphLines(TParagraph *paragraph, std::string_view text, const TCharAttr &attr);
+    void ReplaceParagraphLines(TParagraph *paragraph, std::u32string_view text,
+                               const TCharAttr &attr);
     void FreeAllParagraphs();
     void PutDefaultFontInSlotZero();
 

@@ -16,7 +16,7 @@ namespace {
 void shiftTail(TLine *line, int from, int delta)
 {
     const int count = line->Length - from + 1;
-    std::memmove(line->Text + from + delta, line->Text + from, count);
+    std::memmove(line->Text + from + delta, line->Text + from, count * sizeof(char32_t));
     if (line->Attrs)
         std::memmove(static_cast<void *>(line->Attrs + from + delta), line->Attrs + from,
                      count * sizeof(TCharAttr));
@@ -53,17 +53,17 @@ void TQnRTFText::EnsureRoom(TLine *line, int more, int slack)
     GrowLine(line, std::min(line->Length + more + slack, kMaxLineCapacity));
 }
 
-void TQnRTFText::StoreChars(TLine *line, std::string_view text, const TCharAttr &attr)
+void TQnRTFText::StoreChars(TLine *line, std::u32string_view text, const TCharAttr &attr)
 {
     int at = line->Length;
-    std::memcpy(line->Text + at, text.data(), text.size());
+    std::copy(text.begin(), text.end(), line->Text + at);
     if (line->Attrs)
         for (size_t i = 0; i < text.size(); ++i) {
             TCharAttr &a = line->Attrs[at + i] = attr;
             // Until layout measures them, characters get the plain metrics,
             // so that no fresh text looks like zero-width (guardable) text.
             if (!(attr.Style & kStyleObject))
-                FillPlainMetrics(a, static_cast<uint8_t>(text[i]));
+                FillPlainMetrics(a, text[i]);
         }
     line->Length = static_cast<uint16_t>(at + text.size());
     line->Text[line->Length] = 0;
@@ -72,7 +72,7 @@ void TQnRTFText::StoreChars(TLine *line, std::string_view text, const TCharAttr 
     line->LineFlags |= kLineChanged;
 }
 
-void TQnRTFText::AppendToLine(TLine *line, std::string_view text, const TCharAttr &attr)
+void TQnRTFText::AppendToLine(TLine *line, std::u32string_view text, const TCharAttr &attr)
 {
     if (!line || text.empty())
         return;
@@ -80,14 +80,14 @@ void TQnRTFText::AppendToLine(TLine *line, std::string_view text, const TCharAtt
     StoreChars(line, text, attr);
 }
 
-TLine *TQnRTFText::MakeTextLines(std::string_view text, const TCharAttr &attr, int extra,
+TLine *TQnRTFText::MakeTextLines(std::u32string_view text, const TCharAttr &attr, int extra,
                                  TLine **last)
 {
     TLine *first = nullptr;
     TLine *line = nullptr;
     try {
         do {
-            std::string_view chunk = text.substr(0, kMaxChunk);
+            std::u32string_view chunk = text.substr(0, kMaxChunk);
             text.remove_prefix(chunk.size());
             AddLine(line, static_cast<int>(chunk.size()) + extra);
             if (!first)
@@ -156,11 +156,11 @@ void TQnRTFText::FieldTextEvent(TParagraph *paragraph, TLine *line, bool whole, 
     int start = position;
     while (start > 0 && runKey(line->Attrs[start - 1].Style) == key)
         --start;
-    std::string text;
+    std::u32string text;
     int tag = 0;
     for (int i = start;
          i < line->Length && runKey(line->Attrs[i].Style) == key && text.size() < 254; ++i) {
-        text.push_back(static_cast<char>(line->Text[i]));
+        text.push_back(line->Text[i]);
         const TCharAttr &a = line->Attrs[i];
         if (!tag && (a.Style & (kStyleInsertPoint | kStyleAutoText)))
             tag = a.Tag;
@@ -171,7 +171,7 @@ void TQnRTFText::FieldTextEvent(TParagraph *paragraph, TLine *line, bool whole, 
 // ---------------------------------------------------------------------------
 // Character edits
 
-bool TQnRTFText::InsertChar(TParagraph *paragraph, TLine *line, uint8_t ch, int position)
+bool TQnRTFText::InsertChar(TParagraph *paragraph, TLine *line, char32_t ch, int position)
 {
     if (!paragraph || !line)
         return false;
@@ -236,7 +236,7 @@ bool TQnRTFText::DeleteChar(TParagraph *paragraph, TLine *line, int position)
             GrowLine(line, std::min(joined + 30, kMaxLineCapacity));
         }
         const int at = line->Length;
-        std::memcpy(line->Text + at, next->Text + skip, rest + 1);
+        std::copy_n(next->Text + skip, rest + 1, line->Text + at);
         if (line->Attrs && next->Attrs)
             std::copy(next->Attrs + skip, next->Attrs + skip + rest + 1, line->Attrs + at);
         line->Length = static_cast<uint16_t>(joined);
@@ -293,7 +293,7 @@ bool TQnRTFText::SplitParagraph(TParagraph *paragraph, TLine *line, int position
     TParagraph *fresh = paragraph;
     NewParagraph(fresh, std::min(moved + 30, kMaxLineCapacity));
     TLine *first = fresh->Lines;
-    std::memcpy(first->Text, line->Text + position, moved + 1);
+    std::copy_n(line->Text + position, moved + 1, first->Text);
     if (first->Attrs && line->Attrs && moved > 0)
         std::copy(line->Attrs + position, line->Attrs + line->Length + 1, first->Attrs);
     first->Length = static_cast<uint16_t>(moved);
@@ -314,7 +314,7 @@ bool TQnRTFText::SplitParagraph(TParagraph *paragraph, TLine *line, int position
 // Text edits by paragraph offset
 
 void TQnRTFText::InsertText(TParagraph *paragraph, int position, const TCharAttr *attr,
-                            std::string_view text)
+                            std::u32string_view text)
 {
     if (!paragraph || !paragraph->Lines || text.empty())
         return;
@@ -347,7 +347,7 @@ void TQnRTFText::InsertText(TParagraph *paragraph, int position, const TCharAttr
                 }
                 throw;
             }
-            std::memcpy(tailLine->Text, line->Text + offset, tail + 1);
+            std::copy_n(line->Text + offset, tail + 1, tailLine->Text);
             if (tailLine->Attrs && line->Attrs)
                 std::copy(line->Attrs + offset, line->Attrs + line->Length + 1, tailLine->Attrs);
             tailLine->Length = static_cast<uint16_t>(tail);
@@ -392,7 +392,7 @@ void TQnRTFText::DeleteText(TParagraph *paragraph, int position, int count)
 }
 
 int TQnRTFText::ReplaceRange(TParagraph *paragraph, TLine *line, const TCharAttr *attrSource,
-                             int newLength, const uint8_t *newText, int oldLength, int position,
+                             int newLength, const char32_t *newText, int oldLength, int position,
                              bool perCharAttrs)
 {
     if (!line || newLength < 0 || (newLength > 0 && !newText))
@@ -412,7 +412,7 @@ int TQnRTFText::ReplaceRange(TParagraph *paragraph, TLine *line, const TCharAttr
     line->Length = static_cast<uint16_t>(line->Length + diff);
     line->Text[line->Length] = 0;
     if (newLength > 0)
-        std::memcpy(line->Text + position, newText, newLength);
+        std::copy_n(newText, newLength, line->Text + position);
     if (line->Attrs)
         for (int i = 0; i < newLength; ++i) {
             const TCharAttr *a = attrSource ? attrSource + (perCharAttrs ? i : 0) : &CurrentAttr;
@@ -424,11 +424,11 @@ int TQnRTFText::ReplaceRange(TParagraph *paragraph, TLine *line, const TCharAttr
     return diff;
 }
 
-int TQnRTFText::ReplaceText(TParagraph *paragraph, TLine *line, std::string_view text, int position)
+int TQnRTFText::ReplaceText(TParagraph *paragraph, TLine *line, std::u32string_view text,
+                            int position)
 {
     const int n = static_cast<int>(text.size());
-    return ReplaceRange(paragraph, line, nullptr, n, reinterpret_cast<const uint8_t *>(text.data()),
-                        n, position);
+    return ReplaceRange(paragraph, line, nullptr, n, text.data(), n, position);
 }
 
 // ---------------------------------------------------------------------------
@@ -465,7 +465,7 @@ int TQnRTFText::InsertParagraphs(TParagraph *&par, TLine *&line, TParagraph *fir
     const int tailLength = line->Length - position;
     TLine *tail = nullptr;
     AddLine(tail, tailLength + 4);
-    std::memcpy(tail->Text, line->Text + position, tailLength + 1);
+    std::copy_n(line->Text + position, tailLength + 1, tail->Text);
     if (tail->Attrs && line->Attrs && tailLength > 0)
         std::copy(line->Attrs + position, line->Attrs + line->Length + 1, tail->Attrs);
     tail->Length = static_cast<uint16_t>(tailLength);

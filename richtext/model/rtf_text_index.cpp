@@ -33,7 +33,7 @@ TParagraph *TQnRTFText::LastParagraph() const
     return p;
 }
 
-bool TQnRTFText::SetParagraphText(int index, std::string_view text, const TCharAttr *attr)
+bool TQnRTFText::SetParagraphText(int index, std::u32string_view text, const TCharAttr *attr)
 {
     TParagraph *p = ParagraphAt(index);
     if (!p)
@@ -42,7 +42,8 @@ bool TQnRTFText::SetParagraphText(int index, std::string_view text, const TCharA
     return true;
 }
 
-void TQnRTFText::ReplaceParagraphLines(TParagraph *p, std::string_view text, const TCharAttr &attr)
+void TQnRTFText::ReplaceParagraphLines(TParagraph *p, std::u32string_view text,
+                                       const TCharAttr &attr)
 {
     TLine *last = nullptr;
     TLine *lines = MakeTextLines(text, attr, 2, &last);
@@ -56,7 +57,7 @@ void TQnRTFText::ReplaceParagraphLines(TParagraph *p, std::string_view text, con
     p->State |= kStateRebreak | kStateRepaint;
 }
 
-TParagraph *TQnRTFText::AddParagraphWithText(int index, std::string_view text,
+TParagraph *TQnRTFText::AddParagraphWithText(int index, std::u32string_view text,
                                              const TCharAttr *attr)
 {
     TParagraph *first = FirstParagraph;
@@ -94,7 +95,7 @@ int TQnRTFText::ParagraphLength(int index) const
     return p ? p->TextLength() : -1;
 }
 
-int TQnRTFText::ParagraphText(int index, char *buffer, int size) const
+int TQnRTFText::ParagraphText(int index, char32_t *buffer, int size) const
 {
     if (!buffer || size <= 0)
         return 0;
@@ -106,23 +107,23 @@ int TQnRTFText::ParagraphText(int index, char *buffer, int size) const
     return CopyText(p, 0, buffer, size - 1);
 }
 
-std::string TQnRTFText::ParagraphText(int index) const
+std::u32string TQnRTFText::ParagraphText(int index) const
 {
     return ParagraphText(ParagraphAt(index));
 }
 
-std::string TQnRTFText::ParagraphText(const TParagraph *paragraph)
+std::u32string TQnRTFText::ParagraphText(const TParagraph *paragraph)
 {
-    std::string text;
+    std::u32string text;
     if (!paragraph)
         return text;
     text.reserve(paragraph->TextLength());
     for (const TLine *l = paragraph->Lines; l; l = l->Next)
-        text.append(reinterpret_cast<const char *>(l->Text), l->Length);
+        text.append(l->Text, l->Length);
     return text;
 }
 
-int TQnRTFText::CopyText(const TParagraph *paragraph, int offset, char *buffer, int count)
+int TQnRTFText::CopyText(const TParagraph *paragraph, int offset, char32_t *buffer, int count)
 {
     if (!buffer)
         return 0;
@@ -135,7 +136,7 @@ int TQnRTFText::CopyText(const TParagraph *paragraph, int offset, char *buffer, 
                 continue;
             }
             const int n = std::min<int>(count - copied, l->Length - offset);
-            std::memcpy(buffer + copied, l->Text + offset, n);
+            std::copy_n(l->Text + offset, n, buffer + copied);
             copied += n;
             offset = 0;
         }

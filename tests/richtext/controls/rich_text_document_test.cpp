@@ -234,14 +234,14 @@ TEST(RichTextDocument, ParagraphFromPropsIntoEmptyAndNonEmptyDocuments)
     doc.SetCursorPosition(5, 0, 0, 0); // inside "two"
     ApplyParagraphProps(doc, props);
     ASSERT_EQ(doc.ParagraphCount(), 4);
-    EXPECT_EQ(doc.ParagraphText(1), "two") << "the cursor's paragraph is not split";
+    EXPECT_EQ(doc.ParagraphText(1), U"two") << U"the cursor's paragraph is not split";
     EXPECT_EQ(doc.ParagraphText(2), props.Text);
     TParagraph *added = doc.ParagraphAt(2);
     EXPECT_EQ(added->ParFlags & kParPageBreak, kParPageBreak);
     EXPECT_EQ(added->Alignment, kAlignCenter);
     EXPECT_EQ(doc.Cursor.Paragraph, added);
     EXPECT_EQ(doc.Cursor.Offset, 0);
-    EXPECT_EQ(doc.ParagraphText(3), "three");
+    EXPECT_EQ(doc.ParagraphText(3), U"three");
 
     // A page-break record without text: an empty paragraph that breaks.
     TParProps pageBreak;

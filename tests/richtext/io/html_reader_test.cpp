@@ -12,7 +12,7 @@ TEST(HtmlReader, EntitiesAndNumericCharacters)
     // The entities around b are text, not a tag.
     readHtml(doc, "&lt;b&gt; &#65;&#0;&#999;&bogus;x &amp; &quot;&nbsp;AT & T");
     ASSERT_EQ(doc.ParagraphCount(), 1);
-    EXPECT_EQ(doc.ParagraphText(0), "<b> Ax & \" AT & T");
+    EXPECT_EQ(doc.ParagraphText(0), U"<b> Ax & \" AT & T");
     EXPECT_EQ(attrAt(doc.FirstParagraph, 1).Style & kStyleBold, 0);
 }
 
@@ -22,7 +22,7 @@ TEST(HtmlReader, EntityNamesEndAtBlanksAndAmpersands)
     // A blank ends the name and stays; "&" ends it and starts the next one;
     // a name longer than 20 characters is cut there.
     readHtml(doc, "a&lt b&lt&gt;c &abcdefghijklmnopqrstuvwxyz;");
-    EXPECT_EQ(doc.ParagraphText(0), "a< b<>c uvwxyz;");
+    EXPECT_EQ(doc.ParagraphText(0), U"a< b<>c uvwxyz;");
 }
 
 TEST(HtmlReader, PlainParagraphsAndBlanks)
@@ -45,7 +45,7 @@ TEST(HtmlReader, CharacterStylesAndSuperscript)
     TQnRTFText doc;
     readHtml(doc, "<b>B<i>I</b><u>U</i></u><sup>2<sub>3</sub></sup>x");
     const TParagraph *p = doc.FirstParagraph;
-    EXPECT_EQ(doc.ParagraphText(0), "BIU23x");
+    EXPECT_EQ(doc.ParagraphText(0), U"BIU23x");
     EXPECT_EQ(attrAt(p, 0).Style, kStyleBold);
     EXPECT_EQ(attrAt(p, 1).Style, kStyleBold | kStyleItalic);
     EXPECT_EQ(attrAt(p, 2).Style, kStyleItalic | kStyleUnderline);
@@ -61,7 +61,7 @@ TEST(HtmlReader, SpanStylesAsBrowsersCopyThem)
                   "style='font-style:italic;text-decoration:underline;color:#0000ff'>I</span>"
                   "b</span>x<span style=\"font-weight:normal;color\">n</span></span>y");
     const TParagraph *p = doc.FirstParagraph;
-    EXPECT_EQ(doc.ParagraphText(0), "RIbxny");
+    EXPECT_EQ(doc.ParagraphText(0), U"RIbxny");
     EXPECT_EQ(attrAt(p, 0).Style, kStyleBold);
     EXPECT_EQ(doc.Header->Colors[attrAt(p, 0).TextColor()], 0x0000C8u);
     EXPECT_EQ(attrAt(p, 1).Style, kStyleBold | kStyleItalic | kStyleUnderline);
@@ -154,7 +154,7 @@ TEST(HtmlReader, ListsDeeperThanFifteenLevelsStayBalanced)
     TQnRTFText doc;
     readHtml(doc, html);
     const TParagraph *last = doc.LastParagraph();
-    EXPECT_EQ(TQnRTFText::ParagraphText(last), "end");
+    EXPECT_EQ(TQnRTFText::ParagraphText(last), U"end");
     EXPECT_EQ(last->Numbering, 0);
     int maxLevel = 0;
     for (const TParagraph *p = doc.FirstParagraph; p; p = p->Next)
@@ -256,12 +256,12 @@ TEST(HtmlReader, RuleFontsColoursAndSizes)
                   "bgcolor=gray size=1>B</font>C</font>"
                   "<small>s</small>D");
     const TParagraph *rule = doc.FirstParagraph;
-    EXPECT_EQ(TQnRTFText::ParagraphText(rule), "\xA0");
+    EXPECT_EQ(TQnRTFText::ParagraphText(rule), U"\xA0");
     EXPECT_EQ(rule->BorderFlags & (kBorderOn | kBorderTop), kBorderOn | kBorderTop);
     EXPECT_EQ(rule->Alignment, kAlignCenter);
     EXPECT_EQ(attrAt(rule, 0).Size, 1);
     const TParagraph *p = rule->Next;
-    ASSERT_EQ(TQnRTFText::ParagraphText(p), "ABCsD");
+    ASSERT_EQ(TQnRTFText::ParagraphText(p), U"ABCsD");
     const TCharAttr a = attrAt(p, 0), b = attrAt(p, 1), c = attrAt(p, 2), s = attrAt(p, 3),
                     d = attrAt(p, 4);
     EXPECT_EQ(doc.Header->FontNames[a.FontIndex], "Courier New");
@@ -307,7 +307,7 @@ TEST(HtmlReader, TitlePreCommentsAndScripts)
     EXPECT_TRUE(attrAt(hidden.FirstParagraph, 1).Style & kStyleHidden);
     options.Comments = shcOFF;
     readHtml(hidden, "A<!--n-->B", options);
-    EXPECT_EQ(hidden.ParagraphText(0), "AB");
+    EXPECT_EQ(hidden.ParagraphText(0), U"AB");
 }
 
 TEST(HtmlReader, ImagesBecomeObjectsThroughTheLoader)
@@ -371,7 +371,7 @@ TEST(HtmlReader, BlanksKeepTheAttributeWhereTheyStood)
     TQnRTFText doc;
     readHtml(doc, "the <b>site</b> and <i>roses</i>\n came<pre>\n a\n</pre>");
     const TParagraph *p = doc.FirstParagraph;
-    ASSERT_EQ(TQnRTFText::ParagraphText(p), "the site and roses came");
+    ASSERT_EQ(TQnRTFText::ParagraphText(p), U"the site and roses came");
     EXPECT_EQ(attrAt(p, 3).Style, 0);  // before <b>
     EXPECT_EQ(attrAt(p, 8).Style, 0);  // after </b>
     EXPECT_EQ(attrAt(p, 18).Style, 0); // after </i>

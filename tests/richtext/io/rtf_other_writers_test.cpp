@@ -81,7 +81,7 @@ TEST(RtfOtherWriters, BackslashBeforeALineEndIsAParagraphEnd)
     EXPECT_EQ(readParagraphs("{\\rtf1 A{\\*\\unknownword x\\\ny}B}"), Texts{"AB"});
     TQnRTFText cell;
     ASSERT_EQ(readRtf(cell, "{\\rtf1\\trowd\\cellx2000\\intbl A\\\nB\\cell\\row\\pard C}"), 0);
-    EXPECT_EQ(cell.ParagraphText(0), "A\nB");
+    EXPECT_EQ(cell.ParagraphText(0), U"A\nB");
     EXPECT_TRUE(cell.FirstParagraph->IsTableCell());
     // Line ends without a backslash stay nothing, a literal tab in the text
     // is a tab, and a tab in the font table is no part of a name.

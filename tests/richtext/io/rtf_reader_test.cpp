@@ -44,8 +44,8 @@ TEST(RtfReader, HelloParagraphInTheFontOfArial)
                            "Hello\\par }"),
               0);
     ASSERT_EQ(doc.ParagraphCount(), 2);
-    EXPECT_EQ(doc.ParagraphText(0), "Hello");
-    EXPECT_EQ(doc.ParagraphText(1), "");
+    EXPECT_EQ(doc.ParagraphText(0), U"Hello");
+    EXPECT_EQ(doc.ParagraphText(1), U"");
     const TCharAttr &a = attrAt(doc, 0, 0);
     EXPECT_EQ(doc.Header->FontNames[a.FontIndex], "Arial");
     EXPECT_EQ(a.FontIndex, 1);
@@ -60,7 +60,7 @@ TEST(RtfReader, FontSizeColourAndStyleWords)
                                 "\\b\\i\\ul\\strike\\uldb\\shad\\v\\super h\\b0\\nosupersub i"
                                 "\\ul\\ulnone j\\sub\\inspnt7 k\\inaut l")),
               0);
-    EXPECT_EQ(doc.ParagraphText(0), "abcdefghijkl");
+    EXPECT_EQ(doc.ParagraphText(0), U"abcdefghijkl");
     EXPECT_EQ(attrAt(doc, 0, 0).Size, 10);
     EXPECT_EQ(attrAt(doc, 0, 1).Size, 10);
     EXPECT_EQ(attrAt(doc, 0, 2).Size, 255);
@@ -107,7 +107,7 @@ TEST(RtfReader, StarGroupsOfUnknownWordsAreSkipped)
     ASSERT_EQ(readRtf(doc, doc1("a{\\*\\unknownword skipped {\\b nested}}b{\\unknownword kept}"
                                 "{\\*\\title T}{\\*\\bkmkstart x}c")),
               0);
-    EXPECT_EQ(doc.ParagraphText(0), "abkeptc");
+    EXPECT_EQ(doc.ParagraphText(0), U"abkeptc");
     EXPECT_EQ(doc.Header->Title, "T"); // a known word after \* is read
 }
 
@@ -120,14 +120,14 @@ TEST(RtfReader, TitleSubjectCommentOnlyWhenEmpty)
     EXPECT_EQ(doc.Header->Title, "A{b}\\");
     EXPECT_EQ(doc.Header->Subject, "S");
     EXPECT_EQ(doc.Header->Comment, "C");
-    EXPECT_EQ(doc.ParagraphText(0), "x");
+    EXPECT_EQ(doc.ParagraphText(0), U"x");
 }
 
 TEST(RtfReader, RawRtfKeepsBracesAndBackslashes)
 {
     TQnRTFText doc;
     ASSERT_EQ(readRtf(doc, doc1("a\\qnrtf1 {\\b x}\\qnr\\qnrtf0\\plain b")), 0);
-    EXPECT_EQ(doc.ParagraphText(0), "a{\\b x}\\qnrb");
+    EXPECT_EQ(doc.ParagraphText(0), U"a{\\b x}\\qnrb");
     for (int i = 1; i <= 10; ++i)
         EXPECT_TRUE(attrAt(doc, 0, i).Style & kStyleRtfCode) << i;
     EXPECT_FALSE(attrAt(doc, 0, 0).Style & kStyleRtfCode);
@@ -139,7 +139,7 @@ TEST(RtfReader, NulEndsReadingAndTheStreamStopsAfterTheLastByte)
     TQnRTFText doc;
     const std::string rtf = doc1("ab") + std::string("\0cd", 3);
     ASSERT_EQ(readRtf(doc, doc1(std::string("ab\0cd", 5))), 0);
-    EXPECT_EQ(doc.ParagraphText(0), "ab");
+    EXPECT_EQ(doc.ParagraphText(0), U"ab");
 
     TQnRTFText doc2;
     TQnMemoryStream in("{\\rtf1 x}trailing");
@@ -159,9 +159,9 @@ TEST(RtfReader, ParInsideATableRowIsALineBreak)
                                 "\\cell\\row\\pard after")),
               0);
     ASSERT_EQ(doc.ParagraphCount(), 3);
-    EXPECT_EQ(doc.ParagraphText(0), "one\ntwo");
-    EXPECT_EQ(doc.ParagraphText(1), "three");
-    EXPECT_EQ(doc.ParagraphText(2), "after");
+    EXPECT_EQ(doc.ParagraphText(0), U"one\ntwo");
+    EXPECT_EQ(doc.ParagraphText(1), U"three");
+    EXPECT_EQ(doc.ParagraphText(2), U"after");
     TParagraph *a = doc.FirstParagraph, *b = a->Next, *c = b->Next;
     EXPECT_EQ(a->ParFlags, kParTableCell | kParCellRowOpen);
     EXPECT_EQ(b->ParFlags, kParTableCell | kParCellNotFirst);
@@ -181,7 +181,7 @@ TEST(RtfReader, UnicodeCharactersAndTheirFallbacks)
                                 "\\u-3913?{\\uc0\\u233}y")),
               0);
     // A character without a Windows-1252 form keeps its fallback.
-    EXPECT_EQ(doc.ParagraphText(0), "caf\xe9s \x80 \x97x ??\xe9y");
+    EXPECT_EQ(doc.ParagraphText(0), U"caf\xe9s \u20AC \u2014x ??\xe9y");
 }
 
 TEST(RtfReader, TabsBordersAndGroupsThatEndThem)
@@ -265,7 +265,7 @@ TEST(RtfReader, FootnotesTakeTheLastCharacterAsMark)
     EXPECT_EQ(f.MarkChar, '1');
     EXPECT_EQ(f.Number, 4);
     EXPECT_EQ(f.Text, "Text of it.More.");
-    EXPECT_EQ(doc.ParagraphText(0), "Note1");
+    EXPECT_EQ(doc.ParagraphText(0), U"Note1");
     const TCharAttr &mark = attrAt(doc, 0, 4);
     EXPECT_EQ(mark.Style & (kStyleRaised | kStyleSuperscript), kStyleRaised);
     EXPECT_EQ(mark.Tag, f.Id);
@@ -404,9 +404,9 @@ TEST(TextReader, PlainTextLinesAndAutoText)
     int position = 0;
     doc.InsertParagraphs(par, line, first, position);
     ASSERT_EQ(doc.ParagraphCount(), 3);
-    EXPECT_EQ(doc.ParagraphText(0), "one");
-    EXPECT_EQ(doc.ParagraphText(1), "two");
-    EXPECT_EQ(doc.ParagraphText(2), "threex");
+    EXPECT_EQ(doc.ParagraphText(0), U"one");
+    EXPECT_EQ(doc.ParagraphText(1), U"two");
+    EXPECT_EQ(doc.ParagraphText(2), U"threex");
     EXPECT_TRUE(attrAt(doc, 2, 0).Style & kStyleAutoText);
 
     // A long line is kept in pieces.
@@ -430,8 +430,8 @@ TEST(RtfReader, PlainModeDocumentsTakeTheTextOnly)
     ASSERT_EQ(readRtf(doc, doc1("a{\\b b}{\\pict\\wmetafile8 0102}{\\*\\picfile \"x.bmp\"}"
                                 "\\qnobjtag3 \\'01c{\\*\\footnote d}\\par e")),
               0);
-    EXPECT_EQ(doc.ParagraphText(0), "abc");
-    EXPECT_EQ(doc.ParagraphText(1), "e");
+    EXPECT_EQ(doc.ParagraphText(0), U"abc");
+    EXPECT_EQ(doc.ParagraphText(1), U"e");
     EXPECT_TRUE(doc.Objects.empty());
     EXPECT_TRUE(doc.Footnotes.empty());
     EXPECT_EQ(doc.FirstParagraph->Lines->Attrs, nullptr);

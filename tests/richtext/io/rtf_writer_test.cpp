@@ -333,7 +333,7 @@ TEST(RtfWriter, FootnotesWithNumberOrMarkCharacter)
         TQnRTFText back;
         ASSERT_EQ(readRtf(back, writeRtf(doc)), 0);
         ASSERT_EQ(back.ParagraphCount(), 2);
-        EXPECT_EQ(back.ParagraphText(1), "after");
+        EXPECT_EQ(back.ParagraphText(1), U"after");
         ASSERT_EQ(back.Footnotes.size(), 1u);
         EXPECT_EQ(back.Footnotes[0]->Text, "a}b{c\\d\tt\r\nef");
     }
@@ -347,7 +347,7 @@ TEST(RtfWriter, FootnotesWithNumberOrMarkCharacter)
         TQnRTFText back;
         ASSERT_EQ(readRtf(back, writeRtf(doc)), 0);
         ASSERT_EQ(back.ParagraphCount(), 2);
-        EXPECT_EQ(back.ParagraphText(1), "after");
+        EXPECT_EQ(back.ParagraphText(1), U"after");
         EXPECT_EQ(back.Footnotes.size(), 1u);
     }
 }

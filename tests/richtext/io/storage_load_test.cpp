@@ -116,7 +116,7 @@ TEST(StorageLoad, LongPlainTextSwitchesToPlainMemory)
     TQnMemoryStream in(text);
     EXPECT_EQ(doc.LoadFromStream(in), kFormatText);
     EXPECT_EQ(doc.MemoryFormat(), fmPlainText);
-    EXPECT_EQ(doc.ParagraphText(0), "a line of plain text");
+    EXPECT_EQ(doc.ParagraphText(0), U"a line of plain text");
 
     TQnRTFTextIo small;
     TQnMemoryStream in2("short");

@@ -223,7 +223,7 @@ TEST(Document, LineCapacityRulesAndTheTenThousandLimit)
     doc.GrowLine(p->Lines, 6);
     EXPECT_EQ(p->Lines->Capacity, 6);
     EXPECT_EQ(p->Lines->Length, 5);
-    EXPECT_EQ(doc.ParagraphText(0), "abcde");
+    EXPECT_EQ(doc.ParagraphText(0), U"abcde");
     EXPECT_TRUE(ChainsConsistent(doc));
 
     delete second;
@@ -283,37 +283,37 @@ TEST(Document, ParagraphsByIndex)
 {
     TQnRTFText doc;
     TParagraph *only = doc.FirstParagraph;
-    doc.AddParagraphWithText(5, "first", nullptr); // fills the empty document
+    doc.AddParagraphWithText(5, U"first", nullptr); // fills the empty document
     EXPECT_EQ(doc.FirstParagraph, only);
-    doc.AddParagraphWithText(0, "zero", nullptr);
-    doc.AddParagraphWithText(99, "last", nullptr);
-    doc.AddParagraphWithText(1, "one", nullptr);
+    doc.AddParagraphWithText(0, U"zero", nullptr);
+    doc.AddParagraphWithText(99, U"last", nullptr);
+    doc.AddParagraphWithText(1, U"one", nullptr);
     EXPECT_EQ(DocText(doc), "zero|one|first|last");
     EXPECT_EQ(doc.ParagraphCount(), 4);
     EXPECT_EQ(doc.ParagraphLength(2), 5);
     EXPECT_EQ(doc.ParagraphLength(4), -1);
 
-    char buffer[4];
-    EXPECT_EQ(doc.ParagraphText(2, buffer, sizeof buffer), 3);
-    EXPECT_STREQ(buffer, "fir");
-    EXPECT_TRUE(doc.SetParagraphText(1, "uno", nullptr));
-    EXPECT_FALSE(doc.SetParagraphText(7, "x", nullptr));
+    char32_t buffer[4];
+    EXPECT_EQ(doc.ParagraphText(2, buffer, std::size(buffer)), 3);
+    EXPECT_EQ(std::u32string(buffer), U"fir");
+    EXPECT_TRUE(doc.SetParagraphText(1, U"uno", nullptr));
+    EXPECT_FALSE(doc.SetParagraphText(7, U"x", nullptr));
     EXPECT_TRUE(doc.DeleteParagraphAt(0));
     EXPECT_FALSE(doc.DeleteParagraphAt(3));
     EXPECT_EQ(DocText(doc), "uno|first|last");
 
     // A paragraph of several lines reads as one text.
     TParagraph *p = doc.FirstParagraph;
-    doc.InsertText(p, 1, nullptr, "--");
+    doc.InsertText(p, 1, nullptr, U"--");
     EXPECT_GT(LineCount(p), 1);
-    char copy[8];
+    char32_t copy[8];
     EXPECT_EQ(TQnRTFText::CopyText(p, 1, copy, 3), 3);
-    EXPECT_STREQ(copy, "--n");
+    EXPECT_EQ(std::u32string(copy), U"--n");
     EXPECT_EQ(TQnRTFText::CopyText(p, 4, copy, 7), 1);
-    EXPECT_STREQ(copy, "o");
+    EXPECT_EQ(std::u32string(copy), U"o");
 
     // Text longer than one line buffer is spread over several lines.
-    std::string big(25000, 'q');
+    std::u32string big(25000, U'q');
     doc.SetParagraphText(2, big, nullptr);
     EXPECT_EQ(doc.ParagraphText(2), big);
     EXPECT_TRUE(ChainsConsistent(doc));
@@ -325,14 +325,14 @@ TEST(Document, AppendToLineGrowsAndRefusesBeyondTheLimit)
     TLine *line = doc.FirstParagraph->Lines;
     TCharAttr attr;
     attr.Style = kStyleItalic;
-    doc.AppendToLine(line, std::string(50, 'm'), attr);
+    doc.AppendToLine(line, std::u32string(50, U'm'), attr);
     EXPECT_EQ(line->Length, 50);
     EXPECT_GE(line->Capacity, 51);
     EXPECT_EQ(line->Attrs[49].Style, kStyleItalic);
     EXPECT_EQ(line->Attrs[49].Width, 16);
-    EXPECT_THROW(doc.AppendToLine(line, std::string(9950, 'm'), attr), EQnRTFText);
+    EXPECT_THROW(doc.AppendToLine(line, std::u32string(9950, U'm'), attr), EQnRTFText);
     EXPECT_EQ(line->Length, 50);
-    doc.AppendToLine(line, std::string(9949, 'm'), attr);
+    doc.AppendToLine(line, std::u32string(9949, U'm'), attr);
     EXPECT_EQ(line->Length, 9999);
     EXPECT_TRUE(ChainsConsistent(doc));
 }

@@ -30,7 +30,7 @@ TEST(InsertChar, InsertOverwriteAndGrowth)
     EXPECT_EQ(line->Attrs[1].Width, 16); // measured with the plain metrics at the end
     doc.CurrentAttr.Style = kStyleItalic;
     ASSERT_TRUE(doc.InsertChar(p, line, 'b', 1));
-    EXPECT_EQ(doc.ParagraphText(0), "abc");
+    EXPECT_EQ(doc.ParagraphText(0), U"abc");
     EXPECT_EQ(line->Attrs[0].Style, kStyleBold);
     EXPECT_EQ(line->Attrs[1].Style, kStyleItalic);
     EXPECT_EQ(line->Attrs[2].Style, kStyleBold); // moved up with its character
@@ -38,9 +38,9 @@ TEST(InsertChar, InsertOverwriteAndGrowth)
 
     doc.InsertMode = 0;
     ASSERT_TRUE(doc.InsertChar(p, line, 'X', 0));
-    EXPECT_EQ(doc.ParagraphText(0), "Xbc");
+    EXPECT_EQ(doc.ParagraphText(0), U"Xbc");
     ASSERT_TRUE(doc.InsertChar(p, line, 'd', 99)); // beyond the end: appended
-    EXPECT_EQ(doc.ParagraphText(0), "Xbcd");
+    EXPECT_EQ(doc.ParagraphText(0), U"Xbcd");
     doc.InsertMode = 1;
 
     // A full buffer grows by ten when fewer than four places are left.
@@ -51,7 +51,7 @@ TEST(InsertChar, InsertOverwriteAndGrowth)
     EXPECT_EQ(small->Capacity, 8);
     doc.InsertChar(p, small, 'z', small->Length); // 8 < 5 + 4: grows to 5 + 10, made even
     EXPECT_EQ(small->Capacity, 16);
-    EXPECT_EQ(doc.ParagraphText(0), "Xbcdzz");
+    EXPECT_EQ(doc.ParagraphText(0), U"Xbcdzz");
     EXPECT_TRUE(ChainsConsistent(doc));
 }
 
@@ -83,7 +83,7 @@ TEST(InsertChar, CoveredTableCellBeepsAndRefuses)
     p->SetCellSpan(kCellCovered);
     EXPECT_FALSE(doc.InsertChar(p, p->Lines, 'b', 1));
     EXPECT_EQ(capture.beeps, std::vector<uint32_t>{0}); // the default beep
-    EXPECT_EQ(doc.ParagraphText(0), "a");
+    EXPECT_EQ(doc.ParagraphText(0), U"a");
     EXPECT_EQ(p->CellSpan(), 240);
     EXPECT_EQ(p->TabMask >> 16 & 0xFF, 240u);
 }
@@ -95,15 +95,15 @@ TEST(DeleteChar, InsideLineJoinsLinesAndParagraphs)
     TParagraph *p = doc.FirstParagraph;
     p->Lines->Attrs[2].Style = kStyleUnderline;
     ASSERT_TRUE(doc.DeleteChar(p, p->Lines, 1));
-    EXPECT_EQ(doc.ParagraphText(0), "ac");
+    EXPECT_EQ(doc.ParagraphText(0), U"ac");
     EXPECT_EQ(p->Lines->Attrs[1].Style, kStyleUnderline);
 
     // At a line end the next line's first character goes and the lines join.
-    doc.InsertText(p, 2, nullptr, "XYZ");
+    doc.InsertText(p, 2, nullptr, U"XYZ");
     ASSERT_EQ(LineCount(p), 2);
     ASSERT_TRUE(doc.DeleteChar(p, p->Lines, p->Lines->Length));
     EXPECT_EQ(LineCount(p), 1);
-    EXPECT_EQ(doc.ParagraphText(0), "acYZ");
+    EXPECT_EQ(doc.ParagraphText(0), U"acYZ");
 
     // At the paragraph end the next paragraph's lines join this paragraph.
     TParagraph *second = p->Next;
@@ -151,8 +151,8 @@ TEST(DeleteChar, LineJoinRefusedWhenTooLong)
     TQnRTFText doc;
     doc.SetMemoryFormat(fmPlainText);
     TParagraph *p = doc.FirstParagraph;
-    doc.SetParagraphText(0, std::string(6000, 'a'), nullptr);
-    doc.InsertText(p, 6000, nullptr, std::string(4000, 'b'));
+    doc.SetParagraphText(0, std::u32string(6000, U'a'), nullptr);
+    doc.InsertText(p, 6000, nullptr, std::u32string(4000, U'b'));
     ASSERT_EQ(LineCount(p), 2);
     EXPECT_FALSE(doc.DeleteChar(p, p->Lines, p->Lines->Length)); // 9999 + 6 > 10000
     EXPECT_EQ(p->TextLength(), 10000);
@@ -170,7 +170,7 @@ TEST(SplitParagraph, MovesTheRestAndClampsThePosition)
     TParagraph *p = doc.FirstParagraph;
     p->LeftIndent = 500;
     p->Lines->Attrs[6].Style = kStyleBold;
-    doc.InsertText(p, 11, nullptr, "!!");
+    doc.InsertText(p, 11, nullptr, U"!!");
     ASSERT_EQ(LineCount(p), 2);
     ASSERT_TRUE(doc.SplitParagraph(p, p->Lines, 5));
     EXPECT_EQ(DocText(doc), "hello| world!!");
@@ -197,43 +197,43 @@ TEST(TextByOffset, InsertDeleteAndReplace)
     TParagraph *p = doc.FirstParagraph;
     TCharAttr red;
     red.Colors = 1;
-    doc.InsertText(p, 0, &red, "<<");
+    doc.InsertText(p, 0, &red, U"<<");
     EXPECT_EQ(p->Lines->Attrs[0].Colors, 1); // its own first line
-    doc.InsertText(p, 5, nullptr, "--");     // cuts "abcdef" after "abc"
-    doc.InsertText(p, 99, nullptr, ">>");
-    EXPECT_EQ(doc.ParagraphText(0), "<<abc--def>>");
+    doc.InsertText(p, 5, nullptr, U"--");    // cuts U"abcdef" after U"abc"
+    doc.InsertText(p, 99, nullptr, U">>");
+    EXPECT_EQ(doc.ParagraphText(0), U"<<abc--def>>");
     EXPECT_EQ(LineCount(p), 5);
     EXPECT_EQ(p->State & 0x03, 0x03);
 
     // Deleting across lines; InsertAttr takes the first removed character's look.
     p->Lines->Next->Attrs[2].Style = kStyleStrikeout; // the 'c'
     doc.DeleteText(p, 4, 5);                          // "c--de"
-    EXPECT_EQ(doc.ParagraphText(0), "<<abf>>");
+    EXPECT_EQ(doc.ParagraphText(0), U"<<abf>>");
     EXPECT_EQ(doc.InsertAttr.Style, kStyleStrikeout);
     doc.DeleteText(p, 5, 100);
-    EXPECT_EQ(doc.ParagraphText(0), "<<abf");
+    EXPECT_EQ(doc.ParagraphText(0), U"<<abf");
 
     // Replacing inside one line.
     Fill(doc, {"0123456789"});
     p = doc.FirstParagraph;
     TLine *line = p->Lines;
-    const uint8_t longer[] = "ABCDE";
+    const char32_t longer[] = U"ABCDE";
     EXPECT_EQ(doc.ReplaceRange(p, line, &red, 5, longer, 2, 3), 3);
-    EXPECT_EQ(doc.ParagraphText(0), "012ABCDE56789");
+    EXPECT_EQ(doc.ParagraphText(0), U"012ABCDE56789");
     EXPECT_EQ(line->Attrs[7].Colors, 1);
     EXPECT_EQ(line->Attrs[8].Colors, 0);
     EXPECT_EQ(doc.ReplaceRange(p, line, nullptr, 1, longer, 4, 3), -3);
-    EXPECT_EQ(doc.ParagraphText(0), "012AE56789");
+    EXPECT_EQ(doc.ParagraphText(0), U"012AE56789");
     EXPECT_EQ(doc.ReplaceRange(p, line, nullptr, 1, longer, 50, 8), -1); // cut to the end
-    EXPECT_EQ(doc.ParagraphText(0), "012AE567A");
-    EXPECT_EQ(doc.ReplaceText(p, line, "xyz", 7), 1);
-    EXPECT_EQ(doc.ParagraphText(0), "012AE56xyz");
+    EXPECT_EQ(doc.ParagraphText(0), U"012AE567A");
+    EXPECT_EQ(doc.ReplaceText(p, line, U"xyz", 7), 1);
+    EXPECT_EQ(doc.ParagraphText(0), U"012AE56xyz");
 
     // Growing near the limit uses the last places rather than failing early.
-    doc.SetParagraphText(0, "", nullptr);
+    doc.SetParagraphText(0, U"", nullptr);
     line = p->Lines;
-    doc.AppendToLine(line, std::string(9990, 'a'), red);
-    const uint8_t nine[] = "123456789";
+    doc.AppendToLine(line, std::u32string(9990, U'a'), red);
+    const char32_t nine[] = U"123456789";
     EXPECT_EQ(doc.ReplaceRange(p, line, nullptr, 9, nine, 0, 0), 9);
     EXPECT_EQ(line->Length, 9999);
     EXPECT_THROW(doc.ReplaceRange(p, line, nullptr, 2, longer, 1, 0), EQnRTFText);
@@ -247,9 +247,9 @@ TEST(InsertParagraphs, IntoAnEmptyDocumentTheChainBecomesTheDocument)
     TParagraph *chain = nullptr;
     doc.NewParagraph(chain, 8);
     TParagraph *first = chain;
-    doc.InsertText(chain, 0, nullptr, "one");
+    doc.InsertText(chain, 0, nullptr, U"one");
     doc.NewParagraph(chain, 8);
-    doc.InsertText(chain, 0, nullptr, "two");
+    doc.InsertText(chain, 0, nullptr, U"two");
 
     TParagraph *par = doc.FirstParagraph;
     TLine *line = par->Lines;
@@ -268,8 +268,8 @@ TEST(InsertParagraphs, IntoTextSplitsAtThePosition)
     TQnRTFText doc;
     Fill(doc, {"head-tail", "after"});
     TParagraph *target = doc.FirstParagraph;
-    doc.InsertText(target, 9, nullptr, "+more"); // a line after the cut line
-    auto makeChain = [&](std::vector<std::string> texts) {
+    doc.InsertText(target, 9, nullptr, U"+more"); // a line after the cut line
+    auto makeChain = [&](std::vector<std::u32string> texts) {
         TParagraph *chain = nullptr, *first = nullptr;
         for (auto &t : texts) {
             doc.NewParagraph(chain, 8);
@@ -283,15 +283,15 @@ TEST(InsertParagraphs, IntoTextSplitsAtThePosition)
     TParagraph *par = target;
     TLine *line = target->Lines;
     int pos = 5;
-    TParagraph *chain = makeChain({"A", "B", "C"});
+    TParagraph *chain = makeChain({U"A", U"B", U"C"});
     TParagraph *lastOfChain = chain->Next->Next;
     ASSERT_EQ(doc.InsertParagraphs(par, line, chain, pos), 1);
     EXPECT_EQ(DocText(doc), "head-A|B|Ctail+more|after");
     EXPECT_EQ(par, lastOfChain);
     EXPECT_EQ(pos, 0);
-    char rest[16];
+    char32_t rest[16];
     TQnRTFText::CopyText(par, 1, rest, 15);
-    EXPECT_STREQ(rest, "tail+more");
+    EXPECT_EQ(std::u32string(rest), U"tail+more");
     EXPECT_EQ(line->Length, 4); // the tail line
     EXPECT_EQ(line->Text[0], 't');
 
@@ -299,14 +299,14 @@ TEST(InsertParagraphs, IntoTextSplitsAtThePosition)
     par = doc.LastParagraph();
     line = par->Lines;
     pos = 2;
-    ASSERT_EQ(doc.InsertParagraphs(par, line, makeChain({"xyz"}), pos), 1);
+    ASSERT_EQ(doc.InsertParagraphs(par, line, makeChain({U"xyz"}), pos), 1);
     EXPECT_EQ(DocText(doc), "head-A|B|Ctail+more|afxyzter");
     EXPECT_EQ(par, doc.LastParagraph());
     EXPECT_EQ(doc.ParagraphCount(), 4);
 
     // A table cell refuses and leaves the chain to the caller.
     par->ParFlags = kParTableCell;
-    TParagraph *refused = makeChain({"no"});
+    TParagraph *refused = makeChain({U"no"});
     EXPECT_EQ(doc.InsertParagraphs(par, line, refused, pos), 0);
     EXPECT_EQ(DocText(doc), "head-A|B|Ctail+more|afxyzter");
     TQnRTFText::FreeParagraphChain(refused);

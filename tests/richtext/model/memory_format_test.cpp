@@ -60,7 +60,7 @@ TEST(MemoryFormat, PlainAndBackGivesEveryCharacterCurrentAttr)
     Fill(doc, {"bold", "and more"});
     TParagraph *p = doc.FirstParagraph;
     p->Lines->Attrs[0].Style = kStyleBold;
-    doc.InsertText(p->Next, 3, nullptr, "\t");
+    doc.InsertText(p->Next, 3, nullptr, U"\t");
     int changes = 0;
     doc.OnChange = [&] { ++changes; };
 

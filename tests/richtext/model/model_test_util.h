@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "richtext/model/rtf_text.h"
+#include "tests/support/text32.h"
 
 namespace qn::test {
 
@@ -14,7 +15,7 @@ inline std::string DocText(const TQnRTFText &doc)
     for (TParagraph *p = doc.FirstParagraph; p; p = p->Next) {
         if (p != doc.FirstParagraph)
             out += '|';
-        out += TQnRTFText::ParagraphText(p);
+        out += Ansi(TQnRTFText::ParagraphText(p));
     }
     return out;
 }
@@ -24,7 +25,7 @@ inline void Fill(TQnRTFText &doc, const std::vector<std::string> &paragraphs)
 {
     doc.Clear();
     for (size_t i = 0; i < paragraphs.size(); ++i)
-        doc.AddParagraphWithText(static_cast<int>(i), paragraphs[i], nullptr);
+        doc.AddParagraphWithText(static_cast<int>(i), U32(paragraphs[i]), nullptr);
 }
 
 inline int LineCount(const TParagraph *p)

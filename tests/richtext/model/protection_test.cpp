@@ -12,8 +12,8 @@ struct FieldLog {
     std::vector<std::pair<std::string, int>> calls;
     void attach(TQnRTFText &doc)
     {
-        doc.OnFieldText = [this](const std::string &text, int tag) {
-            calls.emplace_back(text, tag);
+        doc.OnFieldText = [this](const std::u32string &text, int tag) {
+            calls.emplace_back(Ansi(text), tag);
         };
     }
 };
@@ -46,7 +46,7 @@ TEST(Protection, GuardedCharactersRefuseEditsAndReportTheirRun)
     EXPECT_FALSE(doc.DeleteChar(p, line, 8));
     EXPECT_FALSE(doc.InsertChar(p, line, 'x', 7));
     EXPECT_FALSE(doc.SplitParagraph(p, line, 6));
-    EXPECT_EQ(doc.ParagraphText(0), "Dear #Anna, hi");
+    EXPECT_EQ(doc.ParagraphText(0), U"Dear #Anna, hi");
     ASSERT_EQ(log.calls.size(), 3u);
     // The insert point and its automatic text count as one run.
     EXPECT_EQ(log.calls[0].first, "#Anna");
@@ -57,7 +57,7 @@ TEST(Protection, GuardedCharactersRefuseEditsAndReportTheirRun)
     EXPECT_TRUE(doc.InsertChar(p, line, '!', 14));
     doc.ProtectOptions = kProtectInsertPoint;
     EXPECT_TRUE(doc.InsertChar(p, line, '_', 5));
-    EXPECT_EQ(doc.ParagraphText(0), "Dear _#Anna, hi!");
+    EXPECT_EQ(doc.ParagraphText(0), U"Dear _#Anna, hi!");
     doc.InsertMode = 0;
     EXPECT_FALSE(doc.InsertChar(p, line, '_', 6));
     doc.InsertMode = 1;
@@ -66,7 +66,7 @@ TEST(Protection, GuardedCharactersRefuseEditsAndReportTheirRun)
     doc.ProtectOptions = 0xFF;
     doc.ProtectOff = 1;
     EXPECT_TRUE(doc.DeleteChar(p, line, 7));
-    EXPECT_EQ(doc.ParagraphText(0), "Dear _#nna, hi!");
+    EXPECT_EQ(doc.ParagraphText(0), U"Dear _#nna, hi!");
 }
 
 TEST(Protection, EachOptionGuardsItsMark)
