@@ -15,6 +15,7 @@
 
 #include "richtext/controls/rtf_edit.h"
 #include "richtext/io/stream.h"
+#include "tests/support/text32.h"
 
 namespace qn::test {
 
@@ -39,7 +40,7 @@ protected:
     void TearDown() override { window.reset(); }
 
     TQnRTFTextInput &doc() { return *edit->Document; }
-    std::string text(int paragraph) { return doc().ParagraphText(paragraph); }
+    std::string text(int paragraph) { return Ansi(doc().ParagraphText(paragraph)); }
 
     // Replaces the document with RTF and shows it.
     void load(const std::string &rtf)

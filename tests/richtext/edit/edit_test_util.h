@@ -11,6 +11,7 @@
 
 #include "platform/recording_canvas.h"
 #include "richtext/edit/rtf_text_input.h"
+#include "tests/support/text32.h"
 
 namespace qn::test {
 
@@ -38,9 +39,9 @@ public:
         Clear();
         for (size_t i = 0; i < paragraphs.size(); ++i) {
             if (i == 0)
-                SetParagraphText(0, paragraphs[0], attr);
+                SetParagraphText(0, U32(paragraphs[0]), attr);
             else
-                AddParagraphWithText(int(i), paragraphs[i], attr);
+                AddParagraphWithText(int(i), U32(paragraphs[i]), attr);
         }
         ReformatAll();
         ResetCursor();
@@ -50,19 +51,19 @@ public:
     void Type(std::string_view text)
     {
         for (char c : text)
-            InputString(std::string_view(&c, 1));
+            InputString(U32(std::string_view(&c, 1)));
     }
     void Key(uint8_t code)
     {
         const char c = static_cast<char>(code);
-        InputString(std::string_view(&c, 1));
+        InputString(U32(std::string_view(&c, 1)));
     }
 
     std::vector<std::string> Texts() const
     {
         std::vector<std::string> out;
         for (const TParagraph *p = FirstParagraph; p; p = p->Next)
-            out.push_back(ParagraphText(p));
+            out.push_back(Ansi(ParagraphText(p)));
         return out;
     }
 

@@ -6,6 +6,7 @@
 
 #include "richtext/edit/text_finder.h"
 #include "richtext/io/rtf_text_io.h"
+#include "tests/support/text32.h"
 
 namespace qn::test {
 
@@ -41,7 +42,7 @@ inline void buildRuns(TQnRTFText &doc,
             if (j > 0)
                 line = doc.AppendLine(par, 8);
             for (const TextRun &run : paragraphs[i][j])
-                doc.AppendToLine(line, run.text, run.attr);
+                doc.AppendToLine(line, U32(run.text), run.attr);
         }
     }
 }
@@ -71,7 +72,7 @@ inline std::vector<std::string> texts(const TQnRTFText &doc)
 {
     std::vector<std::string> out;
     for (const TParagraph *p = doc.FirstParagraph; p; p = p->Next)
-        out.push_back(TQnRTFText::ParagraphText(p));
+        out.push_back(Ansi(TQnRTFText::ParagraphText(p)));
     return out;
 }
 
@@ -82,7 +83,7 @@ inline std::vector<Hit> allForward(TQnTextFinder &finder, const std::string &pat
 {
     std::vector<Hit> hits;
     finder.ToStart();
-    while (finder.FindNext(pattern) && hits.size() < 10000)
+    while (finder.FindNext(U32(pattern)) && hits.size() < 10000)
         hits.emplace_back(finder.FoundPosition(), finder.FoundLength());
     return hits;
 }
@@ -92,7 +93,7 @@ inline std::vector<Hit> allBackward(TQnTextFinder &finder, const std::string &pa
 {
     std::vector<Hit> hits;
     finder.ToEnd();
-    while (finder.FindPrev(pattern) && hits.size() < 10000)
+    while (finder.FindPrev(U32(pattern)) && hits.size() < 10000)
         hits.emplace_back(finder.FoundPosition(), finder.FoundLength());
     return hits;
 }

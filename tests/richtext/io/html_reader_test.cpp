@@ -193,10 +193,10 @@ TEST(HtmlReader, TableCellsShareTheRowWidth)
     EXPECT_EQ(cells[3]->CellWidth(), 170);
     EXPECT_EQ(cells[3]->CellSpan(), 1);
     EXPECT_EQ(cells[4]->CellLeft(), 170);
-    EXPECT_EQ(TQnRTFText::ParagraphText(cells[4]), "");
+    EXPECT_EQ(TQnRTFText::ParagraphText(cells[4]), U"");
     EXPECT_EQ(cells[0]->SpaceBefore, 57);
     EXPECT_TRUE(cells[0]->BorderFlags & kBorderBox);
-    EXPECT_EQ(TQnRTFText::ParagraphText(doc.LastParagraph()), "end");
+    EXPECT_EQ(TQnRTFText::ParagraphText(doc.LastParagraph()), U"end");
     EXPECT_FALSE(doc.LastParagraph()->IsTableCell());
 }
 
@@ -211,7 +211,7 @@ TEST(HtmlReader, RowSpanCoversTheCellsBelow)
     ASSERT_EQ(cells.size(), 4u);
     EXPECT_EQ(cells[0]->CellSpan(), 0x10);
     EXPECT_TRUE(cells[2]->IsCoveredCell());
-    EXPECT_EQ(TQnRTFText::ParagraphText(cells[3]), "C");
+    EXPECT_EQ(TQnRTFText::ParagraphText(cells[3]), U"C");
     EXPECT_EQ(cells[3]->CellLeft(), 127);
 }
 
@@ -345,7 +345,7 @@ TEST(HtmlReader, ImagesBecomeObjectsThroughTheLoader)
     EXPECT_EQ(pic.Reserved2, 2);
     EXPECT_TRUE(pic.Graphic);
     // a, object, blank, b, object, blank, object, blank
-    EXPECT_EQ(TQnRTFText::ParagraphText(first), std::string("a\x01 b\x01 \x01 ", 8));
+    EXPECT_EQ(TQnRTFText::ParagraphText(first), std::string(U"a\x01 b\x01 \x01 ", 8));
     EXPECT_EQ(attrAt(first, 1).Style & kStyleObject, kStyleObject);
     EXPECT_EQ(attrAt(first, 1).Tag, pic.Tag);
     EXPECT_EQ(attrAt(first, 6).Tag, pic.Tag); // found again by name

@@ -289,7 +289,7 @@ TEST(HtmlRobustness, RandomDocumentsWriteBalancedElements)
         doc.AddStyle(props, "BODY");
         const int count = 1 + static_cast<int>(random() % 12);
         for (int i = 0; i < count; ++i) {
-            TParagraph *p = i == 0 ? doc.FirstParagraph : doc.AddParagraphWithText(i, "", nullptr);
+            TParagraph *p = i == 0 ? doc.FirstParagraph : doc.AddParagraphWithText(i, U"", nullptr);
             p->ParFlags = static_cast<uint8_t>(random() % 16);
             p->Numbering = random() % 2 ? static_cast<uint8_t>(random() % 256) : 0;
             p->StyleId = static_cast<uint8_t>(random() % 4);

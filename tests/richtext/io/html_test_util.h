@@ -9,6 +9,7 @@
 #include "richtext/io/html_writer.h"
 #include "richtext/io/stream.h"
 #include "richtext/model/rtf_text.h"
+#include "tests/support/text32.h"
 
 namespace qn::test {
 
@@ -32,7 +33,7 @@ inline std::vector<std::string> paragraphTexts(const TQnRTFText &doc)
 {
     std::vector<std::string> texts;
     for (const TParagraph *p = doc.FirstParagraph; p; p = p->Next)
-        texts.push_back(TQnRTFText::ParagraphText(p));
+        texts.push_back(Ansi(TQnRTFText::ParagraphText(p)));
     return texts;
 }
 

@@ -89,7 +89,7 @@ TEST(HtmlWriter, NestedListsWithoutGeneratedNumbers)
     } items[] = {
         {0x61, "1.\t", "a"}, {0x32, "a)\t", "b"}, {0x32, "b)\t", "c"}, {0x61, "2.\t", "d"}};
     for (int i = 0; i < 4; ++i) {
-        TParagraph *p = i == 0 ? doc.FirstParagraph : doc.AddParagraphWithText(i, "", &plain);
+        TParagraph *p = i == 0 ? doc.FirstParagraph : doc.AddParagraphWithText(i, U"", &plain);
         p->Numbering = items[i].numbering;
         appendRun(doc, p, items[i].number, num);
         appendRun(doc, p, items[i].text, plain);
@@ -108,7 +108,7 @@ TEST(HtmlWriter, HeadingWithoutFontElements)
     TParProps props;
     const uint8_t id = doc.AddStyle(props, "h1");
     const TCharAttr big = makeAttr(kStyleBold, 22, 0x01, 0);
-    doc.SetParagraphText(0, "Big", &big);
+    doc.SetParagraphText(0, U"Big", &big);
     doc.FirstParagraph->StyleId = id;
     doc.FirstParagraph->Alignment = kAlignCenter;
     setText(doc, 1, "x");

@@ -79,7 +79,7 @@ void checkSummerDocument(const TQnRTFText &doc)
     const TParagraph *cell = doc.ParagraphAt(find(doc, "Left cell").paragraph);
     EXPECT_TRUE(cell->IsTableCell());
     EXPECT_TRUE(cell->Next->IsTableCell());
-    EXPECT_EQ(doc.ParagraphText(find(doc, "apple").paragraph), "apple");
+    EXPECT_EQ(doc.ParagraphText(find(doc, U"apple").paragraph), U"apple");
     ASSERT_EQ(doc.Footnotes.size(), 1u);
     EXPECT_NE(doc.Footnotes[0]->Text.find("The footnote text."), std::string::npos);
 }

@@ -8,6 +8,7 @@
 #include "richtext/io/rtf_writer.h"
 #include "richtext/io/stream.h"
 #include "richtext/model/rtf_text.h"
+#include "tests/support/text32.h"
 
 namespace qn::test {
 
@@ -62,9 +63,9 @@ inline void setText(TQnRTFText &doc, int index, std::string_view text, uint16_t 
 {
     const TCharAttr a = makeAttr(style);
     if (index < doc.ParagraphCount())
-        doc.SetParagraphText(index, text, &a);
+        doc.SetParagraphText(index, U32(text), &a);
     else
-        doc.AddParagraphWithText(index, text, &a);
+        doc.AddParagraphWithText(index, U32(text), &a);
 }
 
 } // namespace qn::test

@@ -104,7 +104,7 @@ TEST(RtfOtherWriters, HeadingDocumentWithTheMathPropertiesGroup)
                      "Going Home", "The train was late, but nobody minded.", ""}));
     EXPECT_EQ(attrAt(doc, 0, 0).Size, 16);
     EXPECT_EQ(attrAt(doc, 1, 0).Size, 11);
-    const size_t bold = doc.ParagraphText(2).find("old library");
+    const size_t bold = doc.ParagraphText(2).find(U"old library");
     EXPECT_TRUE(attrAt(doc, 2, static_cast<int>(bold)).Style & kStyleBold);
     EXPECT_FALSE(attrAt(doc, 2, static_cast<int>(bold) - 1).Style & kStyleBold);
     EXPECT_EQ(doc.Header->PageWidth, 12240);

@@ -357,7 +357,7 @@ TEST(RtfReader, PictureFilesAndLinkedObjects)
     EXPECT_EQ(linked.Width, 100);
     EXPECT_EQ(linked.Height, 200);
     EXPECT_EQ(asked, 2); // the missing file and the linked object
-    EXPECT_EQ(doc.ParagraphText(0), std::string("\x01\x01\x01\x01"));
+    EXPECT_EQ(doc.ParagraphText(0), std::string(U"\x01\x01\x01\x01"));
     EXPECT_EQ(attrAt(doc, 0, 3).Tag, 7);
 }
 
@@ -385,7 +385,7 @@ TEST(RtfReader, WrongArgumentsAndTruncatedControlWords)
                             "{\\rtf1 a\\", "{\\rtf1 a\\'4"}) {
         TQnRTFText d;
         EXPECT_EQ(readRtf(d, cut), kReadFailed) << cut;
-        EXPECT_EQ(d.ParagraphText(0).substr(0, 1), "a") << cut;
+        EXPECT_EQ(d.ParagraphText(0).substr(0, 1), U"a") << cut;
     }
 }
 

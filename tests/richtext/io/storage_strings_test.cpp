@@ -18,20 +18,20 @@ TEST(StorageStrings, EditsByIndex)
     EXPECT_EQ(list.Count(), 0);
     EXPECT_THROW(list.Get(0), std::out_of_range);
 
-    list.Insert(5, "b"); // an empty document's paragraph takes the text
+    list.Insert(5, U"b"); // an empty document's paragraph takes the text
     EXPECT_EQ(list.Count(), 1);
-    list.Insert(0, "a");
-    list.Add("d");
-    list.Insert(2, "c");
-    list.Insert(99, "e");
+    list.Insert(0, U"a");
+    list.Add(U"d");
+    list.Insert(2, U"c");
+    list.Insert(99, U"e");
     EXPECT_EQ(texts(doc), (std::vector<std::string>{"a", "b", "c", "d", "e"}));
     for (int i = 0; i < list.Count(); ++i)
         EXPECT_EQ(list.Get(i), std::string(1, static_cast<char>('a' + i)));
 
-    list.Put(1, "B");
+    list.Put(1, U"B");
     list.Delete(3);
     EXPECT_THROW(list.Delete(4), std::out_of_range);
-    EXPECT_THROW(list.Put(-1, "x"), std::out_of_range);
+    EXPECT_THROW(list.Put(-1, U"x"), std::out_of_range);
     EXPECT_EQ(texts(doc), (std::vector<std::string>{"a", "B", "c", "e"}));
     EXPECT_TRUE(doc.CursorIsValid());
 

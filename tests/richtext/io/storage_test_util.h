@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "richtext/io/rtf_text_io.h"
+#include "tests/support/text32.h"
 
 namespace qn::test {
 
@@ -19,7 +20,7 @@ inline void buildLines(TQnRTFText &doc, const std::vector<std::vector<std::strin
         for (size_t j = 0; j < paragraphs[i].size(); ++j) {
             if (j > 0)
                 line = doc.AppendLine(par, 8);
-            doc.AppendToLine(line, paragraphs[i][j], doc.CurrentAttr);
+            doc.AppendToLine(line, U32(paragraphs[i][j]), doc.CurrentAttr);
         }
     }
 }
@@ -29,7 +30,7 @@ inline std::vector<std::string> texts(const TQnRTFText &doc)
 {
     std::vector<std::string> out;
     for (const TParagraph *p = doc.FirstParagraph; p; p = p->Next)
-        out.push_back(TQnRTFText::ParagraphText(p));
+        out.push_back(Ansi(TQnRTFText::ParagraphText(p)));
     return out;
 }
 

@@ -9,6 +9,7 @@
 
 #include "platform/recording_canvas.h"
 #include "richtext/layout/rtf_text_paint.h"
+#include "tests/support/text32.h"
 
 namespace qn::test {
 
@@ -39,9 +40,9 @@ public:
         Clear();
         for (size_t i = 0; i < paragraphs.size(); ++i) {
             if (i == 0)
-                SetParagraphText(0, paragraphs[0], nullptr);
+                SetParagraphText(0, U32(paragraphs[0]), nullptr);
             else
-                AddParagraphWithText(int(i), paragraphs[i], nullptr);
+                AddParagraphWithText(int(i), U32(paragraphs[i]), nullptr);
         }
         ReformatAll();
     }
