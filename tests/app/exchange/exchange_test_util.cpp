@@ -1,4 +1,5 @@
 #include "exchange_test_util.h"
+#include "tests/support/text32.h"
 
 #include "app/exchange/entry_document.h"
 #include "engine/xt.h"
@@ -34,24 +35,24 @@ std::string formattedEntryRtf(int n)
     TCharAttr mono = plain;
     mono.FontIndex = static_cast<uint8_t>(courier);
 
-    doc.AddParagraphWithText(0, "Day " + std::to_string(n) + " began early.", &plain);
+    doc.AddParagraphWithText(0, U32("Day " + std::to_string(n) + " began early."), &plain);
     TParagraph *first = doc.FirstParagraph;
-    doc.AppendToLine(first->Lines, " A bold part", bold);
-    doc.AppendToLine(first->Lines, " and a red italic one.", italicRed);
+    doc.AppendToLine(first->Lines, U32(" A bold part"), bold);
+    doc.AppendToLine(first->Lines, U32(" and a red italic one."), italicRed);
     doc.AddParagraphWithText(1,
-                             "Caf\xe9, na\xefve \x80 5 {braces} back\\slash \"quoted\" <tag> & "
-                             "more, number " +
-                                 std::to_string(n * 7),
+                             U32("Caf\xe9, na\xefve \x80 5 {braces} back\\slash \"quoted\" <tag> & "
+                                 "more, number " +
+                                 std::to_string(n * 7)),
                              &mono);
     TParagraph *second = doc.ParagraphAt(1);
     second->Alignment = static_cast<uint8_t>(n % 4);
     second->LeftIndent = 360 * (n % 3);
     if (n % 5 == 0) {
-        doc.AddParagraphWithText(2, "After a page break on day " + std::to_string(n), &plain);
+        doc.AddParagraphWithText(2, U32("After a page break on day " + std::to_string(n)), &plain);
         doc.ParagraphAt(2)->ParFlags |= kParPageBreak;
     }
     if (n % 7 == 0)
-        doc.AddParagraphWithText(doc.ParagraphCount(), "", &plain); // an empty last line
+        doc.AddParagraphWithText(doc.ParagraphCount(), U32(""), &plain); // an empty last line
     return DocumentRtf(doc);
 }
 

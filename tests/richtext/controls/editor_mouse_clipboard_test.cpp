@@ -10,6 +10,7 @@
 #include "tests/richtext/controls/editor_test_util.h"
 #include "tests/support/notification_capture.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/text32.h"
 
 using namespace qn;
 using namespace qn::test;
@@ -314,7 +315,7 @@ TEST_F(EditorControl, FastAppendTextKeepsTheFirstParagraphsOwnProperties)
     edit->FastAppendText(other);
     ASSERT_EQ(doc().ParagraphCount(), 3);
     const TParagraph &centred = *doc().ParagraphAt(1);
-    EXPECT_EQ(TQnRTFText::ParagraphText(&centred), "centred");
+    EXPECT_EQ(Ansi(TQnRTFText::ParagraphText(&centred)), "centred");
     EXPECT_EQ(centred.Alignment, kAlignCenter);
     EXPECT_EQ(centred.LeftIndent, 720);
     EXPECT_EQ(centred.SpaceBefore, 240);

@@ -7,6 +7,10 @@
 #include "richtext/controls/rich_text_set_mode.h"
 #include "richtext/controls/rich_text_texts.h"
 #include "tests/richtext/controls/rich_text_links_test.h"
+#include "tests/support/text32.h"
+
+using qn::test::Ansi;
+using qn::test::U32;
 
 using namespace qn;
 using qn::test::RecordingRuler;
@@ -29,9 +33,9 @@ void fill(TQnRTFTextIo &doc, const std::vector<std::string> &paragraphs)
     doc.Clear();
     for (size_t i = 0; i < paragraphs.size(); ++i) {
         if (i == 0)
-            doc.SetParagraphText(0, paragraphs[0], nullptr);
+            doc.SetParagraphText(0, U32(paragraphs[0]), nullptr);
         else
-            doc.AddParagraphWithText(int(i), paragraphs[i], nullptr);
+            doc.AddParagraphWithText(int(i), U32(paragraphs[i]), nullptr);
     }
     doc.ResetCursor();
 }
@@ -173,7 +177,7 @@ TEST(RichTextDocument, CharactersAtTheCursorAcrossLinesAndParagraphs)
     // A second line inside the first paragraph.
     TLine *first = doc.FirstParagraph->Lines;
     TLine *second = doc.AppendLine(doc.FirstParagraph, 8);
-    doc.AppendToLine(second, "d", doc.CurrentAttr);
+    doc.AppendToLine(second, U32("d"), doc.CurrentAttr);
     (void)first;
     std::string seen;
     doc.ResetCursor();
@@ -222,7 +226,7 @@ TEST(RichTextDocument, ParagraphFromPropsIntoEmptyAndNonEmptyDocuments)
     ApplyParagraphProps(empty, props);
     ASSERT_EQ(empty.ParagraphCount(), 1);
     TParagraph *p = empty.FirstParagraph;
-    EXPECT_EQ(empty.ParagraphText(0), props.Text);
+    EXPECT_EQ(Ansi(empty.ParagraphText(0)), props.Text);
     EXPECT_EQ(p->Alignment, kAlignCenter);
     EXPECT_EQ(p->SpaceAfter, 90);
     EXPECT_EQ(p->LeftIndent, 144);
@@ -234,14 +238,14 @@ TEST(RichTextDocument, ParagraphFromPropsIntoEmptyAndNonEmptyDocuments)
     doc.SetCursorPosition(5, 0, 0, 0); // inside "two"
     ApplyParagraphProps(doc, props);
     ASSERT_EQ(doc.ParagraphCount(), 4);
-    EXPECT_EQ(doc.ParagraphText(1), U"two") << U"the cursor's paragraph is not split";
-    EXPECT_EQ(doc.ParagraphText(2), props.Text);
+    EXPECT_EQ(Ansi(doc.ParagraphText(1)), "two") << "the cursor's paragraph is not split";
+    EXPECT_EQ(Ansi(doc.ParagraphText(2)), props.Text);
     TParagraph *added = doc.ParagraphAt(2);
     EXPECT_EQ(added->ParFlags & kParPageBreak, kParPageBreak);
     EXPECT_EQ(added->Alignment, kAlignCenter);
     EXPECT_EQ(doc.Cursor.Paragraph, added);
     EXPECT_EQ(doc.Cursor.Offset, 0);
-    EXPECT_EQ(doc.ParagraphText(3), U"three");
+    EXPECT_EQ(Ansi(doc.ParagraphText(3)), "three");
 
     // A page-break record without text: an empty paragraph that breaks.
     TParProps pageBreak;

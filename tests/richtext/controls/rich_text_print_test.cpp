@@ -7,6 +7,10 @@
 
 #include "platform/recording_canvas.h"
 #include "richtext/controls/rich_text_print.h"
+#include "tests/support/text32.h"
+
+using qn::test::Ansi;
+using qn::test::U32;
 
 using namespace qn;
 
@@ -31,9 +35,9 @@ public:
         for (int i = 0; i < paragraphs; ++i) {
             const std::string text = prefix + std::to_string(i);
             if (i == 0)
-                SetParagraphText(0, text, nullptr);
+                SetParagraphText(0, U32(text), nullptr);
             else
-                AddParagraphWithText(i, text, nullptr);
+                AddParagraphWithText(i, U32(text), nullptr);
         }
         ReformatAll();
     }

@@ -10,6 +10,10 @@
 #include "richtext/controls/find_replace_dialog.h"
 #include "richtext/controls/rich_text.h"
 #include "richtext/io/stream.h"
+#include "tests/support/text32.h"
+
+using qn::test::Ansi;
+using qn::test::U32;
 
 using namespace qn;
 using namespace std::chrono_literals;
@@ -192,7 +196,7 @@ TEST_F(UndoTest, AChangeTheHistoryDidNotSeeMakesItStepAsideInsteadOfRestoringWro
     edit->SetCursorOffset(4);
     type(" 1");
     // Text changed behind the control's back.
-    edit->Document->AddParagraphWithText(0, "sneaked in", nullptr);
+    edit->Document->AddParagraphWithText(0, U32("sneaked in"), nullptr);
     edit->Document->FormatAll();
     const std::string before = text();
     EXPECT_TRUE(edit->CanUndo());

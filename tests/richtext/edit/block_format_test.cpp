@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "edit_test_util.h"
+#include "tests/support/text32.h"
 
 namespace qn::test {
 namespace {
@@ -61,7 +62,7 @@ TEST(DeleteBlock, ProtectedTextGoesWithTheBlock)
     EditDoc doc;
     doc.SetText({"abcdef"});
     TCharAttr shadow = look(kStyleShadow);
-    doc.InsertText(doc.Par(0), 3, &shadow, "XYZ");
+    doc.InsertText(doc.Par(0), 3, &shadow, U32("XYZ"));
     doc.ReformatAll();
     doc.ProtectOptions = kProtectShadow;
     doc.At(0, 4);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "edit_test_util.h"
+#include "tests/support/text32.h"
 
 namespace qn::test {
 namespace {
@@ -30,7 +31,7 @@ TEST(Moves, InvisibleCharactersArePassedOverUnlessShown)
     EditDoc doc;
     doc.SetText({"abcd"});
     TCharAttr hidden = look(kStyleHidden);
-    doc.InsertText(doc.Par(0), 2, &hidden, "XY");
+    doc.InsertText(doc.Par(0), 2, &hidden, U32("XY"));
     doc.ReformatAll();
     doc.At(0, 2);
     doc.MoveCursor(kMoveRight, false);

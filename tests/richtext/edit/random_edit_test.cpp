@@ -6,6 +6,7 @@
 
 #include "edit_test_util.h"
 #include "richtext/io/stream.h"
+#include "tests/support/text32.h"
 
 namespace qn::test {
 namespace {
@@ -22,7 +23,7 @@ std::vector<std::string> roundTrip(EditDoc &doc)
     EXPECT_EQ(back.LoadFromStream(in), kFormatRtf);
     std::vector<std::string> texts;
     for (const TParagraph *p = back.FirstParagraph; p; p = p->Next)
-        texts.push_back(TQnRTFText::ParagraphText(p));
+        texts.push_back(Ansi(TQnRTFText::ParagraphText(p)));
     // A table at the very end is followed by an empty paragraph once read.
     if (doc.LastParagraph()->IsTableCell() && !texts.empty() && texts.back().empty() &&
         int(texts.size()) == doc.ParagraphCount() + 1)

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "edit_test_util.h"
+#include "tests/support/text32.h"
 
 namespace qn::test {
 namespace {
@@ -227,9 +228,9 @@ TEST(Typing, TypingAfterHiddenOrMarkedTextStartsPlainButKeepsBold)
     EditDoc doc;
     doc.SetText({"ab"});
     TCharAttr hidden = look(kStyleBold | kStyleHidden);
-    doc.InsertText(doc.Par(0), 2, &hidden, "secret");
+    doc.InsertText(doc.Par(0), 2, &hidden, U32("secret"));
     TCharAttr mark = look(kStyleBold | kStyleRaised | kStyleInsertPoint, 10, 0, 0, 7);
-    doc.InsertText(doc.Par(0), 8, &mark, "1");
+    doc.InsertText(doc.Par(0), 8, &mark, U32("1"));
     doc.ReformatAll();
     doc.MoveCursor(kMoveLineEnd, false);
     EXPECT_EQ(doc.CurrentAttr.Style, kStyleBold);
@@ -326,7 +327,7 @@ TEST(Typing, ObjectsAreTypedAsOneMeasuredCharacter)
     EXPECT_GE(tag, 2000);
     EXPECT_EQ(byTag->Tag, tag);
     EXPECT_EQ(doc.AttrAt(0, 2).Width, 40); // the size from the picture
-    EXPECT_EQ(doc.ParagraphText(0)[2], '\x01');
+    EXPECT_EQ(Ansi(doc.ParagraphText(0))[2], '\x01');
     EXPECT_EQ(doc.Where(), std::make_pair(0, 3));
 }
 

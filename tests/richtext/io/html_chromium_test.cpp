@@ -10,6 +10,7 @@
 
 #include "html_test_util.h"
 #include "io_test_util.h"
+#include "platform/ansi.h"
 #include "tests/support/temp_dir.h"
 
 namespace qn::test {
@@ -71,7 +72,7 @@ std::string visibleText(const TQnRTFText &doc)
                 if (l->Attrs[i].Style &
                     (kStyleHidden | kStyleListNumber | kStyleObject | kStyleRaised))
                     continue;
-                const unsigned char c = l->Text[i];
+                const unsigned char c = UnicodeToAnsi(l->Text[i]).value_or(0x3F);
                 if (c == 10 || c == 9) {
                     out.push_back(' ');
                 } else if (c >= 0x80) {

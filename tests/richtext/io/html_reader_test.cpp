@@ -2,6 +2,7 @@
 
 #include "html_test_util.h"
 #include "io_test_util.h"
+#include "tests/support/text32.h"
 
 namespace qn::test {
 namespace {
@@ -12,7 +13,7 @@ TEST(HtmlReader, EntitiesAndNumericCharacters)
     // The entities around b are text, not a tag.
     readHtml(doc, "&lt;b&gt; &#65;&#0;&#999;&bogus;x &amp; &quot;&nbsp;AT & T");
     ASSERT_EQ(doc.ParagraphCount(), 1);
-    EXPECT_EQ(doc.ParagraphText(0), U"<b> Ax & \" AT & T");
+    EXPECT_EQ(Ansi(doc.ParagraphText(0)), "<b> Ax & \" AT & T");
     EXPECT_EQ(attrAt(doc.FirstParagraph, 1).Style & kStyleBold, 0);
 }
 
@@ -22,7 +23,7 @@ TEST(HtmlReader, EntityNamesEndAtBlanksAndAmpersands)
     // A blank ends the name and stays; "&" ends it and starts the next one;
     // a name longer than 20 characters is cut there.
     readHtml(doc, "a&lt b&lt&gt;c &abcdefghijklmnopqrstuvwxyz;");
-    EXPECT_EQ(doc.ParagraphText(0), U"a< b<>c uvwxyz;");
+    EXPECT_EQ(Ansi(doc.ParagraphText(0)), "a< b<>c uvwxyz;");
 }
 
 TEST(HtmlReader, PlainParagraphsAndBlanks)
@@ -45,7 +46,7 @@ TEST(HtmlReader, CharacterStylesAndSuperscript)
     TQnRTFText doc;
     readHtml(doc, "<b>B<i>I</b><u>U</i></u><sup>2<sub>3</sub></sup>x");
     const TParagraph *p = doc.FirstParagraph;
-    EXPECT_EQ(doc.ParagraphText(0), U"BIU23x");
+    EXPECT_EQ(Ansi(doc.ParagraphText(0)), "BIU23x");
     EXPECT_EQ(attrAt(p, 0).Style, kStyleBold);
     EXPECT_EQ(attrAt(p, 1).Style, kStyleBold | kStyleItalic);
     EXPECT_EQ(attrAt(p, 2).Style, kStyleItalic | kStyleUnderline);
@@ -61,7 +62,7 @@ TEST(HtmlReader, SpanStylesAsBrowsersCopyThem)
                   "style='font-style:italic;text-decoration:underline;color:#0000ff'>I</span>"
                   "b</span>x<span style=\"font-weight:normal;color\">n</span></span>y");
     const TParagraph *p = doc.FirstParagraph;
-    EXPECT_EQ(doc.ParagraphText(0), U"RIbxny");
+    EXPECT_EQ(Ansi(doc.ParagraphText(0)), "RIbxny");
     EXPECT_EQ(attrAt(p, 0).Style, kStyleBold);
     EXPECT_EQ(doc.Header->Colors[attrAt(p, 0).TextColor()], 0x0000C8u);
     EXPECT_EQ(attrAt(p, 1).Style, kStyleBold | kStyleItalic | kStyleUnderline);
@@ -154,7 +155,7 @@ TEST(HtmlReader, ListsDeeperThanFifteenLevelsStayBalanced)
     TQnRTFText doc;
     readHtml(doc, html);
     const TParagraph *last = doc.LastParagraph();
-    EXPECT_EQ(TQnRTFText::ParagraphText(last), U"end");
+    EXPECT_EQ(Ansi(TQnRTFText::ParagraphText(last)), "end");
     EXPECT_EQ(last->Numbering, 0);
     int maxLevel = 0;
     for (const TParagraph *p = doc.FirstParagraph; p; p = p->Next)
@@ -193,10 +194,10 @@ TEST(HtmlReader, TableCellsShareTheRowWidth)
     EXPECT_EQ(cells[3]->CellWidth(), 170);
     EXPECT_EQ(cells[3]->CellSpan(), 1);
     EXPECT_EQ(cells[4]->CellLeft(), 170);
-    EXPECT_EQ(TQnRTFText::ParagraphText(cells[4]), U"");
+    EXPECT_EQ(Ansi(TQnRTFText::ParagraphText(cells[4])), "");
     EXPECT_EQ(cells[0]->SpaceBefore, 57);
     EXPECT_TRUE(cells[0]->BorderFlags & kBorderBox);
-    EXPECT_EQ(TQnRTFText::ParagraphText(doc.LastParagraph()), U"end");
+    EXPECT_EQ(Ansi(TQnRTFText::ParagraphText(doc.LastParagraph())), "end");
     EXPECT_FALSE(doc.LastParagraph()->IsTableCell());
 }
 
@@ -211,7 +212,7 @@ TEST(HtmlReader, RowSpanCoversTheCellsBelow)
     ASSERT_EQ(cells.size(), 4u);
     EXPECT_EQ(cells[0]->CellSpan(), 0x10);
     EXPECT_TRUE(cells[2]->IsCoveredCell());
-    EXPECT_EQ(TQnRTFText::ParagraphText(cells[3]), U"C");
+    EXPECT_EQ(Ansi(TQnRTFText::ParagraphText(cells[3])), "C");
     EXPECT_EQ(cells[3]->CellLeft(), 127);
 }
 
@@ -223,7 +224,7 @@ TEST(HtmlReader, NestedTableInsideACellIsIgnoredAndParagraphsBreakLines)
     std::vector<std::string> cells;
     for (const TParagraph *p = doc.FirstParagraph; p; p = p->Next)
         if (p->IsTableCell())
-            cells.push_back(TQnRTFText::ParagraphText(p));
+            cells.push_back(Ansi(TQnRTFText::ParagraphText(p)));
     EXPECT_EQ(cells, (std::vector<std::string>{"a\nbxy", "c"}));
 }
 
@@ -256,12 +257,12 @@ TEST(HtmlReader, RuleFontsColoursAndSizes)
                   "bgcolor=gray size=1>B</font>C</font>"
                   "<small>s</small>D");
     const TParagraph *rule = doc.FirstParagraph;
-    EXPECT_EQ(TQnRTFText::ParagraphText(rule), U"\xA0");
+    EXPECT_EQ(Ansi(TQnRTFText::ParagraphText(rule)), "\xA0");
     EXPECT_EQ(rule->BorderFlags & (kBorderOn | kBorderTop), kBorderOn | kBorderTop);
     EXPECT_EQ(rule->Alignment, kAlignCenter);
     EXPECT_EQ(attrAt(rule, 0).Size, 1);
     const TParagraph *p = rule->Next;
-    ASSERT_EQ(TQnRTFText::ParagraphText(p), U"ABCsD");
+    ASSERT_EQ(Ansi(TQnRTFText::ParagraphText(p)), "ABCsD");
     const TCharAttr a = attrAt(p, 0), b = attrAt(p, 1), c = attrAt(p, 2), s = attrAt(p, 3),
                     d = attrAt(p, 4);
     EXPECT_EQ(doc.Header->FontNames[a.FontIndex], "Courier New");
@@ -307,7 +308,7 @@ TEST(HtmlReader, TitlePreCommentsAndScripts)
     EXPECT_TRUE(attrAt(hidden.FirstParagraph, 1).Style & kStyleHidden);
     options.Comments = shcOFF;
     readHtml(hidden, "A<!--n-->B", options);
-    EXPECT_EQ(hidden.ParagraphText(0), U"AB");
+    EXPECT_EQ(Ansi(hidden.ParagraphText(0)), "AB");
 }
 
 TEST(HtmlReader, ImagesBecomeObjectsThroughTheLoader)
@@ -345,7 +346,7 @@ TEST(HtmlReader, ImagesBecomeObjectsThroughTheLoader)
     EXPECT_EQ(pic.Reserved2, 2);
     EXPECT_TRUE(pic.Graphic);
     // a, object, blank, b, object, blank, object, blank
-    EXPECT_EQ(TQnRTFText::ParagraphText(first), std::string(U"a\x01 b\x01 \x01 ", 8));
+    EXPECT_EQ(Ansi(TQnRTFText::ParagraphText(first)), std::string("a\x01 b\x01 \x01 ", 8));
     EXPECT_EQ(attrAt(first, 1).Style & kStyleObject, kStyleObject);
     EXPECT_EQ(attrAt(first, 1).Tag, pic.Tag);
     EXPECT_EQ(attrAt(first, 6).Tag, pic.Tag); // found again by name
@@ -371,12 +372,12 @@ TEST(HtmlReader, BlanksKeepTheAttributeWhereTheyStood)
     TQnRTFText doc;
     readHtml(doc, "the <b>site</b> and <i>roses</i>\n came<pre>\n a\n</pre>");
     const TParagraph *p = doc.FirstParagraph;
-    ASSERT_EQ(TQnRTFText::ParagraphText(p), U"the site and roses came");
+    ASSERT_EQ(Ansi(TQnRTFText::ParagraphText(p)), "the site and roses came");
     EXPECT_EQ(attrAt(p, 3).Style, 0);  // before <b>
     EXPECT_EQ(attrAt(p, 8).Style, 0);  // after </b>
     EXPECT_EQ(attrAt(p, 18).Style, 0); // after </i>
     // The line end right after <pre> is no text.
-    EXPECT_EQ(TQnRTFText::ParagraphText(p->Next), " a\n");
+    EXPECT_EQ(Ansi(TQnRTFText::ParagraphText(p->Next)), " a\n");
 }
 
 TEST(HtmlReader, ParagraphOpeningAListItemIsTheItem)

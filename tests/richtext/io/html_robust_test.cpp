@@ -10,6 +10,7 @@
 #include "io_test_util.h"
 #include "tests/support/notification_capture.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/text32.h"
 
 namespace qn::test {
 namespace {
@@ -104,7 +105,7 @@ TEST(HtmlFixtures, OldStylePageReadsAsItsText)
 
     auto find = [&](const std::string &s) -> const TParagraph * {
         for (const TParagraph *p = doc.FirstParagraph; p; p = p->Next)
-            if (TQnRTFText::ParagraphText(p).find(s) != std::string::npos)
+            if (Ansi(TQnRTFText::ParagraphText(p)).find(s) != std::string::npos)
                 return p;
         return nullptr;
     };
@@ -118,7 +119,7 @@ TEST(HtmlFixtures, OldStylePageReadsAsItsText)
     EXPECT_EQ(find("buy nails")->Numbering, 1 * 16 + 2);
     ASSERT_NE(find("August"), nullptr);
     EXPECT_EQ(find("August")->CellSpan(), 0x10);
-    EXPECT_NE(TQnRTFText::ParagraphText(find("Mow the lawn")).find("lawn\n(twice"),
+    EXPECT_NE(Ansi(TQnRTFText::ParagraphText(find("Mow the lawn"))).find("lawn\n(twice"),
               std::string::npos);
     EXPECT_EQ(find("document.write"), nullptr);
     EXPECT_NE(find("leeks   onions"), nullptr);
@@ -289,7 +290,8 @@ TEST(HtmlRobustness, RandomDocumentsWriteBalancedElements)
         doc.AddStyle(props, "BODY");
         const int count = 1 + static_cast<int>(random() % 12);
         for (int i = 0; i < count; ++i) {
-            TParagraph *p = i == 0 ? doc.FirstParagraph : doc.AddParagraphWithText(i, U"", nullptr);
+            TParagraph *p =
+                i == 0 ? doc.FirstParagraph : doc.AddParagraphWithText(i, U32(""), nullptr);
             p->ParFlags = static_cast<uint8_t>(random() % 16);
             p->Numbering = random() % 2 ? static_cast<uint8_t>(random() % 256) : 0;
             p->StyleId = static_cast<uint8_t>(random() % 4);
@@ -310,7 +312,7 @@ TEST(HtmlRobustness, RandomDocumentsWriteBalancedElements)
                 a.Colors = static_cast<uint8_t>(random());
                 std::string text(1 + random() % 6, 'x');
                 text[0] = static_cast<char>(random() % 256);
-                doc.AppendToLine(p->LastLine(), text, a);
+                doc.AppendToLine(p->LastLine(), U32(text), a);
             }
         }
         TQnMemoryStream out;

@@ -57,7 +57,7 @@ inline std::string textWith(const TParagraph *p, uint16_t style, bool with)
     for (const TLine *l = p->Lines; l; l = l->Next)
         for (int k = 0; k < l->Length; ++k, ++i)
             if (((l->Attrs[k].Style & style) != 0) == with)
-                out.push_back(static_cast<char>(l->Text[k]));
+                out += Ansi(std::u32string_view(l->Text + k, 1));
     return out;
 }
 

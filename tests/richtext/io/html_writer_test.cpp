@@ -4,6 +4,7 @@
 
 #include "html_test_util.h"
 #include "io_test_util.h"
+#include "tests/support/text32.h"
 
 namespace qn::test {
 namespace {
@@ -11,7 +12,7 @@ namespace {
 // Appends a run to the end of a paragraph.
 void appendRun(TQnRTFText &doc, TParagraph *p, std::string_view text, const TCharAttr &a)
 {
-    doc.AppendToLine(p->LastLine(), text, a);
+    doc.AppendToLine(p->LastLine(), U32(text), a);
 }
 
 TEST(HtmlWriter, HeaderAndPlainParagraphs)
@@ -36,7 +37,7 @@ TEST(HtmlWriter, TextEscapingKeepsBackslashesAndBraces)
     std::string text = "a<b>&c \\{x} \xE9\x02\t";
     text += '\n';
     text += "z";
-    doc.SetParagraphText(0, text, &a);
+    doc.SetParagraphText(0, U32(text), &a);
     EXPECT_EQ(htmlBody(writeHtml(doc)), "<p>a&lt;b&gt;&amp;c \\{x} &#233;&#9;<br>\r\nz</p>\r\n");
 }
 
@@ -89,7 +90,7 @@ TEST(HtmlWriter, NestedListsWithoutGeneratedNumbers)
     } items[] = {
         {0x61, "1.\t", "a"}, {0x32, "a)\t", "b"}, {0x32, "b)\t", "c"}, {0x61, "2.\t", "d"}};
     for (int i = 0; i < 4; ++i) {
-        TParagraph *p = i == 0 ? doc.FirstParagraph : doc.AddParagraphWithText(i, U"", &plain);
+        TParagraph *p = i == 0 ? doc.FirstParagraph : doc.AddParagraphWithText(i, U32(""), &plain);
         p->Numbering = items[i].numbering;
         appendRun(doc, p, items[i].number, num);
         appendRun(doc, p, items[i].text, plain);
@@ -108,7 +109,7 @@ TEST(HtmlWriter, HeadingWithoutFontElements)
     TParProps props;
     const uint8_t id = doc.AddStyle(props, "h1");
     const TCharAttr big = makeAttr(kStyleBold, 22, 0x01, 0);
-    doc.SetParagraphText(0, U"Big", &big);
+    doc.SetParagraphText(0, U32("Big"), &big);
     doc.FirstParagraph->StyleId = id;
     doc.FirstParagraph->Alignment = kAlignCenter;
     setText(doc, 1, "x");
@@ -186,7 +187,7 @@ TEST(HtmlRoundTrip, LinksListsTablesAndStylesSurvive)
     ASSERT_EQ(paragraphTexts(second), paragraphTexts(first)) << html;
     for (const TParagraph *a = first.FirstParagraph, *b = second.FirstParagraph; a && b;
          a = a->Next, b = b->Next) {
-        SCOPED_TRACE(TQnRTFText::ParagraphText(a));
+        SCOPED_TRACE(Ansi(TQnRTFText::ParagraphText(a)));
         EXPECT_EQ(a->ParFlags, b->ParFlags);
         EXPECT_EQ(a->TabMask, b->TabMask);
         EXPECT_EQ(a->Numbering, b->Numbering);

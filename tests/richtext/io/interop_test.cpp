@@ -8,6 +8,7 @@
 #include "tests/richtext/io/io_test_util.h"
 #include "tests/support/command.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/text32.h"
 
 using namespace qn;
 using namespace qn::test;
@@ -24,7 +25,7 @@ Found find(const TQnRTFText &doc, std::string_view utf8)
 {
     const std::string ansi = *Utf8ToAnsi(utf8);
     for (int i = 0; i < doc.ParagraphCount(); ++i) {
-        const size_t at = doc.ParagraphText(i).find(ansi);
+        const size_t at = Ansi(doc.ParagraphText(i)).find(ansi);
         if (at != std::string::npos)
             return {i, static_cast<int>(at)};
     }
@@ -79,7 +80,7 @@ void checkSummerDocument(const TQnRTFText &doc)
     const TParagraph *cell = doc.ParagraphAt(find(doc, "Left cell").paragraph);
     EXPECT_TRUE(cell->IsTableCell());
     EXPECT_TRUE(cell->Next->IsTableCell());
-    EXPECT_EQ(doc.ParagraphText(find(doc, U"apple").paragraph), U"apple");
+    EXPECT_EQ(Ansi(doc.ParagraphText(find(doc, "apple").paragraph)), "apple");
     ASSERT_EQ(doc.Footnotes.size(), 1u);
     EXPECT_NE(doc.Footnotes[0]->Text.find("The footnote text."), std::string::npos);
 }

@@ -7,6 +7,7 @@
 
 #include "tests/richtext/io/io_test_util.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/text32.h"
 
 using namespace qn;
 using namespace qn::test;
@@ -158,9 +159,9 @@ TEST(Robustness, DeepNestingKeepsTheTextAndDropsTheFormatting)
     TQnRTFText doc;
     EXPECT_EQ(readRtf(doc, rtf), 0);
     ASSERT_EQ(doc.ParagraphCount(), 2);
-    EXPECT_EQ(doc.ParagraphText(0), U"akept");
-    EXPECT_EQ(doc.ParagraphText(1), U"more\xe9"
-                                    "btail");
+    EXPECT_EQ(Ansi(doc.ParagraphText(0)), "akept");
+    EXPECT_EQ(Ansi(doc.ParagraphText(1)), "more\xe9"
+                                          "btail");
     for (int i = 0; i < 5; ++i)
         EXPECT_FALSE(attrAt(doc, 0, i).Style & kStyleBold) << i;
     EXPECT_TRUE(doc.Footnotes.empty());
@@ -171,7 +172,7 @@ TEST(Robustness, DeepNestingKeepsTheTextAndDropsTheFormatting)
     EXPECT_EQ(readRtf(ok, "{\\rtf1 a" + std::string(inside, '{') + "\\b kept" +
                               std::string(inside, '}') + "b}"),
               0);
-    EXPECT_EQ(ok.ParagraphText(0), U"akeptb");
+    EXPECT_EQ(Ansi(ok.ParagraphText(0)), "akeptb");
     EXPECT_TRUE(attrAt(ok, 0, 1).Style & kStyleBold);
     EXPECT_FALSE(attrAt(ok, 0, 5).Style & kStyleBold);
 }
@@ -182,11 +183,11 @@ TEST(Robustness, BinaryHexBracesAndNulAtTheEdges)
     // \bin longer than what follows.
     TQnRTFText bin;
     EXPECT_EQ(readRtf(bin, "{\\rtf1 a{\\*\\x\\bin1000000000 {}}}b"), 0);
-    EXPECT_EQ(bin.ParagraphText(0), U"a");
+    EXPECT_EQ(Ansi(bin.ParagraphText(0)), "a");
     // Binary data in a skipped group may hold braces.
     TQnRTFText skipped;
     EXPECT_EQ(readRtf(skipped, "{\\rtf1 a{\\*\\x\\bin2 }{}b}"), 0);
-    EXPECT_EQ(skipped.ParagraphText(0), U"ab");
+    EXPECT_EQ(Ansi(skipped.ParagraphText(0)), "ab");
     // Long picture data stays one picture.
     TQnRTFText hex;
     std::string pict = "{\\rtf1{\\pict\\wmetafile8\\picw1\\pich1 ";

@@ -4,6 +4,7 @@
 
 #include "tests/richtext/io/io_test_util.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/text32.h"
 
 using namespace qn;
 using namespace qn::test;
@@ -13,7 +14,7 @@ namespace {
 // Appends text with one attribute to paragraph p.
 void add(TQnRTFText &doc, TParagraph *p, std::string_view text, const TCharAttr &a)
 {
-    doc.InsertText(p, p->TextLength(), &a, text);
+    doc.InsertText(p, p->TextLength(), &a, U32(text));
 }
 
 TParagraph *newPar(TQnRTFText &doc)
@@ -241,8 +242,8 @@ TEST(RoundTrip, EveryAttributePropertyBorderTabTableAndPicture)
     // What came back is what went in.
     EXPECT_EQ(back->ParagraphCount(), doc.ParagraphCount());
     for (int i = 0; i < doc.ParagraphCount(); ++i) {
-        std::string want = doc.ParagraphText(i);
-        EXPECT_EQ(back->ParagraphText(i), want) << i;
+        std::string want = Ansi(doc.ParagraphText(i));
+        EXPECT_EQ(Ansi(back->ParagraphText(i)), want) << i;
         TParagraph *a = doc.ParagraphAt(i), *c = back->ParagraphAt(i);
         EXPECT_EQ(c->Alignment, a->Alignment) << i;
         EXPECT_EQ(c->LeftIndent, a->LeftIndent) << i;

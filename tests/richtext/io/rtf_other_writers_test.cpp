@@ -10,6 +10,7 @@
 
 #include "tests/richtext/io/io_test_util.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/text32.h"
 
 using namespace qn;
 using namespace qn::test;
@@ -20,7 +21,7 @@ std::vector<std::string> paragraphs(const TQnRTFText &doc)
 {
     std::vector<std::string> texts;
     for (int i = 0; i < doc.ParagraphCount(); ++i)
-        texts.push_back(doc.ParagraphText(i));
+        texts.push_back(Ansi(doc.ParagraphText(i)));
     return texts;
 }
 
@@ -81,7 +82,7 @@ TEST(RtfOtherWriters, BackslashBeforeALineEndIsAParagraphEnd)
     EXPECT_EQ(readParagraphs("{\\rtf1 A{\\*\\unknownword x\\\ny}B}"), Texts{"AB"});
     TQnRTFText cell;
     ASSERT_EQ(readRtf(cell, "{\\rtf1\\trowd\\cellx2000\\intbl A\\\nB\\cell\\row\\pard C}"), 0);
-    EXPECT_EQ(cell.ParagraphText(0), U"A\nB");
+    EXPECT_EQ(Ansi(cell.ParagraphText(0)), "A\nB");
     EXPECT_TRUE(cell.FirstParagraph->IsTableCell());
     // Line ends without a backslash stay nothing, a literal tab in the text
     // is a tab, and a tab in the font table is no part of a name.
@@ -104,7 +105,7 @@ TEST(RtfOtherWriters, HeadingDocumentWithTheMathPropertiesGroup)
                      "Going Home", "The train was late, but nobody minded.", ""}));
     EXPECT_EQ(attrAt(doc, 0, 0).Size, 16);
     EXPECT_EQ(attrAt(doc, 1, 0).Size, 11);
-    const size_t bold = doc.ParagraphText(2).find(U"old library");
+    const size_t bold = Ansi(doc.ParagraphText(2)).find("old library");
     EXPECT_TRUE(attrAt(doc, 2, static_cast<int>(bold)).Style & kStyleBold);
     EXPECT_FALSE(attrAt(doc, 2, static_cast<int>(bold) - 1).Style & kStyleBold);
     EXPECT_EQ(doc.Header->PageWidth, 12240);
@@ -128,11 +129,12 @@ TEST(RtfOtherWriters, UnicodeListBulletsUnderUc0)
     TQnRTFText doc;
     ASSERT_EQ(readRtf(doc, fixture("list-unicode-bullets.rtf")), 0);
     // U+2043 (hyphen bullet) has no Windows-1252 form and \uc0 gives no
-    // fallback: the second level's items keep only their tabs.
+    // fallback: it is kept as it is.
+    EXPECT_EQ(doc.ParagraphText(3), U"\t\u2043\ttwo jumpers");
     EXPECT_EQ(paragraphs(doc),
               (Texts{"Packing \x96 the short list", "\t\x95\tPassport and tickets",
-                     "\t\x95\tWarm clothes for the evenings", "\t\ttwo jumpers",
-                     "\t\tone rain coat", "\t\x95\tA book for the caf\xe9", "",
+                     "\t\x95\tWarm clothes for the evenings", "\t?\ttwo jumpers",
+                     "\t?\tone rain coat", "\t\x95\tA book for the caf\xe9", "",
                      "We leave at \x84six\x93 sharp and return on Sunday\x85", ""}));
     // \uc0 inside the list text groups leaves the text after them whole.
     EXPECT_EQ(doc.ParagraphAt(3)->LeftIndent, 1440);

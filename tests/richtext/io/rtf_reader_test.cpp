@@ -4,6 +4,7 @@
 #include "richtext/io/text_reader.h"
 #include "tests/richtext/io/io_test_util.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/text32.h"
 
 using namespace qn;
 using namespace qn::test;
@@ -44,8 +45,8 @@ TEST(RtfReader, HelloParagraphInTheFontOfArial)
                            "Hello\\par }"),
               0);
     ASSERT_EQ(doc.ParagraphCount(), 2);
-    EXPECT_EQ(doc.ParagraphText(0), U"Hello");
-    EXPECT_EQ(doc.ParagraphText(1), U"");
+    EXPECT_EQ(Ansi(doc.ParagraphText(0)), "Hello");
+    EXPECT_EQ(Ansi(doc.ParagraphText(1)), "");
     const TCharAttr &a = attrAt(doc, 0, 0);
     EXPECT_EQ(doc.Header->FontNames[a.FontIndex], "Arial");
     EXPECT_EQ(a.FontIndex, 1);
@@ -60,7 +61,7 @@ TEST(RtfReader, FontSizeColourAndStyleWords)
                                 "\\b\\i\\ul\\strike\\uldb\\shad\\v\\super h\\b0\\nosupersub i"
                                 "\\ul\\ulnone j\\sub\\inspnt7 k\\inaut l")),
               0);
-    EXPECT_EQ(doc.ParagraphText(0), U"abcdefghijkl");
+    EXPECT_EQ(Ansi(doc.ParagraphText(0)), "abcdefghijkl");
     EXPECT_EQ(attrAt(doc, 0, 0).Size, 10);
     EXPECT_EQ(attrAt(doc, 0, 1).Size, 10);
     EXPECT_EQ(attrAt(doc, 0, 2).Size, 255);
@@ -107,7 +108,7 @@ TEST(RtfReader, StarGroupsOfUnknownWordsAreSkipped)
     ASSERT_EQ(readRtf(doc, doc1("a{\\*\\unknownword skipped {\\b nested}}b{\\unknownword kept}"
                                 "{\\*\\title T}{\\*\\bkmkstart x}c")),
               0);
-    EXPECT_EQ(doc.ParagraphText(0), U"abkeptc");
+    EXPECT_EQ(Ansi(doc.ParagraphText(0)), "abkeptc");
     EXPECT_EQ(doc.Header->Title, "T"); // a known word after \* is read
 }
 
@@ -120,14 +121,14 @@ TEST(RtfReader, TitleSubjectCommentOnlyWhenEmpty)
     EXPECT_EQ(doc.Header->Title, "A{b}\\");
     EXPECT_EQ(doc.Header->Subject, "S");
     EXPECT_EQ(doc.Header->Comment, "C");
-    EXPECT_EQ(doc.ParagraphText(0), U"x");
+    EXPECT_EQ(Ansi(doc.ParagraphText(0)), "x");
 }
 
 TEST(RtfReader, RawRtfKeepsBracesAndBackslashes)
 {
     TQnRTFText doc;
     ASSERT_EQ(readRtf(doc, doc1("a\\qnrtf1 {\\b x}\\qnr\\qnrtf0\\plain b")), 0);
-    EXPECT_EQ(doc.ParagraphText(0), U"a{\\b x}\\qnrb");
+    EXPECT_EQ(Ansi(doc.ParagraphText(0)), "a{\\b x}\\qnrb");
     for (int i = 1; i <= 10; ++i)
         EXPECT_TRUE(attrAt(doc, 0, i).Style & kStyleRtfCode) << i;
     EXPECT_FALSE(attrAt(doc, 0, 0).Style & kStyleRtfCode);
@@ -139,7 +140,7 @@ TEST(RtfReader, NulEndsReadingAndTheStreamStopsAfterTheLastByte)
     TQnRTFText doc;
     const std::string rtf = doc1("ab") + std::string("\0cd", 3);
     ASSERT_EQ(readRtf(doc, doc1(std::string("ab\0cd", 5))), 0);
-    EXPECT_EQ(doc.ParagraphText(0), U"ab");
+    EXPECT_EQ(Ansi(doc.ParagraphText(0)), "ab");
 
     TQnRTFText doc2;
     TQnMemoryStream in("{\\rtf1 x}trailing");
@@ -159,9 +160,9 @@ TEST(RtfReader, ParInsideATableRowIsALineBreak)
                                 "\\cell\\row\\pard after")),
               0);
     ASSERT_EQ(doc.ParagraphCount(), 3);
-    EXPECT_EQ(doc.ParagraphText(0), U"one\ntwo");
-    EXPECT_EQ(doc.ParagraphText(1), U"three");
-    EXPECT_EQ(doc.ParagraphText(2), U"after");
+    EXPECT_EQ(Ansi(doc.ParagraphText(0)), "one\ntwo");
+    EXPECT_EQ(Ansi(doc.ParagraphText(1)), "three");
+    EXPECT_EQ(Ansi(doc.ParagraphText(2)), "after");
     TParagraph *a = doc.FirstParagraph, *b = a->Next, *c = b->Next;
     EXPECT_EQ(a->ParFlags, kParTableCell | kParCellRowOpen);
     EXPECT_EQ(b->ParFlags, kParTableCell | kParCellNotFirst);
@@ -181,7 +182,7 @@ TEST(RtfReader, UnicodeCharactersAndTheirFallbacks)
                                 "\\u-3913?{\\uc0\\u233}y")),
               0);
     // A character without a Windows-1252 form keeps its fallback.
-    EXPECT_EQ(doc.ParagraphText(0), U"caf\xe9s \u20AC \u2014x ??\xe9y");
+    EXPECT_EQ(Ansi(doc.ParagraphText(0)), "caf\xe9s \x80 \x97x ??\xe9y");
 }
 
 TEST(RtfReader, TabsBordersAndGroupsThatEndThem)
@@ -265,7 +266,7 @@ TEST(RtfReader, FootnotesTakeTheLastCharacterAsMark)
     EXPECT_EQ(f.MarkChar, '1');
     EXPECT_EQ(f.Number, 4);
     EXPECT_EQ(f.Text, "Text of it.More.");
-    EXPECT_EQ(doc.ParagraphText(0), U"Note1");
+    EXPECT_EQ(Ansi(doc.ParagraphText(0)), "Note1");
     const TCharAttr &mark = attrAt(doc, 0, 4);
     EXPECT_EQ(mark.Style & (kStyleRaised | kStyleSuperscript), kStyleRaised);
     EXPECT_EQ(mark.Tag, f.Id);
@@ -290,7 +291,7 @@ TEST(RtfReader, PicturesOfEveryKind)
                                 "{\\pict\\dibitmap0 2800}")),
               0);
     ASSERT_EQ(doc.Objects.size(), 5u);
-    const std::string text = doc.ParagraphText(0);
+    const std::string text = Ansi(doc.ParagraphText(0));
     EXPECT_EQ(text, std::string("\x02\x02\x02\x02\x02"));
     const TQnGraphic &m = *doc.Objects[0]->Graphic;
     EXPECT_EQ(m.Kind, gkMetafile);
@@ -357,7 +358,7 @@ TEST(RtfReader, PictureFilesAndLinkedObjects)
     EXPECT_EQ(linked.Width, 100);
     EXPECT_EQ(linked.Height, 200);
     EXPECT_EQ(asked, 2); // the missing file and the linked object
-    EXPECT_EQ(doc.ParagraphText(0), std::string(U"\x01\x01\x01\x01"));
+    EXPECT_EQ(Ansi(doc.ParagraphText(0)), std::string("\x01\x01\x01\x01"));
     EXPECT_EQ(attrAt(doc, 0, 3).Tag, 7);
 }
 
@@ -385,7 +386,7 @@ TEST(RtfReader, WrongArgumentsAndTruncatedControlWords)
                             "{\\rtf1 a\\", "{\\rtf1 a\\'4"}) {
         TQnRTFText d;
         EXPECT_EQ(readRtf(d, cut), kReadFailed) << cut;
-        EXPECT_EQ(d.ParagraphText(0).substr(0, 1), U"a") << cut;
+        EXPECT_EQ(Ansi(d.ParagraphText(0)).substr(0, 1), "a") << cut;
     }
 }
 
@@ -404,9 +405,9 @@ TEST(TextReader, PlainTextLinesAndAutoText)
     int position = 0;
     doc.InsertParagraphs(par, line, first, position);
     ASSERT_EQ(doc.ParagraphCount(), 3);
-    EXPECT_EQ(doc.ParagraphText(0), U"one");
-    EXPECT_EQ(doc.ParagraphText(1), U"two");
-    EXPECT_EQ(doc.ParagraphText(2), U"threex");
+    EXPECT_EQ(Ansi(doc.ParagraphText(0)), "one");
+    EXPECT_EQ(Ansi(doc.ParagraphText(1)), "two");
+    EXPECT_EQ(Ansi(doc.ParagraphText(2)), "threex");
     EXPECT_TRUE(attrAt(doc, 2, 0).Style & kStyleAutoText);
 
     // A long line is kept in pieces.
@@ -430,8 +431,8 @@ TEST(RtfReader, PlainModeDocumentsTakeTheTextOnly)
     ASSERT_EQ(readRtf(doc, doc1("a{\\b b}{\\pict\\wmetafile8 0102}{\\*\\picfile \"x.bmp\"}"
                                 "\\qnobjtag3 \\'01c{\\*\\footnote d}\\par e")),
               0);
-    EXPECT_EQ(doc.ParagraphText(0), U"abc");
-    EXPECT_EQ(doc.ParagraphText(1), U"e");
+    EXPECT_EQ(Ansi(doc.ParagraphText(0)), "abc");
+    EXPECT_EQ(Ansi(doc.ParagraphText(1)), "e");
     EXPECT_TRUE(doc.Objects.empty());
     EXPECT_TRUE(doc.Footnotes.empty());
     EXPECT_EQ(doc.FirstParagraph->Lines->Attrs, nullptr);

@@ -2,6 +2,7 @@
 
 #include "richtext/io/text_writer.h"
 #include "tests/richtext/io/io_test_util.h"
+#include "tests/support/text32.h"
 
 using namespace qn;
 using namespace qn::test;
@@ -333,7 +334,7 @@ TEST(RtfWriter, FootnotesWithNumberOrMarkCharacter)
         TQnRTFText back;
         ASSERT_EQ(readRtf(back, writeRtf(doc)), 0);
         ASSERT_EQ(back.ParagraphCount(), 2);
-        EXPECT_EQ(back.ParagraphText(1), U"after");
+        EXPECT_EQ(Ansi(back.ParagraphText(1)), "after");
         ASSERT_EQ(back.Footnotes.size(), 1u);
         EXPECT_EQ(back.Footnotes[0]->Text, "a}b{c\\d\tt\r\nef");
     }
@@ -347,7 +348,7 @@ TEST(RtfWriter, FootnotesWithNumberOrMarkCharacter)
         TQnRTFText back;
         ASSERT_EQ(readRtf(back, writeRtf(doc)), 0);
         ASSERT_EQ(back.ParagraphCount(), 2);
-        EXPECT_EQ(back.ParagraphText(1), U"after");
+        EXPECT_EQ(Ansi(back.ParagraphText(1)), "after");
         EXPECT_EQ(back.Footnotes.size(), 1u);
     }
 }

@@ -8,6 +8,10 @@
 #include "richtext/io/rtf_text_io.h"
 #include "storage_test_util.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/text32.h"
+
+using qn::test::Ansi;
+using qn::test::U32;
 
 namespace qn {
 namespace {
@@ -116,7 +120,7 @@ TEST(StorageLoad, LongPlainTextSwitchesToPlainMemory)
     TQnMemoryStream in(text);
     EXPECT_EQ(doc.LoadFromStream(in), kFormatText);
     EXPECT_EQ(doc.MemoryFormat(), fmPlainText);
-    EXPECT_EQ(doc.ParagraphText(0), U"a line of plain text");
+    EXPECT_EQ(Ansi(doc.ParagraphText(0)), "a line of plain text");
 
     TQnRTFTextIo small;
     TQnMemoryStream in2("short");

@@ -26,7 +26,7 @@ TEST(StorageStrings, EditsByIndex)
     list.Insert(99, U"e");
     EXPECT_EQ(texts(doc), (std::vector<std::string>{"a", "b", "c", "d", "e"}));
     for (int i = 0; i < list.Count(); ++i)
-        EXPECT_EQ(list.Get(i), std::string(1, static_cast<char>('a' + i)));
+        EXPECT_EQ(list.Get(i), std::u32string(1, static_cast<char32_t>('a' + i)));
 
     list.Put(1, U"B");
     list.Delete(3);

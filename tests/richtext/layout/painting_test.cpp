@@ -5,6 +5,10 @@
 
 #include "platform/winmath.h"
 #include "tests/richtext/layout/layout_test_util.h"
+#include "tests/support/text32.h"
+
+using qn::test::Ansi;
+using qn::test::U32;
 
 using namespace qn;
 using qn::test::LayoutDoc;
@@ -318,9 +322,9 @@ TEST(Painting, PicturesAndPlaceholders)
     TCharAttr attr;
     attr.Style = kStyleObject;
     attr.Tag = static_cast<int16_t>(picture->Id);
-    doc.InsertText(doc.Par(0), 1, &attr, "\x02");
+    doc.InsertText(doc.Par(0), 1, &attr, U32("\x02"));
     attr.Tag = static_cast<int16_t>(metafile->Id);
-    doc.InsertText(doc.Par(0), 2, &attr, "\x02");
+    doc.InsertText(doc.Par(0), 2, &attr, U32("\x02"));
     doc.ReformatAll();
     TLine *l = doc.Line(0, 0);
     ASSERT_EQ(l->Length, 4);

@@ -9,6 +9,10 @@
 #include "platform/winmath.h"
 #include "richtext/layout/rtf_text_paint.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/text32.h"
+
+using qn::test::Ansi;
+using qn::test::U32;
 
 using namespace qn;
 
@@ -32,7 +36,7 @@ public:
 
     TParagraph *Add(const std::string &text, const TCharAttr &attr)
     {
-        TParagraph *p = AddParagraphWithText(ParagraphCount(), text, &attr);
+        TParagraph *p = AddParagraphWithText(ParagraphCount(), U32(text), &attr);
         // A new paragraph inherits the look of the one before: start plain.
         p->FirstIndent = p->LeftIndent = p->RightIndent = 0;
         p->ParFlags = p->BorderFlags = p->BorderSpaceColor = p->BorderWidth = 0;
@@ -101,7 +105,7 @@ TEST(PaintedDocuments, AFormattedEntry)
     doc.Clear();
     const int times = doc.FindOrAddFont("Times New Roman");
     const int symbol = doc.FindOrAddFont("WingDings");
-    doc.SetParagraphText(0, "A day at the sea", nullptr);
+    doc.SetParagraphText(0, U32("A day at the sea"), nullptr);
     TLine *heading = doc.FirstParagraph->Lines;
     for (int i = 0; i < heading->Length; ++i)
         heading->Attrs[i] = look(16, kStyleBold, 0x0B, uint8_t(times)); // navy
@@ -138,13 +142,13 @@ TEST(PaintedDocuments, AFormattedEntry)
     object->Height = 360; // 24 pixels
     TCharAttr objectLook = look(11, kStyleObject);
     objectLook.Tag = static_cast<int16_t>(object->Id);
-    doc.InsertText(picture, 9, &objectLook, "\x02");
+    doc.InsertText(picture, 9, &objectLook, U32("\x02"));
     auto meta = std::make_shared<TQnGraphic>();
     meta->Kind = gkMetafile;
     TQnObject *metafile = doc.AddObject(meta, 0);
     metafile->Width = metafile->Height = 450; // 30 pixels
     objectLook.Tag = static_cast<int16_t>(metafile->Id);
-    doc.InsertText(picture, 10, &objectLook, "\x02");
+    doc.InsertText(picture, 10, &objectLook, U32("\x02"));
     TParagraph *next = doc.Add("A new page starts here.", look(11));
     next->ParFlags |= kParPageBreak;
     doc.PaintGrayTable = true;
@@ -249,7 +253,7 @@ TEST(PaintedDocuments, TypingRepaintsTheChangedLineAlone)
 {
     PaintedDoc doc(300, 120);
     doc.Clear();
-    doc.SetParagraphText(0, "Short line\nand a second line", nullptr);
+    doc.SetParagraphText(0, U32("Short line\nand a second line"), nullptr);
     doc.Add("Below", look(10));
     doc.ReformatAll();
     doc.PaintAll();
