@@ -1,6 +1,7 @@
 // The search across entries reads each entry's text in one pass and matches
 // it in a folded buffer; it must find exactly what the text finder finds in
 // the entry read as a document.
+#include "tests/support/text32.h"
 #include "app/entry_texts.h"
 #include "richtext/edit/buffer_finder.h"
 #include "richtext/edit/text_finder.h"
@@ -13,6 +14,9 @@
 #include <random>
 #include <string>
 #include <vector>
+
+using qn::test::Ansi;
+using qn::test::U32;
 
 using namespace qn;
 
@@ -29,7 +33,7 @@ bool documentMatches(TQnRTFTextIo &document, const std::string &rtf, const std::
     finder.SetDocument(&document);
     finder.Opts.Wildcard = '*';
     finder.ToStart();
-    return finder.SearchForward(pattern);
+    return finder.SearchForward(U32(pattern));
 }
 
 std::string withoutTrailingEnds(std::string text)

@@ -6,8 +6,12 @@
 
 #include <random>
 
+#include "tests/support/text32.h"
 #include "finder_test_util.h"
 #include "platform/ansi.h"
+
+using qn::test::Ansi;
+using qn::test::U32;
 
 namespace qn {
 namespace {
@@ -226,8 +230,8 @@ TEST_F(RandomDocuments, FindNextAndPreviousAgreeWithAPlainSearch)
 
             // What the finder reports as the match is the text at its position.
             configure(finder, s);
-            if (finder.FindNext(s.pattern)) {
-                EXPECT_EQ(finder.FoundText(),
+            if (finder.FindNext(U32(s.pattern))) {
+                EXPECT_EQ(Ansi(finder.FoundText()),
                           flat.chars.substr(finder.FoundPosition(), finder.FoundLength()));
             }
         }
@@ -264,7 +268,7 @@ TEST_F(RandomDocuments, ReplaceAllAgreesWithAPlainSearchAndSurvivesRtf)
 
         TQnTextFinder finder(&doc);
         configure(finder, s);
-        ASSERT_EQ(finder.ReplaceAll(s.pattern, replacement), expectedCount);
+        ASSERT_EQ(finder.ReplaceAll(U32(s.pattern), U32(replacement)), expectedCount);
         ASSERT_EQ(test::texts(doc), split(flat.chars));
         replaced += expectedCount;
 

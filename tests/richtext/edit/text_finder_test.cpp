@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/ansi.h"
+#include "tests/support/text32.h"
 #include "finder_test_util.h"
+
+using qn::test::Ansi;
+using qn::test::U32;
 
 namespace qn {
 namespace {
@@ -22,9 +27,9 @@ TEST(TextFinderWords, DelimitersAreEverythingButWesternLetters)
     TQnTextFinder finder;
     for (int ch :
          std::initializer_list<int>{'A', 'Z', 'a', 'z', 138, 140, 154, 156, 159, 192, 0xE9, 255})
-        EXPECT_FALSE(finder.IsDelimiter(static_cast<uint8_t>(ch))) << ch;
+        EXPECT_FALSE(finder.IsDelimiter(AnsiToUnicode(static_cast<uint8_t>(ch)))) << ch;
     for (int ch : std::initializer_list<int>{'0', '9', ' ', '\'', '-', '\t', 0, 127, 142, 158, 191})
-        EXPECT_TRUE(finder.IsDelimiter(static_cast<uint8_t>(ch))) << ch;
+        EXPECT_TRUE(finder.IsDelimiter(AnsiToUnicode(static_cast<uint8_t>(ch)))) << ch;
 }
 
 TEST(TextFinderWords, WholeWordSkipsWordsThatMerelyContainThePattern)
@@ -41,7 +46,7 @@ TEST(TextFinderWords, WholeWordSkipsWordsThatMerelyContainThePattern)
     // A search that starts inside "bobcat" does not take its tail for a word.
     finder.Opts.WholeWord = 1;
     finder.SetPosition(16 + 3);
-    ASSERT_TRUE(finder.FindNext("cat"));
+    ASSERT_TRUE(finder.FindNext(U32("cat")));
     EXPECT_EQ(finder.FoundPosition(), 23);
 }
 
@@ -76,10 +81,10 @@ TEST(TextFinderWildcard, HeadToTheNextTailAcrossLinesButNotParagraphs)
     TQnTextFinder finder(&doc);
     finder.Opts.Wildcard = '?';
     EXPECT_EQ(allForward(finder, "a?c"), (std::vector<Hit>{{2, 5}, {8, 2}, {14, 5}, {22, 2}}));
-    EXPECT_EQ(finder.Pattern(), "a?c");
+    EXPECT_EQ(Ansi(finder.Pattern()), "a?c");
     finder.ToStart();
-    ASSERT_TRUE(finder.FindNext("a?c"));
-    EXPECT_EQ(finder.FoundText(), "abbbc");
+    ASSERT_TRUE(finder.FindNext(U32("a?c")));
+    EXPECT_EQ(Ansi(finder.FoundText()), "abbbc");
     // A second wildcard in the tail stands for one character.
     EXPECT_EQ(allForward(finder, "a?c?e"), (std::vector<Hit>{{14, 7}}));
     // Wildcards in a head and tail never step over a paragraph end.
@@ -99,8 +104,8 @@ TEST(TextFinderWildcard, RunsOfWordsAndOfFilteredCharacters)
     finder.Opts.ToWordEnd = 1;
     std::vector<std::string> words;
     finder.ToStart();
-    while (finder.FindNext("*"))
-        words.push_back(finder.FoundText());
+    while (finder.FindNext(U32("*")))
+        words.push_back(Ansi(finder.FoundText()));
     EXPECT_EQ(words, (std::vector<std::string>{"don't", "stop", "quick", "quiet", "qu", "x"}));
 
     // A trailing wildcard finishes the word the head began; a blank EndChar
@@ -114,10 +119,10 @@ TEST(TextFinderWildcard, RunsOfWordsAndOfFilteredCharacters)
     // Otherwise a run goes up to EndChar.
     finder.Opts.EndChar = ',';
     finder.ToStart();
-    ASSERT_TRUE(finder.FindNext("*"));
-    EXPECT_EQ(finder.FoundText(), "don't stop");
-    ASSERT_TRUE(finder.FindNext("*"));
-    EXPECT_EQ(finder.FoundText(), " quick quiet");
+    ASSERT_TRUE(finder.FindNext(U32("*")));
+    EXPECT_EQ(Ansi(finder.FoundText()), "don't stop");
+    ASSERT_TRUE(finder.FindNext(U32("*")));
+    EXPECT_EQ(Ansi(finder.FoundText()), " quick quiet");
 }
 
 TEST(TextFinderWildcard, PatternsAreCutToTheirLimit)
@@ -126,13 +131,13 @@ TEST(TextFinderWildcard, PatternsAreCutToTheirLimit)
     buildText(doc, {std::string(255, 'a') + "b"});
     TQnTextFinder finder(&doc);
     const std::string longPattern(300, 'a');
-    ASSERT_TRUE(finder.FindNext(longPattern));
+    ASSERT_TRUE(finder.FindNext(U32(longPattern)));
     EXPECT_EQ(finder.FoundLength(), 255);
     EXPECT_EQ(finder.Pattern().size(), 256u);
     // A wildcard beyond the head's limit is not a wildcard.
     finder.Opts.Wildcard = '?';
     finder.ToStart();
-    EXPECT_TRUE(finder.FindNext(std::string(280, 'a') + "?b"));
+    EXPECT_TRUE(finder.FindNext(U32(std::string(280, 'a') + "?b")));
     EXPECT_EQ(finder.FoundLength(), 255);
 }
 
@@ -144,32 +149,32 @@ TEST(TextFinderDirection, EndPositionAndBackwardSearch)
 
     EXPECT_EQ(finder.SetPosition(kFinderEndPosition), 9);
     EXPECT_EQ(finder.Offset(), 7);
-    EXPECT_FALSE(finder.FindNext("cat"));
+    EXPECT_FALSE(finder.FindNext(U32("cat")));
     EXPECT_EQ(finder.FoundPosition(), 0);
     EXPECT_EQ(finder.FoundLength(), 0);
 
     finder.ToEnd();
-    ASSERT_TRUE(finder.SearchBackward("cat"));
+    ASSERT_TRUE(finder.SearchBackward(U32("cat")));
     EXPECT_EQ(finder.FoundPosition(), 13);
 
     EXPECT_EQ(allBackward(finder, "cat"), (std::vector<Hit>{{13, 3}, {4, 3}, {0, 3}}));
     EXPECT_TRUE(finder.Backward());
     // Past the first match find-previous stays "not found".
-    EXPECT_FALSE(finder.FindPrev("cat"));
-    EXPECT_FALSE(finder.FindPrev("cat"));
+    EXPECT_FALSE(finder.FindPrev(U32("cat")));
+    EXPECT_FALSE(finder.FindPrev(U32("cat")));
 
     // Turning round: find-next after find-previous goes past the match.
     finder.SetPosition(5);
-    ASSERT_TRUE(finder.FindPrev("cat"));
+    ASSERT_TRUE(finder.FindPrev(U32("cat")));
     EXPECT_EQ(finder.FoundPosition(), 4);
-    ASSERT_TRUE(finder.FindNext("cat"));
+    ASSERT_TRUE(finder.FindNext(U32("cat")));
     EXPECT_EQ(finder.FoundPosition(), 13);
     EXPECT_FALSE(finder.Backward());
 
     // A backward wildcard match is the one that starts nearest the position.
     finder.Opts.Wildcard = '?';
     finder.SetPosition(5);
-    ASSERT_TRUE(finder.SearchBackward("c?t"));
+    ASSERT_TRUE(finder.SearchBackward(U32("c?t")));
     EXPECT_EQ(finder.FoundPosition(), 4);
 }
 
@@ -178,14 +183,14 @@ TEST(TextFinderDirection, KeepPositionSearchesFromOffset)
     TQnRTFText doc;
     buildText(doc, {"aaaa"});
     TQnTextFinder finder(&doc);
-    ASSERT_TRUE(finder.FindNext("aa"));
+    ASSERT_TRUE(finder.FindNext(U32("aa")));
     EXPECT_EQ(finder.FoundPosition(), 0);
-    ASSERT_TRUE(finder.FindNext("aa"));
+    ASSERT_TRUE(finder.FindNext(U32("aa")));
     EXPECT_EQ(finder.FoundPosition(), 2);
     // Kept: the search goes on from Offset plus the match.
     finder.KeepPosition = true;
     finder.SetPosition(1);
-    ASSERT_TRUE(finder.FindNext("aa"));
+    ASSERT_TRUE(finder.FindNext(U32("aa")));
     EXPECT_EQ(finder.FoundPosition(), 1);
 }
 
@@ -216,8 +221,8 @@ TEST(TextFinderFilters, CharacterAttributes)
     finder.Opts.AttrMatch = kMatchBold;
     finder.Opts.Wildcard = '*';
     finder.ToStart();
-    ASSERT_TRUE(finder.FindNext("*"));
-    EXPECT_EQ(finder.FoundText(), "one");
+    ASSERT_TRUE(finder.FindNext(U32("*")));
+    EXPECT_EQ(Ansi(finder.FoundText()), "one");
     EXPECT_EQ(finder.FoundPosition(), 4);
 
     // Plain text knows no attributes: the filter lets everything through.
@@ -260,14 +265,14 @@ TEST(TextFinderReplace, ReplaceTheMatchAndGoOn)
     int changes = 0;
     doc.OnChange = [&] { ++changes; };
     TQnTextFinder finder(&doc);
-    EXPECT_FALSE(finder.ReplaceFound("dog")); // nothing found yet
+    EXPECT_FALSE(finder.ReplaceFound(U32("dog"))); // nothing found yet
     finder.ReplaceAttr = attrOf(kStyleBold);
-    ASSERT_TRUE(finder.FindNext("cat"));
-    EXPECT_EQ(finder.FoundText(), "cat");
-    ASSERT_TRUE(finder.ReplaceFound("horse"));
+    ASSERT_TRUE(finder.FindNext(U32("cat")));
+    EXPECT_EQ(Ansi(finder.FoundText()), "cat");
+    ASSERT_TRUE(finder.ReplaceFound(U32("horse")));
     EXPECT_EQ(texts(doc), (std::vector<std::string>{"the horse sat on the cat"}));
     EXPECT_EQ(finder.FoundLength(), 5);
-    EXPECT_EQ(finder.ReplaceText(), "horse");
+    EXPECT_EQ(Ansi(finder.ReplaceText()), "horse");
     EXPECT_EQ(changes, 1);
     EXPECT_TRUE(doc.FirstParagraph->State & kStateRebreak);
     const TParagraph *p = doc.FirstParagraph;
@@ -276,11 +281,11 @@ TEST(TextFinderReplace, ReplaceTheMatchAndGoOn)
         for (int i = 0; i < l->Length; ++i, ++at)
             EXPECT_EQ((l->Attrs[i].Style & kStyleBold) != 0, at >= 4 && at < 9) << at;
 
-    ASSERT_TRUE(finder.FindNext("cat"));
+    ASSERT_TRUE(finder.FindNext(U32("cat")));
     EXPECT_EQ(finder.FoundPosition(), 21);
-    ASSERT_TRUE(finder.ReplaceFound(""));
+    ASSERT_TRUE(finder.ReplaceFound(U32("")));
     EXPECT_EQ(texts(doc), (std::vector<std::string>{"the horse sat on the "}));
-    EXPECT_FALSE(finder.FindNext("cat"));
+    EXPECT_FALSE(finder.FindNext(U32("cat")));
 }
 
 TEST(TextFinderReplace, GuardedAndReadOnlyTextIsNotReplaced)
@@ -292,15 +297,15 @@ TEST(TextFinderReplace, GuardedAndReadOnlyTextIsNotReplaced)
     doc.ParagraphAt(1)->ParFlags |= kParProtected;
     doc.ProtectOptions = kProtectShadow | kProtectParagraph;
     TQnTextFinder finder(&doc);
-    EXPECT_EQ(finder.ReplaceAll("a", "X"), 2);
+    EXPECT_EQ(finder.ReplaceAll(U32("a"), U32("X")), 2);
     EXPECT_EQ(texts(doc), (std::vector<std::string>{"X b a X", "a a"}));
 
     doc.ProtectOff = 1;
     doc.ReadOnly = true;
     finder.ToStart();
-    EXPECT_EQ(finder.ReplaceAll("a", "X"), 0);
-    ASSERT_TRUE(finder.FindNext("a"));
-    EXPECT_FALSE(finder.ReplaceFound("X"));
+    EXPECT_EQ(finder.ReplaceAll(U32("a"), U32("X")), 0);
+    ASSERT_TRUE(finder.FindNext(U32("a")));
+    EXPECT_FALSE(finder.ReplaceFound(U32("X")));
     EXPECT_EQ(texts(doc), (std::vector<std::string>{"X b a X", "a a"}));
 }
 
@@ -309,7 +314,7 @@ TEST(TextFinderReplace, ReplaceAllSkipsItsOwnTextAndPollsEscape)
     TQnRTFText doc;
     buildLines(doc, {{"ban", "ana"}, {"a"}, {""}, {"xyz"}});
     TQnTextFinder finder(&doc);
-    EXPECT_EQ(finder.ReplaceAll("a", "aa"), 4);
+    EXPECT_EQ(finder.ReplaceAll(U32("a"), U32("aa")), 4);
     EXPECT_EQ(finder.Count(), 4);
     EXPECT_EQ(texts(doc), (std::vector<std::string>{"baanaanaa", "aa", "", "xyz"}));
     // The position ends after the last replacement.
@@ -317,14 +322,14 @@ TEST(TextFinderReplace, ReplaceAllSkipsItsOwnTextAndPollsEscape)
 
     // Replace-all starts at the current position.
     finder.SetPosition(3);
-    EXPECT_EQ(finder.ReplaceAll("aa", "a"), 3);
+    EXPECT_EQ(finder.ReplaceAll(U32("aa"), U32("a")), 3);
     EXPECT_EQ(texts(doc), (std::vector<std::string>{"baanana", "a", "", "xyz"}));
 
     buildText(doc, {std::string(100, 'a')});
     finder.Reset();
     int polls = 0;
     finder.EscapePressed = [&] { return ++polls == 2; };
-    EXPECT_EQ(finder.ReplaceAll("a", "b"), 60);
+    EXPECT_EQ(finder.ReplaceAll(U32("a"), U32("b")), 60);
     EXPECT_EQ(polls, 2);
     EXPECT_EQ(texts(doc)[0], std::string(60, 'b') + std::string(40, 'a'));
 }
@@ -350,18 +355,18 @@ TEST(TextFinderState, ResetAndDocumentChanges)
     EXPECT_EQ(finder.Offset(), 0);
 
     // No pattern, no document: nothing is found.
-    EXPECT_FALSE(finder.FindNext(""));
+    EXPECT_FALSE(finder.FindNext(U32("")));
     TQnTextFinder unbound;
-    EXPECT_FALSE(unbound.FindNext("one"));
-    EXPECT_FALSE(unbound.FindPrev("one"));
-    EXPECT_EQ(unbound.ReplaceAll("one", "x"), 0);
+    EXPECT_FALSE(unbound.FindNext(U32("one")));
+    EXPECT_FALSE(unbound.FindPrev(U32("one")));
+    EXPECT_EQ(unbound.ReplaceAll(U32("one"), U32("x")), 0);
 
     // The document is cleared and refilled behind the finder's back: the
     // next search places itself again instead of using freed records.
-    ASSERT_TRUE(finder.FindNext("two"));
+    ASSERT_TRUE(finder.FindNext(U32("two")));
     buildText(doc, {"a", "b", "two two"});
-    ASSERT_TRUE(finder.FindNext("two"));
-    EXPECT_EQ(finder.FoundText(), "two");
+    ASSERT_TRUE(finder.FindNext(U32("two")));
+    EXPECT_EQ(Ansi(finder.FoundText()), "two");
     EXPECT_EQ(finder.Paragraph(), doc.ParagraphAt(2));
 }
 
