@@ -4,6 +4,7 @@
 #include "app/exchange/diary_export.h"
 #include "app/exchange/diary_records.h"
 #include "app/exchange/entry_document.h"
+#include "platform/unicode_shim.h"
 
 #include <chrono>
 #include <cstdio>
@@ -25,12 +26,15 @@ std::string entryRtf(int n)
     bold.Style = kStyleBold;
     bold.FontIndex = static_cast<uint8_t>(doc.FindOrAddFont("Times New Roman"));
     for (int p = 0; p < 4; ++p) {
-        doc.AddParagraphWithText(p,
-                                 "Entry " + std::to_string(n) + ", paragraph " + std::to_string(p) +
-                                     ": the day went on as days do, "
-                                     "with caf\xe9 in the morning and a walk at night.",
-                                 &plain);
-        doc.AppendToLine(doc.ParagraphAt(p)->Lines, " Bold words here.", bold);
+        doc.AddParagraphWithText(
+            p,
+            qn::unicode::FromAnsi("Entry " + std::to_string(n) + ", paragraph " +
+                                  std::to_string(p) +
+                                  ": the day went on as days do, "
+                                  "with caf\xe9 in the morning and a walk at night."),
+            &plain);
+        doc.AppendToLine(doc.ParagraphAt(p)->Lines, qn::unicode::FromAnsi(" Bold words here."),
+                         bold);
     }
     return DocumentRtf(doc);
 }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/qt/qt_canvas.h"
+#include "platform/unicode_shim.h"
 #include "richtext/layout/rtf_text_paint.h"
 
 using namespace qn;
@@ -65,7 +66,7 @@ void fillParagraph(TQnRTFText &doc, TParagraph *p, int length, unsigned &seed,
         run.resize(std::min<size_t>(run.size(), size_t(length - total)));
         if (line->Length + run.size() > 4000)
             line = doc.AppendLine(p, 4100);
-        doc.AppendToLine(line, run, a);
+        doc.AppendToLine(line, qn::unicode::FromAnsi(run), a);
         total += int(run.size());
     }
     p->State |= kStateRebreak | kStateRepaint;

@@ -14,6 +14,7 @@
 #include <random>
 #include <string>
 
+#include "platform/unicode_shim.h"
 #include "richtext/io/rtf_text_io.h"
 #include "richtext/io/stream.h"
 
@@ -87,7 +88,7 @@ int main(int argc, char **argv)
             const auto t2 = Clock::now();
             for (int i = 0; i < 1000; ++i) {
                 const int at = static_cast<int>(int64_t(length) * i / 1000);
-                doc.InsertText(p, at, nullptr, "inserted ");
+                doc.InsertText(p, at, nullptr, qn::unicode::FromAnsi("inserted "));
                 doc.DeleteText(p, at, 9);
             }
             const auto t3 = Clock::now();

@@ -77,9 +77,9 @@ Figures measure(bool plain, int paragraphs, int chars)
         qn::TQnRTFText doc;
         if (plain)
             doc.SetMemoryFormat(qn::fmPlainText);
-        std::string text(chars, 'x');
+        std::u32string text(chars, U'x');
         for (int i = 0; i < chars; ++i)
-            text[i] = static_cast<char>('a' + (i * 7 + i / 26) % 26);
+            text[i] = static_cast<char32_t>('a' + (i * 7 + i / 26) % 26);
         // Paragraphs as a reader leaves them: one line, shrunk to length + 2.
         qn::TParagraph *p = doc.FirstParagraph;
         for (int i = 0; i < paragraphs; ++i) {
@@ -87,8 +87,7 @@ Figures measure(bool plain, int paragraphs, int chars)
                 doc.NewParagraph(p, chars + 2);
             else
                 doc.GrowLine(p->Lines, chars + 2);
-            doc.ReplaceRange(p, p->Lines, nullptr, chars,
-                             reinterpret_cast<const uint8_t *>(text.data()), 0, 0);
+            doc.ReplaceRange(p, p->Lines, nullptr, chars, text.data(), 0, 0);
         }
         if (doc.ParagraphCount() != paragraphs || doc.ParagraphLength(paragraphs - 1) != chars) {
             std::fprintf(stderr, "document not built as expected\n");

@@ -14,6 +14,7 @@
 #include <random>
 #include <string>
 
+#include "platform/unicode_shim.h"
 #include "richtext/io/rtf_reader.h"
 #include "richtext/io/rtf_writer.h"
 #include "richtext/io/stream.h"
@@ -83,7 +84,7 @@ void build(TQnRTFText &doc, size_t targetBytes)
             a.Style = static_cast<uint16_t>((rng() % 3 == 0 ? kStyleBold : 0) |
                                             (rng() % 4 == 0 ? kStyleItalic : 0) |
                                             (rng() % 9 == 0 ? kStyleUnderline : 0));
-            doc.InsertText(p, p->TextLength(), &a, text);
+            doc.InsertText(p, p->TextLength(), &a, qn::unicode::FromAnsi(text));
             bytes += text.size() + 24;
         }
         bytes += 16;

@@ -22,6 +22,7 @@
 #include "engine/engine_files.h"
 #include "platform/ansi.h"
 #include "platform/datetime.h"
+#include "platform/unicode_shim.h"
 #include "richtext/edit/buffer_finder.h"
 #include "richtext/edit/text_finder.h"
 #include "richtext/io/rtf_text_io.h"
@@ -176,7 +177,7 @@ bool documentMatches(TQnRTFTextIo &document, const std::string &rtf, const std::
     finder.SetDocument(&document);
     finder.Opts.Wildcard = '*';
     finder.ToStart();
-    return finder.SearchForward(pattern);
+    return finder.SearchForward(qn::unicode::FromAnsi(pattern));
 }
 
 int searchPhase(const fs::path &diaryFolder)
@@ -185,13 +186,13 @@ int searchPhase(const fs::path &diaryFolder)
     auto start = std::chrono::steady_clock::now();
     const std::vector<DiaryEntry> entries = diary.Records().Entries();
     const double read = seconds(start);
-    const TQnBufferFinder finder(kWord, '*');
+    const TQnBufferFinder finder(qn::unicode::FromAnsi(kWord), U'*');
     TEntryTexts texts;
     TQnRTFTextIo scratch;
     std::string hit;
     start = std::chrono::steady_clock::now();
     for (const DiaryEntry &e : entries) {
-        std::string text = FoldedEntryText(e.Rtf, scratch);
+        std::u32string text = FoldedEntryText(e.Rtf, scratch);
         const bool found = finder.Matches(text);
         texts.Store(e.Key, std::move(text));
         if (found) {
@@ -204,7 +205,7 @@ int searchPhase(const fs::path &diaryFolder)
     for (int round = 0; round < 5; ++round) {
         start = std::chrono::steady_clock::now();
         for (const DiaryEntry &e : entries)
-            if (const std::string *text = texts.Find(e.Key); text && finder.Matches(*text))
+            if (const std::u32string *text = texts.Find(e.Key); text && finder.Matches(*text))
                 break;
         repeats.push_back(seconds(start));
     }

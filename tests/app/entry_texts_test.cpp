@@ -36,9 +36,9 @@ bool documentMatches(TQnRTFTextIo &document, const std::string &rtf, const std::
     return finder.SearchForward(U32(pattern));
 }
 
-std::string withoutTrailingEnds(std::string text)
+std::u32string withoutTrailingEnds(std::u32string text)
 {
-    while (!text.empty() && text.back() == '\0')
+    while (!text.empty() && text.back() == U'\0')
         text.pop_back();
     return text;
 }
@@ -185,9 +185,8 @@ TEST(EntryTexts, OnePassSearchFindsWhatTheDocumentSearchFinds)
     int done = 0, compared = 0, hits = 0;
     for (int entry = 0; entry < 500; ++entry) {
         const std::string rtf = randomEntry(random);
-        std::string onePass;
-        if (AppendRtfPlainText(rtf, TQnBufferFinder::FoldTable(), onePass) ==
-            PlainTextResult::Done) {
+        std::u32string onePass;
+        if (AppendRtfPlainText(rtf, true, onePass) == PlainTextResult::Done) {
             ++done;
             // The text itself is the document's, character for character.
             document.Clear();
@@ -198,11 +197,11 @@ TEST(EntryTexts, OnePassSearchFindsWhatTheDocumentSearchFinds)
                 << "entry " << entry << ":\n"
                 << rtf;
         }
-        const std::string text = FoldedEntryText(rtf, scratch);
+        const std::u32string text = FoldedEntryText(rtf, scratch);
         for (int k = 0; k < 12; ++k) {
             const std::string pattern = randomPattern(random);
             const bool old = documentMatches(document, rtf, pattern);
-            EXPECT_EQ(TQnBufferFinder(pattern, '*').Matches(text), old)
+            EXPECT_EQ(TQnBufferFinder(U32(pattern), U'*').Matches(text), old)
                 << "pattern \"" << pattern << "\" in entry " << entry << ":\n"
                 << rtf;
             ++compared;
@@ -221,33 +220,34 @@ TEST(EntryTexts, PatternsMatchAsTheTextFinderCutsThem)
     TQnRTFTextIo document, scratch;
     const std::string longWord(300, 'k');
     const std::string rtf = "{\\rtf1 start " + longWord + "*end\\par next\\par}";
-    const std::string text = FoldedEntryText(rtf, scratch);
+    const std::u32string text = FoldedEntryText(rtf, scratch);
     for (const std::string &pattern :
          std::vector<std::string>{longWord, longWord + "x", std::string(255, 'k') + "*end",
                                   "start*next", std::string("t\\par n"), std::string("\0", 1),
                                   std::string("k\0", 2), "*" + std::string(256, 'k')}) {
-        EXPECT_EQ(TQnBufferFinder(pattern, '*').Matches(text),
+        EXPECT_EQ(TQnBufferFinder(U32(pattern), U'*').Matches(text),
                   documentMatches(document, rtf, pattern))
             << pattern.size() << " characters";
     }
-    EXPECT_FALSE(TQnBufferFinder("", '*').Matches(text));
-    EXPECT_FALSE(TQnBufferFinder("*", '*').Matches(std::string("\0\0", 2)));
+    EXPECT_FALSE(TQnBufferFinder(U"", U'*').Matches(text));
+    EXPECT_FALSE(TQnBufferFinder(U"*", U'*').Matches(std::u32string(2, U'\0')));
 }
 
 TEST(EntryTexts, KeptWithinTheirLimitAndDroppedByKey)
 {
     TEntryTexts texts(4096);
-    texts.Store("20260101", std::string(1000, 'a'));
-    texts.Store("20260102", std::string(1000, 'b'));
+    // A character takes four bytes.
+    texts.Store("20260101", std::u32string(250, U'a'));
+    texts.Store("20260102", std::u32string(250, U'b'));
     ASSERT_NE(texts.Find("20260101"), nullptr);
-    EXPECT_EQ(*texts.Find("20260102"), std::string(1000, 'b'));
+    EXPECT_EQ(*texts.Find("20260102"), std::u32string(250, U'b'));
     // Past the limit a text is not kept; what is kept stays.
-    texts.Store("20260103", std::string(3000, 'c'));
+    texts.Store("20260103", std::u32string(750, U'c'));
     EXPECT_EQ(texts.Find("20260103"), nullptr);
     EXPECT_LE(texts.Bytes(), 4096u);
     // Storing again replaces; dropping frees its share.
-    texts.Store("20260101", "new");
-    EXPECT_EQ(*texts.Find("20260101"), "new");
+    texts.Store("20260101", U"new");
+    EXPECT_EQ(*texts.Find("20260101"), U"new");
     const size_t before = texts.Bytes();
     texts.Drop("20260102");
     EXPECT_LT(texts.Bytes(), before);
