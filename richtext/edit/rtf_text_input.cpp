@@ -181,7 +181,7 @@ int TQnRTFTextInput::relayout(TParagraph *p)
 // ---------------------------------------------------------------------------
 // Characters
 
-int TQnRTFTextInput::typeOther(uint8_t ch)
+int TQnRTFTextInput::typeOther(char32_t ch)
 {
     paragraphLeftIfDue();
     int result = kRepaintNothing;

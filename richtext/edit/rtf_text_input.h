@@ -160,7 +160,7 @@ private:
     int typeDelete();
     int typeEnter(bool pageBreak);
     int typePageBreak();
-    int typeOther(uint8_t ch);
+    int typeOther(char32_t ch);
     void paragraphLeftIfDue();
     // Re-breaks a paragraph (measuring it too when it is empty) and keeps the
     // line tops below it right; returns the break result.

@@ -7,6 +7,7 @@
 #include "spell/dialog/spell_check_dialog.h"
 #include "spell/qnspell.h"
 #include "spell/spelling_engine.h"
+#include "tests/support/text32.h"
 #include "widgets/flat_button.h"
 #include "widgets/ring_panel.h"
 #include "widgets/save_form_state.h"
@@ -37,6 +38,9 @@
 #include <algorithm>
 #include <fstream>
 #include <memory>
+
+using qn::test::Ansi;
+using qn::test::U32;
 
 using namespace qn;
 
@@ -615,7 +619,7 @@ std::vector<std::string> markedWords(TQnRichText *editor)
     for (TParagraph *p = editor->Document->FirstParagraph; p; p = p->Next) {
         std::string text;
         for (const TLine *l = p->Lines; l; l = l->Next)
-            text.append(reinterpret_cast<const char *>(l->Text), l->Length);
+            text += Ansi(std::u32string_view(l->Text, l->Length));
         for (const auto &r : editor->SpellMarks->ParagraphMarks(p))
             out.push_back(text.substr(static_cast<size_t>(r.Start), static_cast<size_t>(r.Length)));
     }

@@ -143,9 +143,10 @@ TEST_F(UndoTest, LoadingAnotherDocumentClearsTheHistory)
 
 TEST_F(UndoTest, TheOldestStepsGoWhenTheHistoryOutgrowsItsBound)
 {
-    // Each step copies one paragraph of about 3,000 characters.
+    // Each step copies one paragraph of about 3,000 characters (four bytes
+    // each).
     edit->SetText(std::string(3000, 'a'));
-    edit->History().Limit = 40000;
+    edit->History().Limit = 160000;
     std::vector<std::string> states{text()};
     for (int i = 0; i < 40; ++i) {
         now += 2s; // each character a step of its own

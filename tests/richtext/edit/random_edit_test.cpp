@@ -37,7 +37,7 @@ std::string layoutOf(EditDoc &doc)
     std::string out;
     for (const TParagraph *p = doc.FirstParagraph; p; p = p->Next) {
         for (const TLine *l = p->Lines; l; l = l->Next)
-            out += "[" + std::string(reinterpret_cast<const char *>(l->Text), l->Length) + "] " +
+            out += "[" + Ansi(std::u32string_view(l->Text, l->Length)) + "] " +
                    std::to_string(l->Top) + "+" + std::to_string(l->Height) + "\n";
         out += "--\n";
     }

@@ -51,7 +51,7 @@ public:
     {
         std::vector<std::string> lines;
         for (TLine *l = Par(paragraph)->Lines; l; l = l->Next)
-            lines.emplace_back(reinterpret_cast<const char *>(l->Text), l->Length);
+            lines.push_back(Ansi(std::u32string_view(l->Text, l->Length)));
         return lines;
     }
 
