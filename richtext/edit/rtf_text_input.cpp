@@ -6,6 +6,7 @@
 
 #include "platform/unicode_shim.h"
 #include "platform/winmath.h"
+#include "richtext/edit/clusters.h"
 
 namespace qn {
 
@@ -219,8 +220,13 @@ int TQnRTFTextInput::typeDelete()
     TLine *line = Cursor.Line;
     Cursor.Offset = std::clamp<int>(Cursor.Offset, 0, line->Length);
     if (Cursor.Offset < line->Length) {
+        // A letter goes with its marks, an emoji with its modifiers.
+        const int count = ClusterEnd(line, Cursor.Offset) - Cursor.Offset;
         if (!DeleteChar(p, line, Cursor.Offset))
             return kRepaintNothing;
+        for (int k = 1; k < count && Cursor.Offset < line->Length; ++k)
+            if (!DeleteChar(p, line, Cursor.Offset))
+                break;
         return relayoutCursorParagraph() >= kBreakHeightChanged ? kRepaintWindow
                                                                 : kRepaintParagraph;
     }
@@ -259,7 +265,7 @@ int TQnRTFTextInput::typeBackspace()
     TLine *line = Cursor.Line;
     const int offset = std::clamp<int>(Cursor.Offset, 0, line->Length);
     if (offset > 0) {
-        Cursor.Offset = offset - 1;
+        Cursor.Offset = ClusterStart(line, offset);
         return typeDelete();
     }
     if (TLine *prev = line->Prev) {

@@ -4,6 +4,7 @@
 
 #include "platform/ansi.h"
 #include "platform/unicode_shim.h"
+#include "richtext/edit/clusters.h"
 #include "richtext/edit/rtf_text_input.h"
 
 namespace qn {
@@ -86,7 +87,7 @@ bool TQnRTFTextInput::stepLeft()
     while (o > 0 && zeroWidth(line, o - 1))
         --o;
     if (o > 0) {
-        Cursor.Offset = o - 1;
+        Cursor.Offset = ClusterStart(line, o);
         return true;
     }
     TParagraph *p = Cursor.Paragraph;
@@ -114,7 +115,7 @@ bool TQnRTFTextInput::stepRight()
     while (o < line->Length && zeroWidth(line, o))
         ++o;
     if (o < line->Length) {
-        Cursor.Offset = o + 1;
+        Cursor.Offset = ClusterEnd(line, o);
         return true;
     }
     TParagraph *p = Cursor.Paragraph;
@@ -145,7 +146,7 @@ bool TQnRTFTextInput::wordStepLeft()
         --o;
     while (o > 0 && isWordChar(line->Text[o - 1]))
         --o;
-    Cursor.Offset = o;
+    Cursor.Offset = ClusterFloor(line, o);
     return true;
 }
 
@@ -161,7 +162,7 @@ bool TQnRTFTextInput::wordStepRight()
         ++o;
     while (o < line->Length && isWordChar(line->Text[o]))
         ++o;
-    Cursor.Offset = o;
+    Cursor.Offset = ClusterCeiling(line, o);
     return true;
 }
 
