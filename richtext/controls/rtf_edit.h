@@ -337,7 +337,8 @@ private:
     // ---- Clipboard (rtf_edit_clipboard.cpp) ----
     // Reads data into a scratch document first; false (with the reason)
     // when it cannot be read.
-    bool insertStream(const std::string &bytes, int format, std::string &why);
+    // utf8: plain text in UTF-8 rather than the code page.
+    bool insertStream(const std::string &bytes, int format, std::string &why, bool utf8 = false);
     bool insertPicture(const QImage &image, std::string &why);
     // After an insertion: layout, caret, bars, edit state.
     void afterInsertion();

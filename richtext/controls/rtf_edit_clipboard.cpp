@@ -49,11 +49,13 @@ public:
     std::shared_ptr<TQnGraphic> LoadPicture(const std::string &) override { return nullptr; }
 };
 
-std::unique_ptr<TQnTextReader> clipboardReader(int format)
+std::unique_ptr<TQnTextReader> clipboardReader(int format, bool utf8)
 {
     if (format == kFormatHtml)
         return std::make_unique<ClipboardHtmlReader>();
-    return TQnRTFTextIo::MakeReader(format);
+    std::unique_ptr<TQnTextReader> reader = TQnRTFTextIo::MakeReader(format);
+    reader->Utf8 = utf8 && format == kFormatText;
+    return reader;
 }
 
 // Text with the paragraph ends of the document's plain text (CR LF).
@@ -62,6 +64,14 @@ std::optional<std::string> ansiParagraphs(QString text)
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
     return QStringToAnsi(text);
+}
+
+std::string utf8Paragraphs(QString text)
+{
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    const QByteArray bytes = text.toUtf8();
+    return std::string(bytes.constData(), size_t(bytes.size()));
 }
 
 bool isImageType(const QString &type)
@@ -84,9 +94,12 @@ QMimeData *TQnCustomRtfEdit::SelectionMimeData()
     try {
         rtf = writeBlock(d, kFormatRtf);
         html = writeBlock(d, kFormatHtml);
+        d.PlainTextUtf8 = true;
         text = writeBlock(d, kFormatText);
+        d.PlainTextUtf8 = false;
     } catch (...) {
         d.SaveFormat = savedFormat;
+        d.PlainTextUtf8 = false;
         throw;
     }
     d.SaveFormat = savedFormat;
@@ -114,7 +127,7 @@ QMimeData *TQnCustomRtfEdit::SelectionMimeData()
     page = fixed + page.mid(from);
     data->setHtml(page);
     // Other programs here end lines with a line feed alone.
-    QString plain = AnsiToQString(text);
+    QString plain = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     data->setText(plain);
     return data;
@@ -196,13 +209,11 @@ bool TQnCustomRtfEdit::PasteMimeData(const QMimeData *data)
         }
     }
     if (data->hasText()) {
+        // Text in the code page is read as before; any other as UTF-8.
         const std::optional<std::string> text = ansiParagraphs(data->text());
-        if (!text) {
-            if (why.empty())
-                why = kNotStorable;
-        } else if (insertStream(*text, kFormatText, why)) {
+        if (text ? insertStream(*text, kFormatText, why)
+                 : insertStream(utf8Paragraphs(data->text()), kFormatText, why, true))
             return true;
-        }
     }
     QImage image;
     if (data->hasImage())
@@ -228,7 +239,8 @@ bool TQnCustomRtfEdit::PasteMimeData(const QMimeData *data)
     return false;
 }
 
-bool TQnCustomRtfEdit::insertStream(const std::string &bytes, int format, std::string &why)
+bool TQnCustomRtfEdit::insertStream(const std::string &bytes, int format, std::string &why,
+                                    bool utf8)
 {
     std::string data = upToNul(bytes);
     if (data.empty())
@@ -239,7 +251,7 @@ bool TQnCustomRtfEdit::insertStream(const std::string &bytes, int format, std::s
     {
         TQnRTFTextIo scratch;
         TQnMemoryStream probe(data);
-        std::unique_ptr<TQnTextReader> reader = clipboardReader(format);
+        std::unique_ptr<TQnTextReader> reader = clipboardReader(format, utf8);
         try {
             scratch.ReadWithReader(&probe, reader.get());
         } catch (const std::exception &error) {
@@ -274,7 +286,7 @@ bool TQnCustomRtfEdit::insertStream(const std::string &bytes, int format, std::s
     const int at = AbsolutePosition(d, d.Cursor);
     const int lengthBefore = TextEndPosition(d);
     TQnMemoryStream stream(std::move(data));
-    std::unique_ptr<TQnTextReader> reader = clipboardReader(format);
+    std::unique_ptr<TQnTextReader> reader = clipboardReader(format, utf8);
     try {
         d.ReadWithReader(&stream, reader.get());
     } catch (...) {

@@ -143,8 +143,11 @@ std::unique_ptr<TQnTextWriter> TQnRTFTextIo::MakeWriter(int format)
         writer->Footnotes = HtmlComments;
         return writer;
     }
-    default:
-        return std::make_unique<TQnTextWriter>(*this);
+    default: {
+        auto writer = std::make_unique<TQnTextWriter>(*this);
+        writer->Utf8 = PlainTextUtf8;
+        return writer;
+    }
     }
 }
 

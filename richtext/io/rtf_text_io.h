@@ -135,6 +135,9 @@ public:
     uint8_t LoadFormat = kFormatAuto;
     uint8_t SaveFormat = kFormatAuto;
     bool ForceRtf = false;
+    // Plain text is written as UTF-8 rather than Windows-1252 (the text
+    // other programs take from the clipboard).
+    bool PlainTextUtf8 = false;
     uint8_t ErrorState = kIoOk;
     std::string LastIoError; // text of the last failure kept in ErrorState
 

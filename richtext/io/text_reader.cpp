@@ -85,6 +85,30 @@ int TQnTextReader::SpecialChar(uint8_t c)
 
 int TQnTextReader::ParseChar(uint8_t c)
 {
+    if (Utf8 && (c >= 0x80 || utf8Left_ > 0)) {
+        if (utf8Left_ > 0 && (c & 0xC0) == 0x80) {
+            utf8Char_ = (utf8Char_ << 6) | (c & 0x3F);
+            if (--utf8Left_ == 0)
+                AddChar(utf8Char_ <= 0x10FFFF ? utf8Char_ : 0xFFFD);
+            return 0;
+        }
+        if (utf8Left_ > 0) {
+            utf8Left_ = 0;
+            AddChar(0xFFFD); // a sequence cut short
+            if (c < 0x80)
+                return ParseChar(c);
+        }
+        if ((c & 0xE0) == 0xC0) {
+            utf8Char_ = c & 0x1F, utf8Left_ = 1;
+        } else if ((c & 0xF0) == 0xE0) {
+            utf8Char_ = c & 0x0F, utf8Left_ = 2;
+        } else if ((c & 0xF8) == 0xF0) {
+            utf8Char_ = c & 0x07, utf8Left_ = 3;
+        } else {
+            AddChar(0xFFFD);
+        }
+        return 0;
+    }
     if (c == 13)
         NextParagraph(60);
     else if (c != 10)

@@ -46,6 +46,7 @@ public:
     TParagraph *Paragraph = nullptr; // read into this one (optional)
     bool InsertInto = false;         // reading into an existing document: page and colours stay
     bool AutoText = false;           // every character read is also automatic text
+    bool Utf8 = false;               // the bytes are UTF-8, not Windows-1252
 
     // kIoOk, kIoParagraphFailed, or kIoFailed (input or memory failure).
     uint8_t ErrorState = kIoOk;
@@ -110,6 +111,9 @@ protected:
     TParagraph *par_ = nullptr;
     TLine *line_ = nullptr;
     TCharAttr attr_; // given to every character read
+    // A UTF-8 sequence being read: its character so far and the bytes to come.
+    char32_t utf8Char_ = 0;
+    int utf8Left_ = 0;
     bool ownsChain_ = false;
 
 private:

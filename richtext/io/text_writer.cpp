@@ -52,8 +52,10 @@ int TQnTextWriter::WriteCharAttr()
 
 int TQnTextWriter::WriteText(int count)
 {
-    // Plain text is Windows-1252; what the code page lacks becomes '?'.
-    Put(unicode::ToAnsi(std::u32string_view(line_->Text + pos_, count)));
+    // Plain text is Windows-1252, what the code page lacks becoming '?',
+    // unless it is written as UTF-8.
+    const std::u32string_view text(line_->Text + pos_, count);
+    Put(Utf8 ? unicode::ToUtf8(text) : unicode::ToAnsi(text));
     return FlushIfFull();
 }
 

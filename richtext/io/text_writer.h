@@ -52,6 +52,7 @@ public:
     // Steps, in the order derived writers override them.
     virtual int WriteCharAttr();
     virtual int WriteText(int count);
+    bool Utf8 = false; // plain text as UTF-8 rather than Windows-1252
     int WriteLinePart(int from, int to);
     virtual int LineEnd();
     virtual int ParagraphEnd();

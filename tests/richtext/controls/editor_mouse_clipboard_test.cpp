@@ -181,7 +181,7 @@ TEST_F(EditorClipboard, PastePrefersRtfAndReadsEitherType)
     }
 }
 
-TEST_F(EditorClipboard, PlainTextPasteConvertsOrRefuses)
+TEST_F(EditorClipboard, PlainTextPasteKeepsEveryCharacter)
 {
     qn::test::NotificationCapture capture;
     QApplication::clipboard()->setText(QStringLiteral("caf\u00E9\nna\u00EFve"));
@@ -190,10 +190,14 @@ TEST_F(EditorClipboard, PlainTextPasteConvertsOrRefuses)
     EXPECT_EQ(text(0), "caf\xE9");
     EXPECT_EQ(text(1), "na\xEFve");
 
-    QApplication::clipboard()->setText(QStringLiteral("\u2603 snowman"));
+    // Characters beyond the code page are pasted too, a line end still
+    // making a paragraph.
+    QApplication::clipboard()->setText(QStringLiteral("\u2603 snow\n\u65E5"));
     QTest::keyClick(edit, Qt::Key_Insert, Qt::ShiftModifier);
-    EXPECT_EQ(capture.beeps.size(), 1u);
-    EXPECT_EQ(text(1), "na\xEFve");
+    EXPECT_EQ(capture.beeps.size(), 0u);
+    ASSERT_EQ(doc().ParagraphCount(), 3);
+    EXPECT_EQ(doc().ParagraphText(1), U"na\u00EFve\u2603 snow");
+    EXPECT_EQ(doc().ParagraphText(2), U"\u65E5");
 }
 
 TEST_F(EditorClipboard, RoundTripKeepsFormatting)
