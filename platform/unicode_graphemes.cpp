@@ -66,16 +66,24 @@ bool certainBoundary(std::u32string_view text, size_t pos)
     return ca == U_GCB_OTHER && cb == U_GCB_OTHER && !isPictographic(b);
 }
 
+// How far a window reaches from the position asked about. Only runs longer
+// than this without a certain boundary (a thousand combining marks on one
+// letter, a thousand regional indicators in a row) are cut, where ICU then
+// sees the cut as a boundary; the calls stay short on hostile text.
+constexpr size_t kWindowReach = 1024;
+
 size_t windowStart(std::u32string_view text, size_t pos)
 {
-    while (!certainBoundary(text, pos))
+    const size_t limit = pos > kWindowReach ? pos - kWindowReach : 0;
+    while (pos > limit && !certainBoundary(text, pos))
         --pos;
     return pos;
 }
 
 size_t windowEnd(std::u32string_view text, size_t pos)
 {
-    while (!certainBoundary(text, pos))
+    const size_t limit = std::min(text.size(), pos + kWindowReach);
+    while (pos < limit && !certainBoundary(text, pos))
         ++pos;
     return pos;
 }

@@ -167,6 +167,17 @@ TEST(UnicodeText, GraphemeCallsOnPositionsInsideAndBeyondTheText)
     EXPECT_TRUE(IsGraphemeBoundary(flags, 500));
     EXPECT_FALSE(IsGraphemeBoundary(flags, 501));
     EXPECT_EQ(PreviousGraphemeBoundary(flags, 999), 998u);
+
+    // Thousands of marks on one letter: every call returns a position on the
+    // right side, and a walk over the text ends.
+    std::u32string marks = U"a" + std::u32string(20000, char32_t(0x0301)) + U"b";
+    size_t steps = 0;
+    for (size_t pos = 0; pos < marks.size(); pos = NextGraphemeBoundary(marks, pos))
+        ++steps;
+    EXPECT_LT(steps, 100u);
+    EXPECT_GT(NextGraphemeBoundary(marks, 10000), 10000u);
+    EXPECT_LT(PreviousGraphemeBoundary(marks, 10000), 10000u);
+    EXPECT_EQ(PreviousGraphemeBoundary(marks, marks.size()), marks.size() - 1);
 }
 
 TEST(UnicodeText, Utf8RoundTripsAndIllFormedInput)
