@@ -7,9 +7,12 @@
 //    over a whole line of 10,000 characters: plain Latin (the fast path),
 //    Latin with a combining accent on every tenth letter, and a line of
 //    emoji with skin tones; beside one ICU break iterator set on the whole
-//    line for every call (what a call would cost without the window).
+//    line for every call (what a call would cost without the window);
+//  - a new CodePageDecoder, and feeding it 1 MB one byte at a time, for a
+//    single-byte (1250) and a double-byte (932) code page.
 // Plain main: prints the median nanoseconds per character of the given
 // number of rounds (default 15), in CPU time of this thread.
+#include "platform/code_pages.h"
 #include "platform/unicode_text.h"
 
 #include <unicode/ubrk.h>
@@ -155,6 +158,36 @@ void benchWholeLine(const std::u32string &line, int rounds)
     std::printf("%-34s %.0f ns per call\n", "whole line to ICU per call:", perCall);
 }
 
+// What an RTF reader pays: a decoder per font change, and \'xx bytes fed
+// one at a time.
+void benchDecoders(int rounds)
+{
+    const size_t decoders = 10000;
+    for (int codePage : {1250, 932}) {
+        CodePageDecoder warm(codePage); // the code page's tables, once
+        const double opening = median(rounds, decoders, [&] {
+            uint64_t count = 0;
+            for (size_t k = 0; k < decoders; ++k) {
+                CodePageDecoder decoder(codePage);
+                count += decoder.Feed('a').size();
+            }
+            sink = count;
+        });
+        std::string bytes;
+        while (bytes.size() < 1000000)
+            bytes += codePage == 932 ? "\x93\xfa\x96\x7b\x8c\xea abc " : "\xa3\xf3\x64\x9f abc ";
+        const double feeding = median(rounds, bytes.size(), [&] {
+            CodePageDecoder decoder(codePage);
+            uint64_t count = 0;
+            for (char b : bytes)
+                count += decoder.Feed(static_cast<unsigned char>(b)).size();
+            sink = count;
+        });
+        std::printf("code page %4d: new decoder %6.0f ns, Feed byte by byte %6.1f ns/byte\n",
+                    codePage, opening, feeding);
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -166,5 +199,6 @@ int main(int argc, char **argv)
     benchLine("10,000 Latin, every 10th accented:", latinLine(length, 10), rounds);
     benchLine("10,000 emoji and joiners:", emojiLine(length), rounds);
     benchWholeLine(latinLine(length, 10), rounds);
+    benchDecoders(rounds);
     return 0;
 }
