@@ -7,6 +7,7 @@ packages=(
   # build
   build-essential cmake ninja-build ccache pkg-config
   qt6-base-dev libssl-dev libargon2-dev
+  libicu-dev  # Unicode rules and code page converters
   # tests
   libgtest-dev libgmock-dev
   fonts-liberation fonts-dejavu-core xvfb xauth poppler-utils
