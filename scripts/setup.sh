@@ -11,6 +11,8 @@ packages=(
   # tests
   libgtest-dev libgmock-dev
   fonts-liberation fonts-dejavu-core xvfb xauth poppler-utils
+  # every script on screen and in print: CJK and colour emoji
+  fonts-wqy-microhei fonts-noto-color-emoji
   strace  # kills a table tool at an exact write
   # make format-check
   clang-format
