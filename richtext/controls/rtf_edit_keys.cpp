@@ -2,7 +2,6 @@
 // become a virtual key and shift state for the key table, then a character
 // after the keyboard layout; input-method commits join the same path.
 #include <QGuiApplication>
-#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QRegularExpression>
 
@@ -423,7 +422,7 @@ void TQnCustomRtfEdit::typeChars(const std::string &ansi)
 
 bool TQnCustomRtfEdit::TypeText(const QString &text)
 {
-    const std::optional<std::string> ansi = QStringToAnsi(text);
+    const std::optional<std::string> ansi = TypedTextToDocument(text);
     if (!ansi) {
         MessageBeep();
         return false;
@@ -538,49 +537,6 @@ void TQnCustomRtfEdit::keyPressEvent(QKeyEvent *event)
     else
         TypeText(text);
     event->accept();
-}
-
-// ---------------------------------------------------------------------------
-// Input method
-
-void TQnCustomRtfEdit::inputMethodEvent(QInputMethodEvent *event)
-{
-    // Dead keys and compose sequences end in a commit; the pre-edit text is
-    // left to the input method's own window.
-    if (!event->commitString().isEmpty())
-        TypeText(event->commitString());
-    event->accept();
-}
-
-QVariant TQnCustomRtfEdit::inputMethodQuery(Qt::InputMethodQuery query) const
-{
-    const TQnRTFTextInput &d = *Document;
-    switch (query) {
-    case Qt::ImEnabled:
-        return !d.ReadOnly;
-    case Qt::ImCursorRectangle: {
-        QRect r = caretRect_.translated(clientOrigin());
-        return r.isValid() ? r : QRect(clientOrigin(), QSize(1, d.CaretHeight));
-    }
-    case Qt::ImFont:
-        return font();
-    case Qt::ImHints:
-        return int(Qt::ImhMultiLine);
-    case Qt::ImSurroundingText:
-        return d.Cursor.Paragraph ? AnsiToQString(TQnRTFText::ParagraphText(d.Cursor.Paragraph))
-                                  : QString();
-    case Qt::ImCursorPosition:
-    case Qt::ImAnchorPosition: {
-        if (!d.Cursor.Paragraph)
-            return 0;
-        int offset = 0;
-        for (const TLine *l = d.Cursor.Paragraph->Lines; l && l != d.Cursor.Line; l = l->Next)
-            offset += l->Length;
-        return offset + d.Cursor.Offset;
-    }
-    default:
-        return QWidget::inputMethodQuery(query);
-    }
 }
 
 } // namespace qn
