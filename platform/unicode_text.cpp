@@ -127,6 +127,11 @@ bool IsLetter(char32_t c)
     return inCategories(c, U_GC_L_MASK);
 }
 
+bool IsMark(char32_t c)
+{
+    return !ansiByte(c) && inCategories(c, U_GC_M_MASK);
+}
+
 char32_t ToLower(char32_t c)
 {
     if (auto b = ansiByte(c))

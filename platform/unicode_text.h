@@ -20,6 +20,8 @@ namespace qn::unicode {
 bool IsWordChar(char32_t c);
 // Letters: the code page's letters; elsewhere Unicode letters (L*).
 bool IsLetter(char32_t c);
+// Marks (M*) that join the letter before them (accents, vowel signs).
+bool IsMark(char32_t c);
 
 // Simple (one to one) case mapping.
 char32_t ToLower(char32_t c);
