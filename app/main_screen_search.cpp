@@ -5,7 +5,7 @@
 #include "app/entry_texts.h"
 #include "app/look_for_all.h"
 #include "app/main_screen.h"
-#include "platform/unicode_shim.h"
+#include "platform/unicode_text.h"
 
 #include "engine/xdata_table.h"
 #include "engine/xtable.h"

@@ -7,7 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build-fuzz}
 seeds=$build/seeds
 rm -rf "$seeds"
-mkdir -p "$seeds"/{rtf,html,xbase,journal,dictionary,backup}
+mkdir -p "$seeds"/{rtf,html,xbase,journal,dictionary,backup,decoders}
 
 cp "$root"/tests/richtext/io/fixtures/*.rtf "$seeds/rtf/"
 cat >"$seeds/rtf/features.rtf" <<'RTF'
@@ -33,6 +33,13 @@ b=$seeds/backup
 printf '[Backup]\r\nMade=2026-12-07 10:00:00\r\nEntries=3\r\nFiles=QUILLNK.DBF|QUILLNK.FPT|QUILLNK.CDX\r\n' >"$b/good"
 printf '[Backup]\r\nMade=2026-12-07 10:00:00\r\nFiles=quillnk.dbf|QUILLNK.FPT|QN.INI|QUILLNK.DBF-journal\r\n' >"$b/old"
 printf '[Backup]\r\nMade=x\r\nFiles=QUILLNK.DBF|../../../../outside.txt|sub/QUILLNK.FPT|notes.txt\r\n' >"$b/crafted"
+
+d=$seeds/decoders
+cp "$seeds"/html/*.html "$d/"
+printf '\xef\xbb\xbf\xc5\x81\xc3\xb3d\xc5\xba e\xcc\x81 \xf0\x9f\x91\x8d\xf0\x9f\x8f\xbd \xf0\x9f\x87\xb5\xf0\x9f\x87\xb1\r\n' >"$d/utf8"
+printf '\xff\xfeh\x00\x3d\xd8\x00\xde' >"$d/utf16"
+printf '\x05\x82\xa0\x93\xfa\x96\x7b\x82' >"$d/shift-jis"
+printf '<meta http-equiv="Content-Type" content="text/html; charset=windows-1250">\xa3\xf3d\x9f &notit; &#147;' >"$d/meta"
 
 QN_FUZZ_SEEDS="$seeds/dictionary" "$build/fuzz/dictionary_fuzz"
 QN_FUZZ_SEEDS="$seeds/journal" "$build/fuzz/journal_fuzz"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs one fuzz target in a single process, niced:
 #   fuzz/run.sh TARGET SECONDS [BUILD-FUZZ-FOLDER]
-# TARGET is rtf, html, xbase, journal, dictionary or backup. The corpus grows in
+# TARGET is rtf, html, xbase, journal, dictionary, backup or decoders. The corpus grows in
 # BUILD/corpus/TARGET (seeded from BUILD/seeds/TARGET, see make_seeds.sh);
 # crashing inputs land in BUILD/artifacts/TARGET.
 set -euo pipefail

@@ -88,6 +88,17 @@ std::string AnsiToUtf8(std::string_view ansi)
     return out;
 }
 
+std::string ToAnsiLossy(std::u32string_view text, char replacement)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char32_t c : text) {
+        const std::optional<unsigned char> code = UnicodeToAnsi(c);
+        out += code ? static_cast<char>(*code) : replacement;
+    }
+    return out;
+}
+
 std::u16string AnsiToUtf16(std::string_view ansi)
 {
     std::u16string out;

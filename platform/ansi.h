@@ -28,6 +28,10 @@ inline int AnsiCode(char32_t character)
 }
 
 std::string AnsiToUtf8(std::string_view ansi);
+// Text for a place that holds the code page only (field names, a plain text
+// file in the code page): each character the code page lacks becomes
+// replacement, so every character keeps its place.
+std::string ToAnsiLossy(std::u32string_view text, char replacement = '?');
 std::u16string AnsiToUtf16(std::string_view ansi);
 
 // Nothing when the input holds a character Windows-1252 cannot hold (or, for

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "platform/unicode_shim.h"
+#include "platform/ansi.h"
+#include "platform/unicode_text.h"
 
 namespace qn {
 
@@ -78,7 +79,7 @@ int Canvas::TextWidth(std::u32string_view text) const
 
 void Canvas::DrawGlyphs(int x, int baseline, std::u32string_view text)
 {
-    DrawGlyphs(x, baseline, unicode::ToAnsi(text));
+    DrawGlyphs(x, baseline, ToAnsiLossy(text));
 }
 
 void Canvas::TextOut(int x, int y, std::string_view text)

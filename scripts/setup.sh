@@ -7,9 +7,12 @@ packages=(
   # build
   build-essential cmake ninja-build ccache pkg-config
   qt6-base-dev libssl-dev libargon2-dev
+  libicu-dev  # Unicode rules and code page converters
   # tests
   libgtest-dev libgmock-dev
   fonts-liberation fonts-dejavu-core xvfb xauth poppler-utils
+  # every script on screen and in print: CJK and colour emoji
+  fonts-wqy-microhei fonts-noto-color-emoji
   strace  # kills a table tool at an exact write
   # make format-check
   clang-format

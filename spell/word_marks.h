@@ -18,14 +18,19 @@ struct WordRange {
 
 // The words of Windows-1252 text: runs of letters, with apostrophes and
 // hyphens inside them (not at their ends). Runs holding a digit or an
-// underscore, or touching one, are no words (codes, names, numbers).
+// underscore, or touching one, are no words (codes, names, numbers). In
+// Unicode text the Windows-1252 characters follow the same rules, and of the
+// others letters and marks make words, digits make codes.
 std::vector<WordRange> FindWords(std::string_view text);
+std::vector<WordRange> FindWords(std::u32string_view text);
 
 // The words of the text that the check finds wrong, leaving out the word the
 // caret is in or just after (caret -1: none), which is not finished yet, and
 // words longer than 25 letters or of a single letter.
 std::vector<WordRange> MisspelledWords(std::string_view text, int caret,
                                        const std::function<bool(std::string_view)> &isCorrect);
+std::vector<WordRange> MisspelledWords(std::u32string_view text, int caret,
+                                       const std::function<bool(std::u32string_view)> &isCorrect);
 
 // The misspelt words of a text after a change, from those of the text before
 // it (as MisspelledWords found them with no caret): only the words of the
@@ -37,5 +42,15 @@ std::vector<WordRange>
 UpdateMisspelledWords(std::string_view before, const std::vector<WordRange> &marksBefore,
                       std::string_view after,
                       const std::function<bool(std::string_view)> &isCorrect);
+std::vector<WordRange>
+UpdateMisspelledWords(std::u32string_view before, const std::vector<WordRange> &marksBefore,
+                      std::u32string_view after,
+                      const std::function<bool(std::u32string_view)> &isCorrect);
+
+// The check of a Unicode word by a Windows-1252 dictionary: a word holding a
+// letter outside the dictionary's code page is never reported as misspelt
+// (no dictionary of that language exists yet).
+bool IsCorrectInAlphabet(std::u32string_view word,
+                         const std::function<bool(std::string_view)> &isCorrect);
 
 } // namespace qn::spell

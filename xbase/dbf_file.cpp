@@ -302,10 +302,11 @@ void DbfFile::readRecord(uint32_t recno, char *buffer) const
                        recordLength_ - 1u);
         return;
     }
-    std::string whole(recordLength_, '\0');
-    readStoredRecord(recno, whole.data());
-    if (unseal(*c, recno, whole.data())) {
-        std::memcpy(buffer, whole.data(), fieldsLength());
+    // The tag does not fit the caller's buffer: read into one kept for that.
+    sealed_.resize(recordLength_);
+    readStoredRecord(recno, sealed_.data());
+    if (unseal(*c, recno, sealed_.data())) {
+        std::memcpy(buffer, sealed_.data(), fieldsLength());
         return;
     }
     throw XbaseError::tampered("Record " + std::to_string(recno) + " of " + file_.path().string() +

@@ -113,6 +113,7 @@ private:
     uint16_t headerLength_ = 0;
     uint16_t recordLength_ = 0;
     std::map<uint32_t, std::string> pending_; // records to write, as stored
+    mutable std::string sealed_;              // a tagged record as read, before its check
     bool headerChanged_ = false;
     std::vector<FieldInfo> fields_;
     std::optional<KeyBlock> keyBlock_;

@@ -1,3 +1,9 @@
+// The tags use SHA-256's block function directly: HMAC's two keyed states are
+// made once per table and copied per tag, which is what makes a tag cheap
+// enough to check on every record read. That interface is marked deprecated
+// in OpenSSL 3 but is kept and exact.
+#define OPENSSL_SUPPRESS_DEPRECATED
+
 #include "xbase/table_cipher.h"
 
 #include "xbase/xbase_error.h"
@@ -7,6 +13,7 @@
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
 #include <openssl/rand.h>
+#include <openssl/sha.h>
 
 #include <algorithm>
 #include <atomic>
@@ -50,6 +57,31 @@ struct TableCipher::Contexts {
     CtxPtr xtsEncrypt{EVP_CIPHER_CTX_new()};
     CtxPtr xtsDecrypt{EVP_CIPHER_CTX_new()};
     CtxPtr ecb{EVP_CIPHER_CTX_new()}; // keystream for units shorter than one block
+    // HMAC-SHA256 under the tag key: the states after the inner and the
+    // outer padded key.
+    SHA256_CTX tagInner{};
+    SHA256_CTX tagOuter{};
+
+    void setTagKey(const std::array<uint8_t, 32> &key)
+    {
+        uint8_t pad[SHA256_CBLOCK];
+        std::memset(pad, 0x36, sizeof pad);
+        for (size_t i = 0; i < key.size(); ++i)
+            pad[i] ^= key[i];
+        SHA256_Init(&tagInner);
+        SHA256_Update(&tagInner, pad, sizeof pad);
+        std::memset(pad, 0x5c, sizeof pad);
+        for (size_t i = 0; i < key.size(); ++i)
+            pad[i] ^= key[i];
+        SHA256_Init(&tagOuter);
+        SHA256_Update(&tagOuter, pad, sizeof pad);
+        OPENSSL_cleanse(pad, sizeof pad);
+    }
+    ~Contexts()
+    {
+        OPENSSL_cleanse(&tagInner, sizeof tagInner);
+        OPENSSL_cleanse(&tagOuter, sizeof tagOuter);
+    }
 };
 
 std::string KeyDerivation::problem() const
@@ -152,6 +184,7 @@ TableCipher::TableCipher(std::string_view password, const Salt &salt,
               sizeof tagLabel - 1, mac, &tagKeyLength))
         cryptoFailure("tag key");
     std::memcpy(tagKey_.data(), mac, tagKey_.size());
+    contexts_->setTagKey(tagKey_);
     OPENSSL_cleanse(mac, sizeof mac);
     OPENSSL_cleanse(material, sizeof material);
 }
@@ -166,19 +199,23 @@ TableCipher::Tag TableCipher::tag(Domain domain, uint64_t unit, const uint8_t *d
 {
     // Domain and unit first, in fixed widths, so that no two places share
     // the bytes the tag is made over.
-    std::string input(9 + size, '\0');
-    input[0] = char(domain);
+    uint8_t place[9];
+    place[0] = uint8_t(domain);
     for (int i = 0; i < 8; ++i)
-        input[size_t(1 + i)] = char(uint8_t(unit >> (8 * i)));
+        place[1 + i] = uint8_t(unit >> (8 * i));
+    SHA256_CTX ctx = contexts_->tagInner;
+    uint8_t inner[SHA256_DIGEST_LENGTH];
+    SHA256_Update(&ctx, place, sizeof place);
     if (size)
-        std::memcpy(input.data() + 9, data, size);
-    uint8_t mac[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (!HMAC(EVP_sha256(), tagKey_.data(), int(tagKey_.size()),
-              reinterpret_cast<const uint8_t *>(input.data()), input.size(), mac, &length))
-        cryptoFailure("authentication tag");
+        SHA256_Update(&ctx, data, size);
+    SHA256_Final(inner, &ctx);
+    ctx = contexts_->tagOuter;
+    uint8_t mac[SHA256_DIGEST_LENGTH];
+    SHA256_Update(&ctx, inner, sizeof inner);
+    SHA256_Final(mac, &ctx);
     Tag out{};
     std::memcpy(out.data(), mac, out.size());
+    OPENSSL_cleanse(&ctx, sizeof ctx);
     return out;
 }
 

@@ -6,7 +6,7 @@
 #include "platform/datetime.h"
 #include "platform/file_replacement.h"
 #include "platform/file_system.h"
-#include "platform/unicode_shim.h"
+#include "platform/unicode_text.h"
 #include "richtext/io/html_writer.h"
 #include "richtext/io/stream.h"
 
@@ -110,12 +110,13 @@ void writePrivate(const fs::path &file, const std::string &bytes, FileSystem &fi
 }
 
 // The export folder; one made here is its owner's alone.
-void makeFolder(const fs::path &folder)
+// True when the folder was made now (it was not there).
+bool makeFolder(const fs::path &folder)
 {
     std::error_code ec;
     if (fs::is_directory(folder, ec))
-        return;
-    CreatePrivateFolder(folder);
+        return false;
+    return CreatePrivateFolder(folder);
 }
 
 // An entry whose text cannot be read is written as a note, and told.
@@ -304,13 +305,83 @@ void commitStaged(std::vector<std::unique_ptr<FileReplacement>> &staged, const f
     }
 }
 
+// A folder the export has just made holds nothing to keep: its files are
+// written under their own names (one create and one write each) and made
+// durable with one sync of the file system and one of the folder. A failure
+// or a stop removes the folder again.
+void freshFolderExport(const std::vector<DiaryEntry> &entries, const ExportRequest &request,
+                       FileSystem &files, const ProgressHook &progress, ExportResult &result)
+{
+    std::vector<fs::path> written;
+    bool done = false;
+    struct Cleanup {
+        const fs::path &folder;
+        std::vector<fs::path> &written;
+        FileSystem &files;
+        bool &done;
+        ~Cleanup()
+        {
+            if (done)
+                return;
+            try {
+                for (const fs::path &file : written)
+                    files.remove(file);
+                std::error_code ec;
+                fs::remove(folder, ec);
+            } catch (const std::exception &) {
+                // The failure that stopped the export is the one told.
+            }
+        }
+    } cleanup{request.Target, written, files, done};
+    const int total = static_cast<int>(entries.size());
+    for (int i = 0; i < total; ++i) {
+        if (IsDateKey(entries[i].Key)) {
+            const fs::path file = request.Target / (KeyAsIsoDate(entries[i].Key) + ".rtf");
+            try {
+                std::unique_ptr<File> out;
+                try {
+                    out = files.open(file, OpenMode::CreateNew);
+                    written.push_back(file);
+                } catch (const FileExistsError &) {
+                    out = files.open(file, OpenMode::Create); // one date twice: the later wins
+                }
+                out->writeAt(0, entries[i].Rtf.data(), entries[i].Rtf.size());
+            } catch (const std::exception &error) {
+                throw WriteStop{"The export file " + file.string() +
+                                " cannot be written: " + error.what()};
+            }
+            ++result.Entries;
+        }
+        if (!report(progress, i + 1, total)) {
+            result.Cancelled = true;
+            result.Entries = 0;
+            return;
+        }
+    }
+    try {
+        files.syncFiles(request.Target);
+        files.syncFolder(request.Target);
+        files.syncFolder(FolderOf(request.Target));
+    } catch (const std::exception &error) {
+        throw WriteStop{"The export folder " + request.Target.string() +
+                        " cannot be written: " + error.what()};
+    }
+    done = true;
+    for (const fs::path &file : written)
+        result.Files.push_back(file.string());
+}
+
 // One yyyy-mm-dd.rtf per entry; the name comes from a checked date only.
-// The files are written under temporary names first and synced together; a
-// failure or a stop before then leaves the folder as it was.
+// In a folder that was there before, the files are written under temporary
+// names first and synced together; a failure or a stop before then leaves
+// the folder as it was.
 void folderExport(const std::vector<DiaryEntry> &entries, const ExportRequest &request,
                   FileSystem &files, const ProgressHook &progress, ExportResult &result)
 {
-    makeFolder(request.Target);
+    if (makeFolder(request.Target)) {
+        freshFolderExport(entries, request, files, progress, result);
+        return;
+    }
     std::vector<std::unique_ptr<FileReplacement>> staged;
     const int total = static_cast<int>(entries.size());
     for (int i = 0; i < total; ++i) {

@@ -1,7 +1,7 @@
 #include "app/exchange/entry_document.h"
 
 #include "platform/ansi.h"
-#include "platform/unicode_shim.h"
+#include "platform/unicode_text.h"
 #include "richtext/io/html_reader.h"
 #include "richtext/io/html_writer.h"
 #include "richtext/io/rtf_reader.h"
@@ -255,7 +255,7 @@ std::vector<std::string> ParagraphTexts(const TQnRTFText &document)
 {
     std::vector<std::string> texts;
     for (const TParagraph *p = document.FirstParagraph; p; p = p->Next)
-        texts.push_back(unicode::ToAnsi(TQnRTFText::ParagraphText(p)));
+        texts.push_back(ToAnsiLossy(TQnRTFText::ParagraphText(p)));
     return texts;
 }
 

@@ -5,9 +5,11 @@
 // load of the next entry and its layout. Prints the median and the 90th
 // percentile over the steps. Then "Find entry containing..." for a word only
 // the newest entry holds, from the command to the entry shown: the first
-// search, and the median of five repeated ones.
-//   entries_bench [DIR] [STEPS]
+// search, and the median of five repeated ones. With a password the diary is
+// made encrypted (the key at the standard cost) and unlocked before timing.
+//   entries_bench [DIR] [STEPS] [PASSWORD]
 #include "app/date_key.h"
+#include "app/get_password.h"
 #include "app/main_screen.h"
 #include "bench/support/bench_entries.h"
 #include "engine/xdata_table.h"
@@ -15,6 +17,8 @@
 #include "platform/datetime.h"
 
 #include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
 
 #include <algorithm>
 #include <chrono>
@@ -38,7 +42,7 @@ double percentile(std::vector<double> v, double p)
     return v[std::min(v.size() - 1, static_cast<size_t>(p * double(v.size())))];
 }
 
-void makeDiary(const fs::path &dir, TDateTime first)
+void makeDiary(const fs::path &dir, TDateTime first, const std::string &password)
 {
     TMainScreen w(dir.string());
     w.DiaryTable->DisableControls();
@@ -49,6 +53,14 @@ void makeDiary(const fs::path &dir, TDateTime first)
         w.DiaryTable->Post();
     }
     w.DiaryTable->EnableControls();
+    if (password.empty())
+        return;
+    w.RunPasswordDialog = [&](TGetPassword &d) {
+        d.NewPassword->setText(QString::fromStdString(password));
+        d.NewPasswordAgain->setText(QString::fromStdString(password));
+        d.OkButton->click();
+    };
+    w.mnuSecurityClick();
 }
 
 // The offscreen platform's note on every window geometry change is noise here.
@@ -69,17 +81,27 @@ int main(int argc, char **argv)
     const fs::path dir =
         argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "qn_entries_bench";
     const int steps = argc > 2 ? std::atoi(argv[2]) : 200;
+    const std::string password = argc > 3 ? argv[3] : "";
     fs::create_directories(dir);
     const TDateTime first = EncodeDate(2000, 1, 1);
     if (!fs::exists(dir / "QUILLNK.DBF")) {
         const auto start = Clock::now();
-        makeDiary(dir, first);
-        std::printf("made %d entries in %.1f s\n", kEntries,
+        makeDiary(dir, first, password);
+        std::printf("made %d entries%s in %.1f s\n", kEntries,
+                    password.empty() ? "" : ", encrypted",
                     std::chrono::duration<double>(Clock::now() - start).count());
     }
     TMainScreen w(dir.string());
     if (w.StartFailed())
         return 1;
+    if (!password.empty()) {
+        w.Pass->setText(QString::fromStdString(password));
+        w.BitBtn1Click();
+        if (w.DiaryPassword.empty()) {
+            std::printf("the password did not open the diary\n");
+            return 1;
+        }
+    }
     w.show();
     w.CurrentDate = first + kEntries / 2;
     w.FindDateRecord();

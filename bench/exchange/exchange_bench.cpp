@@ -4,7 +4,7 @@
 #include "app/exchange/diary_export.h"
 #include "app/exchange/diary_records.h"
 #include "app/exchange/entry_document.h"
-#include "platform/unicode_shim.h"
+#include "platform/unicode_text.h"
 
 #include <chrono>
 #include <cstdio>

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "platform/qt/qt_canvas.h"
-#include "platform/unicode_shim.h"
+#include "platform/unicode_text.h"
 #include "richtext/layout/rtf_text_paint.h"
 
 using namespace qn;

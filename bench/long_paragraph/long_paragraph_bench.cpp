@@ -14,7 +14,7 @@
 #include <random>
 #include <string>
 
-#include "platform/unicode_shim.h"
+#include "platform/unicode_text.h"
 #include "richtext/io/rtf_text_io.h"
 #include "richtext/io/stream.h"
 

@@ -13,7 +13,7 @@
 #include <unordered_map>
 
 #include "platform/ansi.h"
-#include "platform/unicode_shim.h"
+#include "platform/unicode_text.h"
 #include "platform/winmath.h"
 
 namespace qn {

@@ -1,7 +1,7 @@
 #include "platform/qt/qt_text.h"
 
 #include "platform/ansi.h"
-#include "platform/unicode_shim.h"
+#include "platform/unicode_text.h"
 
 namespace qn {
 

@@ -1,7 +1,8 @@
 // The rich text control: properties, links, text and selection access,
 // attributes and the layout helpers.
 #include "richtext/controls/rich_text.h"
-#include "platform/unicode_shim.h"
+#include "platform/ansi.h"
+#include "platform/unicode_text.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -43,7 +44,7 @@ TQnCustomRichText::TQnCustomRichText(QWidget *parent) : TQnCustomRtfEdit(parent)
     d.InsertMode = 1;
     d.OnFieldText = [this](const std::u32string &text, int tag) {
         if (OnProtectedChange)
-            OnProtectedChange(this, unicode::ToAnsi(text), tag);
+            OnProtectedChange(this, ToAnsiLossy(text), tag);
     };
     d.OnNeedObject = [this](int tag, TQnObject &object) {
         if (ProvideObjectEvent)

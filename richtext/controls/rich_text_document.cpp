@@ -1,5 +1,5 @@
 #include "richtext/controls/rich_text_document.h"
-#include "platform/unicode_shim.h"
+#include "platform/unicode_text.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -6,7 +6,7 @@
 #include "platform/notifications.h"
 #include "platform/qt/escape_watch.h"
 #include "platform/qt/messages.h"
-#include "platform/unicode_shim.h"
+#include "platform/unicode_text.h"
 #include "richtext/controls/rich_text.h"
 #include "richtext/controls/rich_text_document.h"
 
@@ -240,7 +240,7 @@ std::string TQnCustomRichText::NextWord()
         return std::string();
     wordStart_ = f.FoundPosition();
     wordLength_ = f.FoundLength();
-    return unicode::ToAnsi(f.FoundText());
+    return ToAnsiLossy(f.FoundText());
 }
 
 void TQnCustomRichText::SelectWord()

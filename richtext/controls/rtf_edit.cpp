@@ -60,7 +60,7 @@ TQnCustomRtfEdit::TQnCustomRtfEdit(QWidget *parent) : QWidget(parent)
     blinkTimer_.setTimerType(Qt::CoarseTimer);
     connect(&blinkTimer_, &QTimer::timeout, this, [this] {
         caretBlinkOn_ = !caretBlinkOn_;
-        update(caretRect_.translated(clientOrigin()));
+        update(drawnCaretRect().translated(clientOrigin()));
     });
     autoScrollTimer_.setInterval(50);
     connect(&autoScrollTimer_, &QTimer::timeout, this, [this] { autoScrollStep(); });
@@ -210,6 +210,7 @@ void TQnCustomRtfEdit::paintEvent(QPaintEvent *event)
         p.save();
         p.setClipRect(dirty);
         PaintOverlay(p, client.topLeft(), dirty);
+        paintPreedit(p, client.topLeft());
         p.restore();
     }
 
@@ -222,10 +223,11 @@ void TQnCustomRtfEdit::paintEvent(QPaintEvent *event)
                    palette().color(QPalette::Highlight));
     }
 
-    if (caretShown_ && caretBlinkOn_ && !caretRect_.isEmpty()) {
+    const QRect caret = drawnCaretRect();
+    if (caretShown_ && caretBlinkOn_ && !caret.isEmpty()) {
         // Inverted like the system caret, so it shows on any background.
         p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-        p.fillRect(caretRect_.translated(client.topLeft()).intersected(client), Qt::white);
+        p.fillRect(caret.translated(client.topLeft()).intersected(client), Qt::white);
         p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     }
 
@@ -266,7 +268,7 @@ void TQnCustomRtfEdit::placeCaret()
     if (QAccessible::isActive())
         RtfEditAccessible::CaretMoved(this);
     if (hasFocus())
-        QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle);
+        QGuiApplication::inputMethod()->update(Qt::ImQueryInput);
 }
 
 void TQnCustomRtfEdit::CreateCaret(int width, int height)
@@ -292,6 +294,7 @@ void TQnCustomRtfEdit::SetCaretPos(int x, int y)
     // A caret that moves shows at once, as the system caret does.
     caretBlinkOn_ = true;
     update(caretRect_.translated(clientOrigin()));
+    updatePreeditArea();
 }
 
 void TQnCustomRtfEdit::ShowCaret()

@@ -20,11 +20,13 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/border_style.h"
 #include "platform/canvas.h"
 #include "platform/keys.h"
+#include "richtext/controls/input_method_preedit.h"
 #include "richtext/edit/rtf_text_input.h"
 #include "richtext/edit/text_finder.h"
 #include "richtext/edit/undo_history.h"
@@ -69,7 +71,8 @@ public:
     bool ShowPageBreak() const { return !(Document->PaintFlags & kPaintNoAutoBreakMarks); }
     void SetShowPageBreak(bool on);
     bool ReadOnly() const { return Document->ReadOnly; }
-    void SetReadOnly(bool on) { Document->ReadOnly = on; }
+    // Turning read-only ends what an input method is composing.
+    void SetReadOnly(bool on);
     bool CaretDisabled() const { return caretDisabled_; }
     void SetCaretDisabled(bool on);
     // The control's Color; also the paper of the document.
@@ -202,6 +205,9 @@ public:
     // path into the document; false when refused (read-only, or a character
     // Windows-1252 cannot hold, which also beeps).
     bool TypeText(const QString &text);
+    // What typed text becomes in the document: the one conversion of key
+    // text and input-method commits (a surrogate pair is one character).
+    static std::u32string TypedTextToDocument(const QString &text);
 
     // ---- Helpers for derived controls and tests ----
     // The area the document is shown in, in widget coordinates.
@@ -223,6 +229,10 @@ public:
 
     // What the input method asks about the text at the cursor.
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+    // The text an input method is composing, as shown at the caret, and
+    // where it is drawn (widget coordinates); empty while none is shown.
+    QString PreeditText() const;
+    QRect PreeditRect() const;
 
     // Both clipboard formats this control reads and writes.
     static const char *const kRtfMimeTypes[2];
@@ -356,6 +366,34 @@ private:
     bool dropAt(QPoint at, const QMimeData *data, bool own, bool move);
     // Inserts dropped files at the cursor; false (and why) when none went in.
     bool dropFiles(const QMimeData *data);
+
+    // ---- Input method (rtf_edit_input_method.cpp) ----
+    bool preeditShown() const;
+    // The look of typed text: the entry's current font at the document's size.
+    QFont typingFont() const;
+    QColor typingColor() const;
+    QColor typingPaper() const;
+    // The pre-edit's box and the band of the caret line it shares (client
+    // coordinates); false when nothing is shown.
+    bool preeditPlace(QRect &box, QRect &band, int &baseline) const;
+    // Where typing goes on (client coordinates): the caret, or the
+    // pre-edit's cursor while one is shown; drawn unless the input method
+    // hides its cursor.
+    QRect inputCaretRect() const;
+    QRect drawnCaretRect() const;
+    void paintPreedit(QPainter &painter, const QPoint &clientTopLeft);
+    // Repaints where the pre-edit was and where it is now.
+    void updatePreeditArea();
+    // Commit text and the surrounding text it replaces, as the input method
+    // asks; refused text changes nothing.
+    void commitInput(const QInputMethodEvent &event);
+    bool selectReplacement(int start, int length);
+    void selectSurrounding(int start, int length);
+    // Ends composing before the caret is moved by the mouse.
+    void finishComposing();
+
+    InputMethodPreedit preedit_;
+    QRect preeditArea_; // client coordinates, last repainted for the pre-edit
 
     // ---- Undo (rtf_edit_undo.cpp) ----
     // Brings the control up to date with a document undo or redo rebuilt.

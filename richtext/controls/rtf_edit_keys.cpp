@@ -2,14 +2,14 @@
 // become a virtual key and shift state for the key table, then a character
 // after the keyboard layout; input-method commits join the same path.
 #include <QGuiApplication>
-#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QRegularExpression>
 
+#include "platform/ansi.h"
 #include "platform/notifications.h"
 #include "platform/qt/key_translation.h"
 #include "platform/qt/qt_text.h"
-#include "platform/unicode_shim.h"
+#include "platform/unicode_text.h"
 #include "richtext/controls/rich_text_document.h"
 #include "richtext/controls/rtf_edit.h"
 
@@ -409,7 +409,7 @@ void TQnCustomRtfEdit::typeChars(const std::string &ansi)
 void TQnCustomRtfEdit::typeChars(const std::u32string &text)
 {
     // The undo steps group by the code page's view of what was typed.
-    const std::string ansi = unicode::ToAnsi(text);
+    const std::string ansi = ToAnsiLossy(text);
     if (text.empty() || !BeginEdit())
         return;
     TQnRTFTextInput &d = *Document;
@@ -431,31 +431,19 @@ void TQnCustomRtfEdit::typeChars(const std::u32string &text)
 
 bool TQnCustomRtfEdit::TypeText(const QString &text)
 {
-    const std::optional<std::string> ansi = QStringToAnsi(text);
-    if (!ansi) {
-        // Beyond the code page: typed as it is (a surrogate pair is one
-        // character).
-        std::u32string typed;
-        for (char32_t c : QStringToText(text))
-            if (c >= 32 && c != 0x7F)
-                typed += c;
-        if (typed.empty())
-            return true;
-        if (!BeginEdit())
-            return false;
-        typeChars(typed);
-        return true;
-    }
-    std::string typed;
-    for (char c : *ansi)
-        if (static_cast<uint8_t>(c) >= 32)
+    std::u32string typed;
+    for (char32_t c : TypedTextToDocument(text))
+        if (c >= 32)
             typed += c;
     if (typed.empty())
         return true;
     if (!BeginEdit())
         return false;
-    if (OnKeyPress || typed.size() == 1) {
-        for (char c : typed)
+    // Text of the code page goes key by key where a key hook watches (or a
+    // single key is typed); any other text is typed as it is.
+    const std::optional<std::string> ansi = unicode::ToAnsi(typed);
+    if (ansi && (OnKeyPress || ansi->size() == 1)) {
+        for (char c : *ansi)
             KeyPress(c);
     } else {
         typeChars(typed);
@@ -556,49 +544,6 @@ void TQnCustomRtfEdit::keyPressEvent(QKeyEvent *event)
     else
         TypeText(text);
     event->accept();
-}
-
-// ---------------------------------------------------------------------------
-// Input method
-
-void TQnCustomRtfEdit::inputMethodEvent(QInputMethodEvent *event)
-{
-    // Dead keys and compose sequences end in a commit; the pre-edit text is
-    // left to the input method's own window.
-    if (!event->commitString().isEmpty())
-        TypeText(event->commitString());
-    event->accept();
-}
-
-QVariant TQnCustomRtfEdit::inputMethodQuery(Qt::InputMethodQuery query) const
-{
-    const TQnRTFTextInput &d = *Document;
-    switch (query) {
-    case Qt::ImEnabled:
-        return !d.ReadOnly;
-    case Qt::ImCursorRectangle: {
-        QRect r = caretRect_.translated(clientOrigin());
-        return r.isValid() ? r : QRect(clientOrigin(), QSize(1, d.CaretHeight));
-    }
-    case Qt::ImFont:
-        return font();
-    case Qt::ImHints:
-        return int(Qt::ImhMultiLine);
-    case Qt::ImSurroundingText:
-        return d.Cursor.Paragraph ? TextToQString(TQnRTFText::ParagraphText(d.Cursor.Paragraph))
-                                  : QString();
-    case Qt::ImCursorPosition:
-    case Qt::ImAnchorPosition: {
-        if (!d.Cursor.Paragraph)
-            return 0;
-        int offset = 0;
-        for (const TLine *l = d.Cursor.Paragraph->Lines; l && l != d.Cursor.Line; l = l->Next)
-            offset += l->Length;
-        return offset + d.Cursor.Offset;
-    }
-    default:
-        return QWidget::inputMethodQuery(query);
-    }
 }
 
 } // namespace qn

@@ -36,6 +36,7 @@ TShiftState shiftOf(const QMouseEvent &event, bool doubleClick)
 
 void TQnCustomRtfEdit::mousePressEvent(QMouseEvent *event)
 {
+    finishComposing();
     const QPoint at = event->position().toPoint() - clientOrigin();
     if (event->button() == Qt::MiddleButton) {
         setFocus(Qt::MouseFocusReason);

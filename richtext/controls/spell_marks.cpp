@@ -2,7 +2,7 @@
 
 #include "platform/ansi.h"
 #include "platform/notifications.h"
-#include "platform/unicode_shim.h"
+#include "platform/unicode_text.h"
 #include "richtext/controls/rich_text.h"
 #include "richtext/controls/rich_text_document.h"
 #include "spell/spell_letters.h"
@@ -27,7 +27,7 @@ std::string paragraphText(const TParagraph *paragraph)
     // Spelling works in the code page; each character keeps its place.
     std::string text;
     for (const TLine *l = paragraph->Lines; l; l = l->Next)
-        text += unicode::ToAnsi(std::u32string_view(l->Text, l->Length));
+        text += ToAnsiLossy(std::u32string_view(l->Text, l->Length));
     return text;
 }
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/unicode_shim.h"
+#include "platform/unicode_text.h"
 
 namespace qn {
 

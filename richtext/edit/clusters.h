@@ -8,7 +8,7 @@
 
 #include <string_view>
 
-#include "platform/unicode_shim.h"
+#include "platform/unicode_text.h"
 #include "richtext/model/records.h"
 
 namespace qn {

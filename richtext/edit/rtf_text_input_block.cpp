@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/ansi.h"
-#include "platform/unicode_shim.h"
+#include "platform/unicode_text.h"
 #include "richtext/edit/rtf_text_input.h"
 
 namespace qn {
@@ -489,7 +489,7 @@ int TQnRTFTextInput::FillInsertPoints(const TQnInsertPointText &ask)
                 ++end;
             const int oldLength = static_cast<int>(end - i - 1);
             // Fields are named and filled in the code page.
-            const std::string old = unicode::ToAnsi(text.substr(i + 1, oldLength));
+            const std::string old = ToAnsiLossy(text.substr(i + 1, oldLength));
             std::string now = old;
             int replaced = oldLength;
             const int tag = attrs[i].Tag;

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/ansi.h"
-#include "platform/unicode_shim.h"
+#include "platform/unicode_text.h"
 #include "richtext/edit/clusters.h"
 #include "richtext/edit/rtf_text_input.h"
 

@@ -1,7 +1,7 @@
 #include "richtext/io/html_writer.h"
 
 #include "platform/ansi.h"
-#include "platform/unicode_shim.h"
+#include "platform/unicode_text.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/ansi.h"
-#include "platform/unicode_shim.h"
+#include "platform/unicode_text.h"
 #include "richtext/io/rtf_control_words.h"
 #include "richtext/io/rtf_reader.h"
 

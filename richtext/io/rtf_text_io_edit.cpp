@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/unicode_shim.h"
+#include "platform/unicode_text.h"
 #include "richtext/io/progress.h"
 #include "richtext/io/rtf_text_io.h"
 

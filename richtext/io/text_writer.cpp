@@ -2,7 +2,8 @@
 
 #include <charconv>
 
-#include "platform/unicode_shim.h"
+#include "platform/ansi.h"
+#include "platform/unicode_text.h"
 #include "richtext/io/progress.h"
 
 namespace qn {
@@ -55,7 +56,7 @@ int TQnTextWriter::WriteText(int count)
     // Plain text is Windows-1252, what the code page lacks becoming '?',
     // unless it is written as UTF-8.
     const std::u32string_view text(line_->Text + pos_, count);
-    Put(Utf8 ? unicode::ToUtf8(text) : unicode::ToAnsi(text));
+    Put(Utf8 ? unicode::ToUtf8(text) : ToAnsiLossy(text));
     return FlushIfFull();
 }
 

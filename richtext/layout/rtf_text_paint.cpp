@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/unicode_shim.h"
+#include "platform/unicode_text.h"
 #include "platform/winmath.h"
 #include "richtext/io/progress.h"
 

@@ -4,7 +4,7 @@
 #include <new>
 
 #include "platform/ansi.h"
-#include "platform/unicode_shim.h"
+#include "platform/unicode_text.h"
 #include "platform/winmath.h"
 #include "richtext/layout/rtf_text_paint.h"
 

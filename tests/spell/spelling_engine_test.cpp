@@ -1,3 +1,5 @@
+#include "platform/ansi.h"
+#include "platform/unicode_text.h"
 #include "spell/spelling_engine.h"
 #include "spell/word_marks.h"
 #include "tests/spell/spell_fixtures.h"
@@ -90,6 +92,49 @@ TEST(WordMarks, MarksAfterAnEditEqualAWholeCheck)
         text = edited;
         marks = updated;
     }
+}
+
+// Unicode text: Windows-1252 characters make the same words as the bytes
+// did; letters and marks of other scripts make words, their digits codes; a
+// word with a letter no Windows-1252 dictionary holds is never marked.
+TEST(WordMarks, WordsOfEveryScriptAndTheDictionarysAlphabet)
+{
+    unsigned seed = 99;
+    auto next = [&seed](unsigned n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    for (int round = 0; round < 2000; ++round) {
+        std::string bytes;
+        for (unsigned n = next(30); n > 0; --n)
+            bytes += static_cast<char>(1 + next(255));
+        ASSERT_EQ(FindWords(unicode::FromAnsi(bytes)), FindWords(bytes)) << bytes;
+    }
+
+    const std::u32string text = U"Łódź e\u0301té 日本 ١٢٣x Ωmega naïve x١ 😀 Москва";
+    std::vector<std::u32string> found;
+    for (const WordRange &r : FindWords(text))
+        found.push_back(text.substr(size_t(r.Start), size_t(r.Length)));
+    EXPECT_EQ(found, (std::vector<std::u32string>{U"Łódź", U"e\u0301té", U"日本", U"Ωmega",
+                                                  U"naïve", U"Москва"}));
+
+    const std::set<std::string> known = {"we", "wrote"};
+    auto isCorrect = [&known](std::u32string_view w) {
+        return IsCorrectInAlphabet(
+            w, [&known](std::string_view a) { return known.count(AnsiLowerCase(a)) > 0; });
+    };
+    const std::u32string line = U"We wrote Łódź and Москва, teh caf\u00e9";
+    std::vector<std::u32string> wrong;
+    for (const WordRange &r : MisspelledWords(line, -1, isCorrect))
+        wrong.push_back(line.substr(size_t(r.Start), size_t(r.Length)));
+    EXPECT_EQ(wrong, (std::vector<std::u32string>{U"and", U"teh", U"caf\u00e9"}));
+
+    // Marking after an edit agrees with a whole check in Unicode text too.
+    const std::u32string before = U"teh Łódź cat";
+    const std::u32string after = U"teh Łódźx cat and";
+    EXPECT_EQ(
+        UpdateMisspelledWords(before, MisspelledWords(before, -1, isCorrect), after, isCorrect),
+        MisspelledWords(after, -1, isCorrect));
 }
 
 TEST(SpellingEngine, OwnDictionaryKeepsTheUsersWords)

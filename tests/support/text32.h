@@ -6,14 +6,15 @@
 #include <string>
 #include <string_view>
 
-#include "platform/unicode_shim.h"
+#include "platform/ansi.h"
+#include "platform/unicode_text.h"
 
 namespace qn::test {
 
 // The model's text as Windows-1252 bytes ('?' for what the code page lacks).
 inline std::string Ansi(std::u32string_view text)
 {
-    return unicode::ToAnsi(text);
+    return ToAnsiLossy(text);
 }
 
 // Windows-1252 bytes as model text.

@@ -2,6 +2,8 @@
 #include "xbase/xbase_error.h"
 
 #include <gtest/gtest.h>
+#include <openssl/evp.h>
+#include <openssl/hmac.h>
 
 #include <string>
 #include <vector>
@@ -127,4 +129,45 @@ TEST(TableCipher, NewKeysUseArgon2idAtTheStandardCost)
 TEST(TableCipher, SaltsAreFresh)
 {
     EXPECT_NE(TableCipher::newSalt(), TableCipher::newSalt());
+}
+
+// Tags already stored in diaries must keep matching: the tag is HMAC-SHA256
+// under a key two HMAC steps from the derived key material, over the domain,
+// the unit (little-endian) and the bytes, cut to 16 bytes. Worked out here
+// with OpenSSL's own HMAC for every length around the hash's block size.
+TEST(TableCipher, TagsAreHmacSha256OverThePlaceAndTheBytes)
+{
+    const auto derivation = KeyDerivation::pbkdf2(1000);
+    const auto salt = fixedSalt(9);
+    TableCipher cipher("tag secret", salt, derivation);
+
+    uint8_t material[128];
+    ASSERT_EQ(PKCS5_PBKDF2_HMAC("tag secret", 10, salt.data(), int(salt.size()), 1000, EVP_sha256(),
+                                sizeof material, material),
+              1);
+    uint8_t tagKey[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    const std::string label = "authentication tags";
+    ASSERT_TRUE(HMAC(EVP_sha256(), material + 96, 32,
+                     reinterpret_cast<const uint8_t *>(label.data()), label.size(), tagKey,
+                     &length));
+
+    for (size_t n : {0u, 1u, 31u, 54u, 55u, 56u, 64u, 119u, 120u, 1000u}) {
+        const auto data = bytes(n, uint8_t(n));
+        const uint64_t unit = 0x0102030405060708ULL + n;
+        std::vector<uint8_t> input{uint8_t(Domain::MemoHead)};
+        for (int i = 0; i < 8; ++i)
+            input.push_back(uint8_t(unit >> (8 * i)));
+        input.insert(input.end(), data.begin(), data.end());
+        uint8_t expected[EVP_MAX_MD_SIZE];
+        ASSERT_TRUE(HMAC(EVP_sha256(), tagKey, 32, input.data(), input.size(), expected, &length));
+
+        const auto tag = cipher.tag(Domain::MemoHead, unit, data.data(), data.size());
+        EXPECT_EQ(std::vector<uint8_t>(tag.begin(), tag.end()),
+                  std::vector<uint8_t>(expected, expected + 16))
+            << n;
+        EXPECT_TRUE(cipher.tagMatches(Domain::MemoHead, unit, data.data(), data.size(), expected));
+        EXPECT_FALSE(
+            cipher.tagMatches(Domain::MemoHead, unit + 1, data.data(), data.size(), expected));
+    }
 }

@@ -80,8 +80,9 @@ size_t checkEntries(const fs::path &diary)
             continue;
         const std::vector<std::string> paragraphs = paragraphsOf(it->second);
         EXPECT_FALSE(paragraphs.empty()) << dayKey(n);
-        if (!paragraphs.empty())
+        if (!paragraphs.empty()) {
             EXPECT_EQ(paragraphs.front(), firstParagraph(n)) << dayKey(n);
+        }
     }
     return entries.size();
 }
@@ -156,6 +157,9 @@ TEST(ExportSyncs, AFolderExportSyncsItsFilesOnceAndTheFolderOnce)
             << key;
 }
 
+// Into a folder that was there, a failure anywhere leaves exactly the files
+// it lists and no temporary one; into a folder the export makes, a failure
+// leaves no folder at all.
 TEST(ExportSyncs, AFolderExportFailingAnywhereListsExactlyTheFilesInPlace)
 {
     TempDir dir;
@@ -164,27 +168,37 @@ TEST(ExportSyncs, AFolderExportFailingAnywhereListsExactlyTheFilesInPlace)
         entries[dayKey(n)] = formattedEntryRtf(n);
     makeDiary(dir / "diary", entries);
     DiaryFolder diary(dir / "diary", std::string(), DiaryFolder::ReadOnly);
-    bool completed = false;
-    for (long failAt = 0; failAt < 40 && !completed; ++failAt) {
-        SCOPED_TRACE("failing operation " + std::to_string(failAt));
-        FaultFileSystem faults;
-        faults.failAfter(failAt, EIO, false);
-        ExportRequest request;
-        request.Format = ExportFormat::RtfFolder;
-        request.Target = dir / ("out" + std::to_string(failAt));
-        request.Files = &faults;
-        const ExportResult result = ExportDiary(diary.Records(), request);
-        completed = result.Failure.empty();
-        std::set<std::string> listed, there;
-        for (const std::string &file : result.Files)
-            listed.insert(fs::path(file).filename().string());
-        for (const auto &e : fs::directory_iterator(request.Target))
-            there.insert(e.path().filename().string());
-        // No temporary file stays, and what is listed is what is there.
-        EXPECT_EQ(there, listed);
-        EXPECT_EQ(listed.size(), completed ? entries.size() : listed.size());
+    for (const bool existing : {true, false}) {
+        bool completed = false;
+        for (long failAt = 0; failAt < 40 && !completed; ++failAt) {
+            SCOPED_TRACE(std::string(existing ? "existing" : "new") +
+                         " folder, failing operation " + std::to_string(failAt));
+            const fs::path target = dir / ((existing ? "old" : "new") + std::to_string(failAt));
+            if (existing)
+                fs::create_directory(target);
+            FaultFileSystem faults;
+            faults.failAfter(failAt, EIO, false);
+            ExportRequest request;
+            request.Format = ExportFormat::RtfFolder;
+            request.Target = target;
+            request.Files = &faults;
+            const ExportResult result = ExportDiary(diary.Records(), request);
+            completed = result.Failure.empty();
+            std::set<std::string> listed, there;
+            for (const std::string &file : result.Files)
+                listed.insert(fs::path(file).filename().string());
+            if (!existing && !completed) {
+                EXPECT_FALSE(fs::exists(target));
+                EXPECT_TRUE(listed.empty());
+                continue;
+            }
+            for (const auto &e : fs::directory_iterator(target))
+                there.insert(e.path().filename().string());
+            EXPECT_EQ(there, listed);
+            EXPECT_EQ(listed.size(), completed ? entries.size() : listed.size());
+        }
+        EXPECT_TRUE(completed);
     }
-    EXPECT_TRUE(completed);
 }
 
 TEST(ImportBatches, KilledAtAnySyncTheDiaryChecksCleanAndASecondRunCompletesIt)

@@ -431,8 +431,10 @@ TEST(HostileExchange, AFailedExportWriteListsWhatWasWrittenAndLeavesNoTemporaryF
     TempDir dir;
     makeDiary(dir / "diary", entriesOfDays(1, 6));
     DiaryFolder diary(dir / "diary", "", DiaryFolder::ReadOnly);
+    // Into a folder that is there (a new one is removed again, below).
     for (long allowed = 0; allowed < 12; ++allowed) {
         const fs::path target = dir / ("out" + std::to_string(allowed));
+        fs::create_directory(target);
         FullDisk full(allowed);
         ExportRequest request;
         request.Format = ExportFormat::RtfFolder;
@@ -451,6 +453,17 @@ TEST(HostileExchange, AFailedExportWriteListsWhatWasWrittenAndLeavesNoTemporaryF
         for (const std::string &file : result.Files)
             written.insert(fs::path(file).filename().string());
         EXPECT_EQ(treeOf(target), written);
+    }
+    for (long allowed = 0; allowed < 12; ++allowed) {
+        FullDisk full(allowed);
+        ExportRequest request;
+        request.Format = ExportFormat::RtfFolder;
+        request.Target = dir / ("new" + std::to_string(allowed));
+        request.Files = &full;
+        ExportResult result = ExportDiary(diary.Records(), request);
+        EXPECT_NE(result.Failure.find("No space left on device"), std::string::npos) << allowed;
+        EXPECT_TRUE(result.Files.empty());
+        EXPECT_FALSE(fs::exists(request.Target)) << allowed;
     }
     // One file: written whole or not at all.
     FullDisk full(1);
