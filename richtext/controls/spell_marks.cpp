@@ -22,12 +22,11 @@ namespace {
 constexpr size_t kMaxRemembered = 20000;
 constexpr int kMenuSuggestions = 8;
 
-std::string paragraphText(const TParagraph *paragraph)
+std::u32string paragraphText(const TParagraph *paragraph)
 {
-    // Spelling works in the code page; each character keeps its place.
-    std::string text;
+    std::u32string text;
     for (const TLine *l = paragraph->Lines; l; l = l->Next)
-        text += ToAnsiLossy(std::u32string_view(l->Text, l->Length));
+        text.append(l->Text, l->Length);
     return text;
 }
 
@@ -95,9 +94,13 @@ const std::vector<spell::WordRange> &TQnSpellMarks::checkedMarks(TParagraph *par
     static const std::vector<spell::WordRange> none;
     if (!engine_ || !enabled_ || !paragraph)
         return none;
-    std::string text = paragraphText(paragraph);
+    std::u32string text = paragraphText(paragraph);
     auto at = checked_.find(paragraph);
-    const auto check = [this](std::string_view word) { return isCorrect(word); };
+    // A word with a letter the dictionary's code page lacks is never marked.
+    const auto check = [this](std::u32string_view word) {
+        return spell::IsCorrectInAlphabet(
+            word, [this](std::string_view ansi) { return isCorrect(ansi); });
+    };
     if (at == checked_.end()) {
         if (checked_.size() > kMaxRemembered)
             checked_.clear();
@@ -165,10 +168,11 @@ std::optional<TQnSpellMarks::MarkedWord> TQnSpellMarks::MarkedWordAt(int x, int 
     // click puts the caret there before the menu is made.
     for (const spell::WordRange &w : checkedMarks(paragraph))
         if (offset >= w.Start && offset <= w.Start + w.Length) {
-            const std::string text = paragraphText(paragraph);
-            return MarkedWord{
-                paragraph, w.Start, w.Length,
-                text.substr(static_cast<size_t>(w.Start), static_cast<size_t>(w.Length))};
+            // Only words of the code page are ever marked.
+            const std::u32string text = paragraphText(paragraph);
+            return MarkedWord{paragraph, w.Start, w.Length,
+                              ToAnsiLossy(std::u32string_view(text).substr(
+                                  static_cast<size_t>(w.Start), static_cast<size_t>(w.Length)))};
         }
     return std::nullopt;
 }

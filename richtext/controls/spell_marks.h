@@ -74,7 +74,7 @@ public:
 
 private:
     struct Checked {
-        std::string Text;
+        std::u32string Text;
         std::vector<spell::WordRange> Marks;
     };
 
