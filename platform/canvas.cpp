@@ -68,8 +68,16 @@ int Canvas::ClusterWidth(std::u32string_view cluster) const
 
 int Canvas::TextWidth(std::u32string_view text) const
 {
+    const int16_t *widths = CharWidths();
     int w = 0;
     for (size_t i = 0; i < text.size();) {
+        // Only characters from U+0300 on continue a cluster.
+        if (i + 1 == text.size() || text[i + 1] < 0x300) {
+            const char32_t c = text[i++];
+            const int code = c < 0x80 ? int(c) : AnsiCode(c);
+            w += code >= 0 ? widths[code] : WideCharWidth(c);
+            continue;
+        }
         const size_t next = unicode::NextGraphemeBoundary(text, i);
         w += next == i + 1 ? CharWidth(text[i]) : ClusterWidth(text.substr(i, next - i));
         i = next;

@@ -304,11 +304,24 @@ void QtCanvas::DrawGlyphs(int x, int baseline, std::u32string_view text)
 {
     if (!painter_)
         return;
-    // Runs of the code page take the glyph path; every other cluster is
-    // drawn as a string, so that Qt shapes it and falls back to a font that
-    // has it, at the advance measuring gave it.
+    // Text of the code page alone takes the glyph path in one go.
+    std::string &run = run_;
+    run.clear();
+    for (char32_t c : text) {
+        const int code = c < 0x80 ? int(c) : (c < 0x300 ? AnsiCode(c) : -1);
+        if (code < 0)
+            break;
+        run.push_back(static_cast<char>(code));
+    }
+    if (run.size() == text.size()) {
+        DrawGlyphs(x, baseline, std::string_view(run));
+        return;
+    }
+    run.clear();
+    // Otherwise runs of the code page still take the glyph path; every other
+    // cluster is drawn as a string, so that Qt shapes it and falls back to a
+    // font that has it, at the advance measuring gave it.
     int offset = 0;
-    std::string run;
     int runStart = 0;
     auto flush = [&] {
         if (run.empty())
@@ -321,7 +334,9 @@ void QtCanvas::DrawGlyphs(int x, int baseline, std::u32string_view text)
         run.clear();
     };
     for (size_t i = 0; i < text.size();) {
-        const size_t next = unicode::NextGraphemeBoundary(text, i);
+        const size_t next = i + 1 == text.size() || text[i + 1] < 0x300
+                                ? i + 1
+                                : unicode::NextGraphemeBoundary(text, i);
         const int code = next == i + 1 ? AnsiCode(text[i]) : -1;
         if (code >= 0) {
             if (run.empty())

@@ -73,6 +73,7 @@ protected:
     void DrawLineSegment(CanvasPoint from, CanvasPoint to) override;
     void DrawGlyphs(int x, int baseline, std::string_view text) override;
     void DrawGlyphs(int x, int baseline, std::u32string_view text) override;
+    std::string run_; // the code page form of text being drawn, kept for its buffer
 
 private:
     void init();

@@ -136,6 +136,8 @@ void TQnRTFTextPaint::selectionOfLine(TParagraph *paragraph, TLine *line, int &f
     SelectionTracker selection(*this, PaintFlags2 & kPaint2HideSelection);
     from = to = -1;
     pastEnd = false;
+    if (!selection.Start)
+        return; // nothing marked: no need to walk the document to the line
     for (TParagraph *p = FirstParagraph; p; p = p->Next)
         for (TLine *l = p->Lines; l; l = l->Next) {
             selection.Visit(l, from, to, pastEnd);

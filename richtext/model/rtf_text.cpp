@@ -279,10 +279,8 @@ TLine *TQnRTFText::GetLastLine(TParagraph *paragraph)
     return paragraph->LastLine();
 }
 
-int16_t TQnRTFText::PlainWidth(char32_t ch) const
+int16_t TQnRTFText::wideOrCodePageWidth(char32_t ch) const
 {
-    if (ch < 0x80)
-        return CharWidths[ch];
     const std::optional<unsigned char> code = UnicodeToAnsi(ch);
     return code ? CharWidths[*code] : WideWidth(ch);
 }

@@ -171,7 +171,10 @@ public:
     void FillPlainMetrics(TCharAttr &attr, char32_t ch) const;
     // Plain-mode width of ch: the code page's table for Windows-1252
     // characters, else WideWidth.
-    int16_t PlainWidth(char32_t ch) const;
+    int16_t PlainWidth(char32_t ch) const
+    {
+        return ch < 0x80 ? CharWidths[ch] : wideOrCodePageWidth(ch);
+    }
     // Width of a character the code page lacks; the layout asks the font.
     virtual int16_t WideWidth(char32_t ch) const;
 
@@ -282,6 +285,7 @@ protected:
     void ReplaceParagraphLines(TParagraph *paragraph, std::u32string_view text,
                                const TCharAttr &attr);
     void FreeAllParagraphs();
+    int16_t wideOrCodePageWidth(char32_t ch) const;
     void PutDefaultFontInSlotZero();
 
     static constexpr int kMaxChunk = 8000;
