@@ -255,6 +255,8 @@ private:
     void horizontallyScrolled();
     bool isInvisible(const TCharAttr &attr) const;
     void carryPosition(TTextPos &pos, TParagraph *paragraph, int offset);
+    int flattenParagraph(const TParagraph *p, bool rich);
+    static int compareLines(const TLine *oldLines, TLine *newLines, bool compare);
     int verticalJump(int targetY);
     void scrolledVertically(int oldScrollY);
 

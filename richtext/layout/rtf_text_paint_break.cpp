@@ -169,6 +169,60 @@ void TQnRTFTextPaint::carryPosition(TTextPos &pos, TParagraph *paragraph, int of
     pos.Offset = std::min<int>(offset, line->Length);
 }
 
+// The paragraph's characters (and attributes) in one piece, in breakText_
+// and breakAttrs_; returns how many.
+int TQnRTFTextPaint::flattenParagraph(const TParagraph *p, bool rich)
+{
+    int n = 0;
+    for (const TLine *l = p->Lines; l; l = l->Next)
+        n += l->Length;
+    if (breakText_.size() < size_t(n) + 1)
+        breakText_.resize(size_t(n) + 1);
+    if (rich && breakAttrs_.size() < size_t(n) + 1)
+        breakAttrs_.resize(size_t(n) + 1);
+    int at = 0;
+    for (const TLine *l = p->Lines; l; l = l->Next) {
+        std::copy_n(l->Text, l->Length, breakText_.data() + at);
+        if (rich)
+            std::memcpy(static_cast<void *>(breakAttrs_.data() + at), l->Attrs,
+                        sizeof(TCharAttr) * size_t(l->Length));
+        at += l->Length;
+    }
+    return n;
+}
+
+// What changed from the old lines to the new ones (kBreakSame when not
+// compared); changed new lines are flagged, page starts carried over.
+int TQnRTFTextPaint::compareLines(const TLine *o, TLine *l, bool compare)
+{
+    int change = kBreakSame;
+    int oldTotal = 0, newTotal = 0;
+    for (; o && l; o = o->Next, l = l->Next) {
+        oldTotal += o->Height;
+        newTotal += l->Height;
+        l->LineFlags |= o->LineFlags & kLinePageStart;
+        if (!compare)
+            continue;
+        if (o->Height != l->Height) {
+            change = std::max(change, int(kBreakHeightChanged));
+            l->LineFlags |= kLineChanged;
+        } else if (!sameLineContent(o, l)) {
+            change = std::max(change, int(kBreakLineChanged));
+            l->LineFlags |= kLineChanged;
+        }
+    }
+    for (; o; o = o->Next)
+        oldTotal += o->Height, change = kBreakMoved;
+    for (; l; l = l->Next) {
+        newTotal += l->Height, change = kBreakMoved;
+        if (compare)
+            l->LineFlags |= kLineChanged;
+    }
+    if (compare && oldTotal != newTotal)
+        change = kBreakMoved;
+    return compare ? change : kBreakSame;
+}
+
 int TQnRTFTextPaint::BreakParagraph(TParagraph *paragraph, bool compare)
 {
     if (!paragraph || !paragraph->Lines || !canvas_ || locked())
@@ -176,26 +230,9 @@ int TQnRTFTextPaint::BreakParagraph(TParagraph *paragraph, bool compare)
     TParagraph *p = paragraph;
     const bool rich = !PlainMode && p->Lines->Attrs;
 
-    // The paragraph's characters in one piece.
-    int n = 0;
-    for (TLine *l = p->Lines; l; l = l->Next)
-        n += l->Length;
-    if (breakText_.size() < size_t(n) + 1)
-        breakText_.resize(size_t(n) + 1);
-    if (rich && breakAttrs_.size() < size_t(n) + 1)
-        breakAttrs_.resize(size_t(n) + 1);
+    const int n = flattenParagraph(p, rich);
     char32_t *text = breakText_.data();
     TCharAttr *attrs = rich ? breakAttrs_.data() : nullptr;
-    {
-        int at = 0;
-        for (TLine *l = p->Lines; l; l = l->Next) {
-            std::copy_n(l->Text, l->Length, text + at);
-            if (rich)
-                std::memcpy(static_cast<void *>(attrs + at), l->Attrs,
-                            sizeof(TCharAttr) * size_t(l->Length));
-            at += l->Length;
-        }
-    }
     const TCharAttr emptyLook = rich ? p->Lines->Attrs[0] : CurrentAttr;
 
     // Positions that point into the old lines, by paragraph offset.
@@ -311,36 +348,7 @@ int TQnRTFTextPaint::BreakParagraph(TParagraph *paragraph, bool compare)
         top += l->Height;
     }
 
-    int change = kBreakSame;
-    {
-        TLine *o = p->Lines, *l = first;
-        int oldTotal = 0, newTotal = 0;
-        for (; o && l; o = o->Next, l = l->Next) {
-            oldTotal += o->Height;
-            newTotal += l->Height;
-            l->LineFlags |= o->LineFlags & kLinePageStart;
-            if (!compare)
-                continue;
-            if (o->Height != l->Height) {
-                change = std::max(change, int(kBreakHeightChanged));
-                l->LineFlags |= kLineChanged;
-            } else if (!sameLineContent(o, l)) {
-                change = std::max(change, int(kBreakLineChanged));
-                l->LineFlags |= kLineChanged;
-            }
-        }
-        for (; o; o = o->Next)
-            oldTotal += o->Height, change = kBreakMoved;
-        for (; l; l = l->Next) {
-            newTotal += l->Height, change = kBreakMoved;
-            if (compare)
-                l->LineFlags |= kLineChanged;
-        }
-        if (compare && oldTotal != newTotal)
-            change = kBreakMoved;
-        if (!compare)
-            change = kBreakSame;
-    }
+    const int change = compareLines(p->Lines, first, compare);
 
     TLine *old = p->Lines;
     p->Lines = first;
