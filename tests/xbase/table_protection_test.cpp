@@ -123,6 +123,27 @@ protected:
         qn::test::writeFile(dir / "QUILLNK.DBF", out);
         qn::test::writeFile(dir / "QUILLNK.FPT", memo);
     }
+    // Rewrites the encrypted table's index as earlier versions wrote it:
+    // its pages encrypted under the tweaks of that form, no tag.
+    void toEarlierIndex(const std::string &password)
+    {
+        KeyBlock block;
+        {
+            auto t = open();
+            block = *t->dbf().keyBlock();
+        }
+        TableCipher cipher(password, block.salt, block.derivation);
+        std::string index = fileBytes("QUILLNK.CDX");
+        for (size_t at = 1024; at + 512 <= index.size(); at += 512) {
+            auto *page = reinterpret_cast<uint8_t *>(index.data() + at);
+            cipher.decrypt(TableCipher::Domain::SealedIndexPage, at / 512, page, 512);
+            cipher.encrypt(TableCipher::Domain::IndexPage, at / 512, page, 512);
+        }
+        block.writeMemoMark(reinterpret_cast<uint8_t *>(index.data()) + 36);
+        std::fill(index.begin() + 56, index.begin() + 72, '\0');
+        qn::test::writeFile(dir / "QUILLNK.CDX", index);
+    }
+
     std::map<std::string, std::string> allFiles()
     {
         std::map<std::string, std::string> m;
@@ -823,6 +844,102 @@ TEST_F(ProtectionTest, ClearIndexOfAnEncryptedTableOpensAndIsUpgraded)
         auto files = allFiles();
         t->encrypt();
         EXPECT_EQ(allFiles(), files);
+    }
+}
+
+// Indexes encrypted by earlier versions carry no tag: they open and work as
+// they are (and keep their form through changes), and a re-key, a change of
+// key or a pack ("Rebuild Indexes") writes them authenticated.
+TEST_F(ProtectionTest, UnauthenticatedIndexOpensAndIsUpgraded)
+{
+    const fs::path cdx = dir / "QUILLNK.CDX";
+    for (const char *how : {"re-key", "change key", "pack"}) {
+        SCOPED_TRACE(how);
+        for (auto &e : fs::directory_iterator(dir.path()))
+            fs::remove(e.path());
+        settings.password.clear();
+        makeDiary(40);
+        settings.password = "pw";
+        open()->encrypt();
+        toEarlierIndex("pw");
+        ASSERT_EQ(CdxIndex::protectionOf(cdx), CdxIndex::Protection::Encrypted);
+        {
+            auto t = open();
+            EXPECT_TRUE(t->indexProblem().empty()) << t->indexProblem();
+            EXPECT_FALSE(t->currentEncryption());
+            t->go(2);
+            t->replaceText(0, "20270101");
+            t->commit();
+        }
+        EXPECT_EQ(CdxIndex::protectionOf(cdx), CdxIndex::Protection::Encrypted);
+        auto t = open();
+        EXPECT_TRUE(t->checkIndexes().empty());
+        t->setOrder(1);
+        ASSERT_TRUE(t->seek("20270101"));
+        EXPECT_EQ(t->recno(), 2u);
+        const Content before = content(*t);
+        if (how == std::string("re-key"))
+            t->encrypt();
+        else if (how == std::string("change key"))
+            t->changeKey("pw2", [this] { settings.password = "pw2"; });
+        else
+            t->pack();
+        EXPECT_TRUE(t->currentEncryption());
+        t->close();
+        EXPECT_EQ(CdxIndex::protectionOf(cdx), CdxIndex::Protection::Authenticated);
+        t = open();
+        EXPECT_TRUE(t->checkIndexes().empty());
+        EXPECT_EQ(content(*t), how == std::string("pack") ? packed(before) : before);
+        t->setOrder(1);
+        ASSERT_TRUE(t->seek("20270101"));
+        EXPECT_EQ(t->text(0), "20270101");
+    }
+}
+
+// An index changed without the password is not read: the table opens
+// without it, names it, and a tag build writes it afresh. A page changed
+// while the table is open is refused when it is read.
+TEST_F(ProtectionTest, ChangedIndexIsRebuiltAndAPageChangedLaterIsRefused)
+{
+    makeDiary(300);
+    settings.password = "pw";
+    open()->encrypt();
+    const std::string clean = fileBytes("QUILLNK.CDX");
+    std::string changed = clean;
+    changed[clean.size() - 300] ^= 0x01;
+    qn::test::writeFile(dir / "QUILLNK.CDX", changed);
+    {
+        auto t = open();
+        EXPECT_EQ(t->indexProblem(),
+                  "Index QUILLNK.CDX was changed by someone without the password");
+        EXPECT_EQ(t->tagCount(), 0);
+        t->indexTag({}, "DATE", "date", false, false, {});
+        EXPECT_TRUE(t->seek("20260105"));
+    }
+    auto t = open();
+    EXPECT_TRUE(t->checkIndexes().empty());
+    EXPECT_EQ(CdxIndex::protectionOf(dir / "QUILLNK.CDX"), CdxIndex::Protection::Authenticated);
+
+    // Opened and checked; then every leaf page after the first is changed in
+    // the file: the walk reaches one and stops with the index's damage.
+    t.reset();
+    qn::test::writeFile(dir / "QUILLNK.CDX", clean);
+    t = open();
+    const std::string now = fileBytes("QUILLNK.CDX");
+    changed = now;
+    for (size_t at = 2048; at + 512 <= changed.size(); at += 512)
+        changed[at + 100] ^= 0x01;
+    qn::test::writeFile(dir / "QUILLNK.CDX", changed);
+    t->setOrder(t->tagOrder("DATE"));
+    try {
+        for (t->goTop(); !t->eof(); t->skip(1)) {
+        }
+        ADD_FAILURE() << "a changed page was read";
+    } catch (const XbaseError &e) {
+        EXPECT_TRUE(e.isDamaged());
+        EXPECT_NE(std::string(e.what()).find("was changed by someone without the password"),
+                  std::string::npos)
+            << e.what();
     }
 }
 
