@@ -247,12 +247,13 @@ CdxIndex::~CdxIndex()
 }
 
 std::unique_ptr<CdxIndex> CdxIndex::open(const std::filesystem::path &path, bool writable,
-                                         FileSystem &fs, const TableKey *key)
+                                         FileSystem &fs, const TableKey *key,
+                                         const CdxIndex *earlier)
 {
     std::unique_ptr<CdxIndex> index(new CdxIndex(path, writable));
     BinaryFile file(path, writable ? BinaryFile::Mode::ReadWrite : BinaryFile::Mode::ReadOnly, fs);
     index->store_ = std::make_unique<cdx::PageStore>(std::move(file), writable);
-    index->attachKey(key);
+    index->attachKey(key, earlier);
     index->loadDirectory();
     CdxIndex *self = index.get();
     index->store_->setUsedPagesSource([self](std::vector<uint32_t> &used) {
@@ -334,7 +335,7 @@ bool CdxIndex::authenticated() const
     return store_ && store_->authenticated();
 }
 
-void CdxIndex::attachKey(const TableKey *key)
+void CdxIndex::attachKey(const TableKey *key, const CdxIndex *earlier)
 {
     const std::string file = path_.filename().string();
     uint8_t h[kKeyMarkOffset + KeyBlock::MemoMarkSize];
@@ -354,7 +355,8 @@ void CdxIndex::attachKey(const TableKey *key)
                                   " does not belong to its table: it is encrypted under "
                                   "another key");
     store_->setCipher(key->sharedCipher(), authenticated);
-    if (authenticated)
+    if (authenticated && !(earlier && earlier->store_ && earlier->path_ == path_ &&
+                           store_->adoptChecked(*earlier->store_)))
         store_->authenticate();
 }
 

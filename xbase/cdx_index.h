@@ -101,9 +101,12 @@ public:
     // PasswordError without it, an XbaseError (damaged) when the mark is not
     // that key's, and (Tampered) when an authenticated index was changed
     // without it. An index without a mark is read in clear, whatever `key`.
+    // `earlier`: an object of the same file about to be given up (a reload):
+    // an authenticated file whose header it has seen is not read whole again.
     static std::unique_ptr<CdxIndex> open(const std::filesystem::path &path, bool writable,
                                           FileSystem &fs = DefaultFileSystem(),
-                                          const TableKey *key = nullptr);
+                                          const TableKey *key = nullptr,
+                                          const CdxIndex *earlier = nullptr);
     // A new file with an empty directory of tags, replacing any file of that
     // name; encrypted under `cipher` when one is given.
     static std::unique_ptr<CdxIndex> create(const std::filesystem::path &path,
@@ -154,7 +157,7 @@ public:
 private:
     friend class CdxTag;
     CdxIndex(const std::filesystem::path &path, bool writable);
-    void attachKey(const TableKey *key);
+    void attachKey(const TableKey *key, const CdxIndex *earlier);
     void loadDirectory();
     void writeTagHeader(const CdxTag &tag);
     void writeDirectoryHeader();

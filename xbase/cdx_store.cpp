@@ -172,6 +172,19 @@ TableCipher::Tag PageStore::fileTag(const TableCipher &cipher, const uint8_t *he
                       reinterpret_cast<const uint8_t *>(input.data()), input.size());
 }
 
+bool PageStore::adoptChecked(const PageStore &earlier)
+{
+    if (!authenticated_ || !earlier.authenticated_ || earlier.sealed_.pending ||
+        uint64_t(earlier.pageTags_.size()) * kPageSize != file_.size())
+        return false;
+    std::array<uint8_t, kClearBytes> header;
+    if (file_.readSomeAt(0, header.data(), kClearBytes) < kClearBytes || header != earlier.header_)
+        return false;
+    header_ = header;
+    pageTags_ = earlier.pageTags_;
+    return true;
+}
+
 void PageStore::authenticate()
 {
     const auto changed = [&] {

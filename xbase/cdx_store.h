@@ -56,6 +56,11 @@ public:
     // Reads the whole file and checks its tag: an XbaseError of kind
     // Tampered when it does not match.
     void authenticate();
+    // Takes over what `earlier`, a store of the same file, checked, when the
+    // file's header (its tag included) and size are still as it left them:
+    // no one with the password changed the file since, and any page changed
+    // without it fails its own tag when read. False when they differ.
+    bool adoptChecked(const PageStore &earlier);
     // The tag of a page of an authenticated file, as stored (encrypted) at
     // `offset`; the tag of a whole file from its header and the tags of its
     // pages (by page number, one per page of the file; the header's two are

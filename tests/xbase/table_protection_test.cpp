@@ -941,6 +941,69 @@ TEST_F(ProtectionTest, ChangedIndexIsRebuiltAndAPageChangedLaterIsRefused)
                   std::string::npos)
             << e.what();
     }
+
+    // A rollback reads the index again: changed, it is left out as at an
+    // open, and the table goes on in natural order.
+    t.reset();
+    qn::test::writeFile(dir / "QUILLNK.CDX", clean);
+    t = open();
+    t->setOrder(t->tagOrder("DATE"));
+    t->appendBlank();
+    t->replaceText(0, "20270101");
+    changed = clean;
+    for (size_t at = 1024; at + 512 <= changed.size(); at += 512)
+        changed[at + 100] ^= 0x01;
+    qn::test::writeFile(dir / "QUILLNK.CDX", changed);
+    t->rollback();
+    EXPECT_EQ(t->order(), 0);
+    EXPECT_EQ(t->tagCount(), 0);
+    EXPECT_NE(t->indexProblem().find("was changed by someone without the password"),
+              std::string::npos)
+        << t->indexProblem();
+    EXPECT_EQ(t->recordCount(), 300u);
+    t->goTop();
+    EXPECT_EQ(t->text(0), "20260101");
+}
+
+// Shared openers read the index afresh before every use: one sees the
+// other's saves (the index's tag changed, so it is checked whole again), and
+// a page changed behind both without the password (the header left as it
+// was) is refused when read, by both.
+TEST_F(ProtectionTest, SharedOpenersFollowEachOtherAndRefuseAChangedPage)
+{
+    makeDiary(300);
+    settings.password = "pw";
+    open()->encrypt();
+    auto a = Table::open(path(), Table::Access::Shared, settings);
+    auto b = Table::open(path(), Table::Access::Shared, settings);
+    for (Table *t : {a.get(), b.get()})
+        t->setOrder(t->tagOrder("DATE"));
+    a->appendBlank();
+    a->replaceText(0, "20270707");
+    a->commit();
+    a->unlockAll();
+    ASSERT_TRUE(b->seek("20270707"));
+    EXPECT_EQ(b->recno(), 301u);
+    ASSERT_TRUE(b->seek("20260310"));
+
+    const std::string clean = fileBytes("QUILLNK.CDX");
+    std::string changed = clean;
+    for (size_t at = 2048; at + 512 <= changed.size(); at += 512)
+        changed[at + 100] ^= 0x01;
+    qn::test::writeFile(dir / "QUILLNK.CDX", changed);
+    for (Table *t : {a.get(), b.get()}) {
+        try {
+            t->seek("20260310");
+            ADD_FAILURE() << "a changed page was read";
+        } catch (const XbaseError &e) {
+            EXPECT_NE(std::string(e.what()).find("was changed by someone without the password"),
+                      std::string::npos)
+                << e.what();
+        }
+    }
+    qn::test::writeFile(dir / "QUILLNK.CDX", clean);
+    EXPECT_TRUE(a->seek("20260310"));
+    EXPECT_TRUE(b->seek("20270707"));
 }
 
 // An encrypted index is read only under its own table's key: one of another
