@@ -144,6 +144,8 @@ protected:
         qn::test::writeFile(dir / "QUILLNK.CDX", index);
     }
 
+    void interruptTagBuild();
+
     std::map<std::string, std::string> allFiles()
     {
         std::map<std::string, std::string> m;
@@ -460,10 +462,24 @@ TEST_F(ProtectionTest, InterruptedRunsLeaveTheOldOrTheNewTable)
 
 // A tag build replaces the whole index file in one switch: interrupted, the
 // next open finds the old index (one tag) or the new one (two), never a
-// damaged one.
+// damaged one; an encrypted index with the tag that fits it.
 TEST_F(ProtectionTest, InterruptedTagBuildLeavesTheOldOrTheNewIndex)
 {
-    makeDiary(15);
+    for (const char *password : {"", "pw"}) {
+        SCOPED_TRACE(password);
+        for (auto &e : fs::directory_iterator(dir.path()))
+            fs::remove(e.path());
+        settings.password.clear();
+        makeDiary(15);
+        settings.password = password;
+        if (!settings.password.empty())
+            open()->encrypt();
+        interruptTagBuild();
+    }
+}
+
+void ProtectionTest::interruptTagBuild()
+{
     const auto start = allFiles();
     bool completed = false;
     int sawOld = 0, sawNew = 0;
@@ -488,6 +504,7 @@ TEST_F(ProtectionTest, InterruptedTagBuildLeavesTheOldOrTheNewIndex)
         ASSERT_TRUE(t->tagCount() == 1 || t->tagCount() == 2) << t->tagCount();
         (t->tagCount() == 2 ? sawNew : sawOld)++;
         EXPECT_TRUE(t->checkIndexes().empty());
+        EXPECT_EQ(t->currentEncryption(), t->encrypted());
         EXPECT_FALSE(file_switch::pending(path()));
     }
     EXPECT_TRUE(completed);
