@@ -25,9 +25,14 @@ constexpr uint8_t kOptionsTag = 0x60;       // compact format, compound index
 constexpr uint8_t kOptionsDirectory = 0xE0; // the same, marked as the directory of tags
 // An encrypted index keeps its table's key check (as the memo file does) in
 // bytes its file header leaves zero; everything after that header is
-// encrypted.
+// encrypted. The mark's form (that of a sealed and tagged memo file) tells
+// an authenticated index, whose tag follows the mark, from one of the
+// earlier form, encrypted only. The two forms encrypt their pages under
+// different tweaks, so an authenticated index whose mark is changed to the
+// earlier form (or taken away) reads as damaged, never as an index.
 constexpr size_t kKeyMarkOffset = 36;
-static_assert(kKeyMarkOffset + KeyBlock::MemoMarkSize <= 502);
+static_assert(kKeyMarkOffset + KeyBlock::MemoMarkSize <= cdx::PageStore::kTagOffset);
+static_assert(cdx::PageStore::kTagOffset + TableCipher::TagSize <= 502);
 
 uint32_t le16(const uint8_t *p)
 {
@@ -242,12 +247,13 @@ CdxIndex::~CdxIndex()
 }
 
 std::unique_ptr<CdxIndex> CdxIndex::open(const std::filesystem::path &path, bool writable,
-                                         FileSystem &fs, const TableKey *key)
+                                         FileSystem &fs, const TableKey *key,
+                                         const CdxIndex *earlier)
 {
     std::unique_ptr<CdxIndex> index(new CdxIndex(path, writable));
     BinaryFile file(path, writable ? BinaryFile::Mode::ReadWrite : BinaryFile::Mode::ReadOnly, fs);
     index->store_ = std::make_unique<cdx::PageStore>(std::move(file), writable);
-    index->attachKey(key);
+    index->attachKey(key, earlier);
     index->loadDirectory();
     CdxIndex *self = index.get();
     index->store_->setUsedPagesSource([self](std::vector<uint32_t> &used) {
@@ -274,14 +280,14 @@ std::unique_ptr<CdxIndex> CdxIndex::create(const std::filesystem::path &path, Fi
     KeyBlock mark;
     if (cipher) {
         mark.check = cipher->keyCheck();
-        index->store_->setCipher(std::move(cipher));
+        index->store_->setCipher(std::move(cipher), true);
     }
     index->directory_ =
         Tree::build(*index->store_, 10, ' ', "the directory of tags", std::vector<CdxEntry>{});
     uint8_t h[kHeaderSize];
     encodeDirectoryHeader(index->directory_->root(), 10, h);
     if (index->store_->encrypted())
-        mark.writeMemoMark(h + kKeyMarkOffset);
+        mark.writeMemoMark(h + kKeyMarkOffset, true, true);
     index->store_->writeRaw(header, h, kHeaderSize);
     index->flush();
     return index;
@@ -289,20 +295,34 @@ std::unique_ptr<CdxIndex> CdxIndex::create(const std::filesystem::path &path, Fi
 
 namespace {
 
-std::optional<TableCipher::KeyCheck> keyMarkOf(const uint8_t *header)
+// The key check of an encrypted index's header; `known` false for a mark of
+// a form no index has (that of a memo file sealed without tags).
+std::optional<TableCipher::KeyCheck> keyMarkOf(const uint8_t *header, bool &authenticated,
+                                               bool &known)
 {
-    return KeyBlock::readMemoMark(header + kKeyMarkOffset);
+    bool sealed = false;
+    auto mark = KeyBlock::readMemoMark(header + kKeyMarkOffset, &sealed, &authenticated);
+    known = sealed == authenticated;
+    return mark;
 }
 
 } // namespace
 
-bool CdxIndex::isEncrypted(const std::filesystem::path &path, FileSystem &fs)
+CdxIndex::Protection CdxIndex::protectionOf(const std::filesystem::path &path, FileSystem &fs)
 {
     BinaryFile file(path, BinaryFile::Mode::ReadOnly, fs);
     uint8_t h[kKeyMarkOffset + KeyBlock::MemoMarkSize];
     if (file.readSomeAt(0, h, sizeof h) < sizeof h)
-        return false;
-    return keyMarkOf(h).has_value();
+        return Protection::None;
+    bool authenticated = false, known = false;
+    if (!keyMarkOf(h, authenticated, known))
+        return Protection::None;
+    return authenticated ? Protection::Authenticated : Protection::Encrypted;
+}
+
+bool CdxIndex::isEncrypted(const std::filesystem::path &path, FileSystem &fs)
+{
+    return protectionOf(path, fs) != Protection::None;
 }
 
 bool CdxIndex::encrypted() const
@@ -310,45 +330,63 @@ bool CdxIndex::encrypted() const
     return store_ && store_->encrypted();
 }
 
-void CdxIndex::attachKey(const TableKey *key)
+bool CdxIndex::authenticated() const
+{
+    return store_ && store_->authenticated();
+}
+
+void CdxIndex::attachKey(const TableKey *key, const CdxIndex *earlier)
 {
     const std::string file = path_.filename().string();
     uint8_t h[kKeyMarkOffset + KeyBlock::MemoMarkSize];
     if (store_->end() < kHeaderSize)
         return; // loadDirectory names the damage
     store_->readRaw(0, h, sizeof h);
-    std::optional<TableCipher::KeyCheck> mark = keyMarkOf(h);
+    bool authenticated = false, known = false;
+    std::optional<TableCipher::KeyCheck> mark = keyMarkOf(h, authenticated, known);
     if (!mark)
         return;
+    if (!known)
+        throw XbaseError::damaged("Index " + file + " is damaged: its key mark has no known form");
     if (!key)
         throw XbaseError::damaged("Index " + file + " is encrypted but its table is not");
     if (*mark != key->block().check)
         throw XbaseError::damaged("Index " + file +
                                   " does not belong to its table: it is encrypted under "
                                   "another key");
-    store_->setCipher(key->sharedCipher());
+    store_->setCipher(key->sharedCipher(), authenticated);
+    if (authenticated && !(earlier && earlier->store_ && earlier->path_ == path_ &&
+                           store_->adoptChecked(*earlier->store_)))
+        store_->authenticate();
 }
 
 void CdxIndex::copyTo(const std::filesystem::path &to, FileSystem &fs,
                       const std::shared_ptr<const TableCipher> &cipher) const
 {
-    const uint64_t size = store_->fileSize() / kPageSize * kPageSize;
+    const uint64_t size =
+        std::max<uint64_t>(store_->fileSize() / kPageSize * kPageSize, kHeaderSize);
     BinaryFile out(to, BinaryFile::Mode::Create, fs);
-    std::string buffer(kHeaderSize, '\0');
-    auto *h = reinterpret_cast<uint8_t *>(buffer.data());
+    uint8_t h[kHeaderSize];
     store_->readRaw(0, h, kHeaderSize);
     std::memset(h + kKeyMarkOffset, 0, KeyBlock::MemoMarkSize);
+    std::memset(h + cdx::PageStore::kTagOffset, 0, TableCipher::TagSize);
     if (cipher) {
         KeyBlock mark;
         mark.check = cipher->keyCheck();
-        mark.writeMemoMark(h + kKeyMarkOffset);
+        mark.writeMemoMark(h + kKeyMarkOffset, true, true);
     }
-    uint64_t written = 0;
+    // The pages, then the header with the tag over them all.
+    std::vector<TableCipher::Tag> pageTags(size_t(size / kPageSize));
+    std::string buffer;
+    uint64_t written = kHeaderSize;
     uint8_t page[kPageSize];
     for (uint64_t offset = kHeaderSize; offset < size; offset += kPageSize) {
         store_->readPage(uint32_t(offset), page);
-        if (cipher)
-            cipher->encrypt(TableCipher::Domain::IndexPage, offset / kPageSize, page, kPageSize);
+        if (cipher) {
+            cipher->encrypt(TableCipher::Domain::SealedIndexPage, offset / kPageSize, page,
+                            kPageSize);
+            pageTags[size_t(offset / kPageSize)] = cdx::PageStore::pageTag(*cipher, offset, page);
+        }
         buffer.append(reinterpret_cast<const char *>(page), kPageSize);
         if (buffer.size() >= (size_t(1) << 22)) {
             out.writeAt(written, buffer.data(), buffer.size());
@@ -357,6 +395,11 @@ void CdxIndex::copyTo(const std::filesystem::path &to, FileSystem &fs,
         }
     }
     out.writeAt(written, buffer.data(), buffer.size());
+    if (cipher) {
+        const TableCipher::Tag tag = cdx::PageStore::fileTag(*cipher, h, pageTags);
+        std::memcpy(h + cdx::PageStore::kTagOffset, tag.data(), tag.size());
+    }
+    out.writeAt(0, h, kHeaderSize);
     out.sync();
     out.close();
 }

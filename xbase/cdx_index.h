@@ -99,10 +99,14 @@ public:
     // An encrypted index (one whose header carries a key mark) opens only
     // with the key of its table, `key`, and needs its password: a
     // PasswordError without it, an XbaseError (damaged) when the mark is not
-    // that key's. An index without a mark is read in clear, whatever `key`.
+    // that key's, and (Tampered) when an authenticated index was changed
+    // without it. An index without a mark is read in clear, whatever `key`.
+    // `earlier`: an object of the same file about to be given up (a reload):
+    // an authenticated file whose header it has seen is not read whole again.
     static std::unique_ptr<CdxIndex> open(const std::filesystem::path &path, bool writable,
                                           FileSystem &fs = DefaultFileSystem(),
-                                          const TableKey *key = nullptr);
+                                          const TableKey *key = nullptr,
+                                          const CdxIndex *earlier = nullptr);
     // A new file with an empty directory of tags, replacing any file of that
     // name; encrypted under `cipher` when one is given.
     static std::unique_ptr<CdxIndex> create(const std::filesystem::path &path,
@@ -113,10 +117,20 @@ public:
     // short to be an index.
     static bool isEncrypted(const std::filesystem::path &path,
                             FileSystem &fs = DefaultFileSystem());
+    // The same, telling the two forms of an encrypted index apart: the
+    // earlier, encrypted only, and the current, whose every byte is checked
+    // against the tag in its header when it opens (a mismatch is an
+    // XbaseError of kind Tampered) and whose every commit writes that tag
+    // anew. Read from the header only, without the password.
+    enum class Protection { None, Encrypted, Authenticated };
+    static Protection protectionOf(const std::filesystem::path &path,
+                                   FileSystem &fs = DefaultFileSystem());
     bool encrypted() const;
+    bool authenticated() const;
     // A copy of the committed file at `to`, every page as it is but under
-    // `cipher` (null: in clear), the header's key mark set to match; for a
-    // change of the table's key. Written and synced, not switched in.
+    // `cipher` (null: in clear), the header's key mark set to match, in the
+    // current (authenticated) form; for a change of the table's key.
+    // Written and synced, not switched in.
     void copyTo(const std::filesystem::path &to, FileSystem &fs,
                 const std::shared_ptr<const TableCipher> &cipher) const;
 
@@ -143,7 +157,7 @@ public:
 private:
     friend class CdxTag;
     CdxIndex(const std::filesystem::path &path, bool writable);
-    void attachKey(const TableKey *key);
+    void attachKey(const TableKey *key, const CdxIndex *earlier);
     void loadDirectory();
     void writeTagHeader(const CdxTag &tag);
     void writeDirectoryHeader();

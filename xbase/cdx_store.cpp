@@ -120,14 +120,97 @@ void PageStore::readPage(uint32_t offset, uint8_t *page) const
     if (file_.readSomeAt(offset, page, kPageSize) < kPageSize)
         throw XbaseError::damaged("Index " + name_ + " is damaged: it ends inside the page at " +
                                   hex(offset));
-    if (encryptedAt(offset))
-        cipher_->decrypt(TableCipher::Domain::IndexPage, offset / kPageSize, page, kPageSize);
+    if (!encryptedAt(offset))
+        return;
+    const uint32_t number = offset / kPageSize;
+    // The whole file was checked at open: a page that no longer matches was
+    // changed since, and the index is as good as damaged.
+    if (authenticated_ && (number >= pageTags_.size() ||
+                           !cipher_->tagMatches(TableCipher::Domain::SealedIndexPage, number, page,
+                                                kPageSize, pageTags_[number].data())))
+        throw XbaseError::damaged("Index " + name_ + " is damaged: the page at " + hex(offset) +
+                                  " was changed by someone without the password");
+    cipher_->decrypt(pageDomain(), number, page, kPageSize);
 }
 
 void PageStore::encryptPage(uint32_t offset, uint8_t *page) const
 {
     if (encryptedAt(offset))
-        cipher_->encrypt(TableCipher::Domain::IndexPage, offset / kPageSize, page, kPageSize);
+        cipher_->encrypt(pageDomain(), offset / kPageSize, page, kPageSize);
+}
+
+TableCipher::Tag PageStore::pageTag(const TableCipher &cipher, uint64_t offset,
+                                    const uint8_t *stored)
+{
+    return cipher.tag(TableCipher::Domain::SealedIndexPage, offset / kPageSize, stored, kPageSize);
+}
+
+namespace {
+
+// What a whole file's tag is made over: the header with the tag's bytes as
+// zeros, the size in 8 bytes, the pages' tags in file order.
+std::string fileTagInput(const uint8_t *header, const std::vector<TableCipher::Tag> &pageTags)
+{
+    const uint64_t size = uint64_t(pageTags.size()) * kPageSize;
+    std::string input(reinterpret_cast<const char *>(header), PageStore::kClearBytes);
+    std::memset(input.data() + PageStore::kTagOffset, 0, TableCipher::TagSize);
+    for (int i = 0; i < 8; ++i)
+        input += char(uint8_t(size >> (8 * i)));
+    input.reserve(input.size() + pageTags.size() * TableCipher::TagSize);
+    for (size_t page = PageStore::kClearBytes / kPageSize; page < pageTags.size(); ++page)
+        input.append(reinterpret_cast<const char *>(pageTags[page].data()), TableCipher::TagSize);
+    return input;
+}
+
+} // namespace
+
+TableCipher::Tag PageStore::fileTag(const TableCipher &cipher, const uint8_t *header,
+                                    const std::vector<TableCipher::Tag> &pageTags)
+{
+    const std::string input = fileTagInput(header, pageTags);
+    return cipher.tag(TableCipher::Domain::IndexFile, pageTags.size(),
+                      reinterpret_cast<const uint8_t *>(input.data()), input.size());
+}
+
+bool PageStore::adoptChecked(const PageStore &earlier)
+{
+    if (!authenticated_ || !earlier.authenticated_ || earlier.sealed_.pending ||
+        uint64_t(earlier.pageTags_.size()) * kPageSize != file_.size())
+        return false;
+    std::array<uint8_t, kClearBytes> header;
+    if (file_.readSomeAt(0, header.data(), kClearBytes) < kClearBytes || header != earlier.header_)
+        return false;
+    header_ = header;
+    pageTags_ = earlier.pageTags_;
+    return true;
+}
+
+void PageStore::authenticate()
+{
+    const auto changed = [&] {
+        return XbaseError::tampered("Index " + name_ +
+                                    " was changed by someone without the password");
+    };
+    // Every commit writes whole pages, so a file of another size was cut or
+    // grown by someone else.
+    const uint64_t size = file_.size();
+    if (size < kClearBytes || size % kPageSize != 0 ||
+        file_.readSomeAt(0, header_.data(), kClearBytes) < kClearBytes)
+        throw changed();
+    pageTags_.assign(size_t(size / kPageSize), TableCipher::Tag{});
+    std::vector<uint8_t> chunk(64 * kPageSize);
+    for (uint64_t at = kClearBytes; at < size; at += chunk.size()) {
+        const size_t n = size_t(std::min<uint64_t>(chunk.size(), size - at));
+        if (file_.readSomeAt(at, chunk.data(), n) < n)
+            throw changed();
+        for (size_t i = 0; i < n; i += kPageSize)
+            pageTags_[size_t((at + i) / kPageSize)] = pageTag(*cipher_, at + i, chunk.data() + i);
+    }
+    const std::string input = fileTagInput(header_.data(), pageTags_);
+    if (!cipher_->tagMatches(TableCipher::Domain::IndexFile, pageTags_.size(),
+                             reinterpret_cast<const uint8_t *>(input.data()), input.size(),
+                             header_.data() + kTagOffset))
+        throw changed();
 }
 
 void PageStore::readRaw(uint32_t offset, uint8_t *buffer, size_t n) const
@@ -137,6 +220,8 @@ void PageStore::readRaw(uint32_t offset, uint8_t *buffer, size_t n) const
                                   hex(uint32_t(offset + n)));
     size_t got = file_.readSomeAt(offset, buffer, n);
     std::memset(buffer + got, 0, n - got);
+    if (authenticated_ && offset < kClearBytes) // the header as checked, not as it may be now
+        std::memcpy(buffer, header_.data() + offset, std::min<size_t>(n, kClearBytes - offset));
     if (cipher_) {
         // Encrypted pages are read whole and decrypted; those not yet in
         // the file are staged and come from there below.
@@ -186,6 +271,7 @@ FileChange PageStore::changes()
 {
     FileChange c;
     c.file = &file_;
+    sealed_ = Sealed{};
     if (!writable_ || !hasChanges())
         return c;
     c.originalSize = file_.size();
@@ -222,7 +308,45 @@ FileChange PageStore::changes()
         written = std::max<uint64_t>(written, offset + bytes.size());
     if (written < end_)
         c.size = end_;
+    if (authenticated_)
+        seal(c);
     return c;
+}
+
+// The tag of the file as this commit leaves it, written last into the
+// header. Pages the file grows by without a write hold zeros.
+void PageStore::seal(FileChange &c)
+{
+    uint64_t size = c.size ? *c.size : c.originalSize;
+    for (const auto &[offset, bytes] : c.writes)
+        size = std::max<uint64_t>(size, offset + bytes.size());
+    sealed_.header = header_;
+    sealed_.pageTags = pageTags_;
+    const size_t pages = size_t(size / kPageSize);
+    if (pages > sealed_.pageTags.size()) {
+        const uint8_t zeros[kPageSize] = {};
+        for (size_t page = sealed_.pageTags.size(); page < pages; ++page)
+            sealed_.pageTags.push_back(page < kClearBytes / kPageSize
+                                           ? TableCipher::Tag{}
+                                           : pageTag(*cipher_, page * kPageSize, zeros));
+    }
+    for (const auto &[offset, bytes] : c.writes) {
+        const auto *data = reinterpret_cast<const uint8_t *>(bytes.data());
+        if (offset < kClearBytes) {
+            std::memcpy(sealed_.header.data() + offset, data,
+                        size_t(std::min<uint64_t>(bytes.size(), kClearBytes - offset)));
+            continue;
+        }
+        // Only whole pages are written after the header.
+        for (size_t i = 0; i + kPageSize <= bytes.size(); i += kPageSize)
+            sealed_.pageTags[size_t((offset + i) / kPageSize)] =
+                pageTag(*cipher_, offset + i, data + i);
+    }
+    const TableCipher::Tag tag = fileTag(*cipher_, sealed_.header.data(), sealed_.pageTags);
+    std::memcpy(sealed_.header.data() + kTagOffset, tag.data(), tag.size());
+    c.writes.emplace_back(kTagOffset,
+                          std::string(reinterpret_cast<const char *>(tag.data()), tag.size()));
+    sealed_.pending = true;
 }
 
 // The staged header bytes, in the order given; those in encrypted pages as
@@ -267,6 +391,11 @@ void PageStore::stagedWrites(FileChange &c) const
 
 void PageStore::committed()
 {
+    if (sealed_.pending) {
+        header_ = sealed_.header;
+        pageTags_ = std::move(sealed_.pageTags);
+        sealed_ = Sealed{};
+    }
     dirty_.clear();
     staged_.clear();
     free_.insert(pendingFree_.begin(), pendingFree_.end());

@@ -5,6 +5,7 @@
 #include "xbase/journal.h"
 #include "xbase/table_cipher.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -22,17 +23,52 @@
 // one unit whose tweak is its page number; the cache holds clear pages only.
 // A write of a few bytes into such a page (a tag header's root) is made
 // into a write of the whole page, read, changed and encrypted again.
+//
+// An authenticated file (the current form of an encrypted index) also
+// carries the tag of the whole file in its header: over the header itself
+// (the tag's own bytes taken as zeros), the file's size and the tag of every
+// page as it is stored, encrypted, at its place. Opening reads every page
+// once and checks that tag; the pages' tags stay in memory, so a page read
+// later is checked too. Every commit that changes the file writes the new
+// tag into the header in the same commit, so the file is always the old
+// one with the old tag or the new one with the new.
 namespace qn::xbase::cdx {
 
 class PageStore {
 public:
     static constexpr uint32_t kClearBytes = 2 * kPageSize; // the file's header
+    // Where an authenticated file keeps its tag: bytes the header otherwise
+    // leaves zero (after the index's key mark).
+    static constexpr uint32_t kTagOffset = 56;
     PageStore(BinaryFile file, bool writable);
 
     const std::string &name() const { return name_; }
     // Set before any page after the header is read; null: pages in clear.
-    void setCipher(std::shared_ptr<const TableCipher> cipher) { cipher_ = std::move(cipher); }
+    // `authenticated`: the file's form; authenticate() then checks an
+    // existing file before anything else is read.
+    void setCipher(std::shared_ptr<const TableCipher> cipher, bool authenticated = false)
+    {
+        cipher_ = std::move(cipher);
+        authenticated_ = cipher_ && authenticated;
+    }
     bool encrypted() const { return cipher_ != nullptr; }
+    bool authenticated() const { return authenticated_; }
+    // Reads the whole file and checks its tag: an XbaseError of kind
+    // Tampered when it does not match.
+    void authenticate();
+    // Takes over what `earlier`, a store of the same file, checked, when the
+    // file's header (its tag included) and size are still as it left them:
+    // no one with the password changed the file since, and any page changed
+    // without it fails its own tag when read. False when they differ.
+    bool adoptChecked(const PageStore &earlier);
+    // The tag of a page of an authenticated file, as stored (encrypted) at
+    // `offset`; the tag of a whole file from its header and the tags of its
+    // pages (by page number, one per page of the file; the header's two are
+    // not used).
+    static TableCipher::Tag pageTag(const TableCipher &cipher, uint64_t offset,
+                                    const uint8_t *stored);
+    static TableCipher::Tag fileTag(const TableCipher &cipher, const uint8_t *header,
+                                    const std::vector<TableCipher::Tag> &pageTags);
     bool writable() const { return writable_; }
     uint64_t end() const { return end_; } // one past the last page, pages not yet written included
     uint64_t pageCount() const { return end_ / kPageSize; }
@@ -86,11 +122,28 @@ private:
     bool reclaimed_ = false;
     uint64_t sizeAtOpen_ = 0;
     std::shared_ptr<const TableCipher> cipher_;
+    bool authenticated_ = false;
+    // Of an authenticated file: its header and the tags of its pages as
+    // checked at open and written by every commit since; what the commit
+    // being made will leave (pending until committed()).
+    std::array<uint8_t, kClearBytes> header_{};
+    std::vector<TableCipher::Tag> pageTags_;
+    struct Sealed {
+        bool pending = false;
+        std::array<uint8_t, kClearBytes> header{};
+        std::vector<TableCipher::Tag> pageTags;
+    } sealed_;
 
     void reclaimOrphans();
     bool encryptedAt(uint64_t offset) const { return cipher_ && offset >= kClearBytes; }
+    TableCipher::Domain pageDomain() const
+    {
+        return authenticated_ ? TableCipher::Domain::SealedIndexPage
+                              : TableCipher::Domain::IndexPage;
+    }
     void encryptPage(uint32_t offset, uint8_t *page) const;
     void stagedWrites(FileChange &c) const;
+    void seal(FileChange &c);
 };
 
 } // namespace qn::xbase::cdx

@@ -167,7 +167,7 @@ public:
     bool keyFits() const { return key_ && key_->usable(); }
     // An encrypted table in the form this engine writes: its key by the
     // settings' derivation, its memos sealed (lengths hidden) and every open
-    // index encrypted. Older forms are
+    // index encrypted and authenticated. Older forms are
     // rewritten by the next encrypt() or changeKey(), under the same password too.
     bool currentEncryption() const;
     void pack();    // drops deleted records, compacts the memo file, rebuilds every tag

@@ -73,7 +73,18 @@ public:
     // the same number never share a tweak.
     // Memo: the text alone (memo files of earlier versions); MemoHead and
     // MemoBody: a whole memo's first unit and the rest (see MemoFile).
-    enum class Domain : uint8_t { Record = 0, Memo = 1, IndexPage = 2, MemoHead = 3, MemoBody = 4 };
+    // IndexPage: a page of an index of the earlier form, encrypted only;
+    // SealedIndexPage: a page of an authenticated index, its encryption and
+    // its tag; IndexFile: the tag of a whole authenticated index.
+    enum class Domain : uint8_t {
+        Record = 0,
+        Memo = 1,
+        IndexPage = 2,
+        MemoHead = 3,
+        MemoBody = 4,
+        SealedIndexPage = 5,
+        IndexFile = 6,
+    };
 
     // An XbaseError "damaged" for impossible parameters, before any work.
     TableCipher(std::string_view password, const Salt &salt, const KeyDerivation &derivation);

@@ -535,21 +535,42 @@ void Table::reloadSharedIndexes()
 
 // Every open index file read again from the disk; what was not committed of
 // them is given up (they are journaled: their objects write nothing when
-// they go).
+// they go). The old objects go only after the new ones are open, so that an
+// authenticated index nobody changed is not read and checked whole again.
+//
+// A file that no longer opens: a shared opener, whose index objects hold
+// only what was committed (every shared write commits), keeps them and
+// raises the error, and its next use reads the files again; after a
+// rollback the table goes on without indexes, the production index's
+// problem told as when the table opens.
 void Table::reloadIndexes()
 {
     if (indexes_.empty())
         return;
-    std::vector<std::filesystem::path> paths;
-    for (auto &x : indexes_)
-        paths.push_back(x->path());
+    std::vector<std::unique_ptr<CdxIndex>> earlier = std::move(indexes_);
     int order = order_;
     tags_.clear();
     indexes_.clear();
     entry_.reset();
-    for (const auto &p : paths)
-        addIndex(CdxIndex::open(p, dbf_->writable(), fs(), key_.get()));
-    order_ = order <= int(tags_.size()) ? order : 0;
+    bool lost = false;
+    for (const auto &x : earlier) {
+        try {
+            addIndex(CdxIndex::open(x->path(), dbf_->writable(), fs(), key_.get(), x.get()));
+        } catch (const XbaseError &e) {
+            if (dbf_->access() == Access::Shared) {
+                tags_.clear();
+                indexes_.clear();
+                for (auto &kept : earlier)
+                    addIndex(std::move(kept));
+                order_ = order;
+                throw;
+            }
+            if (isProductionIndex(*x))
+                indexProblem_ = e.what();
+            lost = true;
+        }
+    }
+    order_ = !lost && order <= int(tags_.size()) ? order : 0;
 }
 
 } // namespace qn::xbase

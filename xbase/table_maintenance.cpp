@@ -256,7 +256,7 @@ bool Table::currentEncryption() const
     return key_ && key_->block().derivation.method == settings_.newKeyDerivation.method &&
            dbf_->tagged() && (!memo_ || (memo_->sealed() && memo_->tagged())) &&
            std::all_of(indexes_.begin(), indexes_.end(),
-                       [](const auto &index) { return index->encrypted(); });
+                       [](const auto &index) { return index->authenticated(); });
 }
 
 void Table::pack()

@@ -17,8 +17,10 @@ public:
         Damaged,    // a file's contents are impossible
         Io,         // the operating system refused a read, write or open
         Refused,    // a request the engine does not allow (arguments, state, limits)
-        Tampered,   // an encrypted record or memo whose authentication tag does not match:
-                    // changed by someone without the key
+        Tampered,   // an encrypted record, memo or index whose authentication tag does not
+                    // match: changed by someone without the key (an index page found changed
+                    // after its index was opened and checked is Damaged: the index, not a
+                    // record, is then lost)
     };
 
     XbaseError(Kind kind, const std::string &what) : std::runtime_error(what), kind_(kind) {}

@@ -156,6 +156,29 @@ TEST_F(ProtectionCallsTest, KeyCostIsCheckedAndTheKeyDerivedOncePerOpen)
     EXPECT_EQ(qn::xbase::TableCipher::derivationCount(), before + 1);
 }
 
+// An index changed without the password, as the window and the command line
+// meet it: the diary opens, the index check names the index (the text they
+// show the user), and the date tag built again finds every entry.
+TEST_F(ProtectionCallsTest, ChangedIndexIsNamedByTheCheckAndBuiltAgain)
+{
+    createDiary(12);
+    xt_SetPassword("pw");
+    ASSERT_EQ(xt_DbfEncrypt(), 0) << errorText();
+    xt_CloseAll();
+    const auto cdx = dir / "QUILLNK.CDX";
+    std::string index = qn::test::readFile(cdx);
+    index[index.size() - 7] ^= 0x20;
+    qn::test::writeFile(cdx, index);
+    ASSERT_NE(xt_Use(path.c_str(), "QUILLNK", 2, 2), 0) << errorText();
+    char text[512] = "";
+    EXPECT_EQ(xt_CheckIndexes(text, sizeof text), 1);
+    EXPECT_EQ(std::string(text), "Index QUILLNK.CDX was changed by someone without the password");
+    ASSERT_NE(xt_IndexTag("", "DATE", "date", 0, 0, ""), 0) << errorText();
+    EXPECT_EQ(xt_CheckIndexes(text, sizeof text), 0) << text;
+    EXPECT_NE(xt_Seek("20261211"), 0);
+    EXPECT_EQ(memoOf("ENTRY"), "{\\rtf1 day 11}");
+}
+
 // The rebuild dialog's run: index file removed, pack with the hook showing
 // the value as it is, then the tag built with the hook adding up rises.
 TEST_F(ProtectionCallsTest, RebuildRunPacksAndReportsAsTheDialogAdds)

@@ -183,6 +183,22 @@ TEST(Qntable, EncryptedIndexIsNamedAndReadUnderThePassword)
     Result check = withPassword({"check", t});
     EXPECT_EQ(check.status, 0) << check.out;
     EXPECT_EQ(withPassword({"encrypt", t}).out, "already encrypted\n");
+    EXPECT_NE(info.out.find("\nindex encrypted and authenticated"), std::string::npos) << info.out;
+
+    // A byte of the index changed without the password: check names the
+    // index, info still tells its form, the records read in natural order.
+    const std::string index = qn::test::readFile(dir / "DIARY.CDX");
+    std::string changed = index;
+    changed[changed.size() - 100] ^= 0x10;
+    qn::test::writeFile(dir / "DIARY.CDX", changed);
+    check = withPassword({"check", t});
+    EXPECT_EQ(check.status, 1) << check.err;
+    EXPECT_NE(check.out.find("fault: Index DIARY.CDX was changed by someone without the password"),
+              std::string::npos)
+        << check.out;
+    EXPECT_EQ(withPassword({"list", t}).out, "20261207\ttext\n20261205\ttext\n20261206\ttext\n");
+    qn::test::writeFile(dir / "DIARY.CDX", index);
+    EXPECT_EQ(withPassword({"check", t}).status, 0);
 
     // A record and the last memo changed without the password: check names
     // both and reads the rest.

@@ -123,6 +123,29 @@ protected:
         qn::test::writeFile(dir / "QUILLNK.DBF", out);
         qn::test::writeFile(dir / "QUILLNK.FPT", memo);
     }
+    // Rewrites the encrypted table's index as earlier versions wrote it:
+    // its pages encrypted under the tweaks of that form, no tag.
+    void toEarlierIndex(const std::string &password)
+    {
+        KeyBlock block;
+        {
+            auto t = open();
+            block = *t->dbf().keyBlock();
+        }
+        TableCipher cipher(password, block.salt, block.derivation);
+        std::string index = fileBytes("QUILLNK.CDX");
+        for (size_t at = 1024; at + 512 <= index.size(); at += 512) {
+            auto *page = reinterpret_cast<uint8_t *>(index.data() + at);
+            cipher.decrypt(TableCipher::Domain::SealedIndexPage, at / 512, page, 512);
+            cipher.encrypt(TableCipher::Domain::IndexPage, at / 512, page, 512);
+        }
+        block.writeMemoMark(reinterpret_cast<uint8_t *>(index.data()) + 36);
+        std::fill(index.begin() + 56, index.begin() + 72, '\0');
+        qn::test::writeFile(dir / "QUILLNK.CDX", index);
+    }
+
+    void interruptTagBuild();
+
     std::map<std::string, std::string> allFiles()
     {
         std::map<std::string, std::string> m;
@@ -439,10 +462,24 @@ TEST_F(ProtectionTest, InterruptedRunsLeaveTheOldOrTheNewTable)
 
 // A tag build replaces the whole index file in one switch: interrupted, the
 // next open finds the old index (one tag) or the new one (two), never a
-// damaged one.
+// damaged one; an encrypted index with the tag that fits it.
 TEST_F(ProtectionTest, InterruptedTagBuildLeavesTheOldOrTheNewIndex)
 {
-    makeDiary(15);
+    for (const char *password : {"", "pw"}) {
+        SCOPED_TRACE(password);
+        for (auto &e : fs::directory_iterator(dir.path()))
+            fs::remove(e.path());
+        settings.password.clear();
+        makeDiary(15);
+        settings.password = password;
+        if (!settings.password.empty())
+            open()->encrypt();
+        interruptTagBuild();
+    }
+}
+
+void ProtectionTest::interruptTagBuild()
+{
     const auto start = allFiles();
     bool completed = false;
     int sawOld = 0, sawNew = 0;
@@ -467,6 +504,7 @@ TEST_F(ProtectionTest, InterruptedTagBuildLeavesTheOldOrTheNewIndex)
         ASSERT_TRUE(t->tagCount() == 1 || t->tagCount() == 2) << t->tagCount();
         (t->tagCount() == 2 ? sawNew : sawOld)++;
         EXPECT_TRUE(t->checkIndexes().empty());
+        EXPECT_EQ(t->currentEncryption(), t->encrypted());
         EXPECT_FALSE(file_switch::pending(path()));
     }
     EXPECT_TRUE(completed);
@@ -824,6 +862,165 @@ TEST_F(ProtectionTest, ClearIndexOfAnEncryptedTableOpensAndIsUpgraded)
         t->encrypt();
         EXPECT_EQ(allFiles(), files);
     }
+}
+
+// Indexes encrypted by earlier versions carry no tag: they open and work as
+// they are (and keep their form through changes), and a re-key, a change of
+// key or a pack ("Rebuild Indexes") writes them authenticated.
+TEST_F(ProtectionTest, UnauthenticatedIndexOpensAndIsUpgraded)
+{
+    const fs::path cdx = dir / "QUILLNK.CDX";
+    for (const char *how : {"re-key", "change key", "pack"}) {
+        SCOPED_TRACE(how);
+        for (auto &e : fs::directory_iterator(dir.path()))
+            fs::remove(e.path());
+        settings.password.clear();
+        makeDiary(40);
+        settings.password = "pw";
+        open()->encrypt();
+        toEarlierIndex("pw");
+        ASSERT_EQ(CdxIndex::protectionOf(cdx), CdxIndex::Protection::Encrypted);
+        {
+            auto t = open();
+            EXPECT_TRUE(t->indexProblem().empty()) << t->indexProblem();
+            EXPECT_FALSE(t->currentEncryption());
+            t->go(2);
+            t->replaceText(0, "20270101");
+            t->commit();
+        }
+        EXPECT_EQ(CdxIndex::protectionOf(cdx), CdxIndex::Protection::Encrypted);
+        auto t = open();
+        EXPECT_TRUE(t->checkIndexes().empty());
+        t->setOrder(1);
+        ASSERT_TRUE(t->seek("20270101"));
+        EXPECT_EQ(t->recno(), 2u);
+        const Content before = content(*t);
+        if (how == std::string("re-key"))
+            t->encrypt();
+        else if (how == std::string("change key"))
+            t->changeKey("pw2", [this] { settings.password = "pw2"; });
+        else
+            t->pack();
+        EXPECT_TRUE(t->currentEncryption());
+        t->close();
+        EXPECT_EQ(CdxIndex::protectionOf(cdx), CdxIndex::Protection::Authenticated);
+        t = open();
+        EXPECT_TRUE(t->checkIndexes().empty());
+        EXPECT_EQ(content(*t), how == std::string("pack") ? packed(before) : before);
+        t->setOrder(1);
+        ASSERT_TRUE(t->seek("20270101"));
+        EXPECT_EQ(t->text(0), "20270101");
+    }
+}
+
+// An index changed without the password is not read: the table opens
+// without it, names it, and a tag build writes it afresh. A page changed
+// while the table is open is refused when it is read.
+TEST_F(ProtectionTest, ChangedIndexIsRebuiltAndAPageChangedLaterIsRefused)
+{
+    makeDiary(300);
+    settings.password = "pw";
+    open()->encrypt();
+    const std::string clean = fileBytes("QUILLNK.CDX");
+    std::string changed = clean;
+    changed[clean.size() - 300] ^= 0x01;
+    qn::test::writeFile(dir / "QUILLNK.CDX", changed);
+    {
+        auto t = open();
+        EXPECT_EQ(t->indexProblem(),
+                  "Index QUILLNK.CDX was changed by someone without the password");
+        EXPECT_EQ(t->tagCount(), 0);
+        t->indexTag({}, "DATE", "date", false, false, {});
+        EXPECT_TRUE(t->seek("20260105"));
+    }
+    auto t = open();
+    EXPECT_TRUE(t->checkIndexes().empty());
+    EXPECT_EQ(CdxIndex::protectionOf(dir / "QUILLNK.CDX"), CdxIndex::Protection::Authenticated);
+
+    // Opened and checked; then every leaf page after the first is changed in
+    // the file: the walk reaches one and stops with the index's damage.
+    t.reset();
+    qn::test::writeFile(dir / "QUILLNK.CDX", clean);
+    t = open();
+    const std::string now = fileBytes("QUILLNK.CDX");
+    changed = now;
+    for (size_t at = 2048; at + 512 <= changed.size(); at += 512)
+        changed[at + 100] ^= 0x01;
+    qn::test::writeFile(dir / "QUILLNK.CDX", changed);
+    t->setOrder(t->tagOrder("DATE"));
+    try {
+        for (t->goTop(); !t->eof(); t->skip(1)) {
+        }
+        ADD_FAILURE() << "a changed page was read";
+    } catch (const XbaseError &e) {
+        EXPECT_TRUE(e.isDamaged());
+        EXPECT_NE(std::string(e.what()).find("was changed by someone without the password"),
+                  std::string::npos)
+            << e.what();
+    }
+
+    // A rollback reads the index again: changed, it is left out as at an
+    // open, and the table goes on in natural order.
+    t.reset();
+    qn::test::writeFile(dir / "QUILLNK.CDX", clean);
+    t = open();
+    t->setOrder(t->tagOrder("DATE"));
+    t->appendBlank();
+    t->replaceText(0, "20270101");
+    changed = clean;
+    for (size_t at = 1024; at + 512 <= changed.size(); at += 512)
+        changed[at + 100] ^= 0x01;
+    qn::test::writeFile(dir / "QUILLNK.CDX", changed);
+    t->rollback();
+    EXPECT_EQ(t->order(), 0);
+    EXPECT_EQ(t->tagCount(), 0);
+    EXPECT_NE(t->indexProblem().find("was changed by someone without the password"),
+              std::string::npos)
+        << t->indexProblem();
+    EXPECT_EQ(t->recordCount(), 300u);
+    t->goTop();
+    EXPECT_EQ(t->text(0), "20260101");
+}
+
+// Shared openers read the index afresh before every use: one sees the
+// other's saves (the index's tag changed, so it is checked whole again), and
+// a page changed behind both without the password (the header left as it
+// was) is refused when read, by both.
+TEST_F(ProtectionTest, SharedOpenersFollowEachOtherAndRefuseAChangedPage)
+{
+    makeDiary(300);
+    settings.password = "pw";
+    open()->encrypt();
+    auto a = Table::open(path(), Table::Access::Shared, settings);
+    auto b = Table::open(path(), Table::Access::Shared, settings);
+    for (Table *t : {a.get(), b.get()})
+        t->setOrder(t->tagOrder("DATE"));
+    a->appendBlank();
+    a->replaceText(0, "20270707");
+    a->commit();
+    a->unlockAll();
+    ASSERT_TRUE(b->seek("20270707"));
+    EXPECT_EQ(b->recno(), 301u);
+    ASSERT_TRUE(b->seek("20260310"));
+
+    const std::string clean = fileBytes("QUILLNK.CDX");
+    std::string changed = clean;
+    for (size_t at = 2048; at + 512 <= changed.size(); at += 512)
+        changed[at + 100] ^= 0x01;
+    qn::test::writeFile(dir / "QUILLNK.CDX", changed);
+    for (Table *t : {a.get(), b.get()}) {
+        try {
+            t->seek("20260310");
+            ADD_FAILURE() << "a changed page was read";
+        } catch (const XbaseError &e) {
+            EXPECT_NE(std::string(e.what()).find("was changed by someone without the password"),
+                      std::string::npos)
+                << e.what();
+        }
+    }
+    qn::test::writeFile(dir / "QUILLNK.CDX", clean);
+    EXPECT_TRUE(a->seek("20260310"));
+    EXPECT_TRUE(b->seek("20270707"));
 }
 
 // An encrypted index is read only under its own table's key: one of another
@@ -1228,4 +1425,81 @@ TEST_F(ProtectionTest, TablesWithoutTagsOpenAndAreTaggedByTheNextRewrite)
     EXPECT_FALSE(t->dbf().tagged());
     EXPECT_EQ(t->dbf().recordLength(), 1u + 8u + 10u);
     EXPECT_EQ(content(*t), packed(changed));
+}
+
+// The index of an encrypted table changed by someone without the password:
+// every byte of the file (one bit of each, every bit of the key mark and
+// the tag, whose forms differ by one bit), the file cut or grown. Each
+// change is reported (the table's check names the index, or it is refused
+// as damaged); a change that were not would have to leave every seek and
+// walk finding the right records in the right order.
+TEST_F(ProtectionTest, AChangedIndexIsReported)
+{
+    makeDiary(300);
+    {
+        settings.password = "pw";
+        auto t = open();
+        t->encrypt();
+        t->close();
+    }
+    const std::string clean = fileBytes("QUILLNK.CDX");
+    ASSERT_GE(clean.size(), 2048u);
+    ASSERT_EQ(CdxIndex::protectionOf(dir / "QUILLNK.CDX"), CdxIndex::Protection::Authenticated);
+    Content expected;
+    {
+        auto t = open();
+        expected = content(*t);
+    }
+    std::vector<std::string> sorted;
+    for (const std::string &row : expected)
+        sorted.push_back(row.substr(1, 8));
+    std::sort(sorted.begin(), sorted.end());
+
+    int reported = 0, harmless = 0, named = 0;
+    auto tryIndex = [&](const std::string &bytes) {
+        qn::test::writeFile(dir / "QUILLNK.CDX", bytes);
+        try {
+            // Read-only, which syncs nothing: the index is checked as by any opener.
+            auto t = Table::open(path(), Table::Access::ReadOnly, settings);
+            if (std::vector<std::string> faults = t->checkIndexes(); !faults.empty()) {
+                ++reported;
+                named += faults.front() ==
+                         "Index QUILLNK.CDX was changed by someone without the password";
+                return;
+            }
+            t->setOrder(t->tagOrder("DATE"));
+            std::vector<std::string> walked;
+            for (t->goTop(); !t->eof(); t->skip(1)) {
+                walked.push_back(t->text(0));
+                ASSERT_TRUE(t->seek(t->text(0)));
+                ASSERT_EQ(std::string(t->deleted() ? "*" : " ") + t->text(0) + "|" + t->memo(1),
+                          expected[t->recno() - 1]);
+            }
+            ASSERT_EQ(walked, sorted);
+            ++harmless;
+        } catch (const XbaseError &e) {
+            EXPECT_TRUE(e.isDamaged()) << e.what();
+            ++reported;
+        }
+    };
+    for (size_t at = 0; at < clean.size(); ++at) {
+        const bool markOrTag = at >= 36 && at < 72;
+        for (int bit = 0; bit < 8; ++bit) {
+            if (!markOrTag && bit != int(at % 8))
+                continue;
+            SCOPED_TRACE("byte " + std::to_string(at) + " bit " + std::to_string(bit));
+            std::string bytes = clean;
+            bytes[at] = char(bytes[at] ^ (1 << bit));
+            tryIndex(bytes);
+        }
+    }
+    tryIndex(clean.substr(0, clean.size() - 512));
+    tryIndex(clean + std::string(512, '\0'));
+    tryIndex(clean + clean.substr(clean.size() - 512));
+    qn::test::writeFile(dir / "QUILLNK.CDX", clean);
+    EXPECT_EQ(harmless, 0);
+    EXPECT_EQ(reported, int(clean.size()) + 7 * 36 + 3);
+    EXPECT_GT(named, int(clean.size()) - 40); // all but changes to the key mark
+    auto t = open();
+    EXPECT_TRUE(t->checkIndexes().empty());
 }

@@ -304,9 +304,15 @@ int info(const std::string &path, std::ostream &out, const EngineSettings &setti
     // An encrypted index, tag directory included, is read only under the
     // key, which info does not ask for.
     const std::filesystem::path cdx = siblingWithExtension(t->path(), ".CDX");
-    const bool sealedIndex = std::filesystem::exists(cdx) && CdxIndex::isEncrypted(cdx);
-    if (sealedIndex)
-        out << "index encrypted (its tags are listed under the password)\n";
+    const CdxIndex::Protection protection =
+        std::filesystem::exists(cdx) ? CdxIndex::protectionOf(cdx) : CdxIndex::Protection::None;
+    const bool sealedIndex = protection != CdxIndex::Protection::None;
+    if (protection == CdxIndex::Protection::Authenticated)
+        out << "index encrypted and authenticated (its tags are listed under the password; "
+               "changes made without it are noticed)\n";
+    else if (sealedIndex)
+        out << "index encrypted, not authenticated (older form: the next change of key or pack "
+               "authenticates it; its tags are listed under the password)\n";
     else if (t->encrypted() && std::filesystem::exists(cdx))
         out << "index in clear (older form: the next change of key or pack encrypts it)\n";
     out << "records " << t->recordCount() << '\n';
