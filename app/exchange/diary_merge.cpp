@@ -238,14 +238,16 @@ namespace {
 // blanks and empty paragraphs at its end.
 bool blankCharacter(char c)
 {
-    // The paragraphs' text is Windows-1252: 0xA0 is the no-break space.
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v' || c == '\xA0';
+    // The paragraphs' text is UTF-8: C2 A0 is the no-break space (its two
+    // bytes count as blanks only together, see trimmed).
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v' ||
+           c == '\xA0' || c == '\xC2';
 }
 
 std::string plainText(const TQnRTFText &document)
 {
     std::string text;
-    for (const std::string &paragraph : ParagraphTexts(document))
+    for (const std::string &paragraph : ParagraphTextsUtf8(document))
         text += paragraph + "\n";
     while (!text.empty() && blankCharacter(text.back()))
         text.pop_back();
@@ -261,7 +263,7 @@ bool startsWith(const std::string &text, const std::string &start)
 // merge appended it before).
 bool endsWithParagraphs(const TQnRTFText &whole, const TQnRTFText &tail)
 {
-    std::vector<std::string> a = ParagraphTexts(whole), b = ParagraphTexts(tail);
+    std::vector<std::string> a = ParagraphTextsUtf8(whole), b = ParagraphTextsUtf8(tail);
     auto blank = [](const std::string &p) {
         return std::all_of(p.begin(), p.end(), blankCharacter);
     };

@@ -259,6 +259,14 @@ std::vector<std::string> ParagraphTexts(const TQnRTFText &document)
     return texts;
 }
 
+std::vector<std::string> ParagraphTextsUtf8(const TQnRTFText &document)
+{
+    std::vector<std::string> texts;
+    for (const TParagraph *p = document.FirstParagraph; p; p = p->Next)
+        texts.push_back(unicode::ToUtf8(TQnRTFText::ParagraphText(p)));
+    return texts;
+}
+
 bool IsBlankDocument(const TQnRTFText &document)
 {
     for (const TParagraph *p = document.FirstParagraph; p; p = p->Next)

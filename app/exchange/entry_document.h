@@ -36,8 +36,11 @@ std::string DocumentRtf(TQnRTFText &document);
 std::string DocumentHtml(TQnRTFText &document);
 std::string DocumentText(TQnRTFText &document);
 
-// The texts of the paragraphs, as the user reads them.
+// The texts of the paragraphs, as the user reads them, in Windows-1252 ('?'
+// for a character the code page lacks).
 std::vector<std::string> ParagraphTexts(const TQnRTFText &document);
+// The same in UTF-8, every character kept: what texts are compared by.
+std::vector<std::string> ParagraphTextsUtf8(const TQnRTFText &document);
 // Whether every character is a blank, tab, line end or other control.
 bool IsBlankDocument(const TQnRTFText &document);
 

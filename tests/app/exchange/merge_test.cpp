@@ -223,6 +223,20 @@ TEST(DiaryMerge, TheRulesForOneDate)
               true);
 }
 
+TEST(DiaryMerge, TextsBeyondTheCodePageAreComparedCharacterByCharacter)
+{
+    std::string text, message;
+    // Two cities the code page cannot write, equal in their code page form
+    // ("?\xF3d?"): different texts, so the copy's follows the diary's.
+    const std::string lodz = "{\\rtf1 \\u321?\\'f3d\\u378?\\par}";
+    const std::string other = "{\\rtf1 \\u379?\\'f3d\\u377?\\par}";
+    EXPECT_EQ(DecideEntryMerge(lodz, lodz, text, message), MergeAction::Same);
+    EXPECT_EQ(DecideEntryMerge(lodz, other, text, message), MergeAction::Appended);
+    // A text that goes on with more of the same script is the longer one.
+    const std::string longer = "{\\rtf1 \\u321?\\'f3d\\u378? \\u945?\\par}";
+    EXPECT_EQ(DecideEntryMerge(lodz, longer, text, message), MergeAction::CopyLonger);
+}
+
 struct SchemeCase {
     std::string stem, memoExt;
     bool withIndex;
