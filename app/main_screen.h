@@ -94,7 +94,7 @@ public:
     bool DefaultFontItalic = false;
     bool DefaultFontUnderline = false;
     uint32_t DefaultFontColor = 0; // 0x00BBGGRR
-    std::string SearchText;
+    std::string SearchText;        // UTF-8
     bool SearchHit = false;
     std::filesystem::path HelpFile;
 
@@ -198,7 +198,7 @@ public:
     void mnuFindentrycontainingClick();
     void mnuFindNextBigClick();
     // The dialog asking for the text: answers the modal result and, on OK,
-    // the text typed. When empty (unless a test puts its own here), the
+    // the text typed (UTF-8). When empty (unless a test puts its own here), the
     // dialog "Find text from any entry".
     using TLookForAllRun = std::function<int(TMainScreen &, std::string &text)>;
     TLookForAllRun RunLookForAll;

@@ -285,8 +285,8 @@ private:
     void afterEdit(bool changed);
     bool checkEdit(bool needsBlock);
     void placeMatch(int position, int length, bool cursorAfter);
-    void replaceAll(TQnFindDialog &dialog, const std::string &pattern,
-                    const std::string &replacement);
+    void replaceAll(TQnFindDialog &dialog, const std::u32string &pattern,
+                    const std::u32string &replacement);
     void applyDefaultFontAsAttr();
 
     std::unique_ptr<AttrFollower> follower_;

@@ -14,15 +14,11 @@ namespace qn {
 
 namespace {
 
-// Dialog text as the document's code page; characters it cannot hold are
-// dropped (they cannot occur in the text either).
-std::string ansiOf(const QString &text)
+// Dialog text as the document's characters.
+std::u32string charactersOf(const QString &text)
 {
-    std::string out;
-    for (const char32_t c : text.toUcs4())
-        if (const auto code = UnicodeToAnsi(c))
-            out += char(*code);
-    return out;
+    const QList<uint> codes = text.toUcs4();
+    return std::u32string(codes.begin(), codes.end());
 }
 
 std::string notFoundText(const QString &pattern)
@@ -92,7 +88,7 @@ void TQnCustomRichText::ShowReplaceDialog()
 void TQnCustomRichText::DialogFind(TQnFindDialog &dialog)
 {
     TQnTextFinder &f = *DialogFinder;
-    const std::string pattern = ansiOf(dialog.FindText());
+    const std::u32string pattern = charactersOf(dialog.FindText());
     f.SetDocument(Document.get());
     f.Opts.Wildcard = '*';
     f.Opts.WholeWord = dialog.WholeWord() ? 1 : 0;
@@ -101,14 +97,14 @@ void TQnCustomRichText::DialogFind(TQnFindDialog &dialog)
     bool found = false;
     if (dialog.Down()) {
         f.SetPosition(cursor);
-        found = f.SearchForward(unicode::FromAnsi(pattern));
+        found = f.SearchForward(pattern);
     } else {
         // Upwards the search starts before the selected match (or the
         // cursor), or the same match would come back for ever.
         const int from = BlockMarked() ? SelStart() : cursor;
         if (from > 0) {
             f.SetPosition(from - 1);
-            found = f.SearchBackward(unicode::FromAnsi(pattern));
+            found = f.SearchBackward(pattern);
         }
     }
     if (found)
@@ -123,8 +119,8 @@ void TQnCustomRichText::DialogReplace(TQnFindDialog &dialog, bool all)
         return;
     TQnRTFTextInput &d = *Document;
     TQnTextFinder &f = *DialogFinder;
-    const std::string pattern = ansiOf(dialog.FindText());
-    const std::string replacement = ansiOf(dialog.ReplaceText());
+    const std::u32string pattern = charactersOf(dialog.FindText());
+    const std::u32string replacement = charactersOf(dialog.ReplaceText());
     const bool down = dialog.Down();
     if (!all) {
         // Only the match on screen is replaced; otherwise find one first.
@@ -140,7 +136,7 @@ void TQnCustomRichText::DialogReplace(TQnFindDialog &dialog, bool all)
         if (at.Line && at.Line->Attrs && at.Offset < at.Line->Length)
             f.ReplaceAttr = at.Line->Attrs[at.Offset];
         d.DropBlock();
-        if (!f.ReplaceFound(unicode::FromAnsi(replacement)))
+        if (!f.ReplaceFound(replacement))
             return;
         d.ReformatAll();
         placeMatch(position, int(replacement.size()), down);
@@ -150,8 +146,8 @@ void TQnCustomRichText::DialogReplace(TQnFindDialog &dialog, bool all)
     replaceAll(dialog, pattern, replacement);
 }
 
-void TQnCustomRichText::replaceAll(TQnFindDialog &dialog, const std::string &pattern,
-                                   const std::string &replacement)
+void TQnCustomRichText::replaceAll(TQnFindDialog &dialog, const std::u32string &pattern,
+                                   const std::u32string &replacement)
 {
     TQnRTFTextInput &d = *Document;
     TQnTextFinder &f = *DialogFinder;
@@ -173,7 +169,7 @@ void TQnCustomRichText::replaceAll(TQnFindDialog &dialog, const std::string &pat
     d.PaintFlags2 |= kPaint2Locked;
     int count = 0;
     try {
-        count = f.ReplaceAll(unicode::FromAnsi(pattern), unicode::FromAnsi(replacement));
+        count = f.ReplaceAll(pattern, replacement);
     } catch (...) {
         f.EscapePressed = nullptr;
         f.KeepMatchLook = false;

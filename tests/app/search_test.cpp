@@ -122,6 +122,32 @@ TEST_F(SearchTest, TextOnlyInTheNewestEntryAndTheWildcard)
     EXPECT_TRUE(told().empty());
 }
 
+// Words of other scripts, typed as a user types them, are found across the
+// entries with their case folded; the found entry comes up whole.
+TEST_F(SearchTest, WordsOfEveryScriptAreFoundWithTheirCaseFolded)
+{
+    auto writeUtf8 = [&](int year, int month, int day, const char *text) {
+        goTo(year, month, day);
+        w->QnRichText1->TypeText(QString::fromUtf8(text));
+        ASSERT_TRUE(w->SaveButtonClick());
+    };
+    writeUtf8(2025, 3, 1, "We sailed from αθήνα at dawn");
+    writeUtf8(2025, 3, 2, "Rain over łódź again");
+    writeUtf8(2025, 3, 3, "東京の朝 and 😀");
+    goTo(2025, 4, 1);
+    find("ΑΘΉΝΑ");
+    EXPECT_EQ(shown(), "20250301");
+    EXPECT_EQ(w->QnRichText1->PlainText(), QString::fromUtf8("We sailed from αθήνα at dawn"));
+    find("ŁÓDŹ");
+    EXPECT_EQ(shown(), "20250302");
+    find("東京*😀");
+    EXPECT_EQ(shown(), "20250303");
+    // A letter the entries do not hold is not taken for another.
+    told().clear();
+    find("LODZ");
+    EXPECT_EQ(told(), std::vector<std::string>{"No matches"});
+}
+
 TEST_F(SearchTest, NoMatchesCancelAndAnEmptyDiary)
 {
     goTo(2024, 6, 15);

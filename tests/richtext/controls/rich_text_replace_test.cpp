@@ -105,4 +105,27 @@ TEST_F(RichTextReplace, FindNextSaysWhenThereIsNoFurtherMatch)
     EXPECT_EQ(edit->SelStart(), 8) << "the last match stays selected";
 }
 
+// The dialogs take any character: a pattern of another script finds its
+// text with the case folded, and replacements of any script are typed in.
+TEST_F(RichTextReplace, PatternsAndReplacementsOfEveryScript)
+{
+    edit->SetText(
+        "{\\rtf1\\ansi x \\u321?\\'f3d\\u378? y \\u26085?\\u26412? \\u321?\\'f3d\\u378?}");
+    edit->SetCursorOffset(0);
+    NotificationCapture capture;
+    dialog->SetFindText(QString::fromUtf8("ŁÓDŹ"));
+    dialog->FindNext();
+    EXPECT_EQ(edit->SelStart(), 2);
+    EXPECT_EQ(edit->SelLength(), 4);
+    dialog->SetFindText(QString::fromUtf8("日本"));
+    dialog->FindNext();
+    EXPECT_EQ(edit->SelStart(), 9);
+    dialog->SetFindText(QString::fromUtf8("łódź"));
+    dialog->SetReplaceText(QString::fromUtf8("Kraków 😀"));
+    edit->SetCursorOffset(0);
+    dialog->ReplaceAll();
+    EXPECT_EQ(edit->PlainText(), QString::fromUtf8("x Kraków 😀 y 日本 Kraków 😀"));
+    EXPECT_EQ(capture.informations, std::vector<std::string>{"2 replacements"});
+}
+
 } // namespace
