@@ -94,7 +94,7 @@ public:
     bool DefaultFontItalic = false;
     bool DefaultFontUnderline = false;
     uint32_t DefaultFontColor = 0; // 0x00BBGGRR
-    std::string SearchText;
+    std::string SearchText;        // UTF-8
     bool SearchHit = false;
     std::filesystem::path HelpFile;
 

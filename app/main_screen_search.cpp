@@ -30,8 +30,8 @@ int showLookForAll(TMainScreen &main, std::string &text)
     TLookForAll dialog(&main);
     main.CenterOnMainScreen(&dialog);
     const int result = dialog.exec();
-    // Text the code page cannot hold occurs in no entry.
-    text = QStringToAnsi(dialog.LookForText->text()).value_or(std::string());
+    const QByteArray utf8 = dialog.LookForText->text().toUtf8();
+    text.assign(utf8.constData(), size_t(utf8.size()));
     return result;
 }
 
@@ -85,7 +85,7 @@ void TMainScreen::watchEntryTexts()
 bool TMainScreen::scanEntries()
 {
     SearchHit = false;
-    const TQnBufferFinder finder(unicode::FromAnsi(SearchText), U'*');
+    const TQnBufferFinder finder(unicode::FromUtf8(SearchText), U'*');
     QElapsedTimer clock;
     clock.start();
     std::unique_ptr<QProgressDialog> progress;

@@ -122,6 +122,40 @@ TEST_F(SearchTest, TextOnlyInTheNewestEntryAndTheWildcard)
     EXPECT_TRUE(told().empty());
 }
 
+TEST_F(SearchTest, WordsOfEveryScriptAreFoundWhateverTheirCase)
+{
+    // Typed through the editor's Unicode path, saved as \u words, found
+    // again with case folded beyond the code page.
+    auto writeUnicode = [this](int day, const char *utf8) {
+        goTo(2024, 3, day);
+        static_cast<TQnCustomRtfEdit *>(w->QnRichText1)->TypeText(QString::fromUtf8(utf8));
+        ASSERT_TRUE(w->SaveButtonClick());
+    };
+    writeUnicode(1, "Wakacje w \u0142\u00F3d\u017A, potem morze");
+    writeUnicode(2, "\u03A4\u03B1\u03BE\u03AF\u03B4\u03B9 \u03C3\u03C4\u03B7\u03BD "
+                    "\u03B1\u03B8\u03AE\u03BD\u03B1");
+    writeUnicode(3, "\u65E5\u672C\u8A9E and \U0001F44D\U0001F3FD");
+    const std::pair<const char *, const char *> cases[] = {
+        {"\u0141\u00D3D\u0179", "20240301"},            // ŁÓDŹ
+        {"\u0391\u0398\u0389\u039D\u0391", "20240302"}, // ΑΘΉΝΑ
+        {"\u672C\u8A9E", "20240303"},
+        {"\U0001F44D\U0001F3FD", "20240303"},
+    };
+    for (const auto &[text, day] : cases) {
+        goTo(2024, 1, 1);
+        told().clear();
+        find(text);
+        EXPECT_EQ(shown(), day) << text;
+        EXPECT_TRUE(told().empty()) << text;
+    }
+    // A word that is in no entry is not found by its letters' case partners
+    // of another script.
+    goTo(2024, 1, 1);
+    told().clear();
+    find("\u041B\u041E\u0414\u0417"); // ЛОДЗ
+    EXPECT_EQ(told(), std::vector<std::string>{"No matches"});
+}
+
 TEST_F(SearchTest, NoMatchesCancelAndAnEmptyDiary)
 {
     goTo(2024, 6, 15);
