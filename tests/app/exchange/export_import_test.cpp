@@ -7,7 +7,9 @@
 #include "app/exchange/diary_import.h"
 #include "app/exchange/entry_document.h"
 #include "platform/ansi.h"
+#include "platform/unicode_text.h"
 #include "platform/version.h"
+#include "tests/richtext/io/unicode_samples.h"
 #include "tests/support/command.h"
 #include "tests/support/temp_dir.h"
 
@@ -234,6 +236,51 @@ TEST(DiaryExchange, TextAndFolderExportsHoldEachEntryUnderItsDate)
     EXPECT_EQ(again.Count(ImportItem::Unchanged), 12) << again.Report();
     ImportResult fresh = importFrom(dir / "fresh", dir / "out");
     EXPECT_EQ(fresh.Count(ImportItem::Added), 12) << fresh.Report();
+}
+
+TEST(DiaryExchange, EveryScriptTravelsThroughEveryExportAndBack)
+{
+    TempDir dir;
+    std::map<std::string, std::string> entries;
+    int day = 1;
+    for (const std::u32string &sample : test::kSamples) {
+        TQnRTFText doc;
+        TCharAttr attr;
+        attr.Size = 10;
+        doc.SetParagraphText(0, sample, &attr);
+        entries[dayKey(day++)] = DocumentRtf(doc);
+    }
+    makeDiary(dir / "diary", entries);
+    auto expectSamplesIn = [](const std::string &bytes, const char *format) {
+        for (const std::u32string &sample : test::kSamples)
+            EXPECT_NE(bytes.find(unicode::ToUtf8(sample)), std::string::npos)
+                << format << ": " << unicode::ToUtf8(sample);
+    };
+    exportTo(dir / "diary", ExportFormat::Text, dir / "diary.txt");
+    expectSamplesIn(readFile(dir / "diary.txt"), "text");
+    exportTo(dir / "diary", ExportFormat::Html, dir / "diary.html");
+    expectSamplesIn(readFile(dir / "diary.html"), "html");
+
+    // JSON lines, a folder of RTF, and the text file come back whole.
+    exportTo(dir / "diary", ExportFormat::JsonLines, dir / "all.jsonl");
+    expectSamplesIn(readFile(dir / "all.jsonl"), "json lines");
+    exportTo(dir / "diary", ExportFormat::RtfFolder, dir / "out");
+    for (const char *source : {"all.jsonl", "out"}) {
+        const fs::path copy = dir / (std::string("copy-") + source);
+        ImportResult imported = importFrom(copy, dir / source);
+        EXPECT_EQ(imported.Count(ImportItem::Added), static_cast<int>(entries.size()))
+            << imported.Report();
+        const std::map<std::string, std::string> back = diaryEntries(copy);
+        for (const auto &[key, rtf] : entries) {
+            ASSERT_TRUE(back.count(key)) << source << " " << key;
+            EXPECT_EQ(paragraphsOf(back.at(key)), paragraphsOf(rtf)) << source << " " << key;
+        }
+    }
+    fs::create_directories(dir / "texts");
+    writeFile(dir / "texts/2024-01-01.txt", unicode::ToUtf8(test::kSamples[8]));
+    importFrom(dir / "fromtext", dir / "texts");
+    EXPECT_EQ(paragraphsOf(diaryEntries(dir / "fromtext").at("20240101"))[0],
+              unicode::ToUtf8(test::kSamples[8]));
 }
 
 TEST(DiaryExchange, ImportKeepsTheEntryADateHasAndReportsWhatItCannotRead)
