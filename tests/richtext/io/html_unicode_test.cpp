@@ -79,5 +79,34 @@ TEST(HtmlUnicode, EveryScriptRoundTripsThroughBothWriterForms)
     }
 }
 
+TEST(HtmlUnicode, LinkAddressesKeepEveryCharacter)
+{
+    const std::string page = "<p><a href=\"https://pl.wikipedia.org/wiki/\xc5\x81\xc3\xb3"
+                             "d\xc5\xba\">\xc5\x81\xc3\xb3"
+                             "d"
+                             "\xc5\xba</a> caf\xc3\xa9</p>";
+    TQnRTFText doc;
+    readHtml(doc, page);
+    const std::u32string text = doc.ParagraphText(0);
+    ASSERT_EQ(text,
+              U"\u0141\u00F3d\u017Ahttps://pl.wikipedia.org/wiki/\u0141\u00F3d\u017A caf\u00E9");
+    // Both writer forms give the address back as it was.
+    TQnRTFText classic;
+    readHtml(classic, writeHtml(doc));
+    EXPECT_EQ(classic.ParagraphText(0), text);
+    TQnMemoryStream out;
+    TQnHTMLWriter writer(doc);
+    writer.CompletePage = true;
+    writer.Utf8Text = true;
+    writer.Write(out);
+    EXPECT_NE(out.Bytes().find("HREF=\"https://pl.wikipedia.org/wiki/\xc5\x81\xc3\xb3"
+                               "d\xc5\xba\""),
+              std::string::npos)
+        << out.Bytes();
+    TQnRTFText page2;
+    readHtml(page2, out.Bytes());
+    EXPECT_EQ(page2.ParagraphText(0), text);
+}
+
 } // namespace
 } // namespace qn::test
