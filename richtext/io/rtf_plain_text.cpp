@@ -81,7 +81,7 @@ private:
     void pushGroup();
     void popGroup();
     void dispatch(uint8_t c, bool lineBreak = false, bool ansi = false);
-    void textByte(uint8_t c, bool ansi);
+    void textByte(uint8_t c);
     void flushText();
     void setFont(int32_t font)
     {
@@ -220,7 +220,7 @@ void PlainTextPass::dispatch(uint8_t c, bool lineBreak, bool ansi)
     if (where_ != Where::Text)
         return;
     if (!plainBytes() && !ansi && c >= 0x20) {
-        textByte(c, ansi);
+        textByte(c);
         return;
     }
     flushText();
@@ -232,7 +232,7 @@ void PlainTextPass::dispatch(uint8_t c, bool lineBreak, bool ansi)
 }
 
 // A byte of a code page other than Windows-1252, as the reader decodes it.
-void PlainTextPass::textByte(uint8_t c, bool)
+void PlainTextPass::textByte(uint8_t c)
 {
     decoded_.clear();
     bytes_.Feed(c, codePage_, decoded_);
