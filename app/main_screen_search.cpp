@@ -30,7 +30,8 @@ int showLookForAll(TMainScreen &main, std::string &text)
     TLookForAll dialog(&main);
     main.CenterOnMainScreen(&dialog);
     const int result = dialog.exec();
-    text = dialog.LookForText->text().toStdString();
+    const QByteArray utf8 = dialog.LookForText->text().toUtf8();
+    text.assign(utf8.constData(), size_t(utf8.size()));
     return result;
 }
 

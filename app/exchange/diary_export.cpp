@@ -76,7 +76,7 @@ std::string entryText(const DiaryEntry &entry, std::string &error)
     std::erase(text, '\0');
     while (!text.empty() && text.back() == '\n')
         text.pop_back();
-    return AnsiToUtf8(text);
+    return text;
 }
 
 bool report(const ProgressHook &progress, int done, int total)

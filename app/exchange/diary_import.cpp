@@ -333,7 +333,7 @@ ImportItem::Action decide(const Source &s, const std::optional<std::string> &exi
         text = imported;
         return ImportItem::Added;
     }
-    if (endsWith(ParagraphTextsUtf8(*current), ParagraphTextsUtf8(*s.Document)))
+    if (endsWith(ParagraphTexts(*current), ParagraphTexts(*s.Document)))
         return ImportItem::Unchanged;
     if (!AppendRtf(*current, imported, true, error)) {
         message = error;

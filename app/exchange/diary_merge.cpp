@@ -234,23 +234,32 @@ int RemoveMergedCopyLeftovers(const DiaryLock &lock)
 
 namespace {
 
-// The text as the reader sees it, paragraphs one per line, without the
-// blanks and empty paragraphs at its end.
 bool blankCharacter(char c)
 {
-    // The paragraphs' text is UTF-8: C2 A0 is the no-break space (its two
-    // bytes count as blanks only together, see trimmed).
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v' ||
-           c == '\xA0' || c == '\xC2';
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
 }
 
+// Drops the blanks at the end of UTF-8 text, the no-break space among them.
+void trimBlankEnd(std::string &text)
+{
+    for (;;) {
+        if (!text.empty() && blankCharacter(text.back()))
+            text.pop_back();
+        else if (text.ends_with("\xC2\xA0"))
+            text.resize(text.size() - 2);
+        else
+            return;
+    }
+}
+
+// The text as the reader sees it, paragraphs one per line, without the
+// blanks and empty paragraphs at its end.
 std::string plainText(const TQnRTFText &document)
 {
     std::string text;
-    for (const std::string &paragraph : ParagraphTextsUtf8(document))
+    for (const std::string &paragraph : ParagraphTexts(document))
         text += paragraph + "\n";
-    while (!text.empty() && blankCharacter(text.back()))
-        text.pop_back();
+    trimBlankEnd(text);
     return text;
 }
 
@@ -263,9 +272,10 @@ bool startsWith(const std::string &text, const std::string &start)
 // merge appended it before).
 bool endsWithParagraphs(const TQnRTFText &whole, const TQnRTFText &tail)
 {
-    std::vector<std::string> a = ParagraphTextsUtf8(whole), b = ParagraphTextsUtf8(tail);
-    auto blank = [](const std::string &p) {
-        return std::all_of(p.begin(), p.end(), blankCharacter);
+    std::vector<std::string> a = ParagraphTexts(whole), b = ParagraphTexts(tail);
+    auto blank = [](std::string p) {
+        trimBlankEnd(p);
+        return p.empty();
     };
     while (!a.empty() && blank(a.back()))
         a.pop_back();

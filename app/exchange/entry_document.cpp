@@ -1,6 +1,7 @@
 #include "app/exchange/entry_document.h"
 
 #include "platform/ansi.h"
+#include "platform/text_encoding.h"
 #include "platform/unicode_text.h"
 #include "richtext/io/html_reader.h"
 #include "richtext/io/html_writer.h"
@@ -84,54 +85,16 @@ bool startsAsRtf(std::string_view bytes)
     return bytes.substr(at, 5) == "{\\rtf";
 }
 
-bool hasNonAscii(std::string_view bytes)
+// The characters of an outside text file (UTF-8 with or without its mark,
+// UTF-16 with its mark, else Windows-1252), as UTF-8.
+std::optional<std::string> textAsUtf8(std::string_view bytes, std::string &error)
 {
-    for (char c : bytes)
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return true;
-    return false;
-}
-
-bool wellFormedUtf8(std::string_view bytes)
-{
-    for (size_t i = 0; i < bytes.size();) {
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        const size_t extra = c < 0x80         ? 0
-                             : (c >> 5) == 6  ? 1
-                             : (c >> 4) == 14 ? 2
-                             : (c >> 3) == 30 ? 3
-                                              : 9;
-        if (extra == 9 || i + extra >= bytes.size() + (extra == 0 ? 1 : 0))
-            return false;
-        for (size_t k = 1; k <= extra; ++k)
-            if ((static_cast<unsigned char>(bytes[i + k]) >> 6) != 2)
-                return false;
-        i += extra + 1;
-    }
-    return true;
-}
-
-// Text of an outside file in the document's code page.
-std::optional<std::string> toAnsi(std::string_view bytes, std::string &error)
-{
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
-        bytes.remove_prefix(3);
-    if (bytes.find('\0') != std::string_view::npos) {
+    const std::u32string text = DecodeText(bytes);
+    if (text.find(U'\0') != std::u32string::npos) {
         error = "it holds binary data (zero bytes), not text";
         return std::nullopt;
     }
-    if (!hasNonAscii(bytes))
-        return std::string(bytes);
-    if (auto ansi = Utf8ToAnsi(bytes))
-        return ansi;
-    // Well-formed UTF-8 with a character the code page lacks is refused;
-    // anything else is taken as Windows-1252 already.
-    if (wellFormedUtf8(bytes)) {
-        error = "it holds characters that a diary entry cannot hold (only Western European "
-                "letters and signs)";
-        return std::nullopt;
-    }
-    return std::string(bytes);
+    return unicode::ToUtf8(text);
 }
 
 std::string lineEndsAsCr(std::string_view text)
@@ -184,17 +147,25 @@ std::unique_ptr<TQnRTFText> ReadDocument(std::string_view bytes, SourceFormat fo
             becomeChain(*document, first);
             return document;
         }
-        std::optional<std::string> ansi = toAnsi(bytes, error);
-        if (!ansi)
-            return nullptr;
         if (format == SourceFormat::Html) {
+            // The reader finds the page's encoding itself (its mark, its
+            // <meta>, else UTF-8 or Windows-1252).
+            if (bytes.find('\0') != std::string_view::npos && bytes.substr(0, 2) != "\xFF\xFE" &&
+                bytes.substr(0, 2) != "\xFE\xFF") {
+                error = "it holds binary data (zero bytes), not text";
+                return nullptr;
+            }
             TQnHTMLReader reader;
             reader.OnMessage = [](const std::string &) {}; // a loose table reads as it can
-            TParagraph *first = readChain(*document, reader, std::move(*ansi), false, result);
+            TParagraph *first = readChain(*document, reader, std::string(bytes), false, result);
             becomeChain(*document, first);
         } else {
+            std::optional<std::string> text = textAsUtf8(bytes, error);
+            if (!text)
+                return nullptr;
             TQnTextReader reader;
-            TParagraph *first = readChain(*document, reader, lineEndsAsCr(*ansi), false, result);
+            reader.Utf8 = true;
+            TParagraph *first = readChain(*document, reader, lineEndsAsCr(*text), false, result);
             becomeChain(*document, first);
         }
         if (result != kReadOk) {
@@ -248,18 +219,14 @@ std::string DocumentHtml(TQnRTFText &document)
 
 std::string DocumentText(TQnRTFText &document)
 {
-    return written<TQnTextWriter>(document);
+    TQnMemoryStream out;
+    TQnTextWriter writer(document);
+    writer.Utf8 = true;
+    writer.Write(out);
+    return out.TakeBytes();
 }
 
 std::vector<std::string> ParagraphTexts(const TQnRTFText &document)
-{
-    std::vector<std::string> texts;
-    for (const TParagraph *p = document.FirstParagraph; p; p = p->Next)
-        texts.push_back(ToAnsiLossy(TQnRTFText::ParagraphText(p)));
-    return texts;
-}
-
-std::vector<std::string> ParagraphTextsUtf8(const TQnRTFText &document)
 {
     std::vector<std::string> texts;
     for (const TParagraph *p = document.FirstParagraph; p; p = p->Next)

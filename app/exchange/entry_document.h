@@ -30,17 +30,15 @@ std::unique_ptr<TQnRTFText> ReadDocument(std::string_view bytes, SourceFormat fo
 // reads without complaint otherwise.
 bool RtfGroupsClosed(std::string_view rtf);
 
-// The document as RTF, as HTML, and as plain text (Windows-1252, paragraphs
-// ending with CR LF).
+// The document as RTF, as HTML, and as plain text (UTF-8, paragraphs ending
+// with CR LF).
 std::string DocumentRtf(TQnRTFText &document);
 std::string DocumentHtml(TQnRTFText &document);
 std::string DocumentText(TQnRTFText &document);
 
-// The texts of the paragraphs, as the user reads them, in Windows-1252 ('?'
-// for a character the code page lacks).
+// The texts of the paragraphs, as the user reads them (UTF-8: two texts are
+// equal only when every character is).
 std::vector<std::string> ParagraphTexts(const TQnRTFText &document);
-// The same in UTF-8, every character kept: what texts are compared by.
-std::vector<std::string> ParagraphTextsUtf8(const TQnRTFText &document);
 // Whether every character is a blank, tab, line end or other control.
 bool IsBlankDocument(const TQnRTFText &document);
 

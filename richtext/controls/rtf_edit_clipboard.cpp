@@ -22,8 +22,6 @@ namespace qn {
 namespace {
 
 const char *const kUnreadable = "The clipboard's contents cannot be read: ";
-const char *const kNotStorable =
-    "The text on the clipboard holds characters this diary cannot store.";
 
 // Clipboard data is taken up to its first NUL byte.
 std::string upToNul(std::string bytes)
@@ -200,13 +198,12 @@ bool TQnCustomRtfEdit::PasteMimeData(const QMimeData *data)
             break;
         }
     if (data->hasHtml()) {
-        const std::optional<std::string> page = QStringToAnsi(data->html());
-        if (!page) {
-            if (why.empty())
-                why = kNotStorable;
-        } else if (insertStream(*page, kFormatHtml, why)) {
+        // The page's characters as UTF-8 behind a byte order mark, which
+        // outweighs whatever charset its <meta> still names.
+        const QByteArray page = data->html().toUtf8();
+        if (insertStream("\xEF\xBB\xBF" + std::string(page.constData(), size_t(page.size())),
+                         kFormatHtml, why))
             return true;
-        }
     }
     if (data->hasText()) {
         // Text in the code page is read as before; any other as UTF-8.
@@ -230,9 +227,8 @@ bool TQnCustomRtfEdit::PasteMimeData(const QMimeData *data)
         for (const QString &type : data->formats())
             if (isImageType(type))
                 why = std::string(kUnreadable) + "the picture is damaged.";
-    // Characters the code page cannot hold are refused with a beep, as at
-    // the keyboard; the box says why.
-    if (why.empty() || why == kNotStorable)
+    // Nothing that could be pasted: a beep, and the box says why.
+    if (why.empty())
         MessageBeep();
     if (!why.empty())
         ShowInformationUtf8(why);

@@ -20,6 +20,8 @@
 #include "platform/file_system.h"
 #include "platform/notifications.h"
 #include "platform/qt/qt_text.h"
+#include "platform/text_encoding.h"
+#include "platform/unicode_text.h"
 #include "richtext/controls/rich_text_document.h"
 #include "richtext/controls/rtf_edit.h"
 
@@ -63,20 +65,22 @@ bool readDroppedFile(const std::filesystem::path &path, std::string &bytes, std:
     return true;
 }
 
-// Text files on this system are UTF-8, older ones Windows-1252; the
-// document holds Windows-1252 with paragraphs ending in CR LF.
-std::optional<std::string> fileTextAsAnsi(const std::string &bytes, bool plainText)
+// A dropped text file's characters (UTF-8 with or without its mark, UTF-16
+// with its mark, else Windows-1252) as UTF-8, paragraphs ending in CR LF.
+std::string fileTextAsUtf8(const std::string &bytes)
 {
-    QString text = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    if (text.toUtf8() != QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size())))
-        text = AnsiToQString(bytes);
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-    if (plainText) {
-        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-        text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    std::string text = unicode::ToUtf8(DecodeText(bytes));
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            continue;
+        if (text[i] == '\n')
+            out += "\r\n";
+        else
+            out.push_back(text[i]);
     }
-    return QStringToAnsi(text);
+    return out;
 }
 
 TQnCustomRtfEdit::TDragRunner &dragRunner()
@@ -308,17 +312,11 @@ bool TQnCustomRtfEdit::dropFiles(const QMimeData *data)
         std::string bytes;
         if (!readDroppedFile(path, bytes, why))
             break;
-        if (format == kFormatText || format == kFormatHtml) {
-            const std::optional<std::string> text = fileTextAsAnsi(bytes, format == kFormatText);
-            if (!text) {
-                why = "\"" + path.filename().string() +
-                      "\" holds characters this diary cannot store.";
-                break;
-            }
-            bytes = *text;
-        }
+        // A web page's reader finds its encoding itself.
+        if (format == kFormatText)
+            bytes = fileTextAsUtf8(bytes);
         if (format != 0) {
-            if (!insertStream(bytes, format, why))
+            if (!insertStream(bytes, format, why, format == kFormatText))
                 break;
         } else {
             const QImage image = QImage::fromData(

@@ -6,7 +6,9 @@
 #include <utility>
 
 #include "platform/ansi.h"
+#include "platform/html_charset.h"
 #include "platform/notifications.h"
+#include "platform/unicode_text.h"
 #include "richtext/io/bitmap.h"
 #include "richtext/io/html_text.h"
 #include "richtext/io/progress.h"
@@ -104,9 +106,10 @@ void TQnHTMLReader::message(const std::string &text)
 
 void TQnHTMLReader::storeText(std::string_view text, const TCharAttr &attr)
 {
-    for (char c : text)
+    // Attribute values are UTF-8, as the whole source is once decoded.
+    for (const char32_t c : unicode::FromUtf8(text))
         if (c != 0)
-            storeChar(AnsiToUnicode(static_cast<uint8_t>(c)), attr);
+            storeChar(c, attr);
 }
 
 bool TQnHTMLReader::parHasText() const
@@ -144,11 +147,12 @@ void TQnHTMLReader::AddChar(char32_t c)
         ++linkText_;
 }
 
-void TQnHTMLReader::textChar(uint8_t c)
+void TQnHTMLReader::textChar(char32_t c)
 {
     if (inTitle_) {
+        // The document's title holds code page text.
         if (c > 31 && Header->Title.size() < kMaxTitle)
-            Header->Title.push_back(static_cast<char>(c));
+            Header->Title.push_back(static_cast<char>(UnicodeToAnsi(c).value_or('?')));
         return;
     }
     if (inPre_) {
@@ -182,7 +186,17 @@ void TQnHTMLReader::textChar(uint8_t c)
         if (c == 0 || c == 10 || c == 13)
             return;
     }
-    AddChar(AnsiToUnicode(c));
+    AddChar(c);
+}
+
+char32_t TQnHTMLReader::nextUtf8(uint8_t lead)
+{
+    // The source is well-formed UTF-8 (made so when it was read).
+    const int more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+    char32_t c = lead & (0x3F >> more);
+    for (int i = 0; i < more && at_ < src_.size(); ++i)
+        c = c << 6 | (static_cast<uint8_t>(src_[at_++]) & 0x3F);
+    return c;
 }
 
 int32_t TQnHTMLReader::levelIndent() const
@@ -996,6 +1010,10 @@ int TQnHTMLReader::Read(TQnStream &stream, TParagraph *&first)
             src_.append(chunk, static_cast<size_t>(got));
         }
     }
+    // The characters in the encoding the page declares (or UTF-8, or
+    // Windows-1252 for bytes that are not UTF-8), kept as UTF-8: tags and
+    // references are ASCII in every encoding.
+    src_ = unicode::ToUtf8(DecodeHtmlBytes(src_));
     at_ = 0;
     attr_ = TCharAttr{};
     attr_.Size = htmlPoints(3);
@@ -1031,7 +1049,7 @@ int TQnHTMLReader::Read(TQnStream &stream, TParagraph *&first)
             } else if (c == '&') {
                 readEntity();
             } else {
-                textChar(c);
+                textChar(c < 0x80 ? c : nextUtf8(c));
             }
             progress.Step(static_cast<int64_t>(at_));
         }

@@ -125,7 +125,9 @@ private:
     // Building.
     void storeChar(char32_t c, const TCharAttr &attr) { StoreChar(c, attr, 60); }
     void storeText(std::string_view text, const TCharAttr &attr);
-    void textChar(uint8_t c);
+    void textChar(char32_t c);
+    char32_t nextUtf8(uint8_t lead); // the rest of a character of the UTF-8 source
+    void referenceChars(const std::u32string &chars);
     bool parHasText() const;
     // The current paragraph holds nothing but its generated list number.
     bool onlyListNumber() const;

@@ -5,10 +5,14 @@
 #include "richtext/io/html_reader.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "platform/ansi.h"
+#include "platform/html_charset.h"
+#include "platform/unicode_text.h"
 #include "richtext/io/html_text.h"
+#include "richtext/io/rtf_control_words.h"
 
 namespace qn {
 
@@ -94,7 +98,9 @@ void TQnHTMLReader::readComment()
     // at_ is just after "<!--".
     const size_t end = src_.find("-->", at_);
     const size_t stop = end == std::string::npos ? src_.size() : end;
-    std::string text = src_.substr(at_, stop - at_);
+    // Notes hold code page text; the source is UTF-8 by now.
+    std::string text =
+        ToAnsiLossy(unicode::FromUtf8(std::string_view(src_).substr(at_, stop - at_)));
     at_ = end == std::string::npos ? src_.size() : end + 3;
     if (Comments == shcOFF || inTitle_ || !Document->IsRich() || commentsKept_ >= kMaxComments)
         return;
@@ -110,52 +116,69 @@ void TQnHTMLReader::readComment()
 }
 
 namespace {
-// The character of an entity name, or -1 for names that give nothing.
-int entityChar(std::string_view name)
+
+bool isAsciiAlnum(char c)
 {
-    if (sameText(name, "lt"))
-        return '<';
-    if (sameText(name, "gt"))
-        return '>';
-    if (sameText(name, "amp"))
-        return '&';
-    if (sameText(name, "quot"))
-        return '"';
-    if (sameText(name, "nbsp"))
-        return ' ';
-    if (name.size() > 1 && name[0] == '#') {
-        int v = 0;
-        for (size_t i = 1; i < name.size(); ++i) {
-            if (name[i] < '0' || name[i] > '9')
-                return -1;
-            v = std::min(v * 10 + (name[i] - '0'), 100000);
-        }
-        if (v > 0 && v <= 255)
-            return v;
-    }
-    return -1;
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
+
+// The characters of the character reference that text starts with (text is
+// what follows the '&'), as browsers read it, and the bytes it takes in
+// *length; nothing when it is no reference and the '&' is text.
+std::optional<std::u32string> referenceAt(std::string_view text, size_t *length)
+{
+    if (text.empty() || text[0] != '#')
+        return HtmlLongestNamedReference(text, length);
+    size_t i = 1;
+    const bool hex = i < text.size() && (text[i] == 'x' || text[i] == 'X');
+    if (hex)
+        ++i;
+    const size_t digits = i;
+    uint32_t value = 0;
+    for (; i < text.size(); ++i) {
+        const int d = hex ? rtf::HexDigitValue(static_cast<uint8_t>(text[i]))
+                          : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
+        if (d < 0)
+            break;
+        value = std::min<uint32_t>(value * (hex ? 16 : 10) + static_cast<uint32_t>(d), 0x110000);
+    }
+    if (i == digits)
+        return std::nullopt;
+    if (i < text.size() && text[i] == ';')
+        ++i;
+    *length = i;
+    return std::u32string(1, HtmlNumericReference(value));
+}
+
+// The named reference of a blank: a plain blank, as this reader has always
+// read it (a numeric reference to U+00A0 stays what it is).
+bool isNamedNbsp(std::string_view text)
+{
+    return text.starts_with("nbsp");
+}
+
 } // namespace
 
 void TQnHTMLReader::decodeEntities(std::string &value)
 {
-    // Attribute values hold entities like text does (an address with "&amp;").
+    // Attribute values hold references like text does (an address with
+    // "&amp;"); a legacy name without its ';' before a letter, digit or '='
+    // is text there, as browsers keep "?a=1&copy=2" in an address.
     if (value.find('&') == std::string::npos)
         return;
     std::string out;
     for (size_t i = 0; i < value.size();) {
         if (value[i] == '&') {
-            size_t j = i + 1;
-            while (j < value.size() && j - i - 1 < static_cast<size_t>(kMaxEntity) &&
-                   value[j] != ';' && value[j] != '&' && !isBlank(static_cast<uint8_t>(value[j])))
-                ++j;
-            if (j < value.size() && value[j] == ';') {
-                const int ch = entityChar(std::string_view(value).substr(i + 1, j - i - 1));
-                if (ch >= 0) {
-                    out.push_back(static_cast<char>(ch));
-                    i = j + 1;
-                    continue;
-                }
+            const std::string_view rest = std::string_view(value).substr(i + 1);
+            size_t length = 0;
+            const std::optional<std::u32string> chars = referenceAt(rest, &length);
+            const bool legacy = chars && rest[0] != '#' && rest[length - 1] != ';' &&
+                                length < rest.size() &&
+                                (isAsciiAlnum(rest[length]) || rest[length] == '=');
+            if (chars && !legacy) {
+                out += isNamedNbsp(rest) ? std::string(" ") : unicode::ToUtf8(*chars);
+                i += 1 + length;
+                continue;
             }
         }
         out.push_back(value[i++]);
@@ -163,37 +186,32 @@ void TQnHTMLReader::decodeEntities(std::string &value)
     value = std::move(out);
 }
 
+void TQnHTMLReader::referenceChars(const std::u32string &chars)
+{
+    for (const char32_t c : chars) {
+        if (inTitle_) {
+            textChar(c);
+            continue;
+        }
+        if (c == 13 || c == 10)
+            continue;
+        AddChar(c);
+    }
+}
+
 void TQnHTMLReader::readEntity()
 {
-    // at_ is just after '&'. The name ends at a blank, ';' (consumed), or
-    // '&' and '<' (read again), or after kMaxEntity characters.
-    std::string name;
-    const size_t n = src_.size();
-    while (at_ < n && name.size() < static_cast<size_t>(kMaxEntity)) {
-        const char c = src_[at_];
-        if (c == ';') {
-            ++at_;
-            break;
-        }
-        if (isBlank(static_cast<uint8_t>(c)) || c == '&' || c == '<')
-            break;
-        name.push_back(c);
-        ++at_;
-    }
-    if (name.empty()) {
-        textChar('&'); // a lone ampersand is text
+    // at_ is just after '&': the longest reference that starts there, as a
+    // browser reads it; a '&' that starts none is text.
+    size_t length = 0;
+    const std::string_view rest = std::string_view(src_).substr(at_);
+    const std::optional<std::u32string> chars = referenceAt(rest, &length);
+    if (!chars) {
+        textChar('&');
         return;
     }
-    const int ch = entityChar(name);
-    if (ch < 0)
-        return;
-    if (inTitle_) {
-        textChar(static_cast<uint8_t>(ch));
-        return;
-    }
-    if (ch == 13 || ch == 10)
-        return;
-    AddChar(AnsiToUnicode(static_cast<uint8_t>(ch)));
+    at_ += length;
+    referenceChars(isNamedNbsp(rest) ? std::u32string(U" ") : *chars);
 }
 
 void TQnHTMLReader::skipRawText(std::string_view endTag)

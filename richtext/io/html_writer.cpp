@@ -114,6 +114,24 @@ std::string TQnHTMLWriter::attributeText(std::string_view text) const
     return escaped(text, true);
 }
 
+// An address of any characters: those of the code page as attributeText
+// writes them, others as themselves in UTF-8 text, else as references.
+std::string TQnHTMLWriter::attributeText(std::u32string_view text) const
+{
+    std::string out;
+    for (const char32_t c : text) {
+        if (const std::optional<unsigned char> code = UnicodeToAnsi(c)) {
+            const char byte = static_cast<char>(*code);
+            out += attributeText(std::string_view(&byte, 1));
+        } else if (Utf8Text) {
+            out += unicode::ToUtf8(std::u32string_view(&c, 1));
+        } else {
+            out += "&#" + std::to_string(static_cast<uint32_t>(c)) + ";";
+        }
+    }
+    return out;
+}
+
 void TQnHTMLWriter::emit(std::string_view text)
 {
     if (linkMode_ == 1)
@@ -655,7 +673,7 @@ int TQnHTMLWriter::WriteText(int count)
             // numeric reference.
             if (linkMode_ == 2) {
                 if (linkAddress_.size() < 4096)
-                    linkAddress_ += unicode::ToUtf8(std::u32string_view(&wide, 1));
+                    linkAddress_.push_back(wide);
             } else if (Utf8Text) {
                 text += unicode::ToUtf8(std::u32string_view(&wide, 1));
             } else {
@@ -666,7 +684,7 @@ int TQnHTMLWriter::WriteText(int count)
         const uint8_t c = *code;
         if (linkMode_ == 2) {
             if (c > 3 && linkAddress_.size() < 4096)
-                linkAddress_.push_back(static_cast<char>(c));
+                linkAddress_.push_back(wide);
             continue;
         }
         if (c == 10) {

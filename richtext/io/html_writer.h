@@ -89,6 +89,7 @@ private:
     int openLists() const;
     static const char *alignmentWord(uint8_t alignment);
     std::string attributeText(std::string_view text) const;
+    std::string attributeText(std::u32string_view text) const;
     std::string escaped(std::string_view text, bool quotes) const;
     void appendCharacter(std::string &out, uint8_t c, bool quotes) const;
     // CSS layout.
@@ -109,7 +110,7 @@ private:
     int32_t segmentX_ = 0;
     bool segmentOpen_ = false;
     int linkMode_ = 0; // 0 none, 1 collecting the text, 2 collecting the address
-    std::string linkAddress_;
+    std::u32string linkAddress_; // the hidden address of the link being written
     std::string side_;
     bool afterRule_ = false;
 };

@@ -118,6 +118,11 @@ enum Action : uint8_t {
     xFontFamily,
     xCharset,
     xUnderlineOff,
+    // the code pages of the bytes: \fcharset (the classic \charset only
+    // records the font's character set), \ansicpg and its kin, \deff
+    xFontCharset,
+    xCodePage,
+    xDefaultFont,
     // destinations: \upr{ansi text}{\*\ud{unicode text}} keeps the second
     xUnicodePair,
     xUnicodeText,

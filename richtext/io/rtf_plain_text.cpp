@@ -6,6 +6,7 @@
 
 #include "platform/ansi.h"
 #include "platform/unicode_text.h"
+#include "richtext/io/rtf_code_page.h"
 #include "richtext/io/rtf_control_words.h"
 #include "richtext/io/rtf_reader.h"
 
@@ -21,8 +22,9 @@ bool isBlank(uint8_t c)
 }
 
 // Where the reader is: in the text, in a group it skips, or in a
-// destination whose characters go elsewhere (fonts, colours, notes).
-enum class Where : uint8_t { Text, Skip, Other };
+// destination whose characters go elsewhere (colours, notes), or in the
+// font table (whose entries name the code pages of the text).
+enum class Where : uint8_t { Text, Skip, Other, Fonts };
 
 // Thrown inside the pass when the document must be read by the reader.
 struct NeedsReader {};
@@ -78,7 +80,15 @@ private:
     void textRun();
     void pushGroup();
     void popGroup();
-    void dispatch(uint8_t c, bool lineBreak = false);
+    void dispatch(uint8_t c, bool lineBreak = false, bool ansi = false);
+    void textByte(uint8_t c);
+    void flushText();
+    void setFont(int32_t font)
+    {
+        font_ = font;
+        codePage_ = codePages_.PageOf(font);
+    }
+    bool plainBytes() const { return codePage_ == kDefaultCodePage && !bytes_.Pending(); }
     void controlWord();
     void controlSymbol(uint8_t c);
     void hexByte();
@@ -91,6 +101,7 @@ private:
     struct Group {
         Where where;
         uint8_t unicodeSkip;
+        int32_t font;
     };
 
     std::string_view in_;
@@ -107,6 +118,12 @@ private:
     uint8_t unicodeSkip_ = 1;
     char32_t highSurrogate_ = 0;
     Where unicodePairWhere_ = Where::Text;
+    RtfCodePages codePages_;
+    RtfByteDecoder bytes_;
+    std::u32string decoded_;
+    int32_t font_ = RtfCodePages::kNoFont;
+    int32_t fontNumber_ = 0; // of the font table's entry
+    int codePage_ = kDefaultCodePage;
 };
 
 void PlainTextPass::run()
@@ -133,12 +150,13 @@ void PlainTextPass::run()
             popGroup();
             break;
         default:
-            if (where_ == Where::Text && fallbackLeft_ == 0 && c > 1)
+            if (where_ == Where::Text && fallbackLeft_ == 0 && c > 1 && plainBytes())
                 textRun();
             else
                 dispatch(c);
         }
     }
+    flushText();
 }
 
 void PlainTextPass::textRun()
@@ -161,17 +179,19 @@ void PlainTextPass::textRun()
 
 void PlainTextPass::pushGroup()
 {
+    flushText();
     fallbackLeft_ = 0;
     highSurrogate_ = 0;
     skipIfUnknown_ = false;
     if (static_cast<int>(stack_.size()) >= TQnRtfReader::kMaxGroupDepth)
         throw NeedsReader{}; // the reader keeps no state for such groups
-    stack_.push_back({where_, unicodeSkip_});
+    stack_.push_back({where_, unicodeSkip_, font_});
     started_ = true;
 }
 
 void PlainTextPass::popGroup()
 {
+    flushText();
     fallbackLeft_ = 0;
     highSurrogate_ = 0;
     skipIfUnknown_ = false;
@@ -181,23 +201,53 @@ void PlainTextPass::popGroup()
     }
     where_ = stack_.back().where;
     unicodeSkip_ = stack_.back().unicodeSkip;
+    const int32_t font = stack_.back().font;
     stack_.pop_back();
+    setFont(font);
     if (stack_.empty() && started_)
         stop_ = true;
 }
 
-void PlainTextPass::dispatch(uint8_t c, bool lineBreak)
+void PlainTextPass::dispatch(uint8_t c, bool lineBreak, bool ansi)
 {
     if (fallbackLeft_ > 0) {
         --fallbackLeft_;
         return;
     }
     highSurrogate_ = 0;
-    if (where_ != Where::Text || c == 0 || ((c == 13 || c == 10) && !lineBreak))
+    if (where_ == Where::Fonts && c == ';')
+        fontNumber_ = 0; // the entry ends, as in the reader
+    if (where_ != Where::Text)
+        return;
+    if (!plainBytes() && !ansi && c >= 0x20) {
+        textByte(c);
+        return;
+    }
+    flushText();
+    if (c == 0 || ((c == 13 || c == 10) && !lineBreak))
         return;
     if (c == 1)
         throw NeedsReader{}; // the placeholder of a linked object
     text_.push_back(map_[c]);
+}
+
+// A byte of a code page other than Windows-1252, as the reader decodes it.
+void PlainTextPass::textByte(uint8_t c)
+{
+    decoded_.clear();
+    bytes_.Feed(c, codePage_, decoded_);
+    for (const char32_t u : decoded_)
+        put(u);
+}
+
+void PlainTextPass::flushText()
+{
+    if (!bytes_.Pending())
+        return;
+    decoded_.clear();
+    bytes_.Flush(decoded_);
+    for (const char32_t u : decoded_)
+        put(u);
 }
 
 void PlainTextPass::hexByte()
@@ -253,7 +303,7 @@ void PlainTextPass::controlSymbol(uint8_t c)
     }
     skipIfUnknown_ = false;
     if (w->Class == WordClass::Character && w->Action != 0)
-        dispatch(w->Action);
+        dispatch(w->Action, false, w->Action >= 0x80);
 }
 
 void PlainTextPass::controlWord()
@@ -310,10 +360,11 @@ void PlainTextPass::controlWord()
 
 void PlainTextPass::act(const ControlWord &w, bool hasParam, int32_t param)
 {
+    flushText();
     switch (w.Class) {
     case WordClass::Character:
         if (w.Action != 0)
-            dispatch(w.Action, w.Action == 10);
+            dispatch(w.Action, w.Action == 10, w.Action >= 0x80);
         break;
     case WordClass::Destination:
         destination(w.Action);
@@ -353,6 +404,9 @@ void PlainTextPass::destination(uint8_t which)
         where_ = Where::Skip;
         break;
     case dFontTable:
+        where_ = Where::Fonts;
+        fontNumber_ = 0;
+        break;
     case dColourTable:
     case dTitle:
     case dComment:
@@ -378,6 +432,27 @@ void PlainTextPass::property(uint8_t action, int32_t v)
         break;
     case xUnicodeSkip:
         unicodeSkip_ = static_cast<uint8_t>(std::clamp(v, 0, 16));
+        break;
+    case aPlain:
+        setFont(RtfCodePages::kNoFont);
+        break;
+    case aFont:
+        if (where_ == Where::Fonts)
+            fontNumber_ = v;
+        else
+            setFont(v);
+        break;
+    case xFontCharset:
+        if (where_ == Where::Fonts)
+            codePages_.SetFontCharset(fontNumber_, std::clamp(v, 0, 255));
+        break;
+    case xCodePage:
+        codePages_.SetDocumentPage(v);
+        setFont(font_);
+        break;
+    case xDefaultFont:
+        codePages_.SetDefaultFont(v);
+        setFont(font_);
         break;
     case aRawRtf:
         if (v)

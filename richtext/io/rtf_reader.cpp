@@ -32,6 +32,9 @@ int TQnRtfReader::Read(TQnStream &stream, TParagraph *&first)
     SetStream(stream);
     attr_ = TCharAttr{};
     attr_.Size = 10;
+    codePages_ = rtf::RtfCodePages{};
+    bytes_ = rtf::RtfByteDecoder{};
+    setFont(rtf::RtfCodePages::kNoFont);
     paperWidth_ = Header->PageWidth;
     marginLeft_ = Header->MarginLeft;
     marginRight_ = Header->MarginRight;
@@ -78,6 +81,7 @@ int TQnRtfReader::Read(TQnStream &stream, TParagraph *&first)
 
 void TQnRtfReader::act(const ControlWord &w, bool hasParam, int32_t param)
 {
+    flushText();
     if (overflow_ > 0) {
         // Groups too deep to keep their state: paragraph ends and characters
         // count, destinations are skipped, formatting is dropped.
@@ -92,7 +96,7 @@ void TQnRtfReader::act(const ControlWord &w, bool hasParam, int32_t param)
     switch (w.Class) {
     case WordClass::Character:
         if (w.Action != 0)
-            dispatch(w.Action, w.Action == 10);
+            dispatch(w.Action, w.Action == 10, w.Action >= 0x80);
         break;
     case WordClass::Destination:
         destination(w.Action);
@@ -227,6 +231,7 @@ void TQnRtfReader::destination(uint8_t which)
 
 void TQnRtfReader::pushGroup()
 {
+    flushText();
     fallbackLeft_ = 0;
     highSurrogate_ = 0;
     skipIfUnknown_ = false;
@@ -236,7 +241,7 @@ void TQnRtfReader::pushGroup()
         ++overflow_;
         return;
     }
-    stack_.push_back({attr_, image_, tabsStarted_, tableMode_, dest_, input_, unicodeSkip_});
+    stack_.push_back({attr_, image_, tabsStarted_, tableMode_, dest_, input_, unicodeSkip_, font_});
     ++depth_;
     started_ = true;
     input_ = kNormal;
@@ -244,6 +249,7 @@ void TQnRtfReader::pushGroup()
 
 void TQnRtfReader::popGroup()
 {
+    flushText();
     fallbackLeft_ = 0;
     highSurrogate_ = 0;
     skipIfUnknown_ = false;
@@ -273,7 +279,9 @@ void TQnRtfReader::popGroup()
     dest_ = s.Dest;
     input_ = s.Input;
     unicodeSkip_ = s.UnicodeSkip;
+    const int32_t font = s.Font;
     stack_.pop_back();
+    setFont(font); // after the font table too: its entries may name the font's page
     --depth_;
     if (raw_ && !(attr_.Style & kStyleRtfCode))
         raw_ = false;
@@ -296,7 +304,7 @@ void TQnRtfReader::popGroup()
         stop_ = true;
 }
 
-void TQnRtfReader::dispatch(uint8_t c, bool lineBreak)
+void TQnRtfReader::dispatch(uint8_t c, bool lineBreak, bool ansi)
 {
     if (fallbackLeft_ > 0) {
         --fallbackLeft_;
@@ -305,8 +313,7 @@ void TQnRtfReader::dispatch(uint8_t c, bool lineBreak)
     highSurrogate_ = 0;
     switch (dest_) {
     case kText:
-        // Bytes of the text are Windows-1252.
-        character(AnsiToUnicode(c), lineBreak);
+        textByte(c, lineBreak, ansi);
         break;
     case kFonts:
         if (c == ';')
@@ -389,6 +396,39 @@ void TQnRtfReader::endFontEntry()
 
 // ---------------------------------------------------------------------------
 // Characters and paragraphs
+
+void TQnRtfReader::textByte(uint8_t c, bool lineBreak, bool ansi)
+{
+    if (codePage_ == rtf::kDefaultCodePage && !bytes_.Pending()) {
+        character(AnsiToUnicode(c), lineBreak);
+        return;
+    }
+    if (ansi || c < 0x20) {
+        flushText();
+        character(AnsiToUnicode(c), lineBreak);
+        return;
+    }
+    decoded_.clear();
+    bytes_.Feed(c, codePage_, decoded_);
+    for (const char32_t u : decoded_)
+        character(u, false);
+}
+
+void TQnRtfReader::flushText()
+{
+    if (!bytes_.Pending())
+        return;
+    decoded_.clear();
+    bytes_.Flush(decoded_);
+    for (const char32_t u : decoded_)
+        character(u, false);
+}
+
+void TQnRtfReader::setFont(int32_t font)
+{
+    font_ = font;
+    codePage_ = codePages_.PageOf(font);
+}
 
 void TQnRtfReader::character(char32_t c, bool lineBreak)
 {

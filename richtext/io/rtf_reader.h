@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "richtext/io/rtf_code_page.h"
 #include "richtext/io/text_reader.h"
 
 namespace qn {
@@ -61,6 +62,7 @@ private:
         bool TabsStarted, TableMode;
         uint8_t Dest, Input;
         uint8_t UnicodeSkip;
+        int32_t Font; // the font number of the text, for its code page
     };
     enum Dest : uint8_t {
         kText = 0,
@@ -98,7 +100,12 @@ private:
     void applyCellBorders(int cell);
     void pushGroup();
     void popGroup();
-    void dispatch(uint8_t c, bool lineBreak = false);
+    // A byte of the input; `ansi` marks the Windows-1252 code of a character
+    // word (\emdash), which no code page changes.
+    void dispatch(uint8_t c, bool lineBreak = false, bool ansi = false);
+    void textByte(uint8_t c, bool lineBreak, bool ansi);
+    void flushText(); // a lead byte left waiting ends as U+FFFD
+    void setFont(int32_t font);
     void character(char32_t c, bool lineBreak);
     void unicodeChar(int32_t code);
     void rawByte(uint8_t c);
@@ -145,6 +152,13 @@ private:
     uint8_t unicodeSkip_ = 1;
     char32_t highSurrogate_ = 0;      // the first half of a pair, awaiting the second
     uint8_t unicodePairDest_ = kText; // where the \ud text of \upr goes
+
+    // The code pages of the bytes of the text.
+    rtf::RtfCodePages codePages_;
+    rtf::RtfByteDecoder bytes_;
+    std::u32string decoded_;
+    int32_t font_ = rtf::RtfCodePages::kNoFont;
+    int codePage_ = rtf::kDefaultCodePage;
 
     // Font and colour tables.
     uint8_t fontMap_[kFontSlots] = {};

@@ -89,12 +89,16 @@ bool TQnRtfReader::characterWord(uint8_t action, int32_t v)
     switch (action) {
     case aPlain:
         attr_ = TCharAttr{};
+        setFont(rtf::RtfCodePages::kNoFont);
         return true;
     case aFont:
-        if (dest_ == kFonts)
+        if (dest_ == kFonts) {
             fontNumber_ = v;
-        else if (v >= 0 && v < kFontSlots)
+            return true;
+        }
+        if (v >= 0 && v < kFontSlots)
             attr_.FontIndex = fontMap_[v];
+        setFont(v);
         return true;
     case aFontSize: {
         const int32_t points = v / 2;
@@ -628,8 +632,20 @@ bool TQnRtfReader::documentWord(uint8_t action, int32_t v)
             fontFamily_ = v;
         return true;
     case xCharset:
-        if (dest_ == kFonts)
+    case xFontCharset:
+        if (dest_ == kFonts) {
             fontCharset_ = std::clamp(v, 0, 255);
+            if (action == xFontCharset)
+                codePages_.SetFontCharset(fontNumber_, fontCharset_);
+        }
+        return true;
+    case xCodePage:
+        codePages_.SetDocumentPage(v);
+        setFont(font_);
+        return true;
+    case xDefaultFont:
+        codePages_.SetDefaultFont(v);
+        setFont(font_);
         return true;
     case aFootnoteNumber:
         if (footnote_ && dest_ == kFootnoteText)

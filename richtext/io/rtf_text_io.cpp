@@ -3,6 +3,8 @@
 #include "richtext/io/rtf_text_io.h"
 
 #include "platform/ascii_text.h"
+#include "platform/text_encoding.h"
+#include "platform/unicode_text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -247,6 +249,28 @@ void TQnRTFTextIo::ReadWithReader(TQnStream *stream, TQnTextReader *reader)
     Changed();
 }
 
+bool TQnRTFTextIo::readUnicodeText(TQnStream &stream, TQnTextReader &reader)
+{
+    // A text file in UTF-8 (with or without its mark) or UTF-16 (with its
+    // mark) is read as its characters; any other as Windows-1252 bytes.
+    const int64_t start = stream.Position();
+    std::string bytes(static_cast<size_t>(std::max<int64_t>(stream.Size() - start, 0)), '\0');
+    const int64_t got = stream.Read(bytes.data(), static_cast<int64_t>(bytes.size()));
+    if (got < 0 || DetectTextEncoding(std::string_view(bytes).substr(
+                       0, static_cast<size_t>(got))) == TextEncoding::Windows1252) {
+        stream.Seek(start);
+        return false;
+    }
+    bytes.resize(static_cast<size_t>(got));
+    TQnMemoryStream text(unicode::ToUtf8(DecodeText(bytes)));
+    reader.Utf8 = true;
+    ReadWithReader(&text, &reader);
+    ErrorState = reader.ErrorState;
+    if (ErrorState != kIoOk && LastIoError.empty())
+        LastIoError = "The document could not be read completely";
+    return true;
+}
+
 int TQnRTFTextIo::LoadFromStream(TQnStream &stream)
 {
     const int format =
@@ -267,6 +291,8 @@ int TQnRTFTextIo::LoadFromStream(TQnStream &stream)
         if (format == kFormatText && stream.Size() - stream.Position() > kPlainModeThreshold)
             SetMemoryFormat(fmPlainText);
         std::unique_ptr<TQnTextReader> reader = CustomReader ? CustomReader() : MakeReader(format);
+        if (format == kFormatText && !CustomReader && readUnicodeText(stream, *reader))
+            return format;
         ReadWithReader(&stream, reader.get());
         ErrorState = reader->ErrorState;
         if (ErrorState != kIoOk && LastIoError.empty())

@@ -163,6 +163,11 @@ protected:
     void CopyFrom(const TQnRTFTextIo &source);
     // Places the cursor in paragraph at an offset across its lines (clamped).
     void PlaceInParagraph(TParagraph *paragraph, int offset);
+
+private:
+    // A text file in UTF-8 or UTF-16 read as its characters; false (the
+    // stream left as it was) for any other.
+    bool readUnicodeText(TQnStream &stream, TQnTextReader &reader);
 };
 
 } // namespace qn

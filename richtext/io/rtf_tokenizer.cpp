@@ -76,6 +76,7 @@ int TQnRtfReader::parse()
             dispatch(c);
         }
     }
+    flushText();
     if (raw_)
         for (int i = 0; i < rawMatch_; ++i)
             character(static_cast<uint8_t>(kRawClose[i]), false);
@@ -164,7 +165,7 @@ int TQnRtfReader::controlWord()
         }
         skipIfUnknown_ = false;
         if (w->Class == WordClass::Character && w->Action != 0)
-            dispatch(w->Action);
+            dispatch(w->Action, false, w->Action >= 0x80);
         return kReadOk;
     }
     char name[32];

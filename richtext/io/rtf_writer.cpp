@@ -492,13 +492,15 @@ int TQnRTFWriter::WriteText(int count)
 
 // A character the code page lacks: \uN with N a signed 16-bit number and
 // '?' for readers that skip it (one character, the default \uc1); a
-// character beyond the basic plane as its two surrogate halves.
+// character beyond the basic plane as its two surrogate halves. The '?' is
+// written as \'3f: some readers take a plain character after the number
+// as part of the word and drop what follows it.
 void TQnRTFWriter::PutUnicode(char32_t c)
 {
     auto unit = [this](uint32_t u) {
         Put("\\u");
         PutNumber(static_cast<int16_t>(u));
-        Put('?');
+        Put("\\'3f");
     };
     if (c >= 0x10000 && c <= 0x10FFFF) {
         c -= 0x10000;

@@ -7,7 +7,9 @@
 #include "app/exchange/diary_import.h"
 #include "app/exchange/entry_document.h"
 #include "platform/ansi.h"
+#include "platform/unicode_text.h"
 #include "platform/version.h"
+#include "tests/richtext/io/unicode_samples.h"
 #include "tests/support/command.h"
 #include "tests/support/temp_dir.h"
 
@@ -47,7 +49,7 @@ ImportResult importFrom(const fs::path &diary, const fs::path &source, bool dryR
     return ImportIntoDiary(&folder.Records(), source, dryRun);
 }
 
-// The date heading and every paragraph of every entry, as UTF-8 with blanks
+// The date heading and every paragraph of every entry (UTF-8), with blanks
 // made one, in diary order.
 std::vector<std::string> expectedPieces(const std::map<std::string, std::string> &entries)
 {
@@ -58,7 +60,7 @@ std::vector<std::string> expectedPieces(const std::map<std::string, std::string>
         pieces.push_back(FormatDateTime("dddd, mmmm d, yyyy", date));
         for (const std::string &p : paragraphsOf(rtf))
             if (!p.empty())
-                pieces.push_back(normalizedBlanks(AnsiToUtf8(p)));
+                pieces.push_back(normalizedBlanks(p));
     }
     return pieces;
 }
@@ -236,6 +238,51 @@ TEST(DiaryExchange, TextAndFolderExportsHoldEachEntryUnderItsDate)
     EXPECT_EQ(fresh.Count(ImportItem::Added), 12) << fresh.Report();
 }
 
+TEST(DiaryExchange, EveryScriptTravelsThroughEveryExportAndBack)
+{
+    TempDir dir;
+    std::map<std::string, std::string> entries;
+    int day = 1;
+    for (const std::u32string &sample : test::kSamples) {
+        TQnRTFText doc;
+        TCharAttr attr;
+        attr.Size = 10;
+        doc.SetParagraphText(0, sample, &attr);
+        entries[dayKey(day++)] = DocumentRtf(doc);
+    }
+    makeDiary(dir / "diary", entries);
+    auto expectSamplesIn = [](const std::string &bytes, const char *format) {
+        for (const std::u32string &sample : test::kSamples)
+            EXPECT_NE(bytes.find(unicode::ToUtf8(sample)), std::string::npos)
+                << format << ": " << unicode::ToUtf8(sample);
+    };
+    exportTo(dir / "diary", ExportFormat::Text, dir / "diary.txt");
+    expectSamplesIn(readFile(dir / "diary.txt"), "text");
+    exportTo(dir / "diary", ExportFormat::Html, dir / "diary.html");
+    expectSamplesIn(readFile(dir / "diary.html"), "html");
+
+    // JSON lines, a folder of RTF, and the text file come back whole.
+    exportTo(dir / "diary", ExportFormat::JsonLines, dir / "all.jsonl");
+    expectSamplesIn(readFile(dir / "all.jsonl"), "json lines");
+    exportTo(dir / "diary", ExportFormat::RtfFolder, dir / "out");
+    for (const char *source : {"all.jsonl", "out"}) {
+        const fs::path copy = dir / (std::string("copy-") + source);
+        ImportResult imported = importFrom(copy, dir / source);
+        EXPECT_EQ(imported.Count(ImportItem::Added), static_cast<int>(entries.size()))
+            << imported.Report();
+        const std::map<std::string, std::string> back = diaryEntries(copy);
+        for (const auto &[key, rtf] : entries) {
+            ASSERT_TRUE(back.count(key)) << source << " " << key;
+            EXPECT_EQ(paragraphsOf(back.at(key)), paragraphsOf(rtf)) << source << " " << key;
+        }
+    }
+    fs::create_directories(dir / "texts");
+    writeFile(dir / "texts/2024-01-01.txt", unicode::ToUtf8(test::kSamples[8]));
+    importFrom(dir / "fromtext", dir / "texts");
+    EXPECT_EQ(paragraphsOf(diaryEntries(dir / "fromtext").at("20240101"))[0],
+              unicode::ToUtf8(test::kSamples[8]));
+}
+
 TEST(DiaryExchange, ImportKeepsTheEntryADateHasAndReportsWhatItCannotRead)
 {
     TempDir dir;
@@ -246,7 +293,7 @@ TEST(DiaryExchange, ImportKeepsTheEntryADateHasAndReportsWhatItCannotRead)
     writeFile(dir / "in/2024-01-04.rtf", "{\\rtf1 cut sho");
     writeFile(dir / "in/2024-01-05.rtf", "this is no RTF at all");
     writeFile(dir / "in/2024-01-06.txt", std::string("binary\0data", 11));
-    writeFile(dir / "in/2024-01-07.txt", "\xe4\xbd\xa0\xe5\xa5\xbd"); // not Western European
+    writeFile(dir / "in/2024-01-07.txt", "\xe4\xbd\xa0\xe5\xa5\xbd"); // Chinese: kept whole
     writeFile(dir / "in/2024-02-30.txt", "no such day");
     writeFile(dir / "in/2024-01-08.txt", "  \n\n");
     writeFile(dir / "in/readme.md", "not dated");
@@ -256,22 +303,22 @@ TEST(DiaryExchange, ImportKeepsTheEntryADateHasAndReportsWhatItCannotRead)
     ImportResult dry = importFrom(dir / "diary", dir / "in", true);
     EXPECT_EQ(readFile(dir / "diary/QUILLNK.FPT"), before);
     EXPECT_EQ(dry.Count(ImportItem::Appended), 1);
-    EXPECT_EQ(dry.Count(ImportItem::Added), 1);
+    EXPECT_EQ(dry.Count(ImportItem::Added), 2);
     EXPECT_NE(dry.Report().find("Dry run"), std::string::npos);
 
     ImportResult result = importFrom(dir / "diary", dir / "in");
     const std::string report = result.Report();
     EXPECT_EQ(result.Count(ImportItem::Appended), 1) << report;
-    EXPECT_EQ(result.Count(ImportItem::Added), 1) << report;
-    EXPECT_EQ(result.Count(ImportItem::Failed), 4) << report;
-    for (const char *name :
-         {"2024-01-04.rtf: not imported", "2024-01-05.rtf: not imported",
-          "2024-01-06.txt: not imported", "2024-01-07.txt: not imported", "2024-02-30.txt: skipped",
-          "2024-01-08.txt: skipped: it holds no text", "readme.md: skipped"})
+    EXPECT_EQ(result.Count(ImportItem::Added), 2) << report;
+    EXPECT_EQ(result.Count(ImportItem::Failed), 3) << report;
+    for (const char *name : {"2024-01-04.rtf: not imported", "2024-01-05.rtf: not imported",
+                             "2024-01-06.txt: not imported", "2024-01-07.txt: became the entry",
+                             "2024-02-30.txt: skipped", "2024-01-08.txt: skipped: it holds no text",
+                             "readme.md: skipped"})
         EXPECT_NE(report.find(name), std::string::npos) << name << "\n" << report;
 
     const std::map<std::string, std::string> diary = diaryEntries(dir / "diary");
-    EXPECT_EQ(diary.size(), 2u) << "nothing is written for what cannot be read";
+    EXPECT_EQ(diary.size(), 3u) << "nothing is written for what cannot be read";
     // Both texts, the old one first, the imported one from a new page on.
     std::string error;
     auto doc = ReadDocument(diary.at("20240102"), SourceFormat::Rtf, error);
@@ -279,13 +326,14 @@ TEST(DiaryExchange, ImportKeepsTheEntryADateHasAndReportsWhatItCannotRead)
     std::vector<std::string> expected = paragraphsOf(formattedEntryRtf(3));
     const size_t old = expected.size();
     expected.push_back("Written elsewhere");
-    expected.push_back("second line caf\xe9");
+    expected.push_back("second line caf\xc3\xa9");
     std::vector<std::string> texts = ParagraphTexts(*doc);
     while (texts.size() > expected.size() && texts.back().empty())
         texts.pop_back();
     EXPECT_EQ(texts, expected);
     EXPECT_TRUE(doc->ParagraphAt(static_cast<int>(old))->ParFlags & kParPageBreak);
     EXPECT_EQ(paragraphsOf(diary.at("20240103"))[0], "From a web page");
+    EXPECT_EQ(paragraphsOf(diary.at("20240107"))[0], "\xe4\xbd\xa0\xe5\xa5\xbd");
 }
 
 TEST(DiaryExchange, BadLinesOfALineFileAreReportedByLine)
@@ -302,14 +350,18 @@ TEST(DiaryExchange, BadLinesOfALineFileAreReportedByLine)
               "[1,2]\n");
     ImportResult result = importFrom(dir / "diary", dir / "in.jsonl");
     const std::string report = result.Report();
-    EXPECT_EQ(result.Count(ImportItem::Added), 1) << report;
-    EXPECT_EQ(result.Count(ImportItem::Failed), 6) << report;
-    for (int line : {1, 4, 5, 6, 7, 8})
+    // The first line's emoji is kept like any character.
+    EXPECT_EQ(result.Count(ImportItem::Added), 2) << report;
+    EXPECT_EQ(result.Count(ImportItem::Failed), 5) << report;
+    for (int line : {4, 5, 6, 7, 8})
         EXPECT_NE(report.find("in.jsonl line " + std::to_string(line) + ": not imported"),
                   std::string::npos)
             << line << "\n"
             << report;
-    EXPECT_EQ(diaryEntries(dir / "diary").size(), 1u);
+    const std::map<std::string, std::string> diary = diaryEntries(dir / "diary");
+    ASSERT_EQ(diary.size(), 2u);
+    EXPECT_EQ(paragraphsOf(diary.at("20240501")),
+              (std::vector<std::string>{"first", "second \xc3\xa9\xf0\x9f\x98\x80"}));
 }
 
 int run(std::vector<std::string> args, const std::string &input, std::string &out, std::string &err,

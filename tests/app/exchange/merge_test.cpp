@@ -237,6 +237,23 @@ TEST(DiaryMerge, TextsBeyondTheCodePageAreComparedCharacterByCharacter)
     EXPECT_EQ(DecideEntryMerge(lodz, longer, text, message), MergeAction::CopyLonger);
 }
 
+TEST(DiaryMerge, TextsOfOtherScriptsAreComparedCharacterForCharacter)
+{
+    // Two entries that differ only in characters beyond the code page are
+    // different texts: the copy's is added, never dropped as the same.
+    std::string text, message;
+    const std::string japanese = rtfOf({"\\u26085\\'3f\\u26412\\'3f"});
+    const std::string chinese = rtfOf({"\\u20013\\'3f\\u22269\\'3f"});
+    EXPECT_EQ(DecideEntryMerge(japanese, chinese, text, message), MergeAction::Appended);
+    EXPECT_EQ(textOf(text), (std::vector<std::string>{"\u65E5\u672C", "\u4E2D\u56FD"}));
+    EXPECT_EQ(DecideEntryMerge(japanese, japanese, text, message), MergeAction::Same);
+    // A no-break space at the end is a blank; a letter whose UTF-8 ends in
+    // the same byte is not.
+    EXPECT_EQ(DecideEntryMerge(rtfOf({"x"}), rtfOf({"x\\~"}), text, message), MergeAction::Same);
+    EXPECT_EQ(DecideEntryMerge(rtfOf({"x"}), rtfOf({"x\\'e0"}), text, message),
+              MergeAction::CopyLonger);
+}
+
 struct SchemeCase {
     std::string stem, memoExt;
     bool withIndex;

@@ -233,6 +233,67 @@ protected:
     }
 };
 
+TEST_F(EditorPaste, RtfAndHtmlOnTheClipboardCarryEveryCharacter)
+{
+    const std::u32string text = U"\u0141\u00F3d\u017A \u03B1\u03B8\u03AE\u03BD\u03B1 \u65E5\u672C "
+                                U"e\u0301 \U0001F44D\U0001F3FD \u20AC";
+    load(kHead + "x}");
+    doc().SetParagraphText(0, text, &attrAt(0, 0));
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    edit->CopyToClipboard();
+    const QMimeData *copied = QApplication::clipboard()->mimeData();
+    ASSERT_NE(copied, nullptr);
+    const QByteArray rtfBytes = copied->data("text/rtf");
+    for (const char c : rtfBytes)
+        EXPECT_LT(static_cast<unsigned char>(c), 0x80) << "RTF stays seven-bit";
+    const QString html = copied->html();
+
+    // Each form alone pastes the same characters back.
+    for (const char *form : {"rtf", "html"}) {
+        auto *data = new QMimeData;
+        if (std::string(form) == "rtf")
+            data->setData(QStringLiteral("text/rtf"), rtfBytes);
+        else
+            data->setHtml(html);
+        setClipboard(data);
+        load(kHead + "}");
+        edit->PasteFromClipboard();
+        EXPECT_EQ(doc().ParagraphText(0), text) << form;
+    }
+    // HTML from a browser is text already: a charset its page still names
+    // does not change it.
+    auto *data = new QMimeData;
+    data->setHtml(QString::fromUcs4(U"<meta charset=\"windows-1252\"><p>\u0141\u00F3d\u017A "
+                                    U"&Ccaron;&#147;</p>"));
+    setClipboard(data);
+    load(kHead + "}");
+    edit->PasteFromClipboard();
+    EXPECT_EQ(doc().ParagraphText(0), U"\u0141\u00F3d\u017A \u010C\u201C");
+}
+
+TEST_F(EditorDrag, DroppedFilesAreReadInTheirEncoding)
+{
+    load(kHead + "ab}");
+    TempDir dir;
+    const auto write = [&](const char *name, const QByteArray &bytes) {
+        const QString path = QString::fromStdString((dir.path() / name).string());
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return QUrl::fromLocalFile(path);
+    };
+    // UTF-16 with its mark, a web page in Windows-1251, UTF-8 with Greek.
+    QByteArray utf16("\xFF\xFE", 2);
+    for (const char16_t unit : std::u16string(u"\u65E5\u672C\U0001F600"))
+        utf16 += QByteArray(reinterpret_cast<const char *>(&unit), 2);
+    QMimeData files;
+    files.setUrls({write("jp.txt", utf16),
+                   write("ru.html", QByteArray("<meta charset=windows-1251><b>\xcf\xf0\xe8</b>")),
+                   write("gr.txt", QByteArray("\xce\xb1\xce\xb8"))});
+    EXPECT_TRUE(drop(files, charPoint(0, 2) + QPoint(20, 0)));
+    EXPECT_EQ(doc().ParagraphText(0), U"ab\u65E5\u672C\U0001F600\u041F\u0440\u0438\u03B1\u03B8");
+}
+
 TEST_F(EditorDrag, ASelectionMovesWithinTheEntryAndCtrlCopiesIt)
 {
     load(kHead + "one two three}");

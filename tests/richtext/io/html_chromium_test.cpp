@@ -11,7 +11,9 @@
 #include "html_test_util.h"
 #include "io_test_util.h"
 #include "platform/ansi.h"
+#include "platform/unicode_text.h"
 #include "tests/support/temp_dir.h"
+#include "unicode_samples.h"
 
 namespace qn::test {
 namespace {
@@ -178,6 +180,34 @@ TEST(HtmlChromium, WrittenFileShowsTheDocumentText)
         shownTexts({writeHtml(doc), writeHtml(page, shcHiddenFootnote)});
     EXPECT_EQ(shown[0], expected);
     EXPECT_EQ(shown[1], visibleText(page));
+}
+
+TEST(HtmlChromium, EveryScriptShowsInTheBrowser)
+{
+    if (!std::filesystem::exists(kChromium))
+        GTEST_SKIP() << "Chromium is not installed (" << kChromium
+                     << "); install the chromium package to run this test";
+    TQnRTFText doc;
+    const TCharAttr a = makeAttr();
+    std::string expected;
+    int index = 0;
+    for (const std::u32string &sample : kSamples) {
+        if (index == 0)
+            doc.SetParagraphText(0, sample, &a);
+        else
+            doc.AddParagraphWithText(index, sample, &a);
+        ++index;
+        expected += unicode::ToUtf8(sample) + " ";
+    }
+    // The clipboard's seven-bit form and the export's UTF-8 page.
+    TQnMemoryStream out;
+    TQnHTMLWriter writer(doc);
+    writer.CompletePage = true;
+    writer.Utf8Text = true;
+    writer.Write(out);
+    const std::vector<std::string> shown = shownTexts({writeHtml(doc), out.Bytes()});
+    EXPECT_EQ(shown[0], normalized(expected));
+    EXPECT_EQ(shown[1], normalized(expected));
 }
 
 } // namespace

@@ -1,0 +1,119 @@
+#!/usr/bin/python3
+"""Text of many scripts typed into the entry through the real keyboard path.
+
+Starts a private X server with a window manager, runs the program on a new
+diary, types a line of Polish, Greek, Russian, Japanese, emoji and
+punctuation into the entry with xdotool (which maps each character to a key
+of its own when the layout lacks it), closes the window (which saves), and
+reads the stored entry back through a second run of the program: its text
+export. With SHOTS=FOLDER set, leaves a picture of the window there.
+
+Usage: typing_scripts_test.py PROGRAM. Exits 77 (skipped) when Xvfb or
+xdotool are missing (scripts/setup.sh installs them).
+"""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+SKIP = 77
+TYPED = "Łódź € é ñ ü 日本 😀 — “quotes” Œœ Šš Ÿ ß Ω ä αθήνα Москва"
+
+
+def skip(why):
+    print("skipped: " + why)
+    sys.exit(SKIP)
+
+
+def wait_for(what, probe, seconds=30.0):
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        found = probe()
+        if found:
+            return found
+        time.sleep(0.2)
+    raise AssertionError("timed out waiting for " + what)
+
+
+def start_x():
+    read, write = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0",
+                               "1280x1024x24", "-nolisten", "tcp"],
+                              pass_fds=[write], stderr=subprocess.DEVNULL)
+    os.close(write)
+    with os.fdopen(read) as f:
+        number = f.readline().strip()
+    if not number:
+        server.kill()
+        skip("Xvfb did not start")
+    return server, ":" + number
+
+
+def main():
+    if len(sys.argv) != 2:
+        print(__doc__)
+        return 2
+    program = os.path.abspath(sys.argv[1])
+    for tool in ("Xvfb", "xdotool"):
+        if not shutil.which(tool):
+            skip(tool + " is not installed")
+    server, display = start_x()
+    home = tempfile.mkdtemp(prefix="qn-scripts-")
+    env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb", QUILLNOOK_HOME=home,
+               XDG_RUNTIME_DIR=home)
+    manager = None
+    app = None
+    try:
+        if shutil.which("openbox"):
+            manager = subprocess.Popen(["openbox"], env=env, stdout=subprocess.DEVNULL,
+                                       stderr=subprocess.DEVNULL)
+            time.sleep(0.5)
+        app = subprocess.Popen([program], env=env, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL)
+
+        def window():
+            out = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "Quillnook"],
+                                 env=env, capture_output=True, text=True).stdout.split()
+            return out[0] if out else None
+        win = wait_for("the diary window", window)
+        subprocess.call(["xdotool", "windowactivate", "--sync", win], env=env,
+                        stderr=subprocess.DEVNULL)
+        time.sleep(1.0)
+        # The focus is in the entry when the window opens; type as a user would.
+        subprocess.check_call(["xdotool", "type", "--delay", "40", TYPED], env=env)
+        time.sleep(1.0)
+        shots = os.environ.get("SHOTS")
+        if shots:
+            subprocess.call("xwd -id %s -out %s/typed.xwd" % (win, shots), shell=True, env=env)
+        subprocess.check_call(["xdotool", "key", "--window", win, "alt+F4"], env=env)
+        if app.wait(timeout=30) != 0:
+            print("the program ended with status %d" % app.returncode)
+            return 1
+        app = None
+        out = os.path.join(home, "entries.txt")
+        subprocess.check_call([program, "export", "--format", "text", out], env=env,
+                              stdout=subprocess.DEVNULL)
+        with open(out, encoding="utf-8") as f:
+            stored = f.read()
+        print("typed:  %s" % TYPED)
+        print("stored: %s" % stored.strip().splitlines()[-1] if stored.strip() else "stored nothing")
+        if TYPED not in stored:
+            print("FAILED: the stored entry does not hold the typed text")
+            return 1
+        print("the typed text is stored and read back whole")
+        return 0
+    finally:
+        for p in (app, manager):
+            if p is not None:
+                p.kill()
+                p.wait()
+        server.kill()
+        server.wait()
+        shutil.rmtree(home, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
