@@ -6,7 +6,8 @@ diary, types a line of Polish, Greek, Russian, Japanese, emoji and
 punctuation into the entry with xdotool (which maps each character to a key
 of its own when the layout lacks it), closes the window (which saves), and
 reads the stored entry back through a second run of the program: its text
-export. With SHOTS=FOLDER set, leaves a picture of the window there.
+export. With SHOTS=FOLDER set, leaves a picture of the window there
+(entry_of_every_script.png).
 
 Usage: typing_scripts_test.py PROGRAM. Exits 77 (skipped) when Xvfb or
 xdotool are missing (scripts/setup.sh installs them).
@@ -83,11 +84,14 @@ def main():
                         stderr=subprocess.DEVNULL)
         time.sleep(1.0)
         # The focus is in the entry when the window opens; type as a user would.
-        subprocess.check_call(["xdotool", "type", "--delay", "40", TYPED], env=env)
+        subprocess.check_call(["xdotool", "type", "--delay", "100", TYPED], env=env)
         time.sleep(1.0)
         shots = os.environ.get("SHOTS")
-        if shots:
-            subprocess.call("xwd -id %s -out %s/typed.xwd" % (win, shots), shell=True, env=env)
+        if shots and shutil.which("xwd") and shutil.which("xwdtopnm"):
+            os.makedirs(shots, exist_ok=True)
+            picture = os.path.join(shots, "entry_of_every_script.png")
+            subprocess.call("xwd -id %s | xwdtopnm 2>/dev/null | pnmtopng > '%s'" % (win, picture),
+                            shell=True, env=env)
         subprocess.check_call(["xdotool", "key", "--window", win, "alt+F4"], env=env)
         if app.wait(timeout=30) != 0:
             print("the program ended with status %d" % app.returncode)
