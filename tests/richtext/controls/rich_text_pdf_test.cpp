@@ -10,7 +10,9 @@
 
 #include "platform/qt/print_job.h"
 #include "platform/qt/printers.h"
+#include "platform/unicode_text.h"
 #include "richtext/controls/rich_text.h"
+#include "tests/richtext/io/unicode_samples.h"
 #include "tests/support/command.h"
 #include "tests/support/temp_dir.h"
 
@@ -344,4 +346,45 @@ TEST_F(RichTextPdfTest, AFormattedDocumentPrintsWithHeadersAndFooters)
     std::filesystem::create_directories(keep);
     std::filesystem::copy_file(pdf, keep / "rich_text_print.pdf",
                                std::filesystem::copy_options::overwrite_existing);
+}
+
+// An entry of every script on paper: characters the entry's font lacks are
+// drawn by a font that has them, and the PDF's text holds them all (what a
+// reader copies out of it). The PDF and a picture of its page are left in
+// build/screenshots for review.
+TEST_F(RichTextPdfTest, EveryScriptIsPrinted)
+{
+    std::string rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 ";
+    const std::u32string lines[] = {U"Łódź, Kraków, Gdańsk",
+                                    U"Καλημέρα, Αθήνα",
+                                    U"Съешь же ещё этих мягких булок",
+                                    U"日本語のテキスト、カタカナ",
+                                    U"你好，世界",
+                                    U"Emoji \U0001F600 \U0001F44D\U0001F3FD"};
+    for (const std::u32string &line : lines) {
+        for (const char16_t unit : unicode::ToUtf16(line))
+            rtf += unit < 0x80 ? std::string(1, char(unit))
+                               : "\\u" + std::to_string(int16_t(unit)) + "?";
+        rtf += "\\par ";
+    }
+    edit->SetText(rtf + "}");
+    const auto shots = test::binaryDir() / "screenshots";
+    std::filesystem::create_directories(shots);
+    const std::string pdf = print("every_script.pdf");
+    std::filesystem::copy_file(pdf, shots / "every_script.pdf",
+                               std::filesystem::copy_options::overwrite_existing);
+    const auto text = test::commandOutput("pdftotext " + test::shellQuote(pdf) + " -");
+    ASSERT_TRUE(text.has_value()) << "is pdftotext (poppler-utils) installed?";
+    for (const std::u32string &line : lines) {
+        if (line.rfind(U"Emoji", 0) == 0)
+            continue; // colour emoji are pictures in a PDF, not text
+        EXPECT_NE(text->find(unicode::ToUtf8(line)), std::string::npos)
+            << unicode::ToUtf8(line) << " not in:\n"
+            << *text;
+    }
+    test::commandOutput("pdftoppm -r 60 -png -singlefile " + test::shellQuote(pdf) + " " +
+                        test::shellQuote((shots / "every_script_printed").string()));
+    // The screen is drawn too.
+    EXPECT_TRUE(
+        window->grab().save(QString::fromStdString((shots / "every_script_screen.png").string())));
 }
