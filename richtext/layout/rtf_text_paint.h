@@ -246,6 +246,7 @@ private:
     // The page-break sign at the top of a line that starts a page; its label
     // only where the line's text ends before it.
     void paintPageMarks(TParagraph *paragraph, TLine *line, int lineTop, int textEndX);
+    bool whollyAbove(const TParagraph *paragraph, int top) const;
     void selectionOfLine(TParagraph *paragraph, TLine *line, int &from, int &to, bool &pastEnd);
     int naturalWidth(const TLine *line) const;
     // Window x after character i of a line when it starts at window x.

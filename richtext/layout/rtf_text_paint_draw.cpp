@@ -109,6 +109,15 @@ void TQnRTFTextPaint::PaintBand(int x, int y, int height, int width)
     callHook(AfterPaint);
 }
 
+// Whether the paragraph ends above `top` (window coordinates): the next
+// paragraph starts there. Table cells, laid out side by side, never are.
+bool TQnRTFTextPaint::whollyAbove(const TParagraph *paragraph, int top) const
+{
+    const TParagraph *next = paragraph->Next;
+    return next && paragraph->Lines && next->Lines && !paragraph->IsTableCell() &&
+           !next->IsTableCell() && next->Lines->Top - ScrollY + OriginY <= top;
+}
+
 void TQnRTFTextPaint::PaintLines(int top, int bottom)
 {
     if (locked() || !canvas_)
@@ -119,6 +128,10 @@ void TQnRTFTextPaint::PaintLines(int top, int bottom)
         if (!all && !selection.Inside && p->Lines && p->Lines->Top - ScrollY + OriginY >= bottom &&
             !p->IsTableCell())
             break;
+        // With nothing marked, a paragraph wholly above the band is passed
+        // without a look at its lines (a long document has thousands).
+        if (!all && !selection.Start && whollyAbove(p, top))
+            continue;
         for (TLine *l = p->Lines; l; l = l->Next) {
             int from, to;
             bool pastEnd;

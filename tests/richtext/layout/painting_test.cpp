@@ -201,6 +201,33 @@ TEST(Painting, ClipBandAndTheSpaceBelowTheText)
     EXPECT_EQ(doc.Canvas.OpsOfKind(CanvasOp::Fill).back()->Color, Rgb(255, 255, 255));
 }
 
+// Paragraphs above a band are passed by their tops alone: every band of a
+// long, wrapped and scrolled document paints exactly the lines in it.
+TEST(Painting, EachBandPaintsTheLinesInIt)
+{
+    LayoutDoc doc(80, 160);
+    std::vector<std::string> paragraphs;
+    for (int i = 0; i < 40; ++i)
+        paragraphs.push_back(std::string(size_t(1 + i % 3), char('a' + i % 26)) +
+                             " word words wordy w" + std::string(size_t(i % 5), 'x'));
+    doc.SetText(paragraphs);
+    for (const int scroll : {0, 100, 333}) {
+        doc.ScrollY = scroll;
+        for (int top = 0; top < 160; top += 16) {
+            std::string expected;
+            for (TParagraph *p = doc.FirstParagraph; p; p = p->Next)
+                for (TLine *l = p->Lines; l; l = l->Next) {
+                    const int y = l->Top - scroll;
+                    if (y < top + 16 && y + l->Height > top)
+                        expected += Ansi(std::u32string_view(l->Text, l->Length));
+                }
+            doc.Canvas.ClearOps();
+            doc.PaintBand(0, top, 16, 80);
+            EXPECT_EQ(doc.Canvas.AllText(), expected) << "scroll " << scroll << ", band " << top;
+        }
+    }
+}
+
 TEST(Painting, PageBreakMarks)
 {
     LayoutDoc doc(200, 2000);
