@@ -62,11 +62,11 @@ int formatOfFileName(const std::string &name)
     return qn::kFormatAuto;
 }
 
-// Plain text as a text file: the last line ends with a line end, not with
-// the zero byte that ends text in a stream.
+// Plain text as a text file: UTF-8, every character kept; the last line ends
+// with a line end, not with the zero byte that ends text in a stream.
 class FileTextWriter : public qn::TQnTextWriter {
 public:
-    using TQnTextWriter::TQnTextWriter;
+    explicit FileTextWriter(qn::TQnRTFText &document) : TQnTextWriter(document) { Utf8 = true; }
     int WriteFooter(qn::TQnStream &output) override
     {
         Flush();

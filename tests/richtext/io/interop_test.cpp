@@ -233,7 +233,7 @@ TEST(Interop, ConvertersAgreeOnTheWordsOfEachParagraph)
         ASSERT_NE(body, std::string::npos) << name;
         const Paragraphs expected = wordsOf(fromUtf8(*pandoc));
         EXPECT_FALSE(expected.empty()) << name;
-        EXPECT_EQ(show(wordsOf(fromAnsi(*ours))), show(expected)) << name << " against pandoc";
+        EXPECT_EQ(show(wordsOf(fromUtf8(*ours))), show(expected)) << name << " against pandoc";
         EXPECT_EQ(show(wordsOf(fromAnsi(unrtf->substr(body + 18)))), show(expected))
             << name << " against unrtf";
     }

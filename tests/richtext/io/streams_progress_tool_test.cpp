@@ -79,7 +79,7 @@ TEST(QnrtfTool, ConvertsBothWaysAndFailsClearly)
     writeFile(dir / "in.rtf", "  \r\n{\\rtf1 caf\\u233? {\\b bold}\\par second}");
     ASSERT_EQ(
         run(tool.string() + " " + (dir / "in.rtf").string() + " " + (dir / "out.txt").string()), 0);
-    EXPECT_EQ(readFile(dir / "out.txt"), "caf\xe9 bold\r\nsecond\r\n");
+    EXPECT_EQ(readFile(dir / "out.txt"), "caf\xc3\xa9 bold\r\nsecond\r\n");
     ASSERT_EQ(
         run(tool.string() + " " + (dir / "out.txt").string() + " " + (dir / "back.RTF").string()),
         0);
