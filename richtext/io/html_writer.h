@@ -109,7 +109,7 @@ private:
     // whether it is a piece placed at a tab stop.
     int32_t segmentX_ = 0;
     bool segmentOpen_ = false;
-    int linkMode_ = 0; // 0 none, 1 collecting the text, 2 collecting the address
+    int linkMode_ = 0;           // 0 none, 1 collecting the text, 2 collecting the address
     std::u32string linkAddress_; // the hidden address of the link being written
     std::string side_;
     bool afterRule_ = false;

@@ -1,13 +1,13 @@
 // The search across entries reads each entry's text in one pass and matches
 // it in a folded buffer; it must find exactly what the text finder finds in
 // the entry read as a document.
-#include "tests/support/text32.h"
 #include "app/entry_texts.h"
 #include "richtext/edit/buffer_finder.h"
 #include "richtext/edit/text_finder.h"
 #include "richtext/io/rtf_plain_text.h"
 #include "richtext/io/rtf_text_io.h"
 #include "richtext/io/stream.h"
+#include "tests/support/text32.h"
 
 #include <gtest/gtest.h>
 

@@ -6,9 +6,9 @@
 
 #include <random>
 
-#include "tests/support/text32.h"
 #include "finder_test_util.h"
 #include "platform/ansi.h"
+#include "tests/support/text32.h"
 
 using qn::test::Ansi;
 using qn::test::U32;

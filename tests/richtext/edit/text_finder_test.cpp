@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "finder_test_util.h"
 #include "platform/ansi.h"
 #include "tests/support/text32.h"
-#include "finder_test_util.h"
 
 using qn::test::Ansi;
 using qn::test::U32;
