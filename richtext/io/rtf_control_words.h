@@ -28,6 +28,29 @@ inline int HexDigitValue(uint8_t c)
     return -1;
 }
 
+// The characters of \uN values (N above zero): a high surrogate waits for
+// the low one that completes it; a half without its partner is nothing.
+class UnicodeJoiner {
+public:
+    // The character `code` completes, or 0 while it is (or was left) half of one.
+    char32_t Join(char32_t code)
+    {
+        if (code >= 0xD800 && code <= 0xDBFF) {
+            high_ = code;
+            return 0;
+        }
+        const char32_t high = high_;
+        high_ = 0;
+        if (code >= 0xDC00 && code <= 0xDFFF)
+            return high ? 0x10000 + ((high - 0xD800) << 10) + (code - 0xDC00) : 0;
+        return code;
+    }
+    void Reset() { high_ = 0; }
+
+private:
+    char32_t high_ = 0;
+};
+
 enum class WordClass : uint8_t { Character, Destination, Property, Special };
 
 enum Action : uint8_t {

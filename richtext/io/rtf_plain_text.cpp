@@ -116,7 +116,7 @@ private:
     bool skipIfUnknown_ = false;
     int fallbackLeft_ = 0;
     uint8_t unicodeSkip_ = 1;
-    char32_t highSurrogate_ = 0;
+    rtf::UnicodeJoiner surrogates_;
     Where unicodePairWhere_ = Where::Text;
     RtfCodePages codePages_;
     RtfByteDecoder bytes_;
@@ -181,7 +181,7 @@ void PlainTextPass::pushGroup()
 {
     flushText();
     fallbackLeft_ = 0;
-    highSurrogate_ = 0;
+    surrogates_.Reset();
     skipIfUnknown_ = false;
     if (static_cast<int>(stack_.size()) >= TQnRtfReader::kMaxGroupDepth)
         throw NeedsReader{}; // the reader keeps no state for such groups
@@ -193,7 +193,7 @@ void PlainTextPass::popGroup()
 {
     flushText();
     fallbackLeft_ = 0;
-    highSurrogate_ = 0;
+    surrogates_.Reset();
     skipIfUnknown_ = false;
     if (stack_.empty()) {
         stop_ = true; // a closing brace without its opening one
@@ -214,7 +214,7 @@ void PlainTextPass::dispatch(uint8_t c, bool lineBreak, bool ansi)
         --fallbackLeft_;
         return;
     }
-    highSurrogate_ = 0;
+    surrogates_.Reset();
     if (where_ == Where::Fonts && c == ';')
         fontNumber_ = 0; // the entry ends, as in the reader
     if (where_ != Where::Text)
@@ -479,21 +479,11 @@ void PlainTextPass::unicodeChar(int32_t code)
     fallbackLeft_ = 0;
     if (code <= 0)
         return;
-    char32_t u = static_cast<char32_t>(code);
-    if (u >= 0xD800 && u <= 0xDBFF) {
-        highSurrogate_ = u;
-        fallbackLeft_ = unicodeSkip_;
+    const char32_t u = surrogates_.Join(static_cast<char32_t>(code));
+    if (!u) {
+        fallbackLeft_ = unicodeSkip_; // half a character is nothing
         return;
     }
-    if (u >= 0xDC00 && u <= 0xDFFF) {
-        const char32_t high = highSurrogate_;
-        highSurrogate_ = 0;
-        fallbackLeft_ = unicodeSkip_;
-        if (!high)
-            return;
-        u = 0x10000 + ((high - 0xD800) << 10) + (u - 0xDC00);
-    }
-    highSurrogate_ = 0;
     if (where_ == Where::Text) {
         if (u == 1)
             throw NeedsReader{};

@@ -233,7 +233,7 @@ void TQnRtfReader::pushGroup()
 {
     flushText();
     fallbackLeft_ = 0;
-    highSurrogate_ = 0;
+    surrogates_.Reset();
     skipIfUnknown_ = false;
     if (depth_ >= kMaxGroupDepth) {
         // Too deep to keep the group's state: its text is read in the state
@@ -251,7 +251,7 @@ void TQnRtfReader::popGroup()
 {
     flushText();
     fallbackLeft_ = 0;
-    highSurrogate_ = 0;
+    surrogates_.Reset();
     skipIfUnknown_ = false;
     if (overflow_ > 0) {
         if (overflow_-- == deepSkipFrom_) {
@@ -310,7 +310,7 @@ void TQnRtfReader::dispatch(uint8_t c, bool lineBreak, bool ansi)
         --fallbackLeft_;
         return;
     }
-    highSurrogate_ = 0;
+    surrogates_.Reset();
     switch (dest_) {
     case kText:
         textByte(c, lineBreak, ansi);
@@ -466,21 +466,11 @@ void TQnRtfReader::unicodeChar(int32_t code)
     fallbackLeft_ = 0;
     if (code <= 0)
         return; // the fallback is read instead
-    char32_t u = static_cast<char32_t>(code);
-    if (u >= 0xD800 && u <= 0xDBFF) {
-        highSurrogate_ = u;
-        fallbackLeft_ = unicodeSkip_;
+    const char32_t u = surrogates_.Join(static_cast<char32_t>(code));
+    if (!u) {
+        fallbackLeft_ = unicodeSkip_; // half a character is nothing
         return;
     }
-    if (u >= 0xDC00 && u <= 0xDFFF) {
-        const char32_t high = highSurrogate_;
-        highSurrogate_ = 0;
-        fallbackLeft_ = unicodeSkip_;
-        if (!high)
-            return; // half a character is nothing
-        u = 0x10000 + ((high - 0xD800) << 10) + (u - 0xDC00);
-    }
-    highSurrogate_ = 0;
     if (dest_ == kText) {
         character(u, false);
         fallbackLeft_ = unicodeSkip_;

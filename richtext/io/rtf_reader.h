@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "richtext/io/rtf_code_page.h"
+#include "richtext/io/rtf_control_words.h"
 #include "richtext/io/text_reader.h"
 
 namespace qn {
@@ -150,7 +151,7 @@ private:
     // \u: characters of the fallback still to drop, and \uc.
     int fallbackLeft_ = 0;
     uint8_t unicodeSkip_ = 1;
-    char32_t highSurrogate_ = 0;      // the first half of a pair, awaiting the second
+    rtf::UnicodeJoiner surrogates_;   // the first half of a pair, awaiting the second
     uint8_t unicodePairDest_ = kText; // where the \ud text of \upr goes
 
     // The code pages of the bytes of the text.
