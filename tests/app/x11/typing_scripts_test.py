@@ -20,37 +20,10 @@ import sys
 import tempfile
 import time
 
-SKIP = 77
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "x11"))
+from x_session import skip, start_x, wait_for  # noqa: E402
+
 TYPED = "Łódź € é ñ ü 日本 😀 — “quotes” Œœ Šš Ÿ ß Ω ä αθήνα Москва"
-
-
-def skip(why):
-    print("skipped: " + why)
-    sys.exit(SKIP)
-
-
-def wait_for(what, probe, seconds=30.0):
-    end = time.monotonic() + seconds
-    while time.monotonic() < end:
-        found = probe()
-        if found:
-            return found
-        time.sleep(0.2)
-    raise AssertionError("timed out waiting for " + what)
-
-
-def start_x():
-    read, write = os.pipe()
-    server = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0",
-                               "1280x1024x24", "-nolisten", "tcp"],
-                              pass_fds=[write], stderr=subprocess.DEVNULL)
-    os.close(write)
-    with os.fdopen(read) as f:
-        number = f.readline().strip()
-    if not number:
-        server.kill()
-        skip("Xvfb did not start")
-    return server, ":" + number
 
 
 def main():
