@@ -20,7 +20,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "x11"))
-from x_session import SKIP, skip, start_x, wait_for  # noqa: E402
+from x_session import skip, start_x, wait_for  # noqa: E402
 
 LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
 
