@@ -65,8 +65,26 @@ def main():
             picture = os.path.join(shots, "entry_of_every_script.png")
             subprocess.call("xwd -id %s | xwdtopnm 2>/dev/null | pnmtopng > '%s'" % (win, picture),
                             shell=True, env=env)
-        subprocess.check_call(["xdotool", "key", "--window", win, "alt+F4"], env=env)
-        if app.wait(timeout=30) != 0:
+        # Closing the window saves the entry. A key pressed right after
+        # xdotool has mapped keys of its own for the typed characters is now
+        # and then lost on the way: press again until the window goes.
+        for _ in range(6):
+            subprocess.call(["xdotool", "windowactivate", "--sync", win], env=env,
+                            stderr=subprocess.DEVNULL)
+            subprocess.call(["xdotool", "key", "alt+F4"], env=env)
+            try:
+                app.wait(timeout=5)
+                break
+            except subprocess.TimeoutExpired:
+                pass
+        if app.poll() is None:
+            if shots:
+                subprocess.call("xwd -root | xwdtopnm 2>/dev/null | pnmtopng > '%s'"
+                                % os.path.join(shots, "typing_not_closed.png"), shell=True,
+                                env=env)
+            print("FAILED: the window did not close")
+            return 1
+        if app.returncode != 0:
             print("the program ended with status %d" % app.returncode)
             return 1
         app = None
