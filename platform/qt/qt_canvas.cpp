@@ -355,12 +355,19 @@ void QtCanvas::DrawGlyphs(int x, int baseline, std::u32string_view text)
         i = next;
     }
     flush();
+    drawTextLines(x, baseline, offset);
+}
+
+// The underline and the strike-out line of the font under `width` pixels of
+// text drawn at (x, baseline).
+void QtCanvas::drawTextLines(int x, int baseline, int width)
+{
     const FontMetrics &m = fontEntry_->Metrics;
     if (font_.Underline)
-        painter_->fillRect(QRect(x, baseline + m.UnderlinePosition, offset, m.UnderlineThickness),
+        painter_->fillRect(QRect(x, baseline + m.UnderlinePosition, width, m.UnderlineThickness),
                            qcolor(textColor_));
     if (font_.Strikeout)
-        painter_->fillRect(QRect(x, baseline - m.Ascent / 3, offset, m.UnderlineThickness),
+        painter_->fillRect(QRect(x, baseline - m.Ascent / 3, width, m.UnderlineThickness),
                            qcolor(textColor_));
 }
 
@@ -393,13 +400,7 @@ void QtCanvas::DrawGlyphs(int x, int baseline, std::string_view text)
         run.setPositions(positions);
         painter_->drawGlyphRun(QPointF(x, baseline), run);
     }
-    const FontMetrics &m = e.Metrics;
-    if (font_.Underline)
-        painter_->fillRect(QRect(x, baseline + m.UnderlinePosition, offset, m.UnderlineThickness),
-                           qcolor(textColor_));
-    if (font_.Strikeout)
-        painter_->fillRect(QRect(x, baseline - m.Ascent / 3, offset, m.UnderlineThickness),
-                           qcolor(textColor_));
+    drawTextLines(x, baseline, offset);
 }
 
 // ---------------------------------------------------------------------------

@@ -76,6 +76,7 @@ protected:
     std::string run_; // the code page form of text being drawn, kept for its buffer
 
 private:
+    void drawTextLines(int x, int baseline, int width);
     void init();
     QColor qcolor(ColorRef c) const;
     QPen qpen() const;
