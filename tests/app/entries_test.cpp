@@ -688,6 +688,18 @@ void storeTwoEncrypted(TMainScreen &w)
     w.DiaryXTable->DbfEncrypt();
 }
 
+// April 3rd on screen as an entry changed outside: empty, read-only, and
+// said once.
+void expectShownAsChangedOutside(TMainScreen &w, const qn::test::NotificationCapture &capture)
+{
+    ASSERT_TRUE(w.RecordFound);
+    EXPECT_TRUE(w.QnRichText1->ReadOnly());
+    EXPECT_EQ(w.QnRichText1->PlainText(), QString());
+    ASSERT_EQ(capture.informations.size(), 1u);
+    EXPECT_EQ(capture.informations[0], "The entry of Wednesday, April 3, 2024 was changed outside "
+                                       "Quillnook and is not shown.");
+}
+
 } // namespace
 
 TEST_F(EntriesTest, ARecordChangedOutsideIsNotShownNorSavedOver)
@@ -702,12 +714,7 @@ TEST_F(EntriesTest, ARecordChangedOutsideIsNotShownNorSavedOver)
     w->DiaryTable->Open();
     qn::test::NotificationCapture capture;
     goTo(2024, 4, 3);
-    ASSERT_TRUE(w->RecordFound);
-    EXPECT_TRUE(w->QnRichText1->ReadOnly());
-    EXPECT_EQ(w->QnRichText1->PlainText(), QString());
-    ASSERT_EQ(capture.informations.size(), 1u);
-    EXPECT_EQ(capture.informations[0], "The entry of Wednesday, April 3, 2024 was changed outside "
-                                       "Quillnook and is not shown.");
+    expectShownAsChangedOutside(*w, capture);
     type(QStringLiteral("new words"));
     EXPECT_FALSE(modified());
     goTo(2024, 4, 2);
@@ -725,12 +732,7 @@ TEST_F(EntriesTest, AnEntryChangedOutsideIsNotShownNorSavedOver)
     qn::test::writeFile(dir / "QUILLNK.FPT", memo);
     qn::test::NotificationCapture capture;
     goTo(2024, 4, 3);
-    ASSERT_TRUE(w->RecordFound);
-    EXPECT_TRUE(w->QnRichText1->ReadOnly());
-    EXPECT_EQ(w->QnRichText1->PlainText(), QString());
-    ASSERT_EQ(capture.informations.size(), 1u);
-    EXPECT_EQ(capture.informations[0], "The entry of Wednesday, April 3, 2024 was changed outside "
-                                       "Quillnook and is not shown.");
+    expectShownAsChangedOutside(*w, capture);
     type(QStringLiteral("new words"));
     EXPECT_EQ(qn::test::readFile(dir / "QUILLNK.FPT"), memo);
     goTo(2024, 4, 2);
