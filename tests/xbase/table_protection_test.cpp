@@ -54,6 +54,18 @@ protected:
         t->close();
     }
 
+    // The three rewrites that upgrade older forms: a re-key under the same
+    // password, a change of key (to "pw2"), a pack.
+    void rewriteBy(const std::string &how, Table &t)
+    {
+        if (how == "re-key")
+            t.encrypt();
+        else if (how == "change key")
+            t.changeKey("pw2", [this] { settings.password = "pw2"; });
+        else
+            t.pack();
+    }
+
     std::unique_ptr<Table> open()
     {
         return Table::open(path(), Table::Access::Exclusive, settings);
@@ -840,12 +852,7 @@ TEST_F(ProtectionTest, ClearIndexOfAnEncryptedTableOpensAndIsUpgraded)
         EXPECT_FALSE(t->currentEncryption());
         t->setOrder(1);
         EXPECT_TRUE(t->seek("20260105"));
-        if (how == std::string("re-key"))
-            t->encrypt();
-        else if (how == std::string("change key"))
-            t->changeKey("pw2", [this] { settings.password = "pw2"; });
-        else
-            t->pack();
+        rewriteBy(how, *t);
         EXPECT_TRUE(t->currentEncryption());
         t->close();
         EXPECT_TRUE(CdxIndex::isEncrypted(dir / "QUILLNK.CDX"));
@@ -895,12 +902,7 @@ TEST_F(ProtectionTest, UnauthenticatedIndexOpensAndIsUpgraded)
         ASSERT_TRUE(t->seek("20270101"));
         EXPECT_EQ(t->recno(), 2u);
         const Content before = content(*t);
-        if (how == std::string("re-key"))
-            t->encrypt();
-        else if (how == std::string("change key"))
-            t->changeKey("pw2", [this] { settings.password = "pw2"; });
-        else
-            t->pack();
+        rewriteBy(how, *t);
         EXPECT_TRUE(t->currentEncryption());
         t->close();
         EXPECT_EQ(CdxIndex::protectionOf(cdx), CdxIndex::Protection::Authenticated);
