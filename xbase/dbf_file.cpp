@@ -245,6 +245,7 @@ void DbfFile::readHeader()
     if (offset != recordLength_)
         throw XbaseError::damaged("Table " + name +
                                   " is damaged: the record length does not match its fields");
+    opened_.setRecordSize(fieldsLength());
     uint64_t needed = uint64_t(headerLength_) + uint64_t(count_) * recordLength_;
     if (needed > size)
         throw XbaseError::damaged("Table " + name + " is damaged: it claims " +
@@ -295,17 +296,33 @@ void DbfFile::readStoredRecord(uint32_t recno, char *buffer) const
 void DbfFile::readRecord(uint32_t recno, char *buffer) const
 {
     const TableCipher *c = cipher(); // before reading: a wrong key fails the same way everywhere
+    if (!c) {
+        readStoredRecord(recno, buffer);
+        return;
+    }
+    // A record written since the last commit is read from what waits to be
+    // written; only committed records are kept decrypted, and only where no
+    // one else writes the file.
+    const bool keep = access_ != Access::Shared && !pending_.contains(recno);
+    if (keep && recno <= count_ && opened_.find(recno, buffer))
+        return;
+    readEncryptedRecord(*c, recno, buffer);
+    if (keep)
+        opened_.put(recno, buffer, count_);
+}
+
+void DbfFile::readEncryptedRecord(const TableCipher &cipher, uint32_t recno, char *buffer) const
+{
     if (!tagged_) {
         readStoredRecord(recno, buffer);
-        if (c)
-            c->decrypt(TableCipher::Domain::Record, recno, reinterpret_cast<uint8_t *>(buffer) + 1,
+        cipher.decrypt(TableCipher::Domain::Record, recno, reinterpret_cast<uint8_t *>(buffer) + 1,
                        recordLength_ - 1u);
         return;
     }
     // The tag does not fit the caller's buffer: read into one kept for that.
     sealed_.resize(recordLength_);
     readStoredRecord(recno, sealed_.data());
-    if (unseal(*c, recno, sealed_.data())) {
+    if (unseal(cipher, recno, sealed_.data())) {
         std::memcpy(buffer, sealed_.data(), fieldsLength());
         return;
     }
@@ -454,6 +471,7 @@ void DbfFile::committed()
         auto first = pending_.begin()->first, last = pending_.rbegin()->first;
         cache_->invalidate(headerLength_ + uint64_t(first - 1) * recordLength_,
                            size_t(uint64_t(last - first + 1) * recordLength_ + 1));
+        opened_.drop(first, last);
     }
     cache_->invalidate(0, 32);
     pending_.clear();
@@ -465,6 +483,7 @@ void DbfFile::discardUncommitted()
     pending_.clear();
     headerChanged_ = false;
     cache_->clear();
+    opened_.clear();
     readHeader();
 }
 

@@ -3,6 +3,7 @@
 #include "xbase/field_info.h"
 #include "xbase/file_io.h"
 #include "xbase/journal.h"
+#include "xbase/opened_records.h"
 #include "xbase/read_cache.h"
 #include "xbase/table_key.h"
 
@@ -53,7 +54,11 @@ public:
     // Records of an encrypted table are read and written through this key
     // (all but the deletion flag, each record its own unit). Must be set
     // before any record of an encrypted table is touched.
-    void setKey(const TableKey *key) { key_ = key; }
+    void setKey(const TableKey *key)
+    {
+        key_ = key;
+        opened_.clear();
+    }
 
     // Encrypted tables of the current form end every record with its
     // authentication tag (TableCipher::tag over the plain record, deletion
@@ -114,6 +119,7 @@ private:
     uint16_t recordLength_ = 0;
     std::map<uint32_t, std::string> pending_; // records to write, as stored
     mutable std::string sealed_;              // a tagged record as read, before its check
+    mutable OpenedRecords opened_;            // encrypted records read before, plain
     bool headerChanged_ = false;
     std::vector<FieldInfo> fields_;
     std::optional<KeyBlock> keyBlock_;
@@ -121,6 +127,7 @@ private:
     bool tagged_ = false;
 
     const TableCipher *cipher() const; // null for a clear table
+    void readEncryptedRecord(const TableCipher &cipher, uint32_t recno, char *buffer) const;
     // Decrypts and, in the tagged form, checks a stored record in place.
     bool unseal(const TableCipher &cipher, uint32_t recno, char *buffer) const;
 };

@@ -28,7 +28,7 @@ double millisecondsSince(std::chrono::steady_clock::time_point start)
 
 std::string dateKey(unsigned day)
 {
-    char key[9];
+    char key[16];
     std::snprintf(key, sizeof key, "%04u%02u%02u", 1900 + day / 372, 1 + day / 31 % 12,
                   1 + day % 31);
     return key;

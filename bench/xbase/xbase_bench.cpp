@@ -1,6 +1,7 @@
 // Diary-like workload on the table engine and on SQLite, in the same run:
 // 100,000 records of a C(8) date key and a ~2 KB memo. Phases: append all
-// (one commit), seek 100,000 random keys, scan everything in index order
+// (one commit), seek 100,000 random keys (a first pass, then the best of
+// three), scan everything in index order
 // reading every memo, rebuild the tag, and then 1,000 more appends, each its
 // own commit as the diary saves (SQLite: one transaction per row). The read phases and the rebuild
 // are timed as the best of three passes, engine and SQLite passes alternating.
@@ -262,6 +263,10 @@ int main(int argc, char **argv)
     EngineRun engine(dir, work, password);
     SqliteRun sqlite(dir, work);
     auto append = phase([&] { engine.append(); }, [&] { sqlite.append(); }, 1);
+    // The first pass reads every record for the first time since the append
+    // (an encrypted one is decrypted and checked then); the best of the
+    // passes after it shows seeks over records read before.
+    auto firstSeek = phase([&] { engine.seek(); }, [&] { sqlite.seek(); }, 1);
     auto seek = phase([&] { engine.seek(); }, [&] { sqlite.seek(); }, passes);
     auto scan = phase([&] { engine.scan(); }, [&] { sqlite.scan(); }, passes);
     auto rebuild = phase([&] { engine.rebuild(); }, [&] { sqlite.rebuild(); }, passes);
@@ -270,11 +275,12 @@ int main(int argc, char **argv)
 
     std::printf("%zu records, memos of about 2 KB, folder %s%s\n", records, dir.c_str(),
                 password.empty() ? "" : ", engine table encrypted");
-    std::printf("%-28s %12s %12s %16s\n", "phase", "engine ms", "sqlite ms", "sqlite/engine");
+    std::printf("%-30s %12s %12s %16s\n", "phase", "engine ms", "sqlite ms", "sqlite/engine");
     auto row = [](const char *name, double a, double b) {
-        std::printf("%-28s %12.1f %12.1f %16.2f\n", name, a, b, b / a);
+        std::printf("%-30s %12.1f %12.1f %16.2f\n", name, a, b, b / a);
     };
     row("append all, one commit", append.first, append.second);
+    row("seek random keys, first pass", firstSeek.first, firstSeek.second);
     row("seek random keys", seek.first, seek.second);
     row("index-order scan with memos", scan.first, scan.second);
     row("rebuild the tag", rebuild.first, rebuild.second);

@@ -1244,6 +1244,52 @@ template <class Read> std::optional<XbaseError::Kind> failureOf(Read read)
 // Records and memos of an encrypted table carry tags: whatever someone
 // without the key changes, moves or swaps is told apart from the rest,
 // which still reads; untouched tables read as ever.
+// Records once read are kept decrypted for the next reads; every change
+// since is still seen: a commit, a change rolled back, an append, a deletion
+// and, between two openers of the table, the other's commit.
+TEST_F(ProtectionTest, RecordsReadAgainShowEveryChange)
+{
+    makeDiary(60);
+    settings.password = "pw";
+    open()->encrypt();
+    Content expected;
+    {
+        auto t = open();
+        expected = content(*t); // every record read once
+        t->go(5);
+        t->replaceText(0, "20300101");
+        t->go(7);
+        t->deleteRecord();
+        t->commit();
+        expected[4].replace(1, 8, "20300101");
+        expected[6][0] = '*';
+        EXPECT_EQ(content(*t), expected);
+        t->go(8);
+        t->replaceText(0, "20300202");
+        t->rollback();
+        t->appendBlank();
+        t->replaceText(0, "20300303");
+        t->replaceMemo(1, "appended");
+        t->commit();
+        expected.push_back(" 20300303|appended");
+        EXPECT_EQ(content(*t), expected);
+    }
+    EXPECT_EQ(content(*open()), expected); // and the files say the same
+
+    auto a = Table::open(path(), Table::Access::Shared, settings);
+    auto b = Table::open(path(), Table::Access::Shared, settings);
+    b->go(1);
+    EXPECT_EQ(b->text(0), expected[0].substr(1, 8));
+    ASSERT_TRUE(a->lockRecord(1));
+    a->go(1);
+    a->replaceText(0, "20310101");
+    a->commit();
+    a->unlockAll();
+    b->go(2);
+    b->go(1);
+    EXPECT_EQ(b->text(0), "20310101");
+}
+
 TEST_F(ProtectionTest, ChangedOrSwappedRecordsAndMemosAreNoticed)
 {
     makeDiary(9);
@@ -1335,9 +1381,10 @@ TEST_F(ProtectionTest, ChangedOrSwappedRecordsAndMemosAreNoticed)
             EXPECT_EQ(failure, std::nullopt);
             failure = failureOf([&] { t->memo(1); });
             EXPECT_EQ(failure, text ? std::optional(XbaseError::Kind::Tampered) : std::nullopt);
-            if (!text)
+            if (!text) {
                 EXPECT_EQ(std::string(t->deleted() ? "*" : " ") + t->text(0) + "|" + t->memo(1),
                           before[r - 1]);
+            }
         }
         if (c.records.empty())
             continue;

@@ -267,8 +267,9 @@ TEST(DiaryRestore, KilledOrFailingAtEveryOperationLeavesTheOldOrTheRestoredDiary
             ::waitpid(pid, nullptr, 0);
             const std::string state = scene.settle();
             (state == "restored" ? restored : old)++;
-            if (fail && line.rfind("failed", 0) == 0 && state == "restored")
+            if (fail && line.rfind("failed", 0) == 0 && state == "restored") {
                 EXPECT_NE(line.find("injected"), std::string::npos) << line;
+            }
             // The backup restored from is never harmed.
             std::vector<BackupInfo> kept = ListBackups(scene.diary);
             auto saved = std::find_if(kept.begin(), kept.end(),

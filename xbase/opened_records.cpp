@@ -1,0 +1,80 @@
+#include "xbase/opened_records.h"
+
+#include <openssl/crypto.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace qn::xbase {
+
+void OpenedRecords::setRecordSize(size_t size)
+{
+    clear();
+    recordSize_ = size;
+}
+
+bool OpenedRecords::find(uint32_t recno, char *out) const
+{
+    if (slots_ == 0 || recno == 0)
+        return false;
+    const size_t slot = slotOf(recno);
+    if (held_[slot] != recno)
+        return false;
+    std::memcpy(out, bytes_.data() + slot * recordSize_, recordSize_);
+    return true;
+}
+
+void OpenedRecords::put(uint32_t recno, const char *record, uint32_t recordCount)
+{
+    if (recno == 0 || recordSize_ == 0)
+        return;
+    // One slot per record while they fit; the slots grow with the table,
+    // and what was kept goes with the old slots (it is only a cache).
+    size_t most = 1;
+    while (most * 2 * slotSize() <= MaxBytes)
+        most *= 2;
+    if (slots_ < most && slots_ < recordCount) {
+        size_t want = 1024;
+        while (want < recordCount && want < most)
+            want *= 2;
+        clear();
+        slots_ = std::min(want, most);
+        held_.assign(slots_, 0);
+        bytes_.resize(slots_ * recordSize_);
+    }
+    const size_t slot = slotOf(recno);
+    held_[slot] = recno;
+    std::memcpy(bytes_.data() + slot * recordSize_, record, recordSize_);
+}
+
+void OpenedRecords::drop(uint32_t first, uint32_t last)
+{
+    if (slots_ == 0 || first == 0 || last < first)
+        return;
+    if (uint64_t(last - first) >= slots_) {
+        clear();
+        return;
+    }
+    for (uint32_t r = first;; ++r) {
+        const size_t slot = slotOf(r);
+        if (held_[slot] == r) {
+            held_[slot] = 0;
+            OPENSSL_cleanse(bytes_.data() + slot * recordSize_, recordSize_);
+        }
+        if (r == last)
+            break;
+    }
+}
+
+void OpenedRecords::clear()
+{
+    if (!bytes_.empty())
+        OPENSSL_cleanse(bytes_.data(), bytes_.size());
+    bytes_.clear();
+    bytes_.shrink_to_fit();
+    held_.clear();
+    held_.shrink_to_fit();
+    slots_ = 0;
+}
+
+} // namespace qn::xbase
