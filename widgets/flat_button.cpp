@@ -556,18 +556,8 @@ void TFlatButton::Paint(Canvas &canvas)
 {
     if (isHidden())
         return;
-    const int W = width(), H = height();
-
-    if (down_ && showDownPattern_) {
-        if (!gDitherPattern)
-            gDitherPattern = std::make_unique<CanvasBitmap>(MakeDitherPattern(
-                systemRgb(kSysColorButtonHighlight), systemRgb(kSysColorButtonFace)));
-        CanvasBitmap fill(W, H);
-        for (int y = 0; y < H; ++y)
-            for (int x = 0; x < W; ++x)
-                fill.Set(x, y, gDitherPattern->At(x % 8, y % 8));
-        canvas.DrawBitmap({0, 0, W, H}, fill);
-    }
+    if (down_ && showDownPattern_)
+        paintDownPattern(canvas);
 
     canvas.SetBrush(canvas.BrushColor(), BrushStyle::Clear);
     canvas.SetBackgroundMode(BackgroundMode::Transparent);
@@ -575,6 +565,34 @@ void TFlatButton::Paint(Canvas &canvas)
 
     const std::string caption = ansiOf(caption_);
     const unsigned format = alignmentFormat(alignment_) | (wordWrap_ ? unsigned(kDtWordBreak) : 0u);
+    const Placement at = place(canvas, caption, format);
+    if (!isEnabled())
+        paintDisabled(canvas, caption, format, at);
+    else if ((pressed_ && mouseInControl_) || down_)
+        paintPressed(canvas, caption, format, at);
+    else
+        paintUp(canvas, caption, format, at);
+}
+
+void TFlatButton::paintDownPattern(Canvas &canvas)
+{
+    const int W = width(), H = height();
+    if (!gDitherPattern)
+        gDitherPattern = std::make_unique<CanvasBitmap>(
+            MakeDitherPattern(systemRgb(kSysColorButtonHighlight), systemRgb(kSysColorButtonFace)));
+    CanvasBitmap fill(W, H);
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+            fill.Set(x, y, gDitherPattern->At(x % 8, y % 8));
+    canvas.DrawBitmap({0, 0, W, H}, fill);
+}
+
+// Where the glyph and the caption go: the caption measured in the button's
+// font, then both laid out by the layout and the alignment.
+TFlatButton::Placement TFlatButton::place(Canvas &canvas, const std::string &caption,
+                                          unsigned format) const
+{
+    const int W = width(), H = height();
     int a = 0, b = 0, gap = 0;
     if (!(options_ & boIconOnly) && !caption.empty()) {
         gap = 2;
@@ -584,14 +602,16 @@ void TFlatButton::Paint(Canvas &canvas)
         b = measure.Height();
     }
 
-    const bool hasMenu = dropDownMenu_ && (options_ & boPopupMark);
-    const bool hasBitmap = !bitmap_.IsEmpty();
-    const int bw = bitmap_.Width + (hasMenu ? 10 : 0);
+    Placement at;
+    at.hasMenu = dropDownMenu_ && (options_ & boPopupMark);
+    at.hasBitmap = !bitmap_.IsEmpty();
+    at.showCaption = !(options_ & boIconOnly) && !caption.empty();
+    const int bw = bitmap_.Width + (at.hasMenu ? 10 : 0);
     const int bh = bitmap_.Height;
     int x = 0, y = 0, f0 = 0, t = 0, e = 0;
-    if (!hasBitmap) {
+    if (!at.hasBitmap) {
         e = a;
-        if (hasMenu) {
+        if (at.hasMenu) {
             e = std::min(W - 14, a);
             a += 10;
         }
@@ -655,45 +675,56 @@ void TFlatButton::Paint(Canvas &canvas)
     }
     if (wordWrap_ && W - 5 < e + f0)
         e = W - f0 - 5;
-    const CanvasRect box{f0, t, f0 + e, t + b};
-    const bool showCaption = !(options_ & boIconOnly) && !caption.empty();
+    at.x = x;
+    at.y = y;
+    at.box = CanvasRect{f0, t, f0 + e, t + b};
+    at.markY = t + b / 2;
+    return at;
+}
 
-    if (!isEnabled()) {
-        if (down_)
-            drawFrame(canvas, true);
-        if (hasBitmap) {
-            if (disabledBitmap_.IsEmpty()) {
-                const CanvasBitmap mono = MakeMonoBitmap(bitmap_);
-                canvas.DrawMask(x + 1, y + 1, mono, kSysColorButtonHighlight);
-                canvas.DrawMask(x, y, mono, kSysColorButtonShadow);
-            } else {
-                canvas.DrawTransparentBitmap(x, y, disabledBitmap_, disabledBitmap_.At(0, 0));
-            }
-        }
-        if (showCaption)
-            drawCaption(canvas, caption, box, format, true);
-        return;
-    }
-
-    if ((pressed_ && mouseInControl_) || down_) {
+void TFlatButton::paintDisabled(Canvas &canvas, const std::string &caption, unsigned format,
+                                const Placement &at)
+{
+    if (down_)
         drawFrame(canvas, true);
-        const int shift = bevelStyle_ == bsRaised ? 1 : 0;
-        canvas.SetTextColor(fontColor_);
-        if (showCaption)
-            drawCaption(canvas, caption,
-                        {box.Left + shift, box.Top + shift, box.Right + shift, box.Bottom + shift},
-                        format, false);
-        if (hasBitmap)
-            canvas.DrawTransparentBitmap(x + 1, y + 1, bitmap_, bitmap_.At(0, 0));
-        if (hasMenu) {
-            if (hasBitmap)
-                drawPopupMark(canvas, x + bitmap_.Width + 4, y + bh / 2 + 1, fontColor_);
-            else
-                drawPopupMark(canvas, box.Right + 4, t + b / 2 + 1, fontColor_);
+    if (at.hasBitmap) {
+        if (disabledBitmap_.IsEmpty()) {
+            const CanvasBitmap mono = MakeMonoBitmap(bitmap_);
+            canvas.DrawMask(at.x + 1, at.y + 1, mono, kSysColorButtonHighlight);
+            canvas.DrawMask(at.x, at.y, mono, kSysColorButtonShadow);
+        } else {
+            canvas.DrawTransparentBitmap(at.x, at.y, disabledBitmap_, disabledBitmap_.At(0, 0));
         }
-        return;
     }
+    if (at.showCaption)
+        drawCaption(canvas, caption, at.box, format, true);
+}
 
+void TFlatButton::paintPressed(Canvas &canvas, const std::string &caption, unsigned format,
+                               const Placement &at)
+{
+    drawFrame(canvas, true);
+    const int shift = bevelStyle_ == bsRaised ? 1 : 0;
+    canvas.SetTextColor(fontColor_);
+    const CanvasRect &box = at.box;
+    if (at.showCaption)
+        drawCaption(canvas, caption,
+                    {box.Left + shift, box.Top + shift, box.Right + shift, box.Bottom + shift},
+                    format, false);
+    if (at.hasBitmap)
+        canvas.DrawTransparentBitmap(at.x + 1, at.y + 1, bitmap_, bitmap_.At(0, 0));
+    if (at.hasMenu) {
+        if (at.hasBitmap)
+            drawPopupMark(canvas, at.x + bitmap_.Width + 4, at.y + bitmap_.Height / 2 + 1,
+                          fontColor_);
+        else
+            drawPopupMark(canvas, box.Right + 4, at.markY + 1, fontColor_);
+    }
+}
+
+void TFlatButton::paintUp(Canvas &canvas, const std::string &caption, unsigned format,
+                          const Placement &at)
+{
     if (mouseInControl_) {
         drawFrame(canvas, false);
         canvas.SetTextColor(fontColor_);
@@ -701,22 +732,23 @@ void TFlatButton::Paint(Canvas &canvas)
         canvas.SetTextColor(unselectedFontColor_);
     }
     const int shift = bevelStyle_ == bsLowered ? 1 : 0;
-    if (showCaption)
+    const CanvasRect &box = at.box;
+    if (at.showCaption)
         drawCaption(canvas, caption,
                     {box.Left + shift, box.Top + shift, box.Right + shift, box.Bottom + shift},
                     format, false);
-    if (hasBitmap) {
+    if (at.hasBitmap) {
         const CanvasBitmap *shown = &bitmap_;
         if (!mouseInControl_ && (options_ & boMonoDisplay))
             shown = noFocusBitmap_.IsEmpty() ? &greyBitmap_ : &noFocusBitmap_;
         if (!shown->IsEmpty())
-            canvas.DrawTransparentBitmap(x, y, *shown, shown->At(0, 0));
+            canvas.DrawTransparentBitmap(at.x, at.y, *shown, shown->At(0, 0));
     }
-    if (hasMenu) {
-        if (hasBitmap)
-            drawPopupMark(canvas, x + bitmap_.Width + 3, y + bh / 2, fontColor_);
+    if (at.hasMenu) {
+        if (at.hasBitmap)
+            drawPopupMark(canvas, at.x + bitmap_.Width + 3, at.y + bitmap_.Height / 2, fontColor_);
         else
-            drawPopupMark(canvas, box.Right + 3, t + b / 2, fontColor_);
+            drawPopupMark(canvas, box.Right + 3, at.markY, fontColor_);
     }
 }
 

@@ -132,6 +132,20 @@ private:
     template <typename F> void forEachGroupPeer(F f);
     ColorRef systemRgb(ColorRef color) const;
     // Drawing helpers.
+    // Where Paint puts the glyph (its top left) and the caption.
+    struct Placement {
+        int x = 0, y = 0;
+        CanvasRect box;
+        int markY = 0; // the drop-down mark's middle beside a caption
+        bool hasBitmap = false, hasMenu = false, showCaption = false;
+    };
+    Placement place(Canvas &canvas, const std::string &caption, unsigned format) const;
+    void paintDownPattern(Canvas &canvas);
+    void paintDisabled(Canvas &canvas, const std::string &caption, unsigned format,
+                       const Placement &at);
+    void paintPressed(Canvas &canvas, const std::string &caption, unsigned format,
+                      const Placement &at);
+    void paintUp(Canvas &canvas, const std::string &caption, unsigned format, const Placement &at);
     void drawFrame(Canvas &canvas, bool pressedFrame);
     void drawCaption(Canvas &canvas, const std::string &text, CanvasRect box, unsigned format,
                      bool disabled);

@@ -252,15 +252,39 @@ void TQnRTFWriter::writeCellTab(const TParagraph *cell)
 int TQnRTFWriter::ParagraphStart()
 {
     const TParagraph *p = par_;
-    const TParagraph *prev = prevPar_;
     const bool cell = p->IsTableCell();
-    const uint8_t border = p->BorderFlags & ~kBorderNotInherited;
 
     // 1. The body group.
     if (groups_.empty())
         openGroup(kBody);
     if (result_ != kWriteOk)
         return result_;
+    // 2.-4. Groups whose properties end here.
+    closeEndedGroups(p);
+    // 5. Page break.
+    if (p->ParFlags & kParPageBreak)
+        Put("\\page ");
+    if (cell) {
+        // 6. Table cell.
+        openCell(p);
+    } else {
+        // 7. Border group, then tab group.
+        const uint8_t border = p->BorderFlags & ~kBorderNotInherited;
+        if ((border & kBorderOn) && !(groups_.back().P.BorderFlags & kBorderOn))
+            openBorderGroup(p, border);
+        if (groups_.back().P.TabMask != p->TabMask)
+            openTabGroup(p);
+    }
+    // 8.-10. Alignment, indents, spacing.
+    writeParagraphFormat(p, cell);
+    return FlushIfFull();
+}
+
+void TQnRTFWriter::closeEndedGroups(const TParagraph *p)
+{
+    const TParagraph *prev = prevPar_;
+    const bool cell = p->IsTableCell();
+    const uint8_t border = p->BorderFlags & ~kBorderNotInherited;
 
     // 2. A border run ends: no border here, the last one ended, another border,
     // or a table that is not inside its row group.
@@ -286,93 +310,92 @@ int TQnRTFWriter::ParagraphStart()
     }
 
     // 4. Tab stops that no longer apply.
-    {
-        const Props &top = groups_.back().P;
-        if (top.TabMask != 0 && top.TabMask != p->TabMask)
-            closeDownTo(kTabs);
-    }
+    const Props &top = groups_.back().P;
+    if (top.TabMask != 0 && top.TabMask != p->TabMask)
+        closeDownTo(kTabs);
+}
 
-    // 5. Page break.
-    if (p->ParFlags & kParPageBreak)
-        Put("\\page ");
-
-    if (cell) {
-        // 6. Table cell.
-        if (groups_.back().Kind == kRow) {
-            Put("\\intbl");
-        } else {
-            openGroup(kRow);
-            writeRowDefinition(p);
-            rowDefs_ = rowOf(p);
-            // \pard resets what the reader holds for the paragraph.
-            groups_.back().P = Props{};
-            Put("\\intbl");
-        }
-        writeCellTab(p);
-        Put(' ');
+void TQnRTFWriter::openCell(const TParagraph *p)
+{
+    if (groups_.back().Kind == kRow) {
+        Put("\\intbl");
     } else {
-        // 7. Border group, then tab group.
-        if ((border & kBorderOn) && !(groups_.back().P.BorderFlags & kBorderOn)) {
-            openGroup(kBorder);
-            auto style = [&] { putBorderStyle(p, false); };
-            if (border & kBorderBox) {
-                Put("\\box");
-                style();
-            }
-            const std::pair<uint8_t, const char *> sides[] = {{kBorderTop, "\\brdrt"},
-                                                              {kBorderBottom, "\\brdrb"},
-                                                              {kBorderLeft, "\\brdrl"},
-                                                              {kBorderRight, "\\brdrr"}};
-            for (const auto &[bit, word] : sides)
-                if (border & bit) {
-                    Put(word);
-                    style();
-                }
-            if (p->BorderStyle & kBorderBar)
-                Put("\\brdrbar");
-            if (p->BorderStyle & kBorderTabLine)
-                Put("\\brdrtablin");
-            Put("\\brdrw");
-            PutNumber(p->BorderWidth * 20);
-            if (p->BorderSpaceColor) {
-                Put("\\brsp");
-                PutNumber(MulDiv(p->BorderSpaceColor & 0xF0, 567, 160));
-                Put("\\brdrcf");
-                PutNumber(p->BorderSpaceColor & 0x0F);
-            }
-            if (p->BorderStyle & kBorderDotted)
-                Put("\\brdrdot");
-            if (p->BorderStyle & kBorderHairline)
-                Put("\\brdrhair");
-            Put(' ');
-            Props &g = groups_.back().P;
-            g.BorderFlags = p->BorderFlags;
-            g.BorderStyle = p->BorderStyle;
-            g.BorderWidth = p->BorderWidth;
-            g.BorderSpaceColor = p->BorderSpaceColor;
-        }
-        if (groups_.back().P.TabMask != p->TabMask) {
-            openGroup(kTabs);
-            const TTextHeader &h = *doc_.Header;
-            // In the order of their positions, so that the bytes do not
-            // depend on which slots the stops happened to get.
-            int slots[kTabSlots];
-            int n = 0;
-            for (int i = 0; i < kTabSlots; ++i)
-                if (p->TabMask & (1u << i))
-                    slots[n++] = i;
-            std::stable_sort(slots, slots + n,
-                             [&](int a, int b) { return h.TabPosTwips[a] < h.TabPosTwips[b]; });
-            for (int k = 0; k < n; ++k) {
-                Put(tabKindWord(h.TabKind[slots[k]]));
-                Put("\\tx");
-                PutNumber(h.TabPosTwips[slots[k]]);
-            }
-            Put(' ');
-            groups_.back().P.TabMask = p->TabMask;
-        }
+        openGroup(kRow);
+        writeRowDefinition(p);
+        rowDefs_ = rowOf(p);
+        // \pard resets what the reader holds for the paragraph.
+        groups_.back().P = Props{};
+        Put("\\intbl");
     }
+    writeCellTab(p);
+    Put(' ');
+}
 
+void TQnRTFWriter::openBorderGroup(const TParagraph *p, uint8_t border)
+{
+    openGroup(kBorder);
+    auto style = [&] { putBorderStyle(p, false); };
+    if (border & kBorderBox) {
+        Put("\\box");
+        style();
+    }
+    const std::pair<uint8_t, const char *> sides[] = {{kBorderTop, "\\brdrt"},
+                                                      {kBorderBottom, "\\brdrb"},
+                                                      {kBorderLeft, "\\brdrl"},
+                                                      {kBorderRight, "\\brdrr"}};
+    for (const auto &[bit, word] : sides)
+        if (border & bit) {
+            Put(word);
+            style();
+        }
+    if (p->BorderStyle & kBorderBar)
+        Put("\\brdrbar");
+    if (p->BorderStyle & kBorderTabLine)
+        Put("\\brdrtablin");
+    Put("\\brdrw");
+    PutNumber(p->BorderWidth * 20);
+    if (p->BorderSpaceColor) {
+        Put("\\brsp");
+        PutNumber(MulDiv(p->BorderSpaceColor & 0xF0, 567, 160));
+        Put("\\brdrcf");
+        PutNumber(p->BorderSpaceColor & 0x0F);
+    }
+    if (p->BorderStyle & kBorderDotted)
+        Put("\\brdrdot");
+    if (p->BorderStyle & kBorderHairline)
+        Put("\\brdrhair");
+    Put(' ');
+    Props &g = groups_.back().P;
+    g.BorderFlags = p->BorderFlags;
+    g.BorderStyle = p->BorderStyle;
+    g.BorderWidth = p->BorderWidth;
+    g.BorderSpaceColor = p->BorderSpaceColor;
+}
+
+void TQnRTFWriter::openTabGroup(const TParagraph *p)
+{
+    openGroup(kTabs);
+    const TTextHeader &h = *doc_.Header;
+    // In the order of their positions, so that the bytes do not
+    // depend on which slots the stops happened to get.
+    int slots[kTabSlots];
+    int n = 0;
+    for (int i = 0; i < kTabSlots; ++i)
+        if (p->TabMask & (1u << i))
+            slots[n++] = i;
+    std::stable_sort(slots, slots + n,
+                     [&](int a, int b) { return h.TabPosTwips[a] < h.TabPosTwips[b]; });
+    for (int k = 0; k < n; ++k) {
+        Put(tabKindWord(h.TabKind[slots[k]]));
+        Put("\\tx");
+        PutNumber(h.TabPosTwips[slots[k]]);
+    }
+    Put(' ');
+    groups_.back().P.TabMask = p->TabMask;
+}
+
+void TQnRTFWriter::writeParagraphFormat(const TParagraph *p, bool cell)
+{
     Props &g = groups_.back().P;
     // 8. Alignment.
     if (p->Alignment != g.Alignment) {
@@ -410,7 +433,6 @@ int TQnRTFWriter::ParagraphStart()
         g.SpaceAfter = after;
         g.LineSpacing = p->LineSpacing;
     }
-    return FlushIfFull();
 }
 
 // ---------------------------------------------------------------------------

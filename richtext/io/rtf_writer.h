@@ -60,6 +60,12 @@ private:
     void closeDownTo(GroupKind kind);
     std::vector<CellDef> rowOf(const TParagraph *first) const;
     void writeRowDefinition(const TParagraph *first);
+    // The steps of ParagraphStart.
+    void closeEndedGroups(const TParagraph *p);
+    void openCell(const TParagraph *p);
+    void openBorderGroup(const TParagraph *p, uint8_t border);
+    void openTabGroup(const TParagraph *p);
+    void writeParagraphFormat(const TParagraph *p, bool cell);
     void writeCellTab(const TParagraph *cell);
     void putBorderStyle(const TParagraph *p, bool cell);
     void putHex(const uint8_t *data, size_t count);

@@ -123,8 +123,9 @@ TEST_F(MainWindowReader, EveryControlIsNamedAndTheBarsReadAsTheyShould)
                              "Align right", "Justify"}) {
         QAccessibleInterface *b = findByName(w.get(), QAccessible::CheckBox, hint);
         EXPECT_TRUE(b) << hint;
-        if (b)
+        if (b) {
             EXPECT_TRUE(b->state().checkable) << hint;
+        }
     }
     QAccessibleInterface *text = findByName(w.get(), QAccessible::ComboBox, "Text colour");
     ASSERT_TRUE(text);
@@ -148,8 +149,9 @@ TEST_F(MainWindowReader, EveryControlIsNamedAndTheBarsReadAsTheyShould)
     EXPECT_TRUE(ring->text(QAccessible::Name).isEmpty());
     // Nothing is a picture for the reader to stumble over.
     walk(QAccessible::queryAccessibleInterface(w.get()), [&](QAccessibleInterface *iface) {
-        if (!iface->state().invisible)
+        if (!iface->state().invisible) {
             EXPECT_NE(iface->role(), QAccessible::Graphic);
+        }
     });
 }
 

@@ -47,7 +47,7 @@ inline std::vector<Heard> &heardEvents()
 
 inline void recordAccessibleEvent(QAccessibleEvent *event)
 {
-    Heard h{event->type(), event->object(), event->child()};
+    Heard h{event->type(), event->object(), event->child(), -1, -1, -1, {}};
     switch (event->type()) {
     case QAccessible::TextCaretMoved:
         h.Position = static_cast<QAccessibleTextCursorEvent *>(event)->cursorPosition();
