@@ -43,4 +43,5 @@ printf '<meta http-equiv="Content-Type" content="text/html; charset=windows-1250
 
 QN_FUZZ_SEEDS="$seeds/dictionary" "$build/fuzz/dictionary_fuzz"
 QN_FUZZ_SEEDS="$seeds/journal" "$build/fuzz/journal_fuzz"
+QN_FUZZ_SEEDS="$seeds/xbase" "$build/fuzz/xbase_fuzz"
 ls -l "$seeds"/*
