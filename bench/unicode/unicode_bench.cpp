@@ -53,15 +53,19 @@ double median(int rounds, size_t items, const std::function<void()> &work)
 
 volatile uint64_t sink; // keeps the results alive
 
-std::u32string mixedText(size_t length)
+// The sample over and over, cut to the length.
+std::u32string repeated(const std::u32string &sample, size_t length)
 {
-    const std::u32string sample =
-        U"Zażółć gęślą jaźń ΑΘΉΝΑ αθήνα Москва 東京 日本語 The Quick Fox ";
     std::u32string text;
     while (text.size() < length)
         text += sample;
     text.resize(length);
     return text;
+}
+
+std::u32string mixedText(size_t length)
+{
+    return repeated(U"Zażółć gęślą jaźń ΑΘΉΝΑ αθήνα Москва 東京 日本語 The Quick Fox ", length);
 }
 
 std::u32string latinLine(size_t length, size_t accentEvery)
@@ -79,13 +83,7 @@ std::u32string latinLine(size_t length, size_t accentEvery)
 
 std::u32string emojiLine(size_t length)
 {
-    const std::u32string sample =
-        U"\U0001F44D\U0001F3FD \U0001F468\u200D\U0001F469\u200D\U0001F467 ";
-    std::u32string line;
-    while (line.size() < length)
-        line += sample;
-    line.resize(length);
-    return line;
+    return repeated(U"\U0001F44D\U0001F3FD \U0001F468\u200D\U0001F469\u200D\U0001F467 ", length);
 }
 
 void benchFold(int rounds)

@@ -20,7 +20,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "x11"))
-from x_session import skip, start_x, wait_for  # noqa: E402
+from x_session import program_argument, skip, start_x, wait_for  # noqa: E402
 
 LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
 
@@ -42,13 +42,7 @@ def walk(node, depth=0):
 
 
 def main():
-    if len(sys.argv) != 2:
-        print(__doc__)
-        return 2
-    program = os.path.abspath(sys.argv[1])
-    for tool in ("Xvfb", "dbus-run-session"):
-        if not shutil.which(tool):
-            skip(tool + " is not installed")
+    program = program_argument(__doc__, ("Xvfb", "dbus-run-session"))
     if not os.path.exists(LAUNCHER):
         skip("the accessibility bus (at-spi2-core) is not installed")
     try:

@@ -21,19 +21,13 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "x11"))
-from x_session import skip, start_x, wait_for  # noqa: E402
+from x_session import program_argument, skip, start_x, wait_for  # noqa: E402
 
 TYPED = "Łódź € é ñ ü 日本 😀 — “quotes” Œœ Šš Ÿ ß Ω ä αθήνα Москва"
 
 
 def main():
-    if len(sys.argv) != 2:
-        print(__doc__)
-        return 2
-    program = os.path.abspath(sys.argv[1])
-    for tool in ("Xvfb", "xdotool"):
-        if not shutil.which(tool):
-            skip(tool + " is not installed")
+    program = program_argument(__doc__, ("Xvfb", "xdotool"))
     server, display = start_x()
     home = tempfile.mkdtemp(prefix="qn-scripts-")
     env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb", QUILLNOOK_HOME=home,

@@ -3,6 +3,7 @@ skipping (exit status 77), waiting for something to appear, and starting
 Xvfb on a free display."""
 
 import os
+import shutil
 import subprocess
 import sys
 import time
@@ -13,6 +14,18 @@ SKIP = 77
 def skip(why):
     print("skipped: " + why)
     sys.exit(SKIP)
+
+
+def program_argument(usage, tools):
+    """The program named on the command line; skips when one of the tools is
+    not installed, prints the usage when the program is not named."""
+    if len(sys.argv) != 2:
+        print(usage)
+        sys.exit(2)
+    for tool in tools:
+        if not shutil.which(tool):
+            skip(tool + " is not installed")
+    return os.path.abspath(sys.argv[1])
 
 
 def wait_for(what, probe, seconds=20.0):

@@ -200,6 +200,16 @@ TEST_F(EditorPaste, PastedHtmlNeverLoadsPicturesFromThisComputer)
 // ---------------------------------------------------------------------------
 // Drag and drop
 
+// A file of these bytes in the folder, as a drop names it.
+QUrl droppedFile(const TempDir &dir, const char *name, const QByteArray &bytes)
+{
+    const QString path = QString::fromStdString((dir.path() / name).string());
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+    return QUrl::fromLocalFile(path);
+}
+
 class EditorDrag : public EditorPaste {
 protected:
     void SetUp() override
@@ -275,21 +285,15 @@ TEST_F(EditorDrag, DroppedFilesAreReadInTheirEncoding)
 {
     load(kHead + "ab}");
     TempDir dir;
-    const auto write = [&](const char *name, const QByteArray &bytes) {
-        const QString path = QString::fromStdString((dir.path() / name).string());
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return QUrl::fromLocalFile(path);
-    };
     // UTF-16 with its mark, a web page in Windows-1251, UTF-8 with Greek.
     QByteArray utf16("\xFF\xFE", 2);
     for (const char16_t unit : std::u16string(u"\u65E5\u672C\U0001F600"))
         utf16 += QByteArray(reinterpret_cast<const char *>(&unit), 2);
     QMimeData files;
-    files.setUrls({write("jp.txt", utf16),
-                   write("ru.html", QByteArray("<meta charset=windows-1251><b>\xcf\xf0\xe8</b>")),
-                   write("gr.txt", QByteArray("\xce\xb1\xce\xb8"))});
+    files.setUrls(
+        {droppedFile(dir, "jp.txt", utf16),
+         droppedFile(dir, "ru.html", QByteArray("<meta charset=windows-1251><b>\xcf\xf0\xe8</b>")),
+         droppedFile(dir, "gr.txt", QByteArray("\xce\xb1\xce\xb8"))});
     EXPECT_TRUE(drop(files, charPoint(0, 2) + QPoint(20, 0)));
     EXPECT_EQ(doc().ParagraphText(0), U"ab\u65E5\u672C\U0001F600\u041F\u0440\u0438\u03B1\u03B8");
 }
@@ -374,16 +378,9 @@ TEST_F(EditorDrag, TextAndFilesFromOutsideDropAtThePoint)
     EXPECT_TRUE(attrAt(0, 1).Style & kStyleBold);
 
     TempDir dir;
-    const auto write = [&](const char *name, const QByteArray &bytes) {
-        const QString path = QString::fromStdString((dir.path() / name).string());
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return QUrl::fromLocalFile(path);
-    };
     QMimeData files;
-    files.setUrls({write("note.txt", QByteArray("t\xc3\xa9xt")),
-                   write("doc.RTF", QByteArray("{\\rtf1\\ansi {\\i R}}"))});
+    files.setUrls({droppedFile(dir, "note.txt", QByteArray("t\xc3\xa9xt")),
+                   droppedFile(dir, "doc.RTF", QByteArray("{\\rtf1\\ansi {\\i R}}"))});
     EXPECT_TRUE(drop(files, charPoint(0, 2) + QPoint(20, 0)));
     EXPECT_EQ(text(0), "aBbt\xe9xtR");
     EXPECT_TRUE(attrAt(0, 7).Style & kStyleItalic);
@@ -401,7 +398,7 @@ TEST_F(EditorDrag, TextAndFilesFromOutsideDropAtThePoint)
     NotificationCapture capture;
     const std::string before = rtf();
     QMimeData other;
-    other.setUrls({write("data.bin", QByteArray("\x01\x02\x03", 3))});
+    other.setUrls({droppedFile(dir, "data.bin", QByteArray("\x01\x02\x03", 3))});
     EXPECT_FALSE(drop(other, charPoint(0, 1)));
     EXPECT_EQ(rtf(), before);
     ASSERT_EQ(capture.informations.size(), 1u);

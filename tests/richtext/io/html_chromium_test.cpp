@@ -188,17 +188,10 @@ TEST(HtmlChromium, EveryScriptShowsInTheBrowser)
         GTEST_SKIP() << "Chromium is not installed (" << kChromium
                      << "); install the chromium package to run this test";
     TQnRTFText doc;
-    const TCharAttr a = makeAttr();
+    setSampleParagraphs(doc);
     std::string expected;
-    int index = 0;
-    for (const std::u32string &sample : kSamples) {
-        if (index == 0)
-            doc.SetParagraphText(0, sample, &a);
-        else
-            doc.AddParagraphWithText(index, sample, &a);
-        ++index;
+    for (const std::u32string &sample : kSamples)
         expected += unicode::ToUtf8(sample) + " ";
-    }
     // The clipboard's seven-bit form and the export's UTF-8 page.
     TQnMemoryStream out;
     TQnHTMLWriter writer(doc);

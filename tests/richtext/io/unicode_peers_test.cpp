@@ -19,15 +19,7 @@ namespace {
 std::string samplesRtf()
 {
     TQnRTFText doc;
-    const TCharAttr a = makeAttr();
-    int index = 0;
-    for (const std::u32string &sample : kSamples) {
-        if (index == 0)
-            doc.SetParagraphText(0, sample, &a);
-        else
-            doc.AddParagraphWithText(index, sample, &a);
-        ++index;
-    }
+    setSampleParagraphs(doc);
     return writeRtf(doc);
 }
 
