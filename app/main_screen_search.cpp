@@ -30,8 +30,7 @@ int showLookForAll(TMainScreen &main, std::string &text)
     TLookForAll dialog(&main);
     main.CenterOnMainScreen(&dialog);
     const int result = dialog.exec();
-    const QByteArray utf8 = dialog.LookForText->text().toUtf8();
-    text.assign(utf8.constData(), size_t(utf8.size()));
+    text = dialog.LookForText->text().toStdString(); // UTF-8
     return result;
 }
 

@@ -579,12 +579,10 @@ bool CdxIndex::removeTag(std::string_view name)
     return true;
 }
 
-FileChange CdxIndex::changes()
+// Roots that moved are patched into their headers; the rest of a header
+// (fields other writers keep there) stays as it is.
+void CdxIndex::stageRoots()
 {
-    if (!writable_ || !store_)
-        return FileChange{};
-    // Roots that moved are patched into their headers; the rest of a header
-    // (fields other writers keep there) stays as it is.
     auto patchRoot = [&](Tree &tree, uint32_t headerOffset) {
         if (!tree.rootChanged())
             return;
@@ -597,6 +595,13 @@ FileChange CdxIndex::changes()
         patchRoot(*directory_, 0);
     for (auto &tag : tags_)
         patchRoot(*tag->tree_, tag->headerOffset_);
+}
+
+FileChange CdxIndex::changes()
+{
+    if (!writable_ || !store_)
+        return FileChange{};
+    stageRoots();
     return store_->changes();
 }
 
@@ -610,7 +615,7 @@ void CdxIndex::flush()
 {
     if (!writable_ || !store_)
         return;
-    changes(); // stages the moved roots
+    stageRoots();
     store_->flush();
 }
 

@@ -159,6 +159,7 @@ private:
     CdxIndex(const std::filesystem::path &path, bool writable);
     void attachKey(const TableKey *key, const CdxIndex *earlier);
     void loadDirectory();
+    void stageRoots();
     void writeTagHeader(const CdxTag &tag);
     void writeDirectoryHeader();
     void sortTags();

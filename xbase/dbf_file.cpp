@@ -2,6 +2,8 @@
 
 #include "xbase/xbase_error.h"
 
+#include <openssl/crypto.h>
+
 #include <algorithm>
 #include <cstring>
 #include <ctime>
@@ -322,10 +324,12 @@ void DbfFile::readEncryptedRecord(const TableCipher &cipher, uint32_t recno, cha
     // The tag does not fit the caller's buffer: read into one kept for that.
     sealed_.resize(recordLength_);
     readStoredRecord(recno, sealed_.data());
-    if (unseal(cipher, recno, sealed_.data())) {
+    const bool authentic = unseal(cipher, recno, sealed_.data());
+    if (authentic)
         std::memcpy(buffer, sealed_.data(), fieldsLength());
+    OPENSSL_cleanse(sealed_.data(), sealed_.size()); // the plain record stays only where asked
+    if (authentic)
         return;
-    }
     throw XbaseError::tampered("Record " + std::to_string(recno) + " of " + file_.path().string() +
                                " was changed by someone without the password");
 }
@@ -471,7 +475,8 @@ void DbfFile::committed()
         auto first = pending_.begin()->first, last = pending_.rbegin()->first;
         cache_->invalidate(headerLength_ + uint64_t(first - 1) * recordLength_,
                            size_t(uint64_t(last - first + 1) * recordLength_ + 1));
-        opened_.drop(first, last);
+        for (const auto &written : pending_)
+            opened_.drop(written.first);
     }
     cache_->invalidate(0, 32);
     pending_.clear();

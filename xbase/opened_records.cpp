@@ -11,6 +11,9 @@ void OpenedRecords::setRecordSize(size_t size)
 {
     clear();
     recordSize_ = size;
+    mostSlots_ = 1;
+    while (mostSlots_ * 2 * slotSize() <= MaxBytes)
+        mostSlots_ *= 2;
 }
 
 bool OpenedRecords::find(uint32_t recno, char *out) const
@@ -30,15 +33,12 @@ void OpenedRecords::put(uint32_t recno, const char *record, uint32_t recordCount
         return;
     // One slot per record while they fit; the slots grow with the table,
     // and what was kept goes with the old slots (it is only a cache).
-    size_t most = 1;
-    while (most * 2 * slotSize() <= MaxBytes)
-        most *= 2;
-    if (slots_ < most && slots_ < recordCount) {
+    if (slots_ < mostSlots_ && slots_ < recordCount) {
         size_t want = 1024;
-        while (want < recordCount && want < most)
+        while (want < recordCount && want < mostSlots_)
             want *= 2;
         clear();
-        slots_ = std::min(want, most);
+        slots_ = std::min(want, mostSlots_);
         held_.assign(slots_, 0);
         bytes_.resize(slots_ * recordSize_);
     }
@@ -47,22 +47,14 @@ void OpenedRecords::put(uint32_t recno, const char *record, uint32_t recordCount
     std::memcpy(bytes_.data() + slot * recordSize_, record, recordSize_);
 }
 
-void OpenedRecords::drop(uint32_t first, uint32_t last)
+void OpenedRecords::drop(uint32_t recno)
 {
-    if (slots_ == 0 || first == 0 || last < first)
+    if (slots_ == 0 || recno == 0)
         return;
-    if (uint64_t(last - first) >= slots_) {
-        clear();
-        return;
-    }
-    for (uint32_t r = first;; ++r) {
-        const size_t slot = slotOf(r);
-        if (held_[slot] == r) {
-            held_[slot] = 0;
-            OPENSSL_cleanse(bytes_.data() + slot * recordSize_, recordSize_);
-        }
-        if (r == last)
-            break;
+    const size_t slot = slotOf(recno);
+    if (held_[slot] == recno) {
+        held_[slot] = 0;
+        OPENSSL_cleanse(bytes_.data() + slot * recordSize_, recordSize_);
     }
 }
 

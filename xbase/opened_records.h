@@ -29,8 +29,8 @@ public:
     bool find(uint32_t recno, char *out) const;
     // Keeps a record; recordCount sizes the slots (grown up to MaxBytes).
     void put(uint32_t recno, const char *record, uint32_t recordCount);
-    // Forgets records first..last.
-    void drop(uint32_t first, uint32_t last);
+    // Forgets the record.
+    void drop(uint32_t recno);
     // Forgets everything; the record bytes are wiped, not only let go.
     void clear();
 
@@ -39,7 +39,8 @@ private:
     size_t slotOf(uint32_t recno) const { return size_t(recno - 1) & (slots_ - 1); }
 
     size_t recordSize_ = 0;
-    size_t slots_ = 0; // a power of two, or 0 before the first put
+    size_t slots_ = 0;     // a power of two, or 0 before the first put
+    size_t mostSlots_ = 1; // what MaxBytes holds of records of this size
     // Which record each slot holds (0: none), apart from the records so that
     // asking for one never read before touches only this small array.
     std::vector<uint32_t> held_;

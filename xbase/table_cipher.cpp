@@ -62,16 +62,18 @@ struct TableCipher::Contexts {
     SHA256_CTX tagInner{};
     SHA256_CTX tagOuter{};
 
-    void setTagKey(const std::array<uint8_t, 32> &key)
+    // The key is 32 bytes.
+    void setTagKey(const uint8_t *key)
     {
+        constexpr size_t keySize = 32;
         uint8_t pad[SHA256_CBLOCK];
         std::memset(pad, 0x36, sizeof pad);
-        for (size_t i = 0; i < key.size(); ++i)
+        for (size_t i = 0; i < keySize; ++i)
             pad[i] ^= key[i];
         SHA256_Init(&tagInner);
         SHA256_Update(&tagInner, pad, sizeof pad);
         std::memset(pad, 0x5c, sizeof pad);
-        for (size_t i = 0; i < key.size(); ++i)
+        for (size_t i = 0; i < keySize; ++i)
             pad[i] ^= key[i];
         SHA256_Init(&tagOuter);
         SHA256_Update(&tagOuter, pad, sizeof pad);
@@ -183,16 +185,12 @@ TableCipher::TableCipher(std::string_view password, const Salt &salt,
     if (!HMAC(EVP_sha256(), checkKey, 32, reinterpret_cast<const uint8_t *>(tagLabel),
               sizeof tagLabel - 1, mac, &tagKeyLength))
         cryptoFailure("tag key");
-    std::memcpy(tagKey_.data(), mac, tagKey_.size());
-    contexts_->setTagKey(tagKey_);
+    contexts_->setTagKey(mac);
     OPENSSL_cleanse(mac, sizeof mac);
     OPENSSL_cleanse(material, sizeof material);
 }
 
-TableCipher::~TableCipher()
-{
-    OPENSSL_cleanse(tagKey_.data(), tagKey_.size());
-}
+TableCipher::~TableCipher() = default;
 
 TableCipher::Tag TableCipher::tag(Domain domain, uint64_t unit, const uint8_t *data,
                                   size_t size) const

@@ -123,7 +123,6 @@ private:
     Salt salt_{};
     KeyDerivation derivation_;
     KeyCheck check_{};
-    std::array<uint8_t, 32> tagKey_{};
 };
 
 } // namespace qn::xbase

@@ -36,7 +36,8 @@ TEST(OpenedRecords, KeepsWhatWasPutUntilDroppedOrPushedOut)
     EXPECT_FALSE(cache.find(0, out.data()));
     EXPECT_FALSE(cache.find(3001, out.data()));
 
-    cache.drop(10, 20);
+    for (uint32_t r = 10; r <= 20; ++r)
+        cache.drop(r);
     for (uint32_t r = 9; r <= 21; ++r)
         EXPECT_EQ(cache.find(r, out.data()), r == 9 || r == 21) << r;
 
@@ -61,7 +62,9 @@ TEST(OpenedRecords, LargeRecordsShareSlotsWithinTheBound)
     cache.put(129, recordOf(129, size).data(), 1000);
     EXPECT_TRUE(holds(cache, 129, size));
     EXPECT_FALSE(holds(cache, 1, size));
-    // A drop wider than the slots forgets everything.
-    cache.drop(1, 1000);
+    // Dropping a record forgets only that one, not the one it shared with.
+    cache.drop(1);
+    EXPECT_TRUE(holds(cache, 129, size));
+    cache.drop(129);
     EXPECT_FALSE(holds(cache, 129, size));
 }
