@@ -230,13 +230,17 @@ std::string TQnCustomRichText::NextWord()
         found = f.Found() ? f.FindNext(U"*") : f.SearchForward(U"*");
     }
     wordSelected_ = false;
-    while (found && f.FoundLength() == 0)
+    // A word with a letter beyond the code page is passed over, as the
+    // marks pass it over: no dictionary of its language is read, and the
+    // lossy form of it must never be offered as a replacement.
+    std::optional<std::string> word;
+    while (found && (f.FoundLength() == 0 || !(word = unicode::ToAnsi(f.FoundText()))))
         found = f.FindNext(U"*");
     if (!found)
         return std::string();
     wordStart_ = f.FoundPosition();
     wordLength_ = f.FoundLength();
-    return ToAnsiLossy(f.FoundText());
+    return *word;
 }
 
 void TQnCustomRichText::SelectWord()

@@ -294,9 +294,11 @@ int TQnRTFTextPaint::BreakParagraph(TParagraph *paragraph, bool compare)
                 end = breakAt + 1;
                 f = breakWidth;
             } else if (overflow) {
-                // Never between a letter and its marks.
+                // Never between a letter and its marks, nor past what a
+                // line holds.
                 const std::u32string_view all(text, size_t(n));
-                while (end < n && text[end] >= 0x300 && !unicode::IsGraphemeBoundary(all, end))
+                while (end < n && end < limit && text[end] >= 0x300 &&
+                       !unicode::IsGraphemeBoundary(all, end))
                     ++end;
             }
             const int count = end - start;

@@ -377,6 +377,15 @@ TEST_F(RichTextTest, FindTextAndTheWordWalk)
     EXPECT_EQ(edit->SelStart(), 4);
     edit->InsertText("TWO");
     EXPECT_EQ(edit->NextWord(), "three");
+
+    // Words with a letter beyond the code page are passed over: never
+    // offered as question marks to be written over the word.
+    edit->SetText("{\\rtf1\\ansi dog \\u1087?\\u1088?\\u1080? cafe\\u769? caf\\'e9 cat}");
+    edit->ResetWords();
+    words.clear();
+    for (std::string w = edit->NextWord(); !w.empty(); w = edit->NextWord())
+        words.push_back(w);
+    EXPECT_EQ(words, (std::vector<std::string>{"dog", "caf\xe9", "cat"}));
 }
 
 TEST_F(RichTextTest, ParagraphFromPropsAndTheOtherHeader)

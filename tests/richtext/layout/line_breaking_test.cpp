@@ -306,3 +306,31 @@ TEST(PageBreaks, APageBreakBeforeStartsAFreshPage)
         }
     EXPECT_EQ(firstBreak, 10 + 55);
 }
+
+// A letter's marks stay on its line, but never past what a line holds: an
+// overflowing letter near the end of a line buffer (after hidden text) with
+// its marks once made the layout throw.
+TEST(LineBreaking, MarksNeverTakeALinePastItsCapacity)
+{
+    LayoutDoc doc(662); // ten letters with their marks (66 pixels each) a line
+    for (int hidden = 9870; hidden <= 9910; ++hidden) {
+        std::u32string text(size_t(hidden), U'x');
+        for (int k = 0; k < 12; ++k)
+            text += U"b" + std::u32string(10, U'\u0301');
+        doc.Clear();
+        const TCharAttr plain{};
+        doc.SetParagraphText(0, text, &plain);
+        int at = 0;
+        for (TLine *l = doc.Par(0)->Lines; l; l = l->Next)
+            for (int k = 0; k < l->Length; ++k, ++at)
+                if (at < hidden)
+                    l->Attrs[k].Style |= kStyleHidden;
+        ASSERT_NO_THROW(doc.ReformatAll()) << hidden;
+        size_t total = 0;
+        for (TLine *l = doc.Par(0)->Lines; l; l = l->Next) {
+            EXPECT_LE(l->Length + 4, kMaxLineCapacity) << hidden;
+            total += l->Length;
+        }
+        EXPECT_EQ(total, text.size()) << hidden;
+    }
+}
