@@ -7,7 +7,6 @@
 #include <unicode/ucnv_cb.h>
 
 #include <array>
-#include <bitset>
 #include <map>
 #include <mutex>
 
@@ -149,20 +148,12 @@ std::u32string convert(UConverter *converter, std::string_view bytes, bool flush
 }
 
 // What the code pages are made of, worked out once from ICU's converters:
-// for a single-byte page the character of every byte, for a multi-byte page
-// its lead bytes.
+// for a single-byte page the character of every byte.
 struct CodePageShape {
     bool supported = false;
     bool singleByte = false;
     std::array<char32_t, 256> characters{};
-    std::bitset<256> leadBytes;
 };
-
-bool isStateful(int codePage)
-{
-    return codePage == kCodePageUtf8 || codePage == kCodePageUtf16LE ||
-           codePage == kCodePageUtf16BE || codePage == 50220;
-}
 
 CodePageShape makeShape(int codePage)
 {
@@ -178,22 +169,22 @@ CodePageShape makeShape(int codePage)
         return shape;
     shape.supported = true;
     shape.singleByte = ucnv_getMaxCharSize(converter.get()) == 1;
-    for (int b = 0; b < 256; ++b) {
+    for (int b = 0; shape.singleByte && b < 256; ++b) {
         const char byte = static_cast<char>(b);
         ucnv_resetToUnicode(converter.get());
-        if (shape.singleByte) {
-            const std::u32string one = convert(converter.get(), std::string_view(&byte, 1), true);
-            shape.characters[b] = one.size() == 1 ? one[0] : kReplacement;
-        } else if (!isStateful(codePage)) {
-            shape.leadBytes[b] =
-                convert(converter.get(), std::string_view(&byte, 1), false).empty();
-        }
+        const std::u32string one = convert(converter.get(), std::string_view(&byte, 1), true);
+        shape.characters[b] = one.size() == 1 ? one[0] : kReplacement;
     }
     return shape;
 }
 
 const CodePageShape &shapeOf(int codePage)
 {
+    // Numbers no converter has share one shape, so that a file naming
+    // thousands of them keeps no table for each.
+    static const CodePageShape unsupported;
+    if (codePage != 1252 && !converterName(codePage))
+        return unsupported;
     static std::mutex mutex;
     static std::map<int, CodePageShape> shapes;
     std::lock_guard lock(mutex);
@@ -216,11 +207,6 @@ std::optional<int> CodePageOfCharset(int rtfCharset)
 bool IsSupportedCodePage(int codePage)
 {
     return shapeOf(codePage).supported;
-}
-
-bool IsLeadByte(int codePage, unsigned char b)
-{
-    return shapeOf(codePage).leadBytes[b];
 }
 
 struct CodePageDecoder::Converter {

@@ -24,10 +24,6 @@ std::optional<int> CodePageOfCharset(int rtfCharset);
 // Whether CodePageDecoder can decode the code page.
 bool IsSupportedCodePage(int codePage);
 
-// Whether the byte opens a two-byte character of a double-byte code page
-// (932, 936, 949, 950, 1361); false for every other code page.
-bool IsLeadByte(int codePage, unsigned char b);
-
 // Decodes the bytes of one code page as they arrive, one at a time: RTF gives
 // the two bytes of a double-byte character as two \'xx escapes. A lead byte
 // waits for its trail byte. A byte or pair the code page does not map gives

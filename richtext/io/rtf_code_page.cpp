@@ -1,11 +1,16 @@
 #include "richtext/io/rtf_code_page.h"
 
 #include "platform/ansi.h"
+#include "platform/code_pages.h"
 
 namespace qn::rtf {
 
 void RtfCodePages::SetDocumentPage(int codePage)
 {
+    // RTF's text is bytes: pages of two-byte units, or one that shifts
+    // between sets with escape sequences, would read its letters as garbage.
+    if (codePage == kCodePageUtf16LE || codePage == kCodePageUtf16BE || codePage == 50220)
+        return;
     if (codePage == kDefaultCodePage || IsSupportedCodePage(codePage))
         documentPage_ = codePage;
 }

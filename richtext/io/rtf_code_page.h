@@ -25,7 +25,8 @@ constexpr int kDefaultCodePage = 1252;
 // The code pages of a document's fonts.
 class RtfCodePages {
 public:
-    // \ansicpg and its kin; a page we cannot decode is ignored.
+    // \ansicpg and its kin; a page we cannot decode, or one whose text is
+    // not made of bytes, is ignored.
     void SetDocumentPage(int codePage);
     // \deff: the font of text before any \f.
     void SetDefaultFont(int32_t font) { defaultFont_ = font; }

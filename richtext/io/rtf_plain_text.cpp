@@ -24,7 +24,7 @@ bool isBlank(uint8_t c)
 // Where the reader is: in the text, in a group it skips, or in a
 // destination whose characters go elsewhere (colours, notes), or in the
 // font table (whose entries name the code pages of the text).
-enum class Where : uint8_t { Text, Skip, Other, Fonts };
+enum class Where : uint8_t { Text, Skip, Other, Fonts, UnicodeFallback };
 
 // Thrown inside the pass when the document must be read by the reader.
 struct NeedsReader {};
@@ -392,10 +392,10 @@ void PlainTextPass::destination(uint8_t which)
         break;
     case xUnicodePair:
         unicodePairWhere_ = where_;
-        where_ = Where::Other;
+        where_ = Where::UnicodeFallback; // dropped, as in the reader
         break;
     case xUnicodeText:
-        where_ = where_ == Where::Other ? unicodePairWhere_ : Where::Skip;
+        where_ = where_ == Where::UnicodeFallback ? unicodePairWhere_ : Where::Skip;
         break;
     case dPicture:
     case dPictureFile:
@@ -492,8 +492,10 @@ void PlainTextPass::unicodeChar(int32_t code)
         fallbackLeft_ = unicodeSkip_;
         return;
     }
-    if (UnicodeToAnsi(u))
+    if (const auto ansi = UnicodeToAnsi(u)) {
+        dispatch(*ansi); // a font name's ';' ends its entry, as in the reader
         fallbackLeft_ = unicodeSkip_;
+    }
 }
 
 } // namespace

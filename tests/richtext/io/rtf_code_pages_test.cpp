@@ -63,6 +63,9 @@ TEST(RtfCodePages, SingleBytePagesOfFontsAndDocument)
          U"\u00A3\u00E9\u20AC"},
         // A page we cannot decode leaves the document's.
         {"{\\rtf1\\ansi\\ansicpg77777 \\'e9}", U"\u00E9"},
+        // So does a page whose text is not bytes.
+        {"{\\rtf1\\ansi\\ansicpg1200 ab\\'e9}", U"ab\u00E9"},
+        {"{\\rtf1\\ansi\\ansicpg50220 ab\\'e9}", U"ab\u00E9"},
     };
     for (const Case &c : cases)
         expectBothReaders(c);

@@ -75,6 +75,11 @@ TEST(UnicodeRtf, FallbackCharactersAreSkippedAsUcSaysWithinTheirGroup)
         {"{\\rtf1 x{\\upr{caf\\'e9 ?}{\\*\\ud{caf\\u233? \\u8364?}}}y}", U"xcaf\u00E9 \u20ACy"},
         // A \ud without its \upr is skipped as before.
         {"{\\rtf1 x{\\*\\ud{gone}}y}", U"xy"},
+        // Nor inside a destination kept apart from the text.
+        {"{\\rtf1 x{\\comment{\\*\\ud Secret}}y}", U"xy"},
+        // Outside the text a \u gives its code page character: here the ';'
+        // that ends a font's entry, so the next \fcharset is not font 1's.
+        {"{\\rtf1{\\fonttbl{\\f1\\fcharset0 A\\u59?\\fcharset204 B;}}\\f1 \\'c0}", U"\u00C0"},
     };
     for (const Case &c : cases) {
         TQnRTFText doc;
