@@ -73,6 +73,10 @@ std::optional<unsigned char> UnicodeToAnsi(char32_t character)
 {
     if (character < 0x80 || (character >= 0xA0 && character <= 0xFF))
         return static_cast<unsigned char>(character);
+    // The characters of the 0x80..0x9F row lie between U+0081 and U+2122
+    // (none between U+0100 and U+0151): most text beyond the page leaves here.
+    if (character > 0x2122 || (character > 0xFF && character < 0x152))
+        return std::nullopt;
     for (size_t k = 0; k < kHighControls.size(); ++k)
         if (kHighControls[k] == character)
             return static_cast<unsigned char>(0x80 + k);

@@ -16,16 +16,6 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-// The code page byte of a character, quickly for the common ranges.
-std::optional<unsigned char> ansiByte(char32_t c)
-{
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-        return static_cast<unsigned char>(c);
-    if (c > 0x2122)
-        return std::nullopt;
-    return UnicodeToAnsi(c);
-}
-
 char32_t ansiLower(unsigned char b)
 {
     return AnsiToUnicode(AnsiLowerChar(b));
@@ -54,7 +44,7 @@ struct OutsideFolds {
             const char32_t c = AnsiToUnicode(static_cast<unsigned char>(b));
             const auto folded =
                 static_cast<char32_t>(u_foldCase(static_cast<UChar32>(c), U_FOLD_CASE_DEFAULT));
-            if (!ansiByte(folded))
+            if (!UnicodeToAnsi(folded))
                 pairs[count++] = {folded, ansiLower(static_cast<unsigned char>(b))};
         }
     }
@@ -62,13 +52,13 @@ struct OutsideFolds {
 
 char32_t foldSlow(char32_t c)
 {
-    if (auto b = ansiByte(c))
+    if (auto b = UnicodeToAnsi(c))
         return ansiLower(*b);
     if (c > 0x10FFFF)
         return c;
     const auto folded =
         static_cast<char32_t>(u_foldCase(static_cast<UChar32>(c), U_FOLD_CASE_DEFAULT));
-    if (auto b = ansiByte(folded))
+    if (auto b = UnicodeToAnsi(folded))
         return ansiLower(*b);
     static const OutsideFolds outside;
     for (size_t k = 0; k < outside.count; ++k)
@@ -115,26 +105,26 @@ void appendUtf8(std::string &out, char32_t c)
 
 bool IsWordChar(char32_t c)
 {
-    if (auto b = ansiByte(c))
+    if (auto b = UnicodeToAnsi(c))
         return IsCharAlphaNumeric(*b);
     return inCategories(c, U_GC_L_MASK | U_GC_M_MASK | U_GC_ND_MASK);
 }
 
 bool IsLetter(char32_t c)
 {
-    if (auto b = ansiByte(c))
+    if (auto b = UnicodeToAnsi(c))
         return IsCharAlpha(*b);
     return inCategories(c, U_GC_L_MASK);
 }
 
 bool IsMark(char32_t c)
 {
-    return !ansiByte(c) && inCategories(c, U_GC_M_MASK);
+    return !UnicodeToAnsi(c) && inCategories(c, U_GC_M_MASK);
 }
 
 char32_t ToLower(char32_t c)
 {
-    if (auto b = ansiByte(c))
+    if (auto b = UnicodeToAnsi(c))
         return AnsiToUnicode(AnsiLowerChar(*b));
     if (c > 0x10FFFF)
         return c;
@@ -143,7 +133,7 @@ char32_t ToLower(char32_t c)
 
 char32_t ToUpper(char32_t c)
 {
-    if (auto b = ansiByte(c))
+    if (auto b = UnicodeToAnsi(c))
         return AnsiToUnicode(AnsiUpperChar(*b));
     if (c > 0x10FFFF)
         return c;
@@ -246,7 +236,7 @@ std::optional<std::string> ToAnsi(std::u32string_view text)
     std::string out;
     out.reserve(text.size());
     for (char32_t c : text) {
-        auto b = ansiByte(c);
+        auto b = UnicodeToAnsi(c);
         if (!b)
             return std::nullopt;
         out += static_cast<char>(*b);

@@ -98,13 +98,13 @@ void TQnHTMLReader::readComment()
     // at_ is just after "<!--".
     const size_t end = src_.find("-->", at_);
     const size_t stop = end == std::string::npos ? src_.size() : end;
-    // Notes hold code page text; the source is UTF-8 by now.
-    std::string text =
-        ToAnsiLossy(unicode::FromUtf8(std::string_view(src_).substr(at_, stop - at_)));
+    const std::string_view source = std::string_view(src_).substr(at_, stop - at_);
     at_ = end == std::string::npos ? src_.size() : end + 3;
     if (Comments == shcOFF || inTitle_ || !Document->IsRich() || commentsKept_ >= kMaxComments)
         return;
     ++commentsKept_;
+    // Notes hold code page text; the source is UTF-8 by now.
+    std::string text = ToAnsiLossy(unicode::FromUtf8(source));
     ensureParagraph();
     TQnFootnote *note = Document->AddFootnote('!', 0, std::move(text));
     TCharAttr a = attr_;

@@ -256,13 +256,18 @@ bool TQnRTFTextIo::readUnicodeText(TQnStream &stream, TQnTextReader &reader)
     const int64_t start = stream.Position();
     std::string bytes(static_cast<size_t>(std::max<int64_t>(stream.Size() - start, 0)), '\0');
     const int64_t got = stream.Read(bytes.data(), static_cast<int64_t>(bytes.size()));
-    if (got < 0 || DetectTextEncoding(std::string_view(bytes).substr(
-                       0, static_cast<size_t>(got))) == TextEncoding::Windows1252) {
+    bytes.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
+    const TextEncoding encoding = DetectTextEncoding(bytes);
+    if (got < 0 || encoding == TextEncoding::Windows1252) {
         stream.Seek(start);
         return false;
     }
-    bytes.resize(static_cast<size_t>(got));
-    TQnMemoryStream text(unicode::ToUtf8(DecodeText(bytes)));
+    // Well-formed UTF-8 is read as it is; only UTF-16 is converted.
+    if (encoding == TextEncoding::Utf8Bom)
+        bytes.erase(0, 3);
+    else if (encoding != TextEncoding::Utf8)
+        bytes = unicode::ToUtf8(DecodeText(bytes));
+    TQnMemoryStream text(std::move(bytes));
     reader.Utf8 = true;
     ReadWithReader(&text, &reader);
     ErrorState = reader.ErrorState;
