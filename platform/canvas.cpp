@@ -117,7 +117,12 @@ void Canvas::extTextOut(int x, int y, unsigned options, const CanvasRect *rect, 
     const FontMetrics m = Metrics();
     const bool baseline = (textAlign_ & kAlignBaseline) == kAlignBaseline;
     const int top = baseline ? y - m.Ascent : y;
-    const int width = TextWidth(text);
+    // The width only for a background of the text's own or a moving
+    // current position: measuring every run painted costs.
+    const bool opaqueRect = rect && (options & kTextOpaque);
+    const bool needWidth =
+        (backgroundMode_ == BackgroundMode::Opaque && !opaqueRect) || (textAlign_ & kAlignUpdateCp);
+    const int width = needWidth ? TextWidth(text) : 0;
     const bool clipped = rect && (options & kTextClipped);
     const bool hadClip = HasClip();
     const CanvasRect oldClip = ClipRect();
@@ -131,7 +136,7 @@ void Canvas::extTextOut(int x, int y, unsigned options, const CanvasRect *rect, 
         }
         SetClipRect(r);
     }
-    if (rect && (options & kTextOpaque))
+    if (opaqueRect)
         FillRect(*rect, backgroundColor_);
     else if (backgroundMode_ == BackgroundMode::Opaque && width > 0)
         FillRect({x, top, x + width, top + m.Height}, backgroundColor_);

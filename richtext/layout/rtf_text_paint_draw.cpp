@@ -254,7 +254,7 @@ int TQnRTFTextPaint::paintRunsTo(TParagraph *p, TLine *line, int lineTop, int ma
 
     int x = LineStartX(p, line);
     int blankNumber = 0;
-    c.SetTextAlign(kAlignBaseline | kAlignUpdateCp);
+    c.SetTextAlign(kAlignBaseline); // each run is drawn at its own x
     c.MoveTo(x, baseline);
     auto selectedAt = [&](int i) { return markFrom >= 0 && i >= markFrom && i < markTo; };
     auto attrAt = [&](int i) -> const TCharAttr & {
