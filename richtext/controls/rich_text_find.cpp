@@ -6,6 +6,7 @@
 #include "platform/notifications.h"
 #include "platform/qt/escape_watch.h"
 #include "platform/qt/messages.h"
+#include "platform/qt/qt_text.h"
 #include "platform/unicode_text.h"
 #include "richtext/controls/rich_text.h"
 #include "richtext/controls/rich_text_document.h"
@@ -13,13 +14,6 @@
 namespace qn {
 
 namespace {
-
-// Dialog text as the document's characters.
-std::u32string charactersOf(const QString &text)
-{
-    const QList<uint> codes = text.toUcs4();
-    return std::u32string(codes.begin(), codes.end());
-}
 
 std::string notFoundText(const QString &pattern)
 {
@@ -88,7 +82,7 @@ void TQnCustomRichText::ShowReplaceDialog()
 void TQnCustomRichText::DialogFind(TQnFindDialog &dialog)
 {
     TQnTextFinder &f = *DialogFinder;
-    const std::u32string pattern = charactersOf(dialog.FindText());
+    const std::u32string pattern = QStringToText(dialog.FindText());
     f.SetDocument(Document.get());
     f.Opts.Wildcard = '*';
     f.Opts.WholeWord = dialog.WholeWord() ? 1 : 0;
@@ -119,8 +113,8 @@ void TQnCustomRichText::DialogReplace(TQnFindDialog &dialog, bool all)
         return;
     TQnRTFTextInput &d = *Document;
     TQnTextFinder &f = *DialogFinder;
-    const std::u32string pattern = charactersOf(dialog.FindText());
-    const std::u32string replacement = charactersOf(dialog.ReplaceText());
+    const std::u32string pattern = QStringToText(dialog.FindText());
+    const std::u32string replacement = QStringToText(dialog.ReplaceText());
     const bool down = dialog.Down();
     if (!all) {
         // Only the match on screen is replaced; otherwise find one first.

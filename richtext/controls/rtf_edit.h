@@ -202,12 +202,8 @@ public:
     void FastAppendText(TQnCustomRtfEdit &source);
 
     // Text typed by the user (key text or input-method commit) on its one
-    // path into the document; false when refused (read-only, or a character
-    // Windows-1252 cannot hold, which also beeps).
+    // path into the document; false when refused (read-only).
     bool TypeText(const QString &text);
-    // What typed text becomes in the document: the one conversion of key
-    // text and input-method commits (a surrogate pair is one character).
-    static std::u32string TypedTextToDocument(const QString &text);
 
     // ---- Helpers for derived controls and tests ----
     // The area the document is shown in, in widget coordinates.

@@ -19,7 +19,6 @@
 
 #include "platform/file_system.h"
 #include "platform/notifications.h"
-#include "platform/qt/qt_text.h"
 #include "platform/text_encoding.h"
 #include "platform/unicode_text.h"
 #include "richtext/controls/rich_text_document.h"

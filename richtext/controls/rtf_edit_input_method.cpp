@@ -11,7 +11,6 @@
 
 #include <algorithm>
 
-#include "platform/notifications.h"
 #include "platform/qt/qt_canvas.h"
 #include "platform/qt/qt_text.h"
 #include "platform/winmath.h"
@@ -97,11 +96,6 @@ QColor toQColor(ColorRef rgb)
 }
 
 } // namespace
-
-std::u32string TQnCustomRtfEdit::TypedTextToDocument(const QString &text)
-{
-    return QStringToText(text);
-}
 
 // ---------------------------------------------------------------------------
 // Events from the input method

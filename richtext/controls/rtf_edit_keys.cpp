@@ -6,7 +6,6 @@
 #include <QRegularExpression>
 
 #include "platform/ansi.h"
-#include "platform/notifications.h"
 #include "platform/qt/key_translation.h"
 #include "platform/qt/qt_text.h"
 #include "platform/unicode_text.h"
@@ -431,8 +430,8 @@ void TQnCustomRtfEdit::typeChars(const std::u32string &text)
 
 bool TQnCustomRtfEdit::TypeText(const QString &text)
 {
-    std::u32string typed;
-    for (char32_t c : TypedTextToDocument(text))
+    std::u32string typed; // a surrogate pair is one character
+    for (char32_t c : QStringToText(text))
         if (c >= 32)
             typed += c;
     if (typed.empty())

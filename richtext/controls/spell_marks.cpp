@@ -22,14 +22,6 @@ namespace {
 constexpr size_t kMaxRemembered = 20000;
 constexpr int kMenuSuggestions = 8;
 
-std::u32string paragraphText(const TParagraph *paragraph)
-{
-    std::u32string text;
-    for (const TLine *l = paragraph->Lines; l; l = l->Next)
-        text.append(l->Text, l->Length);
-    return text;
-}
-
 // Where the caret is in its paragraph's text, or -1 when it is elsewhere.
 int caretIn(const TQnRTFTextInput &doc, const TParagraph *paragraph)
 {
@@ -94,7 +86,7 @@ const std::vector<spell::WordRange> &TQnSpellMarks::checkedMarks(TParagraph *par
     static const std::vector<spell::WordRange> none;
     if (!engine_ || !enabled_ || !paragraph)
         return none;
-    std::u32string text = paragraphText(paragraph);
+    std::u32string text = TQnRTFText::ParagraphText(paragraph);
     auto at = checked_.find(paragraph);
     // A word with a letter the dictionary's code page lacks is never marked.
     const auto check = [this](std::u32string_view word) {
@@ -169,7 +161,7 @@ std::optional<TQnSpellMarks::MarkedWord> TQnSpellMarks::MarkedWordAt(int x, int 
     for (const spell::WordRange &w : checkedMarks(paragraph))
         if (offset >= w.Start && offset <= w.Start + w.Length) {
             // Only words of the code page are ever marked.
-            const std::u32string text = paragraphText(paragraph);
+            const std::u32string text = TQnRTFText::ParagraphText(paragraph);
             return MarkedWord{paragraph, w.Start, w.Length,
                               ToAnsiLossy(std::u32string_view(text).substr(
                                   static_cast<size_t>(w.Start), static_cast<size_t>(w.Length)))};
