@@ -19,6 +19,18 @@ constexpr char AsciiLower(char c)
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// The value of a hexadecimal digit, or -1.
+constexpr int HexDigitValue(unsigned char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 inline std::string AsciiUpperCase(std::string_view text)
 {
     std::string out(text);

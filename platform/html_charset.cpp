@@ -1,6 +1,7 @@
 #include "platform/html_charset.h"
 
 #include "platform/ansi.h"
+#include "platform/ascii_text.h"
 #include "platform/code_pages.h"
 #include "platform/html_entities_table.h"
 #include "platform/unicode_text.h"
@@ -250,30 +251,17 @@ bool isBlank(char c)
     return c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ';
 }
 
-char asciiLower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
-}
+constexpr std::string_view kBlanks = "\t\n\f\r ";
 
 bool startsWithNoCase(std::string_view text, size_t at, std::string_view word)
 {
-    if (text.size() - std::min(at, text.size()) < word.size())
-        return false;
-    for (size_t k = 0; k < word.size(); ++k)
-        if (asciiLower(text[at + k]) != word[k])
-            return false;
-    return true;
+    return at <= text.size() && AsciiSameText(text.substr(at, word.size()), word);
 }
 
 // The label's entry, x-user-defined included.
 std::optional<int> labelEntry(std::string_view label)
 {
-    while (!label.empty() && isBlank(label.front()))
-        label.remove_prefix(1);
-    while (!label.empty() && isBlank(label.back()))
-        label.remove_suffix(1);
-    std::string lower(label);
-    std::transform(lower.begin(), lower.end(), lower.begin(), asciiLower);
+    const std::string lower = AsciiLowerCase(Trim(label, kBlanks));
     for (const Label &entry : kLabels)
         if (lower == entry.label)
             return entry.codePage;
@@ -463,7 +451,7 @@ private:
             }
             if (c == '/' || c == '>')
                 return true;
-            name += asciiLower(c);
+            name += AsciiLower(c);
         }
         return false;
     }
@@ -477,7 +465,7 @@ private:
                     ++at_;
                     return true;
                 }
-                value += asciiLower(byte());
+                value += AsciiLower(byte());
             }
             return false;
         }
@@ -486,7 +474,7 @@ private:
         for (; !atEnd(); ++at_) {
             if (isBlank(byte()) || byte() == '>')
                 return true;
-            value += asciiLower(byte());
+            value += AsciiLower(byte());
         }
         return false;
     }

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/ansi.h"
+#include "platform/ascii_text.h"
 #include "platform/html_charset.h"
 #include "platform/notifications.h"
 #include "platform/unicode_text.h"
@@ -19,16 +20,6 @@ namespace qn {
 using namespace html_text;
 
 namespace {
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    c = lower(c);
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 constexpr uint32_t rgb(int r, int g, int b)
 {
@@ -788,8 +779,8 @@ int TQnHTMLReader::colourIndex(std::string_view value)
         ok = true;
         int parts[3];
         for (int i = 0; i < 3 && ok; ++i) {
-            const int hi = hexDigit(value[1 + 2 * i]);
-            const int lo = hexDigit(value[2 + 2 * i]);
+            const int hi = HexDigitValue(static_cast<unsigned char>(value[1 + 2 * i]));
+            const int lo = HexDigitValue(static_cast<unsigned char>(value[2 + 2 * i]));
             ok = hi >= 0 && lo >= 0;
             parts[i] = hi * 16 + lo;
         }

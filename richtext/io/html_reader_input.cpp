@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "platform/ansi.h"
+#include "platform/ascii_text.h"
 #include "platform/html_charset.h"
 #include "platform/unicode_text.h"
 #include "richtext/io/html_text.h"
-#include "richtext/io/rtf_control_words.h"
 
 namespace qn {
 
@@ -136,7 +136,7 @@ std::optional<std::u32string> referenceAt(std::string_view text, size_t *length)
     const size_t digits = i;
     uint32_t value = 0;
     for (; i < text.size(); ++i) {
-        const int d = hex ? rtf::HexDigitValue(static_cast<uint8_t>(text[i]))
+        const int d = hex ? HexDigitValue(static_cast<uint8_t>(text[i]))
                           : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
         if (d < 0)
             break;

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "platform/ascii_text.h"
+
 namespace qn::rtf {
 
 // Letters of either case make a control word's name (current writers use
@@ -14,18 +16,6 @@ namespace qn::rtf {
 inline bool IsWordLetter(uint8_t c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-// The value of a hexadecimal digit of \'xx, or -1.
-inline int HexDigitValue(uint8_t c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 // The characters of \uN values (N above zero): a high surrogate waits for
