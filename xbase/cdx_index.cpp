@@ -30,8 +30,7 @@ constexpr uint8_t kOptionsDirectory = 0xE0; // the same, marked as the directory
 // earlier form, encrypted only. The two forms encrypt their pages under
 // different tweaks, so an authenticated index whose mark is changed to the
 // earlier form (or taken away) reads as damaged, never as an index.
-constexpr size_t kKeyMarkOffset = 36;
-static_assert(kKeyMarkOffset + KeyBlock::MemoMarkSize <= cdx::PageStore::kTagOffset);
+static_assert(CdxIndex::kKeyMarkOffset + KeyBlock::MemoMarkSize <= cdx::PageStore::kTagOffset);
 static_assert(cdx::PageStore::kTagOffset + TableCipher::TagSize <= 502);
 
 uint32_t le16(const uint8_t *p)
@@ -287,7 +286,7 @@ std::unique_ptr<CdxIndex> CdxIndex::create(const std::filesystem::path &path, Fi
     uint8_t h[kHeaderSize];
     encodeDirectoryHeader(index->directory_->root(), 10, h);
     if (index->store_->encrypted())
-        mark.writeMemoMark(h + kKeyMarkOffset, true, true);
+        mark.writeMemoMark(h + CdxIndex::kKeyMarkOffset, true, true);
     index->store_->writeRaw(header, h, kHeaderSize);
     index->flush();
     return index;
@@ -301,7 +300,7 @@ std::optional<TableCipher::KeyCheck> keyMarkOf(const uint8_t *header, bool &auth
                                                bool &known)
 {
     bool sealed = false;
-    auto mark = KeyBlock::readMemoMark(header + kKeyMarkOffset, &sealed, &authenticated);
+    auto mark = KeyBlock::readMemoMark(header + CdxIndex::kKeyMarkOffset, &sealed, &authenticated);
     known = sealed == authenticated;
     return mark;
 }
@@ -311,7 +310,7 @@ std::optional<TableCipher::KeyCheck> keyMarkOf(const uint8_t *header, bool &auth
 CdxIndex::Protection CdxIndex::protectionOf(const std::filesystem::path &path, FileSystem &fs)
 {
     BinaryFile file(path, BinaryFile::Mode::ReadOnly, fs);
-    uint8_t h[kKeyMarkOffset + KeyBlock::MemoMarkSize];
+    uint8_t h[CdxIndex::kKeyMarkOffset + KeyBlock::MemoMarkSize];
     if (file.readSomeAt(0, h, sizeof h) < sizeof h)
         return Protection::None;
     bool authenticated = false, known = false;
@@ -338,7 +337,7 @@ bool CdxIndex::authenticated() const
 void CdxIndex::attachKey(const TableKey *key, const CdxIndex *earlier)
 {
     const std::string file = path_.filename().string();
-    uint8_t h[kKeyMarkOffset + KeyBlock::MemoMarkSize];
+    uint8_t h[CdxIndex::kKeyMarkOffset + KeyBlock::MemoMarkSize];
     if (store_->end() < kHeaderSize)
         return; // loadDirectory names the damage
     store_->readRaw(0, h, sizeof h);
@@ -368,12 +367,12 @@ void CdxIndex::copyTo(const std::filesystem::path &to, FileSystem &fs,
     BinaryFile out(to, BinaryFile::Mode::Create, fs);
     uint8_t h[kHeaderSize];
     store_->readRaw(0, h, kHeaderSize);
-    std::memset(h + kKeyMarkOffset, 0, KeyBlock::MemoMarkSize);
+    std::memset(h + CdxIndex::kKeyMarkOffset, 0, KeyBlock::MemoMarkSize);
     std::memset(h + cdx::PageStore::kTagOffset, 0, TableCipher::TagSize);
     if (cipher) {
         KeyBlock mark;
         mark.check = cipher->keyCheck();
-        mark.writeMemoMark(h + kKeyMarkOffset, true, true);
+        mark.writeMemoMark(h + CdxIndex::kKeyMarkOffset, true, true);
     }
     // The pages, then the header with the tag over them all.
     std::vector<TableCipher::Tag> pageTags(size_t(size / kPageSize));

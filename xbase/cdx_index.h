@@ -92,6 +92,9 @@ private:
 // One open .CDX file (the production index or another).
 class CdxIndex {
 public:
+    // Where the header of an encrypted index keeps its key mark.
+    static constexpr size_t kKeyMarkOffset = 36;
+
     ~CdxIndex(); // flushes a writable index; errors there are swallowed, call flush() to see them
     CdxIndex(const CdxIndex &) = delete;
     CdxIndex &operator=(const CdxIndex &) = delete;

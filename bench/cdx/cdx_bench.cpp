@@ -5,6 +5,7 @@
 // clear, encrypted as earlier versions did (no tag) and encrypted and
 // authenticated (every page read and its tag checked), best of 30 opens.
 // Usage: cdx_bench [folder]   (default: the system's temporary folder)
+#include "tests/support/earlier_index.h"
 #include "xbase/cdx_index.h"
 #include "xbase/table_key.h"
 
@@ -59,13 +60,7 @@ void writeEarlierForm(const std::filesystem::path &from, const std::filesystem::
         bytes.resize(in.size());
         in.readAt(0, bytes.data(), bytes.size());
     }
-    for (size_t at = 1024; at + 512 <= bytes.size(); at += 512) {
-        auto *page = reinterpret_cast<uint8_t *>(bytes.data() + at);
-        cipher.decrypt(TableCipher::Domain::SealedIndexPage, at / 512, page, 512);
-        cipher.encrypt(TableCipher::Domain::IndexPage, at / 512, page, 512);
-    }
-    block.writeMemoMark(reinterpret_cast<uint8_t *>(bytes.data()) + 36);
-    std::fill(bytes.begin() + 56, bytes.begin() + 72, '\0');
+    qn::test::ToEarlierIndexForm(bytes, cipher, block);
     BinaryFile out(to, BinaryFile::Mode::Create);
     out.writeAt(0, bytes.data(), bytes.size());
     out.sync();

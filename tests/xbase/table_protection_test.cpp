@@ -5,6 +5,7 @@
 #include "xbase/xbase_date.h"
 #include "xbase/xbase_error.h"
 
+#include "tests/support/earlier_index.h"
 #include "tests/support/fault_file_system.h"
 #include "tests/support/temp_dir.h"
 
@@ -146,13 +147,7 @@ protected:
         }
         TableCipher cipher(password, block.salt, block.derivation);
         std::string index = fileBytes("QUILLNK.CDX");
-        for (size_t at = 1024; at + 512 <= index.size(); at += 512) {
-            auto *page = reinterpret_cast<uint8_t *>(index.data() + at);
-            cipher.decrypt(TableCipher::Domain::SealedIndexPage, at / 512, page, 512);
-            cipher.encrypt(TableCipher::Domain::IndexPage, at / 512, page, 512);
-        }
-        block.writeMemoMark(reinterpret_cast<uint8_t *>(index.data()) + 36);
-        std::fill(index.begin() + 56, index.begin() + 72, '\0');
+        qn::test::ToEarlierIndexForm(index, cipher, block);
         qn::test::writeFile(dir / "QUILLNK.CDX", index);
     }
 
