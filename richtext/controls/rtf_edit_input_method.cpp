@@ -48,26 +48,29 @@ int unitsOf(char32_t c)
     return c >= 0x10000 ? 2 : 1;
 }
 
+// The lines are walked as they are: these are asked at every caret move.
 int unitsOfOffset(const TParagraph *paragraph, int offset)
 {
-    const std::u32string text = TQnRTFText::ParagraphText(paragraph);
-    offset = std::clamp(offset, 0, int(text.size()));
     int units = 0;
-    for (int i = 0; i < offset; ++i)
-        units += unitsOf(text[size_t(i)]);
+    for (const TLine *l = paragraph->Lines; l && offset > 0; l = l->Next) {
+        const int n = std::min<int>(offset, l->Length);
+        for (int i = 0; i < n; ++i)
+            units += unitsOf(l->Text[i]);
+        offset -= n;
+    }
     return units;
 }
 
 int offsetOfUnits(const TParagraph *paragraph, int units)
 {
-    const std::u32string text = TQnRTFText::ParagraphText(paragraph);
-    int counted = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (counted >= units)
-            return int(i);
-        counted += unitsOf(text[i]);
-    }
-    return int(text.size());
+    int offset = 0, counted = 0;
+    for (const TLine *l = paragraph->Lines; l; l = l->Next)
+        for (int i = 0; i < l->Length; ++i, ++offset) {
+            if (counted >= units)
+                return offset;
+            counted += unitsOf(l->Text[i]);
+        }
+    return offset;
 }
 
 // The marked block as the input method counts it, paragraphs ended by '\n'.

@@ -226,6 +226,14 @@ TEST_F(EditorInputMethod, TheInputMethodReplacesTextAroundTheCursor)
     QApplication::sendEvent(edit, &select);
     EXPECT_EQ(copiedBlock(), "llo");
     EXPECT_EQ(edit->inputMethodQuery(Qt::ImCurrentSelection).toString(), QStringLiteral("llo"));
+
+    // A character beyond the basic plane is two of the input method's units.
+    load("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 a\\u-10179?\\u-8704?b}");
+    QTest::keyClick(edit, Qt::Key_End);
+    EXPECT_EQ(edit->inputMethodQuery(Qt::ImCursorPosition).toInt(), 4);
+    commit(QStringLiteral("c"), -3, 2); // the emoji
+    EXPECT_EQ(doc().ParagraphText(0), U"acb");
+    EXPECT_EQ(edit->inputMethodQuery(Qt::ImCursorPosition).toInt(), 2);
 }
 
 TEST_F(EditorInputMethod, TheInputMethodIsToldTheTextAroundTheCursor)
