@@ -126,15 +126,21 @@ ConverterPointer openConverter(int codePage)
 
 std::u32string convert(UConverter *converter, std::string_view bytes, bool flush)
 {
-    std::u16string units;
+    // Most calls bring a byte or two (RTF gives a double-byte character as
+    // two escapes): their characters fit a buffer on the stack.
+    UChar first[64];
+    UChar *target = first;
     const char *source = bytes.data();
     const char *sourceEnd = source + bytes.size();
-    UErrorCode status = U_BUFFER_OVERFLOW_ERROR;
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_toUnicode(converter, &target, first + std::size(first), &source, sourceEnd, nullptr, flush,
+                   &status);
+    std::u16string units(first, target);
     while (status == U_BUFFER_OVERFLOW_ERROR) {
         const size_t done = units.size();
         units.resize(done + (sourceEnd - source) * 2 + 8);
         UChar *start = reinterpret_cast<UChar *>(units.data());
-        UChar *target = start + done;
+        target = start + done;
         status = U_ZERO_ERROR;
         ucnv_toUnicode(converter, &target, start + units.size(), &source, sourceEnd, nullptr, flush,
                        &status);
